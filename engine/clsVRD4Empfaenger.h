@@ -1,0 +1,114 @@
+#pragma once
+// The receiver's command engine: takes one command per polling step from the
+// shared-memory ring, shows it, forwards it to a further receiver when one is
+// connected, runs it on the display surface and reports through VRD4Event.
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "engine/Interfaces.h"
+#include "platform/Clock.h"
+#include "platform/Surface.h"
+#include "render/RenderHost.h"
+#include "render/TextParameter.h"
+
+namespace vrd4::render {
+class TextRenderer;
+class Blinktexte;
+class Lauftexte;
+class Bilder;
+}  // namespace vrd4::render
+
+namespace vrd4::engine {
+
+class clsVRD4Empfaenger final : private render::RenderHost {
+ public:
+  // Opens the whole channel variable set (SpeichervariablenAnlegen, which
+  // resets the ring) and writes the start mark "-1". All references must
+  // outlive the engine. forwarder may be nullptr (not connected).
+  clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusView& status, EventSink& events,
+                    platform::Clock& clock, Forwarder* client2 = nullptr);
+  // Writes the stop mark "0" and releases the variable set.
+  ~clsVRD4Empfaenger();
+  clsVRD4Empfaenger(const clsVRD4Empfaenger&) = delete;
+  clsVRD4Empfaenger& operator=(const clsVRD4Empfaenger&) = delete;
+
+  // The polling step: advance scrolling texts, blinking texts and animation
+  // expiries; then, unless paused, take at most one command from the ring
+  // and run it. An error inside a command (a field that does not convert, a
+  // 16-bit overflow) passes out to the caller; befehlsname() then names the
+  // command. The slot has already been emptied by then.
+  void Zeitschleife();
+  // Name (field 1) of the command being or last run; empty before any.
+  const QString& befehlsname() const;
+
+  // Runs one command text as the dispatcher does (forwarding included).
+  // Used by Zeitschleife and by the TCP interpreter. Throws like Zeitschleife.
+  void BefehlAusfuehren(const std::u16string& befehl);
+
+  // Raises VRD4Event(art, meldung) on the event sink.
+  void VRD4Event(const QString& art, const QString& meldung);
+
+  // --- board (Part of every drawing: ends with image -> background picture)
+  void Cls();
+  void Hintergrundfarbe(platform::Colour farbe);
+  void Vordergrundfarbe(platform::Colour farbe);
+  void Fuellfarbe(platform::Colour farbe);
+  void Fuellstyle(uint8_t muster);   // above 7 -> 0
+  void Linienstil(uint8_t stil);     // above 6 -> 0
+  void Rahmenart(uint8_t art);       // above 5 -> 0
+  void Linie(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde, int16_t Linienbreite,
+             platform::Colour Farbe);  // throws OverflowError at -32768
+  void Rechteck(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde, int16_t Linienbreite,
+                platform::Colour Farbe, bool Fuellen);
+  void Tafelgroesse(int16_t Breite, int16_t Hoehe);  // accepted, no effect
+
+  // --- texts, pictures
+  void TextAusgabe(const render::TextParameter& p, bool LauftextbeiBedarf, double Geschwindigkeit,
+                   double Startverzoegerung);
+  uint8_t BKNeu(const render::TextParameter& p, double Intervall);
+  void BKNeuLoeschen(uint8_t index);
+  uint8_t LTNeu(const render::TextParameter& p, double Geschwindigkeit, double Startverzoegerung);
+  void LTNeuLoeschen(uint8_t index);
+  void BildAnzeigen(const QString& BildnamemitPfad, bool GroesseAnpassen, bool BeiKleinerZentrieren,
+                    std::span<const uint8_t> bytes);
+  void BildAnzeigenanPosition(const QString& BildnamemitPfad, int16_t Xstart, int16_t Ystart,
+                              int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
+                              bool BeiKleinerZentrieren, std::span<const uint8_t> bytes);
+  // Animation slots arrive with the GIF/video work; until then no slot is
+  // ever in use and deleting a slot in range does nothing.
+  void AniGifLoeschen(uint8_t index);
+
+  // --- small operations
+  void IPAdresse(const QString& adresse);  // raises ("IPAdresse", adresse)
+  void Port(const QString& port);          // raises ("Port", port)
+  void ServerStarten();                    // raises ("Server starten", "")
+  void ClientVerbinden();                  // raises ("Client verbinden", "")
+  // Holds back commands for the given hundredths of a second (clock time);
+  // a new pause replaces the previous one.
+  void PauseAnzeigeZiel(const QString& strHundertstelSek);
+  bool VRD4Close();
+  static bool VRD4PelmorPlayerAktiv();
+
+  double FontGroessenFaktor = 0.75;
+  int32_t Lesezeiger() const;
+
+  render::TextRenderer& textRenderer();
+  render::Blinktexte& blinktexte();
+  render::Lauftexte& lauftexte();
+  render::Bilder& bilder();
+
+ private:
+  // render::RenderHost
+  void raiseEvent(const QString& art, const QString& meldung) override;
+  void addStatus(const QString& entry) override;
+  void writeReply(render::Antwort which, const QString& value) override;
+  double now() const override;
+
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};
+
+}  // namespace vrd4::engine
