@@ -1,0 +1,44 @@
+#pragma once
+// Processes: the process list (/proc), the program folder, rights, start and
+// end of a process.
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vrd4::platform {
+
+struct ProcessEntry {
+  pid_t pid = 0;
+  // The executable name: the last component of argv[0], "/" or "\" as
+  // separator (programs under a Windows compatibility layer count).
+  std::string exeName;
+};
+
+// All processes the caller can see. Empty when /proc cannot be read.
+std::vector<ProcessEntry> processList();
+
+// Last component of an argv[0]-like text, "/" and "\" as separators.
+std::string exeNameFromArgv0(const std::string& argv0);
+
+// True when name, cut to the length of target and upper-cased, equals target
+// (upper case). So "VRD4Empfaenger" and "VRD4EMPFAENGER.EXE" match
+// "VRD4EMPFAENGER" … as the running-receiver test wants.
+bool exeNameMatches(const std::string& name, const std::string& targetUpper);
+
+// The folder of /proc/self/exe, without trailing "/".
+std::string programFolder();
+
+// Effective user id 0, or member of the group "sudo", "wheel" or "admin".
+bool isUserAnAdmin();
+
+// Starts path detached (own session, stdin from /dev/null), with the
+// caller's environment and no arguments. Returns the pid, or nullopt.
+std::optional<pid_t> startDetached(const std::string& path);
+
+// SIGTERM, then SIGKILL when the process has not ended after graceMs.
+// True when it is gone.
+bool terminateProcess(pid_t pid, int graceMs = 2000);
+
+}  // namespace vrd4::platform
