@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, run and test.
+# Installs only what is missing; needs root (or sudo) for apt-get.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  clang libclang-rt-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libx11-dev x11-utils xvfb xauth
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  fonts-liberation2 fontconfig
+  python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null; then SUDO=sudo; else
+    echo "install-deps: need root to install: ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq "${missing[@]}"
+fc-cache -f >/dev/null 2>&1 || true
