@@ -51,7 +51,7 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // Raises VRD4Event(art, meldung) on the event sink.
   void VRD4Event(const QString& art, const QString& meldung);
 
-  // --- board (Part of every drawing: ends with image -> background picture)
+  // --- board (every drawing ends by making the image the background picture)
   void Cls();
   void Hintergrundfarbe(platform::Colour farbe);
   void Vordergrundfarbe(platform::Colour farbe);
