@@ -91,10 +91,14 @@ struct Befehl {
 
 // Converts fields (as from zerlegen) for spec. Throws FeldFehler for a field
 // that does not convert or is missing.
+// FeldFehler::position() counts from 0 ("Befehl" is field 0, the first
+// parameter field 2).
 Befehl konvertieren(const BefehlsSpec& spec, std::span<const std::u16string> felder);
 
 // Builds the text of a command with typed parameters (exactly the row's
 // count and types, else std::invalid_argument). Unknown name: invalid_argument.
+// A Text parameter holding ESC would shift every later field: also
+// invalid_argument.
 std::u16string bauen(std::u16string_view name, std::span<const Wert> parameter);
 
 // The forwarded form of a picture command ("BildAnzeigen",
