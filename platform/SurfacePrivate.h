@@ -1,0 +1,88 @@
+#pragma once
+// The state behind a Surface, shared by the Surface*.cpp files only.
+#include "platform/Surface.h"
+
+#include <QFontMetricsF>
+#include <QRect>
+
+#include <optional>
+#include <utility>
+
+namespace vrd4::platform {
+
+// Largest side of a surface in pixels: an 8K board fits, a bad size cannot
+// eat the memory.
+inline constexpr int kMaxSidePx = 8192;
+// Largest font in pixels; beyond that glyph rendering gets slow and huge.
+inline constexpr int kMaxFontPx = 4096;
+
+inline QRgb toPixel(Colour c) {
+  return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+}
+
+struct Surface::Impl {
+  explicit Impl(Surface* owner) : q(owner) {}
+
+  Surface* q;
+  int w = 1, h = 1;
+  bool scaleSet = false;
+  double sw = 1, sh = 1;
+
+  Colour back = 0x000000, fore = 0xFFFFFF, fill = 0x000000;
+  int fillStyle = 1, drawStyle = 0, drawWidth = 1, borderStyle = 0;
+
+  QImage image;  // Format_RGB32, always w x h
+
+  // Background picture. Every drawing ends with "the image becomes the
+  // picture", so copying the image each time would dominate drawing. Instead
+  // `tracking` says the picture is the image as it was then; before a later
+  // drawing touches the image, the touched rectangles are saved in `saved`,
+  // from which the real picture can be rebuilt when someone needs it.
+  QImage picture;  // an explicit picture (when !tracking); null: none
+  bool tracking = false;
+  std::vector<std::pair<QRect, QImage>> saved;
+  qint64 savedArea = 0;
+
+  // Text state.
+  QString fontName = QStringLiteral("Arial");
+  int fontPx = 11;  // 8.25 points
+  bool bold = false, italic = false, underline = false, strike = false;
+  bool fontTransparent = true;
+  double cx = 0, cy = 0;
+  mutable std::optional<QFont> qfont;
+  mutable std::optional<QFontMetricsF> fm;
+
+  // Presentation.
+  Surface* parent = nullptr;
+  std::vector<Surface*> children;
+  int left = 0, top = 0;
+  bool visible = true;
+  int backStyle = 1;
+  Colour maskColor = 0;
+  QImage mask;  // RGB32; null: none
+  std::function<void()> changed;
+  mutable QImage composed;  // image with the children over it
+  mutable bool composedValid = false;
+  mutable QImage overlay;  // what this surface shows over its parent
+  mutable bool overlayValid = false;
+
+  // --- helpers ---------------------------------------------------------
+  double rx() const { return w / sw; }
+  double ry() const { return h / sh; }
+  // Before pixels inside r change: keeps the background picture exact.
+  void aboutToDraw(QRect r);
+  // Turns a tracked picture into a real one.
+  void materializePicture();
+  // Clears the image to the back colour and draws the picture over it.
+  void repaintFromPicture();
+  // After what presented() shows has changed.
+  void notifyChanged();
+  void invalidateFont() {
+    qfont.reset();
+    fm.reset();
+  }
+  const QFont& realisedFont() const;
+  const QFontMetricsF& metrics() const;
+};
+
+}  // namespace vrd4::platform

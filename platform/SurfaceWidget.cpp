@@ -1,0 +1,56 @@
+#include "platform/SurfaceWidget.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace vrd4::platform {
+
+SurfaceWidget::SurfaceWidget(Surface& surface, QWidget* parent)
+    : QWidget(parent), surface_(surface) {
+  // Every pixel is painted from the image; Qt need not clear first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  lastSize_ = sizeHint();
+  surface_.setChangedCallback([this] { surfaceChanged(); });
+}
+
+SurfaceWidget::~SurfaceWidget() { surface_.setChangedCallback({}); }
+
+int SurfaceWidget::frameWidthPx() const { return surface_.borderStyle() != 0 ? 1 : 0; }
+
+QSize SurfaceWidget::sizeHint() const {
+  const int f = frameWidthPx();
+  return QSize(surface_.widthPx() + 2 * f, surface_.heightPx() + 2 * f);
+}
+
+void SurfaceWidget::surfaceChanged() {
+  const QSize now = sizeHint();
+  if (now != lastSize_) {
+    lastSize_ = now;
+    updateGeometry();
+  }
+  update();  // coalesced by Qt: many drawings in one tick cost one paint
+}
+
+void SurfaceWidget::paintEvent(QPaintEvent* event) {
+  QPainter p(this);
+  const int f = frameWidthPx();
+  const QImage shown = surface_.presented();
+  const QRect target(f, f, shown.width(), shown.height());
+  const QRect dirty = event->rect();
+  // Outside the board (a widget larger than the surface) stays the back colour.
+  const QRegion outside = QRegion(rect()).subtracted(QRegion(target));
+  for (const QRect& r : outside) {
+    if (r.intersects(dirty)) p.fillRect(r, toQColor(surface_.backColor()));
+  }
+  const QRect part = target.intersected(dirty);
+  if (!part.isEmpty()) {
+    p.drawImage(part.topLeft(), shown, part.translated(-f, -f));
+  }
+  if (f > 0) {
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(0, 0, target.width() + 1, target.height() + 1));
+  }
+}
+
+}  // namespace vrd4::platform

@@ -1,0 +1,39 @@
+#pragma once
+// Shows a Surface on screen: paints surface.presented() 1:1 at the top-left
+// (inside a 1-pixel frame when the surface's border style is not 0) and
+// repaints whenever the surface reports a change.
+//
+// The widget takes the surface's changed callback for itself and gives it
+// back (empty) when destroyed. It does not own the surface, which must
+// outlive it.
+#include <QWidget>
+
+#include "platform/Surface.h"
+
+namespace vrd4::platform {
+
+class SurfaceWidget : public QWidget {
+  Q_OBJECT
+ public:
+  explicit SurfaceWidget(Surface& surface, QWidget* parent = nullptr);
+  ~SurfaceWidget() override;
+  SurfaceWidget(const SurfaceWidget&) = delete;
+  SurfaceWidget& operator=(const SurfaceWidget&) = delete;
+
+  Surface& surface() const { return surface_; }
+  // Width of the frame in pixels: 1 when the border style is not 0.
+  int frameWidthPx() const;
+  // The surface's pixel size plus the frame.
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void surfaceChanged();
+
+  Surface& surface_;
+  QSize lastSize_;
+};
+
+}  // namespace vrd4::platform
