@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/SharedMemory.h"
+
 namespace vrd4::channel {
 
 template <int TextUnits>
@@ -48,10 +50,23 @@ class BasicVRD4Memory {
   bool mapped() const { return view_ != nullptr; }
   const std::string& name() const { return name_; }
 
+  // Sets every byte of the mapping to 0, as in an object nobody has written
+  // yet. Unguarded; for the creator of the set when no other process holds it.
+  void clearToZero();
+
+  // One process-wide variable without a mapping: reads as the empty text and
+  // ignores writes and Initialize. It never opens or closes the lock.
+  static BasicVRD4Memory& unmapped();
+
  private:
+  struct UnmappedTag {};
+  explicit BasicVRD4Memory(UnmappedTag);
+
   std::string name_;
   int fd_ = -1;
   void* view_ = nullptr;
+  platform::SharedMemory memory_;
+  bool usesMutex_ = true;
 };
 
 using ClsVRD4Memory = BasicVRD4Memory<32100>;       // 64204 bytes

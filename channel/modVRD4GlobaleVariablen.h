@@ -7,9 +7,19 @@
 // values; the contents live while at least one process holds the set and are
 // gone when the last holder has ended, even if it was killed.
 //
+// Lifetime on Linux: every holder keeps a shared flock on its own description
+// of the object "VRD4Sendetexte0". A creator that gets the exclusive lock
+// first is alone and zero-fills every object of the set before it goes down
+// to the shared lock. If the lock cannot be had within a few seconds the
+// creator goes on without clearing and without counting as a holder.
+//
 // Every accessor returns a usable object at any time: before
 // SpeichervariablenAnlegen or after SpeichervariablenFreigeben it is an
 // unmapped variable that reads as the empty text and ignores writes.
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "channel/ClsVRD4Memory.h"
 
 namespace vrd4::channel::modVRD4GlobaleVariablen {
@@ -43,5 +53,21 @@ ClsVRD4Memory& clsVRD4AufrufFensterhandle();
 ClsVRD4Memory& clsVRD4LetzteGesendete();
 ClsVRD4Memory& clsVRD4LetzteGelesene();
 ClsVRD4Memory& clsVRD4EventFensterHandle();
+
+// The set's names in creation order: the 100 slots, then the others. The one
+// variable of the larger class is kSpeicherName.
+const std::vector<std::string>& variableNames();
+inline constexpr const char* kSpeicherName = "clsVRD4MemorySpeicher";
+
+// Whether some process holds the set, told by one short exclusive attempt on
+// the lifetime lock (creators tolerate it); it never makes the caller a
+// holder. false when the object does not exist, nullopt when it cannot be
+// told. A holder asking about itself gets true.
+std::optional<bool> setIsHeld();
+
+// Removes every object of the set and the lock file under the current name
+// prefix (for tests and tools cleaning up after themselves). Mappings that
+// are open stay valid but are no longer found by name.
+void removeChannelObjects();
 
 }  // namespace vrd4::channel::modVRD4GlobaleVariablen

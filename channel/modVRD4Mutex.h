@@ -4,6 +4,12 @@
 // exclusive flock() on /dev/shm/<prefix>VRD4Mutex (mode 0600, O_CLOEXEC),
 // held through one open file description per process; the kernel drops it
 // when its holder dies, so no lock is ever abandoned.
+//
+// Because the lock belongs to the process's one description, it does not
+// nest inside a process: a second MutexWarten while holding it succeeds at
+// once and the first MutexFreigeben releases it. The channel never nests.
+// A child made by fork() without exec shares the description and with it the
+// lock; exec drops it (close-on-exec).
 #include <cstdint>
 #include <string>
 
@@ -29,5 +35,9 @@ void MutexSchliessen();
 
 // The system's message for an errno value, or "Unbekannter Fehler: &H" + hex.
 std::u16string SystemFehlertext(int errorCode);
+
+// "/dev/shm/" + channel name prefix + "VRD4Mutex": the file whose flock is the
+// lock.
+std::string lockFilePath();
 
 }  // namespace vrd4::channel::modVRD4Mutex
