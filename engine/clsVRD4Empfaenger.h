@@ -19,6 +19,7 @@ class TextRenderer;
 class Blinktexte;
 class Lauftexte;
 class Bilder;
+class Animationen;
 }  // namespace vrd4::render
 
 namespace vrd4::engine {
@@ -46,7 +47,28 @@ class clsVRD4Empfaenger final : private render::RenderHost {
 
   // Runs one command text as the dispatcher does (forwarding included).
   // Used by Zeitschleife and by the TCP interpreter. Throws like Zeitschleife.
+  // Like the polling step it shows the text and empties slot Lesezeiger;
+  // a caller outside the ring wants BefehlDirektAusfuehren.
   void BefehlAusfuehren(const std::u16string& befehl);
+
+  // Runs an already split command (fields 0.. as from protocol::zerlegen)
+  // by name: no display, no ring, no forwarding, no file access; the picture
+  // commands draw from bildbytes. Returns false for a name that is no
+  // command (nothing is raised then). Throws protocol::FeldFehler and
+  // OverflowError like Zeitschleife.
+  bool BefehlDirektAusfuehren(std::span<const std::u16string> felder,
+                              std::span<const uint8_t> bildbytes = {});
+
+  // Upper limit for a picture file read by a picture command; a larger
+  // file counts as not found.
+  static constexpr std::uint64_t kMaxBilddateiBytes = 32ull << 20;
+  // Seconds a forwarded command waits for the further receiver's "OK".
+  static constexpr double kWeiterleitungsWartezeit = 4.0;
+
+  // The colours Cls restores (the main window sets them when it is
+  // activated).
+  platform::Colour StartVordergrundfarbe = 0xFFFFFF;
+  platform::Colour StartHintergrundfarbe = 0x000000;
 
   // Raises VRD4Event(art, meldung) on the event sink.
   void VRD4Event(const QString& art, const QString& meldung);
@@ -80,6 +102,13 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // Animation slots arrive with the GIF/video work; until then no slot is
   // ever in use and deleting a slot in range does nothing.
   void AniGifLoeschen(uint8_t index);
+  // Reports the slot number (clsVRD4AniGifNr, "AniGifNr"); "0" while no
+  // animation can be loaded.
+  uint8_t AniGifLadenanPosition(const QString& BildnamemitPfad, int16_t Xstart, int16_t Ystart,
+                                int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
+                                bool BeiKleinerZentrieren, std::span<const uint8_t> bytes);
+  void AniGifStarten(uint8_t index, double AnzeigeDauer);
+  void AniGifStoppen(uint8_t index);
 
   // --- small operations
   void IPAdresse(const QString& adresse);  // raises ("IPAdresse", adresse)
@@ -99,6 +128,7 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   render::Blinktexte& blinktexte();
   render::Lauftexte& lauftexte();
   render::Bilder& bilder();
+  render::Animationen& animationen();
 
  private:
   // render::RenderHost
@@ -106,6 +136,10 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   void addStatus(const QString& entry) override;
   void writeReply(render::Antwort which, const QString& value) override;
   double now() const override;
+
+  // Sends text to Client2 and waits for its "OK" (time-out event after
+  // kWeiterleitungsWartezeit seconds of the clock).
+  void weiterleiten(const std::u16string& name, const std::u16string& text);
 
   struct Impl;
   std::unique_ptr<Impl> d;

@@ -1,0 +1,60 @@
+#pragma once
+// The engine's state, shared by its source files (not a public header).
+#include <QString>
+#include <cstdint>
+#include <string>
+
+#include "engine/Interfaces.h"
+#include "engine/clsVRD4Empfaenger.h"
+#include "platform/Clock.h"
+#include "platform/Surface.h"
+#include "render/Animationen.h"
+#include "render/Bilder.h"
+#include "render/Blinktexte.h"
+#include "render/Lauftexte.h"
+#include "render/RenderHost.h"
+#include "render/TextAusgabe.h"
+
+namespace vrd4::engine {
+
+struct clsVRD4Empfaenger::Impl {
+  Impl(render::RenderHost& host, platform::Surface& pic, StatusView& status, EventSink& events,
+       platform::Clock& clock, Forwarder* forwarder)
+      : pic(pic),
+        status(status),
+        events(events),
+        clock(clock),
+        client2(forwarder ? *forwarder : nichtVerbunden),
+        text(host),
+        blink(host, pic, text),
+        lauf(host, pic, text),
+        bilder(host),
+        ani(host, pic) {
+    text.setLauftexte(&lauf);
+  }
+
+  platform::Surface& pic;
+  StatusView& status;
+  EventSink& events;
+  platform::Clock& clock;
+  NullForwarder nichtVerbunden;
+  Forwarder& client2;
+
+  render::TextRenderer text;
+  render::Blinktexte blink;
+  render::Lauftexte lauf;
+  render::Bilder bilder;
+  render::Animationen ani;
+
+  int32_t lesezeiger = 0;
+  std::u16string befehl;  // the text read last from slot lesezeiger
+  QString befehlsname;
+  int64_t pauseBisZeit = 0;  // hundredths of a second of `clock`
+};
+
+// Executable names that count as the external player: "PELMOR PLAYER.EXE"
+// in any letter case (a longer name that starts with it counts too), or a
+// native program named exactly "Pelmor Player" in any letter case.
+bool istPelmorPlayerName(const std::string& exeName);
+
+}  // namespace vrd4::engine

@@ -1,0 +1,276 @@
+#include "engine/clsVRD4Empfaenger.h"
+
+#include <QFile>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "channel/modVRD4GlobaleVariablen.h"
+#include "engine/EmpfaengerImpl.h"
+#include "platform/Files.h"
+#include "protocol/Befehl.h"
+#include "render/Board.h"
+#include "support/Numbers.h"
+
+namespace vrd4::engine {
+
+namespace gv = channel::modVRD4GlobaleVariablen;
+
+namespace {
+
+const QString kBefehlFehler = QStringLiteral("BefehlFehler");
+
+bool istBildbefehl(std::u16string_view name) {
+  return name == u"BildAnzeigen" || name == u"BildAnzeigenanPosition" ||
+         name == u"AniGifLadenanPosition";
+}
+
+std::u16string zahlText(int64_t v) { return protocol::schreibeGanzzahl(v); }
+
+}  // namespace
+
+clsVRD4Empfaenger::clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusView& status,
+                                     EventSink& events, platform::Clock& clock,
+                                     Forwarder* client2) {
+  gv::SpeichervariablenAnlegen();
+  gv::clsVRD4EmpfaengerGestartet().SetMemory(u"-1");
+  // The render objects start with every slot free.
+  d = std::make_unique<Impl>(static_cast<render::RenderHost&>(*this), picVRD4Empfang, status,
+                             events, clock, client2);
+}
+
+clsVRD4Empfaenger::~clsVRD4Empfaenger() {
+  // An ending engine reports nothing; the sender only looks at the marks.
+  try {
+    if (leadingInt(gv::clsVRD4Comport().GetMemory()) > 0) VRD4Close();
+    gv::clsVRD4EmpfaengerGestartet().SetMemory(u"0");
+    gv::SpeichervariablenFreigeben();
+  } catch (...) {
+  }
+}
+
+// --- polling step and dispatcher ------------------------------------------
+
+void clsVRD4Empfaenger::Zeitschleife() {
+  d->lauf.LauftexteTakten();
+  d->blink.BlinktexteTakten();
+  d->ani.AnimationenTakten();
+
+  const int64_t jetzt = std::llround(d->clock.seconds() * 100.0);
+  if (d->pauseBisZeit > jetzt) return;
+
+  // L is the slot the sender wrote last. A value outside 0..99 (a foreign
+  // or damaged counter) can never name our slot: we then walk on one slot
+  // per step as for any newer command, so nothing waits for a counter the
+  // sender may never correct and every command still runs once, in order.
+  const int32_t L = leadingInt(gv::clsVRD4LetzteGesendete().GetMemory());
+  const std::u16string text = gv::Sendetexte(d->lesezeiger).GetMemory();
+  BefehlAusfuehren(text);
+  if (L != d->lesezeiger) d->lesezeiger = d->lesezeiger >= gv::kAnzahlSendetexte - 1 ? 0 : d->lesezeiger + 1;
+}
+
+const QString& clsVRD4Empfaenger::befehlsname() const { return d->befehlsname; }
+
+int32_t clsVRD4Empfaenger::Lesezeiger() const { return d->lesezeiger; }
+
+void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
+  d->befehl = befehl;
+  if (befehl.empty()) return;
+
+  const QString anzeige = QString::fromStdU16String(befehl);
+  const QString nr = QString::number(d->lesezeiger);
+  d->status.setLetzterBefehl(anzeige + QStringLiteral(" * ") + nr);
+  d->status.addListEntry(anzeige + QStringLiteral(" - ") + nr);
+  // Not a command: shown on every step while we stand on it, never run,
+  // and the slot keeps its text.
+  if (!protocol::istBefehl(befehl)) return;
+
+  gv::Sendetexte(d->lesezeiger).SetMemory(u"");
+  gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));
+
+  const std::vector<std::u16string> felder = protocol::zerlegen(befehl);
+  const std::u16string name = felder.size() > 1 ? felder[1] : std::u16string();
+  d->befehlsname = QString::fromStdU16String(name);
+
+  std::vector<uint8_t> bild;
+  if (istBildbefehl(name)) {
+    const std::u16string pfad = felder.size() > 2 ? felder[2] : std::u16string();
+    const QString qpfad = QString::fromStdU16String(pfad);
+    const std::string dateiname = QFile::encodeName(qpfad).toStdString();
+    std::optional<std::vector<uint8_t>> inhalt;
+    if (platform::fileExists(dateiname))
+      inhalt = platform::readWholeFile(dateiname, kMaxBilddateiBytes);
+    if (!inhalt) {
+      VRD4Event(kBefehlFehler, QStringLiteral("Bild: ") + qpfad +
+                                   QStringLiteral(" - nicht gefunden oder sonstiger Fehler!"));
+      return;
+    }
+    // An empty file has nothing to show or to pass on, forwarded or not.
+    if (inhalt->empty()) {
+      VRD4Event(kBefehlFehler, QStringLiteral("Bild: ") + qpfad +
+                                   QStringLiteral(" - Dateigröße wurde falsch eingelesen!"));
+      return;
+    }
+    bild = std::move(*inhalt);
+    if (d->client2.isOpen()) weiterleiten(name, protocol::weiterleitungsform(felder, bild));
+  } else if (d->client2.isOpen()) {
+    weiterleiten(name, befehl);
+  }
+
+  if (!BefehlDirektAusfuehren(felder, bild)) {
+    VRD4Event(kBefehlFehler, QStringLiteral("Falsche Abfragetext: ") + d->befehlsname +
+                                 QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
+  }
+}
+
+void clsVRD4Empfaenger::weiterleiten(const std::u16string& name, const std::u16string& text) {
+  Forwarder& client2 = d->client2;
+  client2.clearAcknowledgement();
+  if (client2.isOpen()) client2.sendData(text);
+  // The further receiver's "OK" arrives through the socket's events, so the
+  // message loop has to run while we wait.
+  const double start = d->clock.seconds();
+  for (;;) {
+    if (client2.acknowledged()) return;
+    if (d->clock.seconds() - start > kWeiterleitungsWartezeit) {
+      VRD4Event(kBefehlFehler,
+                QString::fromStdU16String(name) + QStringLiteral(" - Timeout überschritten!"));
+      return;
+    }
+    client2.pumpOnce();
+  }
+}
+
+void clsVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
+  d->events.VRD4Event(art, meldung);
+}
+
+// --- render host ------------------------------------------------------------
+
+void clsVRD4Empfaenger::raiseEvent(const QString& art, const QString& meldung) {
+  VRD4Event(art, meldung);
+}
+
+void clsVRD4Empfaenger::addStatus(const QString& entry) { d->status.addListEntry(entry); }
+
+void clsVRD4Empfaenger::writeReply(render::Antwort which, const QString& value) {
+  const std::u16string text = value.toStdU16String();
+  switch (which) {
+    case render::Antwort::BlinktextNr: gv::clsVRD4BlinktextNr().SetMemory(text); break;
+    case render::Antwort::LauftextNr: gv::clsVRD4LauftextNr().SetMemory(text); break;
+    case render::Antwort::AniGifNr: gv::clsVRD4AniGifNr().SetMemory(text); break;
+  }
+}
+
+double clsVRD4Empfaenger::now() const { return d->clock.seconds(); }
+
+// --- board --------------------------------------------------------------------
+
+void clsVRD4Empfaenger::Cls() {
+  for (uint8_t i = 1; i <= 10; ++i) d->blink.BKNeuLoeschen(i);
+  for (uint8_t i = 1; i <= 10; ++i) d->lauf.LTNeuLoeschen(i);
+  for (uint8_t i = 1; i <= 10; ++i) d->ani.AniGifLoeschen(i);
+  d->pic.clearPicture();
+  d->pic.cls();
+  d->pic.setBackColor(StartHintergrundfarbe);
+  d->pic.setForeColor(StartVordergrundfarbe);
+}
+
+void clsVRD4Empfaenger::Hintergrundfarbe(platform::Colour farbe) { render::Hintergrundfarbe(d->pic, farbe); }
+void clsVRD4Empfaenger::Vordergrundfarbe(platform::Colour farbe) { render::Vordergrundfarbe(d->pic, farbe); }
+void clsVRD4Empfaenger::Fuellfarbe(platform::Colour farbe) { render::Fuellfarbe(d->pic, farbe); }
+void clsVRD4Empfaenger::Fuellstyle(uint8_t muster) { render::Fuellstyle(d->pic, muster); }
+void clsVRD4Empfaenger::Linienstil(uint8_t stil) { render::Linienstil(d->pic, stil); }
+void clsVRD4Empfaenger::Rahmenart(uint8_t art) { render::Rahmenart(d->pic, art); }
+
+void clsVRD4Empfaenger::Linie(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
+                              int16_t Linienbreite, platform::Colour Farbe) {
+  render::Linie(d->pic, Xstart, Ystart, Xende, YEnde, Linienbreite, Farbe);
+}
+
+void clsVRD4Empfaenger::Rechteck(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
+                                 int16_t Linienbreite, platform::Colour Farbe, bool Fuellen) {
+  render::Rechteck(d->pic, Xstart, Ystart, Xende, YEnde, Linienbreite, Farbe, Fuellen);
+}
+
+void clsVRD4Empfaenger::Tafelgroesse(int16_t Breite, int16_t Hoehe) {
+  render::Tafelgroesse(d->pic, Breite, Hoehe);
+}
+
+// --- texts, pictures, animations ---------------------------------------------
+
+void clsVRD4Empfaenger::TextAusgabe(const render::TextParameter& p, bool LauftextbeiBedarf,
+                                    double Geschwindigkeit, double Startverzoegerung) {
+  d->text.TextAusgabe(d->pic, p, LauftextbeiBedarf, Geschwindigkeit, Startverzoegerung);
+}
+
+uint8_t clsVRD4Empfaenger::BKNeu(const render::TextParameter& p, double Intervall) {
+  return d->blink.BKNeu(p, Intervall);
+}
+void clsVRD4Empfaenger::BKNeuLoeschen(uint8_t index) { d->blink.BKNeuLoeschen(index); }
+
+uint8_t clsVRD4Empfaenger::LTNeu(const render::TextParameter& p, double Geschwindigkeit,
+                                 double Startverzoegerung) {
+  return d->lauf.LTNeu(p, Geschwindigkeit, Startverzoegerung);
+}
+void clsVRD4Empfaenger::LTNeuLoeschen(uint8_t index) { d->lauf.LTNeuLoeschen(index); }
+
+void clsVRD4Empfaenger::BildAnzeigen(const QString& BildnamemitPfad, bool GroesseAnpassen,
+                                     bool BeiKleinerZentrieren, std::span<const uint8_t> bytes) {
+  d->bilder.BildAnzeigen(d->pic, BildnamemitPfad, GroesseAnpassen, BeiKleinerZentrieren, bytes);
+}
+
+void clsVRD4Empfaenger::BildAnzeigenanPosition(const QString& BildnamemitPfad, int16_t Xstart,
+                                               int16_t Ystart, int16_t Xende, int16_t YEnde,
+                                               bool GroesseAnpassen, bool BeiKleinerZentrieren,
+                                               std::span<const uint8_t> bytes) {
+  d->bilder.BildAnzeigenanPosition(d->pic, BildnamemitPfad, Xstart, Ystart, Xende, YEnde,
+                                   GroesseAnpassen, BeiKleinerZentrieren, bytes);
+}
+
+uint8_t clsVRD4Empfaenger::AniGifLadenanPosition(const QString& BildnamemitPfad, int16_t Xstart,
+                                                 int16_t Ystart, int16_t Xende, int16_t YEnde,
+                                                 bool GroesseAnpassen, bool BeiKleinerZentrieren,
+                                                 std::span<const uint8_t> bytes) {
+  return d->ani.AniGifLadenanPosition(BildnamemitPfad, Xstart, Ystart, Xende, YEnde,
+                                      GroesseAnpassen, BeiKleinerZentrieren, bytes);
+}
+void clsVRD4Empfaenger::AniGifStarten(uint8_t index, double AnzeigeDauer) {
+  d->ani.AniGifStarten(index, AnzeigeDauer);
+}
+void clsVRD4Empfaenger::AniGifStoppen(uint8_t index) { d->ani.AniGifStoppen(index); }
+void clsVRD4Empfaenger::AniGifLoeschen(uint8_t index) { d->ani.AniGifLoeschen(index); }
+
+render::TextRenderer& clsVRD4Empfaenger::textRenderer() { return d->text; }
+render::Blinktexte& clsVRD4Empfaenger::blinktexte() { return d->blink; }
+render::Lauftexte& clsVRD4Empfaenger::lauftexte() { return d->lauf; }
+render::Bilder& clsVRD4Empfaenger::bilder() { return d->bilder; }
+render::Animationen& clsVRD4Empfaenger::animationen() { return d->ani; }
+
+// --- small operations -------------------------------------------------------
+
+void clsVRD4Empfaenger::IPAdresse(const QString& adresse) { VRD4Event(QStringLiteral("IPAdresse"), adresse); }
+void clsVRD4Empfaenger::Port(const QString& port) { VRD4Event(QStringLiteral("Port"), port); }
+void clsVRD4Empfaenger::ServerStarten() { VRD4Event(QStringLiteral("Server starten"), QString()); }
+void clsVRD4Empfaenger::ClientVerbinden() { VRD4Event(QStringLiteral("Client verbinden"), QString()); }
+
+void clsVRD4Empfaenger::PauseAnzeigeZiel(const QString& strHundertstelSek) {
+  // A text that is no number fails like any other field of the command.
+  const int32_t dauer =
+      protocol::leseInt32(strHundertstelSek.toStdU16String(), u"PauseAnzeigeZiel", 2);
+  d->pauseBisZeit = std::llround(d->clock.seconds() * 100.0) + dauer;
+}
+
+bool clsVRD4Empfaenger::VRD4Close() {
+  try {
+    if (leadingInt(gv::clsVRD4Comport().GetMemory()) > 0) {
+      gv::clsVRD4Comport().SetMemory(u"0");
+      gv::clsVRD4KomFehler().SetMemory(u"0");
+      return true;
+    }
+  } catch (...) {
+  }
+  return false;
+}
+
+}  // namespace vrd4::engine
