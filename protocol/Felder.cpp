@@ -2,6 +2,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -150,12 +151,41 @@ std::u16string schreibeDouble(double v) {
   // A reader takes only the leading numeric part, and neither side knows
   // "nan", "inf" or a sign on zero.
   if (!std::isfinite(v) || v == 0.0) return u"0";
-  // Fixed notation, shortest digits that read back exactly: the largest
-  // double needs 309 digits, the smallest 2 + 323 zeros + 1 digit.
-  std::array<char, 400> buf{};
-  auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed);
+  // The shortest digits that read back exactly, then placed around the
+  // decimal point by hand: fixed notation of to_chars would print the exact
+  // binary value of large numbers (1e300 as 1000000000000000052504...).
+  std::array<char, 32> buf{};
+  auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::scientific);
   if (r.ec != std::errc()) return u"0";
-  return ausAscii(buf.data(), r.ptr);
+  const std::string_view sci(buf.data(), static_cast<std::size_t>(r.ptr - buf.data()));
+  const std::size_t e = sci.find('e');
+  std::string ziffern;
+  for (char c : sci.substr(0, e))
+    if (c >= '0' && c <= '9') ziffern.push_back(c);
+  int exponent = 0;
+  std::string_view ex = sci.substr(e + 1);
+  if (!ex.empty() && ex.front() == '+') ex.remove_prefix(1);
+  std::from_chars(ex.data(), ex.data() + ex.size(), exponent);
+  // Digits before the decimal point; at most 309 for the largest double,
+  // and -323 for the smallest.
+  const int vorKomma = exponent + 1;
+  const int n = static_cast<int>(ziffern.size());
+  std::u16string out;
+  out.reserve(static_cast<std::size_t>(std::abs(vorKomma)) + ziffern.size() + 3);
+  if (v < 0) out.push_back(u'-');
+  if (vorKomma <= 0) {
+    out += u"0.";
+    out.append(static_cast<std::size_t>(-vorKomma), u'0');
+    out.append(ziffern.begin(), ziffern.end());
+  } else if (vorKomma >= n) {
+    out.append(ziffern.begin(), ziffern.end());
+    out.append(static_cast<std::size_t>(vorKomma - n), u'0');
+  } else {
+    out.append(ziffern.begin(), ziffern.begin() + vorKomma);
+    out.push_back(u'.');
+    out.append(ziffern.begin() + vorKomma, ziffern.end());
+  }
+  return out;
 }
 
 std::u16string schreibeWert(const Wert& v) {

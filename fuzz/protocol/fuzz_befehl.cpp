@@ -1,0 +1,60 @@
+// Any text a peer might send, through the splitter and the conversions of
+// every command row. Nothing may crash or leak; a text that converts must
+// build again and convert to the same values.
+#include <cstddef>
+#include <cstdint>
+
+#include "Eingabe.h"
+#include "protocol/Befehl.h"
+#include "protocol/Hex.h"
+
+using namespace vrd4::protocol;
+using vrd4::fuzz::pruefe;
+
+namespace {
+
+void nachBauen(const BefehlsSpec& spec, const Befehl& b) {
+  const std::u16string text = bauen(spec.name, b.werte);
+  const auto felder = zerlegen(text);
+  pruefe(static_cast<int>(felder.size()) == spec.feldanzahl());
+  pruefe(konvertieren(spec, felder).werte == b.werte);
+}
+
+void einzelneFelder(const std::u16string& feld) {
+  try { leseInt16(feld, u"X", 2); } catch (const FeldFehler& e) { pruefe(e.position() == 2); }
+  try { leseInt32(feld); } catch (const FeldFehler& e) { pruefe(e.text() == feld); }
+  try { leseByte(feld); } catch (const FeldFehler& e) { pruefe(e.what()[0] != '\0'); }
+  try { leseBool(feld); } catch (const FeldFehler&) {}
+  const double d = leseDouble(feld);
+  pruefe(leseDouble(schreibeDouble(d)) == d);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const std::u16string text = vrd4::fuzz::alsText(data, size);
+  pruefe(istBefehl(text) == text.starts_with(u"Befehl"));
+  const auto felder = zerlegen(text);
+  pruefe(zusammenfuegen(felder) == text);
+
+  for (std::size_t i = 0; i < felder.size() && i < 4; ++i) einzelneFelder(felder[i]);
+
+  for (const BefehlsSpec& spec : befehlstabelle()) {
+    try {
+      nachBauen(spec, konvertieren(spec, felder));
+    } catch (const FeldFehler& e) {
+      pruefe(e.befehl() == spec.name);
+      pruefe(e.position() >= 2 && e.position() < spec.feldanzahl());
+    }
+  }
+
+  if (felder.size() >= 2 && (felder[1] == u"BildAnzeigen" || felder[1] == u"BildAnzeigenanPosition" ||
+                             felder[1] == u"AniGifLadenanPosition")) {
+    const std::span<const uint8_t> datei(data, size);
+    const auto weiter = zerlegen(weiterleitungsform(felder, datei));
+    pruefe(weiter.size() == 14);
+    const std::size_t inhalt = felder[1] == u"BildAnzeigen" ? 5 : 9;
+    pruefe(hexDekodieren(weiter[inhalt]) == std::vector<uint8_t>(datei.begin(), datei.end()));
+  }
+  return 0;
+}
