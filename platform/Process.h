@@ -3,6 +3,7 @@
 // end of a process.
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,13 @@ struct ProcessEntry {
 
 // All processes the caller can see. Empty when /proc cannot be read.
 std::vector<ProcessEntry> processList();
+
+// The first process (in /proc order) for which match is true; stops there.
+// Dead processes (zombies) are never offered.
+std::optional<ProcessEntry> findProcess(const std::function<bool(const ProcessEntry&)>& match);
+
+// True while pid names a process that has not ended (a zombie has ended).
+bool processAlive(pid_t pid);
 
 // Last component of an argv[0]-like text, "/" and "\" as separators.
 std::string exeNameFromArgv0(const std::string& argv0);

@@ -1,0 +1,125 @@
+// Finding, ending and starting the receiver process.
+//
+// A built sending program never runs inside a development environment, so
+// the checks of the receiver's start mark that only such a run makes are
+// left out: the process list alone decides whether the receiver runs.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+
+#include "channel/modVRD4GlobaleVariablen.h"
+#include "platform/Process.h"
+#include "protocol/Befehl.h"
+#include "sender/SenderImpl.h"
+#include "support/Numbers.h"
+#include "vrd4/clsVRD4Sender.h"
+
+#ifndef VRD4_INSTALL_BINDIR
+#define VRD4_INSTALL_BINDIR "/usr/local/bin"
+#endif
+
+namespace vrd4::sender {
+namespace gv = channel::modVRD4GlobaleVariablen;
+namespace {
+
+// How the receiver's executable was named on its home system; a process of
+// that name (a receiver under a compatibility layer) counts too.
+constexpr const char* kExeNameGross = "VRD4EMPFAENGER.EXE";
+constexpr std::string_view kNameGross = "VRD4EMPFAENGER";
+// Wait for the start mark when the program has switched the reply limit off.
+constexpr double kStartwarteGrenze = 10.0;
+
+// The test for the receiver's executable: it exists and is not a folder.
+bool dateiDa(const std::string& pfad) {
+  struct stat st{};
+  return !pfad.empty() && ::stat(pfad.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::optional<platform::ProcessEntry> laufenderEmpfaenger() {
+  const pid_t selbst = ::getpid();
+  return platform::findProcess([selbst](const platform::ProcessEntry& e) {
+    return e.pid != selbst && clsVRD4Sender::IstEmpfaengerName(e.exeName);
+  });
+}
+
+bool istGestartetMarke(std::u16string_view v) {
+  if (v.empty()) return false;
+  double n = leadingNumber(v);
+  return n == -1 || n == -2;
+}
+
+void fensterSchreiben(int64_t aufruf, int64_t event) {
+  gv::clsVRD4AufrufFensterhandle().SetMemory(protocol::schreibeGanzzahl(aufruf));
+  gv::clsVRD4EventFensterHandle().SetMemory(protocol::schreibeGanzzahl(event));
+}
+
+}  // namespace
+
+bool clsVRD4Sender::IstEmpfaengerName(std::string_view exeName) {
+  if (exeName.size() == kNameGross.size()) {
+    for (std::size_t i = 0; i < exeName.size(); ++i)
+      if (std::toupper(static_cast<unsigned char>(exeName[i])) != kNameGross[i]) return false;
+    return true;
+  }
+  return platform::exeNameMatches(std::string(exeName), kExeNameGross);
+}
+
+std::string clsVRD4Sender::EmpfaengerPfad() const {
+  if (!d_->empfaengerPfad.empty()) return d_->empfaengerPfad;
+  std::string nebenan = platform::programFolder() + "/" + kEmpfaengerDatei;
+  if (dateiDa(nebenan)) return nebenan;
+  std::string installiert = std::string(VRD4_INSTALL_BINDIR) + "/" + kEmpfaengerDatei;
+  if (dateiDa(installiert)) return installiert;
+  return nebenan;
+}
+
+bool clsVRD4Sender::EmpfaengerLaeuft() {
+  if (d_->laeuftPruefung) return d_->laeuftPruefung();
+  return laufenderEmpfaenger().has_value();
+}
+
+void clsVRD4Sender::VRD4EmpfaengerAktivPruefen() {
+  auto alt = laufenderEmpfaenger();
+  if (!alt) return;
+  d_->meldung(u"VRD4Empfaenger.exe bereits geladen!\r\nVRD4Empfaenger.Exe wird beendet", u"VRD4 Fehler");
+  // SIGTERM lets it run its teardown (stop mark, settings file).
+  platform::terminateProcess(alt->pid, 2000);
+}
+
+int32_t clsVRD4Sender::Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFensterHwnd) {
+  const std::string pfad = EmpfaengerPfad();
+  if (!dateiDa(pfad)) {
+    d_->meldung(u"VRD4Empfaenger.exe fehlt!");
+    return 0;
+  }
+  VRD4EmpfaengerAktivPruefen();
+  fensterSchreiben(AufrufFensterHwnd, EventFensterHwnd);
+
+  // The receiver's engine writes its start mark after it has created its
+  // variable set, which empties the ring. Until then a command would be
+  // wiped, so wait for the mark (at most the reply time limit).
+  gv::clsVRD4EmpfaengerGestartet().SetMemory(u"");
+  auto pid = platform::startDetached(pfad);
+  if (!pid) {
+    d_->meldung(u"VRD4-Farbe Empfangsprogramm konnte nicht gestartet werden!");
+    return 0;
+  }
+  const double start = d_->jetzt();
+  const double grenze = d_->antwortZeitlimit > 0 ? d_->antwortZeitlimit : kStartwarteGrenze;
+  while (!istGestartetMarke(gv::clsVRD4EmpfaengerGestartet().GetMemory()) && platform::processAlive(*pid)) {
+    if (d_->jetzt() - start > grenze) break;
+    d_->schleifeEinmal();
+  }
+  // The receiver brings its own window to the front when the window manager
+  // maps it; we do not know its window id here.
+  return 1;
+}
+
+int32_t clsVRD4Sender::Verbinden(int64_t AufrufFensterHwnd, int64_t EventFensterHwnd) {
+  if (!EmpfaengerLaeuft()) return Initialisieren(AufrufFensterHwnd, EventFensterHwnd);
+  fensterSchreiben(AufrufFensterHwnd, EventFensterHwnd);
+  return 1;
+}
+
+}  // namespace vrd4::sender

@@ -1,0 +1,377 @@
+// Commands, the ring write, reply waits and events of clsVRD4Sender.
+#include "vrd4/clsVRD4Sender.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "channel/modVRD4GlobaleVariablen.h"
+#include "platform/Ansi.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/MessageBox.h"
+#include "platform/X11Window.h"
+#include "protocol/Befehl.h"
+#include "sender/SenderImpl.h"
+#include "support/Numbers.h"
+
+namespace vrd4::sender {
+namespace gv = channel::modVRD4GlobaleVariablen;
+namespace {
+
+// A ring slot holds this many UTF-16 code units; a longer command is refused.
+constexpr std::size_t kMaxBefehlLaenge = 32100;
+
+// How many sender objects of this process hold the channel's variables.
+int g_senderAnzahl = 0;
+
+// Fields of one command, written as the receiver reads them.
+class Felder {
+ public:
+  explicit Felder(std::u16string_view name) : f_{std::u16string(protocol::kBefehl), std::u16string(name)} {}
+  Felder& z(int64_t v) { return add(protocol::schreibeGanzzahl(v)); }
+  Felder& b(bool v) { return add(protocol::schreibeBool(v)); }
+  Felder& d(double v) { return add(protocol::schreibeDouble(v)); }
+  Felder& t(std::u16string_view v) { return add(std::u16string(v)); }
+  std::u16string text() const { return protocol::zusammenfuegen(f_); }
+
+ private:
+  Felder& add(std::u16string s) {
+    f_.push_back(std::move(s));
+    return *this;
+  }
+  std::vector<std::u16string> f_;
+};
+
+bool istKomFehler() { return leadingNumber(gv::clsVRD4KomFehler().GetMemory()) == -1; }
+
+// A value read from the channel as a window handle; 0 when it names none.
+platform::x11::WindowId alsFenster(std::u16string_view text) {
+  double v = leadingNumber(text);
+  if (!(v >= 1) || v > 4294967295.0) return 0;
+  return static_cast<platform::x11::WindowId>(v);
+}
+
+// The receiver's reply as a slot number; a value a byte cannot hold is no
+// slot (0).
+uint8_t alsSlot(std::u16string_view text) {
+  double v = roundHalfEven(leadingNumber(text));
+  if (!(v >= 0 && v <= 255)) return 0;
+  return static_cast<uint8_t>(v);
+}
+
+std::vector<std::u16string> beiSemikolon(std::u16string_view s) {
+  std::vector<std::u16string> teile;
+  std::size_t anfang = 0;
+  for (;;) {
+    auto pos = s.find(u';', anfang);
+    if (pos == std::u16string_view::npos) {
+      teile.emplace_back(s.substr(anfang));
+      return teile;
+    }
+    teile.emplace_back(s.substr(anfang, pos - anfang));
+    anfang = pos + 1;
+  }
+}
+
+std::string utf8(std::u16string_view s) { return platform::toUtf8(s); }
+
+// A "\.BMP" path is a picture field left without a file name; it is dropped.
+bool istNamenloseBmp(std::u16string_view pfad) {
+  return pfad.ends_with(u"\\.BMP") || pfad.ends_with(u"/.BMP");
+}
+
+}  // namespace
+
+double clsVRD4Sender::Impl::jetzt() const { return uhr ? uhr() : platform::steadyClock().seconds(); }
+
+void clsVRD4Sender::Impl::meldung(const std::u16string& text, const std::u16string& titel) const {
+  if (messageBox)
+    messageBox(text, titel);
+  else
+    platform::showMessageBox(text, titel);
+}
+
+void clsVRD4Sender::Impl::schleifeEinmal() const {
+  if (nachrichtenschleife)
+    nachrichtenschleife();
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+clsVRD4Sender::clsVRD4Sender() : d_(std::make_unique<Impl>()) {
+  // Creating the set empties the ring and writes the start values; a second
+  // object of the same process shares the set that is already there.
+  gv::SpeichervariablenAnlegen();
+  ++g_senderAnzahl;
+  d_->Schreibzeiger = 0;
+}
+
+clsVRD4Sender::~clsVRD4Sender() {
+  try {
+    if (!d_->weiterlaufen) gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+    if (--g_senderAnzahl == 0) gv::SpeichervariablenFreigeben();
+  } catch (...) {
+    // Nothing can be reported from here; the receiver then keeps running.
+  }
+}
+
+// --- Settings ---------------------------------------------------------------
+
+void clsVRD4Sender::setMessageBox(MessageBoxFn fn) { d_->messageBox = std::move(fn); }
+void clsVRD4Sender::setNachrichtenschleife(std::function<void()> fn) { d_->nachrichtenschleife = std::move(fn); }
+void clsVRD4Sender::setEreignis(EreignisFn fn) { d_->ereignis = std::move(fn); }
+void clsVRD4Sender::setAntwortZeitlimit(double sekunden) { d_->antwortZeitlimit = sekunden; }
+double clsVRD4Sender::antwortZeitlimit() const { return d_->antwortZeitlimit; }
+void clsVRD4Sender::setEmpfaengerPfad(std::string pfad) { d_->empfaengerPfad = std::move(pfad); }
+void clsVRD4Sender::setEmpfaengerWeiterlaufen(bool w) { d_->weiterlaufen = w; }
+void clsVRD4Sender::setLaeuftPruefung(std::function<bool()> fn) { d_->laeuftPruefung = std::move(fn); }
+void clsVRD4Sender::setUhr(std::function<double()> fn) { d_->uhr = std::move(fn); }
+void clsVRD4Sender::setKanalPrefix(const std::string& prefix) { channel::setChannelNamePrefix(prefix); }
+
+// --- Ring, events, waits ----------------------------------------------------
+
+bool clsVRD4Sender::BefehlSenden(std::u16string_view text) {
+  if (!EmpfaengerLaeuft()) {
+    Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung nicht geladen!");
+    return false;
+  }
+  if (istKomFehler()) return false;
+  if (text.size() > kMaxBefehlLaenge) {
+    Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: Puffer zu klein!");
+    return false;
+  }
+  // The slot text must be in place before the counter names it.
+  gv::Sendetexte(d_->Schreibzeiger).SetMemory(text);
+  gv::clsVRD4LetzteGesendete().SetMemory(protocol::schreibeGanzzahl(d_->Schreibzeiger));
+  d_->Schreibzeiger = d_->Schreibzeiger >= gv::kAnzahlSendetexte - 1 ? 0 : d_->Schreibzeiger + 1;
+  return true;
+}
+
+void clsVRD4Sender::WartenbisPufferleer(double Wartezeit) {
+  const double gesendet = leadingNumber(gv::clsVRD4LetzteGesendete().GetMemory());
+  double gelesen = leadingNumber(gv::clsVRD4LetzteGelesene().GetMemory());
+  const double start = d_->jetzt();
+  while (gelesen != gesendet && d_->jetzt() - start <= Wartezeit) {
+    // No sleep: the receiver takes a command within a tick, and the caller
+    // wants to go on at once. Yielding keeps a busy machine usable.
+    std::this_thread::yield();
+    gelesen = leadingNumber(gv::clsVRD4LetzteGelesene().GetMemory());
+  }
+}
+
+void clsVRD4Sender::Event_Ausloesen(std::u16string_view Art, std::u16string_view Meldung) {
+  std::u16string s(Art);
+  s += u';';
+  s += Meldung;
+  platform::x11::WindowId fenster = 0;
+  std::u16string handle = gv::clsVRD4EventFensterHandle().GetMemory();
+  if (!handle.empty()) fenster = alsFenster(handle);
+  gv::clsVRD4Event().SetMemory(s);
+  // The handle is read again: the receiver may have cleared it meanwhile.
+  if (!gv::clsVRD4EventFensterHandle().GetMemory().empty() && fenster != 0)
+    platform::x11::setWindowText(fenster, s);
+  if (d_->ereignis) d_->ereignis(std::u16string(Art), std::u16string(Meldung));
+}
+
+std::u16string clsVRD4Sender::EreignisAbholen() {
+  std::u16string s = gv::clsVRD4Event().GetMemory();
+  if (!s.empty()) gv::clsVRD4Event().SetMemory(u"");
+  return s;
+}
+
+namespace {
+
+enum class Antwort { Blinktext, Lauftext, AniGif };
+
+channel::ClsVRD4Memory& antwortVariable(Antwort a) {
+  switch (a) {
+    case Antwort::Blinktext: return gv::clsVRD4BlinktextNr();
+    case Antwort::Lauftext: return gv::clsVRD4LauftextNr();
+    case Antwort::AniGif: break;
+  }
+  return gv::clsVRD4AniGifNr();
+}
+
+}  // namespace
+
+// Sends a command that creates a slot and waits for the slot's number.
+uint8_t clsVRD4Sender::mitAntwort(int art, std::u16string_view text) {
+  clsVRD4Sender& s = *this;
+  const Impl& d = *d_;
+  channel::ClsVRD4Memory& r = antwortVariable(static_cast<Antwort>(art));
+  uint8_t ergebnis = 0;
+  r.SetMemory(u"");
+  gv::clsVRD4Event().SetMemory(u"");
+  // A command that was not sent gets no answer; waiting for one would only
+  // end in the time limit.
+  if (!s.BefehlSenden(text)) return 0;
+  std::u16string antwort;
+  const double start = d.jetzt();
+  while (antwort.empty() && s.EmpfaengerLaeuft() && !istKomFehler()) {
+    if (d.antwortZeitlimit > 0 && d.jetzt() - start > d.antwortZeitlimit) {
+      s.Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: keine Antwort!");
+      return 0;
+    }
+    antwort = r.GetMemory();
+    if (!s.EmpfaengerLaeuft()) {
+      s.Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung nicht geladen!");
+      break;
+    }
+    auto teile = beiSemikolon(gv::clsVRD4Event().GetMemory());
+    if (teile.size() >= 2) {
+      s.Event_Ausloesen(teile[0], teile[1]);
+      gv::clsVRD4Event().SetMemory(u"");
+    }
+    ergebnis = alsSlot(antwort);
+    d.schleifeEinmal();
+  }
+  return ergebnis;
+}
+
+// --- Commands -----------------------------------------------------------------
+
+void clsVRD4Sender::Cls() { BefehlSenden(Felder(u"Cls").text()); }
+
+void clsVRD4Sender::Hintergrundfarbe(int32_t farbe) { BefehlSenden(Felder(u"Hintergrundfarbe").z(farbe).text()); }
+
+void clsVRD4Sender::Vordergrundfarbe(int32_t farbe) { BefehlSenden(Felder(u"Vordergrundfarbe").z(farbe).text()); }
+
+void clsVRD4Sender::Tafelgroesse(int16_t Breite, int16_t Hoehe) {
+  BefehlSenden(Felder(u"Tafelgroesse").z(Breite).z(Hoehe).text());
+}
+
+void clsVRD4Sender::TextAusgabe(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
+                                std::u16string_view Ausgabetext, int32_t Ausrichtung,
+                                std::u16string_view Schriftart, int16_t SchriftgroesseinPixel, bool Fett,
+                                bool Kursiv, bool Unterstrichen, bool Durchgestrichen, bool Transparent,
+                                int32_t FeldVordergrundfarbe, int32_t FeldHintergrundfarbe,
+                                bool LauftextbeiBedarf, double Geschwindigkeit, double Startverzoegerung) {
+  BefehlSenden(Felder(u"Textausgabe")
+                   .z(Xstart).z(Ystart).z(Xende).z(YEnde)
+                   .t(Ausgabetext).z(Ausrichtung).t(Schriftart).z(SchriftgroesseinPixel)
+                   .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
+                   .z(FeldVordergrundfarbe).z(FeldHintergrundfarbe)
+                   .b(LauftextbeiBedarf).d(Geschwindigkeit).d(Startverzoegerung)
+                   .text());
+}
+
+void clsVRD4Sender::Linie(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde, int16_t Linienbreite,
+                          int32_t Farbe) {
+  BefehlSenden(Felder(u"Linie").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).text());
+}
+
+void clsVRD4Sender::Rechteck(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
+                             int16_t Linienbreite, int32_t Farbe, bool Fuellen) {
+  BefehlSenden(
+      Felder(u"Rechteck").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).b(Fuellen).text());
+}
+
+uint8_t clsVRD4Sender::BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
+                                 std::u16string_view Ausgabetext, int32_t Ausrichtung,
+                                 std::u16string_view Schriftart, int16_t SchriftgroesseinPixel, bool Fett,
+                                 bool Kursiv, bool Unterstrichen, bool Durchgestrichen, bool Transparent,
+                                 int32_t FeldVordergrundfarbe, int32_t FeldHintergrundfarbe,
+                                 double Intervall) {
+  return mitAntwort(static_cast<int>(Antwort::Blinktext),
+                    Felder(u"Blinktext")
+                        .z(Xstart).z(Ystart).z(Xende).z(YEnde)
+                        .t(Ausgabetext).z(Ausrichtung).t(Schriftart).z(SchriftgroesseinPixel)
+                        .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
+                        .z(FeldVordergrundfarbe).z(FeldHintergrundfarbe).d(Intervall)
+                        .text());
+}
+
+void clsVRD4Sender::BlinkTextLoeschen(uint8_t BlinkNr) { BefehlSenden(Felder(u"BlinktextLoeschen").z(BlinkNr).text()); }
+
+uint8_t clsVRD4Sender::Lauftext(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
+                                std::u16string_view Ausgabetext, std::u16string_view Schriftart,
+                                int16_t SchriftgroesseinPixel, bool Fett, bool Kursiv, bool Unterstrichen,
+                                bool Durchgestrichen, bool Transparent, int32_t FeldVordergrundfarbe,
+                                int32_t FeldHintergrundfarbe, double Geschwindigkeit,
+                                double Startverzoegerung) {
+  return mitAntwort(static_cast<int>(Antwort::Lauftext),
+                    Felder(u"Lauftext")
+                        .z(Xstart).z(Ystart).z(Xende).z(YEnde)
+                        .t(Ausgabetext).t(Schriftart).z(SchriftgroesseinPixel)
+                        .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
+                        .z(FeldVordergrundfarbe).z(FeldHintergrundfarbe)
+                        .d(Geschwindigkeit).d(Startverzoegerung)
+                        .text());
+}
+
+void clsVRD4Sender::LauftextLoeschen(uint8_t LauftextNr) {
+  BefehlSenden(Felder(u"LauftextLoeschen").z(LauftextNr).text());
+}
+
+void clsVRD4Sender::IPAdresse(std::u16string_view Adresse) { BefehlSenden(Felder(u"IPAdresse").t(Adresse).text()); }
+
+void clsVRD4Sender::Port(std::u16string_view Port) { BefehlSenden(Felder(u"Port").t(Port).text()); }
+
+void clsVRD4Sender::PauseAnzeigeZiel(std::u16string_view strHundertstelSek) {
+  BefehlSenden(Felder(u"PauseAnzeigeZiel").t(strHundertstelSek).text());
+}
+
+void clsVRD4Sender::ServerStarten() { BefehlSenden(Felder(u"Server starten").text()); }
+
+void clsVRD4Sender::ClientVerbinden() { BefehlSenden(Felder(u"Client verbinden").text()); }
+
+bool clsVRD4Sender::fileExists(std::string_view sFile) const { return platform::fileExists(std::string(sFile)); }
+
+void clsVRD4Sender::BildAnzeigen(std::u16string_view pfad, bool GroesseAnpassen, bool BeiKleinerZentrieren) {
+  try {
+    if (!fileExists(utf8(pfad))) {
+      Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
+      return;
+    }
+    BefehlSenden(Felder(u"BildAnzeigen").t(pfad).b(GroesseAnpassen).b(BeiKleinerZentrieren).text());
+  } catch (...) {
+  }
+}
+
+void clsVRD4Sender::BildAnzeigenanPosition(std::u16string_view pfad, int16_t Xstart, int16_t Ystart,
+                                           int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
+                                           bool BeiKleinerZentrieren) {
+  try {
+    if (!fileExists(utf8(pfad))) {
+      if (!istNamenloseBmp(pfad))
+        Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
+      return;
+    }
+    BefehlSenden(Felder(u"BildAnzeigenanPosition")
+                     .t(pfad).z(Xstart).z(Ystart).z(Xende).z(YEnde)
+                     .b(GroesseAnpassen).b(BeiKleinerZentrieren)
+                     .text());
+  } catch (...) {
+  }
+}
+
+uint8_t clsVRD4Sender::AniGifLadenanPosition(std::u16string_view pfad, int16_t Xstart, int16_t Ystart,
+                                             int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
+                                             bool BeiKleinerZentrieren) {
+  try {
+    if (!fileExists(utf8(pfad))) {
+      Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
+      return 0;
+    }
+    // The sender's text ends with one more, empty field.
+    return mitAntwort(static_cast<int>(Antwort::AniGif),
+                      Felder(u"AniGifLadenanPosition")
+                          .t(pfad).z(Xstart).z(Ystart).z(Xende).z(YEnde)
+                          .b(GroesseAnpassen).b(BeiKleinerZentrieren).t(u"")
+                          .text());
+  } catch (...) {
+    return 0;
+  }
+}
+
+void clsVRD4Sender::AniGifStarten(uint8_t AniGifNr, double AnzeigeDauer) {
+  BefehlSenden(Felder(u"AniGifStarten").z(AniGifNr).d(AnzeigeDauer).text());
+}
+
+void clsVRD4Sender::AniGifStoppen(uint8_t AniGifNr) { BefehlSenden(Felder(u"AniGifStoppen").z(AniGifNr).text()); }
+
+void clsVRD4Sender::AniGifLoeschen(uint8_t AniGifNr) { BefehlSenden(Felder(u"AniGifLoeschen").z(AniGifNr).text()); }
+
+}  // namespace vrd4::sender
