@@ -36,12 +36,6 @@ qint64 toGrid(double units, double ratio) {
   return qint64(std::nearbyint(std::clamp(units * ratio, -kFar, kFar)));
 }
 
-// A line end: the pixel under the middle of the unit's cell, so that on an
-// enlarged board a line to the last unit reaches the last pixel.
-qint64 toCentre(double units, double ratio) {
-  return qint64(std::floor(std::clamp((units + 0.5) * ratio, -kFar, kFar)));
-}
-
 // Cosmetic pen dashes in pixels: on, off, on, off ...
 struct Dashes {
   std::array<int, 6> runs{};
@@ -323,14 +317,49 @@ void Surface::makeImagePicture() {
 
 // --- drawing ---------------------------------------------------------------
 
+// Saves what a line will cover piece by piece: the bounding box of a long
+// diagonal would be most of the image. Only the part of the line near the
+// image is walked, so a far-away end costs nothing extra.
+void Surface::Impl::saveAlongLine(qint64 x0, qint64 y0, qint64 x1, qint64 y1, qint64 reach) {
+  if (!tracking) return;
+  const double dx = double(x1 - x0), dy = double(y1 - y0);
+  double t0 = 0, t1 = 1;
+  auto clip = [&](double p, double q) {  // Liang-Barsky: keep p*t <= q
+    if (p == 0) return q >= 0;
+    const double r = q / p;
+    if (p < 0) {
+      t0 = std::max(t0, r);
+    } else {
+      t1 = std::min(t1, r);
+    }
+    return t0 <= t1;
+  };
+  const double lo = -double(reach), hiX = double(w + reach), hiY = double(h + reach);
+  if (!clip(-dx, double(x0) - lo) || !clip(dx, hiX - double(x0)) || !clip(-dy, double(y0) - lo) ||
+      !clip(dy, hiY - double(y0))) {
+    return;
+  }
+  constexpr double kPiece = 48;
+  const double n = std::max({std::abs(dx), std::abs(dy), 1.0});
+  const double step = kPiece / n;
+  for (double a = t0; a <= t1 && tracking; a += step) {
+    const double b = std::min(t1, a + step);
+    const double xa = double(x0) + dx * a, xb = double(x0) + dx * b;
+    const double ya = double(y0) + dy * a, yb = double(y0) + dy * b;
+    aboutToDraw(rectFrom(qint64(std::floor(std::min(xa, xb))) - reach,
+                         qint64(std::floor(std::min(ya, yb))) - reach,
+                         qint64(std::ceil(std::max(xa, xb))) + reach,
+                         qint64(std::ceil(std::max(ya, yb))) + reach));
+    if (b >= t1) break;
+  }
+}
+
 void Surface::line(double x1, double y1, double x2, double y2, Colour c) {
   if (!finite(x1, y1, x2, y2) || d->drawStyle == 5) return;
-  const qint64 px0 = toCentre(x1, d->rx()), py0 = toCentre(y1, d->ry());
-  const qint64 px1 = toCentre(x2, d->rx()), py1 = toCentre(y2, d->ry());
-  const int width = std::max(1, d->drawWidth);
-  const qint64 reach = width / 2 + 1;
-  d->aboutToDraw(rectFrom(std::min(px0, px1) - reach, std::min(py0, py1) - reach,
-                          std::max(px0, px1) + reach, std::max(py0, py1) + reach));
+  const qint64 px0 = toGrid(x1, d->rx()), py0 = toGrid(y1, d->ry());
+  const qint64 px1 = toGrid(x2, d->rx()), py1 = toGrid(y2, d->ry());
+  const int width = std::clamp(d->drawWidth, 1, 2 * kMaxSidePx);
+  d->saveAlongLine(px0, py0, px1, py1, width / 2 + 1);
   if (width == 1) {
     thinLine(d->image, px0, py0, px1, py1, toPixel(c), dashesFor(d->drawStyle));
   } else {

@@ -71,6 +71,8 @@ struct Surface::Impl {
   double ry() const { return h / sh; }
   // Before pixels inside r change: keeps the background picture exact.
   void aboutToDraw(QRect r);
+  // The same for the pixels a line with pen reach `reach` may cover.
+  void saveAlongLine(qint64 x0, qint64 y0, qint64 x1, qint64 y1, qint64 reach);
   // Turns a tracked picture into a real one.
   void materializePicture();
   // Clears the image to the back colour and draws the picture over it.
