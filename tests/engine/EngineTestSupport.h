@@ -3,12 +3,14 @@
 // recording status view, event sink and forwarding client, and a sender
 // side that writes into the real ring under this process's own channel
 // names.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
 #include <QString>
 #include <initializer_list>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +21,9 @@
 #include "platform/Clock.h"
 #include "platform/Surface.h"
 #include "protocol/Befehl.h"
+
+// Readable failure messages for the Qt texts the engine reports.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace vrd4::engine::test {
 
@@ -40,6 +45,9 @@ class RecordingStatus final : public StatusView {
 struct Ereignis {
   QString art, meldung;
   bool operator==(const Ereignis&) const = default;
+  friend void PrintTo(const Ereignis& e, std::ostream* os) {
+    *os << "(" << e.art.toStdString() << ", " << e.meldung.toStdString() << ")";
+  }
 };
 
 class RecordingEvents final : public EventSink {

@@ -1,7 +1,7 @@
 // Taking commands from the ring: one per polling step, in slot order, never
 // past the counter; what is shown, what is run, what is reported.
 #include "EngineTestSupport.h"
-#include "engine/EmpfaengerImpl.h"
+#include "render/Animationen.h"
 #include "support/Numbers.h"
 
 namespace vrd4::engine::test {
@@ -232,27 +232,6 @@ INSTANTIATE_TEST_SUITE_P(Faelle, VRD4CloseTabelle,
                                            CloseFall{"Leer", u"", false, u""},
                                            CloseFall{"Negativ", u"-5", false, u"-5"},
                                            CloseFall{"Text", u"COM1", false, u"COM1"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct PlayerFall {
-  const char* name;
-  std::string exe;
-  bool spieler;
-};
-class PelmorPlayerName : public ::testing::TestWithParam<PlayerFall> {};
-
-TEST_P(PelmorPlayerName, CountsAsThePlayer) {
-  EXPECT_EQ(istPelmorPlayerName(GetParam().exe), GetParam().spieler);
-}
-
-INSTANTIATE_TEST_SUITE_P(Namen, PelmorPlayerName,
-                         ::testing::Values(PlayerFall{"WindowsName", "Pelmor Player.exe", true},
-                                           PlayerFall{"GrossKlein", "pElMoR pLaYeR.ExE", true},
-                                           PlayerFall{"NativGenau", "Pelmor Player", true},
-                                           PlayerFall{"NativKlein", "pelmor player", true},
-                                           PlayerFall{"NativMitZusatz", "Pelmor Player2", false},
-                                           PlayerFall{"Andere", "vlc", false},
-                                           PlayerFall{"Leer", "", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
