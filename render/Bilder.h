@@ -1,6 +1,22 @@
 #pragma once
 // Pictures on the board, from the bytes of a picture file, fitted into a
 // field through two auxiliary surfaces.
+//
+// Fitting keeps the aspect ratio: without GroesseAnpassen a picture smaller
+// than the field keeps its size, a larger one shrinks to fit; with it the
+// picture grows or shrinks until it touches the field's sides or its top and
+// bottom. It never leaves its field. BeiKleinerZentrieren centres it (half
+// pixels rounded to even), otherwise it sits in the top-left corner.
+// Transparent parts of a picture show the board's back colour.
+//
+// Events: bytes that give no picture (empty, unknown format, damaged, over
+// the limits of modPicturefromBytes.h) and a board scale beyond 16 bits
+// raise ("BefehlFehler", "Bild: " + name + " konnte nicht geladen werden!").
+// A field without area, 16-bit overflow of the field's arithmetic, or a
+// result that rounds to nothing or exceeds a surface's size end silently
+// without drawing. Otherwise the drawing becomes the board's background
+// picture.
+#include <QImage>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -26,6 +42,13 @@ class Bilder {
                               int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                               bool GroesseAnpassen, bool BeiKleinerZentrieren,
                               std::span<const uint8_t> bytes);
+
+  // BildAnzeigenanPosition with the picture already decoded: a null picture
+  // counts as bytes that do not decode. Never throws.
+  void BildAnzeigenanPositionVonBild(platform::Surface& pic, const QString& AnzuzeigendesBild,
+                                     int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
+                                     bool GroesseAnpassen, bool BeiKleinerZentrieren,
+                                     const QImage& bild);
 
   platform::Surface& PicFuerGroessenanpassungQuelle();
   platform::Surface& PicFuerGroessenanpassungZwischen();
