@@ -65,8 +65,11 @@ void clsVRD4Empfaenger::Zeitschleife() {
   // sender may never correct and every command still runs once, in order.
   const int32_t L = leadingInt(gv::clsVRD4LetzteGesendete().GetMemory());
   const std::u16string text = gv::Sendetexte(d->lesezeiger).GetMemory();
+  // A command that fails leaves the index here; its slot is empty by then,
+  // so the next step moves on as after any other command.
   BefehlAusfuehren(text);
-  if (L != d->lesezeiger) d->lesezeiger = d->lesezeiger >= gv::kAnzahlSendetexte - 1 ? 0 : d->lesezeiger + 1;
+  if (L != d->lesezeiger)
+    d->lesezeiger = d->lesezeiger >= gv::kAnzahlSendetexte - 1 ? 0 : d->lesezeiger + 1;
 }
 
 const QString& clsVRD4Empfaenger::befehlsname() const { return d->befehlsname; }

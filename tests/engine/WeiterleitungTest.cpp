@@ -74,12 +74,6 @@ TEST_F(Weiterleitung, MissingPictureIsReportedAndNeitherForwardedNorRun) {
   EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"");
 }
 
-TEST_F(Weiterleitung, FolderCountsAsMissingPicture) {
-  ausfuehren(befehl({u"BildAnzeigen", u16(std::string(VRD4_TEST_DATA_DIR)), u"0", u"0"}));
-  ASSERT_EQ(events.events.size(), 1u);
-  EXPECT_TRUE(events.events[0].meldung.endsWith(QStringLiteral(" - nicht gefunden oder sonstiger Fehler!")));
-}
-
 TEST_F(Weiterleitung, EmptyPictureFileIsReportedBySizeAndNotRun) {
   client2.ackOnSend = true;
   const std::u16string pfad = u16(datenDatei("leer.bin"));

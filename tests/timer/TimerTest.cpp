@@ -122,12 +122,6 @@ TEST_F(TimerTest, IntervalChangeOnlyAltersTheNextSleep) {
   EXPECT_EQ(ablauf, (std::vector<std::string>{"sleep 10", "sleep 25"}));
 }
 
-TEST_F(TimerTest, DisableWhenNotRunningAndSameValueDoNothing) {
-  timer.Enabled(false);
-  EXPECT_FALSE(timer.running());
-  EXPECT_TRUE(ablauf.empty());
-}
-
 TEST(TimerLebensdauer, HandlerMayDestroyTheTimerWhileItsLoopRuns) {
   std::vector<int> schlaf;
   auto timer = std::make_unique<clsWBTimer>([&](int32_t ms) { schlaf.push_back(ms); });
