@@ -81,6 +81,12 @@ void vrd4sender_set_receiver_path(vrd4sender* s, const char* path) {
 void vrd4sender_set_keep_running(vrd4sender* s, int keep) {
   call(s, [&](auto& t) { t.setEmpfaengerWeiterlaufen(keep != 0); });
 }
+void vrd4sender_set_running_check(vrd4sender* s, vrd4sender_running_fn fn, void* user) {
+  call(s, [&](auto& t) {
+    if (!fn) return t.setLaeuftPruefung(nullptr);
+    t.setLaeuftPruefung([fn, user] { return fn(user) != 0; });
+  });
+}
 void vrd4sender_set_channel_prefix(const char* prefix) {
   try {
     vrd4::sender::clsVRD4Sender::setKanalPrefix(str(prefix));

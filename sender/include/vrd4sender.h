@@ -48,6 +48,10 @@ void vrd4sender_set_event(vrd4sender* s, vrd4sender_event_fn fn, void* user);
 void vrd4sender_set_reply_timeout(vrd4sender* s, double seconds); /* default 5, <= 0: none */
 void vrd4sender_set_receiver_path(vrd4sender* s, const char* path); /* NULL/"": usual search */
 void vrd4sender_set_keep_running(vrd4sender* s, int keep);
+/* For tests of programs that embed the sender: replaces the receiver
+ * process test (fn returns non-zero while "running"); NULL restores it. */
+typedef int (*vrd4sender_running_fn)(void* user);
+void vrd4sender_set_running_check(vrd4sender* s, vrd4sender_running_fn fn, void* user);
 /* Prefix of the shared-memory names, for tests; before the first _new. */
 void vrd4sender_set_channel_prefix(const char* prefix);
 

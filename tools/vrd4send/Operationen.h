@@ -1,0 +1,50 @@
+#pragma once
+// The operations vrd4send understands, described once as data: the help
+// text and the parser are both driven from this table. Names and parameter
+// order are those of clsVRD4Sender's methods.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace vrd4::sender {
+class clsVRD4Sender;
+}
+
+namespace vrd4::vrd4send {
+
+enum class Typ { Int16, Int32, Byte, Bool, Double, Text };
+std::string_view typName(Typ typ);
+
+// A parsed parameter: whole numbers (Int16, Int32, Byte) as int64_t, Bool,
+// Double, Text.
+using Wert = std::variant<int64_t, bool, double, std::u16string>;
+
+struct Parameter {
+  std::string_view name;
+  Typ typ;
+};
+
+struct Operation {
+  std::string_view name;
+  std::vector<Parameter> parameter;
+  // Reply operations print the slot number the receiver assigned.
+  bool liefertNummer = false;
+  std::string_view hinweis;  // one line for --help; empty for plain commands
+  // Runs the operation; returns the slot number for reply operations.
+  std::function<int(sender::clsVRD4Sender&, const std::vector<Wert>&)> ausfuehren;
+};
+
+const std::vector<Operation>& operationen();
+
+// Set (e.g. from a signal handler) to cut "Warten" short.
+std::atomic<bool>& abbruch();
+// Exact, case-sensitive; nullptr when unknown.
+const Operation* findeOperation(std::string_view name);
+// Ignoring case, to suggest the right spelling; nullptr when none.
+const Operation* aehnlicheOperation(std::string_view name);
+
+}  // namespace vrd4::vrd4send
