@@ -9,6 +9,7 @@
 #include "render/CtlLTundBK.h"
 #include "render/RenderHost.h"
 #include "render/TextAusgabe.h"
+#include "render/TextFeld.h"
 #include "render/TextParameter.h"
 
 namespace vrd4::render {
@@ -29,6 +30,13 @@ class Blinktexte {
   void BKNeuGleicheStelleLoeschen(int16_t x, int16_t y, int16_t breite, int16_t hoehe);
   // One tick over all slots (first display, phase switches). Never throws.
   void BlinktexteTakten();
+
+  // The layout of f in slot Index's control with its current font: the
+  // field and the text's position inside the control. Throws like
+  // TextFeldAusgabeBerechnenfuerUserControl; Index outside 1..10 throws
+  // std::out_of_range.
+  void BKNeuTextFeldAusgabeBerechnenfuerUserControl(uint8_t Index, TextFeld& f,
+                                                   int16_t Ausrichtung);
 
   CtlLTundBK& CtlBlinktext(int n);  // 1..10
   bool belegt(int n) const;
