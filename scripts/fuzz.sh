@@ -36,7 +36,9 @@ targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
   for exe in "$build"/bin/*; do
     [[ -x $exe && -f $exe ]] || continue
-    if nm --defined-only "$exe" 2>/dev/null | grep -q ' LLVMFuzzerTestOneInput$'; then
+    # grep reads all of nm's output: with -q, nm could die of SIGPIPE and
+    # pipefail would count the target as missing.
+    if nm --defined-only "$exe" 2>/dev/null | grep ' LLVMFuzzerTestOneInput$' >/dev/null; then
       targets+=("$(basename "$exe")")
     fi
   done
