@@ -21,7 +21,19 @@
 // the screen shows.
 //
 // Not thread-safe; used from the GUI thread only. Operations never throw
-// except where noted.
+// except where noted. Text operations need a QGuiApplication.
+//
+// Scale units to pixels: a position x lies at pixel round(x × widthPx /
+// scaleWidth) (likewise vertically); line ends are such positions, while a
+// box spans its corner units' whole cells, so boxes tile an enlarged board.
+// Sizes are clamped to 1..8192 pixels a side and font sizes to 4096 pixels;
+// non-finite coordinates draw nothing.
+//
+// A new surface: back colour black, fore colour white, fill colour black,
+// fill pattern 1, line pattern 0, pen width 1, border 0, font "Arial" 8.25
+// points, transparent font, visible, back style 1, mask colour black, no
+// mask picture, no background picture. A child's border style is not drawn
+// when it is composed over its parent.
 #include <QFont>
 #include <QImage>
 #include <QString>

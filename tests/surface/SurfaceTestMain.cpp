@@ -1,5 +1,6 @@
-// Fonts and painting need a QGuiApplication; one lives for the whole run.
-#include <QGuiApplication>
+// Fonts, painting and the widget need an application; one lives for the
+// whole run.
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@ class GuiEnvironment : public testing::Environment {
     static int argc = 1;
     static char name[] = "surface_tests";
     static char* argv[] = {name, nullptr};
-    if (!QGuiApplication::instance()) app_ = new QGuiApplication(argc, argv);
+    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
   }
   void TearDown() override {
     delete app_;
@@ -19,7 +20,7 @@ class GuiEnvironment : public testing::Environment {
   }
 
  private:
-  QGuiApplication* app_ = nullptr;
+  QApplication* app_ = nullptr;
 };
 
 const auto* const kGui = testing::AddGlobalTestEnvironment(new GuiEnvironment);
