@@ -1,0 +1,72 @@
+#include "app/modStart.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <csignal>
+
+#include "app/FrmVRD4Empfaenger.h"
+#include "app/GuiMessageBox.h"
+#include "app/SignalPipe.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+
+namespace vrd4::app::modStart {
+namespace {
+std::string g_globalPfad;
+}
+
+const std::string& GlobalPfad() { return g_globalPfad; }
+
+int Main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("VRD4Empfaenger"));
+  // The window's own unload ends the run, not the last window closing.
+  QApplication::setQuitOnLastWindowClosed(false);
+  // Re-parenting the surface makes it a native window; its siblings need not be.
+  QApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+
+  GuiMessageBox meldungen;
+  platform::setMessageBoxSink(&meldungen);
+  struct SinkZurueck {
+    ~SinkZurueck() { platform::setMessageBoxSink(nullptr); }
+  } sinkZurueck;
+
+  if (!platform::isUserAnAdmin()) {
+    platform::showMessageBox(
+        u"Programm muss mit 'ADMINISTRATOR'-Rechten gestartet werden!\r\n\r\nProgramm wird beendet!");
+    return 1;
+  }
+
+  g_globalPfad = platform::programFolder();
+  if (!g_globalPfad.empty() && chdir(g_globalPfad.c_str()) != 0) {
+    // The window reports it again when it loads; nothing more to do here.
+  }
+
+  {
+    FrmVRD4Empfaenger frm;
+    QPointer<FrmVRD4Empfaenger> ziel(&frm);
+    SignalPipe signale({SIGTERM, SIGINT, SIGUSR1}, [ziel](int signo) {
+      if (!ziel) return;
+      if (signo == SIGUSR1) {
+        if (ziel->geladen() && !ziel->entladen()) ziel->cmdBoxSpeichern_Click();
+      } else {
+        ziel->close();
+      }
+    });
+    frm.ShowModal();
+  }
+
+  // No other window should be left once the main window has gone.
+  const auto fenster = QApplication::topLevelWidgets();
+  for (QWidget* w : fenster) {
+    if (!w->isVisible()) continue;
+    const QString name = w->objectName().isEmpty() ? w->windowTitle() : w->objectName();
+    platform::showMessageBox((name + QStringLiteral(" noch verblieben!")).toStdU16String());
+    w->close();
+  }
+  return 0;
+}
+
+}  // namespace vrd4::app::modStart
