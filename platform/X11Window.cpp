@@ -5,7 +5,10 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/Ansi.h"
@@ -22,12 +25,23 @@ int countError(Display*, XErrorEvent*) {
   return 0;
 }
 
+// A busy X server refuses connections for a moment (EAGAIN: its listen
+// queue is full); that is worth a few short retries, a wrong $DISPLAY is not.
+Display* openDisplay() {
+  for (int versuch = 0;; ++versuch) {
+    errno = 0;
+    if (Display* d = XOpenDisplay(nullptr)) return d;
+    if (errno != EAGAIN || versuch >= 50) return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
 // One display connection with a non-fatal error handler for its lifetime:
 // a window id that no longer exists (the sending program has ended) must
 // cost us a false, never the process (Xlib's default handler exits).
 class Connection {
  public:
-  Connection() : display_(XOpenDisplay(nullptr)) {
+  Connection() : display_(openDisplay()) {
     if (display_) previous_ = XSetErrorHandler(countError);
     g_errors = 0;
   }

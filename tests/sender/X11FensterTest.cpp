@@ -3,8 +3,10 @@
 // GoogleTest first: Xlib's macros (None, Bool) would clash with its names.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "platform/Ansi.h"
 #include "platform/X11Window.h"
@@ -19,12 +21,18 @@ namespace {
 class X11Fenster : public ::testing::Test {
  protected:
   void SetUp() override {
-    d = XOpenDisplay(nullptr);
-    if (!d) GTEST_SKIP() << "no X display";
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    // A busy server may refuse a connection for a moment.
+    for (int i = 0; i < 50 && !d; ++i) {
+      d = XOpenDisplay(nullptr);
+      if (!d) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_NE(d, nullptr);
   }
   void TearDown() override {
     if (!d) return;
-    for (Window w : fenster) XDestroyWindow(d, w);
+    // Newest first: a window re-parented into an older one goes with it.
+    for (auto w = fenster.rbegin(); w != fenster.rend(); ++w) XDestroyWindow(d, *w);
     XCloseDisplay(d);
   }
   Window neu(int x, int y, int w, int h, const char* titel = nullptr, Window parent = 0) {
