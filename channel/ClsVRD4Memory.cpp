@@ -49,6 +49,7 @@ void release() {
 // The mapping is little-endian whatever the host; memcpy keeps the access
 // free of alignment and aliasing questions.
 void storeUnits(unsigned char* dst, const char16_t* src, std::size_t count) {
+  if (count == 0) return;  // an empty view may have no data at all
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(dst, src, count * 2);
   } else {
@@ -60,6 +61,7 @@ void storeUnits(unsigned char* dst, const char16_t* src, std::size_t count) {
 }
 
 void loadUnits(char16_t* dst, const unsigned char* src, std::size_t count) {
+  if (count == 0) return;
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(dst, src, count * 2);
   } else {

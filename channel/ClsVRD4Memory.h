@@ -11,10 +11,17 @@
 // (modVRD4Mutex); if the lock is not had within 0.2 s the access goes ahead
 // unguarded, as the other side expects.
 //
+// A read copies only the stored units; a write rewrites the whole field.
+//
+// The lock file is one per process: the first construction opens it, and the
+// destruction of ANY variable closes it (the next construction opens it
+// again). Variables that outlive another one take the 0.2 s unguarded path on
+// every access until then, so create and destroy variables together.
+//
 // Failure: if the object cannot be created or mapped, a message box says so
 // ("CreateFileMapping konnte nicht gestartet werden!" / "MapViewofFile konnte
 // nicht gestartet werden!") and the variable stays unmapped: it reads as the
-// empty text and ignores writes.
+// empty text and ignores writes, without waiting for the lock.
 #include <cstddef>
 #include <cstdint>
 #include <string>

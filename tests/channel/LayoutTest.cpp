@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -58,7 +59,7 @@ void checkLayout(const std::string& prefix, const std::u16string& text) {
 
   const std::size_t stored = std::min<std::size_t>(text.size(), Memory::kTextUnits);
   const auto expected = utf16le(std::u16string_view(text).substr(0, stored));
-  EXPECT_EQ(0, std::memcmp(raw.data(), expected.data(), expected.size())) << "text bytes";
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), raw.data())) << "text bytes";
   std::size_t badPadding = 0;
   for (std::size_t i = stored; i < std::size_t(Memory::kTextUnits); ++i)
     badPadding += raw.data()[2 * i] != 0x20 || raw.data()[2 * i + 1] != 0x00;
@@ -99,6 +100,8 @@ TEST_F(ChannelTest, NeverWrittenVariableReadsEmptyAndReadingDoesNotClear) {
   m.SetMemory(u"zweimal");
   EXPECT_EQ(m.GetMemory(), u"zweimal");
   EXPECT_EQ(m.GetMemory(), u"zweimal");
+  m.SetMemory(std::u16string_view{});
+  EXPECT_EQ(m.GetMemory(), u"");
 }
 
 TEST_F(ChannelTest, TwoObjectsOfOneNameShareTheText) {
