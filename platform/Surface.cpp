@@ -370,8 +370,8 @@ void Surface::line(double x1, double y1, double x2, double y2, Colour c) {
     if (px0 == px1 && py0 == py1) {
       p.setPen(Qt::NoPen);
       p.setBrush(toQColor(c));
-      const int r0 = int(px0) - width / 2, c0 = int(py0) - width / 2;
-      p.drawEllipse(QRect(r0, c0, width, width));
+      // A wide dot: Qt draws nothing for a zero-length line.
+      p.drawEllipse(QRect(int(px0) - width / 2, int(py0) - width / 2, width, width));
     } else {
       p.drawLine(QPointF(double(px0), double(py0)), QPointF(double(px1), double(py1)));
     }

@@ -97,7 +97,8 @@ void Surface::print(const QString& text) {
   constexpr double kFar = double(1 << 24);
   const double x = std::nearbyint(std::clamp(d->cx * d->rx(), -kFar, kFar));
   const double y = std::nearbyint(std::clamp(d->cy * d->ry(), -kFar, kFar));
-  const QRectF cell(x, y, advancePx, fm.height());
+  // The opaque cell is whole pixels, so that it is the same on every print.
+  const QRect cell(int(x), int(y), int(std::nearbyint(advancePx)), int(std::nearbyint(fm.height())));
   d->cx += advancePx / d->rx();
   if (text.isEmpty()) return;
 
@@ -106,7 +107,7 @@ void Surface::print(const QString& text) {
   const QRectF ink = fm.boundingRect(text).translated(x, y + fm.ascent());
   const double margin = 2 + d->fontPx / 2;
   const QRect touched =
-      cell.united(ink).adjusted(-margin, -margin, margin, margin).toAlignedRect();
+      QRectF(cell).united(ink).adjusted(-margin, -margin, margin, margin).toAlignedRect();
   if (!touched.intersects(d->image.rect())) return;
   d->aboutToDraw(touched);
   {

@@ -71,6 +71,24 @@ TEST(SurfaceLine, WidePenCoversItsWidthAcrossTheLine) {
   EXPECT_EQ(at(s, 18, 13), kBlack);
 }
 
+TEST(SurfaceLine, WideLineToAFarPointIsCutAtTheEdge) {
+  Surface s(40, 30);
+  s.setDrawWidth(3);
+  s.line(-1e9, 10, 1e9, 10, kRed);
+  s.setDrawWidth(32767);
+  s.line(-32768, -32768, 32767, 32767, kBlue);
+  EXPECT_EQ(countOf(s, kBlue), 40 * 30);
+}
+
+TEST(SurfaceLine, WidePenDrawsADotForAPoint) {
+  Surface s(40, 30);
+  s.setDrawWidth(4);
+  s.line(10, 10, 10, 10, kRed);
+  EXPECT_EQ(at(s, 10, 10), kRed);
+  EXPECT_GE(countOf(s, kRed), 9);
+  EXPECT_LE(countOf(s, kRed), 16);
+}
+
 TEST(SurfaceLine, PenWidthBelowOneDrawsOnePixel) {
   for (int width : {0, -3}) {
     Surface s(20, 20);
