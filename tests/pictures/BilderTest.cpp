@@ -85,7 +85,7 @@ TEST_P(BilderLage, DrawsThePictureWhereTheFieldAndFlagsSay) {
                                 l.zentrieren, png(l.bildW, l.bildH, kRot));
   EXPECT_TRUE(host.events.empty());
   EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), l.erwartet, kRot, kSchwarz));
-  // Drawn for good: a later Cls keeps it.
+  // Drawn for good: redrawing the board from its background picture keeps it.
   tafel.cls();
   EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), l.erwartet, kRot, kSchwarz));
 }
