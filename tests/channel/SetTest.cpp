@@ -1,8 +1,13 @@
 // The variable set: its names, its start values, and the command ring as a
 // sender and a receiver drive it.
+#include <chrono>
+#include <thread>
+
 #include "ChannelTestSupport.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "platform/Ansi.h"
+#include "platform/FileLock.h"
+#include "platform/SharedMemory.h"
 #include "support/Numbers.h"
 
 namespace vrd4::channel::test {
@@ -61,6 +66,28 @@ TEST_F(ChannelTest, LastHolderReleasingEndsTheContents) {
   EXPECT_EQ(set::setIsHeld(), std::optional<bool>(true));
   EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"");
   EXPECT_EQ(set::clsVRD4EventFensterHandle().GetMemory(), u"");
+}
+
+// A tool's probe holds the lifetime lock exclusively for a moment; a creator
+// meeting it must wait and decide again rather than count itself as one of
+// several holders, or leftovers would survive.
+TEST_F(ChannelTest, CreatorMeetingAProbeStillFindsItselfAlone) {
+  set::SpeichervariablenAnlegen();
+  set::clsVRD4LetzteGesendete().SetMemory(u"17");
+  set::SpeichervariablenFreigeben();
+
+  int error = 0;
+  platform::FileLock probe(
+      platform::SharedMemory::openDescriptor(prefix() + "VRD4Sendetexte0", &error));
+  ASSERT_TRUE(probe.tryLockExclusive());
+  std::thread releaser([&probe] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    probe.unlock();
+  });
+  set::SpeichervariablenAnlegen();
+  releaser.join();
+  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"");
+  EXPECT_EQ(set::setIsHeld(), std::optional<bool>(true));
 }
 
 // The sender of the ring: slot first, then the counter names it.

@@ -39,6 +39,7 @@ TEST_F(Vrd4Shm, SetThenGetRoundTripsUtf8ByteExactly) {
 TEST_F(Vrd4Shm, DumpListsEveryVariableAndOnlyTheFilledSlots) {
   ASSERT_EQ(tool({"set", "VRD4Sendetexte42", "Befehl\x1b" "Cls"}).exitCode, 0);
   ASSERT_EQ(tool({"set", "clsVRD4MemorySpeicher", "groß"}).exitCode, 0);
+  ASSERT_EQ(tool({"set", "clsVRD4Event", std::string(300, 'x') + "\n"}).exitCode, 0);
   const RunResult d = tool({"dump"});
   ASSERT_EQ(d.exitCode, 0) << d.err;
   EXPECT_NE(d.out.find("Halter: nein"), std::string::npos) << d.out;
@@ -46,6 +47,9 @@ TEST_F(Vrd4Shm, DumpListsEveryVariableAndOnlyTheFilledSlots) {
       << d.out;
   EXPECT_EQ(d.out.find("VRD4Sendetexte41"), std::string::npos);
   EXPECT_NE(d.out.find("clsVRD4MemorySpeicher = \"groß\"\n"), std::string::npos);
+  // long values are cut for the screen, with their full length
+  EXPECT_NE(d.out.find("clsVRD4Event = \"" + std::string(200, 'x') + "… (301 Zeichen)\"\n"),
+            std::string::npos);
   const auto& names = set::variableNames();
   for (std::size_t i = set::kAnzahlSendetexte; i < names.size(); ++i)
     EXPECT_NE(d.out.find("\n" + names[i] + " = \""), std::string::npos) << names[i];
