@@ -21,6 +21,10 @@ class CtlLTundBK {
   platform::Surface& surface();
 
   // Placement on the parent (pixels) and visibility.
+  // The pixels are the parent's scale units, as for any child of a picture
+  // box: equal to its pixels unless the board is enlarged (full screen).
+  // move throws std::invalid_argument for a negative size and
+  // std::length_error for one too large to hold.
   void move(int left, int top, int width, int height);
   int left() const;
   int top() const;
@@ -30,6 +34,7 @@ class CtlLTundBK {
   bool visible() const;
 
   // Properties of the control (each reads/writes its surface).
+  // A scale width or height below 1 throws std::invalid_argument.
   bool AutoRedraw = true;
   platform::Colour BackColor() const;
   void setBackColor(platform::Colour c);
