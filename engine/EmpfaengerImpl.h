@@ -2,6 +2,7 @@
 // The engine's state, shared by its source files (not a public header).
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/Interfaces.h"
@@ -18,19 +19,32 @@
 namespace vrd4::engine {
 
 struct clsVRD4Empfaenger::Impl {
-  Impl(render::RenderHost& host, platform::Surface& pic, StatusView& status, EventSink& events,
-       platform::Clock& clock, Forwarder* forwarder)
+  Impl(platform::Surface& pic, StatusView& status, EventSink& events, platform::Clock& clock,
+       Forwarder* forwarder)
       : pic(pic),
         status(status),
         events(events),
         clock(clock),
-        client2(forwarder ? *forwarder : nichtVerbunden),
-        text(host),
-        blink(host, pic, text),
-        lauf(host, pic, text),
-        bilder(host),
-        ani(host, pic) {
-    text.setLauftexte(&lauf);
+        client2(forwarder ? *forwarder : nichtVerbunden) {}
+
+  // The render objects call back into the engine (its clock, its events)
+  // while they are built, so they come only once the engine can answer.
+  void renderAnlegen(render::RenderHost& host) {
+    text.emplace(host);
+    blink.emplace(host, pic, *text);
+    lauf.emplace(host, pic, *text);
+    bilder.emplace(host);
+    ani.emplace(host, pic);
+    text->setLauftexte(&*lauf);
+  }
+  // Before anything the engine answers with goes away.
+  void renderAbbauen() {
+    ani.reset();
+    bilder.reset();
+    if (text) text->setLauftexte(nullptr);
+    lauf.reset();
+    blink.reset();
+    text.reset();
   }
 
   platform::Surface& pic;
@@ -40,11 +54,11 @@ struct clsVRD4Empfaenger::Impl {
   NullForwarder nichtVerbunden;
   Forwarder& client2;
 
-  render::TextRenderer text;
-  render::Blinktexte blink;
-  render::Lauftexte lauf;
-  render::Bilder bilder;
-  render::Animationen ani;
+  std::optional<render::TextRenderer> text;
+  std::optional<render::Blinktexte> blink;
+  std::optional<render::Lauftexte> lauf;
+  std::optional<render::Bilder> bilder;
+  std::optional<render::Animationen> ani;
 
   int32_t lesezeiger = 0;
   std::u16string befehl;  // the text read last from slot lesezeiger

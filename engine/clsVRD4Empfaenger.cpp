@@ -34,9 +34,9 @@ clsVRD4Empfaenger::clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusVi
                                      Forwarder* client2) {
   gv::SpeichervariablenAnlegen();
   gv::clsVRD4EmpfaengerGestartet().SetMemory(u"-1");
-  // The render objects start with every slot free.
-  d = std::make_unique<Impl>(static_cast<render::RenderHost&>(*this), picVRD4Empfang, status,
-                             events, clock, client2);
+  d = std::make_unique<Impl>(picVRD4Empfang, status, events, clock, client2);
+  // Every slot starts free.
+  d->renderAnlegen(*this);
 }
 
 clsVRD4Empfaenger::~clsVRD4Empfaenger() {
@@ -47,14 +47,15 @@ clsVRD4Empfaenger::~clsVRD4Empfaenger() {
     gv::SpeichervariablenFreigeben();
   } catch (...) {
   }
+  d->renderAbbauen();
 }
 
 // --- polling step and dispatcher ------------------------------------------
 
 void clsVRD4Empfaenger::Zeitschleife() {
-  d->lauf.LauftexteTakten();
-  d->blink.BlinktexteTakten();
-  d->ani.AnimationenTakten();
+  d->lauf->LauftexteTakten();
+  d->blink->BlinktexteTakten();
+  d->ani->AnimationenTakten();
 
   const int64_t jetzt = std::llround(d->clock.seconds() * 100.0);
   if (d->pauseBisZeit > jetzt) return;
@@ -170,9 +171,9 @@ double clsVRD4Empfaenger::now() const { return d->clock.seconds(); }
 // --- board --------------------------------------------------------------------
 
 void clsVRD4Empfaenger::Cls() {
-  for (uint8_t i = 1; i <= 10; ++i) d->blink.BKNeuLoeschen(i);
-  for (uint8_t i = 1; i <= 10; ++i) d->lauf.LTNeuLoeschen(i);
-  for (uint8_t i = 1; i <= 10; ++i) d->ani.AniGifLoeschen(i);
+  for (uint8_t i = 1; i <= 10; ++i) d->blink->BKNeuLoeschen(i);
+  for (uint8_t i = 1; i <= 10; ++i) d->lauf->LTNeuLoeschen(i);
+  for (uint8_t i = 1; i <= 10; ++i) d->ani->AniGifLoeschen(i);
   d->pic.clearPicture();
   d->pic.cls();
   d->pic.setBackColor(StartHintergrundfarbe);
@@ -204,30 +205,30 @@ void clsVRD4Empfaenger::Tafelgroesse(int16_t Breite, int16_t Hoehe) {
 
 void clsVRD4Empfaenger::TextAusgabe(const render::TextParameter& p, bool LauftextbeiBedarf,
                                     double Geschwindigkeit, double Startverzoegerung) {
-  d->text.TextAusgabe(d->pic, p, LauftextbeiBedarf, Geschwindigkeit, Startverzoegerung);
+  d->text->TextAusgabe(d->pic, p, LauftextbeiBedarf, Geschwindigkeit, Startverzoegerung);
 }
 
 uint8_t clsVRD4Empfaenger::BKNeu(const render::TextParameter& p, double Intervall) {
-  return d->blink.BKNeu(p, Intervall);
+  return d->blink->BKNeu(p, Intervall);
 }
-void clsVRD4Empfaenger::BKNeuLoeschen(uint8_t index) { d->blink.BKNeuLoeschen(index); }
+void clsVRD4Empfaenger::BKNeuLoeschen(uint8_t index) { d->blink->BKNeuLoeschen(index); }
 
 uint8_t clsVRD4Empfaenger::LTNeu(const render::TextParameter& p, double Geschwindigkeit,
                                  double Startverzoegerung) {
-  return d->lauf.LTNeu(p, Geschwindigkeit, Startverzoegerung);
+  return d->lauf->LTNeu(p, Geschwindigkeit, Startverzoegerung);
 }
-void clsVRD4Empfaenger::LTNeuLoeschen(uint8_t index) { d->lauf.LTNeuLoeschen(index); }
+void clsVRD4Empfaenger::LTNeuLoeschen(uint8_t index) { d->lauf->LTNeuLoeschen(index); }
 
 void clsVRD4Empfaenger::BildAnzeigen(const QString& BildnamemitPfad, bool GroesseAnpassen,
                                      bool BeiKleinerZentrieren, std::span<const uint8_t> bytes) {
-  d->bilder.BildAnzeigen(d->pic, BildnamemitPfad, GroesseAnpassen, BeiKleinerZentrieren, bytes);
+  d->bilder->BildAnzeigen(d->pic, BildnamemitPfad, GroesseAnpassen, BeiKleinerZentrieren, bytes);
 }
 
 void clsVRD4Empfaenger::BildAnzeigenanPosition(const QString& BildnamemitPfad, int16_t Xstart,
                                                int16_t Ystart, int16_t Xende, int16_t YEnde,
                                                bool GroesseAnpassen, bool BeiKleinerZentrieren,
                                                std::span<const uint8_t> bytes) {
-  d->bilder.BildAnzeigenanPosition(d->pic, BildnamemitPfad, Xstart, Ystart, Xende, YEnde,
+  d->bilder->BildAnzeigenanPosition(d->pic, BildnamemitPfad, Xstart, Ystart, Xende, YEnde,
                                    GroesseAnpassen, BeiKleinerZentrieren, bytes);
 }
 
@@ -235,20 +236,20 @@ uint8_t clsVRD4Empfaenger::AniGifLadenanPosition(const QString& BildnamemitPfad,
                                                  int16_t Ystart, int16_t Xende, int16_t YEnde,
                                                  bool GroesseAnpassen, bool BeiKleinerZentrieren,
                                                  std::span<const uint8_t> bytes) {
-  return d->ani.AniGifLadenanPosition(BildnamemitPfad, Xstart, Ystart, Xende, YEnde,
+  return d->ani->AniGifLadenanPosition(BildnamemitPfad, Xstart, Ystart, Xende, YEnde,
                                       GroesseAnpassen, BeiKleinerZentrieren, bytes);
 }
 void clsVRD4Empfaenger::AniGifStarten(uint8_t index, double AnzeigeDauer) {
-  d->ani.AniGifStarten(index, AnzeigeDauer);
+  d->ani->AniGifStarten(index, AnzeigeDauer);
 }
-void clsVRD4Empfaenger::AniGifStoppen(uint8_t index) { d->ani.AniGifStoppen(index); }
-void clsVRD4Empfaenger::AniGifLoeschen(uint8_t index) { d->ani.AniGifLoeschen(index); }
+void clsVRD4Empfaenger::AniGifStoppen(uint8_t index) { d->ani->AniGifStoppen(index); }
+void clsVRD4Empfaenger::AniGifLoeschen(uint8_t index) { d->ani->AniGifLoeschen(index); }
 
-render::TextRenderer& clsVRD4Empfaenger::textRenderer() { return d->text; }
-render::Blinktexte& clsVRD4Empfaenger::blinktexte() { return d->blink; }
-render::Lauftexte& clsVRD4Empfaenger::lauftexte() { return d->lauf; }
-render::Bilder& clsVRD4Empfaenger::bilder() { return d->bilder; }
-render::Animationen& clsVRD4Empfaenger::animationen() { return d->ani; }
+render::TextRenderer& clsVRD4Empfaenger::textRenderer() { return *d->text; }
+render::Blinktexte& clsVRD4Empfaenger::blinktexte() { return *d->blink; }
+render::Lauftexte& clsVRD4Empfaenger::lauftexte() { return *d->lauf; }
+render::Bilder& clsVRD4Empfaenger::bilder() { return *d->bilder; }
+render::Animationen& clsVRD4Empfaenger::animationen() { return *d->ani; }
 
 // --- small operations -------------------------------------------------------
 

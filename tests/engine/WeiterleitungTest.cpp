@@ -60,7 +60,17 @@ TEST_F(Weiterleitung, PictureGoesOutInForwardedFormWithHexContent) {
   EXPECT_EQ(felder[2], pfad);
   EXPECT_EQ(felder[5], u"001FFF");
   for (std::size_t i = 6; i < 14; ++i) EXPECT_EQ(felder[i], u"") << i;
+  for (const Ereignis& e : events.events)
+    EXPECT_FALSE(e.meldung.contains(QStringLiteral("Timeout"))) << e.meldung.toStdString();
+}
+
+TEST_F(Weiterleitung, AcknowledgedPictureIsShownFromTheFileBytes) {
+  client2.ackOnSend = true;
+  ausfuehren(befehl({u"BildAnzeigen", u16(datenDatei("rot_4x4.bmp")), u"-1", u"0"}));
+  EXPECT_EQ(client2.sent.size(), 1u);
   EXPECT_TRUE(events.events.empty());
+  EXPECT_EQ(farbeBei(0, 0), 0x0000FFu);
+  EXPECT_EQ(farbeBei(400, 300), 0x0000FFu);
 }
 
 TEST_F(Weiterleitung, MissingPictureIsReportedAndNeitherForwardedNorRun) {
