@@ -1,5 +1,7 @@
 #include "render/TextFeld.h"
 
+#include <vector>
+
 #include "render/CtlLTundBK.h"
 #include "support/Numbers.h"
 
@@ -44,20 +46,62 @@ void feldBestimmen(TextFeld& f, const TextMass& mass) {
       f.FeldHoehe > f.Mindestfeldhoehe ? int16_t(sub16(f.FeldHoehe, f.Mindestfeldhoehe) / 2) : 0;
 }
 
+// How many characters are dropped one by one before the rest is cut by
+// halving. Each measurement costs the length of the text, so dropping one at
+// a time through a long text in a narrow field would take seconds; dropping
+// a character never widens a text, so halving finds the same cut.
+constexpr std::size_t kEinzelnKuerzen = 64;
+
 // Drops whole characters (a surrogate pair counts as one) until the text fits.
 void kuerzen(TextFeld& f, bool vomAnfang, const TextMass& mass) {
-  QString& t = f.Ausgabetext;
-  while (f.Mindestfeldbreite > f.FeldBreite && f.Mindestfeldbreite > 0 && !t.isEmpty()) {
-    if (vomAnfang) {
-      const bool paar = t.size() >= 2 && t[0].isHighSurrogate() && t[1].isLowSurrogate();
-      t.remove(0, paar ? 2 : 1);
-    } else {
-      const qsizetype n = t.size();
-      const bool paar = n >= 2 && t[n - 1].isLowSurrogate() && t[n - 2].isHighSurrogate();
-      t.chop(paar ? 2 : 1);
-    }
-    f.Mindestfeldbreite = ganz(mass.breite(t));
+  const QString ganzerText = f.Ausgabetext;
+  if (!(f.Mindestfeldbreite > f.FeldBreite && f.Mindestfeldbreite > 0) || ganzerText.isEmpty()) {
+    return;
   }
+  // schnitte[k]: where the text is cut with k characters dropped (the length
+  // kept when dropping from the end, the start kept when dropping from the start).
+  const qsizetype n = ganzerText.size();
+  std::vector<qsizetype> schnitte{vomAnfang ? 0 : n};
+  for (qsizetype i = 0; i < n;) {
+    const qsizetype at = vomAnfang ? i : n - 1 - i;
+    const bool paar = vomAnfang ? at + 1 < n && ganzerText[at].isHighSurrogate() &&
+                                      ganzerText[at + 1].isLowSurrogate()
+                                : at >= 1 && ganzerText[at].isLowSurrogate() &&
+                                      ganzerText[at - 1].isHighSurrogate();
+    i += paar ? 2 : 1;
+    schnitte.push_back(vomAnfang ? i : n - i);
+  }
+  const std::size_t alle = schnitte.size() - 1;  // the empty text
+  auto rest = [&](std::size_t k) {
+    return vomAnfang ? ganzerText.mid(schnitte[k]) : ganzerText.left(schnitte[k]);
+  };
+  auto passt = [&](std::size_t k, int16_t& w) {
+    w = ganz(mass.breite(rest(k)));
+    return !(w > f.FeldBreite && w > 0) || k == alle;
+  };
+  int16_t w = 0;
+  std::size_t k = 1;
+  for (; k <= alle && k <= kEinzelnKuerzen; ++k) {
+    if (passt(k, w)) break;
+  }
+  if (k > alle || k > kEinzelnKuerzen) {
+    std::size_t zuBreit = k - 1, genug = alle;
+    int16_t wGenug = 0;
+    passt(genug, wGenug);
+    while (genug - zuBreit > 1) {
+      const std::size_t mitte = zuBreit + (genug - zuBreit) / 2;
+      if (passt(mitte, w)) {
+        genug = mitte;
+        wGenug = w;
+      } else {
+        zuBreit = mitte;
+      }
+    }
+    k = genug;
+    w = wGenug;
+  }
+  f.Ausgabetext = rest(k);
+  f.Mindestfeldbreite = w;
 }
 
 struct Versatz {

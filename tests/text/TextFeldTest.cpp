@@ -122,6 +122,36 @@ TEST(TextFeld, CornerOutsideSixteenBitsIsAnOverflow) {
   EXPECT_THROW(TextFeldAusgabeBerechnenfuerUserControl(g, 0, tabelle(), host), OverflowError);
 }
 
+// Dropping one character at a time, as the layout is defined.
+QString einzelnGekuerzt(QString t, int breite, bool vomAnfang) {
+  const TextMass m = tabelle();
+  while (m.breite(t) > breite && !t.isEmpty()) {
+    if (vomAnfang) {
+      t.remove(0, 1);
+    } else {
+      t.chop(1);
+    }
+  }
+  return t;
+}
+
+TEST(TextFeld, LongTextIsCutWhereDroppingOneByOneWould) {
+  QString lang;
+  for (int i = 0; i < 3000; ++i) lang += QChar(u"iWAxi"[i * 7 % 5]);
+  for (int16_t ausrichtung : {0, 2}) {
+    for (int16_t breite : {1, 35, 333, 9000}) {
+      FakeHost host;
+      TextFeld f;
+      f.Xende = breite;
+      f.Ausgabetext = lang;
+      TextFeldAusgabeBerechnen(f, ausrichtung, tabelle(), host);
+      EXPECT_EQ(f.Ausgabetext, einzelnGekuerzt(lang, breite, ausrichtung == 2))
+          << ausrichtung << " " << breite;
+      EXPECT_EQ(f.Mindestfeldbreite, tabelle().breite(f.Ausgabetext));
+    }
+  }
+}
+
 TEST(TextFeld, SurrogatePairIsDroppedAsOneCharacter) {
   FakeHost host;
   TextFeld f;
