@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -41,7 +42,13 @@ TEST(PelmorPlayerProzess, RunningProcessNamedLikeThePlayerIsFound) {
   char* argv[] = {name, dauer, nullptr};
   pid_t pid = 0;
   ASSERT_EQ(::posix_spawn(&pid, "/bin/sleep", nullptr, nullptr, argv, environ), 0);
-  EXPECT_TRUE(clsVRD4Empfaenger::VRD4PelmorPlayerAktiv());
+  // The new command line shows in /proc only once the exec has finished.
+  bool gefunden = false;
+  for (int i = 0; i < 5000 && !gefunden; ++i) {
+    gefunden = clsVRD4Empfaenger::VRD4PelmorPlayerAktiv();
+    if (!gefunden) ::usleep(1000);
+  }
+  EXPECT_TRUE(gefunden);
   ::kill(pid, SIGKILL);
   ::waitpid(pid, nullptr, 0);
   EXPECT_FALSE(clsVRD4Empfaenger::VRD4PelmorPlayerAktiv());
