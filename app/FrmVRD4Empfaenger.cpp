@@ -70,6 +70,7 @@ FrmVRD4Empfaenger::FrmVRD4Empfaenger(Umgebung umgebung)
     : QWidget(nullptr),
       umgebung_(std::move(umgebung)),
       board_(std::make_unique<platform::Surface>(kStartBreite, kStartHoehe)) {
+  programmOrdner_ = programmOrdnerErmitteln();
   setObjectName(QStringLiteral("FrmVRD4Empfaenger"));
   setWindowTitle(QStringLiteral("VRD4-LCD - Anzeigeempfänger"));
   entwurfAufbauen();
@@ -266,6 +267,10 @@ Desktop& FrmVRD4Empfaenger::desktop() const {
   return umgebung_.desktop ? *umgebung_.desktop : x11Desktop();
 }
 
+std::string FrmVRD4Empfaenger::programmOrdnerErmitteln() const {
+  return umgebung_.programFolder.empty() ? platform::programFolder() : umgebung_.programFolder;
+}
+
 void FrmVRD4Empfaenger::ShowModal() {
   Form_Load();
   if (entladen_) return;
@@ -280,7 +285,7 @@ void FrmVRD4Empfaenger::ShowModal() {
 void FrmVRD4Empfaenger::Form_Load() {
   if (geladen_ || entladen_) return;
   geladen_ = true;
-  programmOrdner_ = umgebung_.programFolder.empty() ? platform::programFolder() : umgebung_.programFolder;
+  programmOrdner_ = programmOrdnerErmitteln();
   // Relative paths in commands are meant from the program's folder.
   if (!programmOrdner_.empty() && chdir(programmOrdner_.c_str()) != 0) {
     addListEntry(QStringLiteral("Programmordner nicht erreichbar: ") + QString::fromStdString(programmOrdner_));

@@ -125,6 +125,7 @@ class FrmVRD4Empfaenger final : public QWidget,
   void aufraeumenNachTick();
   void Platzieren();
   void twipsAnzeigen();
+  std::string programmOrdnerErmitteln() const;
   platform::Clock& uhr() const;
   Desktop& desktop() const;
 
