@@ -97,6 +97,17 @@ TEST_F(BlinktexteTest, IntervalBelowTheShortestBlinksEveryFourHundredths) {
   EXPECT_TRUE(zeigtText(1));
 }
 
+TEST_F(BlinktexteTest, PhasesKeepTheirLengthAfterMonthsOfRunning) {
+  blink.BKNeu(feld(11, 11, 110, 50), 0.04);
+  tick(0);
+  tick(1e7);  // about 116 days: as a 32-bit float such a count has whole seconds only
+  const bool phase = zeigtText(1);
+  tick(0.03125);
+  EXPECT_EQ(zeigtText(1), phase);
+  tick(0.015625);
+  EXPECT_NE(zeigtText(1), phase);
+}
+
 TEST_F(BlinktexteTest, PhasesLastTheirInterval) {
   blink.BKNeu(feld(11, 11, 110, 50), 0.5);
   tick(0);
