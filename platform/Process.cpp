@@ -146,6 +146,13 @@ std::optional<ProcessEntry> findProcess(const std::function<bool(const ProcessEn
   return found;
 }
 
+std::optional<ProcessEntry> processEntry(pid_t pid) {
+  if (pid <= 0) return std::nullopt;
+  auto name = exeNameOf(pid);
+  if (!name) return std::nullopt;
+  return ProcessEntry{pid, std::move(*name)};
+}
+
 bool processAlive(pid_t pid) {
   if (pid <= 0) return false;
   if (::kill(pid, 0) != 0 && errno != EPERM) return false;

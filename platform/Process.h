@@ -24,6 +24,9 @@ std::vector<ProcessEntry> processList();
 // Dead processes (zombies) are never offered.
 std::optional<ProcessEntry> findProcess(const std::function<bool(const ProcessEntry&)>& match);
 
+// The entry of one process; nullopt when it is gone or has ended.
+std::optional<ProcessEntry> processEntry(pid_t pid);
+
 // True while pid names a process that has not ended (a zombie has ended).
 bool processAlive(pid_t pid);
 

@@ -36,11 +36,19 @@ bool dateiDa(const std::string& pfad) {
   return !pfad.empty() && ::stat(pfad.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+// The receiver found last is looked at first: while it runs, one read of its
+// command line answers the question instead of a walk over every process.
+pid_t g_zuletztGefunden = 0;
+
 std::optional<platform::ProcessEntry> laufenderEmpfaenger() {
   const pid_t selbst = ::getpid();
-  return platform::findProcess([selbst](const platform::ProcessEntry& e) {
+  auto istEmpfaenger = [selbst](const platform::ProcessEntry& e) {
     return e.pid != selbst && clsVRD4Sender::IstEmpfaengerName(e.exeName);
-  });
+  };
+  if (auto e = platform::processEntry(g_zuletztGefunden); e && istEmpfaenger(*e)) return e;
+  auto e = platform::findProcess(istEmpfaenger);
+  g_zuletztGefunden = e ? e->pid : 0;
+  return e;
 }
 
 bool istGestartetMarke(std::u16string_view v) {

@@ -70,6 +70,8 @@ TEST_F(Prozesse, ListShowsThisProgramUnderItsName) {
   auto self = std::find_if(liste.begin(), liste.end(), [](const auto& e) { return e.pid == ::getpid(); });
   ASSERT_NE(self, liste.end());
   EXPECT_EQ(self->exeName, "sender_process_tests");
+  EXPECT_EQ(processEntry(::getpid())->exeName, "sender_process_tests");
+  EXPECT_FALSE(processEntry(0));
 }
 
 TEST_F(Prozesse, WindowsStyleArgv0IsNamedByItsLastComponent) {
