@@ -17,8 +17,8 @@ namespace {
 using vrd4::sender::clsVRD4Sender;
 
 // The ring benchmarks use a channel of their own; the end-to-end ones the
-// real one. The prefix is process-wide, so each group gets its own object
-// lifetime and the prefix is only switched while no sender exists.
+// real one. The prefix is process-wide and only switched while no sender
+// exists: the ring benchmarks run (and end their senders) first.
 void eigenerKanal() { clsVRD4Sender::setKanalPrefix("b_sender_" + std::to_string(::getpid()) + "_"); }
 void echterKanal() { clsVRD4Sender::setKanalPrefix(""); }
 
@@ -44,23 +44,27 @@ void BM_EmpfaengerLaeuft(benchmark::State& state) {
 }
 BENCHMARK(BM_EmpfaengerLaeuft)->Unit(benchmark::kMicrosecond);
 
-bool empfaengerDa(benchmark::State& state, clsVRD4Sender& s) {
-  if (!std::filesystem::exists(s.EmpfaengerPfad())) {
-    state.SkipWithError("receiver not built");
-    return false;
+// One receiver for all end-to-end benchmarks (each benchmark function runs
+// several times; restarting the receiver each time would measure its start).
+std::unique_ptr<clsVRD4Sender> g_echt;
+bool g_echtVersucht = false;
+
+clsVRD4Sender* empfaenger(benchmark::State& state) {
+  if (!g_echtVersucht) {
+    g_echtVersucht = true;
+    echterKanal();
+    auto s = std::make_unique<clsVRD4Sender>();
+    if (std::filesystem::exists(s->EmpfaengerPfad()) && s->Initialisieren(0, 0) == 1) g_echt = std::move(s);
   }
-  if (s.Initialisieren(0, 0) != 1) {
-    state.SkipWithError("receiver did not start");
-    return false;
-  }
-  return true;
+  if (!g_echt) state.SkipWithError("receiver not built or did not start");
+  return g_echt.get();
 }
 
 // One command at a time, each waited for: bounded by the receiver's tick.
 void BM_EndeZuEndeEinzeln(benchmark::State& state) {
-  echterKanal();
-  clsVRD4Sender s;
-  if (!empfaengerDa(state, s)) return;
+  clsVRD4Sender* e = empfaenger(state);
+  if (!e) return;
+  clsVRD4Sender& s = *e;
   s.Cls();
   s.WartenbisPufferleer(5.0);
   int16_t y = 1;
@@ -75,9 +79,9 @@ BENCHMARK(BM_EndeZuEndeEinzeln)->Unit(benchmark::kMillisecond)->UseRealTime()->M
 
 // Bursts of 50 commands, then a wait until the receiver has taken them all.
 void BM_EndeZuEndeStapel(benchmark::State& state) {
-  echterKanal();
-  clsVRD4Sender s;
-  if (!empfaengerDa(state, s)) return;
+  clsVRD4Sender* e = empfaenger(state);
+  if (!e) return;
+  clsVRD4Sender& s = *e;
   constexpr int kStapel = 50;
   for (auto _ : state) {
     for (int i = 0; i < kStapel; ++i) s.Linie(1, static_cast<int16_t>(i + 1), 768, static_cast<int16_t>(i + 1), 1, 255);
@@ -88,9 +92,9 @@ void BM_EndeZuEndeStapel(benchmark::State& state) {
 BENCHMARK(BM_EndeZuEndeStapel)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 void BM_BlinkTextBisNummer(benchmark::State& state) {
-  echterKanal();
-  clsVRD4Sender s;
-  if (!empfaengerDa(state, s)) return;
+  clsVRD4Sender* e = empfaenger(state);
+  if (!e) return;
+  clsVRD4Sender& s = *e;
   int fehler = 0;
   for (auto _ : state) {
     uint8_t nr = s.BlinkText(10, 10, 300, 60, u"Blink", 4, u"Arial", 30, true, false, false, false, false, 255, 0, 0.5);
@@ -106,4 +110,11 @@ BENCHMARK(BM_BlinkTextBisNummer)->Unit(benchmark::kMillisecond)->UseRealTime()->
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  g_echt.reset();  // ends the receiver
+  return 0;
+}
