@@ -19,7 +19,8 @@ using vrd4::sender::clsVRD4Sender;
 // The ring benchmarks use a channel of their own; the end-to-end ones the
 // real one. The prefix is process-wide and only switched while no sender
 // exists: the ring benchmarks run (and end their senders) first.
-void eigenerKanal() { clsVRD4Sender::setKanalPrefix("b_sender_" + std::to_string(::getpid()) + "_"); }
+std::string eigenerPrefix() { return "b_sender_" + std::to_string(::getpid()) + "_"; }
+void eigenerKanal() { clsVRD4Sender::setKanalPrefix(eigenerPrefix()); }
 void echterKanal() { clsVRD4Sender::setKanalPrefix(""); }
 
 void BM_BefehlSenden(benchmark::State& state) {
@@ -116,5 +117,9 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   g_echt.reset();  // ends the receiver
+  // The channel leaves its objects for a next process; ours has none.
+  std::error_code fehler;
+  for (const auto& e : std::filesystem::directory_iterator("/dev/shm", fehler))
+    if (e.path().filename().string().starts_with(eigenerPrefix())) std::filesystem::remove(e.path(), fehler);
   return 0;
 }

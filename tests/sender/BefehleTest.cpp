@@ -119,5 +119,12 @@ TEST(BefehlTabelle, RowsCoverEveryCommandTheReceiverKnows) {
   EXPECT_EQ(gesendet, bekannt);
 }
 
+// Removes this program's channel objects once every test has run.
+class KanalAufraeumen : public ::testing::Environment {
+ public:
+  void TearDown() override { kanalEntfernen(testPrefix()); }
+};
+const auto* const kAufraeumen = ::testing::AddGlobalTestEnvironment(new KanalAufraeumen);
+
 }  // namespace
 }  // namespace vrd4::sender::test

@@ -6,14 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "SenderTestBasis.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "vrd4/clsVRD4Sender.h"
 #include "vrd4sender.h"
 
 namespace vrd4::sender::test {
 namespace {
-
-namespace gv = channel::modVRD4GlobaleVariablen;
 
 struct Aufzeichnung {
   std::vector<std::string> ereignisse;
@@ -34,7 +33,7 @@ class CSchnittstelle : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     // One prefix for the whole test program: the lock file is opened once.
-    vrd4sender_set_channel_prefix(("t_sender_" + std::to_string(::getpid()) + "_").c_str());
+    vrd4sender_set_channel_prefix(testPrefix().c_str());
   }
   void SetUp() override {
     s = vrd4sender_new();

@@ -137,9 +137,16 @@ TEST_F(Prozesse, ReceiverNameInOtherCaseCountsButTestProgramNameDoesNot) {
     }
   }
   EXPECT_EQ(gesehen, 2);
-  sender::clsVRD4Sender::setKanalPrefix("t_sender_proc_" + std::to_string(::getpid()) + "_");
-  sender::clsVRD4Sender s;
-  EXPECT_TRUE(s.EmpfaengerLaeuft());
+  const std::string prefix = "t_sender_proc_" + std::to_string(::getpid()) + "_";
+  sender::clsVRD4Sender::setKanalPrefix(prefix);
+  {
+    sender::clsVRD4Sender s;
+    s.setEmpfaengerWeiterlaufen(true);
+    EXPECT_TRUE(s.EmpfaengerLaeuft());
+  }
+  std::error_code fehler;
+  for (const auto& e : std::filesystem::directory_iterator("/dev/shm", fehler))
+    if (e.path().filename().string().starts_with(prefix)) std::filesystem::remove(e.path(), fehler);
 }
 
 class Start : public ::testing::Test {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,16 @@
 namespace vrd4::sender::test {
 
 namespace gv = channel::modVRD4GlobaleVariablen;
+
+// The channel leaves its objects in /dev/shm for the next process; a test's
+// own channel has no next process, so its objects go when the test ends.
+inline void kanalEntfernen(const std::string& prefix) {
+  std::error_code fehler;
+  for (const auto& e : std::filesystem::directory_iterator("/dev/shm", fehler))
+    if (e.path().filename().string().starts_with(prefix)) std::filesystem::remove(e.path(), fehler);
+}
+
+inline std::string testPrefix() { return "t_sender_" + std::to_string(::getpid()) + "_"; }
 
 inline std::u16string befehl(std::initializer_list<std::u16string_view> felder) {
   std::u16string s;
@@ -33,9 +44,7 @@ struct Ereignis {
 
 class SenderTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    clsVRD4Sender::setKanalPrefix("t_sender_" + std::to_string(::getpid()) + "_");
-  }
+  static void SetUpTestSuite() { clsVRD4Sender::setKanalPrefix(testPrefix()); }
   void SetUp() override {
     sender = std::make_unique<clsVRD4Sender>();
     sender->setLaeuftPruefung([this] { return empfaengerLaeuft; });

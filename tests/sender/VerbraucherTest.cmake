@@ -56,3 +56,8 @@ run(${CC} -std=c11 -Wall -Wextra -Werror ${flags} -o ${WORK_DIR}/c/verbraucher $
     ${cflags} ${libs} -Wl,-rpath,${libdir})
 expect_ok(${WORK_DIR}/c/verbraucher)
 file(REMOVE_RECURSE ${WORK_DIR})
+# The programs' own channels (their prefixes hold their pids).
+file(GLOB channel_objects /dev/shm/t_verbraucher_*)
+if(channel_objects)
+  file(REMOVE ${channel_objects})
+endif()
