@@ -44,7 +44,9 @@ class clsVRD4Sender {
   // Registers the program's window and the window that receives event texts
   // as its title, ends a receiver that already runs (message box
   // "VRD4Empfaenger.exe bereits geladen!" …) and starts a new one, detached,
-  // with this program's environment. 1 on success; 0 after the message box
+  // with this program's environment; then waits (running the message loop)
+  // until the receiver has opened the channel, at most the reply time limit
+  // (10 s when that is off). 1 on success; 0 after the message box
   // "VRD4Empfaenger.exe fehlt!" (no receiver executable, nothing written) or
   // "VRD4-Farbe Empfangsprogramm konnte nicht gestartet werden!".
   int32_t Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFensterHwnd);
