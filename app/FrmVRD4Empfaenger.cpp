@@ -246,6 +246,9 @@ QWidget* FrmVRD4Empfaenger::panelAufbauen() {
     g->addWidget(new QLabel(QStringLiteral("Ticks:"), CtlFraDiverses), 5, 0);
     Label3 = benannt(new QLabel(QStringLiteral("0"), CtlFraDiverses), "Label3");
     g->addWidget(Label3, 5, 1);
+    // Both change on every tick: a fixed size keeps that from re-running
+    // the panel's layout a hundred times a second.
+    for (QLabel* l : {Label2, Label3}) l->setFixedSize(90, l->fontMetrics().height() + 4);
   }
 
   spalte->addWidget(CtlFraFuerServerdaten);

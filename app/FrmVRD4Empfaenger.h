@@ -59,6 +59,8 @@ class FrmVRD4Empfaenger final : public QWidget,
   static constexpr int kTimerIntervallMs = 10;
   // The status list is emptied when it holds this many entries.
   static constexpr int kListeMaximal = 7;
+  // The running tick count (Label3) is repainted at most this often.
+  static constexpr double kZaehlerAnzeigeSekunden = 0.5;
 
   explicit FrmVRD4Empfaenger(Umgebung umgebung = {});
   ~FrmVRD4Empfaenger() override;
@@ -176,6 +178,7 @@ class FrmVRD4Empfaenger final : public QWidget,
   // Tick and event state.
   int32_t tickZaehler_ = 0;
   std::optional<double> letzteRatenZeit_;
+  std::optional<double> letzteZaehlerAnzeige_;
   bool aufruferAktiviert_ = false;
   QString letztesEvent_;
   int zeitschleifeTiefe_ = 0;

@@ -23,7 +23,12 @@ void FrmVRD4Empfaenger::TimerVRD4Empfang_Timer() {
 
   ++tickZaehler_;
   const double jetzt = uhr().seconds();
-  Label3->setText(QString::number(tickZaehler_));
+  // Repainting the count a hundred times a second would cost more than all
+  // the rest of an idle tick; nobody reads it faster than twice a second.
+  if (!letzteZaehlerAnzeige_ || jetzt - *letzteZaehlerAnzeige_ >= kZaehlerAnzeigeSekunden) {
+    Label3->setText(QString::number(tickZaehler_));
+    letzteZaehlerAnzeige_ = jetzt;
+  }
   if (!letzteRatenZeit_ || jetzt - *letzteRatenZeit_ > 1.0) {
     Label2->setText(QString::number(tickZaehler_));
     letzteRatenZeit_ = jetzt;

@@ -232,9 +232,23 @@ TEST_F(FensterTest, RateLabelsCountTicksPerSecondOfTheClock) {
   frm->TimerVRD4Empfang_Timer();
   EXPECT_EQ(zaehler->text(), u"2"_s);
   EXPECT_EQ(rate->text(), u"1"_s);
-  uhr.t += 0.01;
+  uhr.t += 0.5;
   frm->TimerVRD4Empfang_Timer();
   EXPECT_EQ(rate->text(), u"3"_s);
+  EXPECT_EQ(zaehler->text(), u"3"_s);
+}
+
+TEST_F(FensterTest, RunningCountIsRepaintedAtMostTwiceASecond) {
+  auto* zaehler = ctl<QLabel>("Label3");
+  frm->TimerVRD4Empfang_Timer();
+  uhr.t += 0.6;
+  frm->TimerVRD4Empfang_Timer();
+  EXPECT_EQ(zaehler->text(), u"1"_s);
+  uhr.t += 0.2;
+  frm->TimerVRD4Empfang_Timer();
+  EXPECT_EQ(zaehler->text(), u"1"_s) << "too soon after the last refresh";
+  uhr.t += 0.35;
+  frm->TimerVRD4Empfang_Timer();
   EXPECT_EQ(zaehler->text(), u"3"_s);
 }
 
