@@ -365,12 +365,6 @@ INSTANTIATE_TEST_SUITE_P(Texte, FaktorTextTest,
                                            FaktorZeile{"Rest", u"0,75x"_s, std::nullopt}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FensterTest, ListClearButtonEmptiesTheList) {
-  frm->addListEntry(u"a"_s);
-  ctl<QPushButton>("ButtonListeClear")->click();
-  EXPECT_EQ(liste()->count(), 0);
-}
-
 TEST_F(FensterTest, EveryNamedControlExists) {
   for (const char* name :
        {"picVRD4Empfang", "Label99Wert", "List1", "ButtonListeClear", "LabelGAKomFehler", "Label2", "Label3",

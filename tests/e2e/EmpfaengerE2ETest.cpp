@@ -148,6 +148,10 @@ class EmpfaengerE2E : public ::testing::Test {
     gv::clsVRD4EmpfaengerGestartet().SetMemory(u"");
     gv::clsVRD4EventFensterHandle().SetMemory(u"");
     gv::clsVRD4Event().SetMemory(u"");
+    // Counters survive while any other process holds the set: start both
+    // sides from slot 0, as a fresh pair would.
+    gv::clsVRD4LetzteGesendete().SetMemory(u"");
+    gv::clsVRD4LetzteGelesene().SetMemory(u"");
     empfaenger_ = std::make_unique<Prozess>(programm_);
     ASSERT_GT(empfaenger_->pid(), 0);
     ASSERT_TRUE(warteBis([] { return gv::clsVRD4EmpfaengerGestartet().GetMemory() == u"-1"; }, kStartSekunden))
