@@ -19,7 +19,11 @@ void QtUmgebung::SetUp() {
   QApplication::setQuitOnLastWindowClosed(false);
 }
 
-void QtUmgebung::TearDown() { app_.reset(); }
+void QtUmgebung::TearDown() {
+  app_.reset();
+  // The objects outlive this process otherwise.
+  gv::removeChannelObjects();
+}
 
 std::u16string befehl(std::initializer_list<std::u16string> teile) {
   std::u16string s = u"Befehl";
