@@ -1,0 +1,400 @@
+// The channel: the byte layout other programs rely on, foreign lengths and
+// objects, VRD4Mutex, the set's lifetime and the command ring in one process;
+// then two real processes (channel_helper), vrd4shm, and the sender example of
+// docs/channel.md as someone who only read that document would run it. Every
+// test has a name prefix of its own, so tests never meet each other or a
+// running receiver, and leaves nothing behind.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "channel/ClsVRD4Memory.h"
+#include "channel/modVRD4GlobaleVariablen.h"
+#include "channel/modVRD4Mutex.h"
+#include "platform/Ansi.h"
+#include "platform/FileLock.h"
+#include "platform/MessageBox.h"
+#include "platform/SharedMemory.h"
+#include "support/Numbers.h"
+
+namespace vrd4::channel::test {
+namespace {
+
+namespace set = modVRD4GlobaleVariablen;
+namespace mutex = modVRD4Mutex;
+constexpr auto npos = std::string::npos;
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+};
+// Runs a program to its end (through the shell, every argument quoted): its
+// exit code and what it wrote to stdout and stderr.
+RunResult run(const std::vector<std::string>& argv) {
+  std::string command;
+  for (const auto& a : argv) {
+    command += " '";
+    for (const char c : a) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += "'";
+  }
+  command += " 2>&1";
+  RunResult r;
+  FILE* p = ::popen(command.c_str(), "r");
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+  const int status = ::pclose(p);
+  if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+  return r;
+}
+
+// channel_helper on a name prefix, with stdin and stdout on one socket,
+// driven line by line; killed (SIGKILL) and reaped when destroyed.
+class Helper {
+ public:
+  explicit Helper(const std::string& prefix) {
+    int fds[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    if ((pid_ = ::fork()) == 0) {
+      ::dup2(fds[1], 0);
+      ::dup2(fds[1], 1);
+      ::execl(VRD4_BIN_DIR "/channel_helper", "channel_helper", "--prefix", prefix.c_str(), nullptr);
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    fd_ = fds[0];
+  }
+  ~Helper() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    ::close(fd_);
+  }
+  // One line in; the next line out, without its end.
+  std::string ask(const std::string& line) {
+    const std::string l = line + "\n";
+    if (::write(fd_, l.data(), l.size()) != ssize_t(l.size())) return "<write failed>";
+    std::string answer;
+    for (char c; ::read(fd_, &c, 1) == 1 && c != '\n';) answer += c;
+    return answer;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+};
+
+int g_tests = 0;
+
+class ChannelTest : public ::testing::Test, public platform::MessageBoxSink {
+ protected:
+  void SetUp() override {
+    setChannelNamePrefix(prefix);
+    platform::setMessageBoxSink(this);
+  }
+  void TearDown() override {
+    set::SpeichervariablenFreigeben();
+    mutex::MutexSchliessen();
+    set::removeChannelObjects();
+    std::error_code ec;  // and single objects the test made under its prefix
+    for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
+      if (e.path().filename().string().starts_with(prefix)) std::filesystem::remove(e.path(), ec);
+    platform::setMessageBoxSink(nullptr);
+  }
+  void show(const std::u16string& text, const std::u16string&) override { boxes.push_back(text); }
+  std::unique_ptr<Helper> helper() const { return std::make_unique<Helper>(prefix); }
+  RunResult vrd4shm(std::vector<std::string> args) const {
+    args.insert(args.begin(), {VRD4_BIN_DIR "/vrd4shm", "--prefix", prefix});
+    return run(args);
+  }
+
+  const std::string prefix = "t_channel_" + std::to_string(::getpid()) + "_" + std::to_string(++g_tests) + "_";
+  std::vector<std::u16string> boxes;
+};
+
+struct LayoutRow {
+  std::string name;
+  std::u16string text;
+  bool large;
+};
+class Layout : public ChannelTest, public ::testing::WithParamInterface<LayoutRow> {};
+
+// UTF-16LE text padded with U+0020, then the full length as int32 (little-
+// endian: the host's order).
+template <class Memory>
+void checkLayout(const std::string& prefix, const std::u16string& text) {
+  Memory m;
+  m.Initialize("Layout");
+  m.SetMemory(text);
+  EXPECT_EQ(std::filesystem::file_size("/dev/shm/" + prefix + "Layout"), Memory::kMappingSize);
+  platform::SharedMemory raw;
+  ASSERT_TRUE(raw.open(prefix + "Layout", Memory::kMappingSize));
+  const std::u16string stored = text.substr(0, Memory::kTextUnits);
+  const std::u16string field = stored + std::u16string(Memory::kTextUnits - stored.size(), u' ');
+  EXPECT_EQ(std::memcmp(raw.data(), field.data(), Memory::kTextBytes), 0);
+  int32_t length = 0;
+  std::memcpy(&length, raw.data() + Memory::kTextBytes, 4);
+  EXPECT_EQ(length, int32_t(text.size()));
+  EXPECT_EQ(m.GetMemory(), stored);
+}
+
+TEST_P(Layout, StoresTextPaddedWithSpacesAndItsFullLength) {
+  GetParam().large ? checkLayout<ClsVRD4MemorySpeich>(prefix, GetParam().text)
+                   : checkLayout<ClsVRD4Memory>(prefix, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Layout,
+    ::testing::Values(LayoutRow{"UmlauteAndEuro", u"Grüße äöü ÄÖÜ ß 12,50 €", false},
+                      LayoutRow{"Exactly32100", std::u16string(32100, u'x'), false},
+                      LayoutRow{"Exactly32101IsCut", std::u16string(32101, u'y'), false},
+                      LayoutRow{"Large32753IsCut", std::u16string(32753, u'€'), true}),
+    [](const auto& info) { return info.param.name; });
+
+// A leftover or foreign object of another size must not make an access fault
+// (SIGBUS would kill this test); a foreign length outside 0..field width is
+// clamped, without overflow.
+TEST_F(ChannelTest, ForeignObjectsAndLengthsAreMadeSafe) {
+  std::ofstream("/dev/shm/" + prefix + "Fremd") << "0123456789";
+  ClsVRD4Memory m;
+  m.Initialize("Fremd");
+  m.SetMemory(std::u16string(32100, u'q'));
+  EXPECT_EQ(m.GetMemory().size(), 32100u);
+  m.SetMemory(u"abc");
+  platform::SharedMemory raw;
+  ASSERT_TRUE(raw.open(prefix + "Fremd", ClsVRD4Memory::kMappingSize));
+  const std::u16string field = u"abc" + std::u16string(32097, u' ');
+  const std::pair<int32_t, std::size_t> rows[] = {
+      {INT32_MIN, 0}, {-5, 0}, {2, 2}, {32101, 32100}, {INT32_MAX, 32100}};
+  for (const auto& [length, units] : rows) {
+    std::memcpy(raw.data() + ClsVRD4Memory::kTextBytes, &length, 4);
+    EXPECT_EQ(m.GetMemory(), field.substr(0, units)) << length;
+  }
+}
+
+// Owner only whatever the umask, and close-on-exec: objects and lock files.
+TEST_F(ChannelTest, EveryChannelDescriptorIsOwnerOnlyAndCloseOnExec) {
+  const mode_t umask = ::umask(0);
+  set::SpeichervariablenAnlegen();
+  ::umask(umask);
+  int seen = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const auto target = std::filesystem::read_symlink(entry.path(), ec).string();
+    if (ec || target.find("/dev/shm/" + prefix) == npos) continue;
+    const int fd = std::stoi(entry.path().filename().string());
+    struct stat st {};
+    ++seen;
+    EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC) << target;
+    EXPECT_TRUE(::fstat(fd, &st) == 0 && (st.st_mode & 07777) == 0600) << target;
+  }
+  EXPECT_EQ(seen, 121);  // 119 variables, the lifetime lock and VRD4Mutex
+}
+
+// No object, outside the set or an index out of range: reads as the empty
+// text and ignores writes; an object that cannot be created says so.
+TEST_F(ChannelTest, UnmappedVariablesReadEmptyAndIgnoreWrites) {
+  ClsVRD4Memory bad;
+  bad.Initialize("kein/gueltiger/Name");
+  EXPECT_EQ(boxes, std::vector<std::u16string>{u"CreateFileMapping konnte nicht gestartet werden!"});
+  ClsVRD4Memory* beforeTheSet = &set::clsVRD4LetzteGesendete();
+  set::SpeichervariablenAnlegen();
+  for (ClsVRD4Memory* m : {&bad, beforeTheSet, &set::Sendetexte(100)}) {
+    m->SetMemory(u"verloren");
+    EXPECT_EQ(m->GetMemory(), u"");
+  }
+}
+
+// Exclusive against another description of the lock file; every access gives
+// it back; a lock file that cannot be made never waits.
+TEST_F(ChannelTest, MutexIsExclusiveAndAccessesGiveItBack) {
+  ClsVRD4Memory m;
+  m.Initialize("Frei");
+  platform::FileLock foreign;
+  ASSERT_TRUE(foreign.open(mutex::lockFilePath()));
+  ASSERT_TRUE(foreign.tryLockExclusive());
+  EXPECT_FALSE(mutex::MutexWarten(0));
+  EXPECT_FALSE(mutex::MutexWarten(-5));  // below -1: one attempt
+  EXPECT_FALSE(mutex::MutexFreigeben());  // not held, nothing to release
+  ASSERT_TRUE(foreign.unlock());
+  EXPECT_TRUE(mutex::MutexWarten(0));
+  EXPECT_FALSE(foreign.tryLockExclusive());
+  EXPECT_TRUE(mutex::MutexFreigeben());
+  m.SetMemory(u"x");
+  EXPECT_EQ(m.GetMemory(), u"x");
+  EXPECT_TRUE(foreign.tryLockExclusive());
+  mutex::MutexSchliessen();
+  setChannelNamePrefix("kein_ordner/");
+  EXPECT_EQ(mutex::MutexAnlegen(), u"Mutex mit Name: \r\nVRD4Mutex\r\n konnte nicht initialisiert werden.");
+  EXPECT_FALSE(mutex::MutexWarten(-1));
+  setChannelNamePrefix(prefix);
+}
+
+// Creating again in one process changes nothing. The only holder that
+// releases and creates again finds nothing left, even when a tool's probe
+// holds the lifetime lock exclusively for a moment: the creator must wait and
+// decide again rather than count itself as one of several holders.
+TEST_F(ChannelTest, LastHolderReleasingEndsTheContentsEvenPastAProbe) {
+  set::SpeichervariablenAnlegen();
+  set::Sendetexte(3).SetMemory(u"Befehl\x1b" u"Cls");
+  set::clsVRD4LetzteGesendete().SetMemory(u"17");
+  set::SpeichervariablenAnlegen();
+  EXPECT_EQ(set::Sendetexte(3).GetMemory(), u"Befehl\x1b" u"Cls");
+  set::SpeichervariablenFreigeben();
+  EXPECT_EQ(set::setIsHeld(), std::optional<bool>(false));
+  int error = 0;
+  platform::FileLock probe(platform::SharedMemory::openDescriptor(prefix + "VRD4Sendetexte0", &error));
+  ASSERT_TRUE(probe.tryLockExclusive());
+  std::thread releaser([&probe] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    probe.unlock();
+  });
+  set::SpeichervariablenAnlegen();
+  releaser.join();
+  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"");
+  EXPECT_EQ(set::setIsHeld(), std::optional<bool>(true));
+}
+
+// A sender fills the slot, then names it in clsVRD4LetzteGesendete. A receiver
+// takes one slot per step: a command is emptied and acknowledged in
+// clsVRD4LetzteGelesene before it runs; it moves on only towards the slot
+// written last.
+std::u16string zahl(std::size_t n) { return platform::fromUtf8(std::to_string(n)); }
+
+TEST_F(ChannelTest, RingRunsCommandsInSlotOrderAndWrapsAfter99) {
+  set::SpeichervariablenAnlegen();
+  int schreibzeiger = 0, lesezeiger = 0;
+  std::vector<std::u16string> gesendet, ausgefuehrt;
+  const auto senden = [&] {
+    gesendet.push_back(u"Befehl\x1b" u"Nr\x1b" + zahl(gesendet.size()));
+    set::Sendetexte(schreibzeiger).SetMemory(gesendet.back());
+    set::clsVRD4LetzteGesendete().SetMemory(zahl(schreibzeiger));
+    schreibzeiger = (schreibzeiger + 1) % set::kAnzahlSendetexte;
+  };
+  const auto schritt = [&] {
+    const int l = leadingInt(set::clsVRD4LetzteGesendete().GetMemory());
+    const std::u16string text = set::Sendetexte(lesezeiger).GetMemory();
+    if (text.starts_with(u"Befehl")) {
+      set::Sendetexte(lesezeiger).SetMemory(u"");
+      set::clsVRD4LetzteGelesene().SetMemory(zahl(lesezeiger));
+      ausgefuehrt.push_back(text);
+    }
+    if (l != lesezeiger) lesezeiger = (lesezeiger + 1) % set::kAnzahlSendetexte;
+  };
+  for (int i = 0; i < 3; ++i) senden();  // three quick ones take three steps
+  for (int i = 0; i < 3; ++i) schritt();
+  EXPECT_EQ(ausgefuehrt, gesendet);
+  while (gesendet.size() < 101) {
+    senden();
+    schritt();
+    schritt();
+  }
+  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"0");  // the 101st went into slot 0
+  EXPECT_EQ(set::clsVRD4LetzteGelesene().GetMemory(), u"0");
+  EXPECT_EQ(ausgefuehrt, gesendet);
+}
+
+// An access waits about 0.2 s for a holder that never lets go, then goes
+// ahead and lands; a holder killed with SIGKILL blocks nobody.
+TEST_F(ChannelTest, ForeignHolderDelaysAnAccessAndAKilledOneBlocksNobody) {
+  set::SpeichervariablenAnlegen();
+  auto holder = helper();
+  ASSERT_EQ(holder->ask("lock"), "ok");
+  const auto start = std::chrono::steady_clock::now();
+  set::clsVRD4Event().SetMemory(u"trotzdem");
+  const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(waited, 0.15);
+  EXPECT_LT(waited, 1.0);
+  EXPECT_EQ(set::clsVRD4Event().GetMemory(), u"trotzdem");
+  EXPECT_FALSE(mutex::MutexWarten(0));
+  holder.reset();  // SIGKILL
+  EXPECT_TRUE(mutex::MutexWarten(0));
+  EXPECT_TRUE(mutex::MutexFreigeben());
+}
+
+// Each sees the other's writes at once. A later creator resets the ring, not
+// the counters. The contents live while a holder lives, even when the first
+// was killed; after the last holder is killed a new creator finds them empty.
+TEST_F(ChannelTest, TwoProcessesShareTheContentsWhileOneHolderLives) {
+  auto first = helper(), second = helper();
+  ASSERT_EQ(first->ask("anlegen"), "ok");
+  ASSERT_EQ(first->ask("set clsVRD4LetzteGesendete 42"), "ok");
+  ASSERT_EQ(first->ask("set VRD4Sendetexte5 Befehl\x1b" "Cls"), "ok");
+  set::SpeichervariablenAnlegen();
+  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"42");
+  EXPECT_EQ(set::Sendetexte(5).GetMemory(), u"");
+  set::clsVRD4Event().SetMemory(u"Info;hallo äöü €");
+  EXPECT_EQ(first->ask("get clsVRD4Event"), "=Info;hallo äöü €");
+  first.reset();  // SIGKILL
+  ASSERT_EQ(second->ask("anlegen"), "ok");
+  EXPECT_EQ(second->ask("get clsVRD4LetzteGesendete"), "=42");
+  ASSERT_EQ(second->ask("set clsVRD4LetzteGelesene 41"), "ok");
+  set::SpeichervariablenFreigeben();
+  second.reset();  // SIGKILL to the last holder
+
+  set::SpeichervariablenAnlegen();
+  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"");  // reads as 0
+  EXPECT_EQ(set::clsVRD4LetzteGelesene().GetMemory(), u"");
+  EXPECT_EQ(set::clsVRD4Event().GetMemory(), u"");
+}
+
+// vrd4shm opens variables one by one: it neither resets the ring of a running
+// pair nor clears leftovers, and it does not count as holding the set, so the
+// next creator still finds itself alone and starts empty. Its dump shows only
+// the filled slots, ESC visibly.
+TEST_F(ChannelTest, Vrd4ShmNeitherClearsNorCountsAsHolder) {
+  auto holder = helper();
+  ASSERT_EQ(holder->ask("anlegen"), "ok");
+  ASSERT_EQ(holder->ask("set clsVRD4LetzteGesendete 7"), "ok");
+  ASSERT_EQ(holder->ask("set VRD4Sendetexte7 Befehl\x1b" "Cls"), "ok");
+  const RunResult dump = vrd4shm({"dump"});
+  EXPECT_EQ(dump.exitCode, 0);
+  EXPECT_NE(dump.out.find("Halter: ja"), npos) << dump.out;
+  EXPECT_NE(dump.out.find("  VRD4Sendetexte7 = \"Befehl\xE2\x90\x9B" "Cls\"\n"), npos) << dump.out;
+  EXPECT_EQ(dump.out.find("VRD4Sendetexte6"), npos);
+  holder.reset();  // SIGKILL
+
+  EXPECT_EQ(vrd4shm({"get", "VRD4Sendetexte7"}).out, "Befehl\x1b" "Cls\n");
+  EXPECT_EQ(vrd4shm({"set", "clsVRD4Event", "Info;x"}).exitCode, 0);
+  EXPECT_NE(vrd4shm({"dump"}).out.find("Halter: nein"), npos);
+  set::SpeichervariablenAnlegen();
+  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"");
+  EXPECT_EQ(set::clsVRD4Event().GetMemory(), u"");
+  // unknown names and wrong command lines
+  EXPECT_EQ(vrd4shm({"get", "clsvrd4aktiv"}).exitCode, 1);
+  EXPECT_EQ(vrd4shm({"set", "VRD4Sendetexte100", "x"}).exitCode, 1);
+  EXPECT_EQ(vrd4shm({"set", "clsVRD4Aktiv"}).exitCode, 2);
+  EXPECT_EQ(vrd4shm({"loeschen"}).exitCode, 2);
+}
+
+// The python block of docs/channel.md, run as it stands, puts a command into
+// the ring that vrd4shm reads back byte-exactly.
+TEST_F(ChannelTest, SenderWrittenFromTheDocsPutsACommandIntoTheRing) {
+  if (run({"python3", "-c", "pass"}).exitCode != 0) GTEST_SKIP() << "no python3";
+  std::ifstream in(std::string(VRD4_SOURCE_DIR) + "/docs/channel.md");
+  const std::string doc{std::istreambuf_iterator<char>(in), {}};
+  const auto body = doc.find("```python\n") + 10;
+  ASSERT_NE(body, npos + 10);
+
+  set::SpeichervariablenAnlegen();  // a receiver's view: the last command went into slot 99
+  set::clsVRD4LetzteGesendete().SetMemory(u"99");
+  const RunResult sent = run({"python3", "-c", doc.substr(body, doc.find("```", body) - body), "--prefix",
+                              prefix, "Textausgabe", "Grüße aus Köln – 12,50 €", "1"});
+  ASSERT_EQ(sent.exitCode, 0) << sent.out;
+  EXPECT_EQ(sent.out, "0\n");  // the slot after 99
+  const std::string command = "Befehl\x1bTextausgabe\x1bGrüße aus Köln – 12,50 €\x1b" "1";
+  EXPECT_EQ(vrd4shm({"get", "VRD4Sendetexte0"}).out, command + "\n");
+  EXPECT_EQ(vrd4shm({"get", "clsVRD4LetzteGesendete"}).out, "0\n");
+}
+
+}  // namespace
+}  // namespace vrd4::channel::test
