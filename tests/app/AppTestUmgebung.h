@@ -1,39 +1,45 @@
 #pragma once
-// Shared pieces of the window tests: a QApplication for the whole binary, a
-// channel name prefix of its own, a desktop fake, a clock moved by hand and a
-// sender that writes into the ring.
+// Shared pieces of the window tests: a QApplication per binary, a desktop
+// fake, a clock moved by hand and a loaded window over a channel of its own.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
-#include <QString>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
+#include <QTemporaryDir>
+#include <memory>
 
 #include "app/Desktop.h"
-#include "channel/ClsVRD4Memory.h"
+#include "app/FrmVRD4Empfaenger.h"
 #include "channel/modVRD4GlobaleVariablen.h"
+#include "engine/clsVRD4Empfaenger.h"
 #include "platform/Clock.h"
-#include "platform/MessageBox.h"
+#include "platform/Surface.h"
 
 namespace vrd4::app::test {
 
 namespace x11 = platform::x11;
 namespace gv = channel::modVRD4GlobaleVariablen;
 
-// Creates the QApplication and sets the channel prefix "<prefix><pid>_".
-// Register once per binary with AddGlobalTestEnvironment.
+// For each test binary: a channel of its own ("t_app_<pid>_"), the
+// QApplication, and the channel objects removed at exit.
 class QtUmgebung : public ::testing::Environment {
  public:
-  explicit QtUmgebung(std::string prefix) : prefix_(std::move(prefix)) {}
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    channel::setChannelNamePrefix("t_app_" + std::to_string(getpid()) + "_");
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+  void TearDown() override {
+    app_.reset();
+    gv::removeChannelObjects();
+  }
 
  private:
-  std::string prefix_;
+  int argc_ = 1;
+  char* argv_[2] = {const_cast<char*>("app_tests"), nullptr};
   std::unique_ptr<QApplication> app_;
 };
+inline auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new QtUmgebung);
 
 class HandUhr final : public platform::Clock {
  public:
@@ -41,71 +47,67 @@ class HandUhr final : public platform::Clock {
   double t = 1000.0;
 };
 
+// Records what the window asks of the desktop.
 class FakeDesktop final : public Desktop {
  public:
-  bool setWindowText(x11::WindowId window, const std::u16string& text) override {
-    titel.emplace_back(window, text);
-    return true;
-  }
-  bool activateWindow(x11::WindowId window) override {
-    aktiviert.push_back(window);
-    return true;
-  }
+  bool setWindowText(x11::WindowId w, const std::u16string& t) override { titel.emplace_back(w, t); return true; }
+  bool activateWindow(x11::WindowId w) override { aktiviert.push_back(w); return true; }
   std::optional<x11::FoundWindow> findDisplayWindow() override { return anzeige; }
-  bool reparent(x11::WindowId child, x11::WindowId parent) override {
-    umgehaengt.emplace_back(child, parent);
+  bool reparent(x11::WindowId, x11::WindowId parent) override {
+    umgehaengt.push_back(parent);
     return parent != 0;
   }
   bool pelmorPlayerAktiv() override { return player; }
   std::optional<x11::Rect> windowRect(x11::WindowId) override { return std::nullopt; }
 
   std::vector<std::pair<x11::WindowId, std::u16string>> titel;
-  std::vector<x11::WindowId> aktiviert;
-  std::vector<std::pair<x11::WindowId, x11::WindowId>> umgehaengt;
+  std::vector<x11::WindowId> aktiviert, umgehaengt;
   bool player = false;
   std::optional<x11::FoundWindow> anzeige;
 };
 
-class MeldungsRecorder final : public platform::MessageBoxSink {
- public:
-  MeldungsRecorder() { platform::setMessageBoxSink(this); }
-  ~MeldungsRecorder() override { platform::setMessageBoxSink(nullptr); }
-  MeldungsRecorder(const MeldungsRecorder&) = delete;
-  MeldungsRecorder& operator=(const MeldungsRecorder&) = delete;
-  void show(const std::u16string& text, const std::u16string&) override { texte.push_back(text); }
-  std::vector<std::u16string> texte;
-};
-
-// Writes commands as a sending program does: slot, then the counter.
-class RingSender {
- public:
-  int senden(const std::u16string& befehl) {
-    const int slot = schreibzeiger_;
-    gv::Sendetexte(slot).SetMemory(befehl);
-    gv::clsVRD4LetzteGesendete().SetMemory(u16(std::to_string(slot)));
-    schreibzeiger_ = (schreibzeiger_ + 1) % gv::kAnzahlSendetexte;
-    return slot;
-  }
-  static std::u16string u16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
-
- private:
-  int schreibzeiger_ = 0;
-};
-
 // "Befehl" ESC name ESC fields…
-std::u16string befehl(std::initializer_list<std::u16string> teile);
+inline std::u16string befehl(std::initializer_list<std::u16string> teile) {
+  std::u16string s = u"Befehl";
+  for (const auto& t : teile) s += u'\x1b' + t;
+  return s;
+}
 
-// A fresh empty folder under /tmp, removed with its contents on destruction.
-class TempOrdner {
- public:
-  TempOrdner();
-  ~TempOrdner();
-  TempOrdner(const TempOrdner&) = delete;
-  TempOrdner& operator=(const TempOrdner&) = delete;
-  const std::string& pfad() const { return pfad_; }
+// A loaded window in a fresh program folder; on the fake desktop unless a
+// derived fixture sets echterDesktop in its constructor.
+class FensterTest : public ::testing::Test {
+ protected:
+  void SetUp() override { laden(ordner.path().toStdString()); }
+  // (Re)creates and loads the window.
+  void laden(std::string programmOrdner) {
+    frm.reset();
+    Umgebung u{&uhr, echterDesktop ? nullptr : &desktop, std::move(programmOrdner),
+               [this](int32_t ms) { schlaefe.push_back(ms); }};
+    frm = std::make_unique<FrmVRD4Empfaenger>(u);
+    frm->Form_Load();
+  }
+  template <typename T>
+  T* ctl(const char* name) {
+    T* w = frm->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  void tick() { frm->TimerVRD4Empfang_Timer(); }
+  platform::Surface& board() { return frm->picVRD4Empfang(); }
+  static std::u16string event() { return gv::clsVRD4Event().GetMemory(); }
+  // As a sending program writes: the slot, then the counter.
+  void senden(const std::u16string& text) {
+    gv::Sendetexte(gesendet).SetMemory(text);
+    gv::clsVRD4LetzteGesendete().SetMemory(QString::number(gesendet++).toStdU16String());
+  }
 
- private:
-  std::string pfad_;
+  bool echterDesktop = false;
+  QTemporaryDir ordner;
+  HandUhr uhr;
+  FakeDesktop desktop;
+  std::vector<int32_t> schlaefe;
+  int gesendet = 0;
+  std::unique_ptr<FrmVRD4Empfaenger> frm;
 };
 
 }  // namespace vrd4::app::test

@@ -9,11 +9,10 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -22,61 +21,67 @@
 
 #include "channel/modVRD4GlobaleVariablen.h"
 
-// After Qt: Xlib defines Bool and Status as macros.
-#include <X11/Xlib.h>
-
 extern char** environ;
 
 namespace vrd4::e2e {
 namespace {
 
 namespace gv = channel::modVRD4GlobaleVariablen;
-using Uhr = std::chrono::steady_clock;
 
 // Generous: the machine may be busy. Waiting ends as soon as the condition holds.
 constexpr double kStartSekunden = 60.0;
 constexpr double kSekunden = 10.0;
 
 bool warteBis(const std::function<bool()>& bedingung, double sekunden) {
-  const auto ende = Uhr::now() + std::chrono::duration<double>(sekunden);
-  for (;;) {
-    if (bedingung()) return true;
-    if (Uhr::now() > ende) return false;
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);
+  while (!bedingung()) {
+    if (std::chrono::steady_clock::now() > ende) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  return true;
 }
-
-std::u16string u16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
-std::string u8(const std::u16string& s) { return QString::fromStdU16String(s).toStdString(); }
 
 std::u16string befehl(std::initializer_list<std::u16string> teile) {
   std::u16string s = u"Befehl";
-  for (const auto& t : teile) {
-    s += u'\x1b';
-    s += t;
-  }
+  for (const auto& t : teile) s += u'\x1b' + t;
   return s;
 }
 
-// One started receiver; killed and reaped if a test leaves it running.
-class Prozess {
- public:
-  explicit Prozess(const std::string& pfad) {
-    char* argv[] = {const_cast<char*>(pfad.c_str()), nullptr};
-    if (posix_spawn(&pid_, pfad.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = -1;
-  }
-  ~Prozess() {
-    if (pid_ > 0 && !status_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Prozess(const Prozess&) = delete;
-  Prozess& operator=(const Prozess&) = delete;
+class EmpfaengerE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ordner_.isValid());
+    const std::string programm = ordner_.path().toStdString() + "/VRD4Empfaenger";
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VRD4_BIN_DIR "/VRD4Empfaenger"), QString::fromStdString(programm)))
+        << "build the VRD4Empfaenger target first";
 
-  pid_t pid() const { return pid_; }
+    // As a sending program does: the set first, then the receiver. The
+    // counters survive while any other process holds the set: start both
+    // sides from slot 0, as a fresh pair would.
+    gv::SpeichervariablenAnlegen();
+    for (auto* v : {&gv::clsVRD4EmpfaengerGestartet(), &gv::clsVRD4EventFensterHandle(), &gv::clsVRD4Event(),
+                    &gv::clsVRD4LetzteGesendete(), &gv::clsVRD4LetzteGelesene()})
+      v->SetMemory(u"");
+    char* argv[] = {const_cast<char*>(programm.c_str()), nullptr};
+    ASSERT_EQ(posix_spawn(&pid_, programm.c_str(), nullptr, nullptr, argv, environ), 0);
+    ASSERT_TRUE(warteBis([] { return gv::clsVRD4EmpfaengerGestartet().GetMemory() == u"-1"; }, kStartSekunden))
+        << "no start mark from the receiver";
+  }
+
+  void TearDown() override {
+    if (laeuft()) {
+      gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+      if (!warteAufEnde(kSekunden)) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+      }
+    }
+    gv::SpeichervariablenFreigeben();
+  }
+
   bool laeuft() {
-    pruefen();
+    int st = 0;
+    if (pid_ > 0 && !status_ && waitpid(pid_, &st, WNOHANG) == pid_) status_ = st;
     return pid_ > 0 && !status_;
   }
   // The wait status once it has ended within the time, else nullopt.
@@ -85,176 +90,68 @@ class Prozess {
     return status_;
   }
 
- private:
-  void pruefen() {
-    if (pid_ <= 0 || status_) return;
-    int st = 0;
-    if (waitpid(pid_, &st, WNOHANG) == pid_) status_ = st;
-  }
-  pid_t pid_ = -1;
-  std::optional<int> status_;
-};
-
-// A window of "the sending program" whose title the receiver sets.
-class XFenster {
- public:
-  XFenster() : dpy_(XOpenDisplay(nullptr)) {
-    if (!dpy_) return;
-    win_ = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 40, 20, 0, 0, 0);
-    XSync(dpy_, False);
-  }
-  ~XFenster() {
-    if (!dpy_) return;
-    XDestroyWindow(dpy_, win_);
-    XCloseDisplay(dpy_);
-  }
-  XFenster(const XFenster&) = delete;
-  XFenster& operator=(const XFenster&) = delete;
-  bool ok() const { return dpy_ != nullptr; }
-  unsigned long id() const { return win_; }
-  std::string titel() const {
-    const Atom prop = XInternAtom(dpy_, "_NET_WM_NAME", False);
-    const Atom type = XInternAtom(dpy_, "UTF8_STRING", False);
-    Atom actual = 0;
-    int format = 0;
-    unsigned long n = 0, rest = 0;
-    unsigned char* data = nullptr;
-    std::string wert;
-    if (XGetWindowProperty(dpy_, win_, prop, 0, 1 << 16, False, type, &actual, &format, &n, &rest, &data) ==
-            Success &&
-        data)
-      wert.assign(reinterpret_cast<char*>(data), n);
-    if (data) XFree(data);
-    return wert;
-  }
-
- private:
-  Display* dpy_;
-  Window win_ = 0;
-};
-
-class EmpfaengerE2E : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char muster[] = "/tmp/vrd4_e2e_XXXXXX";
-    ASSERT_NE(mkdtemp(muster), nullptr);
-    ordner_ = muster;
-    programm_ = ordner_ + "/VRD4Empfaenger";
-    ASSERT_TRUE(QFile::copy(QStringLiteral(VRD4_BIN_DIR "/VRD4Empfaenger"), QString::fromStdString(programm_)))
-        << "build the VRD4Empfaenger target first";
-
-    // As a sending program does: the set first, then the receiver.
-    gv::SpeichervariablenAnlegen();
-    gv::clsVRD4EmpfaengerGestartet().SetMemory(u"");
-    gv::clsVRD4EventFensterHandle().SetMemory(u"");
-    gv::clsVRD4Event().SetMemory(u"");
-    // Counters survive while any other process holds the set: start both
-    // sides from slot 0, as a fresh pair would.
-    gv::clsVRD4LetzteGesendete().SetMemory(u"");
-    gv::clsVRD4LetzteGelesene().SetMemory(u"");
-    empfaenger_ = std::make_unique<Prozess>(programm_);
-    ASSERT_GT(empfaenger_->pid(), 0);
-    ASSERT_TRUE(warteBis([] { return gv::clsVRD4EmpfaengerGestartet().GetMemory() == u"-1"; }, kStartSekunden))
-        << "no start mark from the receiver";
-  }
-
-  void TearDown() override {
-    if (empfaenger_ && empfaenger_->laeuft()) {
-      gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
-      empfaenger_->warteAufEnde(kSekunden);
-    }
-    empfaenger_.reset();
-    gv::SpeichervariablenFreigeben();
-    if (!ordner_.empty()) QDir(QString::fromStdString(ordner_)).removeRecursively();
-  }
-
   int senden(const std::u16string& text) {
-    const int slot = schreibzeiger_;
+    const int slot = gesendet_++;
     gv::Sendetexte(slot).SetMemory(text);
-    gv::clsVRD4LetzteGesendete().SetMemory(u16(std::to_string(slot)));
-    schreibzeiger_ = (schreibzeiger_ + 1) % gv::kAnzahlSendetexte;
+    gv::clsVRD4LetzteGesendete().SetMemory(QString::number(slot).toStdU16String());
     return slot;
   }
   bool gelesen(int slot) {
-    return warteBis([slot] { return gv::clsVRD4LetzteGelesene().GetMemory() == u16(std::to_string(slot)); },
-                    kSekunden);
+    const std::u16string s = QString::number(slot).toStdU16String();
+    return warteBis([&] { return gv::clsVRD4LetzteGelesene().GetMemory() == s; }, kSekunden);
   }
-  static bool eventIst(const std::u16string& erwartet) {
-    return warteBis([&] { return gv::clsVRD4Event().GetMemory() == erwartet; }, kSekunden);
+  static bool eventBeginntMit(const std::u16string& anfang) {
+    return warteBis([&] { return gv::clsVRD4Event().GetMemory().starts_with(anfang); }, kSekunden);
   }
-
   QImage schnappschuss() {
-    const QString datei = QString::fromStdString(ordner_) + QStringLiteral("/Picture.bmp");
+    const QString datei = ordner_.path() + QStringLiteral("/Picture.bmp");
     QFile::remove(datei);
-    kill(empfaenger_->pid(), SIGUSR1);
+    kill(pid_, SIGUSR1);
     if (!warteBis([&] { return QFile::exists(datei); }, kSekunden)) return {};
     return QImage(datei);
   }
 
-  std::string ordner_;
-  std::string programm_;
-  std::unique_ptr<Prozess> empfaenger_;
-  int schreibzeiger_ = 0;
+  QTemporaryDir ordner_;
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  int gesendet_ = 0;
 };
 
-TEST_F(EmpfaengerE2E, CommandsWrittenIntoTheRingShowOnTheBoard) {
+TEST_F(EmpfaengerE2E, CommandsShowOnTheBoardAndBadOnesAreReportedAsEvents) {
+  senden(befehl({u"GibtEsNicht"}));
+  EXPECT_TRUE(eventBeginntMit(u"BefehlFehler;Falsche Abfragetext: GibtEsNicht\r\n"));
+  senden(befehl({u"Linie", u"abc", u"1", u"2", u"2", u"1", u"255"}));
+  EXPECT_TRUE(eventBeginntMit(u"BefehlFehler;Fehler in Linie: "));
+
   senden(befehl({u"Cls"}));
   senden(befehl({u"Rechteck", u"1", u"1", u"100", u"50", u"1", u"255", u"-1"}));  // red, filled
-  const int letzter = senden(befehl({u"Linie", u"1", u"200", u"768", u"200", u"3", u"16711680"}));  // blue
-  ASSERT_TRUE(gelesen(letzter));
-
+  ASSERT_TRUE(gelesen(senden(befehl({u"Linie", u"1", u"200", u"768", u"200", u"3", u"16711680"}))));  // blue
   const QImage bild = schnappschuss();
   ASSERT_FALSE(bild.isNull()) << "no Picture.bmp after SIGUSR1";
   EXPECT_EQ(bild.size(), QSize(768, 480));
   EXPECT_EQ(bild.pixelColor(50, 25), QColor(255, 0, 0));
   EXPECT_EQ(bild.pixelColor(400, 199), QColor(0, 0, 255));
   EXPECT_EQ(bild.pixelColor(400, 400), QColor(0, 0, 0));
-  EXPECT_TRUE(empfaenger_->laeuft());
+  EXPECT_TRUE(laeuft());
 }
 
-TEST_F(EmpfaengerE2E, BadCommandsAreReportedAsEventsAndTheReceiverGoesOn) {
-  XFenster fenster;
-  ASSERT_TRUE(fenster.ok());
-  gv::clsVRD4EventFensterHandle().SetMemory(u16(std::to_string(fenster.id())));
+// 0: the end request "-1" in the channel; else the signal sent.
+class EndeE2E : public EmpfaengerE2E, public ::testing::WithParamInterface<int> {};
 
-  senden(befehl({u"GibtEsNicht"}));
-  const std::u16string unbekannt = u"BefehlFehler;Falsche Abfragetext: GibtEsNicht\r\noder VRD4-Modul noch nicht geöffnet!";
-  ASSERT_TRUE(eventIst(unbekannt));
-  EXPECT_TRUE(warteBis([&] { return fenster.titel() == u8(unbekannt); }, kSekunden)) << fenster.titel();
-
-  senden(befehl({u"Linie", u"abc", u"1", u"2", u"2", u"1", u"255"}));
-  ASSERT_TRUE(warteBis([] { return gv::clsVRD4Event().GetMemory().starts_with(u"BefehlFehler;Fehler in Linie: "); },
-                       kSekunden))
-      << u8(gv::clsVRD4Event().GetMemory());
-  EXPECT_TRUE(empfaenger_->laeuft());
-
-  const int letzter = senden(befehl({u"Rechteck", u"1", u"1", u"20", u"20", u"1", u"65280", u"-1"}));
-  ASSERT_TRUE(gelesen(letzter));
-  const QImage bild = schnappschuss();
-  ASSERT_FALSE(bild.isNull());
-  EXPECT_EQ(bild.pixelColor(10, 10), QColor(0, 255, 0));
-}
-
-TEST_F(EmpfaengerE2E, EndRequestEndsTheReceiverWithinATick) {
-  gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
-  const auto status = empfaenger_->warteAufEnde(kSekunden);
+TEST_P(EndeE2E, EndsTheReceiverNormallyWithTheStopMark) {
+  if (GetParam() == 0)
+    gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+  else
+    ASSERT_EQ(kill(pid_, GetParam()), 0);
+  const auto status = warteAufEnde(kSekunden);
   ASSERT_TRUE(status.has_value()) << "still running";
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
   EXPECT_EQ(gv::clsVRD4EmpfaengerGestartet().GetMemory(), u"0");
 }
 
-class SignalE2E : public EmpfaengerE2E, public ::testing::WithParamInterface<int> {};
-
-TEST_P(SignalE2E, EndsTheReceiverWithTheStopMark) {
-  ASSERT_EQ(kill(empfaenger_->pid(), GetParam()), 0);
-  const auto status = empfaenger_->warteAufEnde(kSekunden);
-  ASSERT_TRUE(status.has_value()) << "still running";
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "ended by the signal itself: " << *status;
-  EXPECT_EQ(gv::clsVRD4EmpfaengerGestartet().GetMemory(), u"0");
-}
-
-INSTANTIATE_TEST_SUITE_P(Signale, SignalE2E, ::testing::Values(SIGTERM, SIGINT),
-                         [](const auto& info) { return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT"); });
+INSTANTIATE_TEST_SUITE_P(Wege, EndeE2E, ::testing::Values(0, SIGTERM, SIGINT), [](const auto& info) {
+  return std::string(info.param == 0 ? "EndRequest" : info.param == SIGTERM ? "SIGTERM" : "SIGINT");
+});
 
 }  // namespace
 }  // namespace vrd4::e2e
