@@ -1,44 +1,147 @@
-// Pictures on the board, checked by pixels on an offscreen 768 x 480 board:
-// where and how large each picture lands, what ends without drawing, and
-// that bad files are reported and leave the board working.
+// Pictures: decoding picture files (the formats Qt reads, and hostile files
+// that must give no picture), and placing pictures on an offscreen 768 x 480
+// board, checked by pixels.
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
-#include "TestBilder.h"
 #include "platform/Surface.h"
 #include "render/Bilder.h"
 #include "render/RenderHost.h"
+#include "render/modPicturefromBytes.h"
 
 namespace vrd4::render {
 namespace {
 
-using testbilder::Bytes;
+using Bytes = std::vector<uint8_t>;
+using Events = std::vector<std::pair<QString, QString>>;
 
-const QRgb kSchwarz = qRgb(0, 0, 0);
-const QRgb kRot = qRgb(230, 20, 20);
+const QRgb kRot = qRgb(220, 20, 30);
 const QRgb kGruen = qRgb(20, 200, 40);
 
-class FakeHost : public RenderHost {
- public:
-  void raiseEvent(const QString& art, const QString& meldung) override {
-    events.emplace_back(art, meldung);
-  }
+// Fonts and painting need a QGuiApplication for the whole run.
+struct Gui : testing::Environment {
+  int argc = 1;
+  char* argv[2] = {const_cast<char*>("pictures_tests"), nullptr};
+  std::optional<QGuiApplication> app;
+  void SetUp() override { app.emplace(argc, argv); }
+  void TearDown() override { app.reset(); }
+};
+const auto* const kGui = testing::AddGlobalTestEnvironment(new Gui);
+
+// --- picture files made in memory -------------------------------------------
+
+Bytes kodieren(const QImage& bild, const char* format, int qualitaet = -1) {
+  QByteArray daten;
+  QBuffer puffer(&daten);
+  puffer.open(QIODevice::WriteOnly);
+  if (!bild.save(&puffer, format, qualitaet)) ADD_FAILURE() << "cannot write " << format;
+  return Bytes(daten.begin(), daten.end());
+}
+
+// A w x h file of one colour.
+Bytes datei(const char* format, int w, int h, QRgb farbe = kRot, int qualitaet = -1) {
+  QImage bild(w, h, QImage::Format_RGB32);
+  bild.fill(farbe);
+  return kodieren(bild, format, qualitaet);
+}
+
+// The first half of a patterned picture (a solid one compresses to almost
+// nothing, so cutting it would not cut the pixel data).
+Bytes halbeDatei(const char* format) {
+  QImage bild(200, 120, QImage::Format_RGB32);
+  for (int i = 0; i < 200 * 120; ++i) bild.setPixel(i % 200, i / 200, i * 2654435761u);
+  Bytes b = kodieren(bild, format, 90);
+  b.resize(b.size() / 2);
+  return b;
+}
+
+// Four bytes at `at`, low byte first.
+void setzen(Bytes& b, std::size_t at, uint32_t v) { for (std::size_t i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> 8 * i); }
+
+// A 4 x 4 BMP in kRot whose header claims w x h pixels.
+Bytes bmpMitGroesse(int32_t w, int32_t h) {
+  Bytes b = datei("BMP", 4, 4);
+  setzen(b, 18, uint32_t(w));
+  setzen(b, 22, uint32_t(h));
+  return b;
+}
+
+// A 4 x 2 GIF of two images, the first in kRot, the second in blue; cut to
+// its first `bytes`, claiming w x h pixels.
+Bytes gif(std::size_t bytes = 78, uint32_t w = 4, uint32_t h = 2) {
+  Bytes b = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x04, 0x00, 0x02, 0x00, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00,
+             0xDC, 0x14, 0x1E, 0x0A, 0x28, 0xE6, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04, 0x00, 0x0A, 0x00, 0x00,
+             0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00, 0x02, 0x05, 0x4C, 0x98, 0x30,
+             0x61, 0x52, 0x00, 0x21, 0xF9, 0x04, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00,
+             0x04, 0x00, 0x02, 0x00, 0x00, 0x02, 0x05, 0x94, 0x28, 0x51, 0xA2, 0x54, 0x00, 0x3B};
+  for (std::size_t at : {6, 38}) setzen(b, at, w | h << 16);  // screen and first image
+  b.resize(bytes);
+  return b;
+}
+
+bool nahe(QRgb a, QRgb b) {
+  return qAbs(qRed(a) - qRed(b)) <= 8 && qAbs(qGreen(a) - qGreen(b)) <= 8 && qAbs(qBlue(a) - qBlue(b)) <= 8;
+}
+
+// Every pixel inside r is near `farbe`, every pixel outside is `aussen`.
+testing::AssertionResult rechteckIn(const QImage& bild, QRect r, QRgb farbe, QRgb aussen = qRgb(0, 0, 0)) {
+  for (int y = 0; y < bild.height(); ++y)
+    for (int x = 0; x < bild.width(); ++x)
+      if (r.contains(x, y) ? !nahe(bild.pixel(x, y), farbe) : (bild.pixel(x, y) | 0xFF000000u) != (aussen | 0xFF000000u))
+        return testing::AssertionFailure() << "pixel (" << x << "," << y << ") " << std::hex << bild.pixel(x, y);
+  return testing::AssertionSuccess();
+}
+
+// --- decoding ------------------------------------------------------------------
+
+struct Datei {
+  const char* name;
+  Bytes (*bytes)();
+};
+const auto kName = [](const auto& info) { return std::string(info.param.name); };
+
+class Decodiert : public testing::TestWithParam<Datei> {};
+
+// Each file holds a 4 x 2 picture in kRot, the last pixel included.
+TEST_P(Decodiert, GivesThePictureInItsSizeAndColour) {
+  const std::optional<QImage> bild = modPicturefromBytes(GetParam().bytes());
+  ASSERT_TRUE(bild.has_value());
+  EXPECT_EQ(bild->size(), QSize(4, 2));
+  EXPECT_TRUE(nahe(bild->pixel(3, 1), kRot));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formate, Decodiert, testing::ValuesIn(std::vector<Datei>{
+    {"JpegWithBytesAfterItsEnd", [] { Bytes b = datei("JPEG", 4, 2, kRot, 95); b.resize(b.size() + 100); return b; }},
+    {"TopDownBmp", [] { return bmpMitGroesse(4, -2); }},
+    {"Ico", [] { return datei("ICO", 4, 2); }},
+    {"GifTakesItsFirstImageEvenWhenTheSecondIsCut", [] { return gif(74); }},
+}), kName);
+
+TEST(ModPicturefromBytes, LimitsAllowUpToTheSideAndPixelCount) {
+  EXPECT_TRUE(bildGroesseErlaubt(kMaxBildSeite, kMaxBildPixel / kMaxBildSeite));
+  EXPECT_FALSE(bildGroesseErlaubt(kMaxBildSeite, kMaxBildPixel / kMaxBildSeite + 1));
+}
+
+// --- on the board ----------------------------------------------------------------
+
+struct FakeHost : RenderHost {
+  void raiseEvent(const QString& art, const QString& meldung) override { events.emplace_back(art, meldung); }
   void addStatus(const QString&) override {}
   void writeReply(Antwort, const QString&) override {}
   double now() const override { return 0.0; }
-  std::vector<std::pair<QString, QString>> events;
+  Events events;
 };
 
-std::pair<QString, QString> nichtGeladen(const char* name) {
-  return {QStringLiteral("BefehlFehler"),
-          QStringLiteral("Bild: ") + QString::fromUtf8(name) + QStringLiteral(" konnte nicht geladen werden!")};
+Events nichtGeladen(const QString& name) {
+  return {{"BefehlFehler", "Bild: " + name + " konnte nicht geladen werden!"}};
 }
-
-Bytes png(int w, int h, QRgb farbe) { return testbilder::kodieren(testbilder::einfarbig(w, h, farbe), "PNG"); }
-// Large pictures as BMP: nothing to compress, quick to make.
-Bytes bmp(int w, int h, QRgb farbe) { return testbilder::kodieren(testbilder::einfarbig(w, h, farbe), "BMP"); }
 
 class BilderTest : public testing::Test {
  protected:
@@ -47,223 +150,107 @@ class BilderTest : public testing::Test {
   platform::Surface tafel{768, 480};
 };
 
-// --- placement -------------------------------------------------------------
+// Bad and hostile files: the event, nothing drawn, and the next picture works.
+class Schlecht : public BilderTest, public testing::WithParamInterface<Datei> {};
 
+TEST_P(Schlecht, ReportsNotLoadedDrawsNothingAndTheNextPictureWorks) {
+  bilder.BildAnzeigenanPosition(tafel, "C:\\Bilder\\logo.jpg", 1, 1, 400, 300, true, true, GetParam().bytes());
+  EXPECT_EQ(host.events, nichtGeladen("C:\\Bilder\\logo.jpg"));
+  EXPECT_TRUE(rechteckIn(tafel.image(), {}, kRot));
+  bilder.BildAnzeigenanPosition(tafel, "gut.png", 1, 1, 400, 300, false, false, datei("PNG", 100, 50, kGruen));
+  EXPECT_EQ(host.events.size(), 1u);
+  EXPECT_TRUE(rechteckIn(tafel.image(), {0, 0, 100, 50}, kGruen));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dateien, Schlecht, testing::ValuesIn(std::vector<Datei>{
+    {"Empty", [] { return Bytes{}; }},
+    {"NoPicture", [] { return Bytes{'G', 'I', 'F', '8', '7', ' ', 'n', 'o'}; }},
+    {"TruncatedJpeg", [] { return halbeDatei("JPEG"); }},
+    {"JpegCutInItsHeader", [] { Bytes b = halbeDatei("JPEG"); b.resize(60); return b; }},
+    {"TruncatedPng", [] { return halbeDatei("PNG"); }},
+    {"TruncatedBmp", [] { return halbeDatei("BMP"); }},
+    {"TruncatedGif", [] { return gif(47); }},  // its reader would leave the missing pixels black
+    {"PictureBombPng", [] {  // signature, header (with its checksum) and where the pixel data would start
+       return Bytes{0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x75, 0x30, 0, 0, 0x75,
+                    0x30, 8, 2, 0, 0, 0, 0xE9, 0x45, 0x6F, 0xED, 0, 0, 0, 0, 'I', 'D', 'A', 'T'}; }},
+    {"GifWiderThanTheSideLimit", [] { return gif(78, kMaxBildSeite + 1, 1); }},  // its reader would decode it
+    {"PictureBombBmp", [] { return bmpMitGroesse(30000, 30000); }},
+    {"PictureBombGif", [] { return gif(78, 30000, 30000); }},
+}), kName);
+
+// Where and how large a picture lands in the field xs..xe, ys..ye (1-based,
+// inclusive), in board pixels; an empty rectangle: nothing drawn, no event.
 struct Lage {
   const char* name;
-  int bildW, bildH;
+  int w, h;  // the picture
   int16_t xs, ys, xe, ye;
   bool anpassen, zentrieren;
-  QRect erwartet;  // board pixels
+  QRect erwartet;
 };
 
-const Lage kLagen[] = {
+class Lagen : public BilderTest, public testing::WithParamInterface<Lage> {};
+
+TEST_P(Lagen, DrawsThePictureWhereTheFieldAndFlagsSay) {
+  const Lage& l = GetParam();
+  bilder.BildAnzeigenanPosition(tafel, "bild.png", l.xs, l.ys, l.xe, l.ye, l.anpassen, l.zentrieren, datei("PNG", l.w, l.h));
+  EXPECT_TRUE(host.events.empty());
+  EXPECT_TRUE(rechteckIn(tafel.image(), l.erwartet, kRot));
+  // The source surface takes the picture's size, the intermediate the fitted size.
+  EXPECT_EQ(bilder.PicFuerGroessenanpassungQuelle().image().size(), QSize(l.w, l.h));
+  EXPECT_TRUE(l.erwartet.isEmpty() || bilder.PicFuerGroessenanpassungZwischen().image().size() == l.erwartet.size());
+  tafel.cls();  // drawn for good: it is the board's background picture now
+  EXPECT_TRUE(rechteckIn(tafel.image(), l.erwartet, kRot));
+}
+
+INSTANTIATE_TEST_SUITE_P(Tabelle, Lagen, testing::ValuesIn(std::vector<Lage>{
     {"SmallerKeepsItsSizeTopLeft", 100, 50, 1, 1, 400, 300, false, false, {0, 0, 100, 50}},
-    {"SmallerCentred", 100, 50, 1, 1, 400, 300, false, true, {150, 125, 100, 50}},
-    {"SmallerEnlargedToTheWidth", 100, 50, 1, 1, 400, 300, true, false, {0, 0, 400, 200}},
+    {"SmallerCentredInAFieldAwayFromTheOrigin", 100, 50, 101, 51, 300, 150, false, true, {150, 75, 100, 50}},
     {"SmallerEnlargedAndCentred", 100, 50, 1, 1, 400, 300, true, true, {0, 50, 400, 200}},
     {"LargerShrunkToTheWidth", 1000, 500, 1, 1, 400, 300, false, false, {0, 0, 400, 200}},
-    {"TallerShrunkToTheHeight", 100, 400, 1, 1, 400, 300, false, false, {0, 0, 75, 300}},
-    {"TallerEnlargedIsTheSameAsShrunk", 100, 400, 1, 1, 400, 300, true, false, {0, 0, 75, 300}},
-    {"TallerCentredHalfPixelRoundsToEven", 100, 400, 1, 1, 400, 300, false, true, {162, 0, 75, 300}},
     {"WiderWithGroesseAnpassenStaysInTheField", 1000, 500, 1, 1, 400, 300, true, true, {0, 50, 400, 200}},
-    {"WideFlatWithGroesseAnpassenTakesTheFieldWidth", 800, 100, 1, 1, 400, 300, true, false, {0, 0, 400, 50}},
-    {"FieldAwayFromTheOrigin", 100, 50, 101, 51, 300, 150, false, true, {150, 75, 100, 50}},
-    {"CentringByHalfAPixelRoundsDownToEven", 100, 50, 1, 1, 101, 51, false, true, {0, 0, 100, 50}},
+    {"TallerShrunkToTheHeight", 100, 400, 1, 1, 400, 300, false, false, {0, 0, 75, 300}},
+    {"TallerEnlargedPastSixteenBitsStillFits", 10, 1000, 1, 1, 400, 300, true, false, {0, 0, 3, 300}},
+    {"CentringByHalfAPixelRoundsDownToEven", 100, 400, 1, 1, 400, 300, false, true, {162, 0, 75, 300}},
     {"CentringByOneAndAHalfRoundsUpToEven", 100, 50, 1, 1, 103, 53, false, true, {2, 2, 100, 50}},
     {"HeightHalfRoundsDownToEven", 4, 2, 1, 1, 5, 100, true, false, {0, 0, 5, 2}},
     {"HeightHalfRoundsUpToEven", 4, 2, 1, 1, 7, 100, true, false, {0, 0, 7, 4}},
     {"FieldPartlyOffTheBoardIsCut", 100, 50, 701, 401, 900, 600, false, false, {700, 400, 100, 50}},
     {"HugeFieldSmallPictureKeepsItsSize", 100, 50, 1, 1, 32767, 32767, false, false, {0, 0, 100, 50}},
-};
+    {"FieldWithoutWidth", 100, 50, 10, 1, 9, 300, false, true, {}},
+    {"CornerBelowSixteenBits", 100, 50, -32768, 1, 400, 300, false, true, {}},
+    {"FieldWidthBeyondSixteenBits", 100, 50, -100, 1, 32767, 300, false, true, {}},
+    {"PictureRoundsToNoWidth", 1, 1000, 1, 1, 400, 300, false, true, {}},
+    {"EnlargedBeyondAnySurface", 100, 100, 1, 1, 32767, 32767, true, true, {}},
+}), kName);
 
-class BilderLage : public BilderTest, public testing::WithParamInterface<Lage> {};
-
-TEST_P(BilderLage, DrawsThePictureWhereTheFieldAndFlagsSay) {
-  const Lage& l = GetParam();
-  bilder.BildAnzeigenanPosition(tafel, "bild.png", l.xs, l.ys, l.xe, l.ye, l.anpassen,
-                                l.zentrieren, png(l.bildW, l.bildH, kRot));
+TEST_F(BilderTest, BildAnzeigenTakesTheWholeBoardInItsScaleUnits) {
+  bilder.BildAnzeigen(tafel, "bild.png", true, true, datei("PNG", 100, 50));
+  EXPECT_TRUE(rechteckIn(tafel.image(), {0, 48, 768, 384}, kRot));
+  platform::Surface doppelt{768, 480};
+  doppelt.setScale(384, 240);  // every unit two pixels
+  bilder.BildAnzeigen(doppelt, "bild.png", false, false, datei("PNG", 100, 50));
+  EXPECT_TRUE(rechteckIn(doppelt.image(), {0, 0, 200, 100}, kRot));
   EXPECT_TRUE(host.events.empty());
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), l.erwartet, kRot, kSchwarz));
-  // Drawn for good: redrawing the board from its background picture keeps it.
-  tafel.cls();
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), l.erwartet, kRot, kSchwarz));
+  platform::Surface weit{768, 480};
+  weit.setScale(40000, 480);  // beyond 16 bits
+  bilder.BildAnzeigen(weit, "weit.png", true, true, datei("PNG", 100, 50));
+  EXPECT_EQ(host.events, nichtGeladen("weit.png"));
+  EXPECT_TRUE(rechteckIn(weit.image(), {}, kRot));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lagen, BilderLage, testing::ValuesIn(kLagen),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// --- fields where nothing can be drawn ----------------------------------------
-
-struct Leer {
-  const char* name;
-  int bildW, bildH;
-  int16_t xs, ys, xe, ye;
-  bool anpassen;
-};
-
-const Leer kLeer[] = {
-    {"FieldWithoutWidth", 100, 50, 10, 1, 9, 300, false},
-    {"FieldWithoutHeight", 100, 50, 1, 10, 400, 9, false},
-    {"ReversedCorners", 100, 50, 400, 300, 1, 1, false},
-    {"CornerBelowSixteenBits", 100, 50, -32768, 1, 400, 300, false},
-    {"FieldWidthBeyondSixteenBits", 100, 50, -100, 1, 32767, 300, false},
-    {"PictureRoundsToNoHeight", 1000, 1, 1, 1, 400, 300, false},
-    {"PictureRoundsToNoWidth", 1, 1000, 1, 1, 400, 300, false},
-    // No surface is that large, so the fitted picture cannot be made.
-    {"EnlargedBeyondAnySurface", 100, 100, 1, 1, 32767, 32767, true},
-};
-
-class BilderLeer : public BilderTest, public testing::WithParamInterface<Leer> {};
-
-TEST_P(BilderLeer, EndsSilentlyWithoutDrawing) {
-  const Leer& l = GetParam();
-  tafel.filledBox(0, 0, 767, 479, 0x00FF00);  // green, so that any change shows
-  const QImage vorher = tafel.image().copy();
-  bilder.BildAnzeigenanPosition(tafel, "bild.png", l.xs, l.ys, l.xe, l.ye, l.anpassen, true,
-                                png(l.bildW, l.bildH, kRot));
-  EXPECT_TRUE(host.events.empty());
-  EXPECT_EQ(tafel.image(), vorher);
-}
-
-INSTANTIATE_TEST_SUITE_P(Leer, BilderLeer, testing::ValuesIn(kLeer),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// --- bad files ---------------------------------------------------------------
-
-struct Schlecht {
-  const char* name;
-  Bytes (*bytes)();
-};
-
-const Schlecht kSchlecht[] = {
-    {"EmptyBytes", [] { return Bytes{}; }},
-    {"NoPicture", [] { return testbilder::text("GIF87 ist das nicht"); }},
-    {"TruncatedJpeg",
-     [] {
-       Bytes b = testbilder::kodieren(testbilder::gemustert(300, 200), "JPEG", 90);
-       b.resize(b.size() * 2 / 3);
-       return b;
-     }},
-    {"PictureBombPng", [] { return testbilder::pngMitBehaupteterGroesse(30000, 30000); }},
-    {"PictureBombBmp", [] { return testbilder::bmpMitBehaupteterGroesse(30000, 30000); }},
-};
-
-class BilderSchlecht : public BilderTest, public testing::WithParamInterface<Schlecht> {};
-
-TEST_P(BilderSchlecht, ReportsNotLoadedDrawsNothingAndTheNextPictureWorks) {
-  const QImage vorher = tafel.image().copy();
-  bilder.BildAnzeigenanPosition(tafel, "C:\\Bilder\\logo.jpg", 1, 1, 400, 300, true, true,
-                                GetParam().bytes());
-  ASSERT_EQ(host.events.size(), 1u);
-  EXPECT_EQ(host.events[0], nichtGeladen("C:\\Bilder\\logo.jpg"));
-  EXPECT_EQ(tafel.image(), vorher);
-  EXPECT_FALSE(bilder.PicFuerGroessenanpassungQuelle().hasPicture());
-
-  bilder.BildAnzeigenanPosition(tafel, "gut.png", 1, 1, 400, 300, false, false, png(100, 50, kGruen));
-  EXPECT_EQ(host.events.size(), 1u);
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), {0, 0, 100, 50}, kGruen, kSchwarz));
-}
-
-INSTANTIATE_TEST_SUITE_P(Schlecht, BilderSchlecht, testing::ValuesIn(kSchlecht),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(BilderTest, BildAnzeigenOnBadBytesReportsTheFileName) {
-  bilder.BildAnzeigen(tafel, "/srv/bilder/fahne.gif", false, false, testbilder::text("kaputt"));
-  ASSERT_EQ(host.events.size(), 1u);
-  EXPECT_EQ(host.events[0], nichtGeladen("/srv/bilder/fahne.gif"));
-}
-
-// --- the whole board ---------------------------------------------------------
-
-TEST_F(BilderTest, BildAnzeigenFitsAndCentresOnTheWholeBoard) {
-  bilder.BildAnzeigen(tafel, "bild.png", true, true, png(100, 50, kRot));
-  EXPECT_TRUE(host.events.empty());
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), {0, 48, 768, 384}, kRot, kSchwarz));
-}
-
-TEST_F(BilderTest, BildAnzeigenWithoutFlagsPutsThePictureTopLeftAtItsSize) {
-  bilder.BildAnzeigen(tafel, "bild.png", false, false, png(100, 50, kRot));
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), {0, 0, 100, 50}, kRot, kSchwarz));
-}
-
-TEST_F(BilderTest, BildAnzeigenShrinksALargerPictureToTheBoard) {
-  bilder.BildAnzeigen(tafel, "bild.png", false, true, bmp(1920, 1080, kRot));
-  // 768 wide gives 432 high, centred: (480 - 432) / 2 = 24.
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), {0, 24, 768, 432}, kRot, kSchwarz));
-}
-
-TEST_F(BilderTest, BildAnzeigenWorksInTheBoardsScaleUnits) {
-  tafel.setScale(384, 240);  // every unit two pixels
-  bilder.BildAnzeigen(tafel, "bild.png", false, false, png(100, 50, kRot));
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), {0, 0, 200, 100}, kRot, kSchwarz));
-}
-
-TEST_F(BilderTest, BildAnzeigenWithABoardScaleBeyondSixteenBitsReportsNotLoaded) {
-  tafel.setScale(40000, 480);
-  const QImage vorher = tafel.image().copy();
-  bilder.BildAnzeigen(tafel, "weit.png", true, true, png(100, 50, kRot));
-  ASSERT_EQ(host.events.size(), 1u);
-  EXPECT_EQ(host.events[0], nichtGeladen("weit.png"));
-  EXPECT_EQ(tafel.image(), vorher);
-}
-
-// --- auxiliary surfaces and picture contents -------------------------------------
-
-TEST_F(BilderTest, SourceTakesThePictureSizeAndIntermediateTheFittedSize) {
-  bilder.BildAnzeigenanPosition(tafel, "bild.png", 1, 1, 400, 300, false, false, bmp(1000, 500, kRot));
-  EXPECT_EQ(bilder.PicFuerGroessenanpassungQuelle().widthPx(), 1000);
-  EXPECT_EQ(bilder.PicFuerGroessenanpassungQuelle().heightPx(), 500);
-  EXPECT_EQ(bilder.PicFuerGroessenanpassungZwischen().widthPx(), 400);
-  EXPECT_EQ(bilder.PicFuerGroessenanpassungZwischen().heightPx(), 200);
-  EXPECT_EQ(bilder.PicFuerGroessenanpassungZwischen().borderStyle(), 0);
-}
-
-TEST_F(BilderTest, PictureKeepsItsOrientationAndLeavesTheRestOfTheFieldAlone) {
-  tafel.filledBox(0, 0, 767, 479, 0x00FF00);
-  QImage bild = testbilder::einfarbig(20, 10, kRot);
-  for (int y = 0; y < 10; ++y)
-    for (int x = 10; x < 20; ++x) bild.setPixel(x, y, kGruen);  // right half green
-  bilder.BildAnzeigenanPosition(tafel, "zwei.png", 11, 21, 210, 320, true, false,
-                                testbilder::kodieren(bild, "PNG"));
-  // 200 x 100 at (10, 20): red on the left, green on the right.
-  EXPECT_TRUE(testbilder::nahe(tafel.image().pixel(15, 25), kRot, 8));
-  EXPECT_TRUE(testbilder::nahe(tafel.image().pixel(100, 110), kRot, 8));
-  EXPECT_TRUE(testbilder::nahe(tafel.image().pixel(115, 25), kGruen, 8));
-  EXPECT_TRUE(testbilder::nahe(tafel.image().pixel(205, 115), kGruen, 8));
-  // The field below the picture keeps what was there.
-  EXPECT_EQ(tafel.image().pixel(100, 200), qRgb(0, 255, 0));
-  EXPECT_EQ(tafel.image().pixel(100, 120), qRgb(0, 255, 0));
-}
-
-TEST_F(BilderTest, TransparentPartsShowTheBoardsBackColour) {
-  tafel.setBackColor(0xFF0000);                 // blue
-  tafel.filledBox(0, 0, 767, 479, 0x00FF00);    // drawn green over it
+TEST_F(BilderTest, KeepsOrientationShowsTheBackColourWhereTransparentAndLeavesTheRestOfTheField) {
+  tafel.setBackColor(0xFF0000);               // blue
+  tafel.filledBox(0, 0, 767, 479, 0x00FF00);  // drawn green over it
   QImage bild(20, 10, QImage::Format_ARGB32);
-  bild.fill(Qt::transparent);
+  bild.fill(Qt::transparent);  // left half
   for (int y = 0; y < 10; ++y)
-    for (int x = 10; x < 20; ++x) bild.setPixel(x, y, kRot);
-  bilder.BildAnzeigenanPosition(tafel, "halb.png", 1, 1, 20, 10, false, false,
-                                testbilder::kodieren(bild, "PNG"));
-  EXPECT_EQ(tafel.image().pixel(3, 5), qRgb(0, 0, 255));
-  EXPECT_EQ(tafel.image().pixel(15, 5), kRot);
-  EXPECT_EQ(tafel.image().pixel(25, 5), qRgb(0, 255, 0));
-}
-
-TEST_F(BilderTest, AnimatedGifShowsItsFirstImage) {
-  bilder.BildAnzeigenanPosition(tafel, "fahne.gif", 1, 1, 400, 300, false, false,
-                                testbilder::gif(8, 4, {1, 2}, {0, kRot, kGruen, 0}));
-  EXPECT_TRUE(host.events.empty());
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), {0, 0, 8, 4}, kRot, kSchwarz, 0));
-}
-
-TEST_F(BilderTest, DecodedPictureEntryDrawsLikeTheBytes) {
-  bilder.BildAnzeigenanPositionVonBild(tafel, "bild", 1, 1, 400, 300, true, true,
-                                       testbilder::einfarbig(100, 50, kRot));
-  EXPECT_TRUE(testbilder::rechteckIn(tafel.image(), {0, 50, 400, 200}, kRot, kSchwarz));
-  bilder.BildAnzeigenanPositionVonBild(tafel, "leer", 1, 1, 400, 300, true, true, QImage());
-  ASSERT_EQ(host.events.size(), 1u);
-  EXPECT_EQ(host.events[0], nichtGeladen("leer"));
+    for (int x = 10; x < 20; ++x) bild.setPixel(x, y, y < 5 ? kGruen : kRot);
+  // Enlarged to 200 x 100 at (10, 20) in a 200 x 300 field.
+  bilder.BildAnzeigenanPosition(tafel, "bild.png", 11, 21, 210, 320, true, false, kodieren(bild, "PNG"));
+  EXPECT_TRUE(nahe(tafel.image().pixel(15, 25), qRgb(0, 0, 255)));
+  EXPECT_TRUE(nahe(tafel.image().pixel(205, 25), kGruen));
+  EXPECT_TRUE(nahe(tafel.image().pixel(205, 115), kRot));
+  EXPECT_EQ(tafel.image().pixel(100, 120), qRgb(0, 255, 0));
 }
 
 }  // namespace
