@@ -1,32 +1,26 @@
 #pragma once
 // A RenderHost that records what the drawing operations report and whose
-// clock the test moves by hand.
+// clock the test moves by hand, and the helpers the text tests share.
 #include <QString>
 #include <ostream>
 #include <utility>
 #include <vector>
 
 #include "render/RenderHost.h"
+#include "render/TextParameter.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace vrd4::render::test {
 
-struct Ereignis {
-  QString art, meldung;
-  bool operator==(const Ereignis&) const = default;
-};
+using Ereignis = std::pair<QString, QString>;  // kind, message
+inline Ereignis befehlFehler(const QString& meldung) { return {"BefehlFehler", meldung}; }
 
-class FakeHost : public RenderHost {
- public:
-  void raiseEvent(const QString& art, const QString& meldung) override {
-    ereignisse.push_back({art, meldung});
-  }
+struct FakeHost : RenderHost {
+  void raiseEvent(const QString& art, const QString& text) override { ereignisse.push_back({art, text}); }
   void addStatus(const QString& entry) override { status.push_back(entry); }
-  void writeReply(Antwort which, const QString& value) override {
-    antworten.emplace_back(which, value);
-  }
+  void writeReply(Antwort which, const QString& value) override { antworten.emplace_back(which, value); }
   double now() const override { return zeit; }
 
   std::vector<Ereignis> ereignisse;
@@ -35,5 +29,10 @@ class FakeHost : public RenderHost {
   // Binary fractions keep every sum exact, so the ticks' comparisons are too.
   double zeit = 1024.0;
 };
+
+// A 20-pixel Arial text, white on black, opaque, top-left aligned.
+inline TextParameter feld(int16_t xs, int16_t ys, int16_t xe, int16_t ye, const char* text = "Anpfiff") {
+  return {.Xstart = xs, .Ystart = ys, .Xende = xe, .YEnde = ye, .Ausgabetext = QString::fromUtf8(text)};
+}
 
 }  // namespace vrd4::render::test

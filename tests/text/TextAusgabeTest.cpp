@@ -1,41 +1,187 @@
-// Printing a text on the board: the field, the fill, the font state, the
-// failure path and the hand-over to a scrolling text.
-#include <QImage>
+// Text on the board: the field layout (measured with a fixed table of
+// character widths so that every position is known exactly), fitting a font
+// to a pixel height, the font check, and printing: the fill, the failure path
+// and the hand-over to a scrolling text.
+#include <QGuiApplication>
 #include <QRect>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "FakeHost.h"
 #include "platform/Surface.h"
 #include "render/Lauftexte.h"
+#include "render/Schrift.h"
 #include "render/TextAusgabe.h"
+#include "render/TextFeld.h"
 
 namespace vrd4::render {
 namespace {
 
-using test::Ereignis;
-using test::FakeHost;
+using namespace test;
 
-constexpr platform::Colour kRot = 0x0000FF;
-constexpr platform::Colour kWeiss = 0xFFFFFF;
+// Fonts and painting need a QGuiApplication; one lives for the whole run.
+struct GuiEnvironment : testing::Environment {
+  int argc = 1;
+  char name[11] = "text_tests", *argv[2] = {name, nullptr};
+  std::unique_ptr<QGuiApplication> app;
+  void SetUp() override { app = std::make_unique<QGuiApplication>(argc, argv); }
+  void TearDown() override { app.reset(); }
+};
+const auto* const kGui = testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
-TextParameter text(const char* t, int16_t xs, int16_t ys, int16_t xe, int16_t ye,
-                   int16_t ausrichtung = 0) {
-  TextParameter p;
-  p.Xstart = xs, p.Ystart = ys, p.Xende = xe, p.YEnde = ye;
-  p.Ausgabetext = QString::fromUtf8(t);
-  p.Ausrichtung = ausrichtung;
-  p.SchriftgroesseinPixel = 20;
-  p.Transparent = true;
-  return p;
+// 'i' is 4 wide, 'W' 16, every other UTF-16 unit 10; every line is 14 high.
+TextMass tabelle() {
+  return {[](const QString& t) {
+            double w = 0;
+            for (QChar c : t) w += c == u'i' ? 4 : c == u'W' ? 16 : 10;
+            return w;
+          },
+          [](const QString&) { return 14.0; }};
 }
 
-// The smallest rectangle holding every pixel that is not `hintergrund`.
-QRect tinte(const QImage& bild, platform::Colour hintergrund) {
-  const QRgb h = QColor(platform::toQColor(hintergrund)).rgb();
+// x, y: the 0-based print position on the board; passt: the text that fits.
+struct Zeile {
+  const char *name, *text;
+  int16_t xs, ys, xe, ye, ausrichtung, x, y;
+  const char* passt;
+  int16_t feldBreite, feldHoehe, yEnde;
+  bool ereignis = false;
+};
+
+class Layout : public testing::TestWithParam<Zeile> {};
+
+TEST_P(Layout, PlacesAndShortensTheText) {
+  const Zeile& z = GetParam();
+  FakeHost host;
+  TextFeld brett{z.xs, z.ys, z.xe, z.ye, QString::fromUtf8(z.text)};
+  TextFeld ctl = brett;
+
+  TextFeldAusgabeBerechnen(brett, z.ausrichtung, tabelle(), host);
+  EXPECT_EQ(brett.Xstart, z.x);
+  EXPECT_EQ(brett.Ystart, z.y);
+  EXPECT_EQ(brett.Ausgabetext, QString::fromUtf8(z.passt));
+  EXPECT_EQ(brett.FeldBreite, z.feldBreite);
+  EXPECT_EQ(brett.FeldHoehe, z.feldHoehe);
+  EXPECT_EQ(brett.OriginalYEnde, z.yEnde);
+  EXPECT_EQ(brett.yPosinPicfuerLauftext, z.feldHoehe > 14 ? (z.feldHoehe - 14) / 2 : 0);
+
+  // In a control over the field the position is relative to its corner.
+  TextFeldAusgabeBerechnenfuerUserControl(ctl, z.ausrichtung, tabelle(), host);
+  EXPECT_EQ(ctl.xPosinUserControlfuerLauftext, z.x - (z.xs - 1));
+  EXPECT_EQ(ctl.yPosinUserControlfuerLauftext, z.y - (z.ys - 1));
+  EXPECT_EQ(ctl.Ausgabetext, brett.Ausgabetext);
+
+  const Ereignis falsch = befehlFehler("Parameter   'Ausrichtung'   nicht zwischen 0 und 8!");
+  EXPECT_EQ(host.ereignisse, std::vector<Ereignis>(z.ereignis ? 2 : 0, falsch));
+}
+
+// Field (11,21)-(110,40): 100 × 20, 0-based corner (10, 20); "ABCD" is 40 × 14.
+// "WABCi" is 50 wide in a field 35 wide.
+INSTANTIATE_TEST_SUITE_P(TextFeld, Layout, testing::Values(
+        Zeile{"TopLeft", "ABCD", 11, 21, 110, 40, 0, 10, 20, "ABCD", 100, 20, 39},
+        Zeile{"TopCentre", "ABCD", 11, 21, 110, 40, 1, 40, 20, "ABCD", 100, 20, 39},
+        Zeile{"TopRight", "ABCD", 11, 21, 110, 40, 2, 70, 20, "ABCD", 100, 20, 39},
+        Zeile{"MiddleLeft", "ABCD", 11, 21, 110, 40, 3, 10, 23, "ABCD", 100, 20, 39},
+        Zeile{"MiddleCentre", "ABCD", 11, 21, 110, 40, 4, 40, 23, "ABCD", 100, 20, 39},
+        Zeile{"MiddleRight", "ABCD", 11, 21, 110, 40, 5, 70, 23, "ABCD", 100, 20, 39},
+        Zeile{"BottomLeft", "ABCD", 11, 21, 110, 40, 6, 10, 26, "ABCD", 100, 20, 39},
+        Zeile{"BottomCentre", "ABCD", 11, 21, 110, 40, 7, 40, 26, "ABCD", 100, 20, 39},
+        Zeile{"BottomRight", "ABCD", 11, 21, 110, 40, 8, 70, 26, "ABCD", 100, 20, 39},
+        // Halves are cut: 101 - 40 = 61 and 21 - 14 = 7.
+        Zeile{"OddRemaindersAreTruncated", "ABCD", 1, 1, 101, 21, 4, 30, 3, "ABCD", 101, 21, 20},
+        Zeile{"LeftLosesCharactersAtTheEnd", "WABCi", 1, 1, 35, 20, 0, 0, 0, "WA", 35, 20, 19},
+        Zeile{"RightLosesCharactersAtTheStart", "WABCi", 1, 1, 35, 20, 2, 1, 0, "ABCi", 35, 20, 19},
+        // A surrogate pair is dropped whole, though "AB" and half of it would fit.
+        Zeile{"SurrogatePairFromTheEnd", "AB\U0001F600", 1, 1, 30, 20, 0, 0, 0, "AB", 30, 20, 19},
+        Zeile{"SurrogatePairFromTheStart", "\U0001F600AB", 1, 1, 30, 20, 2, 10, 0, "AB", 30, 20, 19},
+        Zeile{"EndBeforeStartGivesOnePixelWideField", "AB", 50, 1, 10, 20, 0, 49, 0, "", 1, 20, 19},
+        Zeile{"LowFieldGrowsDownwards", "ABCD", 1, 1, 100, 5, 4, 30, 0, "ABCD", 100, 14, 14},
+        Zeile{"AlignmentNine", "ABCDE", 11, 21, 40, 40, 9, 10, 20, "ABCDE", 30, 20, 39, true},
+        Zeile{"NegativeAlignment", "ABCDE", 11, 21, 40, 40, -1, 10, 20, "ABCDE", 30, 20, 39, true}),
+    [](const testing::TestParamInfo<Zeile>& i) { return std::string(i.param.name); });
+
+// Long texts are cut by halving; the result must be what dropping one
+// character at a time gives.
+TEST(TextFeld, LongTextIsCutWhereDroppingOneByOneWould) {
+  QString lang;
+  for (int i = 0; i < 3000; ++i) lang += QChar(u"iWAxi"[i * 7 % 5]);
+  const int16_t breiten[] = {1, 35, 333, 9000};
+  for (int i = 0; i < 8; ++i) {  // left and right aligned
+    const int16_t ausrichtung = i < 4 ? 0 : 2, breite = breiten[i % 4];
+    QString erwartet = lang;
+    while (tabelle().breite(erwartet) > breite && !erwartet.isEmpty())
+      erwartet = ausrichtung == 2 ? erwartet.mid(1) : erwartet.chopped(1);
+    FakeHost host;
+    TextFeld f{.Xende = breite, .Ausgabetext = lang};
+    TextFeldAusgabeBerechnen(f, ausrichtung, tabelle(), host);
+    EXPECT_EQ(f.Ausgabetext, erwartet) << ausrichtung << " " << breite;
+    EXPECT_EQ(f.Mindestfeldbreite, tabelle().breite(f.Ausgabetext));
+  }
+}
+
+// The height of the measuring text at `groesse`, or at the next size in force
+// that 0.05-point steps reach above it. Leaves that size set.
+double hoeheBei(platform::Surface& s, double groesse, bool naechsterSchritt = false) {
+  s.setFontSize(groesse);
+  for (double c = s.fontSize(), g = c; naechsterSchritt && s.fontSize() == g && c < g + 5;)
+    s.setFontSize(c += 0.05);
+  return s.textHeight(Messtext());
+}
+
+TEST(Schrift, FittedHeightNeverExceedsWantedAndTheNextStepWould) {
+  const char* const namen[] = {"Arial", "Times New Roman", "Courier New"};
+  for (int i = 0; i < 6; ++i) {  // each font plain and bold italic
+    platform::Surface s;
+    s.setFontName(QString::fromUtf8(namen[i / 2]));
+    s.setFontBold(i % 2), s.setFontItalic(i % 2);
+    for (int h : {5, 9, 14, 20, 33, 40, 64, 100}) {  // each search starts where the last ended
+      const double vorher = s.fontSize(), g = SchriftgroesseAnpassen(s, h);
+      EXPECT_EQ(s.fontSize(), vorher) << "the surface keeps its size";
+      EXPECT_LE(hoeheBei(s, g), h) << namen[i / 2] << i % 2 << " " << h;
+      EXPECT_TRUE(hoeheBei(s, g) == h || hoeheBei(s, g, true) > h) << namen[i / 2] << i % 2 << h;
+    }
+  }
+  platform::Surface s;
+  EXPECT_EQ(SchriftgroesseAnpassen(s, 3), SchriftgroesseAnpassen(s, 5));
+  EXPECT_EQ(SchriftgroesseAnpassen(s, -200), SchriftgroesseAnpassen(s, 5));
+}
+
+TEST(Schrift, FittingEndsForAnyHeightAndMeasuresInScaleUnits) {
+  platform::Surface s(768, 480);
+  EXPECT_GE(SchriftgroesseAnpassen(s, 32767), 1000.0);  // the largest font the surface has
+  s.setScale(384, 240);                                 // two pixels per unit
+  const double g = SchriftgroesseAnpassen(s, 20);
+  EXPECT_LE(hoeheBei(s, g), 20);
+  EXPECT_GE(g * platform::Surface::kDpi / 72, 30) << "the font is twice as many pixels high";
+  s.setScale(768, 480 * 1000.0);  // one pixel is a thousand units high
+  EXPECT_GT(SchriftgroesseAnpassen(s, 5), 0.0);
+}
+
+// Font, bold, start size, scale and height all change the result, so a
+// memory that left one of them out of its key would return another size.
+TEST(Schrift, RememberedSizeIsTheSizeTheSearchFinds) {
+  SchriftgroessenSpeicher speicher;
+  for (int i = 0; i < 96; ++i) {
+    const int h = 3 + 25 * (i % 4), skala = 1 + i / 4 % 2;
+    platform::Surface s(768, 480);
+    s.setFontName(i < 48 ? QStringLiteral("Arial") : QStringLiteral("Courier New"));
+    s.setFontBold(i / 8 % 2);
+    s.setFontSize(8.25 + 30 * (i / 16 % 3));
+    s.setScale(768.0 / skala, 480.0 / skala);
+    const double ohne = SchriftgroesseAnpassen(s, h);
+    EXPECT_EQ(speicher.anpassen(s, h), ohne) << i;
+    const std::size_t n = speicher.eintraege();
+    EXPECT_EQ(speicher.anpassen(s, h), ohne);
+    EXPECT_EQ(speicher.eintraege(), n) << "the second time is remembered";
+  }
+}
+
+// The smallest rectangle holding every pixel that is not black.
+QRect tinte(const QImage& bild) {
   QRect r;
   for (int y = 0; y < bild.height(); ++y)
     for (int x = 0; x < bild.width(); ++x)
-      if (bild.pixel(x, y) != h) r = r.united(QRect(x, y, 1, 1));
+      if (bild.pixel(x, y) != qRgb(0, 0, 0)) r = r.united(QRect(x, y, 1, 1));
   return r;
 }
 
@@ -45,109 +191,65 @@ struct TextAusgabeTest : testing::Test {
   TextRenderer renderer{host};
 };
 
-TEST_F(TextAusgabeTest, PrintsInsideTheFieldAndKeepsItAsBackground) {
-  renderer.TextAusgabe(board, text("Hallo", 21, 11, 180, 60, 4), false, 0, 0);
-  const QRect r = tinte(board.image(), 0);
-  ASSERT_FALSE(r.isEmpty());
-  EXPECT_TRUE(QRect(20, 10, 160, 50).contains(r)) << r.x() << "," << r.y();
+TEST_F(TextAusgabeTest, PrintsInsideTheFieldAndLeavesTheBoardsFont) {
+  TextParameter p = feld(21, 11, 180, 60, "Hallo");
+  p.Ausrichtung = 4, p.Fett = true;
+  renderer.TextAusgabe(board, p, false, 0, 0);
+  const QRect r = tinte(board.image());
   EXPECT_NEAR(r.center().x(), 100, 3);
   EXPECT_NEAR(r.center().y(), 35, 4);
   EXPECT_TRUE(board.hasPicture());
-  EXPECT_TRUE(host.status.empty());
+  EXPECT_FALSE(board.fontBold());
+  EXPECT_EQ(board.fontSize(), 8.25);
 }
 
-TEST_F(TextAusgabeTest, FillsTheFieldUnlessTransparent) {
-  TextParameter p = text("x", 11, 11, 60, 40);
-  p.FeldHintergrundfarbe = kRot;
+TEST_F(TextAusgabeTest, FillsTheFieldGrownToTheTextUnlessTransparent) {
+  TextParameter p = feld(11, 11, 60, 40, "x");
+  p.FeldHintergrundfarbe = 0x0000FF, p.Transparent = true;
   renderer.TextAusgabe(board, p, false, 0, 0);
   EXPECT_EQ(board.image().pixel(59, 39), qRgb(0, 0, 0));
   p.Transparent = false;
   renderer.TextAusgabe(board, p, false, 0, 0);
-  EXPECT_EQ(tinte(board.image(), 0), QRect(10, 10, 50, 30));
-  EXPECT_EQ(board.image().pixel(59, 39), qRgb(255, 0, 0));
-}
-
-TEST_F(TextAusgabeTest, FillCoversAFieldGrownToTheTextHeight) {
-  TextParameter p = text("", 1, 1, 50, 3);
-  p.Transparent = false;
-  p.FeldHintergrundfarbe = kRot;
+  EXPECT_EQ(tinte(board.image()), QRect(10, 10, 50, 30));
+  p.Xstart = 101, p.Xende = 150, p.Ystart = 1, p.YEnde = 3;  // lower than the text line
   renderer.TextAusgabe(board, p, false, 0, 0);
-  const QRect r = tinte(board.image(), 0);
-  EXPECT_EQ(r.top(), 0);
-  EXPECT_GE(r.height(), 18);
-  EXPECT_LE(r.height(), 21);
+  EXPECT_GE(tinte(board.image().copy(100, 0, 100, 100)).height(), 18);
 }
 
-TEST_F(TextAusgabeTest, RestoresTheFontState) {
-  board.setFontName(QStringLiteral("Courier New"));
-  board.setFontSize(12);
-  board.setFontItalic(true);
-  board.setFontTransparent(false);
-  board.setForeColor(kRot);
-  TextParameter p = text("Hallo", 1, 1, 100, 40);
-  p.Fett = true;
-  p.FeldVordergrundfarbe = kWeiss;
-  renderer.TextAusgabe(board, p, false, 0, 0);
-  EXPECT_EQ(board.fontName(), QStringLiteral("Courier New"));
-  EXPECT_EQ(board.fontSize(), 12);
-  EXPECT_TRUE(board.fontItalic());
-  EXPECT_FALSE(board.fontBold());
-  EXPECT_FALSE(board.fontTransparent());
-  EXPECT_EQ(board.foreColor(), kRot);
-}
-
-TEST_F(TextAusgabeTest, UnknownFontRaisesItsEventAndPrintsInArial) {
+TEST_F(TextAusgabeTest, FontNamesInAnyLetterCaseCountAndUnknownOnesPrintInArial) {
+  EXPECT_EQ(renderer.SchriftartPruefen(QStringLiteral("courier new")), QStringLiteral("courier new"));
   platform::Surface arial{200, 100};
-  renderer.TextAusgabe(arial, text("Hallo", 1, 1, 200, 50), false, 0, 0);
-  TextParameter p = text("Hallo", 1, 1, 200, 50);
+  TextParameter p = feld(1, 1, 200, 50, "Hallo");
+  p.Schriftart = QStringLiteral("aRiAl");
+  renderer.TextAusgabe(arial, p, false, 0, 0);
   p.Schriftart = QStringLiteral("Gibtsnicht");
   renderer.TextAusgabe(board, p, false, 0, 0);
   EXPECT_EQ(board.image(), arial.image());
   EXPECT_EQ(host.ereignisse,
-            (std::vector<Ereignis>{{QStringLiteral("BefehlFehler"),
-                                    QStringLiteral("Schrift: Gibtsnicht nicht vorhanden. - Arial wird gesetzt!")}}));
-}
-
-TEST_F(TextAusgabeTest, BadAlignmentPrintsTheWholeTextAtTheCorner) {
-  renderer.TextAusgabe(board, text("WWWWWWWWWW", 11, 11, 40, 60, 12), false, 0, 0);
-  const QRect r = tinte(board.image(), 0);
-  EXPECT_LE(r.left(), 12);
-  EXPECT_LE(r.top(), 16);
-  EXPECT_GT(r.right(), 100) << "not shortened";
-  ASSERT_EQ(host.ereignisse.size(), 1u);
-  EXPECT_EQ(host.ereignisse[0].meldung,
-            QStringLiteral("Parameter   'Ausrichtung'   nicht zwischen 0 und 8!"));
+            std::vector{befehlFehler("Schrift: Gibtsnicht nicht vorhanden. - Arial wird gesetzt!")});
 }
 
 TEST_F(TextAusgabeTest, OverflowIsReportedInTheStatusListAndLeavesTheFontSet) {
-  TextParameter p = text("Hallo", -32768, 1, 100, 20);
+  TextParameter p = feld(-32768, 1, 100, 20, "Hallo");
   p.Schriftart = QStringLiteral("Courier New");
   renderer.TextAusgabe(board, p, false, 0, 0);
-  EXPECT_EQ(host.status, (std::vector<QString>{QString::fromUtf8("Fehler in TextausgabeÜberlauf")}));
+  EXPECT_EQ(host.status, std::vector{QString::fromUtf8("Fehler in TextausgabeÜberlauf")});
   EXPECT_EQ(board.fontName(), QStringLiteral("Courier New"));
-  EXPECT_TRUE(tinte(board.image(), 0).isEmpty());
+  EXPECT_TRUE(tinte(board.image()).isEmpty());
 }
 
-TEST_F(TextAusgabeTest, TooWideTextBecomesAScrollingTextWhenAsked) {
+TEST_F(TextAusgabeTest, OnlyATooWideTextBecomesAScrollingTextWhenAsked) {
+  board.setScale(100, 50);  // two pixels per unit: the control is placed in units
   Lauftexte lauftexte(host, board, renderer);
   renderer.setLauftexte(&lauftexte);
-  TextParameter p = text("Ein viel zu langer Text", 11, 11, 60, 40);
-  p.Transparent = false;
-  renderer.TextAusgabe(board, p, true, 0.1, 1);
-  EXPECT_TRUE(lauftexte.belegt(1));
-  EXPECT_TRUE(tinte(board.image(), 0).isEmpty()) << "nothing printed on the board";
-  EXPECT_EQ(lauftexte.CtlLaufschrift(1).left(), 10);
-  EXPECT_EQ(lauftexte.CtlLaufschrift(1).width(), 50);
+  renderer.TextAusgabe(board, feld(6, 6, 30, 20, "Ein viel zu langer Text"), true, 0.1, 1);
+  EXPECT_TRUE(tinte(board.image()).isEmpty()) << "nothing printed on the board";
+  EXPECT_EQ(lauftexte.CtlLaufschrift(1).surface().left(), 10);
+  EXPECT_EQ(lauftexte.CtlLaufschrift(1).surface().widthPx(), 50);
   EXPECT_EQ(host.antworten.back().second, QStringLiteral("1"));
-  EXPECT_EQ(board.fontSize(), 8.25);
-}
-
-TEST_F(TextAusgabeTest, FittingTextIsPrintedEvenWhenScrollingIsAllowed) {
-  Lauftexte lauftexte(host, board, renderer);
-  renderer.setLauftexte(&lauftexte);
-  renderer.TextAusgabe(board, text("Kurz", 11, 11, 180, 40), true, 0.1, 1);
-  EXPECT_FALSE(lauftexte.belegt(1));
-  EXPECT_FALSE(tinte(board.image(), 0).isEmpty());
+  renderer.TextAusgabe(board, feld(6, 26, 90, 40, "Kurz"), true, 0.1, 1);
+  EXPECT_FALSE(lauftexte.belegt(2));
+  EXPECT_FALSE(tinte(board.image()).isEmpty());
 }
 
 }  // namespace
