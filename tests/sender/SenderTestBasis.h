@@ -1,74 +1,91 @@
 #pragma once
-// Common ground of the sender's unit tests: a channel of their own (name
-// prefix per process), a sender whose receiver "runs" without a process, and
-// readers for what it wrote.
+// Common ground of the sender tests: a channel of their own (name prefix per
+// process, removed at exit), a sender whose receiver "runs" without a
+// process, and a wait for what another process does.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
-#include <string>
-#include <vector>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
 
 #include "channel/modVRD4GlobaleVariablen.h"
+#include "platform/Ansi.h"
+#include "platform/Process.h"
 #include "vrd4/clsVRD4Sender.h"
 
 namespace vrd4::sender::test {
 
 namespace gv = channel::modVRD4GlobaleVariablen;
 
-// The channel leaves its objects in /dev/shm for the next process; a test's
-// own channel has no next process, so its objects go when the test ends.
-inline void kanalEntfernen(const std::string& prefix) {
-  std::error_code fehler;
-  for (const auto& e : std::filesystem::directory_iterator("/dev/shm", fehler))
-    if (e.path().filename().string().starts_with(prefix)) std::filesystem::remove(e.path(), fehler);
-}
-
 inline std::string testPrefix() { return "t_sender_" + std::to_string(::getpid()) + "_"; }
 
-inline std::u16string befehl(std::initializer_list<std::u16string_view> felder) {
-  std::u16string s;
-  bool erstes = true;
-  for (auto f : felder) {
-    if (!erstes) s += u'\x1b';
-    s += f;
-    erstes = false;
+// Register once per test program that does not use the real channel.
+struct EigenerKanal : ::testing::Environment {
+  void SetUp() override { clsVRD4Sender::setKanalPrefix(testPrefix()); }
+  // The channel leaves its objects in /dev/shm for the next process; ours has none.
+  void TearDown() override {
+    std::error_code f;
+    for (const auto& e : std::filesystem::directory_iterator("/dev/shm", f))
+      if (e.path().filename().string().starts_with(testPrefix())) std::filesystem::remove(e.path(), f);
   }
-  return s;
+};
+
+inline std::string lesen(const std::filesystem::path& datei) {
+  std::stringstream s;
+  s << std::ifstream(datei).rdbuf();
+  return s.str();
 }
 
-struct Ereignis {
-  std::u16string art, meldung;
-  bool operator==(const Ereignis&) const = default;
-};
+// "Befehl" and the fields of felder, which separates them with "|".
+inline std::u16string befehl(std::u16string felder) {
+  std::replace(felder.begin(), felder.end(), u'|', u'\x1b');
+  return u"Befehl\x1b" + felder;
+}
+
+using Ereignis = std::pair<std::u16string, std::u16string>;  // type and text, or title and text
+using Ereignisse = std::vector<Ereignis>;
+inline const Ereignis kNichtGeladen{u"BefehlFehler", u"VRD4Empfaenger_Steuerung nicht geladen!"};
+inline const Ereignis kKeineAntwort{u"BefehlFehler", u"VRD4Empfaenger_Steuerung: keine Antwort!"};
+
+// Waits for what another process does; the limit only guards against a hang.
+template <typename F>
+bool bisZu(F bedingung, double sekunden = 15) {
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);
+  while (!bedingung() && std::chrono::steady_clock::now() < ende)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return bedingung();
+}
+
+// Message boxes and events of s go into the lists.
+inline void mitschreiben(clsVRD4Sender& s, Ereignisse& meldungen, Ereignisse& ereignisse) {
+  s.setMessageBox([&](auto& text, auto& titel) { meldungen.push_back({titel, text}); });
+  s.setEreignis([&](auto& art, auto& text) { ereignisse.push_back({art, text}); });
+}
 
 class SenderTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { clsVRD4Sender::setKanalPrefix(testPrefix()); }
   void SetUp() override {
-    sender = std::make_unique<clsVRD4Sender>();
+    mitschreiben(*sender, meldungen, ereignisse);
     sender->setLaeuftPruefung([this] { return empfaengerLaeuft; });
-    sender->setMessageBox([this](const std::u16string& t, const std::u16string& titel) {
-      meldungen.push_back({titel, t});
-    });
-    sender->setEreignis([this](const std::u16string& a, const std::u16string& m) { ereignisse.push_back({a, m}); });
     // A clock that moves only when the sender waits: no test depends on speed.
     sender->setUhr([this] { return uhr; });
     sender->setNachrichtenschleife([this] {
       uhr += 0.25;
-      if (antwortenBeiDurchlauf > 0 && ++durchlaeufe == antwortenBeiDurchlauf) antworten();
+      if (++durchlaeufe == antwortenBeiDurchlauf) antworten();
     });
   }
-  void TearDown() override { sender.reset(); }
-
   static std::u16string slot(int i) { return gv::Sendetexte(i).GetMemory(); }
-  static std::u16string letzteGesendete() { return gv::clsVRD4LetzteGesendete().GetMemory(); }
 
-  std::unique_ptr<clsVRD4Sender> sender;
+  std::unique_ptr<clsVRD4Sender> sender = std::make_unique<clsVRD4Sender>();
+  Ereignisse meldungen, ereignisse;  // meldungen: {title, text}
   bool empfaengerLaeuft = true;
   double uhr = 100.0;
-  std::vector<Ereignis> meldungen;  // {title, text}
-  std::vector<Ereignis> ereignisse;
   // Reply simulation: on this pass of the reply wait, antworten() runs.
   int antwortenBeiDurchlauf = 0;
   int durchlaeufe = 0;
