@@ -1,145 +1,89 @@
-// Board commands through the dispatcher, checked by the pixels they leave.
-#include <QImage>
-
+// What shows on the board: drawing commands through the dispatcher, checked
+// by the pixels they leave, and the animation slot table.
 #include "EngineTestSupport.h"
-#include "render/Board.h"
 #include "support/Numbers.h"
 
 namespace vrd4::engine::test {
 namespace {
 
-constexpr platform::Colour kRot = 0x0000FF;
-constexpr platform::Colour kGruen = 0x00FF00;
-constexpr platform::Colour kWeiss = 0xFFFFFF;
-constexpr platform::Colour kSchwarz = 0x000000;
+constexpr platform::Colour kRot = 0x0000FF, kGruen = 0x00FF00, kWeiss = 0xFFFFFF, kSchwarz = 0x000000;
+using Board = EngineTest;
 
-class Board : public EngineTest {
- protected:
-  bool ganzIn(platform::Colour c) const {
-    const QImage& img = pic.image();
-    for (int y = 0; y < img.height(); ++y)
-      for (int x = 0; x < img.width(); ++x)
-        if (platform::fromQColor(QColor(img.pixel(x, y))) != c) return false;
-    return true;
-  }
-};
-
-TEST_F(Board, BackgroundRightAfterClsMakesTheWholeBoardRed) {
-  ausfuehren(befehl({u"Cls"}));
-  ausfuehren(befehl({u"Hintergrundfarbe", u"255"}));
-  EXPECT_TRUE(ganzIn(kRot));
-}
-
-TEST_F(Board, BackgroundAfterALineLeavesTheBoardAsItWas) {
-  ausfuehren(befehl({u"Cls"}));
-  ausfuehren(befehl({u"Linie", u"1", u"1", u"10", u"1", u"1", u"16777215"}));
-  const QImage vorher = pic.image();
-  ausfuehren(befehl({u"Hintergrundfarbe", u"255"}));
-  EXPECT_EQ(pic.image(), vorher);
-  EXPECT_EQ(farbeBei(100, 100), kSchwarz);
-}
-
-TEST_F(Board, LineFromOneOneToTenOneColoursTheFirstTenPixelsOfTheTopRow) {
-  ausfuehren(befehl({u"Linie", u"1", u"1", u"10", u"1", u"1", u"65280"}));
+TEST_F(Board, DrawingSurvivesTheBackgroundColourUntilClsWhichEndsBlackAndWhite) {
+  ausfuehren({u"Cls"});
+  ausfuehren({u"Hintergrundfarbe", u"255"});
+  EXPECT_TRUE(ganzIn(kRot)) << "nothing drawn since Cls: the colour shows at once";
+  pic.setDrawWidth(3);
+  ausfuehren({u"Linie", u"1", u"1", u"10", u"1", u"1", u"65280"});
   for (int x = 0; x < 10; ++x) EXPECT_EQ(farbeBei(x, 0), kGruen) << x;
-  EXPECT_EQ(farbeBei(10, 0), kSchwarz);
-  EXPECT_EQ(farbeBei(0, 1), kSchwarz);
-  EXPECT_TRUE(pic.hasPicture());
+  EXPECT_EQ(farbeBei(10, 0), kRot);
+  EXPECT_EQ(farbeBei(0, 1), kRot);
+  EXPECT_EQ(pic.drawWidth(), 3);
+  EXPECT_EQ(pic.foreColor(), kWeiss);
+  const QImage vorher = pic.image();
+  ausfuehren({u"Hintergrundfarbe", u"0"});
+  EXPECT_EQ(pic.image(), vorher);
+  ausfuehren({u"Vordergrundfarbe", u"255"});
+  ausfuehren({u"Cls"});
+  EXPECT_TRUE(ganzIn(kSchwarz));
+  EXPECT_EQ(pic.foreColor(), kWeiss);
 }
 
-TEST_F(Board, BoxWithWidthZeroDrawsWidthOneAndRestoresPenAndForeColour) {
+TEST_F(Board, BoxesCoverBothCornersTakeTheFillPatternAndPutThePenBackMinus32768DrawsNothing) {
   pic.setDrawWidth(3);
   pic.setForeColor(0x123456);
-  ausfuehren(befehl({u"Rechteck", u"11", u"11", u"30", u"30", u"0", u"255", u"0"}));
+  ausfuehren({u"Rechteck", u"11", u"11", u"30", u"30", u"0", u"255", u"0"});
   EXPECT_EQ(farbeBei(10, 10), kRot);
   EXPECT_EQ(farbeBei(29, 29), kRot);
-  EXPECT_EQ(farbeBei(11, 11), kSchwarz) << "outline one pixel wide, inside not filled";
+  EXPECT_EQ(farbeBei(11, 11), kSchwarz) << "width 0 draws one pixel wide; inside not filled";
   EXPECT_EQ(pic.drawWidth(), 3);
+  EXPECT_EQ(pic.foreColor(), 0x123456u);
+  ausfuehren({u"Rechteck", u"41", u"41", u"45", u"45", u"1", u"65280", u"-1"});
+  EXPECT_EQ(farbeBei(40, 40), kGruen);
+  EXPECT_EQ(farbeBei(44, 44), kGruen);
+  EXPECT_EQ(farbeBei(45, 45), kSchwarz);
+  pic.setDrawStyle(2);
+  engine->Linienstil(7);  // out of range: solid
+  EXPECT_EQ(pic.drawStyle(), 0);
+  engine->Fuellstyle(8);  // out of range: solid, so an outlined box is filled
+  engine->Fuellfarbe(kRot);
+  ausfuehren({u"Rechteck", u"51", u"51", u"59", u"59", u"1", u"65280", u"0"});
+  EXPECT_EQ(farbeBei(50, 50), kGruen);
+  EXPECT_EQ(farbeBei(54, 54), kRot);
+  const QImage vorher = pic.image();
+  EXPECT_THROW(ausfuehren({u"Linie", u"-32768", u"1", u"10", u"1", u"1", u"255"}), OverflowError);
+  EXPECT_THROW(ausfuehren({u"Rechteck", u"1", u"1", u"10", u"-32768", u"1", u"255", u"-1"}), OverflowError);
+  EXPECT_EQ(engine->befehlsname(), QStringLiteral("Rechteck"));
+  EXPECT_EQ(pic.image(), vorher);
   EXPECT_EQ(pic.foreColor(), 0x123456u);
 }
 
-TEST_F(Board, FilledBoxIsWhollyInItsColourBothCornersIncluded) {
-  ausfuehren(befehl({u"Rechteck", u"1", u"1", u"5", u"5", u"1", u"65280", u"-1"}));
-  EXPECT_EQ(farbeBei(0, 0), kGruen);
-  EXPECT_EQ(farbeBei(2, 2), kGruen);
-  EXPECT_EQ(farbeBei(4, 4), kGruen);
-  EXPECT_EQ(farbeBei(5, 5), kSchwarz);
-}
-
-TEST_F(Board, OutlinedBoxTakesFillColourUnderSolidPattern) {
-  engine->Fuellstyle(0);
-  engine->Fuellfarbe(kRot);
-  ausfuehren(befehl({u"Rechteck", u"1", u"1", u"9", u"9", u"1", u"65280", u"0"}));
-  EXPECT_EQ(farbeBei(0, 0), kGruen);
-  EXPECT_EQ(farbeBei(4, 4), kRot);
-}
-
-TEST_F(Board, CoordinateMinus32768OverflowsAndDrawsNothing) {
-  const QImage vorher = pic.image();
-  EXPECT_THROW(ausfuehren(befehl({u"Linie", u"-32768", u"1", u"10", u"1", u"1", u"255"})),
+TEST_F(Board, AnimationSlotsOneToTenLowestFreeFirstOthersAreErrors) {
+  render::Animationen& ani = engine->animationen();
+  auto laden = [&](const char* name) {
+    return ani.AniGifLadenanPosition(QString::fromUtf8(name), 1, 1, 400, 300, false, false, {});
+  };
+  auto fehler = [](const char* m) { return Ereignis{QStringLiteral("BefehlFehler"), QString::fromUtf8(m)}; };
+  const Ereignis nr0{QStringLiteral("AniGifNr"), QStringLiteral("0")};
+  EXPECT_EQ(laden("a.gif"), 0) << "no loader yet";
+  ani.AniGifStarten(5, 1.0);  // free and in range: nothing
+  ani.AniGifLoeschen(0);
+  ani.AniGifStarten(11, 1.0);
+  ani.AniGifStoppen(255);
+  EXPECT_THAT(events, ElementsAre(nr0, fehler("AniGif-Nummer: 0 gibt es nicht!"), fehler("AniGif-Nummer: 11 gibt es nicht!"),
+                                  fehler("AniGif-Nummer: 255 gibt es nicht!")));
+  ani.setLader(&lader);
+  EXPECT_THROW(ani.AniGifLadenanPosition(QStringLiteral("a.gif"), -32768, 1, 32767, 5, false, false, {}),
                OverflowError);
-  EXPECT_THROW(ausfuehren(befehl({u"Rechteck", u"1", u"1", u"10", u"-32768", u"1", u"255", u"-1"})),
-               OverflowError);
-  EXPECT_EQ(engine->befehlsname(), QStringLiteral("Rechteck"));
-  EXPECT_EQ(pic.image(), vorher);
-  EXPECT_EQ(pic.foreColor(), kWeiss);
+  for (int i = 1; i <= 10; ++i) ASSERT_EQ(laden("a.GiF"), i);
+  EXPECT_EQ(lader.art, QStringLiteral("GIF"));
+  ani.AniGifLoeschen(4);
+  EXPECT_EQ(laden("a.gif"), 4) << "the lowest free slot";
+  events.clear();
+  EXPECT_EQ(laden("a.gif"), 0);
+  EXPECT_THAT(events, ElementsAre(fehler("max. 10Alle animierten Gif's bereits belegt!"), nr0));
+  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"0");
 }
-
-TEST_F(Board, ClsEndsBlackAndWhiteWhateverWasSet) {
-  ausfuehren(befehl({u"Linie", u"1", u"1", u"10", u"1", u"1", u"255"}));
-  ausfuehren(befehl({u"Vordergrundfarbe", u"255"}));
-  ausfuehren(befehl({u"Hintergrundfarbe", u"65280"}));
-  ausfuehren(befehl({u"Cls"}));
-  EXPECT_TRUE(ganzIn(kSchwarz));
-  EXPECT_EQ(pic.foreColor(), kWeiss);
-  EXPECT_EQ(pic.backColor(), kSchwarz);
-  EXPECT_FALSE(pic.hasPicture());
-}
-
-TEST_F(Board, ClsRestoresTheStartColoursTheWindowSet) {
-  engine->StartHintergrundfarbe = kRot;
-  engine->StartVordergrundfarbe = kGruen;
-  ausfuehren(befehl({u"Cls"}));
-  EXPECT_TRUE(ganzIn(kRot));
-  EXPECT_EQ(pic.foreColor(), kGruen);
-}
-
-TEST_F(Board, BoardSizeChangesNothing) {
-  const QImage vorher = pic.image();
-  ausfuehren(befehl({u"Tafelgroesse", u"100", u"50"}));
-  EXPECT_EQ(pic.widthPx(), 768);
-  EXPECT_EQ(pic.image(), vorher);
-  EXPECT_TRUE(events.events.empty());
-}
-
-struct MusterFall {
-  const char* name;
-  void (*setzen)(platform::Surface&, uint8_t);
-  int (platform::Surface::*lesen)() const;
-  uint8_t wert;
-  int erwartet;
-};
-
-class Muster : public ::testing::TestWithParam<MusterFall> {};
-
-TEST_P(Muster, ValuesAboveTheRangeBecomeZero) {
-  const MusterFall& f = GetParam();
-  platform::Surface pic(8, 8);
-  f.setzen(pic, f.wert);
-  EXPECT_EQ((pic.*f.lesen)(), f.erwartet);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Grenzen, Muster,
-    ::testing::Values(
-        MusterFall{"Fuellstyle8", render::Fuellstyle, &platform::Surface::fillStyle, 8, 0},
-        MusterFall{"Fuellstyle7", render::Fuellstyle, &platform::Surface::fillStyle, 7, 7},
-        MusterFall{"Linienstil7", render::Linienstil, &platform::Surface::drawStyle, 7, 0},
-        MusterFall{"Linienstil6", render::Linienstil, &platform::Surface::drawStyle, 6, 6},
-        MusterFall{"Rahmenart6", render::Rahmenart, &platform::Surface::borderStyle, 6, 0},
-        MusterFall{"Rahmenart5", render::Rahmenart, &platform::Surface::borderStyle, 5, 5},
-        MusterFall{"Rahmenart1", render::Rahmenart, &platform::Surface::borderStyle, 1, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vrd4::engine::test

@@ -1,26 +1,22 @@
 #pragma once
-// Fakes and the fixture for the engine tests: a clock moved by hand,
-// recording status view, event sink and forwarding client, and a sender
-// side that writes into the real ring under this process's own channel
-// names.
+// The engine tests' set-up: one GUI application (fonts need it) and one
+// channel name prefix per test process, so that parallel test binaries and a
+// running receiver never meet; a fixture that is the window side and records;
+// an animation loader; a sender side that writes into the real ring.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QGuiApplication>
-#include <QString>
-#include <initializer_list>
 #include <memory>
 #include <ostream>
-#include <string>
 #include <utility>
 #include <vector>
 
+#include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
-#include "engine/Interfaces.h"
 #include "engine/clsVRD4Empfaenger.h"
-#include "platform/Clock.h"
-#include "platform/Surface.h"
 #include "protocol/Befehl.h"
+#include "render/Animationen.h"
 
 // Readable failure messages for the Qt texts the engine reports.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -28,60 +24,39 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 namespace vrd4::engine::test {
 
 namespace gv = channel::modVRD4GlobaleVariablen;
+using ::testing::ElementsAre;
+using Ereignis = std::pair<QString, QString>;  // kind and message of a raised event
 
-class FakeClock final : public platform::Clock {
- public:
-  double t = 1000.0;
-  double seconds() const override { return t; }
-};
-
-class RecordingStatus final : public StatusView {
- public:
-  std::vector<QString> labels, list;
-  void setLetzterBefehl(const QString& caption) override { labels.push_back(caption); }
-  void addListEntry(const QString& entry) override { list.push_back(entry); }
-};
-
-struct Ereignis {
-  QString art, meldung;
-  bool operator==(const Ereignis&) const = default;
-  friend void PrintTo(const Ereignis& e, std::ostream* os) {
-    *os << "(" << e.art.toStdString() << ", " << e.meldung.toStdString() << ")";
+struct Umgebung final : ::testing::Environment {
+  void SetUp() override {
+    channel::setChannelNamePrefix("t_engine_" + std::to_string(::getpid()) + "_");
+    app = std::make_unique<QGuiApplication>(argc, argv);
   }
+  void TearDown() override {
+    gv::removeChannelObjects();
+    app.reset();
+  }
+  int argc = 1;
+  char name[16] = "engine_tests", *argv[2] = {name, nullptr};
+  std::unique_ptr<QGuiApplication> app;
 };
+inline ::testing::Environment* const umgebung = ::testing::AddGlobalTestEnvironment(new Umgebung);
 
-class RecordingEvents final : public EventSink {
- public:
-  std::vector<Ereignis> events;
-  void VRD4Event(const QString& art, const QString& meldung) override {
-    events.push_back({art, meldung});
+// Stands in for GIF playback: takes every file and keeps the kind of the
+// last one.
+struct FakeLader final : render::AnimationsLader {
+  struct Medium final : render::AnimationsMedium {
+    void starten() override {}
+    void stoppen() override {}
+    void loeschen() override {}
+    void setVisible(bool) override {}
+  };
+  QString art;
+  std::unique_ptr<render::AnimationsMedium> laden(int, const QString& a, const render::AnimationsFeld&,
+                                                  std::span<const uint8_t>) override {
+    art = a;
+    return std::make_unique<Medium>();
   }
-};
-
-// Client2 as the network relay would offer it: each pump lets 10 ms of the
-// fake clock pass; the peer's "OK" comes at once when ackOnSend.
-class FakeForwarder final : public Forwarder {
- public:
-  explicit FakeForwarder(FakeClock& clock) : clock_(clock) {}
-  bool open = true;
-  bool ackOnSend = false;
-  bool ack = false;
-  int pumps = 0;
-  std::vector<std::u16string> sent;
-  bool isOpen() const override { return open; }
-  void sendData(const std::u16string& line) override {
-    sent.push_back(line);
-    if (ackOnSend) ack = true;
-  }
-  void clearAcknowledgement() override { ack = false; }
-  bool acknowledged() const override { return ack; }
-  void pumpOnce() override {
-    ++pumps;
-    clock_.t += 0.01;
-  }
-
- private:
-  FakeClock& clock_;
 };
 
 inline std::u16string befehl(std::initializer_list<std::u16string> felder) {
@@ -90,45 +65,44 @@ inline std::u16string befehl(std::initializer_list<std::u16string> felder) {
   return protocol::zusammenfuegen(v);
 }
 
-inline std::u16string u16(const std::string& s) {
-  return QString::fromStdString(s).toStdU16String();
+inline std::u16string datenDatei(const char* name) {
+  return QString::fromStdString(std::string(VRD4_TEST_DATA_DIR) + "/engine/" + name).toStdU16String();
 }
 
-inline std::string datenDatei(const char* name) {
-  return std::string(VRD4_TEST_DATA_DIR) + "/engine/" + name;
-}
-
-class EngineTest : public ::testing::Test {
+// The window side of the engine: a clock moved by hand, and a status view
+// and event sink that record.
+class EngineTest : public ::testing::Test, public platform::Clock, public StatusView, public EventSink {
  protected:
-  void SetUp() override {
-    pic.setBackColor(0x000000);
-    pic.setForeColor(0xFFFFFF);
-    engine = std::make_unique<clsVRD4Empfaenger>(pic, status, events, clock, forwarder());
-  }
+  void SetUp() override { engine = std::make_unique<clsVRD4Empfaenger>(pic, *this, *this, *this, forwarder()); }
   void TearDown() override { engine.reset(); }
   virtual Forwarder* forwarder() { return nullptr; }
+  double seconds() const override { return t; }
+  void setLetzterBefehl(const QString& caption) override { labels.push_back(caption); }
+  void addListEntry(const QString& entry) override { list.push_back(entry); }
+  void VRD4Event(const QString& art, const QString& meldung) override { events.emplace_back(art, meldung); }
 
   // The sending side of the ring: slot first, then the counter.
   void senden(const std::u16string& text) {
     gv::Sendetexte(schreibzeiger).SetMemory(text);
     gv::clsVRD4LetzteGesendete().SetMemory(protocol::schreibeGanzzahl(schreibzeiger));
-    schreibzeiger = schreibzeiger == 99 ? 0 : schreibzeiger + 1;
+    schreibzeiger = (schreibzeiger + 1) % 100;
   }
   void schritt(int n = 1) {
-    for (int i = 0; i < n; ++i) {
-      engine->Zeitschleife();
-      clock.t += 0.01;
-    }
+    for (int i = 0; i < n; ++i, t += 0.01) engine->Zeitschleife();
   }
-  void ausfuehren(const std::u16string& text) { engine->BefehlAusfuehren(text); }
-  platform::Colour farbeBei(int x, int y) const {
-    return platform::fromQColor(QColor(pic.image().pixel(x, y)));
+  void ausfuehren(std::initializer_list<std::u16string> felder) { engine->BefehlAusfuehren(befehl(felder)); }
+  platform::Colour farbeBei(int x, int y) const { return platform::fromQColor(QColor(pic.image().pixel(x, y))); }
+  bool ganzIn(platform::Colour c) const {
+    QImage soll = pic.image();
+    soll.fill(platform::toQColor(c));
+    return pic.image() == soll;
   }
 
-  platform::Surface pic{768, 480};
-  RecordingStatus status;
-  RecordingEvents events;
-  FakeClock clock;
+  platform::Surface pic{768, 480};  // black with a white pen
+  FakeLader lader;                  // not set: the state until GIF and clip playback exist
+  double t = 1000.0;
+  std::vector<QString> labels, list;
+  std::vector<Ereignis> events;
   std::unique_ptr<clsVRD4Empfaenger> engine;
   int schreibzeiger = 0;
 };

@@ -1,238 +1,174 @@
 // Taking commands from the ring: one per polling step, in slot order, never
-// past the counter; what is shown, what is run, what is reported.
+// past the counter; what is shown, run, reported and passed on.
 #include "EngineTestSupport.h"
-#include "render/Animationen.h"
-#include "support/Numbers.h"
+#include "engine/EmpfaengerImpl.h"
 
 namespace vrd4::engine::test {
 namespace {
 
-using ::testing::ElementsAre;
-
+// A command that only raises an event, and that event.
 std::u16string ip(const std::u16string& adresse) { return befehl({u"IPAdresse", adresse}); }
+Ereignis ipE(const char* adresse) { return {QStringLiteral("IPAdresse"), QString::fromUtf8(adresse)}; }
+const QString kFehler = QStringLiteral("BefehlFehler");
+using Ring = EngineTest;
 
-class Ring : public EngineTest {
- protected:
-  std::vector<QString> ipMeldungen() const {
-    std::vector<QString> r;
-    for (const Ereignis& e : events.events)
-      if (e.art == QStringLiteral("IPAdresse")) r.push_back(e.meldung);
-    return r;
-  }
-};
-
-TEST_F(Ring, EmptyRingStepShowsNothingAndKeepsReadIndex) {
-  schritt(3);
-  EXPECT_EQ(engine->Lesezeiger(), 0);
-  EXPECT_TRUE(status.labels.empty());
-  EXPECT_TRUE(events.events.empty());
-}
-
-TEST_F(Ring, FirstCommandRunsFromSlotZeroAndIndexWaitsThere) {
-  senden(ip(u"a"));
+TEST_F(Ring, OneCommandPerStepInSlotOrderNeverPastTheCounter) {
+  schritt(2);
+  EXPECT_TRUE(labels.empty()) << "an empty ring shows nothing";
+  for (const char16_t* a : {u"a", u"b", u"c"}) senden(ip(a));
   schritt();
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("a")));
-  EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"0");
+  EXPECT_THAT(labels, ElementsAre(QString::fromStdU16String(ip(u"a")) + " * 0"));
+  EXPECT_THAT(list, ElementsAre(QString::fromStdU16String(ip(u"a")) + " - 0"));
+  EXPECT_THAT(events, ElementsAre(ipE("a")));
   EXPECT_EQ(gv::Sendetexte(0).GetMemory(), u"");
-  schritt(5);
-  EXPECT_EQ(engine->Lesezeiger(), 0);
-  EXPECT_EQ(ipMeldungen().size(), 1u);
-}
-
-TEST_F(Ring, ShowsCommandInLabelAndListWithIndex) {
-  senden(ip(u"a"));
-  schritt();
-  const QString text = QString::fromStdU16String(ip(u"a"));
-  EXPECT_THAT(status.labels, ElementsAre(text + QStringLiteral(" * 0")));
-  EXPECT_THAT(status.list, ElementsAre(text + QStringLiteral(" - 0")));
-}
-
-TEST_F(Ring, ThreeCommandsRunOnThreeConsecutiveStepsInSlotOrder) {
-  senden(ip(u"a"));
-  senden(ip(u"b"));
-  senden(ip(u"c"));
-  schritt();
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("a")));
-  schritt();
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("a"), QStringLiteral("b")));
-  schritt();
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")));
-  schritt(3);
-  EXPECT_EQ(engine->Lesezeiger(), 2);
-  EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"2");
-}
-
-TEST_F(Ring, ReadIndexNeverPassesTheLastWrittenSlot) {
-  for (int i = 0; i < 5; ++i) senden(ip(u16(std::to_string(i))));
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 6; ++i) {
     schritt();
-    EXPECT_LE(engine->Lesezeiger(), 4);
+    EXPECT_LE(engine->Lesezeiger(), 2);
   }
-  EXPECT_EQ(ipMeldungen().size(), 5u);
+  EXPECT_THAT(events, ElementsAre(ipE("a"), ipE("b"), ipE("c")));
+  EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"2");
 }
 
 TEST_F(Ring, HundredAndFirstCommandWrapsToSlotZero) {
   for (int i = 0; i < 101; ++i) {
-    senden(ip(u16(std::to_string(i))));
+    senden(ip(QString::number(i).toStdU16String()));
     schritt(2);
   }
-  const auto m = ipMeldungen();
-  ASSERT_EQ(m.size(), 101u);
-  for (int i = 0; i < 101; ++i) EXPECT_EQ(m[i], QString::number(i));
+  ASSERT_EQ(events.size(), 101u);
+  for (int i = 0; i < 101; ++i) EXPECT_EQ(events[i].second, QString::number(i));
   EXPECT_EQ(engine->Lesezeiger(), 0);
-  EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"0");
 }
 
 TEST_F(Ring, TextWithoutBefehlIsShownEveryStepButNeverRunAndSlotKept) {
   senden(u"Hallo");
   schritt(3);
-  EXPECT_THAT(status.labels, ElementsAre(QStringLiteral("Hallo * 0"), QStringLiteral("Hallo * 0"),
-                                         QStringLiteral("Hallo * 0")));
-  EXPECT_EQ(status.list.size(), 3u);
-  EXPECT_EQ(gv::Sendetexte(0).GetMemory(), u"Hallo");
+  EXPECT_THAT(labels, ElementsAre(QStringLiteral("Hallo * 0"), QStringLiteral("Hallo * 0"), QStringLiteral("Hallo * 0")));
   EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"");
-  EXPECT_TRUE(events.events.empty());
+  EXPECT_TRUE(events.empty());
   // A newer command moves the index on; the foreign text stays where it is.
   senden(ip(u"b"));
   schritt(2);
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("b")));
+  EXPECT_THAT(events, ElementsAre(ipE("b")));
   EXPECT_EQ(gv::Sendetexte(0).GetMemory(), u"Hallo");
 }
 
-TEST_F(Ring, UnknownNameRaisesExactEventText) {
+TEST_F(Ring, BadCommandsAreTakenFromTheirSlotAndNothingElseIsLost) {
+  const Ereignis unbekannt{kFehler, QString::fromUtf8("Falsche Abfragetext: Kreis\r\noder VRD4-Modul noch nicht geöffnet!")};
   senden(befehl({u"Kreis", u"1"}));
+  senden(befehl({u"Linie", u"abc"}));
+  senden(ip(u"b"));
   schritt();
-  EXPECT_THAT(events.events,
-              ElementsAre(Ereignis{QStringLiteral("BefehlFehler"),
-                                   QString::fromUtf8("Falsche Abfragetext: Kreis\r\n"
-                                                     "oder VRD4-Modul noch nicht geöffnet!")}));
-  EXPECT_EQ(gv::Sendetexte(0).GetMemory(), u"");
+  // A field that does not convert passes out of the step; the tick reports it.
+  EXPECT_THROW(engine->Zeitschleife(), protocol::FeldFehler);
+  EXPECT_EQ(engine->befehlsname(), QStringLiteral("Linie"));
+  EXPECT_EQ(gv::Sendetexte(0).GetMemory() + gv::Sendetexte(1).GetMemory(), u"");
+  schritt(2);
+  EXPECT_THAT(events, ElementsAre(unbekannt, ipE("b")));
 }
 
-TEST_F(Ring, LowerCaseClsIsAnUnknownName) {
-  senden(befehl({u"cls"}));
-  schritt();
-  ASSERT_EQ(events.events.size(), 1u);
-  EXPECT_TRUE(events.events[0].meldung.startsWith(QStringLiteral("Falsche Abfragetext: cls\r\n")));
-}
-
-TEST_F(Ring, OnlyTheFirstSixCharactersMustBeBefehl) {
-  pic.line(0, 0, 10, 0, 0xFFFFFF);
-  senden(u"Befehlxyz\x1b" u"Cls");
-  schritt();
-  EXPECT_TRUE(events.events.empty());
-  EXPECT_EQ(farbeBei(5, 0), 0x000000u);
-}
-
-TEST_F(Ring, PauseHoldsCommandsBackFiveSecondsOfClockTimeWhileDisplayStepsGoOn) {
-  // A fake animation with a 2 s limit shows that the display steps go on.
-  struct Medium : render::AnimationsMedium {
-    void starten() override {}
-    void stoppen() override {}
-    void loeschen() override {}
-    void setVisible(bool) override {}
-  };
-  struct Lader : render::AnimationsLader {
-    std::unique_ptr<render::AnimationsMedium> laden(int, const QString&, const render::AnimationsFeld&,
-                                                    std::span<const uint8_t>) override {
-      return std::make_unique<Medium>();
-    }
-  } lader;
-  engine->animationen().setLader(&lader);
-  const std::u16string datei = u16(datenDatei("drei_bytes.bin"));
-  senden(befehl({u"AniGifLadenanPosition", datei, u"1", u"1", u"10", u"10", u"0", u"0", u""}));
+TEST_F(Ring, PauseOf500HoldsCommandsBackFiveSecondsWhileDisplayStepsGoOn) {
+  render::Animationen& ani = engine->animationen();  // animations show the display steps going on
+  ani.setLader(&lader);
+  senden(befehl({u"AniGifLadenanPosition", datenDatei("rot_4x4.bmp"), u"1", u"1", u"10", u"10", u"0", u"0", u""}));
   senden(befehl({u"AniGifStarten", u"1", u"2"}));
   senden(befehl({u"PauseAnzeigeZiel", u"500"}));
   senden(ip(u"danach"));
-  clock.t = 2000.0;
+  t = 2000.0;
   schritt(3);  // loaded at 2000.00 s, started at 2000.01 s, paused at 2000.02 s
-  const double start = 2000.02;
-  ASSERT_TRUE(engine->animationen().belegt(1));
-  EXPECT_EQ(engine->Lesezeiger(), 3);
-  clock.t = start + 2.5;
+  ASSERT_TRUE(ani.belegt(1));
+  events.clear();
+  t = 2002.52;
   schritt();
-  EXPECT_FALSE(engine->animationen().belegt(1)) << "the time limit ran out during the pause";
-  clock.t = start + 4.99;
+  EXPECT_FALSE(ani.belegt(1)) << "the time limit ran out during the pause";
+  t = 2005.01;
   schritt();
-  EXPECT_TRUE(ipMeldungen().empty());
-  EXPECT_EQ(engine->Lesezeiger(), 3);
-  clock.t = start + 5.0;
+  EXPECT_TRUE(events.empty());
+  t = 2005.02;
   schritt();
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("danach")));
-}
-
-TEST_F(Ring, NewPauseReplacesThePreviousOne) {
-  engine->PauseAnzeigeZiel(QStringLiteral("1000"));
-  engine->PauseAnzeigeZiel(QStringLiteral("10"));
-  senden(ip(u"a"));
-  clock.t += 0.1;
-  schritt();
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("a")));
-}
-
-TEST_F(Ring, FieldThatDoesNotConvertPassesOutWithCommandName) {
-  senden(befehl({u"Linie", u"abc"}));
-  EXPECT_THROW(engine->Zeitschleife(), protocol::FeldFehler);
-  EXPECT_EQ(engine->befehlsname(), QStringLiteral("Linie"));
-  EXPECT_EQ(gv::Sendetexte(0).GetMemory(), u"");
-  // Nothing else is lost: the next command runs.
-  senden(ip(u"b"));
-  schritt(2);
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("b")));
+  EXPECT_THAT(events, ElementsAre(ipE("danach")));
 }
 
 TEST_F(Ring, CounterOutsideTheRingWalksOnInsteadOfStalling) {
   gv::Sendetexte(1).SetMemory(ip(u"x"));
   gv::clsVRD4LetzteGesendete().SetMemory(u"500");
   schritt(2);
-  EXPECT_THAT(ipMeldungen(), ElementsAre(QStringLiteral("x")));
+  EXPECT_THAT(events, ElementsAre(ipE("x")));
   gv::clsVRD4LetzteGesendete().SetMemory(u"-7");
   schritt(200);
   EXPECT_GE(engine->Lesezeiger(), 0);
   EXPECT_LE(engine->Lesezeiger(), 99);
 }
 
-TEST(EngineMarks, StartMarkWhileRunningStopMarkAfterwards) {
-  platform::Surface pic(64, 48);
-  RecordingStatus status;
-  RecordingEvents events;
-  FakeClock clock;
-  channel::ClsVRD4Memory gestartet;  // our own view that outlives the engine
-  {
-    clsVRD4Empfaenger engine(pic, status, events, clock);
-    gestartet.Initialize("clsVRD4EmpfaengerGestartet");
-    EXPECT_EQ(gestartet.GetMemory(), u"-1");
-    EXPECT_EQ(gv::clsVRD4ProgrammBeenden().GetMemory(), u"0");
-    gv::clsVRD4Comport().SetMemory(u"3");
+TEST_F(Ring, EveryCommandOfTheTableHasAHandlerAndNamesAreCaseSensitive) {
+  for (const protocol::BefehlsSpec& spec : protocol::befehlstabelle()) {
+    std::vector<std::u16string> felder{u"Befehl", std::u16string(spec.name)};
+    for (const protocol::Parameter& p : spec.parameter)
+      felder.push_back(p.typ == protocol::FeldTyp::Double ? u"0.5" : u"1");
+    EXPECT_NO_THROW(EXPECT_TRUE(engine->BefehlDirektAusfuehren(felder)))
+        << QString::fromStdU16String(felder[1]).toStdString();
   }
+  EXPECT_FALSE(engine->BefehlDirektAusfuehren(std::vector<std::u16string>{u"Befehl", u"cls"}));
+}
+
+TEST_F(Ring, StartMarkWhileRunningStopMarkAfterwards) {
+  channel::ClsVRD4Memory gestartet;  // our own view that outlives the engine
+  gestartet.Initialize("clsVRD4EmpfaengerGestartet");
+  EXPECT_EQ(gestartet.GetMemory(), u"-1");
+  EXPECT_EQ(gv::clsVRD4ProgrammBeenden().GetMemory(), u"0");
+  gv::clsVRD4Comport().SetMemory(u"COM1");  // no port number: nothing to close on the way out
+  engine.reset();
   EXPECT_EQ(gestartet.GetMemory(), u"0");
 }
 
-struct CloseFall {
-  const char* name;
-  std::u16string comport;
-  bool ergebnis;
-  std::u16string danach;
-};
-
-class VRD4CloseTabelle : public EngineTest, public ::testing::WithParamInterface<CloseFall> {};
-
-TEST_P(VRD4CloseTabelle, ResetsPortStateOnlyWhenAPortIsOpen) {
-  const CloseFall& f = GetParam();
-  gv::clsVRD4Comport().SetMemory(f.comport);
-  gv::clsVRD4KomFehler().SetMemory(u"-1");
-  EXPECT_EQ(engine->VRD4Close(), f.ergebnis);
-  EXPECT_EQ(gv::clsVRD4Comport().GetMemory(), f.danach);
-  EXPECT_EQ(gv::clsVRD4KomFehler().GetMemory(), f.ergebnis ? u"0" : u"-1");
+TEST(PelmorPlayer, WindowsOrNativeNameInAnyCaseCounts) {
+  EXPECT_TRUE(istPelmorPlayerName("pElMoR pLaYeR.ExE") && istPelmorPlayerName("pelmor player"));
+  EXPECT_FALSE(istPelmorPlayerName("Pelmor Player2") || istPelmorPlayerName(""));
 }
 
-INSTANTIATE_TEST_SUITE_P(Faelle, VRD4CloseTabelle,
-                         ::testing::Values(CloseFall{"Port3", u"3", true, u"0"},
-                                           CloseFall{"Null", u"0", false, u"0"},
-                                           CloseFall{"Leer", u"", false, u""},
-                                           CloseFall{"Negativ", u"-5", false, u"-5"},
-                                           CloseFall{"Text", u"COM1", false, u"COM1"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// The fixture is Client2 as the network relay would offer it: each pump lets
+// 10 ms of the clock pass; the peer's "OK" comes at once when ackOnSend.
+class Weiterleitung : public EngineTest, public Forwarder {
+ protected:
+  Forwarder* forwarder() override { return this; }
+  bool isOpen() const override { return true; }
+  void sendData(const std::u16string& line) override { sent.push_back(line), ack = ackOnSend; }
+  void clearAcknowledgement() override { ack = false; }
+  bool acknowledged() const override { return ack; }
+  void pumpOnce() override { t += 0.01; }
+  bool ackOnSend = true, ack = false;
+  std::vector<std::u16string> sent;
+};
+
+TEST_F(Weiterleitung, SendsTheTextUnchangedAndWithoutOkRunsItAfterFourSeconds) {
+  ackOnSend = false;
+  ausfuehren({u"Hintergrundfarbe", u"255"});
+  EXPECT_THAT(sent, ElementsAre(befehl({u"Hintergrundfarbe", u"255"})));
+  EXPECT_THAT(events, ElementsAre(Ereignis{kFehler, QString::fromUtf8("Hintergrundfarbe - Timeout überschritten!")}));
+  EXPECT_NEAR(t, 1004.05, 0.05);
+  EXPECT_TRUE(ganzIn(0x0000FF)) << "run after the time-out";
+}
+
+TEST_F(Weiterleitung, PicturesGoOutWithTheirBytesInHexMissingOrEmptyOnesAreReportedAndNeitherSentNorRun) {
+  const std::u16string leer = datenDatei("leer.bin"), pfad = datenDatei("rot_4x4.bmp");
+  for (const std::u16string& p : {std::u16string(u"/nicht/da/bild.gif"), leer})
+    ausfuehren({u"AniGifLadenanPosition", p, u"1", u"1", u"10", u"10", u"0", u"0", u""});
+  EXPECT_TRUE(sent.empty());
+  EXPECT_THAT(events, ElementsAre(Ereignis{kFehler, "Bild: /nicht/da/bild.gif - nicht gefunden oder sonstiger Fehler!"},
+                                  Ereignis{kFehler, "Bild: " + QString::fromStdU16String(leer) +
+                                                        QString::fromUtf8(" - Dateigröße wurde falsch eingelesen!")}));
+  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"") << "a load that ran would have reported a slot";
+  events.clear();
+  ausfuehren({u"BildAnzeigen", pfad, u"-1", u"0"});
+  ASSERT_EQ(sent.size(), 1u);
+  const auto felder = protocol::zerlegen(sent[0]);
+  ASSERT_EQ(felder.size(), 14u);
+  EXPECT_EQ(felder[1] + u"|" + felder[2], u"BildAnzeigen|" + pfad);
+  EXPECT_EQ(felder[5].size(), 2 * 102u);  // the file: "BM", its size, zero bytes, ..., a red pixel
+  EXPECT_EQ(felder[5].substr(0, 16) + felder[5].substr(felder[5].size() - 6), u"424D660000000000" u"0000FF");
+  for (std::size_t i = 6; i < 14; ++i) EXPECT_EQ(felder[i], u"") << i;
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(farbeBei(0, 0), 0x0000FFu) << "shown from the file's bytes";
+}
 
 }  // namespace
 }  // namespace vrd4::engine::test
