@@ -117,29 +117,14 @@ void Blinktexte::BKNeuTextFeldAusgabeBerechnenfuerUserControl(uint8_t Index, Tex
 }
 
 void Blinktexte::BKNeuLoeschen(uint8_t index) {
-  if (!SlotnummerGueltig(index)) {
-    d->host.raiseEvent(QStringLiteral("BefehlFehler"),
-                       QStringLiteral("Blinktextnummer: ") + QString::number(index) +
-                           QStringLiteral(" gibt es nicht!"));
-    return;
-  }
-  BlinktextEintrag& e = d->eintraege[size_t(index - 1)];
-  if (!e.belegt) return;
-  CtlLTundBK& ctl = CtlBlinktext(index);
-  ctl.setVisible(false);
-  ctl.Cls();
-  e.belegt = false;
+  SlotLoeschen(d->host, QStringLiteral("Blinktextnummer: "), d->eintraege, index,
+               [this](int n) -> CtlLTundBK& { return CtlBlinktext(n); });
 }
 
-void Blinktexte::BKNeuGleicheStelleLoeschen(int16_t x, int16_t y, int16_t breite,
-                                            int16_t hoehe) {
-  for (int i = 1; i <= kAnzahl; ++i) {
-    if (!d->eintraege[size_t(i - 1)].belegt) continue;
-    const CtlLTundBK& ctl = CtlBlinktext(i);
-    if (ctl.left() == x && ctl.width() == breite && ctl.top() == y && ctl.height() == hoehe) {
-      BKNeuLoeschen(uint8_t(i));
-    }
-  }
+void Blinktexte::BKNeuGleicheStelleLoeschen(int16_t x, int16_t y, int16_t breite, int16_t hoehe) {
+  GleicheStelleLoeschen(
+      d->eintraege, x, y, breite, hoehe, [this](int n) -> CtlLTundBK& { return CtlBlinktext(n); },
+      [this](uint8_t n) { BKNeuLoeschen(n); });
 }
 
 void Blinktexte::BlinktexteTakten() {

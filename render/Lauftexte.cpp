@@ -139,28 +139,14 @@ void Lauftexte::LTNeuTextFeldAusgabeBerechnenfuerUserControl(uint8_t Index, Text
 }
 
 void Lauftexte::LTNeuLoeschen(uint8_t index) {
-  if (!SlotnummerGueltig(index)) {
-    d->host.raiseEvent(QStringLiteral("BefehlFehler"),
-                       QStringLiteral("Lauftextnummer: ") + QString::number(index) +
-                           QStringLiteral(" gibt es nicht!"));
-    return;
-  }
-  LauftextEintrag& e = d->eintraege[size_t(index - 1)];
-  if (!e.belegt) return;
-  CtlLTundBK& ctl = CtlLaufschrift(index);
-  ctl.setVisible(false);
-  ctl.Cls();
-  e.belegt = false;
+  SlotLoeschen(d->host, QStringLiteral("Lauftextnummer: "), d->eintraege, index,
+               [this](int n) -> CtlLTundBK& { return CtlLaufschrift(n); });
 }
 
 void Lauftexte::LTNeuGleicheStelleLoeschen(int16_t x, int16_t y, int16_t breite, int16_t hoehe) {
-  for (int i = 1; i <= kAnzahl; ++i) {
-    if (!d->eintraege[size_t(i - 1)].belegt) continue;
-    const CtlLTundBK& ctl = CtlLaufschrift(i);
-    if (ctl.left() == x && ctl.width() == breite && ctl.top() == y && ctl.height() == hoehe) {
-      LTNeuLoeschen(uint8_t(i));
-    }
-  }
+  GleicheStelleLoeschen(
+      d->eintraege, x, y, breite, hoehe, [this](int n) -> CtlLTundBK& { return CtlLaufschrift(n); },
+      [this](uint8_t n) { LTNeuLoeschen(n); });
 }
 
 void Lauftexte::LauftexteTakten() {
