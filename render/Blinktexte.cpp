@@ -81,12 +81,7 @@ uint8_t Blinktexte::BKNeu(const TextParameter& p, double Intervall) {
     const QString schriftart = d->text.SchriftartPruefen(p.Schriftart);
     SteuerelementEinrichten(ctl, p, schriftart, w, h, groesse);
 
-    TextFeld f;
-    f.Xstart = p.Xstart;
-    f.Ystart = p.Ystart;
-    f.Xende = p.Xende;
-    f.YEnde = p.YEnde;
-    f.Ausgabetext = p.Ausgabetext;
+    TextFeld f = TextFeldAus(p);
     BKNeuTextFeldAusgabeBerechnenfuerUserControl(uint8_t(n), f, p.Ausrichtung);
     SteuerelementPlatzieren(ctl, f, p.Transparent, p.FeldHintergrundfarbe);
 

@@ -99,12 +99,7 @@ uint8_t Lauftexte::LTNeu(const TextParameter& p, double Geschwindigkeit,
 
     // The layout fixes only the field and the line's height in it: the text
     // scrolls whole.
-    TextFeld f;
-    f.Xstart = p.Xstart;
-    f.Ystart = p.Ystart;
-    f.Xende = p.Xende;
-    f.YEnde = p.YEnde;
-    f.Ausgabetext = p.Ausgabetext;
+    TextFeld f = TextFeldAus(p);
     LTNeuTextFeldAusgabeBerechnenfuerUserControl(uint8_t(n), f, 3);
     SteuerelementPlatzieren(ctl, f, p.Transparent, p.FeldHintergrundfarbe);
 

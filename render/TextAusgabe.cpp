@@ -73,12 +73,7 @@ void TextRenderer::TextAusgabe(platform::Surface& pic, const TextParameter& p,
     pic.setForeColor(p.FeldVordergrundfarbe);
     pic.setFontSize(d->groessen.anpassen(pic, p.SchriftgroesseinPixel));
 
-    TextFeld f;
-    f.Xstart = p.Xstart;
-    f.Ystart = p.Ystart;
-    f.Xende = p.Xende;
-    f.YEnde = p.YEnde;
-    f.Ausgabetext = p.Ausgabetext;
+    TextFeld f = TextFeldAus(p);
     TextFeldAusgabeBerechnen(f, p.Ausrichtung, TextMassVon(pic), d->host);
 
     if (LauftextbeiBedarf && p.Ausgabetext.size() > f.Ausgabetext.size()) {

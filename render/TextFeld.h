@@ -15,6 +15,7 @@
 
 #include "platform/Surface.h"
 #include "render/RenderHost.h"
+#include "render/TextParameter.h"
 
 namespace vrd4::render {
 
@@ -42,6 +43,17 @@ struct TextFeld {
   // Position of the text inside a control placed over the field.
   int16_t xPosinUserControlfuerLauftext = 0, yPosinUserControlfuerLauftext = 0;
 };
+
+// The layout's input: the field's corners and the whole text of p.
+inline TextFeld TextFeldAus(const TextParameter& p) {
+  TextFeld f;
+  f.Xstart = p.Xstart;
+  f.Ystart = p.Ystart;
+  f.Xende = p.Xende;
+  f.YEnde = p.YEnde;
+  f.Ausgabetext = p.Ausgabetext;
+  return f;
+}
 
 // The text's field and print position on the board. A bad alignment raises
 // ("BefehlFehler", "Parameter   'Ausrichtung'   nicht zwischen 0 und 8!") on
