@@ -114,6 +114,9 @@ void Animationen::AnimationenTakten() {
     if (s.belegt && s.startzeit && s.anzeigedauer > 0.0 && *s.startzeit + s.anzeigedauer < jetzt)
       AniGifLoeschen(static_cast<uint8_t>(n));
   }
+  for (Slot& s : slots_) {
+    if (s.belegt && s.medium) s.medium->takt(jetzt);
+  }
 }
 
 }  // namespace vrd4::render

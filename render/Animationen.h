@@ -35,6 +35,10 @@ class AnimationsMedium {
   virtual void stoppen() = 0;   // pauses; stays visible
   virtual void loeschen() = 0;  // stops and releases (a clip's temporary file too)
   virtual void setVisible(bool on) = 0;
+  // Called on every polling step with the clock's seconds (monotonic), on the
+  // GUI thread: a medium that shows frames by the clock presents the frame
+  // due now. Does nothing by default.
+  virtual void takt(double sekunden) { (void)sekunden; }
 };
 
 // Turns the bytes of a file into a playing medium for slot 1..10.
