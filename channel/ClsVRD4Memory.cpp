@@ -177,6 +177,30 @@ std::u16string BasicVRD4Memory<TextUnits>::GetMemory() const {
   return text;
 }
 
+// The other process writes these bytes meanwhile; single relaxed loads keep
+// the unguarded look free of torn values within one unit.
+template <int TextUnits>
+int32_t BasicVRD4Memory<TextUnits>::peekLength() const {
+  if (!view_) return 0;
+  auto* base = static_cast<unsigned char*>(view_);
+  unsigned char b[4];
+  for (int i = 0; i < 4; ++i) b[i] = __atomic_load_n(base + kTextBytes + i, __ATOMIC_RELAXED);
+  return loadInt32(b);
+}
+
+template <int TextUnits>
+bool BasicVRD4Memory<TextUnits>::peekEquals(std::u16string_view text) const {
+  if (!view_) return text.empty();
+  if (text.size() > kTextUnits || peekLength() != static_cast<int32_t>(text.size())) return false;
+  auto* base = static_cast<unsigned char*>(view_);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned lo = __atomic_load_n(base + 2 * i, __ATOMIC_RELAXED);
+    const unsigned hi = __atomic_load_n(base + 2 * i + 1, __ATOMIC_RELAXED);
+    if (static_cast<char16_t>(lo | (hi << 8)) != text[i]) return false;
+  }
+  return true;
+}
+
 template <int TextUnits>
 void BasicVRD4Memory<TextUnits>::clearToZero() {
   if (view_) std::memset(view_, 0, kMappingSize);

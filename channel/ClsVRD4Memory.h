@@ -54,6 +54,13 @@ class BasicVRD4Memory {
   // negative foreign length reads as 0). Never changes the stored value.
   std::u16string GetMemory() const;
 
+  // Looks without the lock: the stored length (0 when unmapped), and whether
+  // the stored text equals `text`. A write in progress may give either the
+  // old or the new answer, so these only tell a poller that nothing changed
+  // since its last guarded read; act on a guarded GetMemory.
+  int32_t peekLength() const;
+  bool peekEquals(std::u16string_view text) const;
+
   bool mapped() const { return view_ != nullptr; }
   const std::string& name() const { return name_; }
 

@@ -64,6 +64,10 @@ struct clsVRD4Empfaenger::Impl {
   std::u16string befehl;  // the text read last from slot lesezeiger
   QString befehlsname;
   int64_t pauseBisZeit = 0;  // hundredths of a second of `clock`
+  // clsVRD4LetzteGesendete as read last under the lock, and its value;
+  // -1 before the first read, so that the first step reads under the lock.
+  std::u16string zuletztGesendetText;
+  int32_t zuletztGesendet = -1;
 };
 
 // Executable names that count as the external player: "PELMOR PLAYER.EXE"

@@ -27,6 +27,14 @@ bool istBildbefehl(std::u16string_view name) {
 
 std::u16string zahlText(int64_t v) { return protocol::schreibeGanzzahl(v); }
 
+// The variable a command writes its new slot's number into, if it has one.
+channel::ClsVRD4Memory* antwortVariable(std::u16string_view name) {
+  if (name == u"Blinktext") return &gv::clsVRD4BlinktextNr();
+  if (name == u"Lauftext") return &gv::clsVRD4LauftextNr();
+  if (name == u"AniGifLadenanPosition") return &gv::clsVRD4AniGifNr();
+  return nullptr;
+}
+
 }  // namespace
 
 clsVRD4Empfaenger::clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusView& status,
@@ -57,20 +65,52 @@ void clsVRD4Empfaenger::Zeitschleife() {
   d->blink->BlinktexteTakten();
   d->ani->AnimationenTakten();
 
-  const int64_t jetzt = std::llround(d->clock.seconds() * 100.0);
-  if (d->pauseBisZeit > jetzt) return;
+  // A new board of a few hundred commands must not build up line by line:
+  // while the ring holds the next command, take it in the same step, as long
+  // as the step's budget lasts (the blinking and scrolling steps and the
+  // repaint keep their rhythm). A lap of the ring at most, one at least.
+  const double start = d->clock.seconds();
+  for (int n = 0; n < gv::kAnzahlSendetexte; ++n) {
+    const int64_t jetzt = std::llround(d->clock.seconds() * 100.0);
+    if (d->pauseBisZeit > jetzt) return;
+    if (!befehlNehmen(n == 0)) return;
+    if (d->clock.seconds() - start >= BefehlsBudgetSekunden) return;
+  }
+}
 
-  // L is the slot the sender wrote last. A value outside 0..99 (a foreign
-  // or damaged counter) can never name our slot: we then walk on one slot
-  // per step as for any newer command, so nothing waits for a counter the
-  // sender may never correct and every command still runs once, in order.
-  const int32_t L = leadingInt(gv::clsVRD4LetzteGesendete().GetMemory());
-  const std::u16string text = gv::Sendetexte(d->lesezeiger).GetMemory();
+bool clsVRD4Empfaenger::befehlNehmen(bool ersterImSchritt) {
+  const int32_t i = d->lesezeiger;
+  // An idle step costs two reads under the lock a hundred times a second;
+  // a look at the raw values tells without the lock that nothing changed.
+  if (ersterImSchritt && gv::Sendetexte(i).peekLength() == 0 && d->zuletztGesendet == i &&
+      gv::clsVRD4LetzteGesendete().peekEquals(d->zuletztGesendetText))
+    return false;
+
+  const std::u16string text = gv::Sendetexte(i).GetMemory();
+  // Only a command is taken in the same step as another one; anything else
+  // waits for the next step, exactly as with one command per step.
+  if (!ersterImSchritt && !protocol::istBefehl(text)) return false;
   // A command that fails leaves the index here; its slot is empty by then,
   // so the next step moves on as after any other command.
   BefehlAusfuehren(text);
-  if (L != d->lesezeiger)
-    d->lesezeiger = d->lesezeiger >= gv::kAnzahlSendetexte - 1 ? 0 : d->lesezeiger + 1;
+
+  // The counter is read after the slot (and after the command): a command
+  // written meanwhile is then either in the text we took or named by the
+  // counter, so we never step past a slot the sender has just filled.
+  // A value outside 0..99 (a foreign or damaged counter) can never name our
+  // slot: we then walk on one slot per step as for any newer command, so
+  // nothing waits for a counter the sender may never correct.
+  d->zuletztGesendetText = gv::clsVRD4LetzteGesendete().GetMemory();
+  const int32_t L = leadingInt(d->zuletztGesendetText);
+  d->zuletztGesendet = L;
+  if (L == i) return false;
+  // The slot was empty when we looked, and the counter has moved on: the
+  // sender may have filled our slot in between. Then it is taken next step.
+  if (text.empty() && !gv::Sendetexte(i).GetMemory().empty()) return false;
+  d->lesezeiger = i >= gv::kAnzahlSendetexte - 1 ? 0 : i + 1;
+  // After a command, or after the slot we emptied ourselves, the next slot
+  // may be taken in the same step; a foreign text ends the step.
+  return text.empty() || protocol::istBefehl(text);
 }
 
 const QString& clsVRD4Empfaenger::befehlsname() const { return d->befehlsname; }
@@ -89,12 +129,16 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   // and the slot keeps its text.
   if (!protocol::istBefehl(befehl)) return;
 
-  gv::Sendetexte(d->lesezeiger).SetMemory(u"");
-  gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));
-
   const std::vector<std::u16string> felder = protocol::zerlegen(befehl);
   const std::u16string name = felder.size() > 1 ? felder[1] : std::u16string();
   d->befehlsname = QString::fromStdU16String(name);
+
+  // A command that answers with a slot number empties its reply variable
+  // before it counts as taken: a sender that waits for this command's
+  // number then never reads the late number of an earlier one.
+  if (channel::ClsVRD4Memory* antwort = antwortVariable(name)) antwort->SetMemory(u"");
+  gv::Sendetexte(d->lesezeiger).SetMemory(u"");
+  gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));
 
   std::vector<uint8_t> bild;
   if (istBildbefehl(name)) {

@@ -37,11 +37,17 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   clsVRD4Empfaenger& operator=(const clsVRD4Empfaenger&) = delete;
 
   // The polling step: advance scrolling texts, blinking texts and animation
-  // expiries; then, unless paused, take at most one command from the ring
-  // and run it. An error inside a command (a field that does not convert, a
-  // 16-bit overflow) passes out to the caller; befehlsname() then names the
-  // command. The slot has already been emptied by then.
+  // expiries; then, unless paused, take the next command from the ring and
+  // run it, and go on with the one after it while the ring holds one, no
+  // pause is set and BefehlsBudgetSekunden (of the clock) have not passed
+  // since the step began: one command at least, a lap of the ring at most.
+  // An error inside a command (a field that does not convert, a 16-bit
+  // overflow) ends the step and passes out to the caller; befehlsname() then
+  // names the command. The slot has already been emptied by then.
   void Zeitschleife();
+  // Time a polling step may spend on commands before it leaves the rest to
+  // the next step; 0: one command per step.
+  double BefehlsBudgetSekunden = 0.008;
   // Name (field 1) of the command being or last run; empty before any.
   const QString& befehlsname() const;
 
@@ -140,6 +146,9 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // Sends text to Client2 and waits for its "OK" (time-out event after
   // kWeiterleitungsWartezeit seconds of the clock).
   void weiterleiten(const std::u16string& name, const std::u16string& text);
+  // Takes slot Lesezeiger as one polling step did; true when it moved on
+  // past a command or an empty slot, so that the next slot may be taken too.
+  bool befehlNehmen(bool ersterImSchritt);
 
   struct Impl;
   std::unique_ptr<Impl> d;

@@ -12,7 +12,8 @@ Ereignis ipE(const char* adresse) { return {QStringLiteral("IPAdresse"), QString
 const QString kFehler = QStringLiteral("BefehlFehler");
 using Ring = EngineTest;
 
-TEST_F(Ring, OneCommandPerStepInSlotOrderNeverPastTheCounter) {
+TEST_F(Ring, WithoutBudgetOneCommandPerStepInSlotOrderNeverPastTheCounter) {
+  engine->BefehlsBudgetSekunden = 0;
   schritt(2);
   EXPECT_TRUE(labels.empty()) << "an empty ring shows nothing";
   for (const char16_t* a : {u"a", u"b", u"c"}) senden(ip(a));
@@ -27,6 +28,83 @@ TEST_F(Ring, OneCommandPerStepInSlotOrderNeverPastTheCounter) {
   }
   EXPECT_THAT(events, ElementsAre(ipE("a"), ipE("b"), ipE("c")));
   EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"2");
+}
+
+// Each command here costs 3 ms of the clock; a step may spend 8 ms.
+class RingMitKosten : public EngineTest {
+ protected:
+  void VRD4Event(const QString& art, const QString& meldung) override {
+    EngineTest::VRD4Event(art, meldung);
+    t += 0.003;
+  }
+};
+
+TEST_F(RingMitKosten, StepTakesFollowingCommandsWithinItsBudgetButStopsAtAPauseAForeignTextOrTheCounter) {
+  for (const char16_t* a : {u"a", u"b", u"c", u"d", u"e"}) senden(ip(a));
+  schritt();
+  EXPECT_THAT(events, ElementsAre(ipE("a"), ipE("b"), ipE("c"))) << "9 ms spent after the third";
+  schritt();
+  EXPECT_EQ(events.size(), 5u);
+  EXPECT_EQ(engine->Lesezeiger(), 4) << "never past the counter";
+  schritt(2);
+  EXPECT_EQ(events.size(), 5u);
+
+  events.clear();
+  senden(ip(u"f"));
+  senden(befehl({u"PauseAnzeigeZiel", u"100"}));
+  senden(ip(u"g"));
+  senden(u"Hallo");
+  senden(ip(u"h"));
+  schritt();
+  EXPECT_THAT(events, ElementsAre(ipE("f"))) << "the pause holds back g in the same step";
+  t += 0.9;
+  schritt();
+  EXPECT_THAT(events, ElementsAre(ipE("f"))) << "still paused";
+  t += 0.2;
+  labels.clear();
+  schritt();
+  EXPECT_THAT(events, ElementsAre(ipE("f"), ipE("g")));
+  EXPECT_EQ(labels.size(), 1u) << "the foreign text waits for a step of its own";
+  schritt(2);
+  EXPECT_THAT(events, ElementsAre(ipE("f"), ipE("g"), ipE("h")));
+  EXPECT_EQ(gv::Sendetexte(8).GetMemory(), u"Hallo");
+}
+
+TEST_F(Ring, AFullRingIsTakenInOneStepWhenCommandsCostNothing) {
+  for (int i = 0; i < 100; ++i) senden(ip(QString::number(i).toStdU16String()));
+  schritt();
+  ASSERT_EQ(events.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(events[i].second, QString::number(i));
+  EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"99");
+}
+
+// A sender that waits for its slot number must never read the late number
+// of an earlier command: taking a command that answers with a number empties
+// its reply variable first (here the command then fails, so nothing else
+// writes it).
+TEST_F(Ring, TakingAReplyCommandEmptiesItsReplyVariableBeforeItCountsAsTaken) {
+  const struct {
+    const char16_t* name;
+    channel::ClsVRD4Memory& antwort;
+  } zeilen[] = {{u"Blinktext", gv::clsVRD4BlinktextNr()},
+                {u"Lauftext", gv::clsVRD4LauftextNr()},
+                {u"AniGifLadenanPosition", gv::clsVRD4AniGifNr()}};
+  for (const auto& z : zeilen) {
+    for (const auto& andere : zeilen) andere.antwort.SetMemory(u"7");
+    senden(befehl({z.name, u"/nicht/da.gif", u"x"}));
+    for (int i = 0; i < 2; ++i) {  // a failed command costs its step the rest
+      try {
+        schritt();
+      } catch (const std::exception&) {
+      }
+    }
+    EXPECT_EQ(z.antwort.GetMemory(), u"") << QString::fromStdU16String(z.name).toStdString();
+    for (const auto& andere : zeilen) {
+      if (&andere.antwort != &z.antwort) {
+        EXPECT_EQ(andere.antwort.GetMemory(), u"7");
+      }
+    }
+  }
 }
 
 TEST_F(Ring, HundredAndFirstCommandWrapsToSlotZero) {
@@ -57,11 +135,12 @@ TEST_F(Ring, BadCommandsAreTakenFromTheirSlotAndNothingElseIsLost) {
   senden(befehl({u"Kreis", u"1"}));
   senden(befehl({u"Linie", u"abc"}));
   senden(ip(u"b"));
-  schritt();
-  // A field that does not convert passes out of the step; the tick reports it.
+  // A field that does not convert passes out of the step (which ends there);
+  // the tick reports it.
   EXPECT_THROW(engine->Zeitschleife(), protocol::FeldFehler);
   EXPECT_EQ(engine->befehlsname(), QStringLiteral("Linie"));
   EXPECT_EQ(gv::Sendetexte(0).GetMemory() + gv::Sendetexte(1).GetMemory(), u"");
+  EXPECT_THAT(events, ElementsAre(unbekannt));
   schritt(2);
   EXPECT_THAT(events, ElementsAre(unbekannt, ipE("b")));
 }
@@ -74,16 +153,16 @@ TEST_F(Ring, PauseOf500HoldsCommandsBackFiveSecondsWhileDisplayStepsGoOn) {
   senden(befehl({u"PauseAnzeigeZiel", u"500"}));
   senden(ip(u"danach"));
   t = 2000.0;
-  schritt(3);  // loaded at 2000.00 s, started at 2000.01 s, paused at 2000.02 s
+  schritt();  // loaded, started and paused at 2000.00 s
   ASSERT_TRUE(ani.belegt(1));
   events.clear();
-  t = 2002.52;
+  t = 2002.01;
   schritt();
   EXPECT_FALSE(ani.belegt(1)) << "the time limit ran out during the pause";
-  t = 2005.01;
+  t = 2004.99;
   schritt();
   EXPECT_TRUE(events.empty());
-  t = 2005.02;
+  t = 2005.0;
   schritt();
   EXPECT_THAT(events, ElementsAre(ipE("danach")));
 }
