@@ -187,8 +187,33 @@ bool isUserAnAdmin() {
   return false;
 }
 
-std::optional<pid_t> startDetached(const std::string& path) {
+namespace {
+
+// The started program's stdout and stderr: the log file when it can be ours,
+// else /dev/null. -1 only when not even /dev/null opens.
+int ausgabeOeffnen(const std::string& logPath) {
+  if (!logPath.empty()) {
+    int fd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    struct stat st{};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        ::ftruncate(fd, 0) == 0)
+      return fd;
+    if (fd >= 0) ::close(fd);
+  }
+  return ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+}
+
+}  // namespace
+
+std::optional<pid_t> startDetached(const std::string& path, const std::string& logPath) {
   if (path.empty()) return std::nullopt;
+  const int ausgabe = ausgabeOeffnen(logPath);
+  struct AusgabeSchliessen {
+    int fd;
+    ~AusgabeSchliessen() {
+      if (fd >= 0) ::close(fd);
+    }
+  } schliessen{ausgabe};
   // Everything the children need is prepared here: after fork only
   // async-signal-safe calls are allowed (the caller may have threads).
   std::string argv0 = path;
@@ -228,6 +253,15 @@ std::optional<pid_t> startDetached(const std::string& path) {
       if (devnull >= 0) {
         ::dup2(devnull, 0);
         if (devnull != 0) ::close(devnull);
+      }
+      if (ausgabe >= 0) {
+        ::dup2(ausgabe, 1);
+        ::dup2(ausgabe, 2);
+        ::fcntl(1, F_SETFD, 0);  // dup2 onto itself would keep close-on-exec
+        ::fcntl(2, F_SETFD, 0);
+      } else {
+        ::close(1);
+        ::close(2);
       }
       // No descriptor of the caller leaks into the receiver (a leaked lock
       // or socket would outlive the caller).

@@ -73,6 +73,10 @@ bool clsVRD4Sender::IstEmpfaengerName(std::string_view exeName) {
   return platform::exeNameMatches(std::string(exeName), kExeNameGross);
 }
 
+std::string clsVRD4Sender::EmpfaengerLogDatei() {
+  return "/tmp/VRD4Empfaenger-" + std::to_string(::geteuid()) + ".log";
+}
+
 std::string clsVRD4Sender::EmpfaengerPfad() const {
   if (!d_->empfaengerPfad.empty()) return d_->empfaengerPfad;
   std::string nebenan = platform::programFolder() + "/" + kEmpfaengerDatei;
@@ -108,7 +112,13 @@ int32_t clsVRD4Sender::Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFe
   // variable set, which empties the ring. Until then a command would be
   // wiped, so wait for the mark (at most the reply time limit).
   gv::clsVRD4EmpfaengerGestartet().SetMemory(u"");
-  auto pid = platform::startDetached(pfad);
+  // The new receiver starts reading at slot 0. Counters left by an earlier
+  // pair would make it walk the ring towards them while we fill slot 0
+  // onwards, and it would take our commands out of order.
+  gv::clsVRD4LetzteGesendete().SetMemory(u"0");
+  gv::clsVRD4LetzteGelesene().SetMemory(u"0");
+  d_->Schreibzeiger = 0;
+  auto pid = platform::startDetached(pfad, EmpfaengerLogDatei());
   if (!pid) {
     d_->meldung(u"VRD4-Farbe Empfangsprogramm konnte nicht gestartet werden!");
     return 0;
@@ -127,6 +137,11 @@ int32_t clsVRD4Sender::Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFe
 int32_t clsVRD4Sender::Verbinden(int64_t AufrufFensterHwnd, int64_t EventFensterHwnd) {
   if (!EmpfaengerLaeuft()) return Initialisieren(AufrufFensterHwnd, EventFensterHwnd);
   fensterSchreiben(AufrufFensterHwnd, EventFensterHwnd);
+  // The running receiver stands at the slot written last; going on from
+  // there keeps our commands in order (slot 0 would be taken only after it
+  // has walked the rest of the ring, and later slots before it).
+  const int32_t letzte = leadingInt(gv::clsVRD4LetzteGesendete().GetMemory());
+  if (letzte >= 0 && letzte < gv::kAnzahlSendetexte) d_->Schreibzeiger = (letzte + 1) % gv::kAnzahlSendetexte;
   return 1;
 }
 

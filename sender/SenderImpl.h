@@ -13,7 +13,7 @@ struct clsVRD4Sender::Impl {
   MessageBoxFn messageBox;
   std::function<void()> nachrichtenschleife;
   EreignisFn ereignis;
-  double antwortZeitlimit = 5.0;
+  double antwortZeitlimit = 0;  // no limit: wait as long as the receiver runs
   std::string empfaengerPfad;
   bool weiterlaufen = false;
   std::function<bool()> laeuftPruefung;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -77,6 +78,18 @@ std::vector<std::u16string> beiSemikolon(std::u16string_view s) {
 
 std::string utf8(std::u16string_view s) { return platform::toUtf8(s); }
 
+// The receiver opens a picture against its own folder; a relative path means
+// the file in our working directory, so it leaves here as an absolute one.
+std::u16string absolut(std::u16string_view pfad) {
+  if (pfad.empty() || pfad.front() == u'/') return std::u16string(pfad);
+  std::error_code fehler;
+  const std::filesystem::path hier = std::filesystem::current_path(fehler);
+  if (fehler) return std::u16string(pfad);
+  std::u16string ergebnis = platform::fromUtf8(hier.string());
+  if (!ergebnis.ends_with(u'/')) ergebnis += u'/';
+  return ergebnis + std::u16string(pfad);
+}
+
 // A "\.BMP" path is a picture field left without a file name; it is dropped.
 bool istNamenloseBmp(std::u16string_view pfad) {
   return pfad.ends_with(u"\\.BMP") || pfad.ends_with(u"/.BMP");
@@ -142,10 +155,38 @@ bool clsVRD4Sender::BefehlSenden(std::u16string_view text) {
     Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: Puffer zu klein!");
     return false;
   }
+  if (!slotFreiAbwarten()) return false;
   // The slot text must be in place before the counter names it.
   gv::Sendetexte(d_->Schreibzeiger).SetMemory(text);
   gv::clsVRD4LetzteGesendete().SetMemory(protocol::schreibeGanzzahl(d_->Schreibzeiger));
   d_->Schreibzeiger = d_->Schreibzeiger >= gv::kAnzahlSendetexte - 1 ? 0 : d_->Schreibzeiger + 1;
+  return true;
+}
+
+// A command still in our next slot has not been taken yet; overwriting it
+// would lose it. Neither may we fill the slot the receiver took last while
+// the ring holds everything we wrote since: its index may still stand there,
+// and it would take the new command before the older ones.
+bool clsVRD4Sender::slotFreiAbwarten() {
+  const int32_t s = d_->Schreibzeiger;
+  auto frei = [s] {
+    if (!gv::Sendetexte(s).GetMemory().empty()) return false;
+    if (leadingNumber(gv::clsVRD4LetzteGelesene().GetMemory()) != s) return true;
+    return leadingNumber(gv::clsVRD4LetzteGesendete().GetMemory()) == s;
+  };
+  const double start = d_->jetzt();
+  while (!frei()) {
+    if (!EmpfaengerLaeuft()) {
+      Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung nicht geladen!");
+      return false;
+    }
+    if (istKomFehler()) return false;
+    if (d_->antwortZeitlimit > 0 && d_->jetzt() - start > d_->antwortZeitlimit) {
+      Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: keine Antwort!");
+      return false;
+    }
+    d_->schleifeEinmal();
+  }
   return true;
 }
 
@@ -207,6 +248,12 @@ uint8_t clsVRD4Sender::mitAntwort(int art, std::u16string_view text) {
   // A command that was not sent gets no answer; waiting for one would only
   // end in the time limit.
   if (!s.BefehlSenden(text)) return 0;
+  // The number counts only once the receiver has taken this very command:
+  // it empties the reply variable when it takes a reply command, so what it
+  // holds from then on is this command's number, never the late one of an
+  // earlier command that gave up waiting.
+  const int32_t eigenerSlot = (d.Schreibzeiger + gv::kAnzahlSendetexte - 1) % gv::kAnzahlSendetexte;
+  bool genommen = false;
   std::u16string antwort;
   const double start = d.jetzt();
   while (antwort.empty() && s.EmpfaengerLaeuft() && !istKomFehler()) {
@@ -214,7 +261,8 @@ uint8_t clsVRD4Sender::mitAntwort(int art, std::u16string_view text) {
       s.Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: keine Antwort!");
       return 0;
     }
-    antwort = r.GetMemory();
+    if (!genommen) genommen = gv::Sendetexte(eigenerSlot).GetMemory().empty();
+    if (genommen) antwort = r.GetMemory();
     if (!s.EmpfaengerLaeuft()) {
       s.Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung nicht geladen!");
       break;
@@ -319,8 +367,10 @@ void clsVRD4Sender::ClientVerbinden() { BefehlSenden(Felder(u"Client verbinden")
 
 bool clsVRD4Sender::fileExists(std::string_view sFile) const { return platform::fileExists(std::string(sFile)); }
 
-void clsVRD4Sender::BildAnzeigen(std::u16string_view pfad, bool GroesseAnpassen, bool BeiKleinerZentrieren) {
+void clsVRD4Sender::BildAnzeigen(std::u16string_view relativerPfad, bool GroesseAnpassen,
+                                 bool BeiKleinerZentrieren) {
   try {
+    const std::u16string pfad = absolut(relativerPfad);
     if (!fileExists(utf8(pfad))) {
       Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return;
@@ -330,10 +380,11 @@ void clsVRD4Sender::BildAnzeigen(std::u16string_view pfad, bool GroesseAnpassen,
   }
 }
 
-void clsVRD4Sender::BildAnzeigenanPosition(std::u16string_view pfad, int16_t Xstart, int16_t Ystart,
+void clsVRD4Sender::BildAnzeigenanPosition(std::u16string_view relativerPfad, int16_t Xstart, int16_t Ystart,
                                            int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
                                            bool BeiKleinerZentrieren) {
   try {
+    const std::u16string pfad = absolut(relativerPfad);
     if (!fileExists(utf8(pfad))) {
       if (!istNamenloseBmp(pfad))
         Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
@@ -347,10 +398,11 @@ void clsVRD4Sender::BildAnzeigenanPosition(std::u16string_view pfad, int16_t Xst
   }
 }
 
-uint8_t clsVRD4Sender::AniGifLadenanPosition(std::u16string_view pfad, int16_t Xstart, int16_t Ystart,
+uint8_t clsVRD4Sender::AniGifLadenanPosition(std::u16string_view relativerPfad, int16_t Xstart, int16_t Ystart,
                                              int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
                                              bool BeiKleinerZentrieren) {
   try {
+    const std::u16string pfad = absolut(relativerPfad);
     if (!fileExists(utf8(pfad))) {
       Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return 0;

@@ -65,17 +65,82 @@ INSTANTIATE_TEST_SUITE_P(AlleOperationen, BefehlTextTest, ::testing::ValuesIn(kZ
 
 using RingTest = SenderTest;
 
-TEST_F(RingTest, HundredFirstCommandGoesIntoSlotZeroAgainAndOnly32100CharactersFit) {
-  for (int i = 0; i <= 100; ++i) sender->Hintergrundfarbe(i);
+// The receiver stand-in takes slots 0 to 2 on the third pass of a wait.
+TEST_F(RingTest, HundredFirstCommandWaitsUntilTheReceiverHasTakenSlotZeroAndOnly32100CharactersFit) {
+  for (int i = 0; i < 100; ++i) sender->Hintergrundfarbe(i);
+  EXPECT_EQ(durchlaeufe, 0) << "a free slot is written at once";
+  antwortenBeiDurchlauf = 3;
+  antworten = [] {
+    for (int i = 0; i < 3; ++i) gv::Sendetexte(i).SetMemory(u"");
+    gv::clsVRD4LetzteGelesene().SetMemory(u"2");
+  };
+  sender->Hintergrundfarbe(100);
+  EXPECT_EQ(durchlaeufe, 3);
   EXPECT_EQ(slot(0), befehl(u"Hintergrundfarbe|100"));
   EXPECT_EQ(slot(99), befehl(u"Hintergrundfarbe|99"));
   EXPECT_EQ(gv::clsVRD4LetzteGesendete().GetMemory(), u"0");
+  EXPECT_TRUE(ereignisse.empty());
   EXPECT_FALSE(sender->BefehlSenden(std::u16string(32101, u'x')));
   EXPECT_EQ(gv::clsVRD4Event().GetMemory(), u"BefehlFehler;VRD4Empfaenger_Steuerung: Puffer zu klein!");
   EXPECT_EQ(ereignisse, (Ereignisse{{u"BefehlFehler", u"VRD4Empfaenger_Steuerung: Puffer zu klein!"}}));
   const std::u16string text(32100, u'x');
   EXPECT_TRUE(sender->BefehlSenden(text));
   EXPECT_EQ(slot(1), text);  // the refused command used no slot
+}
+
+// A slot not yet taken is never overwritten; the wait ends like a reply wait.
+TEST_F(RingTest, WaitForAFreeSlotEndsAtTheTimeLimitTheErrorFlagOrTheReceiverEndingAndKeepsTheCommand) {
+  for (int i = 0; i < 100; ++i) sender->Hintergrundfarbe(i);
+  sender->setAntwortZeitlimit(2);
+  EXPECT_FALSE(sender->BefehlSenden(befehl(u"Cls")));
+  EXPECT_EQ(durchlaeufe, 9);  // 2 s at 0.25 s per pass
+  EXPECT_EQ(ereignisse, Ereignisse{kKeineAntwort});
+  durchlaeufe = 0;
+  antwortenBeiDurchlauf = 2;
+  antworten = [] { gv::clsVRD4KomFehler().SetMemory(u"-1"); };
+  EXPECT_FALSE(sender->BefehlSenden(befehl(u"Cls")));
+  EXPECT_EQ(durchlaeufe, 2);
+  gv::clsVRD4KomFehler().SetMemory(u"0");
+  durchlaeufe = 0;
+  antworten = [this] { empfaengerLaeuft = false; };
+  EXPECT_FALSE(sender->BefehlSenden(befehl(u"Cls")));
+  EXPECT_EQ(durchlaeufe, 2);
+  EXPECT_EQ(ereignisse, (Ereignisse{kKeineAntwort, kNichtGeladen}));
+  EXPECT_EQ(slot(0), befehl(u"Hintergrundfarbe|0"));
+  EXPECT_EQ(gv::clsVRD4LetzteGesendete().GetMemory(), u"99");
+}
+
+// The receiver took slot 0 last and the ring holds the 99 commands written
+// since: its index may still stand on slot 0, so slot 0 stays unwritten until
+// it has taken the next one.
+TEST_F(RingTest, TheSlotTakenLastIsNotRefilledWhileEverythingWrittenSinceWaits) {
+  for (int i = 0; i < 100; ++i) sender->Hintergrundfarbe(i);
+  gv::Sendetexte(0).SetMemory(u"");
+  gv::clsVRD4LetzteGelesene().SetMemory(u"0");
+  antwortenBeiDurchlauf = 4;
+  antworten = [] {
+    gv::Sendetexte(1).SetMemory(u"");
+    gv::clsVRD4LetzteGelesene().SetMemory(u"1");
+  };
+  sender->Cls();
+  EXPECT_EQ(durchlaeufe, 4);
+  EXPECT_EQ(slot(0), befehl(u"Cls"));
+}
+
+// The set's start values, written by every process that creates the set.
+TEST_F(RingTest, CreatingTheSetWritesTheStartValuesAndEmptiesTheRing) {
+  gv::Sendetexte(5).SetMemory(u"alt");
+  for (auto* v : {&gv::clsVRD4KomFehler(), &gv::clsVRD4AktivXVers(), &gv::clsVRD4Aktiv(),
+                  &gv::clsVRD4ProgrammBeenden(), &gv::clsVRD4AufrufFensterhandle()})
+    v->SetMemory(u"-1");
+  sender.reset();  // the process's last holder releases the set
+  sender = std::make_unique<clsVRD4Sender>();
+  EXPECT_EQ(slot(5), u"");
+  EXPECT_EQ(gv::clsVRD4KomFehler().GetMemory(), u"0");
+  EXPECT_EQ(gv::clsVRD4AktivXVers().GetMemory(), u"1.0.0");
+  EXPECT_EQ(gv::clsVRD4Aktiv().GetMemory(), u"0");
+  EXPECT_EQ(gv::clsVRD4ProgrammBeenden().GetMemory(), u"0");
+  EXPECT_EQ(gv::clsVRD4AufrufFensterhandle().GetMemory(), u"");
 }
 
 }  // namespace

@@ -43,15 +43,17 @@ class clsVRD4Sender {
   // --- Start and liveness --------------------------------------------------
   // Registers the program's window and the window that receives event texts
   // as its title, ends a receiver that already runs (message box
-  // "VRD4Empfaenger.exe bereits geladen!" …) and starts a new one, detached,
-  // with this program's environment; then waits (running the message loop)
+  // "VRD4Empfaenger.exe bereits geladen!" …) and starts a new one, detached
+  // (see EmpfaengerLogDatei), with this program's environment; then waits (running the message loop)
   // until the receiver has opened the channel, at most the reply time limit
-  // (10 s when that is off). 1 on success; 0 after the message box
+  // (10 s when that is off). Both ring counters start again at slot 0 with
+  // the new receiver. 1 on success; 0 after the message box
   // "VRD4Empfaenger.exe fehlt!" (no receiver executable, nothing written) or
   // "VRD4-Farbe Empfangsprogramm konnte nicht gestartet werden!".
   int32_t Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFensterHwnd);
   // As Initialisieren, but a receiver that already runs is kept: only the
-  // two window handles are written and the result is 1.
+  // two window handles are written, the ring goes on after the slot written
+  // last (where the receiver stands), and the result is 1.
   int32_t Verbinden(int64_t AufrufFensterHwnd, int64_t EventFensterHwnd);
   // Ends a running receiver process (after its message box). SIGTERM, and
   // SIGKILL when it has not ended after 2 s.
@@ -65,8 +67,15 @@ class clsVRD4Sender {
   // "VRD4Empfaenger" in this program's folder, else in the folder where the
   // project installs its programs.
   std::string EmpfaengerPfad() const;
+  // Where a receiver started by Initialisieren writes its standard output
+  // and error: "/tmp/VRD4Empfaenger-<uid>.log", emptied at each start. The
+  // receiver gets no descriptor of the sending program and runs in a session
+  // of its own.
+  static std::string EmpfaengerLogDatei();
 
   // True when the file's size can be read (picture files; UTF-8 path).
+  // The picture commands below first make a relative path absolute against
+  // the working directory: the receiver opens it from elsewhere.
   bool fileExists(std::string_view sFile) const;
 
   // --- Commands (nothing is returned; problems are events) -----------------
@@ -105,9 +114,12 @@ class clsVRD4Sender {
   // --- Commands that wait for the slot number the receiver assigns ---------
   // 1..10, or 0 when nothing was sent, the receiver ended meanwhile, or it
   // did not answer within the reply time limit (then the event "BefehlFehler"
-  // / "VRD4Empfaenger_Steuerung: keine Antwort!"). Events the receiver raises
-  // meanwhile are passed on with Event_Ausloesen. The program's message loop
-  // runs once per pass (setNachrichtenschleife).
+  // / "VRD4Empfaenger_Steuerung: keine Antwort!"). A number counts only once
+  // the receiver has taken this command from its slot, so it is never the
+  // number of an earlier command; one that comes after its command gave up
+  // is dropped. Events the receiver raises meanwhile are passed on with
+  // Event_Ausloesen. The program's message loop runs once per pass
+  // (setNachrichtenschleife).
   uint8_t BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                     std::u16string_view Ausgabetext, int32_t Ausrichtung, std::u16string_view Schriftart,
                     int16_t SchriftgroesseinPixel, bool Fett, bool Kursiv, bool Unterstrichen,
@@ -123,10 +135,15 @@ class clsVRD4Sender {
                                 bool BeiKleinerZentrieren);
 
   // --- Low level -------------------------------------------------------------
-  // Puts one complete command text into the next ring slot. False when it
-  // was not sent: receiver not running (event "VRD4Empfaenger_Steuerung nicht
-  // geladen!"), communication error flagged (silently), or more than 32100
-  // characters (event "VRD4Empfaenger_Steuerung: Puffer zu klein!").
+  // Puts one complete command text into the next ring slot. While that slot
+  // still holds a command the receiver has not taken (the ring is full), it
+  // waits as a reply wait does: running the message loop, for as long as the
+  // receiver runs, at most the reply time limit. False when it was not sent:
+  // receiver not running (event "VRD4Empfaenger_Steuerung nicht geladen!"),
+  // communication error flagged (silently), more than 32100 characters
+  // (event "VRD4Empfaenger_Steuerung: Puffer zu klein!"), or the slot did
+  // not come free within the limit (event "VRD4Empfaenger_Steuerung: keine
+  // Antwort!").
   bool BefehlSenden(std::u16string_view text);
   // Waits (busy, without the message loop) until the receiver has taken the
   // last command written, at most Wartezeit seconds.
@@ -145,12 +162,14 @@ class clsVRD4Sender {
   using MessageBoxFn = std::function<void(const std::u16string& text, const std::u16string& title)>;
   void setMessageBox(MessageBoxFn fn);
   // Runs the program's message loop once; called on every pass of a reply
-  // wait. Default: sleeps 1 ms.
+  // wait or a wait for a free slot. Default: sleeps 1 ms.
   void setNachrichtenschleife(std::function<void()> fn);
   // Called by Event_Ausloesen with every event it reports. Default: none.
   using EreignisFn = std::function<void(const std::u16string& art, const std::u16string& meldung)>;
   void setEreignis(EreignisFn fn);
-  // Time limit of a reply wait in seconds (default 5; 0 or less: no limit).
+  // Time limit in seconds of a reply wait and of a wait for a free slot
+  // (default 0: no limit, the wait lasts as long as the receiver runs; a
+  // pause or a slow forwarding peer can hold commands back for long).
   void setAntwortZeitlimit(double sekunden);
   double antwortZeitlimit() const;
   // Receiver executable to use instead of the usual search (empty: search).
@@ -170,6 +189,7 @@ class clsVRD4Sender {
  private:
   struct Impl;
   uint8_t mitAntwort(int antwortVariable, std::u16string_view text);
+  bool slotFreiAbwarten();
   std::unique_ptr<Impl> d_;
 };
 
