@@ -39,7 +39,8 @@ class EndeZuEnde : public ::testing::Test {
   std::optional<pid_t> starten(int64_t eventFenster = 0) {
     EXPECT_EQ(sender->Initialisieren(0, eventFenster), 1);
     auto pid = laufenderEmpfaenger();
-    EXPECT_TRUE(pid) << "the receiver ended right after its start (see its output above)";
+    EXPECT_TRUE(pid) << "the receiver ended right after its start (see " << clsVRD4Sender::EmpfaengerLogDatei()
+                     << ")";
     return pid;
   }
   std::unique_ptr<clsVRD4Sender> sender;
@@ -62,6 +63,7 @@ TEST_F(EndeZuEnde, StartBlinkTextEventsAsWindowTitleRestartAndEnd) {
   EXPECT_EQ(::waitpid(*erster, nullptr, WNOHANG), -1);
   const std::string fd = "/proc/" + std::to_string(*erster) + "/fd/";
   EXPECT_EQ(fs::read_symlink(fd + "0"), "/dev/null");
+  EXPECT_EQ(fs::read_symlink(fd + "1"), clsVRD4Sender::EmpfaengerLogDatei());
   EXPECT_FALSE(fs::exists(fd + "999"));
   // BlinkText returns the slot the receiver wrote; its event becomes the title.
   const uint8_t nr = sender->BlinkText(10, 10, 300, 60, u"Hallo", 4, u"Arial", 30, 1, 0, 0, 0, 0, 255, 0, 0.5);
@@ -82,6 +84,82 @@ TEST_F(EndeZuEnde, StartBlinkTextEventsAsWindowTitleRestartAndEnd) {
   EXPECT_TRUE(bisZu([&] { return !platform::processAlive(*zweiter); }));
 }
 
+// Picture.bmp as the receiver saves it: 24 or 32 bits per pixel, rows bottom
+// up. Pixel colours as 0x00BBGGRR; empty when the file is not such a bitmap.
+struct Bitmap {
+  int breite = 0, hoehe = 0;
+  std::vector<uint32_t> pixel;
+  uint32_t bei(int x, int y) const { return pixel.at(std::size_t(y) * breite + x); }
+};
+
+Bitmap bmpLesen(const fs::path& datei) {
+  const std::string b = lesen(datei);
+  auto u32 = [&](std::size_t o) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b.at(o + i));
+    return v;
+  };
+  Bitmap bild;
+  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return bild;
+  const uint32_t daten = u32(10), bits = u32(28) & 0xFFFF;
+  const int32_t hoehe = static_cast<int32_t>(u32(22));
+  if (bits != 24 && bits != 32) return bild;
+  bild.breite = static_cast<int>(u32(18));
+  bild.hoehe = std::abs(hoehe);
+  const std::size_t zeile = (std::size_t(bild.breite) * bits / 8 + 3) / 4 * 4;
+  if (b.size() < daten + zeile * std::size_t(bild.hoehe)) return {};  // still being written
+  for (int y = 0; y < bild.hoehe; ++y) {
+    const std::size_t anfang = daten + zeile * std::size_t(hoehe > 0 ? bild.hoehe - 1 - y : y);
+    for (int x = 0; x < bild.breite; ++x) {
+      const std::size_t o = anfang + std::size_t(x) * bits / 8;
+      auto k = [&](int i) { return uint32_t(static_cast<unsigned char>(b.at(o + i))); };
+      bild.pixel.push_back(k(2) | k(1) << 8 | k(0) << 16);  // stored B, G, R
+    }
+  }
+  return bild;
+}
+
+// The sender writes 1,000 commands as fast as it can (it waits only for a
+// free slot) while the receiver polls. Command i fills the cells i and i+1 of a
+// chain across the board in a colour of its own, so cell k shows command k's
+// colour only when command k ran, and ran after command k-1: a lost, doubled
+// or reordered command leaves another colour behind.
+TEST_F(EndeZuEnde, ThousandCommandsAsFastAsTheSenderCanAllRunOnceInOrder) {
+  const fs::path dir = fs::temp_directory_path() / (testPrefix() + "tausend");
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::copy_file(VRD4_BIN_DIR "/VRD4Empfaenger", dir / "VRD4Empfaenger");
+  sender->setEmpfaengerPfad((dir / "VRD4Empfaenger").string());
+  auto pid = starten();
+  ASSERT_TRUE(pid);
+  constexpr int kAnzahl = 1000, kProZeile = 500;
+  auto x = [](int k) { return int16_t(k % kProZeile + 10); };
+  auto y = [](int k) { return int16_t(k / kProZeile * 4 + 10); };
+  auto farbe = [](int i) { return int32_t((i & 0xFF) | ((i >> 8) * 60 + 30) << 8 | 0xC8 << 16); };
+  for (int i = 0; i < kAnzahl; ++i) {
+    const int ende = (i + 1) % kProZeile == 0 ? i : i + 1;  // a row's last cell stays one cell
+    sender->Rechteck(x(i), y(i), x(ende), y(ende), 1, farbe(i), true);
+  }
+  EXPECT_TRUE(ereignisse.empty()) << platform::toUtf8(ereignisse.front().second);
+  ASSERT_TRUE(bisZu([] {
+    return gv::Sendetexte(99).GetMemory().empty() &&
+           gv::clsVRD4LetzteGelesene().GetMemory() == gv::clsVRD4LetzteGesendete().GetMemory();
+  }, 60));
+  fs::remove(dir / "Picture.bmp");
+  ::kill(*pid, SIGUSR1);
+  ASSERT_TRUE(bisZu([&] { return fs::exists(dir / "Picture.bmp") && bmpLesen(dir / "Picture.bmp").hoehe > 0; }));
+  const Bitmap bild = bmpLesen(dir / "Picture.bmp");
+  int falsch = 0;
+  for (int k = 0; k < kAnzahl; ++k) {
+    // Coordinates count from 1 on the board, from 0 in the picture.
+    const uint32_t ist = bild.bei(x(k) - 1, y(k) - 1);
+    if (ist != uint32_t(farbe(k)) && ++falsch <= 5)
+      ADD_FAILURE() << "cell " << k << ": colour " << std::hex << ist << " instead of " << farbe(k);
+  }
+  EXPECT_EQ(falsch, 0);
+  fs::remove_all(dir);
+}
+
 // A stand-in receiver that never answers, then is killed.
 TEST_F(EndeZuEnde, ReplyWaitEndsAtItsTimeLimitAndAReceiverKilledMeanwhileIsReported) {
   sender->setEmpfaengerPfad(VRD4_SENDER_FAKE_RECEIVER);
@@ -95,20 +173,33 @@ TEST_F(EndeZuEnde, ReplyWaitEndsAtItsTimeLimitAndAReceiverKilledMeanwhileIsRepor
   EXPECT_EQ(ereignisse, (Ereignisse{kKeineAntwort, kNichtGeladen}));
 }
 
-// vrd4send: a script with wrong lines, leaving the receiver running; then
-// the demo board on that receiver, which ends it at the end of its input.
-TEST_F(EndeZuEnde, Vrd4sendReportsWrongLinesAndShowsTheDemoBoard) {
+// The README's line that shows the demo board: its options.
+std::string demoOptionen() {
+  const std::string readme = lesen(VRD4_SOURCE_DIR "/README.md");
+  std::smatch m;
+  if (!std::regex_search(readme, m, std::regex("build/bin/vrd4send ([^\n]*)examples/anzeigetafel\\.txt\n\n"))) return "?";
+  return m[1];
+}
+
+// vrd4send: a script with wrong lines, leaving the receiver running, its
+// output caught by a pipe that must end with vrd4send; then the README's demo
+// line on that receiver, which keeps the board showing; then a script that
+// ends the receiver at the end of its input.
+TEST_F(EndeZuEnde, Vrd4sendReportsWrongLinesEndsWithItsPipeAndTheDemoLineKeepsTheBoard) {
   sender.reset();
   const fs::path dir = fs::temp_directory_path() / (testPrefix() + "vrd4send");
   fs::create_directories(dir);
   std::string aus, fehler;
+  // A receiver that kept our pipe open would hold "cat" until the timeout.
   auto lauf = [&](const std::string& optionen, const std::string& skript) {
     std::ofstream(dir / "skript") << skript;
-    const int st = std::system(("cd " + dir.string() + " && timeout 120 " VRD4_BIN_DIR "/vrd4send " + optionen +
-                                " skript >aus 2>fehler").c_str());
+    fs::remove(dir / "status");
+    std::system(("cd " + dir.string() + " && timeout 60 sh -c '(" VRD4_BIN_DIR "/vrd4send " + optionen +
+                 " skript 2>fehler; echo $? >status) | cat >aus'").c_str());
     aus = lesen(dir / "aus");
     fehler = lesen(dir / "fehler");
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    const std::string status = lesen(dir / "status");
+    return status.empty() ? -1 : std::stoi(status);
   };
   EXPECT_EQ(lauf("--weiterlaufen", "# Probe\nCls\nBlinken 1 2\nHintergrundfarbe rot\n"
                                    "BlinkText 10 10 300 60 \"Hallo Welt\" 4 Arial 30 -1 0 0 0 0 255 0 0.5\n"), 1);
@@ -117,13 +208,19 @@ TEST_F(EndeZuEnde, Vrd4sendReportsWrongLinesAndShowsTheDemoBoard) {
   EXPECT_TRUE(std::regex_match(aus, std::regex("([1-9]|10)\n"))) << aus;
   auto pid = laufenderEmpfaenger();
   ASSERT_TRUE(pid);
+  // Its output goes to the log file, no descriptor of ours.
+  const std::string fd = "/proc/" + std::to_string(*pid) + "/fd/";
+  EXPECT_EQ(fs::read_symlink(fd + "1"), clsVRD4Sender::EmpfaengerLogDatei());
+  EXPECT_EQ(fs::read_symlink(fd + "2"), clsVRD4Sender::EmpfaengerLogDatei());
   // The demo keeps the board up for a while; here a moment is enough.
   const std::string demo = std::regex_replace(lesen(VRD4_SOURCE_DIR "/examples/anzeigetafel.txt"),
                                               std::regex("^Warten [0-9.]+", std::regex::multiline), "Warten 0.2");
-  EXPECT_EQ(lauf("--verbinden", demo), 0) << fehler;
+  EXPECT_EQ(lauf(demoOptionen(), demo), 0) << fehler;
   EXPECT_EQ(fehler.find("BefehlFehler"), std::string::npos) << fehler;
   EXPECT_EQ(fehler.find("bereits geladen"), std::string::npos) << fehler;
   EXPECT_TRUE(std::regex_match(aus, std::regex("([1-9]|10)\n([1-9]|10)\n"))) << aus;
+  EXPECT_TRUE(platform::processAlive(*pid)) << "the board must keep showing after the demo line";
+  EXPECT_EQ(lauf("--verbinden", "Cls\n"), 0) << fehler;
   EXPECT_TRUE(bisZu([&] { return !platform::processAlive(*pid); }));
   fs::remove_all(dir);
 }
