@@ -181,7 +181,7 @@ std::string hilfe() {
       "\n"
       "  --weiterlaufen      den Empfänger am Ende laufen lassen\n"
       "  --verbinden         einen laufenden Empfänger benutzen statt ihn neu zu starten\n"
-      "  --antwortzeit S     Zeitgrenze für Antworten in Sekunden (Vorgabe 5)\n"
+      "  --antwortzeit S     Zeitgrenze für Antworten und freie Plätze in Sekunden (Vorgabe: keine)\n"
       "\n"
       "Typen: Int16 -32768..32767; Int32 ganze Zahl, Farben auch hex &HBBGGRR oder 0xBBGGRR\n"
       "(Farbwert = Rot + 256*Grün + 65536*Blau); Byte 0..255; Bool -1/0 (auch True/False);\n"

@@ -55,7 +55,7 @@ Gelesen zeileHolen(std::FILE* f, std::string& zeile) {
 
 struct Optionen {
   bool hilfe = false, weiterlaufen = false, verbinden = false;
-  double antwortzeit = 5.0;
+  double antwortzeit = 0;  // none: as long as the receiver runs
   std::string datei;  // empty or "-": standard input
 };
 
