@@ -2,6 +2,7 @@
 // disposals, and the frame or canvas scaled, offset and mirrored into the
 // control's pixels.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -21,7 +22,8 @@ int zuPixel(double einheiten, double faktor) {
 
 // Draws a srcW × srcH source into the rectangle (x0, y0, w, h) of ziel
 // (pixels, clipped), nearest neighbour like a colour-on-colour stretch;
-// quelle(u, v, out) gives the source pixel or false where it is transparent.
+// quelle(v) gives the source row v as a function (u, out) that yields the
+// pixel, or false where it is transparent.
 template <class Quelle>
 void skaliertZeichnen(QImage& ziel, int x0, int y0, int w, int h, int srcW, int srcH, int mirror,
                       Quelle&& quelle) {
@@ -39,9 +41,11 @@ void skaliertZeichnen(QImage& ziel, int x0, int y0, int w, int h, int srcW, int 
     int v = int(int64_t(y - y0) * srcH / h);
     if (mirror & 2) v = srcH - 1 - v;
     QRgb* z = reinterpret_cast<QRgb*>(ziel.scanLine(y));
+    const auto zeile = quelle(v);
+    const int* sp = spalte.data() - xa;
     for (int x = xa; x < xb; ++x) {
       QRgb p;
-      if (quelle(spalte[size_t(x - xa)], v, p)) z[x] = p;
+      if (zeile(sp[x], p)) z[x] = p;
     }
   }
 }
@@ -173,24 +177,34 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
       const int srcH = std::min(canvas.height(), int(std::lround(dh / sy)));
       const bool maskiert = mitMaske;
       skaliertZeichnen(anzeige, zuPixel(offX, fx), zuPixel(offY, fy), zuPixel(dw, fx), zuPixel(dh, fy),
-                       srcW, srcH, mirror, [&](int u, int v, QRgb& p) {
-                         if (maskiert && maske[size_t(v) * canvas.width() + u]) return false;
-                         p = reinterpret_cast<const QRgb*>(canvas.constScanLine(v))[u];
-                         return true;
+                       srcW, srcH, mirror, [&](int v) {
+                         const QRgb* c = reinterpret_cast<const QRgb*>(canvas.constScanLine(v));
+                         const uint8_t* m = maske.data() + size_t(v) * size_t(canvas.width());
+                         return [c, m, maskiert](int u, QRgb& p) {
+                           if (maskiert && m[u]) return false;
+                           p = c[u];
+                           return true;
+                         };
                        });
     } else {
       const gif::FrameInfo& f = gif.frames()[size_t(frame - 1)];
       const gif::ColourTable& t = gif.colourTable(f.colorTable);
       const uint8_t* strip = gif.strip();
       const size_t sw = size_t(gif.stripWidth());
-      const bool transparent = f.transparencyFlag == 1;
+      // The frame's colours once per drawing; ti -1: no transparent index.
+      std::array<QRgb, 256> farben;
+      for (size_t i = 0; i < 256; ++i) farben[i] = farbe(t[i]);
+      const int ti = f.transparencyFlag == 1 ? f.transparentIndex : -1;
       skaliertZeichnen(anzeige, zuPixel((f.left + offX) * sx, fx), zuPixel((f.top + offY) * sy, fy),
                        zuPixel(f.width * sx, fx), zuPixel(f.height * sy, fy), f.width, f.height, mirror,
-                       [&](int u, int v, QRgb& p) {
-                         const uint8_t i = strip[size_t(v) * sw + size_t(f.offset) + size_t(u)];
-                         if (transparent && i == f.transparentIndex) return false;
-                         p = farbe(t[i]);
-                         return true;
+                       [&](int v) {
+                         const uint8_t* z = strip + size_t(v) * sw + size_t(f.offset);
+                         return [z, ti, &farben](int u, QRgb& p) {
+                           const uint8_t i = z[u];
+                           if (i == ti) return false;
+                           p = farben[i];
+                           return true;
+                         };
                        });
     }
   }
