@@ -184,6 +184,8 @@ bool GifDatei::decode(bool first) {
   const size_t von = first ? 0 : 1, bis = first ? 1 : d.frames.size();
   for (size_t k = von; k < bis; ++k) {
     const FrameInfo& f = d.frames[k];
+    d.dekodiert[k] = true;
+    if (f.width == 0 || f.height == 0) continue;
     std::vector<uint8_t> pix(size_t(f.width) * size_t(f.height));
     lzw(&d.b[d.daten[k].first], d.daten[k].second - d.daten[k].first, pix.data(), pix.size());
     std::vector<int> zeile(size_t(f.height));

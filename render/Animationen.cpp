@@ -18,7 +18,10 @@ class GifMedium final : public AnimationsMedium {
   explicit GifMedium(ucAniGIF& ctl) : ctl_(ctl) {}
   void starten() override { ctl_.setAction(1); }
   void stoppen() override { ctl_.setAction(2); }
-  void loeschen() override { ctl_.setAction(0); }
+  void loeschen() override {
+    ctl_.setAction(0);
+    ctl_.LoadAnimatedGIF_Array({});  // a free slot holds no decoded frames
+  }
   void setVisible(bool) override {}  // the slot shows and hides the control itself
   void takt(double) override { ctl_.takt(); }
 
@@ -127,7 +130,10 @@ std::unique_ptr<AnimationsMedium> Animationen::laden(int n, const QString& art,
   ctl.move(feld.Xstart, feld.Ystart, iw * s, ih * s);
   ctl.setScaleWidthSetzen(iw);
   ctl.setScaleHeightSetzen(ih);
-  if (!istGif) return aviOeffnen(n, ctl.surface(), bytes);
+  if (!istGif) {
+    ctl.LoadAnimatedGIF_Array({});  // nothing of an earlier GIF under the clip
+    return aviOeffnen(n, ctl.surface(), bytes);
+  }
   ctl.LoadAnimatedGIF_Array(bytes);  // a GIF slot is taken whatever the load gave
   ctl.setStretch(1);
   return std::make_unique<GifMedium>(ctl);

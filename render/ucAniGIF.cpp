@@ -20,7 +20,6 @@ namespace {
 // hundredths that rarely land exactly on a frame's delay.
 constexpr double kToleranz = 1e-6;
 constexpr double kVerzoegertesDekodieren = 0.020;  // seconds after loading
-constexpr int kMaxSeitePx = 8192;
 
 bool signaturGut(const QByteArray& b) {
   if (b.size() < 15) return false;
@@ -29,6 +28,17 @@ bool signaturGut(const QByteArray& b) {
 }
 
 }  // namespace
+
+QSize controlGroesse(long wPx, long hPx) {
+  int w = int(std::clamp(wPx, 1L, long(kMaxSeitePx)));
+  int h = int(std::clamp(hPx, 1L, long(kMaxSeitePx)));
+  if (double(w) * h > kMaxControlPixel) {
+    const double k = std::sqrt(kMaxControlPixel / (double(w) * h));
+    w = std::max(1, int(w * k));
+    h = std::max(1, int(h * k));
+  }
+  return {w, h};
+}
 
 ucAniGIF::Impl::Impl(ucAniGIF& q, platform::Surface& parent, const platform::Clock& clock)
     : q(q), clock(clock) {
@@ -157,10 +167,9 @@ void ucAniGIF::move(double left, double top, double width, double height) {
   auto px = [](double v, double f) {
     return std::isfinite(v * f) ? std::lround(std::clamp(v * f, -1e6, 1e6)) : 0L;
   };
-  const int w = int(std::clamp(px(width, fx), 1L, long(kMaxSeitePx)));
-  const int h = int(std::clamp(px(height, fy), 1L, long(kMaxSeitePx)));
-  if (w != d->surface.widthPx() || h != d->surface.heightPx()) {
-    d->surface.resize(w, h);
+  const QSize g = controlGroesse(px(width, fx), px(height, fy));
+  if (g.width() != d->surface.widthPx() || g.height() != d->surface.heightPx()) {
+    d->surface.resize(g.width(), g.height());
     d->layoutBerechnen();
     d->zeichnen(false);
   }

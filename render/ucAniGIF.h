@@ -41,8 +41,9 @@ class ucAniGIF {
   platform::Surface& surface();
 
   // Placement in the parent's scale units (pixels on a board whose scale is
-  // its pixel size), rounded to pixels. Sizes below 0 count as 0 (shown as
-  // one pixel); a side is at most 8192 pixels.
+  // its pixel size), rounded to pixels. Sizes below 1 pixel count as 1; a
+  // side is at most 8192 pixels, and a control above 16 megapixels is shrunk
+  // to that area, keeping its shape.
   void move(double left, double top, double width, double height);
   // Hiding pauses a playing animation; showing resumes a paused one.
   void setVisible(bool on);

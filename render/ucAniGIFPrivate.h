@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QRect>
+#include <QSize>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,6 +20,12 @@ namespace vrd4::render {
 // A canvas above this many pixels is refused: ten controls of this size
 // still fit in memory (4 bytes a pixel plus the mask).
 inline constexpr int64_t kMaxCanvasPixel = 16ll << 20;
+// Ten controls live at once, each with its pixels twice (surface and the
+// drawing buffer): a larger control is shrunk to this area, keeping its shape.
+inline constexpr int kMaxSeitePx = 8192;
+inline constexpr double kMaxControlPixel = 4096.0 * 4096.0;
+// A control's pixel size within those limits.
+QSize controlGroesse(long wPx, long hPx);
 
 struct ucAniGIF::Impl {
   Impl(ucAniGIF& q, platform::Surface& parent, const platform::Clock& clock);

@@ -85,7 +85,8 @@ void ucAniGIF::Impl::layoutBerechnen() {
     case 4: {
       // The control takes the GIF's size, in its own units.
       const double fx = surface.widthPx() / w, fy = surface.heightPx() / h;
-      surface.resize(std::max(1, zuPixel(cw, fx)), std::max(1, zuPixel(ch, fy)));
+      const QSize g = controlGroesse(zuPixel(cw, fx), zuPixel(ch, fy));
+      surface.resize(g.width(), g.height());
       surface.setScale(cw, ch);
       sx = sy = 1;
       dw = cw;

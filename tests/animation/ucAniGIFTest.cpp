@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -310,13 +312,33 @@ TEST_F(GifControl, RemoteReadsFileAddressesAndRefusesShortOrForeignOnes) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return fehler == 2; }, 10000));
   ctl.LoadAnimatedGIF_Remote(QStringLiteral("ftp://127.0.0.1/a.gif"));
   EXPECT_EQ(fehler, 3);
+
+  // http on the loopback: a server that answers every request with a GIF.
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  const auto gifBytes = einfarbigeFrames(9, 2, 2);
+  QObject::connect(&server, &QTcpServer::newConnection, [&] {
+    QTcpSocket* s = server.nextPendingConnection();
+    QObject::connect(s, &QTcpSocket::readyRead, s, [s, &gifBytes] {
+      s->readAll();
+      s->write("HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: " +
+               QByteArray::number(qsizetype(gifBytes.size())) + "\r\n\r\n");
+      s->write(reinterpret_cast<const char*>(gifBytes.data()), qint64(gifBytes.size()));
+      s->disconnectFromHost();
+    });
+  });
+  ctl.LoadAnimatedGIF_Remote(QStringLiteral("http://127.0.0.1:%1/logo.gif").arg(server.serverPort()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fertig + fehler > 4; }, 10000));
+  EXPECT_EQ(fertig, 2);
+  EXPECT_EQ(breite, 9.0);
+  EXPECT_EQ(ctl.ActualWidth(), 9);
   ctl.RemoteLoadComplete = [&](bool& cancel, double, double) {
     cancel = true;
     ++fertig;
   };
   ctl.LoadAnimatedGIF_Remote(schreiben("abgebrochen.gif", einfarbigeFrames(7, 2, 2)));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return fertig == 2; }, 10000));
-  EXPECT_EQ(ctl.ActualWidth(), 5) << "a cancelled read loads nothing";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fertig == 3; }, 10000));
+  EXPECT_EQ(ctl.ActualWidth(), 9) << "a cancelled read loads nothing";
   EXPECT_EQ(fehler, 3);
 }
 
