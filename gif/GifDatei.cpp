@@ -78,14 +78,19 @@ struct GifDatei::Impl {
   bool transparent = false, dispo23 = false, alleDispo2 = false;
   int64_t streifenB = 0;
   int32_t streifenH = 0;
+  // The strip, with kLzwReserve bytes behind it so that a frame filling the
+  // whole strip can be decoded in place; empty until decode(true).
   std::vector<uint8_t> streifen;
+  std::unique_ptr<uint8_t[]> puffer;  // one frame in file order, + kLzwReserve
+  std::size_t pufferGroesse = 0;
+  std::vector<uint8_t> lzw;  // a frame's data sub-blocks joined
   int dekodiert = 0;  // frames 1..dekodiert are in the strip
 
   void leeren() {
     *this = Impl{};
   }
   bool lesen();
-  bool frameDekodieren(std::size_t k, std::vector<uint8_t>& puffer, std::vector<uint8_t>& lzw);
+  void frameDekodieren(std::size_t k);
 };
 
 // The block structure as the file gives it; false = not a usable GIF.
@@ -194,11 +199,10 @@ bool GifDatei::Impl::lesen() {
 }
 
 // Decodes frame k (0-based) into its columns of the strip.
-bool GifDatei::Impl::frameDekodieren(std::size_t k, std::vector<uint8_t>& puffer,
-                                     std::vector<uint8_t>& lzw) {
+void GifDatei::Impl::frameDekodieren(std::size_t k) {
   const FrameInfo& f = frames[k];
   const std::size_t pixels = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
-  if (pixels == 0) return true;
+  if (pixels == 0) return;
 
   // Join the data sub-blocks; a file that ends inside them gives what is there.
   const Daten& d = daten[k];
@@ -213,9 +217,19 @@ bool GifDatei::Impl::frameDekodieren(std::size_t k, std::vector<uint8_t>& puffer
   const std::size_t nutz = lzw.size();
   lzw.resize(nutz + kLzwDatenReserve, 0);
 
-  if (puffer.size() < pixels + kLzwReserve) puffer.resize(pixels + kLzwReserve);
-  const std::size_t fertig =
-      lzwDekodieren(codeGroesse, {lzw.data(), nutz}, puffer.data(), pixels);
+  const std::size_t streifenPixel = static_cast<std::size_t>(streifenB) * static_cast<std::size_t>(streifenH);
+  if (!d.interlaced && f.width == streifenB) {
+    // The only frame with columns: its rows lie one after the other.
+    const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, streifen.data(), pixels);
+    // The string copier may have left garbage behind the last pixel.
+    std::memset(streifen.data() + fertig, 0, std::min(streifenPixel - fertig, kLzwReserve));
+    return;
+  }
+  if (pufferGroesse < pixels + kLzwReserve) {
+    puffer = std::make_unique_for_overwrite<uint8_t[]>(pixels + kLzwReserve);
+    pufferGroesse = pixels + kLzwReserve;
+  }
+  const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, puffer.get(), pixels);
 
   // Rows in file order go to their place; an interlaced frame sends rows
   // 0, 8, 16 … first, then 4, 12 …, then 2, 6 …, then the odd ones.
@@ -234,9 +248,8 @@ bool GifDatei::Impl::frameDekodieren(std::size_t k, std::vector<uint8_t>& puffer
       while (zeile >= h && durchgang < 3) zeile = kStart[++durchgang];
       if (zeile >= h) break;
     }
-    std::memcpy(ziel + zeile * sb, puffer.data() + i * b, std::min(b, fertig - i * b));
+    std::memcpy(ziel + zeile * sb, puffer.get() + i * b, std::min(b, fertig - i * b));
   }
-  return true;
 }
 
 GifDatei::GifDatei() : d_(std::make_unique<Impl>()) {}
@@ -261,12 +274,11 @@ bool GifDatei::decode(bool first) {
   if (m.dekodiert >= n) return true;
   try {
     if (first) {
-      m.streifen.assign(static_cast<std::size_t>(m.streifenB) * static_cast<std::size_t>(m.streifenH), 0);
+      m.streifen.assign(static_cast<std::size_t>(m.streifenB) * static_cast<std::size_t>(m.streifenH) + kLzwReserve, 0);
     }
-    std::vector<uint8_t> puffer, lzw;
     const int bis = first ? 1 : n;
     for (int k = m.dekodiert; k < bis; ++k) {
-      m.frameDekodieren(static_cast<std::size_t>(k), puffer, lzw);
+      m.frameDekodieren(static_cast<std::size_t>(k));
       m.dekodiert = k + 1;
     }
   } catch (const std::bad_alloc&) {
@@ -277,6 +289,9 @@ bool GifDatei::decode(bool first) {
     m.bytes = {};
     m.bytes.shrink_to_fit();
     m.daten = {};
+    m.puffer.reset();
+    m.pufferGroesse = 0;
+    m.lzw = {};
   }
   return true;
 }

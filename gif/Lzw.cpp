@@ -18,16 +18,26 @@ inline uint64_t lade64(const uint8_t* p) {
   return v;
 }
 
-// Copies len bytes from an earlier place of the same buffer in 8-byte chunks.
-// Every needed source byte lies before d (a string is always complete before
-// a later code refers to it), so a chunk never reads what this copy wrote;
-// up to 7 bytes past d + len are overwritten with garbage, inside the reserve.
-inline void kopiereFrueher(uint8_t* d, const uint8_t* s, std::size_t len) {
-  for (std::size_t i = 0; i < len; i += 8) {
+// The one-byte strings, where the copier can read them like any other
+// string (8 bytes of room behind the last one).
+constexpr std::array<uint8_t, 256 + 8> kLiterale = [] {
+  std::array<uint8_t, 256 + 8> a{};
+  for (int i = 0; i < 256; ++i) a[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
+  return a;
+}();
+
+// Copies len (>= 1) bytes in 8-byte chunks. Every source byte needed lies
+// before d or outside the output (a string is complete before a later code
+// refers to it), so a chunk never reads what this copy wrote; up to 7 bytes
+// past d + len get garbage, inside the output's reserve.
+inline void kopiere(uint8_t* d, const uint8_t* s, std::size_t len) {
+  std::size_t i = 0;
+  do {
     uint64_t v;
     std::memcpy(&v, s + i, 8);
     std::memcpy(d + i, &v, 8);
-  }
+    i += 8;
+  } while (i < len);
 }
 
 }  // namespace
@@ -36,17 +46,21 @@ std::size_t lzwDekodieren(int minCodeSize, std::span<const uint8_t> daten, uint8
                           std::size_t pixels) {
   if (minCodeSize < 1 || minCodeSize > 8 || pixels == 0) return 0;
 
-  // A string is kept as where it first appeared in the output and its length:
-  // each new code is the previous string plus one byte, which already sits
-  // right behind that string in the output.
-  std::array<uint32_t, kMaxCodes> lage;
-  std::array<uint16_t, kMaxCodes> laenge;
+  // A string is kept as where it already stands (in the output, or among
+  // the literals) and its length; each new code is the previous string plus
+  // one byte, which sits right behind that string in the output. Length 0
+  // marks the codes that are not strings: clear, end and undefined ones.
+  std::array<const uint8_t*, kMaxCodes> quelle;
+  std::array<uint16_t, kMaxCodes> laenge{};
 
   const uint32_t clear = 1u << minCodeSize;
-  const uint32_t ende = clear + 1;
+  for (uint32_t i = 0; i < clear; ++i) {
+    quelle[i] = &kLiterale[i];
+    laenge[i] = 1;
+  }
   int breite = minCodeSize + 1;
+  uint32_t grenze = 1u << breite;
   uint32_t naechster = clear + 2;
-  uint32_t maske = (1u << breite) - 1;
 
   const uint8_t* ip = daten.data();
   const uint64_t bitsGesamt = static_cast<uint64_t>(daten.size()) * 8;
@@ -55,10 +69,12 @@ std::size_t lzwDekodieren(int minCodeSize, std::span<const uint8_t> daten, uint8
   int bits = 0;
 
   bool hatVorigen = false;
-  std::size_t vorLage = 0, vorLaenge = 0;
-  std::size_t p = 0;
+  uint8_t* vorZiel = out;
+  std::size_t vorLaenge = 0;
+  uint8_t* w = out;
+  uint8_t* const wEnde = out + pixels;
 
-  while (p < pixels) {
+  while (w < wEnde) {
     bitsGelesen += static_cast<uint64_t>(breite);
     if (bitsGelesen > bitsGesamt) break;  // the data ends before the frame
     if (bits < breite) {
@@ -66,53 +82,52 @@ std::size_t lzwDekodieren(int minCodeSize, std::span<const uint8_t> daten, uint8
       ip += (63 - bits) >> 3;
       bits |= 56;
     }
-    const uint32_t code = static_cast<uint32_t>(akku) & maske;
+    const uint32_t code = static_cast<uint32_t>(akku) & (grenze - 1);
     akku >>= breite;
     bits -= breite;
 
-    if (code == clear) {
+    std::size_t len = laenge[code];
+    if (len != 0) {
+      kopiere(w, quelle[code], len);
+      if (!hatVorigen) {  // first code after a clear: nothing to add
+        hatVorigen = true;
+        vorZiel = w;
+        vorLaenge = len;
+        w += len;
+        continue;
+      }
+    } else if (code == clear) {
+      for (uint32_t i = clear + 2; i < naechster; ++i) laenge[i] = 0;
       breite = minCodeSize + 1;
-      maske = (1u << breite) - 1;
+      grenze = 1u << breite;
       naechster = clear + 2;
       hatVorigen = false;
       continue;
-    }
-    if (code == ende) break;
-
-    std::size_t len;
-    if (code < clear) {
-      out[p] = static_cast<uint8_t>(code);
-      len = 1;
-    } else if (!hatVorigen) {
-      break;  // no strings yet: damaged
-    } else if (code < naechster) {
-      len = laenge[code];
-      kopiereFrueher(out + p, out + lage[code], len);
-    } else if (code == naechster && naechster < kMaxCodes) {
+    } else if (code == naechster && hatVorigen && naechster < kMaxCodes) {
       // The string being defined: the previous one plus its own first byte.
-      kopiereFrueher(out + p, out + vorLage, vorLaenge);
-      out[p + vorLaenge] = out[vorLage];
+      kopiere(w, vorZiel, vorLaenge);
+      w[vorLaenge] = *vorZiel;
       len = vorLaenge + 1;
     } else {
-      break;  // a code not yet defined: damaged
+      break;  // the end code, or a code not defined: damage ends the frame
     }
 
     // Once the table is full no entries are added and the width stays at 12
     // (a deferred clear), until the encoder sends a clear code.
-    if (hatVorigen && naechster < kMaxCodes) {
-      lage[naechster] = static_cast<uint32_t>(vorLage);
+    if (naechster < kMaxCodes) {
+      quelle[naechster] = vorZiel;
       laenge[naechster] = static_cast<uint16_t>(vorLaenge + 1);
       ++naechster;
-      if (naechster == (1u << breite) && breite < kMaxCodeBits) {
+      if (naechster == grenze && breite < kMaxCodeBits) {
         ++breite;
-        maske = (1u << breite) - 1;
+        grenze <<= 1;
       }
     }
-    hatVorigen = true;
-    vorLage = p;
+    vorZiel = w;
     vorLaenge = len;
-    p += len;
+    w += len;
   }
+  const std::size_t p = static_cast<std::size_t>(w - out);
   return p < pixels ? p : pixels;
 }
 

@@ -1,6 +1,8 @@
 // The decoder against giflib on generated files: every frame's indices equal.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -167,6 +169,42 @@ TEST(GifDekodieren, FramesEqualTheIndicesThatWereEncoded) {
   ASSERT_EQ(g.parse(s.fertig()), 7);
   ASSERT_TRUE(g.decode(true) && g.decode(false));
   for (int k = 1; k <= 7; ++k) EXPECT_TRUE(frameAusStreifen(g, k) == bilder[static_cast<std::size_t>(k - 1)].indizes) << k;
+}
+
+std::vector<uint8_t> lies(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Files from another encoder, and the fuzzer's regression files, all decode
+// as giflib decodes them.
+TEST(GifDekodieren, CommittedFilesEqualGiflib) {
+  const std::filesystem::path ordner = std::filesystem::path(VRD4_TEST_DATA_DIR) / "gif";
+  int gesehen = 0;
+  for (const auto& e : std::filesystem::directory_iterator(ordner)) {
+    if (e.path().extension() != ".gif") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    ++gesehen;
+    const std::vector<uint8_t> datei = lies(e.path());
+    const GiflibErgebnis orakel = mitGiflib(datei);
+    GifDatei g;
+    const int n = g.parse(datei);
+    if (!orakel.ok) continue;  // a damaged file: only that nothing breaks
+    ASSERT_EQ(n, static_cast<int>(orakel.frames.size()));
+    ASSERT_TRUE(g.decode(true) && g.decode(false));
+    for (int k = 1; k <= n; ++k) EXPECT_TRUE(frameAusStreifen(g, k) == orakel.frames[static_cast<std::size_t>(k - 1)].indizes) << k;
+  }
+  EXPECT_GE(gesehen, 2);
+
+  GifDatei g;
+  ASSERT_EQ(g.parse(lies(ordner / "zwei_frames_giflib.gif")), 2);
+  EXPECT_EQ(g.loopCount(), 0);
+  EXPECT_EQ(g.canvasWidth(), 28);
+  EXPECT_EQ(g.canvasHeight(), 15);
+  const FrameInfo& f2 = g.frames()[1];
+  EXPECT_EQ(std::tie(f2.delay, f2.disposal, f2.transparencyFlag, f2.transparentIndex, f2.colorTable),
+            std::make_tuple(250, uint8_t{2}, uint8_t{1}, uint8_t{3}, 1));
+  EXPECT_EQ(g.colourTable(1)[256], 4u);
 }
 
 }  // namespace

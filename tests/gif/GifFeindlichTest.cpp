@@ -118,6 +118,19 @@ std::vector<Fall> faelle() {
          EXPECT_EQ(g.frames()[2].offset, 4);
          EXPECT_EQ(frameAusStreifen(g, 3), std::vector<uint8_t>(4, 3));
        }},
+      {"DamagedFrameBesideATallerEmptyOneLeavesTheRowsBelowZero",
+       [=] {
+         GifSchreiber s(4, 6, graurampe(4));
+         s.roh({0x2C, 0, 0, 0, 0, 4, 0, 2, 0, 0, 2});
+         unterbloecke(s.bytes, roheCodes({c, 1, 2, 6, 6, 15}));
+         s.roh({0x2C, 0, 0, 0, 0, 0, 0, 6, 0, 0, 2, 2, 0x4C, 0x01, 0});
+         return s.fertig();
+       },
+       2, {1, 2, 1, 2, 1, 2, 0, 0},
+       [](const GifDatei& g) {
+         ASSERT_EQ(g.stripHeight(), 6);
+         for (int i = 8; i < 24; ++i) EXPECT_EQ(g.strip()[i], 0) << i;
+       }},
       {"OnlyAFrameOfHeightZeroIsNoPicture",
        [] {
          GifSchreiber s(4, 4, graurampe(4));
