@@ -38,14 +38,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   pruefe(g.decode(true) && g.frameDecoded(1));
   pruefe(g.decode(false) && g.frameDecoded(n));
-  // Every strip byte is readable (the sanitizer checks); a row of the strip
-  // below a frame's height holds index 0.
+  // The strip's first and last bytes are readable (the sanitizer checks);
+  // in a strip small enough to walk, rows below a frame's height hold 0.
   const uint8_t* s = g.strip();
+  pruefe(s != nullptr);
   const std::size_t b = static_cast<std::size_t>(g.stripWidth());
-  unsigned summe = 0;
-  for (std::size_t i = 0; i < b * static_cast<std::size_t>(g.stripHeight()); ++i) summe += s[i];
-  for (const FrameInfo& f : g.frames())
-    for (int y = f.height; y < g.stripHeight(); ++y)
-      for (int x = 0; x < f.width; ++x) pruefe(s[static_cast<std::size_t>(y) * b + static_cast<std::size_t>(f.offset + x)] == 0);
-  return static_cast<int>(summe & 0);
+  const std::size_t pixel = b * static_cast<std::size_t>(g.stripHeight());
+  volatile uint8_t rand = pixel ? static_cast<uint8_t>(s[0] + s[pixel - 1]) : 0;
+  (void)rand;
+  if (pixel <= (1u << 20)) {
+    for (const FrameInfo& f : g.frames())
+      for (int y = f.height; y < g.stripHeight(); ++y)
+        for (int x = 0; x < f.width; ++x)
+          pruefe(s[static_cast<std::size_t>(y) * b + static_cast<std::size_t>(f.offset + x)] == 0);
+  }
+  return 0;
 }
