@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 
 #include "GifSchreiber.h"
@@ -169,6 +170,43 @@ TEST(GifDekodieren, FramesEqualTheIndicesThatWereEncoded) {
   ASSERT_EQ(g.parse(s.fertig()), 7);
   ASSERT_TRUE(g.decode(true) && g.decode(false));
   for (int k = 1; k <= 7; ++k) EXPECT_TRUE(frameAusStreifen(g, k) == bilder[static_cast<std::size_t>(k - 1)].indizes) << k;
+}
+
+// Many small files with every option drawn at random (fixed seeds).
+TEST(GifDekodieren, RandomFilesEqualGiflib) {
+  std::mt19937 rng(2026);
+  auto zahl = [&](int von, int bis) { return von + static_cast<int>(rng() % static_cast<uint32_t>(bis - von + 1)); };
+  for (int datei = 0; datei < 150; ++datei) {
+    SCOPED_TRACE(datei);
+    const int globalBits = zahl(1, 8);
+    GifSchreiber s(zahl(1, 80), zahl(1, 80), graurampe(1 << globalBits));
+    const int frames = zahl(1, 4);
+    for (int k = 0; k < frames; ++k) {
+      Bild b;
+      b.left = zahl(0, 90);
+      b.top = zahl(0, 90);
+      b.width = zahl(1, 70);
+      b.height = zahl(1, 70);
+      const int bits = zahl(1, 8);
+      b.codeGroesse = std::max(bits, 2);
+      if (zahl(0, 1)) b.lokal = graurampe(1 << bits);
+      b.indizes = zufallsIndizes(b.width, b.height, bits, rng());
+      b.interlaced = zahl(0, 1);
+      b.lzw.clearNach = zahl(0, 3) == 0 ? zahl(1, 500) : 0;
+      b.lzw.ohneClearWennVoll = zahl(0, 1);
+      b.blockGroesse = zahl(1, 255);
+      b.disposal = zahl(0, 3);
+      s.bild(b);
+    }
+    const std::vector<uint8_t> bytes = s.fertig();
+    const GiflibErgebnis orakel = mitGiflib(bytes);
+    ASSERT_TRUE(orakel.ok) << orakel.fehler;
+    GifDatei g;
+    ASSERT_EQ(g.parse(bytes), frames);
+    ASSERT_TRUE(g.decode(true) && g.decode(false));
+    for (int k = 1; k <= frames; ++k)
+      ASSERT_TRUE(frameAusStreifen(g, k) == orakel.frames[static_cast<std::size_t>(k - 1)].indizes) << k;
+  }
 }
 
 std::vector<uint8_t> lies(const std::filesystem::path& p) {
