@@ -71,7 +71,7 @@ struct GifDatei::Impl {
   std::vector<uint8_t> bytes;
   std::vector<FrameInfo> frames;
   std::vector<Daten> daten;
-  std::vector<ColourTable> tabellen{1};  // [0] global, then the local ones
+  std::vector<ColourTable> tabellen = std::vector<ColourTable>(1);  // [0] global, then the local ones
   bool global = false;
   int32_t canvasB = 0, canvasH = 0, logischB = 0, logischH = 0;
   std::optional<int32_t> schleifen;
@@ -156,8 +156,9 @@ bool GifDatei::Impl::lesen() {
         aktuell.height = l.wort();
         const uint8_t ip = l.byte();
         if (ip & 0x80) {
-          tabellen.emplace_back();
-          l.farbtabelle(tabellen.back(), ip & 7);
+          ColourTable t;
+          l.farbtabelle(t, ip & 7);
+          tabellen.push_back(t);
           aktuell.colorTable = static_cast<int32_t>(tabellen.size() - 1);
         } else if (!global) {
           return false;  // an image without any colour table

@@ -18,7 +18,7 @@ inline constexpr std::size_t kLzwDatenReserve = 16;
 
 // Decodes the joined data sub-blocks (without the code-size byte) with the
 // given minimum code size (1..8) into out[0, pixels). out must hold pixels +
-// kLzwReserve bytes; bytes past the returned count are unspecified.
+// kLzwReserve bytes; bytes past the returned count hold garbage.
 // daten.size() + kLzwDatenReserve bytes must be readable.
 // Returns the number of pixels written: pixels when the frame is complete,
 // fewer when the data ends early or a code is invalid (damage stops the
