@@ -218,7 +218,8 @@ std::vector<Fall> faelle() {
          s.bild(b);
          s.bytes.resize(s.bytes.size() - 600);
          return s.bytes;
-       }, 1, std::vector<uint8_t>(16, 1)},
+       }, 1, std::vector<uint8_t>(16, 1),
+       [](const GifDatei& g) { EXPECT_EQ(g.localTableCount(), 0); }},
       {"ControlExtensionWithWrongBlockSizeEndsTheFile", [] {
          // The terminator is looked for 7 bytes after the 0x21; what follows
          // it is not a block, so the file ends there.
