@@ -21,6 +21,13 @@ function(run out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
+foreach(werkzeug lintian dpkg-deb man gzip readelf ldd pkg-config)
+  find_program(pfad_${werkzeug} ${werkzeug})
+  if(NOT pfad_${werkzeug})
+    message(FATAL_ERROR "${werkzeug} is missing (scripts/install-deps.sh installs it)")
+  endif()
+endforeach()
+
 string(REGEX MATCH "^[0-9]+" major "${VERSION}")
 set(empf vrd4empfaenger)
 set(lib libvrd4sender${major})
