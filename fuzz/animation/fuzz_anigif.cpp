@@ -39,10 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ctl.FrameCount() != 0 || ctl.LoopsRemaining() != -1) std::abort();
     return 0;
   }
-  // Mode 4 sizes the control to the GIF: bounded, but slow for a fuzzer
-  // when the canvas is large.
-  const bool gross = double(ctl.ActualWidth()) * ctl.ActualHeight() > 1e6;
-  ctl.setStretch(modus % 5 == 4 && gross ? 1 : modus % 5);
+  // Playing a large canvas is bounded but slow; the fuzzer keeps its pace
+  // on the small ones, where the composing paths are the same.
+  if (double(ctl.ActualWidth()) * ctl.ActualHeight() > 256.0 * 1024) return 0;
+  ctl.setStretch(modus % 5);
   const int n = ctl.FrameCount();
   for (int i = 0; i < 2 * n + 2 && i < 64; ++i) {
     uhr.t += 60.0;  // past any frame's delay
@@ -51,6 +51,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   ctl.setAction(3);
   ctl.setAction(4);
-  ctl.setStretch((modus + 1) % 5 == 4 && gross ? 0 : (modus + 1) % 5);
+  ctl.setStretch((modus + 1) % 5);
   return 0;
 }
