@@ -47,7 +47,10 @@ ucAniGIF::Impl::Impl(ucAniGIF& q, platform::Surface& parent, const platform::Clo
 }
 
 ucAniGIF::Impl::~Impl() {
-  if (antwort) antwort->abort();
+  if (antwort) {
+    antwort->disconnect();  // an ending control reports nothing
+    antwort->abort();
+  }
   surface.setParentSurface(nullptr);
 }
 

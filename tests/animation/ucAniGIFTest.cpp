@@ -332,6 +332,13 @@ TEST_F(GifControl, RemoteReadsFileAddressesAndRefusesShortOrForeignOnes) {
   EXPECT_EQ(fertig, 2);
   EXPECT_EQ(breite, 9.0);
   EXPECT_EQ(ctl.ActualWidth(), 9);
+  int spaet = 0;
+  {
+    ucAniGIF kurzlebig(board, *this);
+    kurzlebig.RemoteLoadFailure = [&] { ++spaet; };
+    kurzlebig.LoadAnimatedGIF_Remote(QStringLiteral("http://127.0.0.1:%1/b.gif").arg(server.serverPort()));
+  }
+  EXPECT_EQ(spaet, 0) << "a control that ends with a read pending reports nothing";
   ctl.RemoteLoadComplete = [&](bool& cancel, double, double) {
     cancel = true;
     ++fertig;
