@@ -38,6 +38,7 @@ void clsSocket::Impl::entsorgen(QObject* o) {
   QObject::disconnect(o, nullptr, &ctx, nullptr);
   if (auto* s = qobject_cast<QAbstractSocket*>(o)) s->abort();
   if (auto* s = dynamic_cast<QTcpServer*>(o)) s->close();
+  if (auto* n = qobject_cast<QSocketNotifier*>(o)) n->setEnabled(false);
   // Deleting a Qt object inside one of its own signals is not allowed; our
   // handlers run from those signals.
   if (dispatch > 0) {

@@ -322,6 +322,20 @@ TEST(Socket, PausedReadingHoldsThePeerBackAndLosesNothing) {
   v.sck->setReadingPaused(false);
   ASSERT_TRUE(warteBis([&] { return v.p.zeilen.size() == kZeilen; }, 20000));
   EXPECT_EQ(v.p.zeilen.back(), std::u16string(7998, u'z'));
+
+  // The peer closes while we are paused: its last lines and the rest still
+  // come, then Closed.
+  v.p.zeilen.clear();
+  v.sck->setReadingPaused(true);
+  v.senden("vorletzte\r\nletzte");
+  v.peer.disconnectFromHost();
+  laufen(100);
+  EXPECT_TRUE(v.p.zeilen.empty());
+  EXPECT_FALSE(v.p.hat("Closed"));
+  v.sck->setReadingPaused(false);
+  ASSERT_TRUE(warteBis([&] { return v.p.hat("Closed"); }));
+  EXPECT_EQ(v.p.zeilen, (std::vector<std::u16string>{u"vorletzte", u"letzte"}));
+  EXPECT_EQ(v.sck->State(), sckClosed);
 }
 
 // A peer that sends commands but never reads the replies cannot make the
