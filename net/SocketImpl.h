@@ -79,7 +79,7 @@ struct clsSocket::Impl : std::enable_shared_from_this<clsSocket::Impl> {
   void schliessen();  // closes everything; no event, no property
 
   // events
-  bool fehlerMelden(const QString& text);  // Error, then Disconnect
+  void fehlerMelden(const QString& text);  // Error, then Disconnect
   bool zeileMelden(std::string_view bytes);
   bool datenMelden(std::string_view bytes);
   bool einfachMelden(std::function<void()> clsSocket::*ereignis);

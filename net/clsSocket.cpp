@@ -87,12 +87,10 @@ void clsSocket::Impl::spaeter(std::function<void(Impl&)> f) {
 // --- raising events: a copy of the handler and of every argument, because
 // the handler may change the property or destroy the instance.
 
-bool clsSocket::Impl::fehlerMelden(const QString& text) {
+void clsSocket::Impl::fehlerMelden(const QString& text) {
   const uint32_t gen = generation;
   if (auto h = q->Error) h(0, text);
-  if (!lebt(gen)) return false;
-  q->Disconnect();
-  return false;
+  if (lebt(gen)) q->Disconnect();
 }
 
 bool clsSocket::Impl::zeileMelden(std::string_view bytes) {

@@ -9,10 +9,13 @@
 // of at most kLeseblock bytes until the socket is drained; a chunk's text is
 // cut before its first NUL.
 //
-// Events are synchronous callbacks (std::function, may be empty). A handler
-// may call any method of the instance that raised it (SendData, Disconnect,
-// Connect, setReadingPaused) and may even destroy it; the raising code then
-// touches nothing of the instance any more.
+// Events are synchronous callbacks (std::function, may be empty; they must
+// not throw). A handler may call any method of the instance that raised it
+// (SendData, Disconnect, Connect, setReadingPaused) and may even destroy
+// it; the raising code then touches nothing of the instance any more. A
+// handler that runs the event loop (a message box, a wait) holds up the
+// further lines of its own connection until it returns; other sockets go
+// on.
 //
 // Bounds (every buffer filled by the peer is limited):
 //  - A line (text before the separator, or the rest that has no separator
@@ -134,7 +137,8 @@ class clsSocket {
   // A listening socket has a connection waiting; take it with Accept.
   std::function<void()> ConnectionRequest;
   // A line exceeded MaxLineLength (length = characters buffered when it
-  // was noticed). Closed follows, then the socket is closed.
+  // was noticed; they are dropped). Closed follows unless the handler
+  // closed the socket itself, then the socket is closed.
   std::function<void(std::size_t length)> LineTooLong;
 
   // --- methods
