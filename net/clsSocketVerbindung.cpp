@@ -110,6 +110,7 @@ void clsSocket::Connect(const QString& host, int32_t Port) {
     // Covers the name lookup, the TCP handshake and the TLS handshake.
     d_->timer = new QTimer;
     d_->timer->setSingleShot(true);
+    d_->timer->setTimerType(Qt::PreciseTimer);  // a coarse one may end 5 % early
     QObject::connect(d_->timer, &QTimer::timeout, &d_->ctx,
                      d_->bewacht([](Impl& d) { d.zeitAbgelaufen(); }));
     d_->timer->start(TimeOut);
