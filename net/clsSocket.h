@@ -42,7 +42,8 @@
 //    queue by sending commands.
 //  - A listening socket keeps at most kMaxWartende accepted-but-not-yet-
 //    taken connections; while that many wait it stops accepting (the system
-//    backlog of 5 then holds further peers).
+//    backlog of 5 then holds further peers). When accepting fails (no file
+//    descriptor left) it tries again 100 ms later.
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
