@@ -2,6 +2,7 @@
 // picks.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -202,6 +203,38 @@ TEST(Socket, ListenAcceptAndABusyPort) {
   v.senden("nach dem Server\r\n");
   ASSERT_TRUE(warteBis([&] { return !v.p.zeilen.empty(); }));
   EXPECT_EQ(v.p.zeilen.front(), u"nach dem Server");
+}
+
+// With no file descriptor left accepting fails; once there are some again
+// the waiting peers get through.
+TEST(Socket, AcceptingResumesAfterDescriptorsRanOut) {
+  clsSocket server;
+  server.Listen();
+  ASSERT_EQ(server.State(), sckListening);
+  int anfragen = 0;
+  server.ConnectionRequest = [&] { ++anfragen; };
+  std::vector<int> peers;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(server.LocalPort));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  for (int i = 0; i < 3; ++i) {
+    peers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    ::connect(peers.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  rlimit alt{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &alt), 0);
+  const int frei = ::dup(0);
+  ::close(frei);
+  rlimit eng = alt;
+  eng.rlim_cur = static_cast<rlim_t>(frei);  // no new descriptor
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &eng), 0);
+  laufen(250);
+  const int waehrendDessen = anfragen;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &alt), 0);
+  EXPECT_EQ(waehrendDessen, 0);
+  EXPECT_TRUE(warteBis([&] { return anfragen == 3; }));
+  for (int fd : peers) ::close(fd);
 }
 
 TEST(Socket, UdpDatagramsArriveWithTheirSender) {
