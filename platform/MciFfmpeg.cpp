@@ -2,7 +2,7 @@
 
 #include <cctype>
 #include <charconv>
-#include <regex>
+#include <vector>
 
 namespace vrd4::platform {
 
@@ -12,8 +12,6 @@ std::string klein(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
-
-std::regex icase(const char* text) { return std::regex(text, std::regex::ECMAScript | std::regex::icase); }
 
 bool zahl(const std::string& text, int64_t& wert) {
   const auto [ende, fehler] = std::from_chars(text.data(), text.data() + text.size(), wert);
@@ -31,26 +29,32 @@ MciVideo* MciFfmpeg::geraet(const std::string& alias) {
 }
 
 uint32_t MciFfmpeg::sendString(const std::string& befehl) {
-  static const std::regex kOpen = icase(R"(^\s*open\s+(.+?)\s+type\s+(\S+)\s+alias\s+(\S+)\s*$)");
-  static const std::regex kSet = icase(R"(^\s*set\s+(\S+)\s+time\s+format\s+(milliseconds|ms)\s*$)");
-  static const std::regex kWindow = icase(R"(^\s*window\s+(\S+)\s+handle\s+(\d+)\s*$)");
-  static const std::regex kPlay = icase(R"(^\s*play\s+(\S+)(?:\s+from\s+(\d+))?(\s+repeat)?\s*$)");
-  static const std::regex kPut = icase(R"(^\s*put\s+(\S+)\s+destination\s*$)");
-  static const std::regex kStop = icase(R"(^\s*stop\s+(\S+)\s*$)");
-  static const std::regex kClose = icase(R"(^\s*close\s+(\S+)\s*$)");
-  static const std::regex kVerb = icase(R"(^\s*(\S+))");
-
   if (befehl.size() > kMaxBefehl) return kMciUnbekannterBefehl;
-  std::smatch m;
-  if (!std::regex_search(befehl, m, kVerb)) return kMciUnbekannterBefehl;
-  const std::string verb = klein(m[1]);
+  // Words and where they start, so that a file name keeps its blanks.
+  std::vector<std::string> w;
+  std::vector<size_t> anfang, ende;
+  for (size_t i = 0; i < befehl.size();) {
+    if (std::isspace(static_cast<unsigned char>(befehl[i]))) {
+      ++i;
+      continue;
+    }
+    const size_t a = i;
+    while (i < befehl.size() && !std::isspace(static_cast<unsigned char>(befehl[i]))) ++i;
+    w.push_back(befehl.substr(a, i - a));
+    anfang.push_back(a);
+    ende.push_back(i);
+  }
+  if (w.empty()) return kMciUnbekannterBefehl;
+  const std::string verb = klein(w[0]);
+  const size_t n = w.size();
+  auto ist = [&](size_t i, const char* wort) { return i < n && klein(w[i]) == wort; };
 
   if (verb == "open") {
-    if (!std::regex_match(befehl, m, kOpen)) return kMciParameterFehlt;
-    std::string datei = m[1];
+    if (n < 6 || !ist(n - 4, "type") || !ist(n - 2, "alias")) return kMciParameterFehlt;
+    std::string datei = befehl.substr(anfang[1], ende[n - 5] - anfang[1]);
     if (datei.size() >= 2 && datei.front() == '"' && datei.back() == '"') datei = datei.substr(1, datei.size() - 2);
-    if (klein(m[2]) != "avivideo") return kMciTypNichtVorhanden;
-    const std::string alias = klein(m[3]);
+    if (klein(w[n - 3]) != "avivideo") return kMciTypNichtVorhanden;
+    const std::string alias = klein(w[n - 1]);
     if (geraete_.count(alias)) return kMciAliasBelegt;
     uint32_t fehler = kMciOk;
     auto clip = MciVideo::oeffnen(datei, fehler);
@@ -59,29 +63,42 @@ uint32_t MciFfmpeg::sendString(const std::string& befehl) {
     return kMciOk;
   }
 
-  const std::regex* form = verb == "set"      ? &kSet
-                           : verb == "window" ? &kWindow
-                           : verb == "play"   ? &kPlay
-                           : verb == "put"    ? &kPut
-                           : verb == "stop"   ? &kStop
-                           : verb == "close"  ? &kClose
-                                              : nullptr;
-  if (!form) return kMciUnbekannterBefehl;
-  if (!std::regex_match(befehl, m, *form)) return kMciParameterFehlt;
-  const auto it = geraete_.find(klein(m[1]));
+  bool form = false;
+  int64_t zahlwert = 0;
+  bool von = false, wiederholen = false;
+  if (verb == "set") {
+    form = n == 5 && ist(2, "time") && ist(3, "format") && (ist(4, "milliseconds") || ist(4, "ms"));
+  } else if (verb == "window") {
+    form = n == 4 && ist(2, "handle") && zahl(w[3], zahlwert) && zahlwert >= 0;
+  } else if (verb == "play") {
+    size_t i = 2;
+    if (ist(i, "from")) {
+      von = i + 1 < n && zahl(w[i + 1], zahlwert) && zahlwert >= 0;
+      i += 2;
+    }
+    if (ist(i, "repeat")) {
+      wiederholen = true;
+      ++i;
+    }
+    form = n >= 2 && i == n && (von || !ist(2, "from"));
+  } else if (verb == "put") {
+    form = n == 3 && ist(2, "destination");
+  } else if (verb == "stop" || verb == "close") {
+    form = n == 2;
+  } else {
+    return kMciUnbekannterBefehl;
+  }
+  if (!form) return kMciParameterFehlt;
+  const auto it = geraete_.find(klein(w[1]));
   if (it == geraete_.end()) return kMciUnbekanntesGeraet;
   MciVideo& clip = *it->second;
 
   if (verb == "window") {
-    int64_t h = 0;
-    if (!zahl(m[2], h)) return kMciParameterFehlt;
-    Surface* s = surfaceZuHandle(static_cast<uint64_t>(h));
+    Surface* s = surfaceZuHandle(static_cast<uint64_t>(zahlwert));
     if (!s) return kMciKeinFenster;
     clip.setZiel(s);
   } else if (verb == "play") {
-    int64_t von = 0;
-    if (m[2].matched && !zahl(m[2], von)) return kMciParameterFehlt;
-    clip.abspielen(von, m[3].matched);
+    clip.abspielen(von ? zahlwert : 0, wiederholen);
   } else if (verb == "put") {
     clip.zielGanz();
   } else if (verb == "stop") {

@@ -25,7 +25,7 @@ namespace vrd4::platform {
 
 class MciFfmpeg final : public Mci {
  public:
-  static constexpr size_t kMaxBefehl = 4096;
+  static constexpr size_t kMaxBefehl = 1024;
 
   MciFfmpeg();
   ~MciFfmpeg() override;  // closes every device

@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "platform/Surface.h"
@@ -314,7 +315,11 @@ void MciVideo::abspielen(int64_t vonMs, bool wiederholen) {
     std::lock_guard l(d->m);
     if (d->zielBreite < 1 || d->zielHoehe < 1) return;  // nowhere to show it
   }
-  d->arbeiter = std::thread([this] { d->arbeiten(); });
+  try {
+    d->arbeiter = std::thread([this] { d->arbeiten(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the clip keeps showing what it showed.
+  }
 }
 
 void MciVideo::anhalten() {

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -338,7 +337,14 @@ TEST(MciFfmpeg, RefusesWhatItDoesNotKnow) {
       {"other device type", "open /tmp/a.wav type waveaudio alias 1AviTmp", platform::kMciTypNichtVorhanden},
       {"missing file", "open /nonexistent/a.avi type AVIVideo alias 1AviTmp", platform::kMciDateiFehlt},
       {"open without alias", "open /tmp/a.avi type AVIVideo", platform::kMciParameterFehlt},
-      {"overlong", "stop " + std::string(5000, 'a'), platform::kMciUnbekannterBefehl},
+      {"open without file", "open type AVIVideo alias 1AviTmp", platform::kMciParameterFehlt},
+      {"play with a bad position", "play 1AviTmp from -5 repeat", platform::kMciParameterFehlt},
+      {"play with words after repeat", "play 1AviTmp repeat now", platform::kMciParameterFehlt},
+      {"window without a number", "window 1AviTmp handle x", platform::kMciParameterFehlt},
+      {"other time format", "set 1AviTmp time format frames", platform::kMciParameterFehlt},
+      {"overlong", "stop " + std::string(1100, 'a'), platform::kMciUnbekannterBefehl},
+      {"long name of blanks without alias", "open " + std::string(1000, ' ') + "x type AVIVideo",
+       platform::kMciParameterFehlt},
   };
   for (const Zeile& z : tabelle) EXPECT_EQ(mci.sendString(z.befehl), z.fehler) << z.name;
 }
