@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-liberation2 fontconfig
   python3
+  dpkg-dev fakeroot file lintian scdoc man-db
 )
 
 missing=()
