@@ -193,6 +193,7 @@ TEST_F(Video, ClipPlaysInItsRectangleFrameByClipTimeLoopsAndLeavesNothing) {
   platform::MciFfmpeg mci;
   platform::Surface board(200, 150);
   platform::Surface ziel(128, 96);  // the 64 x 48 clip fitted twice its size
+  ziel.setScale(64, 48);             // as the slot sets it: the clip's own size in units
   ziel.setParentSurface(&board);
   ziel.move(30, 20);
   ziel.setVisible(false);
