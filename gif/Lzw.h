@@ -17,7 +17,7 @@ inline constexpr std::size_t kLzwReserve = 4096 + 16;
 inline constexpr std::size_t kLzwDatenReserve = 16;
 
 // Decodes the joined data sub-blocks (without the code-size byte) with the
-// given minimum code size (1..8) into out[0, pixels). out must hold pixels +
+// given minimum code size (2..8; any other leaves the frame undecoded, 0 pixels) into out[0, pixels). out must hold pixels +
 // kLzwReserve bytes; bytes past the returned count hold garbage.
 // daten.size() + kLzwDatenReserve bytes must be readable.
 // Returns the number of pixels written: pixels when the frame is complete,
