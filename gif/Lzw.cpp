@@ -44,7 +44,8 @@ inline void kopiere(uint8_t* d, const uint8_t* s, std::size_t len) {
 
 std::size_t lzwDekodieren(int minCodeSize, std::span<const uint8_t> daten, uint8_t* out,
                           std::size_t pixels) {
-  if (minCodeSize < 1 || minCodeSize > 8 || pixels == 0) return 0;
+  // Code size 1 is not GIF: its first free code would not fit the first width.
+  if (minCodeSize < 2 || minCodeSize > 8 || pixels == 0) return 0;
 
   // A string is kept as where it already stands (in the output, or among
   // the literals) and its length; each new code is the previous string plus

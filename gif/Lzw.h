@@ -17,9 +17,10 @@ inline constexpr std::size_t kLzwReserve = 4096 + 16;
 inline constexpr std::size_t kLzwDatenReserve = 16;
 
 // Decodes the joined data sub-blocks (without the code-size byte) with the
-// given minimum code size (1..8) into out[0, pixels). out must hold pixels +
-// kLzwReserve bytes; bytes past the returned count hold garbage.
-// daten.size() + kLzwDatenReserve bytes must be readable.
+// given minimum code size into out[0, pixels). A code size outside 2..8
+// decodes nothing (0 pixels). out must hold pixels + kLzwReserve bytes;
+// bytes past the returned count hold garbage. daten.size() +
+// kLzwDatenReserve bytes must be readable.
 // Returns the number of pixels written: pixels when the frame is complete,
 // fewer when the data ends early or a code is invalid (damage stops the
 // frame; what came before stays). Extra codes after a full frame are ignored.

@@ -94,6 +94,8 @@ std::vector<Fall> faelle() {
        {1, 1, 1, 1, 2, 2, 2, 2}},
       {"CodeSizeZeroLeavesIndexZero", [=] { return mitDaten(roheCodes({c, 1, 1, e}), 0); }, 1,
        std::vector<uint8_t>(8, 0)},
+      {"CodeSizeOneLeavesIndexZero", [=] { return mitDaten(roheCodes({2, 1, 1, 3}, 1), 1); }, 1,
+       std::vector<uint8_t>(8, 0)},
       {"CodeSizeTwelveLeavesIndexZero", [=] { return mitDaten(roheCodes({c, 1, 1, e}), 12); }, 1,
        std::vector<uint8_t>(8, 0)},
       {"OnlyClearCodes",
