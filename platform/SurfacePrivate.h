@@ -14,7 +14,7 @@ namespace vrd4::platform {
 // eat the memory.
 inline constexpr int kMaxSidePx = 8192;
 // Largest font in pixels; beyond that glyph rendering gets slow and huge.
-inline constexpr int kMaxFontPx = 4096;
+inline constexpr int kMaxFontPx = Surface::kMaxFontPx;
 
 inline QRgb toPixel(Colour c) {
   return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
