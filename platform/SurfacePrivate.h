@@ -20,6 +20,12 @@ inline QRgb toPixel(Colour c) {
   return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
 
+// The screen-font names for a font database that lists these families:
+// each family, its plain name where it is listed with a foundry
+// ("Nimbus Sans [urw]" also gives "Nimbus Sans"), and the Windows names that
+// fontconfig maps to a metric-compatible face.
+std::vector<QString> screenFontNamesFrom(const QStringList& families);
+
 struct Surface::Impl {
   explicit Impl(Surface* owner) : q(owner) {}
 
