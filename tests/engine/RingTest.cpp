@@ -118,16 +118,17 @@ TEST_F(Ring, EveryCommandOfTheTableHasAHandlerAndNamesAreCaseSensitive) {
   EXPECT_FALSE(engine->BefehlDirektAusfuehren(std::vector<std::u16string>{u"Befehl", u"cls"}));
 }
 
-// Opens the FIFO's other end after a while, should someone still wait for a
-// writer by then: a test that needed it has waited, and no test hangs.
+// Opens the FIFO's other end every few seconds, should someone wait for a
+// writer: a test that needed it has waited, and no test hangs.
 class FifoWaechter {
  public:
   explicit FifoWaechter(std::string pfad)
       : pfad_(std::move(pfad)), faden_([this] {
           std::unique_lock lock(m_);
-          if (cv_.wait_for(lock, std::chrono::seconds(5), [this] { return fertig_; })) return;
-          const int fd = ::open(pfad_.c_str(), O_WRONLY | O_NONBLOCK);
-          if (fd >= 0) ::close(fd), gebraucht_ = true;
+          while (!cv_.wait_for(lock, std::chrono::seconds(3), [this] { return fertig_; })) {
+            const int fd = ::open(pfad_.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) ::close(fd), gebraucht_ = true;
+          }
         }) {}
   // True when the other end had to be opened.
   bool beenden() {
