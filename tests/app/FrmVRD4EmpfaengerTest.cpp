@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -128,6 +129,23 @@ TEST_F(FensterTest, ActivationRunsOnceAndTicksUntilTheEndRequest) {
   auto* liste = ctl<QListWidget>("List1");
   ASSERT_EQ(liste->count(), 1);
   EXPECT_EQ(liste->item(0)->text(), u"EventFensterHwnd aus Sender: 123456"_s);
+}
+
+TEST_F(FensterTest, ActivationWithoutSenderWindowListsZeroAndGivesBothFramesTheirHints) {
+  for (const char16_t* handle : {u"", u"abc"}) {
+    laden(ordner.path().toStdString());
+    gv::clsVRD4EventFensterHandle().SetMemory(handle);
+    gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+    frm->Form_Activate();
+    auto* liste = ctl<QListWidget>("List1");
+    ASSERT_EQ(liste->count(), 1);
+    EXPECT_EQ(liste->item(0)->text(), u"EventFensterHwnd aus Sender: 0"_s);
+  }
+  EXPECT_EQ(ctl<QGroupBox>("CtlFraFuerServerdaten")->toolTip(),
+            u"Server automatisch starten und 'Button starten' nur wenn VRD4-Farbe an diesem Rechner angeschlossen ist!"_s);
+  EXPECT_EQ(ctl<QGroupBox>("CtlFraFuerClientdaten")->toolTip(),
+            u"Client automatisch starten und 'Button verbinden' nur wenn VRD4-Farbe an einem anderen Rechner "
+            u"angeschlossen ist!"_s);
 }
 
 TEST_F(FensterTest, ThePlayersDisplayWindowTakesTheBoardUnlessMissingOrTiny) {

@@ -202,6 +202,21 @@ TEST_F(Weiterleitung, SendsTheTextUnchangedAndWithoutOkRunsItAfterFourSeconds) {
   EXPECT_TRUE(ganzIn(0x0000FF)) << "run after the time-out";
 }
 
+TEST_F(Weiterleitung, UnacknowledgedPicturesNameTheirCommandInTheTimeOutAndAreShownAfterIt) {
+  ackOnSend = false;
+  const std::u16string pfad = datenDatei("rot_4x4.bmp");
+  ausfuehren({u"BildAnzeigen", pfad, u"0", u"0"});
+  ausfuehren({u"BildAnzeigenanPosition", pfad, u"101", u"1", u"110", u"10", u"0", u"0"});
+  ausfuehren({u"AniGifLadenanPosition", pfad, u"201", u"1", u"210", u"10", u"0", u"0", u""});
+  const auto timeout = [](const char* n) { return Ereignis{kFehler, QString::fromUtf8(n) + QString::fromUtf8(" - Timeout überschritten!")}; };
+  EXPECT_THAT(events, ElementsAre(timeout("BildAnzeigen"), timeout("BildAnzeigenanPosition"),
+                                  timeout("AniGifLadenanPosition"), Ereignis{"AniGifNr", "0"}));
+  EXPECT_EQ(sent.size(), 3u);
+  EXPECT_NEAR(t, 1012.15, 0.15);
+  EXPECT_EQ(farbeBei(3, 3), 0x0000FFu);
+  EXPECT_EQ(farbeBei(103, 3), 0x0000FFu);
+}
+
 TEST_F(Weiterleitung, PicturesGoOutWithTheirBytesInHexMissingOrEmptyOnesAreReportedAndNeitherSentNorRun) {
   const std::u16string leer = datenDatei("leer.bin"), pfad = datenDatei("rot_4x4.bmp");
   for (const std::u16string& p : {std::u16string(u"/nicht/da/bild.gif"), leer})
