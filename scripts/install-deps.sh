@@ -13,6 +13,7 @@ PACKAGES=(
   libgif-dev
   fonts-liberation2 fontconfig
   python3
+  openssl
   dpkg-dev fakeroot file lintian scdoc man-db
 )
 
