@@ -56,6 +56,8 @@ class FrmVRD4Empfaenger final : public QWidget,
  public:
   static constexpr int kStartBreite = 768;
   static constexpr int kStartHoehe = 480;
+  // A player window smaller than this either way does not take the board.
+  static constexpr int kKleinsteAnzeige = 16;
   static constexpr int kTimerIntervallMs = 10;
   // The status list is emptied when it holds this many entries.
   static constexpr int kListeMaximal = 7;

@@ -1,5 +1,13 @@
 // Taking commands from the ring: one per polling step, in slot order, never
 // past the counter; what is shown, run, reported and passed on.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "EngineTestSupport.h"
 #include "engine/EmpfaengerImpl.h"
 
@@ -109,6 +117,52 @@ TEST_F(Ring, EveryCommandOfTheTableHasAHandlerAndNamesAreCaseSensitive) {
   EXPECT_FALSE(engine->BefehlDirektAusfuehren(std::vector<std::u16string>{u"Befehl", u"cls"}));
 }
 
+// Opens the FIFO's other end every few seconds, should someone wait for a
+// writer: a test that needed it has waited, and no test hangs.
+class FifoWaechter {
+ public:
+  explicit FifoWaechter(std::string pfad)
+      : pfad_(std::move(pfad)), faden_([this] {
+          std::unique_lock lock(m_);
+          while (!cv_.wait_for(lock, std::chrono::seconds(3), [this] { return fertig_; })) {
+            const int fd = ::open(pfad_.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) ::close(fd), gebraucht_ = true;
+          }
+        }) {}
+  // True when the other end had to be opened.
+  bool beenden() {
+    { std::lock_guard lock(m_); fertig_ = true; }
+    cv_.notify_all();
+    faden_.join();
+    return gebraucht_;
+  }
+
+ private:
+  std::string pfad_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool fertig_ = false, gebraucht_ = false;
+  std::thread faden_;
+};
+
+TEST_F(Ring, PicturePathsThatAreNoRegularFileAreNotFoundAtOnce) {
+  QTemporaryDir ordner;
+  const std::string fifo = ordner.path().toStdString() + "/bild.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  FifoWaechter waechter(fifo);
+  const std::u16string pfade[] = {QString::fromStdString(fifo).toStdU16String(), u"/dev/null",
+                                  ordner.path().toStdU16String()};
+  for (const std::u16string& p : pfade) {
+    ausfuehren({u"BildAnzeigen", p, u"0", u"0"});
+    ausfuehren({u"BildAnzeigenanPosition", p, u"1", u"1", u"10", u"10", u"0", u"0"});
+  }
+  EXPECT_FALSE(waechter.beenden()) << "the FIFO was waited for";
+  ASSERT_EQ(events.size(), 6u);
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(events[i], (Ereignis{kFehler, "Bild: " + QString::fromStdU16String(pfade[i / 2]) +
+                                                " - nicht gefunden oder sonstiger Fehler!"}));
+}
+
 TEST_F(Ring, StartMarkWhileRunningStopMarkAfterwards) {
   channel::ClsVRD4Memory gestartet;  // our own view that outlives the engine
   gestartet.Initialize("clsVRD4EmpfaengerGestartet");
@@ -145,6 +199,21 @@ TEST_F(Weiterleitung, SendsTheTextUnchangedAndWithoutOkRunsItAfterFourSeconds) {
   EXPECT_THAT(events, ElementsAre(Ereignis{kFehler, QString::fromUtf8("Hintergrundfarbe - Timeout überschritten!")}));
   EXPECT_NEAR(t, 1004.05, 0.05);
   EXPECT_TRUE(ganzIn(0x0000FF)) << "run after the time-out";
+}
+
+TEST_F(Weiterleitung, UnacknowledgedPicturesNameTheirCommandInTheTimeOutAndAreShownAfterIt) {
+  ackOnSend = false;
+  const std::u16string pfad = datenDatei("rot_4x4.bmp");
+  ausfuehren({u"BildAnzeigen", pfad, u"0", u"0"});
+  ausfuehren({u"BildAnzeigenanPosition", pfad, u"101", u"1", u"110", u"10", u"0", u"0"});
+  ausfuehren({u"AniGifLadenanPosition", pfad, u"201", u"1", u"210", u"10", u"0", u"0", u""});
+  const auto timeout = [](const char* n) { return Ereignis{kFehler, QString::fromUtf8(n) + QString::fromUtf8(" - Timeout überschritten!")}; };
+  EXPECT_THAT(events, ElementsAre(timeout("BildAnzeigen"), timeout("BildAnzeigenanPosition"),
+                                  timeout("AniGifLadenanPosition"), Ereignis{"AniGifNr", "0"}));
+  EXPECT_EQ(sent.size(), 3u);
+  EXPECT_NEAR(t, 1012.15, 0.15);
+  EXPECT_EQ(farbeBei(3, 3), 0x0000FFu);
+  EXPECT_EQ(farbeBei(103, 3), 0x0000FFu);
 }
 
 TEST_F(Weiterleitung, PicturesGoOutWithTheirBytesInHexMissingOrEmptyOnesAreReportedAndNeitherSentNorRun) {
