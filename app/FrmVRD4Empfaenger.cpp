@@ -148,6 +148,8 @@ void FrmVRD4Empfaenger::entwurfAufbauen() {
           [this] { chkClientAutomatischVerbinden_Click(); });
   connect(chkServerAutomatischStarten, &QCheckBox::toggled, this,
           [this] { chkServerAutomatischStarten_Click(); });
+  connect(cmdClient3Connect, &QPushButton::clicked, this, [this] { cmdClient3Connect_Click(); });
+  connect(cmdParameterSpeichern, &QPushButton::clicked, this, [this] { cmdParameterSpeichern_Click(); });
   connect(txtFontGroessenfaktor, &QLineEdit::textChanged, this, [this] { txtFontGroessenfaktor_Change(); });
   connect(txtIPAdresse1, &QLineEdit::editingFinished, this,
           [this] { gemerkteAdresse_ = txtIPAdresse1->text(); });
@@ -306,7 +308,7 @@ void FrmVRD4Empfaenger::Form_Activate() {
   aktiviert_ = true;
   // A built receiver never runs inside a development environment.
   cmdTransferTest->hide();
-  // Reading the settings file comes with the network relay.
+  StartwerteLesen();
   Platzieren();
   const std::u16string handle = gv::clsVRD4EventFensterHandle().GetMemory();
   const int64_t hwnd = handle.empty() ? 0 : static_cast<int64_t>(leadingNumber(handle));
@@ -380,25 +382,6 @@ void FrmVRD4Empfaenger::setLetzterBefehl(const QString& caption) { Label99Wert->
 void FrmVRD4Empfaenger::addListEntry(const QString& entry) { List1->addItem(entry); }
 
 void FrmVRD4Empfaenger::ButtonListeClear_Click() { List1->clear(); }
-
-void FrmVRD4Empfaenger::chkClientAutomatischVerbinden_Click() {
-  if (chkClientAutomatischVerbinden->isChecked()) chkServerAutomatischStarten->setChecked(false);
-}
-
-void FrmVRD4Empfaenger::chkServerAutomatischStarten_Click() {
-  if (chkServerAutomatischStarten->isChecked()) chkClientAutomatischVerbinden->setChecked(false);
-}
-
-void FrmVRD4Empfaenger::txtFontGroessenfaktor_Change() {
-  if (!VRD4Empfaenger_) return;
-  // A text that is no number leaves the factor as it was.
-  if (const auto v = zahlAusFaktorText(txtFontGroessenfaktor->text())) VRD4Empfaenger_->FontGroessenFaktor = *v;
-}
-
-// The command server and the forwarding clients come with the network relay;
-// until then the buttons and the events that press them do nothing.
-void FrmVRD4Empfaenger::cmdServerStarten_Click() {}
-void FrmVRD4Empfaenger::cmdClient2Connect_Click() {}
 
 void FrmVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
   VRD4Empfaenger_VRD4Event(art, meldung);
