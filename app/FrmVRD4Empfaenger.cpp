@@ -85,6 +85,7 @@ FrmVRD4Empfaenger::~FrmVRD4Empfaenger() {
   // The engine draws on the surface and reports to this window: it goes first.
   VRD4Empfaenger_.reset();
   entlasseneEngine_.reset();
+  Clients_.reset();
   // The widget gives the surface's callback back; the surface must still live.
   delete picWidget_;
   picWidget_ = nullptr;
@@ -295,11 +296,11 @@ void FrmVRD4Empfaenger::Form_Load() {
   if (!programmOrdner_.empty() && chdir(programmOrdner_.c_str()) != 0) {
     addListEntry(QStringLiteral("Programmordner nicht erreichbar: ") + QString::fromStdString(programmOrdner_));
   }
-  // The sockets Server, Client2 and Client3 come with the network relay;
-  // until then the engine forwards to a client that is never connected.
-  VRD4Empfaenger_ = std::make_unique<engine::clsVRD4Empfaenger>(*board_, *this, *this, uhr(), &client2_);
+  socketsAnlegen();
+  VRD4Empfaenger_ = std::make_unique<engine::clsVRD4Empfaenger>(*board_, *this, *this, uhr(), client2_.get());
   TimerVRD4Empfang.reset();
-  TimerVRD4Empfang = std::make_unique<support::clsWBTimer>(umgebung_.sleeper);
+  TimerVRD4Empfang = std::make_unique<support::clsWBTimer>(
+      umgebung_.sleeper ? umgebung_.sleeper : support::clsWBTimer::Sleeper([this](int32_t ms) { schlafen(ms); }));
   TimerVRD4Empfang->Timer = [this] { TimerVRD4Empfang_Timer(); };
 }
 
@@ -330,9 +331,9 @@ void FrmVRD4Empfaenger::Form_Unload() {
   entladen_ = true;
   if (geladen_) {
     if (TimerVRD4Empfang) TimerVRD4Empfang->Enabled(false);
-    // Writing the settings file and closing the sockets come with the
-    // network relay.
+    StartwerteSchreiben();
     TimerVRD4Empfang.reset();  // a loop still on the stack ends after its round
+    socketsSchliessen();
     gv::clsVRD4EmpfaengerGestartet().SetMemory(u"0");
     if (VRD4Empfaenger_) {
       VRD4Empfaenger_->VRD4Close();
@@ -379,7 +380,10 @@ bool FrmVRD4Empfaenger::eventFilter(QObject* watched, QEvent* event) {
 
 void FrmVRD4Empfaenger::setLetzterBefehl(const QString& caption) { Label99Wert->setText(caption); }
 
-void FrmVRD4Empfaenger::addListEntry(const QString& entry) { List1->addItem(entry); }
+void FrmVRD4Empfaenger::addListEntry(const QString& entry) {
+  List1->addItem(entry);
+  List1->scrollToBottom();
+}
 
 void FrmVRD4Empfaenger::ButtonListeClear_Click() { List1->clear(); }
 
