@@ -57,7 +57,7 @@ QByteArray zahlFeld(int32_t v) {
   return s;
 }
 
-bool ordnerBeschreibbar(const std::string& ordner) {
+bool beschreibbar(const std::string& ordner) {
   return !ordner.empty() && ::access(ordner.c_str(), W_OK | X_OK) == 0;
 }
 
@@ -72,12 +72,12 @@ void Startwerte::defaultsEinsetzen() {
 
 std::string startwerteDateiname() { return channel::channelNamePrefix() + kStartwerteDatei; }
 
-std::string startwertePfad(const std::string& programmOrdner, const std::string& xdgConfigHome,
-                           const std::string& home) {
+std::string startwertePfad(const std::string& programmOrdner, bool ordnerBeschreibbar,
+                           const std::string& xdgConfigHome, const std::string& home) {
   const std::string name = startwerteDateiname();
   const std::string nebenan = programmOrdner + "/" + name;
   // The file beside the executable wins whenever it is there.
-  if (QFileInfo::exists(QString::fromStdString(nebenan)) || ordnerBeschreibbar(programmOrdner))
+  if (QFileInfo::exists(QString::fromStdString(nebenan)) || ordnerBeschreibbar)
     return nebenan;
   std::string basis = xdgConfigHome;
   // A relative XDG_CONFIG_HOME is invalid and is ignored.
@@ -91,7 +91,7 @@ std::string startwertePfad(const std::string& programmOrdner) {
     const char* v = std::getenv(n);
     return v ? std::string(v) : std::string();
   };
-  return startwertePfad(programmOrdner, env("XDG_CONFIG_HOME"), env("HOME"));
+  return startwertePfad(programmOrdner, beschreibbar(programmOrdner), env("XDG_CONFIG_HOME"), env("HOME"));
 }
 
 QByteArray startwerteText(const Startwerte& w) {

@@ -46,10 +46,11 @@ inline constexpr qsizetype kStartwerteMaxBytes = 64 * 1024;
 std::string startwerteDateiname();
 
 // Where the settings live for a receiver in programmOrdner (rules above).
-// xdgConfigHome and home are the environment's values (empty: unset).
-std::string startwertePfad(const std::string& programmOrdner, const std::string& xdgConfigHome,
-                           const std::string& home);
-// The same with the process's environment.
+// ordnerBeschreibbar: may we create files in programmOrdner; xdgConfigHome
+// and home are the environment's values (empty: unset).
+std::string startwertePfad(const std::string& programmOrdner, bool ordnerBeschreibbar,
+                           const std::string& xdgConfigHome, const std::string& home);
+// The same with the folder's real permissions and the process's environment.
 std::string startwertePfad(const std::string& programmOrdner);
 
 // The six lines as written to the file.
