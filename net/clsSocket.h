@@ -16,7 +16,8 @@
 //
 // Bounds (every buffer filled by the peer is limited):
 //  - A line (text before the separator, or the rest that has no separator
-//    yet) longer than kMaxZeilenlaenge characters closes the connection:
+//    yet) longer than MaxLineLength (default kMaxZeilenlaenge) characters
+//    closes the connection:
 //    LineTooLong(length) is raised, then Closed (the rest is not delivered),
 //    then the socket is closed. kMaxZeilenlaenge holds the largest forwarded
 //    picture command: a 32 MiB picture file hex-encoded (64 MiB) plus 64 KiB
@@ -86,6 +87,9 @@ class clsSocket {
   int16_t TimeOut = 5000;
   // 0 TCP, 1 UDP (Listen only; Connect sets it to 0).
   int32_t Protocol = 0;
+  // The longest line accepted (see Bounds); an owner that expects only
+  // short replies may set less.
+  std::size_t MaxLineLength = kMaxZeilenlaenge;
   // TLS (Qt's QSslSocket). Client: SSLCAFile (PEM) adds trusted
   // authorities. Accepting side: certificate and key files (PEM) of the
   // listening socket, copied by Accept.
@@ -129,7 +133,7 @@ class clsSocket {
   std::function<void(int32_t Number, const QString& Description)> Error;
   // A listening socket has a connection waiting; take it with Accept.
   std::function<void()> ConnectionRequest;
-  // A line exceeded kMaxZeilenlaenge (length = characters buffered when it
+  // A line exceeded MaxLineLength (length = characters buffered when it
   // was noticed). Closed follows, then the socket is closed.
   std::function<void(std::size_t length)> LineTooLong;
 
@@ -164,7 +168,7 @@ class clsSocket {
 
   // Sends one UDP datagram from a socket of its own. host: dotted address
   // or name (a name is looked up blocking). Returns false when it failed.
-  bool SendDataTo(const QString& host, int32_t port, std::span<const std::uint8_t> bytes);
+  static bool SendDataTo(const QString& host, int32_t port, std::span<const std::uint8_t> bytes);
   // Sends a file's content through SendData in blocks of kSendeblock bytes.
   // Returns false when the file cannot be read.
   bool SendFile(const QString& path);
