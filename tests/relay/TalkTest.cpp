@@ -214,7 +214,8 @@ TEST_F(Talk, APeerFasterThanWeRunIsHeldUpByTcpAndLosesNothing) {
   host.protokoll = false;
   auto s = peer();
   const QByteArray eine = zeile({u"Linie", u"1", u"1", u"2", u"2", u"1", u"255"});
-  const int n = 40000;  // about 1 MB
+  s->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 16384);
+  const int n = 150000;  // about 4 MB: more than the kernel buffers on the way
   QByteArray alle;
   for (int i = 0; i < n; ++i) alle += eine;
   s->write(alle);
@@ -227,8 +228,8 @@ TEST_F(Talk, APeerFasterThanWeRunIsHeldUpByTcpAndLosesNothing) {
 
   host.darf = true;
   clients.anstossen();
-  EXPECT_TRUE(warten([&] { return host.anzahl == n; }, 30000));
-  EXPECT_EQ(antworten(*s, n, 30000).size(), n);
+  EXPECT_TRUE(warten([&] { return host.anzahl == n; }, 60000));
+  EXPECT_EQ(antworten(*s, n, 60000).size(), n);
 }
 
 TEST_F(Talk, BeyondSixtyFourConnectionsAreAcceptedAndClosedAndClosedOnesLeaveAfterTheirLines) {
