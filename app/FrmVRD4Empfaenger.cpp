@@ -382,7 +382,15 @@ void FrmVRD4Empfaenger::setLetzterBefehl(const QString& caption) { Label99Wert->
 
 void FrmVRD4Empfaenger::addListEntry(const QString& entry) {
   List1->addItem(entry);
-  List1->scrollToBottom();
+  // Scrolling lays out the whole list: once per round of the event loop is
+  // enough, however many entries came.
+  if (!rollenAngestossen_) {
+    rollenAngestossen_ = true;
+    QTimer::singleShot(0, this, [this] {
+      rollenAngestossen_ = false;
+      List1->scrollToBottom();
+    });
+  }
 }
 
 void FrmVRD4Empfaenger::ButtonListeClear_Click() { List1->clear(); }

@@ -167,6 +167,7 @@ class FrmVRD4Empfaenger final : public QWidget,
   void Platzieren();
   void twipsAnzeigen();
   // net::TalkHost
+  void statusEintrag(const QString& entry) override;
   net::clsSocket* weiterleitungsClient() override { return Client3_.get(); }
   void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) override;
   void falscheAbfrage(const QString& text) override;
@@ -235,6 +236,7 @@ class FrmVRD4Empfaenger final : public QWidget,
   std::unique_ptr<net::Clients> Clients_;
   int warteTiefe_ = 0;
   int boxTiefe_ = 0;
+  bool rollenAngestossen_ = false;
   double letzterWarteTick_ = -1.0;
   QString fortschrittText_;
   bool fensterWarGesperrt_ = false;

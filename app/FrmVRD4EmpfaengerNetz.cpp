@@ -131,6 +131,12 @@ bool FrmVRD4Empfaenger::darfAusfuehren() const {
 // ---------------------------------------------------------------------------
 // Command server
 
+// The talk connections keep to the status-list rule: a handful of lines.
+void FrmVRD4Empfaenger::statusEintrag(const QString& entry) {
+  ListeKuerzen();
+  addListEntry(entry);
+}
+
 void FrmVRD4Empfaenger::Server_ConnectionRequest() { Clients_->Server_ConnectionRequest(*Server_); }
 
 void FrmVRD4Empfaenger::befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) {
@@ -161,7 +167,7 @@ void FrmVRD4Empfaenger::cmdServerStarten_Click() {
     Server_->LineSeparator = u"\r\n";
     Server_->Listen();
     if (Server_->State() != net::clsSocket::sckListening)
-      addListEntry(QStringLiteral("Server: Port ") + txtT_Port1->text() + QStringLiteral(" nicht verfügbar"));
+      statusEintrag(QStringLiteral("Server: Port ") + txtT_Port1->text() + QStringLiteral(" nicht verfügbar"));
     cmdServerStarten->setText(kServerStoppen);
     txtT_Port1->setEnabled(false);
   } else {
@@ -252,13 +258,13 @@ void FrmVRD4Empfaenger::clientVerbinden(net::clsSocket& client, QPushButton* kno
 
 void FrmVRD4Empfaenger::Client2_LineDataArrival(const std::u16string& LineData) {
   Weiterleitungsquittung = LineData == u"OK";
-  addListEntry(Weiterleitungsquittung ? QStringLiteral("Client2: Befehl empfangen")
+  statusEintrag(Weiterleitungsquittung ? QStringLiteral("Client2: Befehl empfangen")
                                       : QStringLiteral("Client2: Übertragungsfehler"));
 }
 
 void FrmVRD4Empfaenger::Client3_LineDataArrival(const std::u16string& LineData) {
   Weiterleitungsquittung = LineData == u"OK";
-  addListEntry(Weiterleitungsquittung ? QStringLiteral("Client3: Befehl empfangen")
+  statusEintrag(Weiterleitungsquittung ? QStringLiteral("Client3: Befehl empfangen")
                                       : QStringLiteral("Client3: Übertragungsfehler"));
 }
 

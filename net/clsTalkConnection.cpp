@@ -58,7 +58,7 @@ clsTalkConnection::clsTalkConnection(Clients& clients, clsSocket& server)
   sck_->Accept(server);
   gegenstelle_ = adresse(*sck_);
   if (sck_->State() == clsSocket::sckConnected)
-    clients_.host().addListEntry(gegenstelle_ + QStringLiteral(" (Verbindung hergestellt)"));
+    clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung hergestellt)"));
   else
     geschlossen_ = true;
 }
@@ -75,14 +75,14 @@ void clsTalkConnection::Sck_LineDataArrival(const std::u16string& LineData) {
 }
 
 void clsTalkConnection::Sck_LineTooLong(std::size_t laenge) {
-  clients_.host().addListEntry(gegenstelle_ + QStringLiteral(" (Zeile zu lang: ") + QString::number(laenge) +
+  clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Zeile zu lang: ") + QString::number(laenge) +
                                QStringLiteral(" Zeichen, Verbindung wird getrennt)"));
 }
 
 void clsTalkConnection::Sck_Closed() {
   if (geschlossen_) return;
   geschlossen_ = true;
-  clients_.host().addListEntry(gegenstelle_ + QStringLiteral(" (Verbindung getrennt)"));
+  clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung getrennt)"));
   // Lines that came before the close still run (their replies go nowhere);
   // the connection leaves Clients once they have.
   clients_.anstossen();
@@ -100,7 +100,7 @@ bool clsTalkConnection::naechsteZeile() {
 
 void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
   TalkHost& host = clients_.host();
-  host.addListEntry(QStringLiteral("TCP ") + gegenstelle_ + QStringLiteral("> ") + listenText(L));
+  host.statusEintrag(QStringLiteral("TCP ") + gegenstelle_ + QStringLiteral("> ") + listenText(L));
   try {
     // Passed on before and independently of what happens here.
     if (clsSocket* client3 = host.weiterleitungsClient(); client3 && client3->SocketHandle() >= 1) client3->SendData(L);
@@ -120,7 +120,9 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
       // The engine draws synchronously: "OK" follows the finished drawing.
       host.befehlAusfuehren(F, bildfeld(name) ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>());
     } else if (!enthalten(kNurQuittiert, name)) {
-      // No reply: a forwarding receiver runs into its time-out.
+      // No reply: a forwarding receiver runs into its time-out. The box
+      // runs the event loop: what was answered so far goes first.
+      antwortenSenden();
       host.falscheAbfrage(QStringLiteral("Falsche Abfragetext: ") + QString::fromStdU16String(name) +
                           QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
       return;
@@ -128,13 +130,21 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
   } catch (const std::exception& e) {
     // Answered all the same: a sender cannot tell failure from success,
     // only the status list shows it.
-    host.addListEntry(QString::fromUtf8(e.what()));
-    host.addListEntry(listenText(L));
+    host.statusEintrag(QString::fromUtf8(e.what()));
+    host.statusEintrag(listenText(L));
   } catch (...) {
-    host.addListEntry(QStringLiteral("unbekannter Fehler"));
-    host.addListEntry(listenText(L));
+    host.statusEintrag(QStringLiteral("unbekannter Fehler"));
+    host.statusEintrag(listenText(L));
   }
-  sck_->SendData(std::u16string_view(u"OK"));
+  ++offeneAntworten_;
+}
+
+void clsTalkConnection::antwortenSenden() {
+  if (offeneAntworten_ == 0) return;
+  std::string ok;
+  ok.reserve(std::size_t(offeneAntworten_) * 4);
+  for (; offeneAntworten_ > 0; --offeneAntworten_) ok += "OK\r\n";
+  sck_->SendData(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(ok.data()), ok.size()));
 }
 
 // --- the collection ----------------------------------------------------------------
@@ -147,7 +157,7 @@ void Clients::Server_ConnectionRequest(clsSocket& server) {
   if (anzahl() >= kMaxVerbindungen) {
     clsSocket ueberzaehlig;
     ueberzaehlig.Accept(server);
-    host_.addListEntry(ueberzaehlig.RemoteHost + QLatin1Char(':') + QString::number(ueberzaehlig.RemotePort) +
+    host_.statusEintrag(ueberzaehlig.RemoteHost + QLatin1Char(':') + QString::number(ueberzaehlig.RemotePort) +
                        QStringLiteral(" (Verbindung abgewiesen: schon ") + QString::number(kMaxVerbindungen) +
                        QStringLiteral(" Verbindungen)"));
     ueberzaehlig.Disconnect();
@@ -182,6 +192,7 @@ bool Clients::abarbeiten(double budget) {
     if (!gelaufen || clock_.seconds() - start >= budget) break;
   }
   laeuft_ = false;
+  for (const auto& c : liste_) c->antwortenSenden();
   aufraeumen();
   const bool wartet = std::any_of(liste_.begin(), liste_.end(), [](const auto& c) { return !c->wartend_.empty(); });
   // The rest goes on after the event loop has had its turn; while commands

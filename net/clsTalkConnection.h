@@ -18,6 +18,8 @@
 //    line from each connection in turn (the order within a connection is
 //    kept); between batches the event loop runs, so a flood on one
 //    connection never holds up the polling tick or the other connections.
+//  - The "OK"s of one batch leave a connection together, in one write, at
+//    the end of the batch (each after its drawing; the bytes are the same).
 //  - No line runs while the host says it may not (a command of the engine
 //    is still running, e.g. in its forwarding wait, or the window is in its
 //    connect wait): the lines wait and run afterwards, in order.
@@ -43,8 +45,9 @@ namespace vrd4::net {
 class TalkHost {
  public:
   virtual ~TalkHost() = default;
-  // Adds an entry to the status list List1 and scrolls to it.
-  virtual void addListEntry(const QString& entry) = 0;
+  // Adds an entry to the status list List1 and scrolls to it (the list is
+  // emptied first when it holds 7 or more entries).
+  virtual void statusEintrag(const QString& entry) = 0;
   // The forwarding client Client3 (nullptr: none).
   virtual clsSocket* weiterleitungsClient() = 0;
   // Runs one split command on the engine (fields 0.. as protocol::zerlegen
@@ -86,6 +89,8 @@ class clsTalkConnection {
   void Sck_LineTooLong(std::size_t laenge);
   // Runs the next waiting line; false when none waits.
   bool naechsteZeile();
+  // Sends the replies of the lines run so far in one write.
+  void antwortenSenden();
 
   Clients& clients_;
   std::unique_ptr<clsSocket> sck_;
@@ -93,6 +98,7 @@ class clsTalkConnection {
   std::deque<std::u16string> wartend_;
   std::size_t wartendeZeichen_ = 0;
   std::vector<uint8_t> bildinhalt_;  // picture content of the last picture command
+  int offeneAntworten_ = 0;          // "OK"s not yet handed to the socket
   bool geschlossen_ = false;
 };
 

@@ -56,7 +56,7 @@ QByteArray zeile(std::initializer_list<std::u16string> felder) {
 // seconds of the clock; a field "x" fails the command.
 class Host : public TalkHost, public platform::Clock {
  public:
-  void addListEntry(const QString& e) override {
+  void statusEintrag(const QString& e) override {
     if (liste.size() < 10000) liste.push_back(e);
   }
   clsSocket* weiterleitungsClient() override { return client3; }
