@@ -123,8 +123,10 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
       // No reply: a forwarding receiver runs into its time-out. The box
       // runs the event loop: what was answered so far goes first.
       antwortenSenden();
+      inBox_ = true;
       host.falscheAbfrage(QStringLiteral("Falsche Abfragetext: ") + QString::fromStdU16String(name) +
                           QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
+      inBox_ = false;
       return;
     }
   } catch (const std::exception& e) {
@@ -171,13 +173,13 @@ void Clients::Server_ConnectionRequest(clsSocket& server) {
 }
 
 bool Clients::arbeitWartet() const {
-  return std::any_of(liste_.begin(), liste_.end(),
-                     [](const auto& c) { return !c->wartend_.empty() || c->geschlossen_; });
+  return std::any_of(liste_.begin(), liste_.end(), [](const auto& c) {
+    return (!c->wartend_.empty() && !c->inBox_) || (c->geschlossen_ && c->wartend_.empty());
+  });
 }
 
 bool Clients::abarbeiten(double budget) {
-  if (laeuft_) return arbeitWartet();
-  laeuft_ = true;
+  ++tiefe_;
   const double start = clock_.seconds();
   while (host_.darfAusfuehren()) {
     // One line from each connection in turn, from where the last batch
@@ -187,14 +189,14 @@ bool Clients::abarbeiten(double budget) {
       if (naechste_ == liste_.end()) naechste_ = liste_.begin();
       clsTalkConnection& c = **naechste_;
       ++naechste_;
-      gelaufen = c.naechsteZeile();
+      if (!c.inBox_) gelaufen = c.naechsteZeile();
     }
     if (!gelaufen || clock_.seconds() - start >= budget) break;
   }
-  laeuft_ = false;
   for (const auto& c : liste_) c->antwortenSenden();
-  aufraeumen();
-  const bool wartet = std::any_of(liste_.begin(), liste_.end(), [](const auto& c) { return !c->wartend_.empty(); });
+  if (--tiefe_ == 0) aufraeumen();
+  const bool wartet = std::any_of(liste_.begin(), liste_.end(),
+                                  [](const auto& c) { return !c->wartend_.empty() && !c->inBox_; });
   // The rest goes on after the event loop has had its turn; while commands
   // may not run the window's tick pushes again.
   if (wartet && host_.darfAusfuehren()) anstossen();
@@ -203,7 +205,7 @@ bool Clients::abarbeiten(double budget) {
 
 void Clients::aufraeumen() {
   for (auto it = liste_.begin(); it != liste_.end();) {
-    if ((*it)->geschlossen_ && (*it)->wartend_.empty()) {
+    if ((*it)->geschlossen_ && (*it)->wartend_.empty() && !(*it)->inBox_) {
       if (naechste_ == it) ++naechste_;
       it = liste_.erase(it);
     } else {
@@ -217,7 +219,6 @@ void Clients::anstossen() {
   angestossen_ = true;
   QTimer::singleShot(0, &kontext_, [this] {
     angestossen_ = false;
-    if (laeuft_) return;  // the running batch schedules what is left
     abarbeiten();
   });
 }

@@ -100,6 +100,7 @@ class clsTalkConnection {
   std::vector<uint8_t> bildinhalt_;  // picture content of the last picture command
   int offeneAntworten_ = 0;          // "OK"s not yet handed to the socket
   bool geschlossen_ = false;
+  bool inBox_ = false;  // its message box is open: its next lines wait
 };
 
 class Clients {
@@ -122,7 +123,8 @@ class Clients {
 
   // Runs waiting lines for at most `budget` seconds of the clock (at least
   // one line when any may run). Returns true when lines are still waiting.
-  // Re-entered (from a message box's or a wait's event loop) it does nothing.
+  // May be re-entered from the event loop of a message box that one line
+  // opened: the other connections go on, that one waits for its box.
   bool abarbeiten(double budget = kStapelSekunden);
   bool arbeitWartet() const;
   // Schedules abarbeiten on the event loop (once, however often called).
@@ -142,7 +144,7 @@ class Clients {
   std::list<std::unique_ptr<clsTalkConnection>>::iterator naechste_ = liste_.end();
   QObject kontext_;  // the scheduled runs die with the collection
   bool angestossen_ = false;
-  bool laeuft_ = false;
+  int tiefe_ = 0;  // abarbeiten on the stack; connections go only at 0
 };
 
 // The status-list text of a line: lines longer than kMaxListenZeichen are
