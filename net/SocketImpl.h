@@ -79,7 +79,7 @@ struct clsSocket::Impl : std::enable_shared_from_this<clsSocket::Impl> {
   void schliessen();  // closes everything; no event, no property
 
   // events
-  bool fehlerMelden(const QString& text);  // Error, then Disconnect
+  void fehlerMelden(const QString& text);  // Error, then Disconnect
   bool zeileMelden(std::string_view bytes);
   bool datenMelden(std::string_view bytes);
   bool einfachMelden(std::function<void()> clsSocket::*ereignis);
@@ -107,17 +107,14 @@ struct clsSocket::Impl : std::enable_shared_from_this<clsSocket::Impl> {
 
 template <class F>
 auto clsSocket::Impl::bewacht(F f) {
-  return [w = weak_from_this(), gen = generation, f](auto&&... args) {
+  // Callable only with the arguments f takes after Impl&: Qt then passes
+  // a signal's leading arguments that f wants and drops the rest.
+  return [w = weak_from_this(), gen = generation, f](auto&&... args)
+             -> std::enable_if_t<std::is_invocable_v<const F&, Impl&, decltype(args)...>> {
     const std::shared_ptr<Impl> d = w.lock();
     if (!d || !d->lebt(gen)) return;
     ++d->dispatch;
-    // Qt hands a functor every argument of the signal (even its private
-    // tag); f takes either all of them or none.
-    if constexpr (std::is_invocable_v<const F&, Impl&, decltype(args)...>) {
-      f(*d, std::forward<decltype(args)>(args)...);
-    } else {
-      f(*d);
-    }
+    f(*d, std::forward<decltype(args)>(args)...);
     --d->dispatch;
   };
 }

@@ -38,6 +38,7 @@ void clsSocket::Impl::entsorgen(QObject* o) {
   QObject::disconnect(o, nullptr, &ctx, nullptr);
   if (auto* s = qobject_cast<QAbstractSocket*>(o)) s->abort();
   if (auto* s = dynamic_cast<QTcpServer*>(o)) s->close();
+  if (auto* n = qobject_cast<QSocketNotifier*>(o)) n->setEnabled(false);
   // Deleting a Qt object inside one of its own signals is not allowed; our
   // handlers run from those signals.
   if (dispatch > 0) {
@@ -86,12 +87,10 @@ void clsSocket::Impl::spaeter(std::function<void(Impl&)> f) {
 // --- raising events: a copy of the handler and of every argument, because
 // the handler may change the property or destroy the instance.
 
-bool clsSocket::Impl::fehlerMelden(const QString& text) {
+void clsSocket::Impl::fehlerMelden(const QString& text) {
   const uint32_t gen = generation;
   if (auto h = q->Error) h(0, text);
-  if (!lebt(gen)) return false;
-  q->Disconnect();
-  return false;
+  if (lebt(gen)) q->Disconnect();
 }
 
 bool clsSocket::Impl::zeileMelden(std::string_view bytes) {

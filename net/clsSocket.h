@@ -9,34 +9,41 @@
 // of at most kLeseblock bytes until the socket is drained; a chunk's text is
 // cut before its first NUL.
 //
-// Events are synchronous callbacks (std::function, may be empty). A handler
-// may call any method of the instance that raised it (SendData, Disconnect,
-// Connect, setReadingPaused) and may even destroy it; the raising code then
-// touches nothing of the instance any more.
+// Events are synchronous callbacks (std::function, may be empty; they must
+// not throw). A handler may call any method of the instance that raised it
+// (SendData, Disconnect, Connect, setReadingPaused) and may even destroy
+// it; the raising code then touches nothing of the instance any more. A
+// handler that runs the event loop (a message box, a wait) holds up the
+// further lines of its own connection until it returns; other sockets go
+// on.
 //
 // Bounds (every buffer filled by the peer is limited):
 //  - A line (text before the separator, or the rest that has no separator
 //    yet) longer than MaxLineLength (default kMaxZeilenlaenge) characters
-//    closes the connection:
-//    LineTooLong(length) is raised, then Closed (the rest is not delivered),
-//    then the socket is closed. kMaxZeilenlaenge holds the largest forwarded
-//    picture command: a 32 MiB picture file hex-encoded (64 MiB) plus 64 KiB
-//    for the other fields. Memory per connection is then at most about
-//    kMaxZeilenlaenge (line buffer, one byte per character) plus
-//    kLesepuffer (kernel data that Qt has read ahead).
+//    closes the connection: LineTooLong(length) is raised, then Closed (the
+//    rest is not delivered), then the socket is closed. kMaxZeilenlaenge
+//    holds the largest forwarded picture command: a 32 MiB picture file
+//    hex-encoded (64 MiB) plus 64 KiB for the other fields. Memory per
+//    connection is then at most about kMaxZeilenlaenge (line buffer, one
+//    byte per character) plus kLesepuffer (read ahead from the system),
+//    plus, while one line is being delivered, its text (two bytes per
+//    character).
 //  - setReadingPaused(true) holds back reception: no further DataArrival or
 //    LineDataArrival, lines already framed stay buffered, at most
 //    kLesepuffer bytes are read ahead from the system, and the peer is then
 //    held up by TCP flow control. setReadingPaused(false) goes on with the
-//    buffered lines from the event loop (never from inside the call).
-//  - Sending never blocks: SendData queues the bytes and the event loop
-//    writes them. While more than kMaxUngesendet bytes wait to be written
-//    (a peer that does not read its replies) reception is held as by
-//    setReadingPaused until they drain, so a peer cannot grow our send queue
-//    by sending commands.
+//    buffered lines from the event loop (never from inside the call). A
+//    peer that closes meanwhile still gets its lines delivered, then Closed.
+//    Disconnect ends the pause.
+//  - Sending never blocks: SendData hands the system what it takes at once
+//    and queues the rest for the event loop. While more than kMaxUngesendet
+//    bytes wait (a peer that does not read its replies) reception is held as
+//    by setReadingPaused until they drain, so a peer cannot grow our send
+//    queue by sending commands.
 //  - A listening socket keeps at most kMaxWartende accepted-but-not-yet-
 //    taken connections; while that many wait it stops accepting (the system
-//    backlog of 5 then holds further peers).
+//    backlog of 5 then holds further peers). When accepting fails (no file
+//    descriptor left) it tries again 100 ms later.
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
@@ -134,7 +141,8 @@ class clsSocket {
   // A listening socket has a connection waiting; take it with Accept.
   std::function<void()> ConnectionRequest;
   // A line exceeded MaxLineLength (length = characters buffered when it
-  // was noticed). Closed follows, then the socket is closed.
+  // was noticed; they are dropped). Closed follows unless the handler
+  // closed the socket itself, then the socket is closed.
   std::function<void(std::size_t length)> LineTooLong;
 
   // --- methods

@@ -27,6 +27,8 @@ namespace vrd4::net {
 
 namespace {
 
+constexpr int kAcceptPauseMs = 100;
+
 // htons of the 32-bit value: only the low 16 bits count.
 quint16 port16(int32_t port) { return static_cast<quint16>(static_cast<uint32_t>(port) & 0xFFFF); }
 
@@ -110,6 +112,7 @@ void clsSocket::Connect(const QString& host, int32_t Port) {
     // Covers the name lookup, the TCP handshake and the TLS handshake.
     d_->timer = new QTimer;
     d_->timer->setSingleShot(true);
+    d_->timer->setTimerType(Qt::PreciseTimer);  // a coarse one may end 5 % early
     QObject::connect(d_->timer, &QTimer::timeout, &d_->ctx,
                      d_->bewacht([](Impl& d) { d.zeitAbgelaufen(); }));
     d_->timer->start(TimeOut);
@@ -274,6 +277,14 @@ void clsSocket::Listen() {
       if (static_cast<int>(d.wartende.size()) >= kMaxWartende) d.server->pauseAccepting();
       d.spaeter([](Impl& d2) { d2.einfachMelden(&clsSocket::ConnectionRequest); });
     });
+    // Qt stops accepting for good on an error such as a full descriptor
+    // table; try again a little later instead.
+    QObject::connect(s, &QTcpServer::acceptError, &d_->ctx, d_->bewacht([](Impl& d) {
+                       QTimer::singleShot(kAcceptPauseMs, &d.ctx, d.bewacht([](Impl& d2) {
+                                            if (static_cast<int>(d2.wartende.size()) < kMaxWartende)
+                                              d2.server->resumeAccepting();
+                                          }));
+                     }));
     LocalPort = s->serverPort();
   } else {
     auto* s = new QUdpSocket;

@@ -14,8 +14,8 @@ int32_t winsockNummer(int systemFehler);
 // "Connection refused."; "???" for a number not in the table.
 QString winsockFehlertext(int32_t nummer);
 
-// A fresh socket handle: >= 1, unique among the handles in use in the
-// process (it wraps after 2^31 - 1 handles).
+// A fresh socket handle: >= 1, counting up from 1 in the process (back to 1
+// after 2^31 - 1 handles).
 int32_t neueSocketKennung();
 
 }  // namespace vrd4::net

@@ -2,6 +2,7 @@
 // picks.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -204,6 +205,38 @@ TEST(Socket, ListenAcceptAndABusyPort) {
   EXPECT_EQ(v.p.zeilen.front(), u"nach dem Server");
 }
 
+// With no file descriptor left accepting fails; once there are some again
+// the waiting peers get through.
+TEST(Socket, AcceptingResumesAfterDescriptorsRanOut) {
+  clsSocket server;
+  server.Listen();
+  ASSERT_EQ(server.State(), sckListening);
+  int anfragen = 0;
+  server.ConnectionRequest = [&] { ++anfragen; };
+  std::vector<int> peers;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(server.LocalPort));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  for (int i = 0; i < 3; ++i) {
+    peers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    ::connect(peers.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  rlimit alt{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &alt), 0);
+  const int frei = ::dup(0);
+  ::close(frei);
+  rlimit eng = alt;
+  eng.rlim_cur = static_cast<rlim_t>(frei);  // no new descriptor
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &eng), 0);
+  laufen(250);
+  const int waehrendDessen = anfragen;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &alt), 0);
+  EXPECT_EQ(waehrendDessen, 0);
+  EXPECT_TRUE(warteBis([&] { return anfragen == 3; }));
+  for (int fd : peers) ::close(fd);
+}
+
 TEST(Socket, UdpDatagramsArriveWithTheirSender) {
   clsSocket u;
   u.Protocol = 1;
@@ -311,17 +344,39 @@ TEST(Socket, PausedReadingHoldsThePeerBackAndLosesNothing) {
   ASSERT_TRUE(warteBis([&] { return v.p.zeilen.size() == 3; }));
   EXPECT_EQ(v.p.zeilen, (std::vector<std::u16string>{u"a", u"b", u"c"}));
 
-  v.p.zeilen.clear();
   v.sck->setReadingPaused(true);
-  constexpr int kZeilen = 6000;  // 48 MB, more than the system buffers
+  // 8 MB: far more than the system buffers between the two.
+  v.peer.setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 64 << 10);
+  constexpr int kZeilen = 1000;
   const QByteArray zeile = QByteArray(7998, 'z') + "\r\n";
+  int angekommen = 0;
+  bool alleGleich = true;
+  v.sck->LineDataArrival = [&](const std::u16string& z, const QString&) {
+    ++angekommen;
+    alleGleich = alleGleich && z == std::u16string(7998, u'z');
+  };
   for (int i = 0; i < kZeilen; ++i) v.peer.write(zeile);
   laufen(300);
-  EXPECT_TRUE(v.p.zeilen.empty());
+  EXPECT_EQ(angekommen, 0);
   EXPECT_GT(v.peer.bytesToWrite(), 0) << "the paused socket read everything";
   v.sck->setReadingPaused(false);
-  ASSERT_TRUE(warteBis([&] { return v.p.zeilen.size() == kZeilen; }, 20000));
-  EXPECT_EQ(v.p.zeilen.back(), std::u16string(7998, u'z'));
+  ASSERT_TRUE(warteBis([&] { return angekommen == kZeilen; }, 20000));
+  EXPECT_TRUE(alleGleich);
+
+  // The peer closes while we are paused: its last lines and the rest still
+  // come, then Closed.
+  v.p.zeilen.clear();
+  v.p.an(*v.sck);
+  v.sck->setReadingPaused(true);
+  v.senden("vorletzte\r\nletzte");
+  v.peer.disconnectFromHost();
+  laufen(100);
+  EXPECT_TRUE(v.p.zeilen.empty());
+  EXPECT_FALSE(v.p.hat("Closed"));
+  v.sck->setReadingPaused(false);
+  ASSERT_TRUE(warteBis([&] { return v.p.hat("Closed"); }));
+  EXPECT_EQ(v.p.zeilen, (std::vector<std::u16string>{u"vorletzte", u"letzte"}));
+  EXPECT_EQ(v.sck->State(), sckClosed);
 }
 
 // A peer that sends commands but never reads the replies cannot make the
@@ -330,6 +385,7 @@ TEST(Socket, PeerThatDoesNotReadItsRepliesIsHeldBack) {
   Verbindung v;
   ASSERT_NO_FATAL_FAILURE(v.oeffnen());
   v.peer.setReadBufferSize(64 << 10);  // Qt would read everything for it
+  v.peer.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 << 10);
   const std::vector<std::uint8_t> antwort(std::size_t{1} << 20, 'r');
   int zeilen = 0;
   v.sck->LineDataArrival = [&](const std::u16string&, const QString&) {
