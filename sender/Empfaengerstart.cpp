@@ -36,6 +36,18 @@ bool dateiDa(const std::string& pfad) {
   return !pfad.empty() && ::stat(pfad.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+// The channel name prefix a receiver was started with ("--prefix P" or
+// "--prefix=P"; none: the default names).
+std::string praefixVon(pid_t pid) {
+  const std::vector<std::string> args = platform::processArguments(pid);
+  std::string praefix;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--prefix" && i + 1 < args.size()) praefix = args[++i];
+    else if (args[i].rfind("--prefix=", 0) == 0) praefix = args[i].substr(9);
+  }
+  return praefix;
+}
+
 // The receiver found last is looked at first: while it runs, one read of its
 // command line answers the question instead of a walk over every process.
 pid_t g_zuletztGefunden = 0;
@@ -52,18 +64,6 @@ std::optional<platform::ProcessEntry> laufenderEmpfaenger() {
   auto e = platform::findProcess(istEmpfaenger);
   g_zuletztGefunden = e ? e->pid : 0;
   return e;
-}
-
-// The channel name prefix a receiver was started with ("--prefix P" or
-// "--prefix=P"; none: the default names).
-std::string praefixVon(pid_t pid) {
-  const std::vector<std::string> args = platform::processArguments(pid);
-  std::string praefix;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--prefix" && i + 1 < args.size()) praefix = args[++i];
-    else if (args[i].rfind("--prefix=", 0) == 0) praefix = args[i].substr(9);
-  }
-  return praefix;
 }
 
 bool istGestartetMarke(std::u16string_view v) {
