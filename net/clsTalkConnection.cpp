@@ -56,6 +56,7 @@ clsTalkConnection::clsTalkConnection(Clients& clients, clsSocket& server)
   sck_->Closed = [this] { Sck_Closed(); };
   sck_->LineTooLong = [this](std::size_t laenge) { Sck_LineTooLong(laenge); };
   sck_->Accept(server);
+  letzteZeile_ = clients_.clock_.seconds();
   gegenstelle_ = adresse(*sck_);
   if (sck_->State() == clsSocket::sckConnected)
     clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung hergestellt)"));
@@ -66,6 +67,7 @@ clsTalkConnection::clsTalkConnection(Clients& clients, clsSocket& server)
 clsTalkConnection::~clsTalkConnection() = default;
 
 void clsTalkConnection::Sck_LineDataArrival(const std::u16string& LineData) {
+  letzteZeile_ = clients_.clock_.seconds();
   wartendeZeichen_ += LineData.size();
   wartend_.push_back(LineData);
   // A peer faster than we draw is held up by TCP instead of our memory.
@@ -155,8 +157,29 @@ Clients::Clients(TalkHost& host, platform::Clock& clock) : host_(host), clock_(c
 
 Clients::~Clients() = default;
 
+int Clients::offen() const {
+  return static_cast<int>(std::count_if(liste_.begin(), liste_.end(), [](const auto& c) { return !c->geschlossen_; }));
+}
+
 void Clients::Server_ConnectionRequest(clsSocket& server) {
-  if (anzahl() >= kMaxVerbindungen) {
+  clsTalkConnection* still = nullptr;
+  if (offen() >= kMaxVerbindungen) {
+    const double jetzt = clock_.seconds();
+    for (const auto& c : liste_) {
+      if (c->geschlossen_ || c->inBox_ || !c->wartend_.empty()) continue;
+      if (jetzt - c->letzteZeile_ >= kVerdraengenSekunden && (!still || c->letzteZeile_ < still->letzteZeile_))
+        still = c.get();
+    }
+    if (still) {
+      host_.statusEintrag(still->gegenstelle_ + QStringLiteral(" (Verbindung getrennt: seit ") +
+                          QString::number(jetzt - still->letzteZeile_, 'f', 1) +
+                          QStringLiteral(" s keine Zeile, Platz für eine neue)"));
+      still->sck_->Disconnect();
+      still->geschlossen_ = true;
+      anstossen();
+    }
+  }
+  if (offen() >= kMaxVerbindungen) {
     clsSocket ueberzaehlig;
     ueberzaehlig.Accept(server);
     host_.statusEintrag(ueberzaehlig.RemoteHost + QLatin1Char(':') + QString::number(ueberzaehlig.RemotePort) +

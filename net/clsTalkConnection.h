@@ -6,8 +6,12 @@
 // runs it when it is a command and answers "OK" after the drawing is done.
 //
 // Bounds and fairness (what a peer can make us do):
-//  - At most kMaxVerbindungen connections at once; a further one is accepted
-//    and closed at once, with a status-list entry.
+//  - At most kMaxVerbindungen connections at once. A further one takes the
+//    place of the connection that has sent no complete line for the longest
+//    time, when that is kVerdraengenSekunden or more (a peer that only holds
+//    a connection open, or sends a byte now and then, cannot lock others
+//    out); otherwise it is accepted and closed at once. Both with a
+//    status-list entry.
 //  - A line longer than clsSocket::kMaxZeilenlaenge closes its connection,
 //    with a status-list entry.
 //  - Lines wait in a queue per connection; while a queue holds
@@ -101,6 +105,7 @@ class clsTalkConnection {
   int offeneAntworten_ = 0;          // "OK"s not yet handed to the socket
   bool geschlossen_ = false;
   bool inBox_ = false;  // its message box is open: its next lines wait
+  double letzteZeile_ = 0;  // clock time of the accept or the last complete line
 };
 
 class Clients {
@@ -109,6 +114,7 @@ class Clients {
   static constexpr std::size_t kMaxWartendeZeilen = 512;
   static constexpr std::size_t kMaxWartendeZeichen = std::size_t{1} << 20;
   static constexpr double kStapelSekunden = 0.005;
+  static constexpr double kVerdraengenSekunden = 1.0;
 
   // clock measures the batches; both must outlive the collection.
   Clients(TalkHost& host, platform::Clock& clock);
@@ -130,7 +136,9 @@ class Clients {
   // Schedules abarbeiten on the event loop (once, however often called).
   void anstossen();
 
+  // Connections in the collection (closed ones leave once their lines ran).
   int anzahl() const { return static_cast<int>(liste_.size()); }
+  int offen() const;
   const std::list<std::unique_ptr<clsTalkConnection>>& liste() const { return liste_; }
   TalkHost& host() { return host_; }
 

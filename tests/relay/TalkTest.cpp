@@ -245,10 +245,25 @@ TEST_F(Talk, BeyondSixtyFourConnectionsAreAcceptedAndClosedAndClosedOnesLeaveAft
   EXPECT_EQ(clients.anzahl(), Clients::kMaxVerbindungen);
   EXPECT_TRUE(host.liste.back().endsWith(u" (Verbindung abgewiesen: schon 64 Verbindungen)"_s)) << host.liste.back().toStdString();
 
+  // Once they have been quiet long enough, a newcomer takes the place of
+  // the one quiet the longest.
+  peers[1]->write(zeile({u"Cls"}));
+  ASSERT_TRUE(warten([&] { return host.anzahl == 1; }));
+  host.t += Clients::kVerdraengenSekunden;
+  peers[1]->write(zeile({u"Cls"}));
+  ASSERT_TRUE(warten([&] { return host.anzahl == 2; }));
+  auto neu = peer();
+  EXPECT_TRUE(warten([&] { return peers[0]->state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(peers[1]->state(), QAbstractSocket::ConnectedState) << "it sent a line just now";
+  EXPECT_EQ(clients.offen(), Clients::kMaxVerbindungen);
+  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
+                          [](const QString& e) { return e.endsWith(u" s keine Zeile, Platz für eine neue)"_s); }));
+  host.anzahl = 0;
+
   host.darf = false;
-  peers[0]->write(zeile({u"Cls"}) + zeile({u"Cls"}));
-  peers[0]->disconnectFromHost();
-  ASSERT_TRUE(warten([&] { return clients.liste().front()->geschlossen(); }));
+  peers[2]->write(zeile({u"Cls"}) + zeile({u"Cls"}));
+  peers[2]->disconnectFromHost();
+  ASSERT_TRUE(warten([&] { return clients.offen() == Clients::kMaxVerbindungen - 1; }));
   EXPECT_EQ(clients.anzahl(), Clients::kMaxVerbindungen) << "its lines still wait";
   host.darf = true;
   clients.anstossen();
