@@ -120,11 +120,11 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   void BildAnzeigenanPosition(const QString& BildnamemitPfad, int16_t Xstart, int16_t Ystart,
                               int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
                               bool BeiKleinerZentrieren, std::span<const uint8_t> bytes);
-  // Animation slots arrive with the GIF/video work; until then no slot is
-  // ever in use and deleting a slot in range does nothing.
+  // Animation slots 1..10 (render/Animationen.h). Deleting a free slot in
+  // range does nothing.
   void AniGifLoeschen(uint8_t index);
-  // Reports the slot number (clsVRD4AniGifNr, "AniGifNr"); "0" while no
-  // animation can be loaded.
+  // Reports the slot number (clsVRD4AniGifNr, "AniGifNr"); "0" when nothing
+  // was loaded.
   uint8_t AniGifLadenanPosition(const QString& BildnamemitPfad, int16_t Xstart, int16_t Ystart,
                                 int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
                                 bool BeiKleinerZentrieren, std::span<const uint8_t> bytes);

@@ -58,32 +58,5 @@ TEST_F(Board, BoxesCoverBothCornersTakeTheFillPatternAndPutThePenBackMinus32768D
   EXPECT_EQ(pic.foreColor(), 0x123456u);
 }
 
-TEST_F(Board, AnimationSlotsOneToTenLowestFreeFirstOthersAreErrors) {
-  render::Animationen& ani = engine->animationen();
-  auto laden = [&](const char* name) {
-    return ani.AniGifLadenanPosition(QString::fromUtf8(name), 1, 1, 400, 300, false, false, {});
-  };
-  auto fehler = [](const char* m) { return Ereignis{QStringLiteral("BefehlFehler"), QString::fromUtf8(m)}; };
-  const Ereignis nr0{QStringLiteral("AniGifNr"), QStringLiteral("0")};
-  EXPECT_EQ(laden("a.gif"), 0) << "no loader yet";
-  ani.AniGifStarten(5, 1.0);  // free and in range: nothing
-  ani.AniGifLoeschen(0);
-  ani.AniGifStarten(11, 1.0);
-  ani.AniGifStoppen(255);
-  EXPECT_THAT(events, ElementsAre(nr0, fehler("AniGif-Nummer: 0 gibt es nicht!"), fehler("AniGif-Nummer: 11 gibt es nicht!"),
-                                  fehler("AniGif-Nummer: 255 gibt es nicht!")));
-  ani.setLader(&lader);
-  EXPECT_THROW(ani.AniGifLadenanPosition(QStringLiteral("a.gif"), -32768, 1, 32767, 5, false, false, {}),
-               OverflowError);
-  for (int i = 1; i <= 10; ++i) ASSERT_EQ(laden("a.GiF"), i);
-  EXPECT_EQ(lader.art, QStringLiteral("GIF"));
-  ani.AniGifLoeschen(4);
-  EXPECT_EQ(laden("a.gif"), 4) << "the lowest free slot";
-  events.clear();
-  EXPECT_EQ(laden("a.gif"), 0);
-  EXPECT_THAT(events, ElementsAre(fehler("max. 10Alle animierten Gif's bereits belegt!"), nr0));
-  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"0");
-}
-
 }  // namespace
 }  // namespace vrd4::engine::test

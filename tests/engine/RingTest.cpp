@@ -68,8 +68,7 @@ TEST_F(Ring, BadCommandsAreTakenFromTheirSlotAndNothingElseIsLost) {
 
 TEST_F(Ring, PauseOf500HoldsCommandsBackFiveSecondsWhileDisplayStepsGoOn) {
   render::Animationen& ani = engine->animationen();  // animations show the display steps going on
-  ani.setLader(&lader);
-  senden(befehl({u"AniGifLadenanPosition", datenDatei("rot_4x4.bmp"), u"1", u"1", u"10", u"10", u"0", u"0", u""}));
+  senden(befehl({u"AniGifLadenanPosition", datenDatei("zwei_frames.gif"), u"1", u"1", u"10", u"10", u"0", u"0", u""}));
   senden(befehl({u"AniGifStarten", u"1", u"2"}));
   senden(befehl({u"PauseAnzeigeZiel", u"500"}));
   senden(ip(u"danach"));
