@@ -41,7 +41,28 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // and run it. An error inside a command (a field that does not convert, a
   // 16-bit overflow) passes out to the caller; befehlsname() then names the
   // command. The slot has already been emptied by then.
+  //
+  // Re-entrancy. Forwarding a command waits up to kWeiterleitungsWartezeit
+  // for the further receiver's "OK" and runs the window's message loop
+  // meanwhile (Forwarder::pumpOnce); the window's connect wait does the same.
+  // A tick or a network line handled inside such a wait must not start a
+  // second command. This is guaranteed in two places:
+  //  - here: while a command runs (befehlLaeuft()), the polling step only
+  //    advances the display (AnzeigeTakten) and takes nothing from the ring;
+  //    Lesezeiger moves only when the running command has finished;
+  //  - by the callers: the TCP connections keep their lines queued while
+  //    befehlLaeuft() is true (or the window is inside a wait) and go on
+  //    afterwards, in order. BefehlAusfuehren and BefehlDirektAusfuehren
+  //    themselves do not queue.
+  // Blinking, scrolling and animation steps and repaints go on in the wait,
+  // since the window keeps ticking AnzeigeTakten from it.
   void Zeitschleife();
+  // The display part of the polling step alone: scrolling texts, blinking
+  // texts, animation expiries. Never takes a command.
+  void AnzeigeTakten();
+  // True from the start of a command (ring or network) until it has run,
+  // including its forwarding wait.
+  bool befehlLaeuft() const;
   // Name (field 1) of the command being or last run; empty before any.
   const QString& befehlsname() const;
 

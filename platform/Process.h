@@ -45,8 +45,13 @@ std::string programFolder();
 bool isUserAnAdmin();
 
 // Starts path detached (own session, stdin from /dev/null), with the
-// caller's environment and no arguments. Returns the pid, or nullopt.
-std::optional<pid_t> startDetached(const std::string& path);
+// caller's environment and the given arguments (after argv[0] = path).
+// Returns the pid, or nullopt.
+std::optional<pid_t> startDetached(const std::string& path, const std::vector<std::string>& args = {});
+
+// The command-line arguments of a process after argv[0] (from the first
+// 4 KiB of its command line); empty when it is gone or has none.
+std::vector<std::string> processArguments(pid_t pid);
 
 // SIGTERM, then SIGKILL when the process has not ended after graceMs.
 // True when it is gone.

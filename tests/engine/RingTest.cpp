@@ -187,8 +187,12 @@ class Weiterleitung : public EngineTest, public Forwarder {
   void sendData(const std::u16string& line) override { sent.push_back(line), ack = ackOnSend; }
   void clearAcknowledgement() override { ack = false; }
   bool acknowledged() const override { return ack; }
-  void pumpOnce() override { t += 0.01; }
+  void pumpOnce() override {
+    t += 0.01;
+    if (imWarten) imWarten();
+  }
   bool ackOnSend = true, ack = false;
+  std::function<void()> imWarten;  // what the message loop runs inside the wait
   std::vector<std::u16string> sent;
 };
 
@@ -236,6 +240,40 @@ TEST_F(Weiterleitung, PicturesGoOutWithTheirBytesInHexMissingOrEmptyOnesAreRepor
   for (std::size_t i = 6; i < 14; ++i) EXPECT_EQ(felder[i], u"") << i;
   EXPECT_TRUE(events.empty());
   EXPECT_EQ(farbeBei(0, 0), 0x0000FFu) << "shown from the file's bytes";
+}
+
+TEST_F(Weiterleitung, TicksInsideTheWaitAdvanceTheDisplayButTakeNoSecondCommandUntilTheFirstHasRun) {
+  ackOnSend = false;
+  senden(befehl({u"Hintergrundfarbe", u"255"}));
+  senden(befehl({u"Hintergrundfarbe", u"65280"}));
+  render::TextParameter lauftext;
+  lauftext.Xende = 200, lauftext.YEnde = 40;
+  lauftext.Ausgabetext = QStringLiteral("Ein Lauftext, der durch die Wartezeit weiterläuft");
+  ASSERT_EQ(engine->LTNeu(lauftext, 0.04, 0.0), 1);
+  const double start = t;
+  double ersterSchritt = -1, letzterSchritt = -1;
+  int ticks = 0;
+  imWarten = [&] {
+    // as the window's tick does inside the wait: the polling step, again
+    EXPECT_TRUE(engine->befehlLaeuft());
+    const QImage vorher = pic.presented();
+    engine->Zeitschleife();
+    if (pic.presented() != vorher) (ersterSchritt < 0 ? ersterSchritt : letzterSchritt) = t;
+    ++ticks;
+  };
+  schritt();
+  imWarten = nullptr;
+  EXPECT_GT(ticks, 350);
+  EXPECT_EQ(engine->Lesezeiger(), 1) << "the second command is still waiting";
+  EXPECT_EQ(gv::Sendetexte(1).GetMemory(), befehl({u"Hintergrundfarbe", u"65280"}));
+  EXPECT_THAT(sent, ElementsAre(befehl({u"Hintergrundfarbe", u"255"})));
+  EXPECT_GT(ersterSchritt, start);
+  EXPECT_GT(letzterSchritt, start + 3.5) << "the scrolling text kept moving through the wait";
+  EXPECT_FALSE(engine->befehlLaeuft());
+  ackOnSend = true;
+  schritt();
+  EXPECT_THAT(sent, ElementsAre(befehl({u"Hintergrundfarbe", u"255"}), befehl({u"Hintergrundfarbe", u"65280"})));
+  EXPECT_EQ(engine->Lesezeiger(), 1);
 }
 
 }  // namespace
