@@ -85,6 +85,7 @@ FrmVRD4Empfaenger::~FrmVRD4Empfaenger() {
   // The engine draws on the surface and reports to this window: it goes first.
   VRD4Empfaenger_.reset();
   entlasseneEngine_.reset();
+  Clients_.reset();
   // The widget gives the surface's callback back; the surface must still live.
   delete picWidget_;
   picWidget_ = nullptr;
@@ -148,6 +149,8 @@ void FrmVRD4Empfaenger::entwurfAufbauen() {
           [this] { chkClientAutomatischVerbinden_Click(); });
   connect(chkServerAutomatischStarten, &QCheckBox::toggled, this,
           [this] { chkServerAutomatischStarten_Click(); });
+  connect(cmdClient3Connect, &QPushButton::clicked, this, [this] { cmdClient3Connect_Click(); });
+  connect(cmdParameterSpeichern, &QPushButton::clicked, this, [this] { cmdParameterSpeichern_Click(); });
   connect(txtFontGroessenfaktor, &QLineEdit::textChanged, this, [this] { txtFontGroessenfaktor_Change(); });
   connect(txtIPAdresse1, &QLineEdit::editingFinished, this,
           [this] { gemerkteAdresse_ = txtIPAdresse1->text(); });
@@ -293,11 +296,11 @@ void FrmVRD4Empfaenger::Form_Load() {
   if (!programmOrdner_.empty() && chdir(programmOrdner_.c_str()) != 0) {
     addListEntry(QStringLiteral("Programmordner nicht erreichbar: ") + QString::fromStdString(programmOrdner_));
   }
-  // The sockets Server, Client2 and Client3 come with the network relay;
-  // until then the engine forwards to a client that is never connected.
-  VRD4Empfaenger_ = std::make_unique<engine::clsVRD4Empfaenger>(*board_, *this, *this, uhr(), &client2_);
+  socketsAnlegen();
+  VRD4Empfaenger_ = std::make_unique<engine::clsVRD4Empfaenger>(*board_, *this, *this, uhr(), client2_.get());
   TimerVRD4Empfang.reset();
-  TimerVRD4Empfang = std::make_unique<support::clsWBTimer>(umgebung_.sleeper);
+  TimerVRD4Empfang = std::make_unique<support::clsWBTimer>(
+      umgebung_.sleeper ? umgebung_.sleeper : support::clsWBTimer::Sleeper([this](int32_t ms) { schlafen(ms); }));
   TimerVRD4Empfang->Timer = [this] { TimerVRD4Empfang_Timer(); };
 }
 
@@ -306,7 +309,7 @@ void FrmVRD4Empfaenger::Form_Activate() {
   aktiviert_ = true;
   // A built receiver never runs inside a development environment.
   cmdTransferTest->hide();
-  // Reading the settings file comes with the network relay.
+  StartwerteLesen();
   Platzieren();
   const std::u16string handle = gv::clsVRD4EventFensterHandle().GetMemory();
   const int64_t hwnd = handle.empty() ? 0 : static_cast<int64_t>(leadingNumber(handle));
@@ -328,9 +331,9 @@ void FrmVRD4Empfaenger::Form_Unload() {
   entladen_ = true;
   if (geladen_) {
     if (TimerVRD4Empfang) TimerVRD4Empfang->Enabled(false);
-    // Writing the settings file and closing the sockets come with the
-    // network relay.
+    StartwerteSchreiben();
     TimerVRD4Empfang.reset();  // a loop still on the stack ends after its round
+    socketsSchliessen();
     gv::clsVRD4EmpfaengerGestartet().SetMemory(u"0");
     if (VRD4Empfaenger_) {
       VRD4Empfaenger_->VRD4Close();
@@ -377,28 +380,20 @@ bool FrmVRD4Empfaenger::eventFilter(QObject* watched, QEvent* event) {
 
 void FrmVRD4Empfaenger::setLetzterBefehl(const QString& caption) { Label99Wert->setText(caption); }
 
-void FrmVRD4Empfaenger::addListEntry(const QString& entry) { List1->addItem(entry); }
+void FrmVRD4Empfaenger::addListEntry(const QString& entry) {
+  List1->addItem(entry);
+  // Scrolling lays out the whole list: once per round of the event loop is
+  // enough, however many entries came.
+  if (!rollenAngestossen_) {
+    rollenAngestossen_ = true;
+    QTimer::singleShot(0, this, [this] {
+      rollenAngestossen_ = false;
+      List1->scrollToBottom();
+    });
+  }
+}
 
 void FrmVRD4Empfaenger::ButtonListeClear_Click() { List1->clear(); }
-
-void FrmVRD4Empfaenger::chkClientAutomatischVerbinden_Click() {
-  if (chkClientAutomatischVerbinden->isChecked()) chkServerAutomatischStarten->setChecked(false);
-}
-
-void FrmVRD4Empfaenger::chkServerAutomatischStarten_Click() {
-  if (chkServerAutomatischStarten->isChecked()) chkClientAutomatischVerbinden->setChecked(false);
-}
-
-void FrmVRD4Empfaenger::txtFontGroessenfaktor_Change() {
-  if (!VRD4Empfaenger_) return;
-  // A text that is no number leaves the factor as it was.
-  if (const auto v = zahlAusFaktorText(txtFontGroessenfaktor->text())) VRD4Empfaenger_->FontGroessenFaktor = *v;
-}
-
-// The command server and the forwarding clients come with the network relay;
-// until then the buttons and the events that press them do nothing.
-void FrmVRD4Empfaenger::cmdServerStarten_Click() {}
-void FrmVRD4Empfaenger::cmdClient2Connect_Click() {}
 
 void FrmVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
   VRD4Empfaenger_VRD4Event(art, meldung);

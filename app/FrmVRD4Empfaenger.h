@@ -16,10 +16,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "app/Desktop.h"
 #include "engine/Interfaces.h"
+#include "net/clsSocket.h"
+#include "net/clsTalkConnection.h"
 #include "platform/Clock.h"
 #include "support/clsWBTimer.h"
 
@@ -52,10 +55,13 @@ struct Umgebung {
 
 class FrmVRD4Empfaenger final : public QWidget,
                                 public engine::StatusView,
-                                public engine::EventSink {
+                                public engine::EventSink,
+                                private net::TalkHost {
  public:
   static constexpr int kStartBreite = 768;
   static constexpr int kStartHoehe = 480;
+  // A player window smaller than this either way does not take the board.
+  static constexpr int kKleinsteAnzeige = 16;
   static constexpr int kTimerIntervallMs = 10;
   // The status list is emptied when it holds this many entries.
   static constexpr int kListeMaximal = 7;
@@ -87,11 +93,46 @@ class FrmVRD4Empfaenger final : public QWidget,
   void VollbildAus();              // full screen off (ESC)
   void cmdBoxSpeichern_Click();    // snapshot to program folder + "/Picture.bmp"
   void cmdFensterSyncronisieren_Click();
-  void cmdServerStarten_Click();
-  void cmdClient2Connect_Click();
+  void cmdParameterSpeichern_Click();
   void chkClientAutomatischVerbinden_Click();
   void chkServerAutomatischStarten_Click();
   void txtFontGroessenfaktor_Change();
+
+  // --- network relay -----------------------------------------------------------
+  // Server starts (listening on txtT_Port1) or stops; caption "Server
+  // starten" / "Server stoppen". Disconnects both clients when Client2 was
+  // connected.
+  void cmdServerStarten_Click();
+  // Client2 connects to the remembered address and port (or disconnects):
+  // stops the server first, waits up to the socket's time-out with the
+  // progress bar, caption "Verbinden" / "Trennen", failure text in
+  // lblConnectFehler.
+  void cmdClient2Connect_Click();
+  // Client3 to txtIPAdresse2 / txtT_Port2 (a dotted address, IsValidIP).
+  void cmdClient3Connect_Click();
+  void Server_ConnectionRequest();
+  void Client2_LineDataArrival(const std::u16string& LineData);
+  void Client3_LineDataArrival(const std::u16string& LineData);
+  void Client2_Closed();
+  void Client3_Closed();
+  // Four dot-separated numbers of at most 3 characters, the first 10..255,
+  // the others 0..255.
+  static bool IsValidIP(const QString& sIP);
+  // Set by a forwarding peer's "OK", cleared before each forward.
+  bool Weiterleitungsquittung = false;
+  net::clsSocket& Server() { return *Server_; }
+  net::clsSocket& Client2() { return *Client2_; }
+  net::clsSocket& Client3() { return *Client3_; }
+  net::Clients& Clients() { return *Clients_; }
+  // True while a connect wait runs its message loop (no command may start).
+  bool wartet() const { return warteTiefe_ > 0; }
+  // The progress bar's caption as shown ("Verbinde mit A:P - 45%").
+  QString fortschrittText() const;
+
+  // --- settings file (see app/Startwerte.h) ------------------------------------
+  void StartwerteLesen();
+  void StartwerteSchreiben();
+  std::string startwertePfad() const;
 
   // --- placement ---------------------------------------------------------------
   void GroesseAnpassen();  // Size surface: surface = board size, scale = board size
@@ -127,6 +168,28 @@ class FrmVRD4Empfaenger final : public QWidget,
   void aufraeumenNachTick();
   void Platzieren();
   void twipsAnzeigen();
+  // net::TalkHost
+  void statusEintrag(const QString& entry) override;
+  net::clsSocket* weiterleitungsClient() override { return Client3_.get(); }
+  void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) override;
+  void falscheAbfrage(const QString& text) override;
+  bool darfAusfuehren() const override;
+  // Lets the message loop run once while a wait is in progress: at most 10
+  // ms, with the polling tick every 10 ms (which then only moves the
+  // display). Used by the forwarding wait and the connect wait.
+  void einmalWarten();
+  // The timer's sleep while the network is in use: waits for socket events
+  // and runs the talk connections' lines until the interval has passed.
+  void schlafen(int32_t ms);
+  bool netzAktiv() const;
+  // Connect wait of Client2 and Client3 (steps 3 to 9 of the button).
+  void clientVerbinden(net::clsSocket& client, QPushButton* knopf, QLineEdit* adressfeld, const QString& A,
+                       int32_t P, const QString& fehlerText);
+  void fortschrittStarten(const QString& text);
+  void fortschrittSetzen(int32_t prozent);
+  void fortschrittBeenden();
+  void socketsAnlegen();
+  void socketsSchliessen();
   std::string programmOrdnerErmitteln() const;
   platform::Clock& uhr() const;
   Desktop& desktop() const;
@@ -169,7 +232,16 @@ class FrmVRD4Empfaenger final : public QWidget,
   QWidget* panel_ = nullptr;
 
   // Owned objects.
-  engine::NullForwarder client2_;
+  class Client2Weiterleitung;
+  std::unique_ptr<engine::Forwarder> client2_;
+  std::unique_ptr<net::clsSocket> Server_, Client2_, Client3_;
+  std::unique_ptr<net::Clients> Clients_;
+  int warteTiefe_ = 0;
+  int boxTiefe_ = 0;
+  bool rollenAngestossen_ = false;
+  double letzterWarteTick_ = -1.0;
+  QString fortschrittText_;
+  bool fensterWarGesperrt_ = false;
   std::unique_ptr<engine::clsVRD4Empfaenger> VRD4Empfaenger_;
   // An engine released while its polling step is still on the stack.
   std::unique_ptr<engine::clsVRD4Empfaenger> entlasseneEngine_;

@@ -53,10 +53,14 @@ void FrmVRD4Empfaenger::Platzieren() {
       anzeigeFenster_ = gefunden->id;
       anzeigeRechteck_ = gefunden->rect;
     }
-    // Applied to the surface only by the next size adjustment.
-    tafelBreite_ = anzeigeRechteck_.right - anzeigeRechteck_.left;
-    tafelHoehe_ = anzeigeRechteck_.bottom - anzeigeRechteck_.top;
-    if (tafelBreite_ >= 1 && tafelHoehe_ >= 1) {
+    // A missing or tiny player window is no place for the board: it keeps
+    // its own size and stays in our window. The size taken is applied to
+    // the surface only by the next size adjustment.
+    const int breite = anzeigeRechteck_.right - anzeigeRechteck_.left;
+    const int hoehe = anzeigeRechteck_.bottom - anzeigeRechteck_.top;
+    if (anzeigeFenster_ != 0 && breite >= kKleinsteAnzeige && hoehe >= kKleinsteAnzeige) {
+      tafelBreite_ = breite;
+      tafelHoehe_ = hoehe;
       desktop().reparent(picWidget_->winId(), anzeigeFenster_);
       umgehaengt_ = true;
     }

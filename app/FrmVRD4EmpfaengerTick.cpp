@@ -47,7 +47,12 @@ void FrmVRD4Empfaenger::TimerVRD4Empfang_Timer() {
 
   ++zeitschleifeTiefe_;
   try {
-    engine->Zeitschleife();
+    // Inside a connect wait only the display moves; inside the engine's
+    // forwarding wait Zeitschleife itself takes no command.
+    if (warteTiefe_ > 0)
+      engine->AnzeigeTakten();
+    else
+      engine->Zeitschleife();
   } catch (const std::exception& e) {
     FehlerAusZeitschleife(e.what());
   } catch (...) {
@@ -57,6 +62,10 @@ void FrmVRD4Empfaenger::TimerVRD4Empfang_Timer() {
   aufraeumenNachTick();
   if (entladen_) return;
 
+  if (Clients_ && Clients_->arbeitWartet() && darfAusfuehren()) Clients_->anstossen();
+  // Not from inside a wait or a message box: the window unloads on the
+  // first tick after it.
+  if (warteTiefe_ > 0 || boxTiefe_ > 0 || engine->befehlLaeuft()) return;
   if (leadingNumber(gv::clsVRD4ProgrammBeenden().GetMemory()) == -1.0) entladenAnstossen();
 }
 
@@ -97,7 +106,7 @@ void FrmVRD4Empfaenger::VRD4Empfaenger_VRD4Event(const QString& art, const QStri
   } else if (art == QLatin1String("Client verbinden")) {
     zeigen(s);
     if (cmdClient2Connect->text() == QLatin1String("Trennen")) {
-      // Disconnecting Client2 comes with the network relay.
+      Client2_->Disconnect();
       cmdClient2Connect->setText(QStringLiteral("Verbinden"));
       txtIPAdresse1->setEnabled(true);
     }

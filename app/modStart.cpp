@@ -9,6 +9,7 @@
 #include "app/FrmVRD4Empfaenger.h"
 #include "app/GuiMessageBox.h"
 #include "app/SignalPipe.h"
+#include "channel/ClsVRD4Memory.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 
@@ -18,6 +19,21 @@ std::string g_globalPfad;
 }
 
 const std::string& GlobalPfad() { return g_globalPfad; }
+
+std::optional<std::string> praefixAusArgumenten(int argc, char** argv) {
+  std::string praefix;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--prefix") {
+      if (i + 1 >= argc) return std::nullopt;
+      praefix = argv[++i];
+    } else if (a.rfind("--prefix=", 0) == 0) {
+      praefix = a.substr(9);
+    }
+  }
+  if (!channel::isValidChannelNamePrefix(praefix)) return std::nullopt;
+  return praefix;
+}
 
 int Main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -32,6 +48,16 @@ int Main(int argc, char** argv) {
   struct SinkZurueck {
     ~SinkZurueck() { platform::setMessageBoxSink(nullptr); }
   } sinkZurueck;
+
+  // --prefix P: a channel (and settings file) of its own, so that several
+  // receivers can drive several boards on one PC.
+  const auto praefix = praefixAusArgumenten(argc, argv);
+  if (!praefix) {
+    platform::showMessageBox(
+        u"--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!\r\n\r\nProgramm wird beendet!");
+    return 2;
+  }
+  channel::setChannelNamePrefix(*praefix);
 
   if (!platform::isUserAnAdmin()) {
     platform::showMessageBox(

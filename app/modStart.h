@@ -1,6 +1,7 @@
 #pragma once
 // The receiver's start procedure: the rights check, the program folder, the
 // main window shown until it unloads, and the signals that end it.
+#include <optional>
 #include <string>
 
 namespace vrd4::app::modStart {
@@ -8,7 +9,15 @@ namespace vrd4::app::modStart {
 // The folder of the running executable (no trailing "/"); set by Main.
 const std::string& GlobalPfad();
 
-// The process entry point. Without administrator rights: one message box and
+// The channel name prefix of "--prefix P" or "--prefix=P" among the
+// arguments (the last one counts; none: empty); nullopt when it is missing
+// its value or is no valid prefix (isValidChannelNamePrefix). Other
+// arguments are left to Qt.
+std::optional<std::string> praefixAusArgumenten(int argc, char** argv);
+
+// The process entry point. "--prefix P" puts P in front of every channel
+// object, the lock file and the settings file name; an invalid prefix is a
+// message box and exit code 2. Without administrator rights: one message box and
 // exit code 1, no window, no shared memory. Otherwise runs the main window
 // until it unloads and returns 0.
 //

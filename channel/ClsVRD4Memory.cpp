@@ -102,6 +102,16 @@ int32_t loadInt32(const unsigned char* src) {
 void setChannelNamePrefix(const std::string& prefix) { prefixStorage() = prefix; }
 const std::string& channelNamePrefix() { return prefixStorage(); }
 
+bool isValidChannelNamePrefix(std::string_view prefix) {
+  if (prefix.size() > 64) return false;
+  for (char c : prefix) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '-' || c == '.';
+    if (!ok) return false;
+  }
+  return true;
+}
+
 template <int TextUnits>
 BasicVRD4Memory<TextUnits>::BasicVRD4Memory() {
   modVRD4Mutex::MutexAnlegen();

@@ -90,6 +90,9 @@ using ClsVRD4MemorySpeich = BasicVRD4Memory<32752>;  // 65508 bytes
 // (empty in production). Tests set their own prefix so that they never touch
 // a running receiver's channel. Set it before the first variable is created.
 void setChannelNamePrefix(const std::string& prefix);
+// What a prefix given on a command line may be: at most 64 characters of
+// A-Z a-z 0-9 "_" "-" "." (it becomes part of file and object names).
+bool isValidChannelNamePrefix(std::string_view prefix);
 const std::string& channelNamePrefix();
 
 }  // namespace vrd4::channel

@@ -117,6 +117,7 @@ Handler handlerFuer(std::u16string_view name) {
 
 bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> felder,
                                                std::span<const uint8_t> bildbytes) {
+  const LaufenderBefehl laeuft(d->befehlTiefe);
   const std::u16string_view name = felder.size() > 1 ? std::u16string_view(felder[1]) : std::u16string_view();
   d->befehlsname = QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()));
   const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);

@@ -60,10 +60,19 @@ clsVRD4Empfaenger::~clsVRD4Empfaenger() {
 
 // --- polling step and dispatcher ------------------------------------------
 
-void clsVRD4Empfaenger::Zeitschleife() {
+void clsVRD4Empfaenger::AnzeigeTakten() {
   d->lauf->LauftexteTakten();
   d->blink->BlinktexteTakten();
   d->ani->AnimationenTakten();
+}
+
+bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe > 0; }
+
+void clsVRD4Empfaenger::Zeitschleife() {
+  AnzeigeTakten();
+  // Entered from a command's forwarding wait: the display goes on, the
+  // ring waits until that command has finished.
+  if (befehlLaeuft()) return;
 
   // A new board of a few hundred commands must not build up line by line:
   // while the ring holds the next command, take it in the same step, as long
@@ -118,6 +127,7 @@ const QString& clsVRD4Empfaenger::befehlsname() const { return d->befehlsname; }
 int32_t clsVRD4Empfaenger::Lesezeiger() const { return d->lesezeiger; }
 
 void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
+  const LaufenderBefehl laeuft(d->befehlTiefe);
   d->befehl = befehl;
   if (befehl.empty()) return;
 

@@ -44,7 +44,28 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // An error inside a command (a field that does not convert, a 16-bit
   // overflow) ends the step and passes out to the caller; befehlsname() then
   // names the command. The slot has already been emptied by then.
+  //
+  // Re-entrancy. Forwarding a command waits up to kWeiterleitungsWartezeit
+  // for the further receiver's "OK" and runs the window's message loop
+  // meanwhile (Forwarder::pumpOnce); the window's connect wait does the same.
+  // A tick or a network line handled inside such a wait must not start a
+  // second command. This is guaranteed in two places:
+  //  - here: while a command runs (befehlLaeuft()), the polling step only
+  //    advances the display (AnzeigeTakten) and takes nothing from the ring;
+  //    Lesezeiger moves only when the running command has finished;
+  //  - by the callers: the TCP connections keep their lines queued while
+  //    befehlLaeuft() is true (or the window is inside a wait) and go on
+  //    afterwards, in order. BefehlAusfuehren and BefehlDirektAusfuehren
+  //    themselves do not queue.
+  // Blinking, scrolling and animation steps and repaints go on in the wait,
+  // since the window keeps ticking AnzeigeTakten from it.
   void Zeitschleife();
+  // The display part of the polling step alone: scrolling texts, blinking
+  // texts, animation expiries. Never takes a command.
+  void AnzeigeTakten();
+  // True from the start of a command (ring or network) until it has run,
+  // including its forwarding wait.
+  bool befehlLaeuft() const;
   // Time a polling step may spend on commands before it leaves the rest to
   // the next step; 0: one command per step.
   double BefehlsBudgetSekunden = 0.008;
@@ -105,11 +126,11 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   void BildAnzeigenanPosition(const QString& BildnamemitPfad, int16_t Xstart, int16_t Ystart,
                               int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
                               bool BeiKleinerZentrieren, std::span<const uint8_t> bytes);
-  // Animation slots arrive with the GIF/video work; until then no slot is
-  // ever in use and deleting a slot in range does nothing.
+  // Animation slots 1..10 (render/Animationen.h). Deleting a free slot in
+  // range does nothing.
   void AniGifLoeschen(uint8_t index);
-  // Reports the slot number (clsVRD4AniGifNr, "AniGifNr"); "0" while no
-  // animation can be loaded.
+  // Reports the slot number (clsVRD4AniGifNr, "AniGifNr"); "0" when nothing
+  // was loaded.
   uint8_t AniGifLadenanPosition(const QString& BildnamemitPfad, int16_t Xstart, int16_t Ystart,
                                 int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
                                 bool BeiKleinerZentrieren, std::span<const uint8_t> bytes);

@@ -18,8 +18,8 @@
 // Limits (a GIF beyond them is refused as a whole: parse() returns 0):
 // canvas side at most kMaxSeite, strip (sum of frame widths × largest frame
 // height) at most kMaxStreifenPixel, at most kMaxFrames frames. Decoding
-// work is bounded by the strip size (each pixel is written at most once per
-// code, each code read once).
+// work is bounded by the file and strip sizes (each code read once, each
+// pixel written once); memory by the strip plus one frame's scratch copy.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -38,7 +38,7 @@ struct FrameInfo {
   int32_t left = 0, top = 0, width = 0, height = 0;  // image descriptor, pixels
   int32_t delay = 0;       // milliseconds: graphic-control delay × 10; 0 without one
   int32_t colorTable = 0;  // 0 the global table, n >= 1 the n-th local table of the file
-  int32_t offset = 0;      // x offset of the frame in the index strip
+  int32_t offset = 0;      // x offset of the frame in the index strip (set by parse())
   uint8_t transparentIndex = 0;
   uint8_t transparencyFlag = 0;  // 1 when transparentIndex is transparent
   uint8_t disposal = 0;          // 0..3; 3 on the first frame is stored as 0
@@ -56,15 +56,17 @@ class GifDatei {
 
   // Parses bytes (copied; positions in messages are 1-based like the file's
   // bytes). Returns the frame count; 0 = not a usable GIF (wrong signature,
-  // an image without any colour table, no frame, a limit exceeded), and the
-  // object is then empty. Replaces whatever was loaded before.
+  // an image without any colour table, no frame, an empty canvas, a limit
+  // exceeded), and the object is then empty. Replaces whatever was loaded
+  // before. Frames of width or height 0 count but occupy no strip columns.
   int parse(std::span<const uint8_t> bytes);
 
   // first = true: creates the strip (all index 0) and decodes frame 1.
   // first = false: decodes frames 2..frameCount(). Returns false when
   // nothing is parsed or the strip cannot be made. Decoding damaged LZW data
   // is not a failure (see above). After all frames are decoded the file's
-  // bytes are released.
+  // bytes are released. A phase already done is not repeated (returns true),
+  // so frames flipped in the strip stay flipped.
   bool decode(bool first);
 
   void clear();  // back to empty
@@ -93,7 +95,7 @@ class GifDatei {
   // The index strip: row-major, stripWidth() bytes per row.
   int32_t stripWidth() const;   // sum of all frame widths
   int32_t stripHeight() const;  // largest frame height
-  const uint8_t* strip() const;
+  const uint8_t* strip() const;  // nullptr until decode(true)
   uint8_t* strip();  // for flipping frames in place (mirroring)
 
  private:

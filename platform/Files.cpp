@@ -15,10 +15,12 @@ bool fileExists(const std::string& path) {
 }
 
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::uint64_t maxBytes) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would wait here for a writer, and the polling
+  // loop with it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return std::nullopt;
   struct stat st{};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
       static_cast<std::uint64_t>(st.st_size) > maxBytes) {
     ::close(fd);
     return std::nullopt;

@@ -205,7 +205,23 @@ int ausgabeOeffnen(const std::string& logPath) {
 
 }  // namespace
 
-std::optional<pid_t> startDetached(const std::string& path, const std::string& logPath) {
+std::vector<std::string> processArguments(pid_t pid) {
+  std::vector<std::string> args;
+  if (pid <= 0) return args;
+  const std::string cmd = readSmallFile("/proc/" + std::to_string(pid) + "/cmdline", kMaxCmdline);
+  std::size_t pos = cmd.find('\0');
+  if (pos == std::string::npos) return args;
+  for (++pos; pos < cmd.size();) {
+    std::size_t ende = cmd.find('\0', pos);
+    if (ende == std::string::npos) ende = cmd.size();
+    args.push_back(cmd.substr(pos, ende - pos));
+    pos = ende + 1;
+  }
+  return args;
+}
+
+std::optional<pid_t> startDetached(const std::string& path, const std::vector<std::string>& args,
+                                   const std::string& logPath) {
   if (path.empty()) return std::nullopt;
   const int ausgabe = ausgabeOeffnen(logPath);
   struct AusgabeSchliessen {
@@ -216,8 +232,13 @@ std::optional<pid_t> startDetached(const std::string& path, const std::string& l
   } schliessen{ausgabe};
   // Everything the children need is prepared here: after fork only
   // async-signal-safe calls are allowed (the caller may have threads).
-  std::string argv0 = path;
-  char* argv[] = {argv0.data(), nullptr};
+  std::vector<std::string> texte;
+  texte.reserve(args.size() + 1);
+  texte.push_back(path);
+  texte.insert(texte.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& t : texte) argv.push_back(t.data());
+  argv.push_back(nullptr);
   long maxFd = ::sysconf(_SC_OPEN_MAX);
   if (maxFd < 0 || maxFd > 65536) maxFd = 65536;
 
@@ -267,7 +288,7 @@ std::optional<pid_t> startDetached(const std::string& path, const std::string& l
       // or socket would outlive the caller).
       if (::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */) != 0)
         for (int fd = 3; fd < maxFd; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-      ::execve(argv[0], argv, environ);
+      ::execve(argv[0], argv.data(), environ);
       Record r{'E', errno};
       ssize_t ignored = ::write(fds[1], &r, sizeof r);
       (void)ignored;

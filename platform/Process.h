@@ -44,14 +44,18 @@ std::string programFolder();
 // Effective user id 0, or member of the group "sudo", "wheel" or "admin".
 bool isUserAnAdmin();
 
-// Starts path detached, with the caller's environment and no arguments: in
-// a session of its own (a Ctrl-C in the caller's terminal does not reach
-// it), not our child, and with no descriptor of ours - stdin from /dev/null,
-// stdout and stderr into logPath (created 0600 or emptied; a symlink or a
-// file of another user is not used) or /dev/null when that fails or logPath
-// is empty, so that a caller's pipe or $(...) ends when the caller ends.
-// Returns the pid, or nullopt.
-std::optional<pid_t> startDetached(const std::string& path, const std::string& logPath = {});
+// Starts path detached, with the caller's environment and the given
+// arguments (after argv[0] = path): in a session of its own (a Ctrl-C in the
+// caller's terminal does not reach it), not our child, and with no
+// descriptor of ours - stdin from /dev/null, stdout and stderr into logPath
+// (created 0600 or emptied; a symlink or a file of another user is not used)
+// or /dev/null when that fails or logPath is empty, so that a caller's pipe
+// or $(...) ends when the caller ends. Returns the pid, or nullopt.
+std::optional<pid_t> startDetached(const std::string& path, const std::vector<std::string>& args = {},
+                                   const std::string& logPath = {});
+// The command-line arguments of a process after argv[0] (from the first
+// 4 KiB of its command line); empty when it is gone or has none.
+std::vector<std::string> processArguments(pid_t pid);
 
 // SIGTERM, then SIGKILL when the process has not ended after graceMs.
 // True when it is gone.

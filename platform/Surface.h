@@ -52,6 +52,8 @@ class Surface {
  public:
   // Logical DPI of every surface: font sizes are points at this DPI.
   static constexpr double kDpi = 96.0;
+  // The largest font in pixels; larger sizes are realised as this one.
+  static constexpr int kMaxFontPx = 4096;
 
   explicit Surface(int widthPx = 768, int heightPx = 480);
   ~Surface();  // detaches from parent and children

@@ -14,11 +14,17 @@ namespace vrd4::platform {
 // eat the memory.
 inline constexpr int kMaxSidePx = 8192;
 // Largest font in pixels; beyond that glyph rendering gets slow and huge.
-inline constexpr int kMaxFontPx = 4096;
+inline constexpr int kMaxFontPx = Surface::kMaxFontPx;
 
 inline QRgb toPixel(Colour c) {
   return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
+
+// The screen-font names for a font database that lists these families:
+// each family, its plain name where it is listed with a foundry
+// ("Nimbus Sans [urw]" also gives "Nimbus Sans"), and the Windows names that
+// fontconfig maps to a metric-compatible face.
+std::vector<QString> screenFontNamesFrom(const QStringList& families);
 
 struct Surface::Impl {
   explicit Impl(Surface* owner) : q(owner) {}

@@ -136,13 +136,30 @@ constexpr Substitute kSubstitutes[] = {
     {"Courier New", "Liberation Mono"},
 };
 
-std::vector<QString> collectScreenFontNames() {
+}  // namespace
+
+std::vector<QString> screenFontNamesFrom(const QStringList& families) {
   std::vector<QString> names;
-  const QStringList families = QFontDatabase::families();
-  for (const QString& f : families) names.push_back(f);
+  QStringList plain;
+  for (const QString& f : families) {
+    names.push_back(f);
+    // A family that several foundries provide is listed once per foundry as
+    // "Family [foundry]"; boards name it plainly.
+    if (f.endsWith(QLatin1Char(']'))) {
+      const qsizetype open = f.lastIndexOf(QStringLiteral(" ["));
+      if (open > 0) {
+        const QString name = f.left(open);
+        if (!plain.contains(name, Qt::CaseInsensitive) && !families.contains(name, Qt::CaseInsensitive)) {
+          plain.push_back(name);
+          names.push_back(name);
+        }
+      }
+    }
+  }
   for (const Substitute& s : kSubstitutes) {
     const QString windowsName = QString::fromLatin1(s.windowsName);
-    if (families.contains(windowsName, Qt::CaseInsensitive)) continue;
+    if (families.contains(windowsName, Qt::CaseInsensitive) || plain.contains(windowsName, Qt::CaseInsensitive))
+      continue;
     const QString realised = QFontInfo(QFont(windowsName)).family();
     if (realised.startsWith(QString::fromLatin1(s.face), Qt::CaseInsensitive)) {
       names.push_back(windowsName);
@@ -151,10 +168,8 @@ std::vector<QString> collectScreenFontNames() {
   return names;
 }
 
-}  // namespace
-
 const std::vector<QString>& screenFontNames() {
-  static const std::vector<QString> names = collectScreenFontNames();
+  static const std::vector<QString> names = screenFontNamesFrom(QFontDatabase::families());
   return names;
 }
 

@@ -172,28 +172,50 @@ bool activateWindow(WindowId window) {
   return c.syncOk();
 }
 
+namespace {
+
+// Window managers put a client window inside one frame (most) or a frame and
+// a wrapper (KWin); a few levels more cover any of them. The whole walk is
+// bounded as well, so a huge or hostile window tree cannot stall us.
+constexpr int kMaxTiefe = 8;
+constexpr int kMaxFenster = 20000;
+
+struct Suche {
+  Connection& c;
+  Atom wmState;
+  int besucht = 0;
+
+  // The first window at or below w, in stacking order, that is a program's
+  // own window (it has WM_STATE or a title) and whose title begins with
+  // "Display". A program's own window is not searched further: its children
+  // are its controls, not top-level windows.
+  std::optional<FoundWindow> in(Window w, int tiefe) {
+    if (++besucht > kMaxFenster) return std::nullopt;
+    const auto t = title(c, w);
+    if (t || hasProperty(c, w, wmState)) {
+      if (t && startsWithDisplay(*t))
+        if (auto r = screenRect(c.get(), w)) return FoundWindow{w, *r};
+      return std::nullopt;
+    }
+    if (tiefe >= kMaxTiefe) return std::nullopt;
+    for (Window kind : childrenTopFirst(c.get(), w)) {
+      if (auto f = in(kind, tiefe + 1)) return f;
+      if (besucht > kMaxFenster) break;
+    }
+    return std::nullopt;
+  }
+};
+
+}  // namespace
+
 std::optional<FoundWindow> findDisplayWindow() {
   Connection c;
   if (!c) return std::nullopt;
-  Display* d = c.get();
-  Atom wmState = c.atom("WM_STATE");
-  auto matches = [&](Window w) {
-    auto t = title(c, w);
-    return t && startsWithDisplay(*t);
-  };
-  for (Window top : childrenTopFirst(d, DefaultRootWindow(d))) {
-    // A window manager's frame has neither WM_STATE nor a title; the
-    // program's own window sits inside it.
-    if (hasProperty(c, top, wmState) || title(c, top)) {
-      if (matches(top))
-        if (auto r = screenRect(d, top)) return FoundWindow{top, *r};
-      continue;
-    }
-    for (Window inner : childrenTopFirst(d, top)) {
-      if (!hasProperty(c, inner, wmState) && !title(c, inner)) continue;
-      if (matches(inner))
-        if (auto r = screenRect(d, inner)) return FoundWindow{inner, *r};
-    }
+  Suche suche{c, c.atom("WM_STATE")};
+  // The root itself is no candidate: only what lies below it.
+  for (Window top : childrenTopFirst(c.get(), DefaultRootWindow(c.get()))) {
+    if (auto f = suche.in(top, 1)) return f;
+    if (suche.besucht > kMaxFenster) break;
   }
   return std::nullopt;
 }

@@ -1,15 +1,51 @@
 #include "render/Animationen.h"
 
+#include <algorithm>
+#include <stdexcept>
+
+#include "render/modAviWiedergeben.h"
 #include "support/Numbers.h"
 
 namespace vrd4::render {
 
 namespace {
+
 const QString kBefehlFehler = QStringLiteral("BefehlFehler");
+
+// A GIF slot is its control.
+class GifMedium final : public AnimationsMedium {
+ public:
+  explicit GifMedium(ucAniGIF& ctl) : ctl_(ctl) {}
+  void starten() override { ctl_.setAction(1); }
+  void stoppen() override { ctl_.setAction(2); }
+  void loeschen() override {
+    ctl_.setAction(0);
+    ctl_.LoadAnimatedGIF_Array({});  // a free slot holds no decoded frames
+  }
+  void setVisible(bool) override {}  // the slot shows and hides the control itself
+  void takt(double) override { ctl_.takt(); }
+
+ private:
+  ucAniGIF& ctl_;
+};
+
+// Little-endian 16 bits at the 1-based byte position pos; missing bytes are 0.
+int wort(std::span<const uint8_t> b, size_t pos) {
+  const int lo = pos - 1 < b.size() ? b[pos - 1] : 0;
+  const int hi = pos < b.size() ? b[pos] : 0;
+  return lo + 256 * hi;
 }
 
-Animationen::Animationen(RenderHost& host, platform::Surface& board, AnimationsLader* lader)
-    : host_(host), board_(board), lader_(lader) {}
+}  // namespace
+
+Animationen::Animationen(RenderHost& host, platform::Surface& board)
+    : host_(host), board_(board), uhr_(host) {
+  for (auto& c : ctl_) {
+    c = std::make_unique<ucAniGIF>(board, uhr_);
+    // A slot's GIF waits for AniGifStarten instead of playing unseen.
+    c->setDelayAnimation(3);
+  }
+}
 
 Animationen::~Animationen() {
   for (Slot& s : slots_) {
@@ -17,7 +53,10 @@ Animationen::~Animationen() {
   }
 }
 
-void Animationen::setLader(AnimationsLader* lader) { lader_ = lader; }
+ucAniGIF& Animationen::ucAniGIFFeld(int n) {
+  if (n < 1 || n > kAnzahl) throw std::out_of_range("ucAniGIFFeld");
+  return *ctl_[size_t(n - 1)];
+}
 
 bool Animationen::belegt(int n) const { return n >= 1 && n <= kAnzahl && slots_[n - 1].belegt; }
 
@@ -60,19 +99,44 @@ uint8_t Animationen::AniGifLadenanPosition(const QString& BildnamemitPfad, int16
   s.dateiname = BildnamemitPfad;
   bildFestlegen();
 
-  const QString art = BildnamemitPfad.right(3).toUpper();
+  ucAniGIF& ctl = ucAniGIFFeld(frei);
+  ctl.move(Xstart, Ystart, ctl.surface().widthPx(), ctl.surface().heightPx());
+
   uint8_t ergebnis = 0;
-  if (lader_) {
-    s.medium = lader_->laden(frei, art, feld, bytes);
-    if (s.medium) {
-      s.belegt = true;
-      ergebnis = static_cast<uint8_t>(frei);
-    }
+  s.medium = laden(frei, BildnamemitPfad.right(3).toUpper(), feld, bytes);
+  if (s.medium) {
+    s.belegt = true;
+    ergebnis = static_cast<uint8_t>(frei);
   }
   const QString nr = QString::number(ergebnis);
   host_.writeReply(Antwort::AniGifNr, nr);
   host_.raiseEvent(QStringLiteral("AniGifNr"), nr);
   return ergebnis;
+}
+
+std::unique_ptr<AnimationsMedium> Animationen::laden(int n, const QString& art,
+                                                     const AnimationsFeld& feld,
+                                                     std::span<const uint8_t> bytes) {
+  const bool istGif = art == QLatin1String("GIF");
+  if (!istGif && art != QLatin1String("AVI")) return nullptr;
+  // The natural size: the GIF's logical screen, or the AVI main header's
+  // width and height.
+  const int iw = istGif ? wort(bytes, 7) : wort(bytes, 65);
+  const int ih = istGif ? wort(bytes, 9) : wort(bytes, 69);
+  // Fitted uniformly until it touches the field's sides or its top and
+  // bottom; a natural size of 0 leaves nothing to show.
+  const double s = iw > 0 && ih > 0 ? std::min(double(feld.Breite) / iw, double(feld.Hoehe) / ih) : 0.0;
+  ucAniGIF& ctl = ucAniGIFFeld(n);
+  ctl.move(feld.Xstart, feld.Ystart, iw * s, ih * s);
+  ctl.setScaleWidthSetzen(iw);
+  ctl.setScaleHeightSetzen(ih);
+  if (!istGif) {
+    ctl.LoadAnimatedGIF_Array({});  // nothing of an earlier GIF under the clip
+    return aviOeffnen(n, ctl.surface(), bytes);
+  }
+  ctl.LoadAnimatedGIF_Array(bytes);  // a GIF slot is taken whatever the load gave
+  ctl.setStretch(1);
+  return std::make_unique<GifMedium>(ctl);
 }
 
 void Animationen::AniGifStarten(uint8_t AniGifNr, double AnzeigeDauer) {
@@ -82,6 +146,7 @@ void Animationen::AniGifStarten(uint8_t AniGifNr, double AnzeigeDauer) {
   s.startzeit = host_.now();
   s.anzeigedauer = AnzeigeDauer;
   s.medium->starten();
+  ucAniGIFFeld(AniGifNr).setVisible(true);
   s.medium->setVisible(true);
 }
 
@@ -97,6 +162,7 @@ void Animationen::AniGifLoeschen(uint8_t AniGifNr) {
   if (!nummerGueltig(AniGifNr)) return;
   Slot& s = slots_[AniGifNr - 1];
   if (!s.belegt) return;
+  ucAniGIFFeld(AniGifNr).setVisible(false);
   s.medium->setVisible(false);
   s.medium->loeschen();
   s.medium.reset();

@@ -1,11 +1,16 @@
 #pragma once
-// Up to ten animation slots (animated GIFs or video clips) over the board.
+// Up to ten animation slots (animated GIFs or video clips) over the board,
+// each shown by its control ucAniGIFFeld(n), a child surface of the board.
 //
-// The slot table, its numbering, the reports and the time limit live here;
-// what a slot actually plays comes from an AnimationsLader. Without a loader
-// (the state until GIF and clip playback exist) no file can be loaded: a
-// load reports slot "0" the way an unknown file kind does, and every other
-// operation finds its slot free.
+// The kind comes from the file name's last three characters in any letter
+// case: "GIF" plays in the control itself, "AVI" is opened by aviOeffnen
+// into the control's surface; any other kind loads nothing. The control is
+// placed at (Xstart, Ystart), one pixel right of and below a picture given
+// the same field, and sized to the natural size (GIF: logical screen, header
+// bytes 7-10; AVI: main header bytes 65/66 and 69/70) fitted uniformly into
+// the field, never centred. A GIF slot counts as loaded even when its bytes
+// are no GIF (its control then stays empty); a clip that does not open
+// leaves the slot free.
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -15,6 +20,7 @@
 
 #include "platform/Surface.h"
 #include "render/RenderHost.h"
+#include "render/ucAniGIF.h"
 
 namespace vrd4::render {
 
@@ -41,28 +47,14 @@ class AnimationsMedium {
   virtual void takt(double sekunden) { (void)sekunden; }
 };
 
-// Turns the bytes of a file into a playing medium for slot 1..10.
-class AnimationsLader {
- public:
-  virtual ~AnimationsLader() = default;
-  // art: the upper-cased last three characters of the file name ("GIF",
-  // "AVI", anything else). nullptr when the kind is unknown or the file
-  // cannot be opened; the slot then stays free. Must not throw.
-  virtual std::unique_ptr<AnimationsMedium> laden(int slot, const QString& art,
-                                                  const AnimationsFeld& feld,
-                                                  std::span<const uint8_t> bytes) = 0;
-};
-
 class Animationen {
  public:
   static constexpr int kAnzahl = 10;
-  // lader may be nullptr (nothing can be loaded); not owned.
-  Animationen(RenderHost& host, platform::Surface& board, AnimationsLader* lader = nullptr);
+  // The ten controls are made here, hidden; GIFs in them play on host.now().
+  Animationen(RenderHost& host, platform::Surface& board);
   ~Animationen();  // releases every loaded medium
   Animationen(const Animationen&) = delete;
   Animationen& operator=(const Animationen&) = delete;
-
-  void setLader(AnimationsLader* lader);
 
   // Takes the lowest free slot, reports its number (clsVRD4AniGifNr and the
   // "AniGifNr" event) and returns it; 0 when nothing was loaded or all slots
@@ -79,10 +71,12 @@ class Animationen {
   // ("BefehlFehler", "AniGif-Nummer: " + n + " gibt es nicht!").
   void AniGifLoeschen(uint8_t AniGifNr);
 
-  // The expiry step: deletes every running slot whose display time is over.
+  // The polling step: deletes every running slot whose display time is
+  // over, then lets every loaded slot show the frame due now.
   void AnimationenTakten();
 
   bool belegt(int n) const;
+  ucAniGIF& ucAniGIFFeld(int n);  // 1..10; std::out_of_range otherwise
 
  private:
   struct Slot {
@@ -93,12 +87,20 @@ class Animationen {
     double anzeigedauer = 0.0;
     std::unique_ptr<AnimationsMedium> medium;
   };
+  struct HostUhr final : platform::Clock {
+    explicit HostUhr(const RenderHost& h) : host(h) {}
+    double seconds() const override { return host.now(); }
+    const RenderHost& host;
+  };
   bool nummerGueltig(uint8_t n);
   void bildFestlegen();
+  std::unique_ptr<AnimationsMedium> laden(int n, const QString& art, const AnimationsFeld& feld,
+                                          std::span<const uint8_t> bytes);
 
   RenderHost& host_;
   platform::Surface& board_;
-  AnimationsLader* lader_;
+  HostUhr uhr_;
+  std::array<std::unique_ptr<ucAniGIF>, kAnzahl> ctl_;
   std::array<Slot, kAnzahl> slots_;
 };
 

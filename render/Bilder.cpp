@@ -90,12 +90,13 @@ struct Bilder::Impl {
 
   void anzeigen(platform::Surface& pic, const QString& name, int16_t Xstart, int16_t Ystart,
                 int16_t Xende, int16_t YEnde, bool GroesseAnpassen, bool BeiKleinerZentrieren,
-                const QImage& bild) {
+                const QImage& bild, const QString& grund) {
     try {
       if (!quelleSetzen(bild)) {
-        // No picture, nothing to draw; the operator is told why the board
-        // stays as it is.
-        nichtGeladen(name);
+        // Bytes that give no picture draw nothing and raise nothing; the
+        // status list tells the operator why the board stays as it is.
+        host.addStatus(QStringLiteral("Bild: ") + name + QStringLiteral(" nicht angezeigt - ") +
+                       (grund.isEmpty() ? QStringLiteral("kein Bild") : grund));
         return;
       }
     } catch (const std::exception&) {
@@ -132,9 +133,10 @@ void Bilder::BildAnzeigenanPosition(platform::Surface& pic, const QString& Anzuz
                                     int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                                     bool GroesseAnpassen, bool BeiKleinerZentrieren,
                                     std::span<const uint8_t> bytes) {
-  const std::optional<QImage> bild = modPicturefromBytes(bytes);
+  QString grund;
+  const std::optional<QImage> bild = modPicturefromBytes(bytes, &grund);
   d->anzeigen(pic, AnzuzeigendesBild, Xstart, Ystart, Xende, YEnde, GroesseAnpassen,
-              BeiKleinerZentrieren, bild ? *bild : QImage());
+              BeiKleinerZentrieren, bild ? *bild : QImage(), grund);
 }
 
 void Bilder::BildAnzeigenanPositionVonBild(platform::Surface& pic,
@@ -143,7 +145,7 @@ void Bilder::BildAnzeigenanPositionVonBild(platform::Surface& pic,
                                            bool GroesseAnpassen, bool BeiKleinerZentrieren,
                                            const QImage& bild) {
   d->anzeigen(pic, AnzuzeigendesBild, Xstart, Ystart, Xende, YEnde, GroesseAnpassen,
-              BeiKleinerZentrieren, bild);
+              BeiKleinerZentrieren, bild, QString());
 }
 
 platform::Surface& Bilder::PicFuerGroessenanpassungQuelle() { return d->quelle; }

@@ -9,9 +9,11 @@
 // pixels rounded to even), otherwise it sits in the top-left corner.
 // Transparent parts of a picture show the board's back colour.
 //
-// Events: bytes that give no picture (empty, unknown format, damaged, over
-// the limits of modPicturefromBytes.h) and a board scale beyond 16 bits
-// raise ("BefehlFehler", "Bild: " + name + " konnte nicht geladen werden!").
+// Bytes that give no picture (empty, unknown format, damaged, over the
+// limits of modPicturefromBytes.h) draw nothing and raise no event; the
+// status list gets "Bild: " + name + " nicht angezeigt - " + the reason.
+// A board scale beyond 16 bits raises ("BefehlFehler", "Bild: " + name +
+// " konnte nicht geladen werden!").
 // A field without area, 16-bit overflow of the field's arithmetic, or a
 // result that rounds to nothing or exceeds a surface's size end silently
 // without drawing. Otherwise the drawing becomes the board's background

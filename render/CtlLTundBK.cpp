@@ -37,7 +37,6 @@ int zuPixel(double einheiten, double faktor) {
   return int(std::nearbyint(std::clamp(einheiten * faktor, -grenze, grenze)));
 }
 
-int32_t zuEinheiten(int pixel, double faktor) { return roundToInt32(pixel / faktor); }
 
 }  // namespace
 
@@ -65,16 +64,13 @@ void CtlLTundBK::move(int left, int top, int width, int height) {
   }
   surface_.resize(wPx, hPx);
   surface_.move(zuPixel(left, fx), zuPixel(top, fy));
+  platz_ = {left, top, width, height};
 }
 
-int CtlLTundBK::left() const { return zuEinheiten(surface_.left(), pixelJeEinheitX(surface_)); }
-int CtlLTundBK::top() const { return zuEinheiten(surface_.top(), pixelJeEinheitY(surface_)); }
-int CtlLTundBK::width() const {
-  return zuEinheiten(surface_.widthPx(), pixelJeEinheitX(surface_));
-}
-int CtlLTundBK::height() const {
-  return zuEinheiten(surface_.heightPx(), pixelJeEinheitY(surface_));
-}
+int CtlLTundBK::left() const { return platz_.left; }
+int CtlLTundBK::top() const { return platz_.top; }
+int CtlLTundBK::width() const { return platz_.width; }
+int CtlLTundBK::height() const { return platz_.height; }
 void CtlLTundBK::setVisible(bool on) { surface_.setVisible(on); }
 bool CtlLTundBK::visible() const { return surface_.visible(); }
 

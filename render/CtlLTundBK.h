@@ -24,11 +24,13 @@ class CtlLTundBK {
   // The pixels are the parent's scale units, as for any child of a picture
   // box: equal to its pixels unless the board is enlarged (full screen).
   // move throws std::invalid_argument for a negative size and
-  // std::length_error for one too large to hold.
+  // std::length_error for one too large to hold. The placement reads back
+  // as it was given, whatever pixels it came to: the same field is the same
+  // place at every scale.
   void move(int left, int top, int width, int height);
   int left() const;
   int top() const;
-  int width() const;   // pixels of the control's own surface
+  int width() const;
   int height() const;
   void setVisible(bool on);
   bool visible() const;
@@ -84,7 +86,11 @@ class CtlLTundBK {
   void SetzeMaskPicture();  // mask picture := persistent image
 
  private:
+  struct Platz {
+    int left = 0, top = 0, width = 1, height = 1;
+  };
   platform::Surface surface_;
+  Platz platz_;
 };
 
 }  // namespace vrd4::render

@@ -3,6 +3,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 #include "render/CtlLTundBK.h"
 #include "support/Numbers.h"
@@ -25,89 +27,83 @@ bool SchriftVorhanden(const QString& name) {
 
 namespace {
 
-// Ends a fitting loop once the surface's size in force has stopped changing:
-// a 0.05-point step moves it to the next pixel within 15 steps (a whole
-// point within 21), so 60 unchanged steps mean the surface has reached its
-// smallest or largest font and the height cannot change any more.
-class Schrittwaechter {
- public:
-  explicit Schrittwaechter(const platform::Surface& s) : s_(s), zuletzt_(s.fontSize()) {}
-  bool weiter() {
-    if (++schritte_ > kMaxSchritte) return false;
-    const double jetzt = s_.fontSize();
-    if (jetzt != zuletzt_) {
-      zuletzt_ = jetzt;
-      still_ = 0;
-      return true;
+// A 0.05-point step moves the size in force (whole pixels, Surface.h) by at
+// most one pixel, so stepping visits every pixel height between where it
+// starts and where it stops, and the height measured depends only on the
+// pixel height. Stepping is therefore a walk over pixel heights; where the
+// measured height grows with the size, the pixel height at which the walk
+// stops is found by galloping out from a guess and halving the bracket.
+double punkteVon(int px) { return px * 72.0 / platform::Surface::kDpi; }
+int pixelVon(double punkte) { return int(std::lround(punkte * platform::Surface::kDpi / 72.0)); }
+
+// The smallest x in (lo, hi] for which ok(x) holds, or hi + 1 when ok(hi)
+// does not; ok must stay true once it holds. Starts at guess.
+template <typename Ok>
+int ersteWahre(int lo, int hi, int guess, Ok ok) {
+  if (hi <= lo) return hi + 1;
+  int x = std::clamp(guess, lo + 1, hi);
+  if (ok(x)) {
+    for (int weite = 1; x > lo + 1; weite *= 2) {
+      const int y = std::max(lo + 1, x - weite);
+      if (!ok(y)) {
+        lo = y;
+        break;
+      }
+      x = y;
     }
-    return ++still_ < kStillstand;
+    if (x == lo + 1) return x;
+  } else {
+    lo = x;
+    for (int weite = 1;; weite *= 2) {
+      if (lo >= hi) return hi + 1;
+      const int y = std::min(hi, lo + weite);
+      if (ok(y)) {
+        x = y;
+        break;
+      }
+      lo = y;
+    }
   }
-
- private:
-  static constexpr int kStillstand = 60;
-  static constexpr long kMaxSchritte = 400000;
-  const platform::Surface& s_;
-  double zuletzt_;
-  int still_ = 0;
-  long schritte_ = 0;
-};
-
-// More points than any surface realises: it gives its largest font.
-constexpr double kRiesig = 1e6;
-
-// True when h lies far beyond the height of the surface's largest font, so
-// that stepping up would only end when the sizes stop growing. Line heights
-// grow with the size; a quarter of margin covers their small wobbles. Only
-// asked for heights far above the current one, as the probe costs a font.
-bool jenseitsDerGroesstenSchrift(platform::Surface& s, double h, double t) {
-  if (h < 256 || h < 4 * t) return false;
-  const double vorher = s.fontSize();
-  s.setFontSize(kRiesig);
-  const double groesste = s.textHeight(Messtext());
-  s.setFontSize(vorher);
-  return h > 1.25 * groesste;
+  // ok(x) holds, ok(lo) does not.
+  while (x - lo > 1) {
+    const int mitte = lo + (x - lo) / 2;
+    (ok(mitte) ? x : lo) = mitte;
+  }
+  return x;
 }
 
 }  // namespace
 
 double SchriftgroesseAnpassen(platform::Surface& s, int h) {
   const double ziel = std::max(h, kKleinsteSchrifthoehe);
-  const QString& m = Messtext();
   const double s0 = s.fontSize();
-  double c = s0;
-  double t = s.textHeight(m);
-  double ergebnis = s0;
-  Schrittwaechter waechter(s);
-  if (t == ziel) {
-    ergebnis = s.fontSize();
-  } else if (t > ziel) {
-    do {
-      c -= 0.05;
-      s.setFontSize(c);
-      t = s.textHeight(m);
-    } while (t > ziel && waechter.weiter());
-    ergebnis = s.fontSize();
-  } else if (jenseitsDerGroesstenSchrift(s, ziel, t)) {
-    s.setFontSize(kRiesig);
-    ergebnis = s.fontSize();  // where the steps would end, thousands of them later
+  const int px0 = pixelVon(s0);
+  const double t0 = s.textHeight(Messtext());
+  if (t0 == ziel) return s0;
+
+  auto hoehe = [&](int px) {
+    s.setFontSize(punkteVon(px));
+    return s.textHeight(Messtext());
+  };
+  // Line heights are close to proportional to the size.
+  const double schaetzung = t0 > 0 ? px0 * ziel / t0 : px0;
+  const int geschaetzt = int(std::clamp(std::lround(schaetzung), 1L, long(platform::Surface::kMaxFontPx)));
+  double ergebnis = 0;
+  if (t0 > ziel) {
+    // Downwards the steps stop at the first size whose height is no longer
+    // above the wanted one, or at the smallest size.
+    const int ersteZuHohe =
+        ersteWahre(0, px0, geschaetzt + 1, [&](int px) { return hoehe(px) > ziel; });
+    ergebnis = punkteVon(std::max(1, ersteZuHohe - 1));
   } else {
-    for (;;) {
-      const double p = s.fontSize();
-      c += 0.05;
-      s.setFontSize(c);
-      t = s.textHeight(m);
-      if (t == ziel) {
-        ergebnis = s.fontSize();
-        break;
-      }
-      if (t > ziel) {
-        ergebnis = p;  // the last size still below the wanted height
-        break;
-      }
-      if (!waechter.weiter()) {
-        ergebnis = s.fontSize();
-        break;
-      }
+    // Upwards they stop at the first size whose height reaches the wanted
+    // one: that size when equal, else the one before; or at the largest size.
+    const int groesstes = platform::Surface::kMaxFontPx;
+    const int px = ersteWahre(px0, groesstes, geschaetzt, [&](int p) { return hoehe(p) >= ziel; });
+    if (px > groesstes) {
+      ergebnis = punkteVon(std::max(px0, groesstes));
+    } else {
+      ergebnis = punkteVon(hoehe(px) == ziel ? px : px - 1);
     }
   }
   s.setFontSize(s0);
@@ -129,23 +125,25 @@ double SchriftgroessenSpeicher::anpassen(platform::Surface& s, int h) {
 }
 
 void SchriftGanzzahligAnpassen(CtlLTundBK& ctl) {
-  const QString& m = Messtext();
+  // Rounded to whole points, 0.05-point steps visit every whole point on
+  // their way, so the walk is one over whole points (see above).
   const int32_t ziel = ctl.FontSize();
-  double c = ziel;
-  int32_t t = ctl.TextHeight(m);
-  Schrittwaechter waechter(ctl.surface());
+  const int32_t t = ctl.TextHeight(Messtext());
+  auto hoehe = [&](int punkte) {
+    ctl.setFontSize(punkte);
+    return ctl.TextHeight(Messtext());
+  };
+  const int groesste = int(punkteVon(platform::Surface::kMaxFontPx));
+  const int geschaetzt =
+      t > 0 ? int(std::clamp<int64_t>(int64_t(ziel) * ziel / t, 1, groesste)) : ziel;
   if (t < ziel) {
-    do {
-      c += 0.05;
-      ctl.setFontSize(roundToInt32(c));
-      t = ctl.TextHeight(m);
-    } while (t < ziel && waechter.weiter());
+    // Upwards to the first size that reaches the height, without stepping back.
+    const int n = ersteWahre(ziel, groesste, geschaetzt, [&](int p) { return hoehe(p) >= ziel; });
+    ctl.setFontSize(std::min(n, std::max(ziel, groesste)));
   } else if (t > ziel) {
-    do {
-      c -= 0.05;
-      ctl.setFontSize(roundToInt32(c));
-      t = ctl.TextHeight(m);
-    } while (t > ziel && waechter.weiter());
+    // Downwards to the first size whose height falls to it, or the smallest.
+    const int n = ersteWahre(0, ziel, geschaetzt + 1, [&](int p) { return hoehe(p) > ziel; });
+    ctl.setFontSize(std::max(1, n - 1));
   }
 }
 

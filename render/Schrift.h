@@ -4,9 +4,11 @@
 // points on a text-effect control).
 //
 // Heights are compared in the measuring surface's scale units, so a board
-// enlarged to full screen fits its fonts to the enlarged size. The loops stop
-// when the surface can no longer change its font (smallest or largest
-// size), so no height, however large or negative, makes them run for long.
+// enlarged to full screen fits its fonts to the enlarged size. The sizes are
+// those that walking the steps one by one finds, but they are found by
+// galloping out from a proportional guess and halving, with a few dozen
+// measurements at most for any height (exactly the walk's result wherever
+// the measured height grows with the size).
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -29,8 +31,9 @@ inline constexpr int kKleinsteSchrifthoehe = 5;
 bool SchriftVorhanden(const QString& name);
 
 // The point size whose line height on s comes closest to h pixels from
-// below (or equals it), searched from the surface's current size in
-// 0.05-point steps. The surface's font name and attributes must be set; its
+// below (or equals it), as 0.05-point steps from the surface's current size
+// find it: downwards to the first size no higher than h, or upwards to the
+// last size below h (or one equal to it). The surface's font name and attributes must be set; its
 // size is the same afterwards as before. h below 5 counts as 5.
 double SchriftgroesseAnpassen(platform::Surface& s, int h);
 

@@ -13,6 +13,7 @@
 //   4 bytes each), for readers that cannot tell their size beforehand.
 // So a small file that claims 30000 x 30000 pixels is refused cleanly.
 #include <QImage>
+#include <QString>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -28,9 +29,10 @@ inline constexpr int kBildAllocationLimitMB = 256;
 bool bildGroesseErlaubt(int64_t w, int64_t h);
 
 // The first image in bytes, or nullopt when the bytes are empty, are no
-// picture the readers know, are damaged or exceed the limits. A JPEG, BMP or
-// GIF that is cut off counts as damaged even where its reader would show the
-// part that is there. Never throws.
-std::optional<QImage> modPicturefromBytes(std::span<const uint8_t> bytes);
+// picture the readers know, are damaged beyond what the reader decodes, or
+// exceed the limits; then *grund (when given) says which, in German. A file
+// that is cut off (a JPEG without its end marker, a short BMP or GIF) gives
+// what its reader decodes of it. Never throws.
+std::optional<QImage> modPicturefromBytes(std::span<const uint8_t> bytes, QString* grund = nullptr);
 
 }  // namespace vrd4::render

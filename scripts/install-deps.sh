@@ -10,8 +10,11 @@ PACKAGES=(
   libx11-dev x11-utils xvfb xauth
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgif-dev
   fonts-liberation2 fontconfig
   python3
+  openssl
+  dpkg-dev fakeroot file lintian scdoc man-db
 )
 
 missing=()

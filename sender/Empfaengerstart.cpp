@@ -36,14 +36,29 @@ bool dateiDa(const std::string& pfad) {
   return !pfad.empty() && ::stat(pfad.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+// The channel name prefix a receiver was started with ("--prefix P" or
+// "--prefix=P"; none: the default names).
+std::string praefixVon(pid_t pid) {
+  const std::vector<std::string> args = platform::processArguments(pid);
+  std::string praefix;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--prefix" && i + 1 < args.size()) praefix = args[++i];
+    else if (args[i].rfind("--prefix=", 0) == 0) praefix = args[i].substr(9);
+  }
+  return praefix;
+}
+
 // The receiver found last is looked at first: while it runs, one read of its
 // command line answers the question instead of a walk over every process.
 pid_t g_zuletztGefunden = 0;
 
 std::optional<platform::ProcessEntry> laufenderEmpfaenger() {
   const pid_t selbst = ::getpid();
+  // Receivers on other channels (another --prefix) are not ours: several
+  // boards can run on one PC.
   auto istEmpfaenger = [selbst](const platform::ProcessEntry& e) {
-    return e.pid != selbst && clsVRD4Sender::IstEmpfaengerName(e.exeName);
+    return e.pid != selbst && clsVRD4Sender::IstEmpfaengerName(e.exeName) &&
+           praefixVon(e.pid) == channel::channelNamePrefix();
   };
   if (auto e = platform::processEntry(g_zuletztGefunden); e && istEmpfaenger(*e)) return e;
   auto e = platform::findProcess(istEmpfaenger);
@@ -118,7 +133,9 @@ int32_t clsVRD4Sender::Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFe
   gv::clsVRD4LetzteGesendete().SetMemory(u"0");
   gv::clsVRD4LetzteGelesene().SetMemory(u"0");
   d_->Schreibzeiger = 0;
-  auto pid = platform::startDetached(pfad, EmpfaengerLogDatei());
+  std::vector<std::string> args;
+  if (!channel::channelNamePrefix().empty()) args = {"--prefix", channel::channelNamePrefix()};
+  auto pid = platform::startDetached(pfad, args, EmpfaengerLogDatei());
   if (!pid) {
     d_->meldung(u"VRD4-Farbe Empfangsprogramm konnte nicht gestartet werden!");
     return 0;

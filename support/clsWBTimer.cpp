@@ -61,6 +61,9 @@ void clsWBTimer::tickLoop() {
   std::shared_ptr<State> st = s_;
   while (st->running) {
     st->sleeper(st->interval);
+    // A sleeper may run events itself, and one of them may have stopped or
+    // destroyed the timer.
+    if (!st->running) break;
     if (Timer) {
       std::function<void()> handler = Timer;  // survives a reassignment inside
       handler();

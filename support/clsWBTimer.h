@@ -16,6 +16,8 @@ namespace vrd4::support {
 class clsWBTimer {
  public:
   // Sleeps the given milliseconds (>= 0). Tests inject one that only records.
+  // A sleeper may process events while it waits; when one of them stops or
+  // destroys the timer, the loop ends without raising Timer.
   using Sleeper = std::function<void(int32_t ms)>;
 
   // sleeper empty: the real sleep of the thread.

@@ -72,6 +72,18 @@ void BM_SchriftgroesseAnpassen(benchmark::State& state) {
 }
 BENCHMARK(BM_SchriftgroesseAnpassen)->Arg(20)->Arg(40)->Arg(200)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
+// The same search the first time in a font face that has been loaded at its
+// start size only, so that every size it measures is loaded afresh (one run each: afterwards
+// Qt's font cache holds them).
+void BM_SchriftgroesseAnpassenErstesMal(benchmark::State& state) {
+  platform::Surface board;
+  board.setFontName(state.range(0) == 200 ? QStringLiteral("Courier New") : QStringLiteral("Times New Roman"));
+  board.setFontItalic(true);
+  benchmark::DoNotOptimize(board.textHeight(Messtext()));  // the face itself is loaded
+  for (auto _ : state) benchmark::DoNotOptimize(SchriftgroesseAnpassen(board, int(state.range(0))));
+}
+BENCHMARK(BM_SchriftgroesseAnpassenErstesMal)->Arg(200)->Arg(1000)->Iterations(1)->Unit(benchmark::kMicrosecond);
+
 struct ZwanzigEffekte {
   ZwanzigEffekte() {
     for (int i = 0; i < 10; ++i) {

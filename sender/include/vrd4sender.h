@@ -52,7 +52,8 @@ void vrd4sender_set_keep_running(vrd4sender* s, int keep);
  * process test (fn returns non-zero while "running"); NULL restores it. */
 typedef int (*vrd4sender_running_fn)(void* user);
 void vrd4sender_set_running_check(vrd4sender* s, vrd4sender_running_fn fn, void* user);
-/* Prefix of the shared-memory names, for tests; before the first _new. */
+/* Prefix of the shared-memory names (receiver started with --prefix);
+ * before the first _new. */
 void vrd4sender_set_channel_prefix(const char* prefix);
 
 /* Start and liveness. Window handles are X11 window ids (0: none). */

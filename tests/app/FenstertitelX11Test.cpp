@@ -1,8 +1,13 @@
 // Under a real X server: passed-on events become the title of the sending
-// program's event window. (The snapshot read back from the screen is checked
-// end to end.)
+// program's event window, and the player's display window is found however
+// the window manager nests it. (The snapshot read back from the screen is
+// checked end to end.)
 #include "AppTestUmgebung.h"
 #include "platform/X11Window.h"
+
+// After Qt's headers: Xlib defines macros such as Bool and Status.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace vrd4::app::test {
 namespace {
@@ -21,6 +26,58 @@ TEST_F(X11Test, PassedOnEventsBecomeTheTitleOfTheEventWindow) {
   frm->VRD4Event(u"BefehlFehler"_s, u"Größe ä"_s);
   frm->VRD4Event(u"Port"_s, u"3000"_s);  // an acting kind leaves the title alone
   EXPECT_EQ(x11::windowText(id), u"BefehlFehler;Größe ä");
+}
+
+// Windows as a window manager arranges them, made on a connection of our own.
+class Fensterbaum {
+ public:
+  Fensterbaum() : d_(XOpenDisplay(nullptr)) {}
+  ~Fensterbaum() {
+    if (!d_) return;
+    for (auto it = fenster_.rbegin(); it != fenster_.rend(); ++it) XDestroyWindow(d_, *it);
+    XCloseDisplay(d_);
+  }
+  Fensterbaum(const Fensterbaum&) = delete;
+  Fensterbaum& operator=(const Fensterbaum&) = delete;
+  bool ok() const { return d_ != nullptr; }
+
+  // A child of parent (0: the root) at (x, y); a program's window when it
+  // gets WM_STATE, a frame or wrapper of the window manager otherwise.
+  Window neu(Window parent, int x, int y, int w, int h, const char* titel = nullptr, bool wmState = false) {
+    if (!parent) parent = DefaultRootWindow(d_);
+    const Window f = XCreateSimpleWindow(d_, parent, x, y, unsigned(w), unsigned(h), 0, 0, 0);
+    if (titel) XStoreName(d_, f, titel);
+    if (wmState) {
+      const long zustand[2] = {1, 0};  // NormalState, no icon
+      const Atom a = XInternAtom(d_, "WM_STATE", False);
+      XChangeProperty(d_, f, a, a, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(zustand), 2);
+    }
+    fenster_.push_back(f);
+    XSync(d_, False);
+    return f;
+  }
+
+ private:
+  Display* d_;
+  std::vector<Window> fenster_;
+};
+
+TEST_F(X11Test, DisplayWindowIsFoundInsideFrameAndWrapperButNotInLowerCase) {
+  Fensterbaum baum;
+  ASSERT_TRUE(baum.ok());
+  // KWin: frame, wrapper, client; created first, so lowest in the stack.
+  const Window rahmen = baum.neu(0, 100, 50, 820, 640);
+  const Window huelle = baum.neu(rahmen, 4, 30, 800, 600);
+  const Window player = baum.neu(huelle, 0, 0, 800, 600, "Display - Pelmor Player", true);
+  // Above it: another program in a plain frame, and titles that only look alike.
+  baum.neu(baum.neu(0, 0, 0, 300, 200), 2, 20, 290, 170, "Anzeige", true);
+  baum.neu(0, 0, 0, 300, 200, "display klein", true);
+  baum.neu(baum.neu(0, 0, 0, 300, 200), 2, 20, 290, 170, "DISPLAY", true);
+  const auto gefunden = x11::findDisplayWindow();
+  ASSERT_TRUE(gefunden.has_value());
+  EXPECT_EQ(gefunden->id, player);
+  EXPECT_EQ(std::tuple(gefunden->rect.left, gefunden->rect.top, gefunden->rect.right, gefunden->rect.bottom),
+            std::tuple(104, 80, 904, 680));
 }
 
 }  // namespace

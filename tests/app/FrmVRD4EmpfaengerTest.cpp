@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -130,16 +131,47 @@ TEST_F(FensterTest, ActivationRunsOnceAndTicksUntilTheEndRequest) {
   EXPECT_EQ(liste->item(0)->text(), u"EventFensterHwnd aus Sender: 123456"_s);
 }
 
-TEST_F(FensterTest, ActivationWithThePlayerEntersItsDisplayWindowIfItHasAWidth) {
+TEST_F(FensterTest, ActivationWithoutSenderWindowListsZeroAndGivesBothFramesTheirHints) {
+  for (const char16_t* handle : {u"", u"abc"}) {
+    laden(ordner.path().toStdString());
+    gv::clsVRD4EventFensterHandle().SetMemory(handle);
+    gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+    frm->Form_Activate();
+    auto* liste = ctl<QListWidget>("List1");
+    ASSERT_EQ(liste->count(), 1);
+    EXPECT_EQ(liste->item(0)->text(), u"EventFensterHwnd aus Sender: 0"_s);
+  }
+  EXPECT_EQ(ctl<QGroupBox>("CtlFraFuerServerdaten")->toolTip(),
+            u"Server automatisch starten und 'Button starten' nur wenn VRD4-Farbe an diesem Rechner angeschlossen ist!"_s);
+  EXPECT_EQ(ctl<QGroupBox>("CtlFraFuerClientdaten")->toolTip(),
+            u"Client automatisch starten und 'Button verbinden' nur wenn VRD4-Farbe an einem anderen Rechner "
+            u"angeschlossen ist!"_s);
+}
+
+TEST_F(FensterTest, ThePlayersDisplayWindowTakesTheBoardUnlessMissingOrTiny) {
   desktop.player = true;
-  for (int rechts : {1034, 10}) {
-    desktop.anzeige = x11::FoundWindow{99, {10, 20, rechts, 620}};
+  struct Fall {
+    std::optional<x11::FoundWindow> anzeige;
+    QSize tafel;
+    bool umgehaengt;
+  };
+  for (const auto& [anzeige, tafel, umgehaengt] :
+       {Fall{x11::FoundWindow{99, {10, 20, 1034, 620}}, {1024, 600}, true},
+        Fall{std::nullopt, {768, 480}, false},
+        Fall{x11::FoundWindow{98, {10, 20, 10, 620}}, {768, 480}, false},
+        Fall{x11::FoundWindow{97, {10, 20, 11, 21}}, {768, 480}, false},
+        Fall{x11::FoundWindow{96, {0, 0, 15, 600}}, {768, 480}, false},
+        Fall{x11::FoundWindow{95, {0, 0, 16, 16}}, {16, 16}, true}}) {
+    desktop.anzeige = anzeige;
+    desktop.umgehaengt.clear();
     laden(ordner.path().toStdString());
     gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
     frm->Form_Activate();
-    EXPECT_EQ(QSize(frm->tafelBreite(), frm->tafelHoehe()), QSize(rechts - 10, 600));
+    EXPECT_EQ(QSize(frm->tafelBreite(), frm->tafelHoehe()), tafel) << tafel.width();
+    frm->GroesseAnpassen();
+    EXPECT_EQ(QSize(board().widthPx(), board().heightPx()), tafel);
+    EXPECT_EQ(desktop.umgehaengt.size(), umgehaengt ? 1u : 0u) << tafel.width();
   }
-  EXPECT_THAT(desktop.umgehaengt, ElementsAre(99u)) << "not into the window without width";
 }
 
 TEST_F(FensterTest, TheTwoAutomaticBoxesExcludeEachOther) {

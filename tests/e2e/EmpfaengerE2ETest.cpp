@@ -135,6 +135,29 @@ TEST_F(EmpfaengerE2E, CommandsShowOnTheBoardAndBadOnesAreReportedAsEvents) {
   EXPECT_TRUE(laeuft());
 }
 
+TEST_F(EmpfaengerE2E, StartedGifIsVisibleAndChangesOnTheScreen) {
+  // 8 × 4, frame 1 red, frame 2 green, 100 ms each; fitted into 80 × 40.
+  const std::u16string gif = QStringLiteral(VRD4_TEST_DATA_DIR "/engine/zwei_frames.gif").toStdU16String();
+  senden(befehl({u"AniGifLadenanPosition", gif, u"101", u"101", u"180", u"140", u"0", u"0", u""}));
+  EXPECT_TRUE(eventBeginntMit(u"AniGifNr;1"));
+  ASSERT_TRUE(gelesen(senden(befehl({u"AniGifStarten", u"1", u"0"}))));
+  bool rot = false, gruen = false;
+  warteBis(
+      [&] {
+        const QImage bild = schnappschuss();
+        if (bild.isNull()) return false;
+        rot = rot || bild.pixelColor(140, 120) == QColor(255, 0, 0);
+        gruen = gruen || bild.pixelColor(140, 120) == QColor(0, 255, 0);
+        return rot && gruen;
+      },
+      kSekunden);
+  EXPECT_TRUE(rot && gruen) << "red " << rot << ", green " << gruen;
+  ASSERT_TRUE(gelesen(senden(befehl({u"AniGifLoeschen", u"1"}))));
+  const QImage bild = schnappschuss();
+  ASSERT_FALSE(bild.isNull());
+  EXPECT_EQ(bild.pixelColor(140, 120), QColor(0, 0, 0)) << "deleted: the board shows again";
+}
+
 // 0: the end request "-1" in the channel; else the signal sent.
 class EndeE2E : public EmpfaengerE2E, public ::testing::WithParamInterface<int> {};
 

@@ -58,31 +58,39 @@ TEST_F(Board, BoxesCoverBothCornersTakeTheFillPatternAndPutThePenBackMinus32768D
   EXPECT_EQ(pic.foreColor(), 0x123456u);
 }
 
-TEST_F(Board, AnimationSlotsOneToTenLowestFreeFirstOthersAreErrors) {
-  render::Animationen& ani = engine->animationen();
-  auto laden = [&](const char* name) {
-    return ani.AniGifLadenanPosition(QString::fromUtf8(name), 1, 1, 400, 300, false, false, {});
+TEST_F(Board, StyleLimitsKeepTheirLastValueAndTurnTheNextIntoZero) {
+  struct Grenze {
+    const char* name;
+    void (clsVRD4Empfaenger::*setzen)(uint8_t);
+    int (platform::Surface::*lesen)() const;
+    uint8_t groesster;
   };
-  auto fehler = [](const char* m) { return Ereignis{QStringLiteral("BefehlFehler"), QString::fromUtf8(m)}; };
-  const Ereignis nr0{QStringLiteral("AniGifNr"), QStringLiteral("0")};
-  EXPECT_EQ(laden("a.gif"), 0) << "no loader yet";
-  ani.AniGifStarten(5, 1.0);  // free and in range: nothing
-  ani.AniGifLoeschen(0);
-  ani.AniGifStarten(11, 1.0);
-  ani.AniGifStoppen(255);
-  EXPECT_THAT(events, ElementsAre(nr0, fehler("AniGif-Nummer: 0 gibt es nicht!"), fehler("AniGif-Nummer: 11 gibt es nicht!"),
-                                  fehler("AniGif-Nummer: 255 gibt es nicht!")));
-  ani.setLader(&lader);
-  EXPECT_THROW(ani.AniGifLadenanPosition(QStringLiteral("a.gif"), -32768, 1, 32767, 5, false, false, {}),
-               OverflowError);
-  for (int i = 1; i <= 10; ++i) ASSERT_EQ(laden("a.GiF"), i);
-  EXPECT_EQ(lader.art, QStringLiteral("GIF"));
-  ani.AniGifLoeschen(4);
-  EXPECT_EQ(laden("a.gif"), 4) << "the lowest free slot";
-  events.clear();
-  EXPECT_EQ(laden("a.gif"), 0);
-  EXPECT_THAT(events, ElementsAre(fehler("max. 10Alle animierten Gif's bereits belegt!"), nr0));
-  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"0");
+  for (const Grenze& g : {Grenze{"Fuellstyle", &clsVRD4Empfaenger::Fuellstyle, &platform::Surface::fillStyle, 7},
+                          Grenze{"Linienstil", &clsVRD4Empfaenger::Linienstil, &platform::Surface::drawStyle, 6},
+                          Grenze{"Rahmenart", &clsVRD4Empfaenger::Rahmenart, &platform::Surface::borderStyle, 5}}) {
+    for (const auto& [wert, soll] : {std::pair<int, int>{g.groesster, g.groesster}, {g.groesster + 1, 0}, {255, 0}, {1, 1}}) {
+      (engine.get()->*g.setzen)(3);
+      (engine.get()->*g.setzen)(uint8_t(wert));
+      EXPECT_EQ((pic.*g.lesen)(), soll) << g.name << " " << wert;
+    }
+  }
+}
+
+TEST_F(Board, ForegroundColourCommandSetsTheBoardsPen) {
+  ausfuehren({u"Vordergrundfarbe", u"255"});
+  EXPECT_EQ(pic.foreColor(), kRot);
+  ausfuehren({u"Vordergrundfarbe", u"65280"});
+  EXPECT_EQ(pic.foreColor(), kGruen);
+}
+
+TEST_F(Board, VRD4CloseIsTrueOnlyForAPortAboveZeroAndThenClearsPortAndError) {
+  for (const auto& [port, offen] : {std::pair{u"3", true}, {u"12abc", true}, {u"0", false}, {u"", false}, {u"-2", false}}) {
+    gv::clsVRD4Comport().SetMemory(port);
+    gv::clsVRD4KomFehler().SetMemory(u"-1");
+    EXPECT_EQ(engine->VRD4Close(), offen) << QString::fromUtf16(port).toStdString();
+    EXPECT_EQ(gv::clsVRD4Comport().GetMemory(), offen ? u"0" : std::u16string(port));
+    EXPECT_EQ(gv::clsVRD4KomFehler().GetMemory(), offen ? u"0" : u"-1");
+  }
 }
 
 }  // namespace

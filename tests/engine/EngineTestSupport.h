@@ -2,7 +2,7 @@
 // The engine tests' set-up: one GUI application (fonts need it) and one
 // channel name prefix per test process, so that parallel test binaries and a
 // running receiver never meet; a fixture that is the window side and records;
-// an animation loader; a sender side that writes into the real ring.
+// a sender side that writes into the real ring.
 #include <gmock/gmock.h>
 #include <unistd.h>
 
@@ -17,6 +17,7 @@
 #include "engine/clsVRD4Empfaenger.h"
 #include "protocol/Befehl.h"
 #include "render/Animationen.h"
+#include "render/ucAniGIF.h"
 
 // Readable failure messages for the Qt texts the engine reports.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -41,23 +42,6 @@ struct Umgebung final : ::testing::Environment {
   std::unique_ptr<QGuiApplication> app;
 };
 inline ::testing::Environment* const umgebung = ::testing::AddGlobalTestEnvironment(new Umgebung);
-
-// Stands in for GIF playback: takes every file and keeps the kind of the
-// last one.
-struct FakeLader final : render::AnimationsLader {
-  struct Medium final : render::AnimationsMedium {
-    void starten() override {}
-    void stoppen() override {}
-    void loeschen() override {}
-    void setVisible(bool) override {}
-  };
-  QString art;
-  std::unique_ptr<render::AnimationsMedium> laden(int, const QString& a, const render::AnimationsFeld&,
-                                                  std::span<const uint8_t>) override {
-    art = a;
-    return std::make_unique<Medium>();
-  }
-};
 
 inline std::u16string befehl(std::initializer_list<std::u16string> felder) {
   std::vector<std::u16string> v{u"Befehl"};
@@ -99,7 +83,6 @@ class EngineTest : public ::testing::Test, public platform::Clock, public Status
   }
 
   platform::Surface pic{768, 480};  // black with a white pen
-  FakeLader lader;                  // not set: the state until GIF and clip playback exist
   double t = 1000.0;
   std::vector<QString> labels, list;
   std::vector<Ereignis> events;

@@ -59,12 +59,24 @@ TEST_F(Prozesse, StartRefusesWhatCannotRunEndedIsNotAliveTerminateEndsAndKillsBu
   for (pid_t niemals : {0, -1, ::getpid()}) EXPECT_FALSE(terminateProcess(niemals, 0)) << niemals;
 }
 
-TEST_F(Prozesse, ReceiverNameInOtherCaseCountsButTestProgramNameDoesNot) {
-  // /proc shows them under these names; which of them count is the rule above.
+TEST_F(Prozesse, ReceiverNameInOtherCaseCountsOnItsOwnChannelOnlyButTestProgramNameDoesNot) {
+  // /proc shows them under these names; which of them count is the rule
+  // above. A receiver started with another --prefix drives another board.
+  const std::string praefix = channel::channelNamePrefix();
+  ASSERT_FALSE(praefix.empty());
+  auto empfaenger = [&](std::vector<std::string> args) {
+    // sh stays (no exec of the last command), so /proc keeps these arguments.
+    std::vector<std::string> argv{"/opt/x/vRd4EmPfAeNgEr", "-c", "sleep 30 </dev/null >/dev/null 2>&1; true"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return kind("sh", argv, "vRd4EmPfAeNgEr");
+  };
   kind("sleep", {"/opt/x/VRD4Empfaenger_tests", "30"}, "VRD4Empfaenger_tests");
-  kind("sleep", {"/opt/x/vRd4EmPfAeNgEr", "30"}, "vRd4EmPfAeNgEr");
+  empfaenger({"--prefix", praefix + "anderer_"});
+  empfaenger({});  // the default names
   clsVRD4Sender s;
   s.setEmpfaengerWeiterlaufen(true);
+  EXPECT_FALSE(s.EmpfaengerLaeuft());
+  empfaenger({"--prefix=" + praefix});
   EXPECT_TRUE(s.EmpfaengerLaeuft());
 }
 

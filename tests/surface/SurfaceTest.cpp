@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Surface.h"
+#include "platform/SurfacePrivate.h"
 #include "platform/SurfaceWidget.h"
 
 namespace vrd4::platform {
@@ -229,6 +230,16 @@ TEST(SurfaceFont, SizeOnThePixelGridStateInTheFontAndWindowsNames) {
   const auto& names = screenFontNames();  // through metric-compatible faces
   for (const char* n : {"Arial", "Times New Roman", "Courier New"})
     EXPECT_NE(std::find(names.begin(), names.end(), QLatin1String(n)), names.end()) << n;
+}
+
+TEST(SurfaceText, FamiliesOfSeveralFoundriesCountUnderTheirPlainName) {
+  const QStringList db{"Nimbus Sans [urw]", "Nimbus Sans [UKWN]", "DejaVu Sans", "Nimbus Mono PS [urw]",
+                       "Nimbus Mono PS", "Seltsam [ohne Ende", "[nur]"};
+  const std::vector<QString> names = screenFontNamesFrom(db);
+  for (const char* n : {"Nimbus Sans", "Nimbus Mono PS", "Nimbus Sans [urw]", "DejaVu Sans"})
+    EXPECT_EQ(std::count(names.begin(), names.end(), QLatin1String(n)), 1) << n;
+  EXPECT_EQ(std::count(names.begin(), names.end(), QLatin1String("Seltsam")), 0);
+  EXPECT_EQ(std::count(names.begin(), names.end(), QString()), 0);
 }
 
 TEST(SurfaceText, TransparentPrintDrawsOnlyGlyphsOpaqueFillsTheCellBothAdvance) {

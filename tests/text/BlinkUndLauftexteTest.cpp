@@ -67,6 +67,25 @@ TEST_F(Texte, SlotTables) {
               [&](uint8_t i) { lauf.LTNeuLoeschen(i); }, Antwort::LauftextNr, "Lauftext");
 }
 
+// Full screen on a smaller monitor: the board's units are larger or smaller
+// than its pixels. Sending the same field again still replaces the text there.
+TEST_F(Texte, SameFieldReplacesItsTextAtEveryScale) {
+  for (auto [sw, sh] : {std::pair{768.0, 480.0}, {1366.0, 768.0}, {200.0, 120.0}, {300.0, 200.0}}) {
+    board.setScale(sw, sh);
+    for (int16_t x = 1; x <= 13; x += 3) {
+      const TextParameter p = feld(x, int16_t(2 * x + 1), int16_t(x + 97), int16_t(2 * x + 31));
+      for (int mal = 0; mal < 11; ++mal) {
+        ASSERT_NE(blink.BKNeu(p, 1), 0) << sw << " " << x << " " << mal;
+        ASSERT_NE(lauf.LTNeu(p, 0.1, 0), 0) << sw << " " << x << " " << mal;
+      }
+      int belegt = 0;
+      for (int n = 1; n <= 10; ++n) belegt += blink.belegt(n) + lauf.belegt(n);
+      EXPECT_EQ(belegt, 2) << sw << " " << x;
+      for (uint8_t n = 1; n <= 10; ++n) blink.BKNeuLoeschen(n), lauf.LTNeuLoeschen(n);
+    }
+  }
+}
+
 TEST_F(Texte, FieldsThatCannotBeLaidOutLeaveTheSlotFree) {
   EXPECT_ANY_THROW(blink.BKNeu(feld(50, 1, 10, 20), 1));
   EXPECT_ANY_THROW(blink.BKNeu(feld(1, 1, 32767, 32767), 1)) << "too large for an image";

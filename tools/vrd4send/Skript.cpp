@@ -166,7 +166,7 @@ std::variant<Aufruf, std::string> zeileLesen(std::string_view zeile) {
 
 std::string hilfe() {
   std::string h =
-      "Aufruf: vrd4send [--weiterlaufen] [--verbinden] [--antwortzeit SEKUNDEN] [DATEI | -]\n"
+      "Aufruf: vrd4send [--weiterlaufen] [--verbinden] [--antwortzeit SEKUNDEN] [--prefix P] [DATEI | -]\n"
       "\n"
       "Sendet Befehle an den Anzeige-Empfänger VRD4Empfaenger auf diesem Rechner. Liest eine\n"
       "Operation je Zeile aus DATEI oder von der Standardeingabe: der Name, dann die Parameter in\n"
@@ -182,6 +182,8 @@ std::string hilfe() {
       "  --weiterlaufen      den Empfänger am Ende laufen lassen\n"
       "  --verbinden         einen laufenden Empfänger benutzen statt ihn neu zu starten\n"
       "  --antwortzeit S     Zeitgrenze für Antworten und freie Plätze in Sekunden (Vorgabe: keine)\n"
+      "  --prefix P          den Empfänger mit --prefix P benutzen (eigener Kanal, eigene\n"
+      "                      Startwerte; mehrere Tafeln an einem Rechner)\n"
       "\n"
       "Typen: Int16 -32768..32767; Int32 ganze Zahl, Farben auch hex &HBBGGRR oder 0xBBGGRR\n"
       "(Farbwert = Rot + 256*Grün + 65536*Blau); Byte 0..255; Bool -1/0 (auch True/False);\n"

@@ -10,6 +10,7 @@
 
 #include "Operationen.h"
 #include "Skript.h"
+#include "channel/ClsVRD4Memory.h"
 #include "platform/Ansi.h"
 #include "vrd4/clsVRD4Sender.h"
 
@@ -68,6 +69,13 @@ bool optionenLesen(int argc, char** argv, Optionen& o) {
       o.weiterlaufen = true;
     } else if (a == "--verbinden") {
       o.verbinden = true;
+    } else if ((a == "--prefix" && i + 1 < argc) || a.rfind("--prefix=", 0) == 0) {
+      const std::string p = a == "--prefix" ? argv[++i] : a.substr(9);
+      if (!vrd4::channel::isValidChannelNamePrefix(p)) {
+        std::fprintf(stderr, "vrd4send: --prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen\n");
+        return false;
+      }
+      vrd4::sender::clsVRD4Sender::setKanalPrefix(p);
     } else if (a == "--antwortzeit" && i + 1 < argc) {
       std::string fehler;
       auto v = wertLesen(argv[++i], Typ::Double, fehler);

@@ -60,7 +60,8 @@ class clsVRD4Sender {
   void VRD4EmpfaengerAktivPruefen();
   // Is a receiver process running? A process counts when its executable
   // name, upper-cased, is "VRD4EMPFAENGER" or begins with
-  // "VRD4EMPFAENGER.EXE" (see IstEmpfaengerName).
+  // "VRD4EMPFAENGER.EXE" (see IstEmpfaengerName), and it runs on this
+  // process's channel prefix (see setKanalPrefix).
   bool EmpfaengerLaeuft();
   static bool IstEmpfaengerName(std::string_view exeName);
   // The receiver executable Initialisieren starts: the override if set, else
@@ -184,6 +185,11 @@ class clsVRD4Sender {
   void setUhr(std::function<double()> fn);
   // Prefix of every shared-memory and lock name of the process (default
   // empty = the receiver's real channel). Only before the first object.
+  // With a prefix P the sender drives the receiver started with
+  // "--prefix P" (channel objects "/P" + name, lock file P + "VRD4Mutex"):
+  // it starts the receiver with that option and ends or connects to a
+  // running receiver only when it runs with the same prefix. Several boards
+  // can so run on one PC.
   static void setKanalPrefix(const std::string& prefix);
 
  private:

@@ -1,0 +1,186 @@
+// BM_AnimationsTick: one tick of a playing GIF control: the next frame of a
+// 200 × 100 animation composed and drawn scaled into a 400 × 200 field of
+// the board; with /1 also the board composed with it (what the window
+// paints). The clock is moved by hand, so each iteration is one tick.
+//
+// BM_ZehnGifsCpuAnteil starts the real receiver program (offscreen unless
+// $DISPLAY and QT_QPA_PLATFORM say otherwise), loads ten GIFs through the
+// shared-memory ring, starts them (20 frames per second each), and reports
+// the CPU time it used over ten seconds as a share of one core. It uses the
+// real channel names: run it while no other receiver runs.
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "channel/modVRD4GlobaleVariablen.h"
+#include "platform/Clock.h"
+#include "platform/Surface.h"
+#include "render/ucAniGIF.h"
+#include "tests/animation/GifBauen.h"
+
+extern char** environ;
+
+namespace {
+
+namespace gv = vrd4::channel::modVRD4GlobaleVariablen;
+
+// width × height, n frames of 256 colours that differ everywhere from frame
+// to frame; delay in hundredths.
+std::vector<uint8_t> testGif(int width, int height, int n, int delay) {
+  vrd4::test::GifBild g;
+  g.width = width;
+  g.height = height;
+  for (uint32_t i = 0; i < 256; ++i) g.globalTable.push_back(i << 16 | (255 - i) << 8 | (i * 7 & 255));
+  for (int k = 0; k < n; ++k) {
+    vrd4::test::GifFrame f;
+    f.width = width;
+    f.height = height;
+    f.delay = delay;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) f.indices.push_back(uint8_t((x * 3 + y * 5 + k * 29) & 255));
+    g.frames.push_back(f);
+  }
+  return vrd4::test::gifBauen(g);
+}
+
+QGuiApplication& app() {
+  static int argc = 1;
+  static char name[] = "bench_animation";
+  static char* argv[] = {name, nullptr};
+  if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QGuiApplication a(argc, argv);
+  return a;
+}
+
+struct HandUhr final : vrd4::platform::Clock {
+  double t = 0;
+  double seconds() const override { return t; }
+};
+
+void BM_AnimationsTick(benchmark::State& state) {
+  app();
+  HandUhr uhr;
+  vrd4::platform::Surface brett(768, 480);
+  vrd4::render::ucAniGIF ctl(brett, uhr);
+  ctl.setDelayAnimation(0);
+  ctl.move(1, 1, 400, 200);
+  ctl.setScaleWidthSetzen(200);
+  ctl.setScaleHeightSetzen(100);
+  if (!ctl.LoadAnimatedGIF_Array(testGif(200, 100, 10, 5))) {
+    state.SkipWithError("GIF not loaded");
+    return;
+  }
+  ctl.setVisible(true);
+  const bool mitBrett = state.range(0) == 1;
+  int64_t frames = 0;
+  ctl.FrameChanged = [&](int32_t) { ++frames; };
+  for (auto _ : state) {
+    uhr.t += 0.05;
+    ctl.takt();
+    if (mitBrett) benchmark::DoNotOptimize(brett.presented());
+  }
+  if (frames != state.iterations()) state.SkipWithError("not one frame per tick");
+  state.counters["frames_pro_s"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_AnimationsTick)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// utime + stime of a process in seconds, from /proc/<pid>/stat.
+double cpuSekunden(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto zu = s.rfind(')');
+  if (zu == std::string::npos) return -1;
+  std::istringstream rest(s.substr(zu + 2));
+  std::string feld;
+  unsigned long long utime = 0, stime = 0;
+  for (int nr = 3; nr <= 15 && rest >> feld; ++nr) {
+    if (nr == 14) utime = std::stoull(feld);
+    if (nr == 15) stime = std::stoull(feld);
+  }
+  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+bool warteBis(const std::function<bool()>& bedingung, double sekunden) {
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);
+  while (!bedingung()) {
+    if (std::chrono::steady_clock::now() > ende) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+void BM_ZehnGifsCpuAnteil(benchmark::State& state) {
+  const std::string pfad = VRD4_BIN_DIR "/VRD4Empfaenger";
+  if (!getenv("DISPLAY") || !getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QTemporaryDir dir;
+  const QString gifDatei = dir.filePath(QStringLiteral("zwanzig_fps.gif"));
+  {
+    QFile f(gifDatei);
+    const auto b = testGif(100, 80, 10, 5);
+    if (!f.open(QIODevice::WriteOnly) || f.write(reinterpret_cast<const char*>(b.data()), qint64(b.size())) != qint64(b.size())) {
+      state.SkipWithError("cannot write the GIF");
+      return;
+    }
+  }
+  for (auto _ : state) {
+    gv::SpeichervariablenAnlegen();
+    for (auto* v : {&gv::clsVRD4EmpfaengerGestartet(), &gv::clsVRD4LetzteGesendete(), &gv::clsVRD4LetzteGelesene()})
+      v->SetMemory(u"");
+    pid_t pid = -1;
+    char* argv[] = {const_cast<char*>(pfad.c_str()), nullptr};
+    if (posix_spawn(&pid, pfad.c_str(), nullptr, nullptr, argv, environ) != 0) {
+      state.SkipWithError("VRD4Empfaenger did not start");
+      break;
+    }
+    warteBis([] { return gv::clsVRD4EmpfaengerGestartet().GetMemory() == u"-1"; }, 60);
+    int slot = 0;
+    auto senden = [&](std::initializer_list<std::u16string> teile) {
+      std::u16string s = u"Befehl";
+      for (const auto& t : teile) s += u'\x1b' + t;
+      gv::Sendetexte(slot).SetMemory(s);
+      const std::u16string nr = QString::number(slot).toStdU16String();
+      gv::clsVRD4LetzteGesendete().SetMemory(nr);
+      warteBis([&] { return gv::clsVRD4LetzteGelesene().GetMemory() == nr; }, 10);
+      ++slot;
+    };
+    // Ten fields of 150 × 120 in two rows.
+    for (int i = 0; i < 10; ++i) {
+      const int x = 1 + (i % 5) * 152, y = 1 + (i / 5) * 240;
+      auto z = [](int v) { return QString::number(v).toStdU16String(); };
+      senden({u"AniGifLadenanPosition", gifDatei.toStdU16String(), z(x), z(y), z(x + 149), z(y + 119), u"0", u"0", u""});
+    }
+    for (int i = 1; i <= 10; ++i) senden({u"AniGifStarten", QString::number(i).toStdU16String(), u"0"});
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+
+    const double cpu0 = cpuSekunden(pid);
+    const auto t0 = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const double cpu1 = cpuSekunden(pid);
+    const double wand = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    gv::SpeichervariablenFreigeben();
+
+    const double anteil = 100.0 * (cpu1 - cpu0) / wand;
+    state.counters["cpu_prozent_eines_kerns"] = anteil;
+    std::printf("ten GIFs at 20 fps: %.3f s CPU in %.2f s = %.2f %% of one core\n", cpu1 - cpu0, wand, anteil);
+  }
+}
+BENCHMARK(BM_ZehnGifsCpuAnteil)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,328 @@
+#include "gif/GifDatei.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "gif/Lzw.h"
+
+namespace vrd4::gif {
+
+namespace {
+
+// The file ends inside something being read; parsing keeps what it found.
+struct DateiEnde {};
+
+class Leser {
+ public:
+  explicit Leser(const std::vector<uint8_t>& b) : b_(b) {}
+
+  std::size_t pos = 0;  // 0-based
+
+  uint8_t byte() {
+    if (pos >= b_.size()) throw DateiEnde{};
+    return b_[pos++];
+  }
+  int32_t wort() {
+    const int32_t lo = byte();
+    return lo | (byte() << 8);
+  }
+  // n bytes as text; when fewer remain: n zero bytes, position unchanged.
+  std::string text(std::size_t n) {
+    if (b_.size() - std::min(pos, b_.size()) < n) return std::string(n, '\0');
+    std::string s(reinterpret_cast<const char*>(b_.data() + pos), n);
+    pos += n;
+    return s;
+  }
+  void farbtabelle(ColourTable& t, int groesse) {
+    const std::size_t n = std::size_t{1} << (groesse + 1);
+    if (pos > b_.size() || b_.size() - pos < 3 * n) throw DateiEnde{};
+    t.fill(0);
+    for (std::size_t i = 0; i < n; ++i) {
+      const uint8_t* q = b_.data() + pos + 3 * i;
+      t[i] = (uint32_t{q[0]} << 16) | (uint32_t{q[1]} << 8) | q[2];
+    }
+    t[256] = static_cast<uint32_t>(n);
+    pos += 3 * n;
+  }
+  void unterbloeckeUeberspringen() {
+    while (pos < b_.size() && b_[pos] != 0) pos += std::size_t{b_[pos]} + 1;
+    if (pos < b_.size()) ++pos;  // the terminator
+    pos = std::min(pos, b_.size());
+  }
+
+ private:
+  const std::vector<uint8_t>& b_;
+};
+
+// Where a frame's image data lies in the file: the code-size byte and the end
+// of its data sub-blocks (exclusive), both 0-based.
+struct Daten {
+  std::size_t codeGroesse = 0, ende = 0;
+  bool interlaced = false;
+};
+
+const ColourTable kLeereTabelle{};
+
+}  // namespace
+
+struct GifDatei::Impl {
+  std::vector<uint8_t> bytes;
+  std::vector<FrameInfo> frames;
+  std::vector<Daten> daten;
+  std::vector<ColourTable> tabellen = std::vector<ColourTable>(1);  // [0] global, then the local ones
+  bool global = false;
+  int32_t canvasB = 0, canvasH = 0, logischB = 0, logischH = 0;
+  std::optional<int32_t> schleifen;
+  bool transparent = false, dispo23 = false, alleDispo2 = false;
+  int64_t streifenB = 0;
+  int32_t streifenH = 0;
+  // The strip, with kLzwReserve bytes behind it so that a frame filling the
+  // whole strip can be decoded in place; empty until decode(true).
+  std::vector<uint8_t> streifen;
+  std::unique_ptr<uint8_t[]> puffer;  // one frame in file order, + kLzwReserve
+  std::size_t pufferGroesse = 0;
+  std::vector<uint8_t> lzw;  // a frame's data sub-blocks joined
+  int dekodiert = 0;  // frames 1..dekodiert are in the strip
+
+  void leeren() {
+    *this = Impl{};
+  }
+  bool lesen();
+  void frameDekodieren(std::size_t k);
+};
+
+// The block structure as the file gives it; false = not a usable GIF.
+bool GifDatei::Impl::lesen() {
+  Leser l(bytes);
+  std::string sig = l.text(6);
+  std::transform(sig.begin(), sig.end(), sig.begin(),
+                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+  if (sig != "gif89a" && sig != "gif87a") return false;
+
+  FrameInfo aktuell;
+  try {
+    l.pos = 6;
+    logischB = l.wort();
+    logischH = l.wort();
+    const uint8_t packed = l.byte();
+    l.pos = 13;  // background index and aspect ratio are not used
+    if (packed & 0x80) {
+      l.farbtabelle(tabellen[0], packed & 7);
+      global = true;
+    }
+    for (;;) {
+      const std::size_t blockPos = l.pos;
+      const uint8_t b = l.byte();
+      if (b == 0x00) continue;
+      if (b == 0x21) {
+        const uint8_t label = l.byte();
+        if (label == 0xFF) {
+          const std::size_t n = l.byte();
+          std::string id = l.text(n);
+          std::transform(id.begin(), id.end(), id.begin(),
+                         [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
+          if (id == "NETSCAPE2.0") {
+            if (l.byte() == 3) {
+              l.byte();  // sub-block id
+              schleifen = l.wort();
+            } else {
+              --l.pos;
+            }
+          }
+          l.unterbloeckeUeberspringen();
+        } else if (label == 0xF9) {
+          // A second control extension before an image replaces the first.
+          aktuell = FrameInfo{};
+          l.byte();  // block size
+          const uint8_t gp = l.byte();
+          aktuell.disposal = static_cast<uint8_t>((gp >> 2) & 3);
+          if (aktuell.disposal == 3 && frames.empty()) aktuell.disposal = 0;
+          aktuell.delay = l.wort() * 10;
+          aktuell.transparencyFlag = gp & 1;
+          if (aktuell.transparencyFlag)
+            aktuell.transparentIndex = l.byte();
+          else
+            l.pos = std::min(blockPos + 7, bytes.size());
+          l.unterbloeckeUeberspringen();
+        } else {
+          l.unterbloeckeUeberspringen();
+        }
+      } else if (b == 0x2C) {
+        aktuell.left = l.wort();
+        aktuell.top = l.wort();
+        aktuell.width = l.wort();
+        aktuell.height = l.wort();
+        const uint8_t ip = l.byte();
+        if (ip & 0x80) {
+          ColourTable t;
+          l.farbtabelle(t, ip & 7);
+          tabellen.push_back(t);
+          aktuell.colorTable = static_cast<int32_t>(tabellen.size() - 1);
+        } else if (!global) {
+          return false;  // an image without any colour table
+        }
+        Daten d;
+        d.interlaced = (ip & 0x40) != 0;
+        d.codeGroesse = l.pos;
+        l.byte();
+        l.unterbloeckeUeberspringen();
+        d.ende = l.pos;
+        if (l.pos - blockPos >= 3) {
+          if (static_cast<int32_t>(frames.size()) >= kMaxFrames) return false;
+          frames.push_back(aktuell);
+          daten.push_back(d);
+          canvasB = std::max(canvasB, aktuell.left + aktuell.width);
+          canvasH = std::max(canvasH, aktuell.top + aktuell.height);
+        }
+        aktuell = FrameInfo{};
+      } else {
+        break;  // the trailer, or anything that is not a block
+      }
+    }
+  } catch (const DateiEnde&) {
+    // "End of File": the frames found so far stay.
+  }
+  if (frames.empty()) return false;
+  if (canvasB <= 0 || canvasH <= 0 || canvasB > kMaxSeite || canvasH > kMaxSeite) return false;
+
+  alleDispo2 = true;
+  for (FrameInfo& f : frames) {
+    f.offset = static_cast<int32_t>(streifenB);
+    streifenB += f.width;
+    streifenH = std::max(streifenH, f.height);
+    transparent = transparent || f.transparencyFlag;
+    dispo23 = dispo23 || f.disposal >= 2;
+    alleDispo2 = alleDispo2 && f.disposal == 2;
+  }
+  return streifenB * streifenH <= kMaxStreifenPixel;
+}
+
+// Decodes frame k (0-based) into its columns of the strip.
+void GifDatei::Impl::frameDekodieren(std::size_t k) {
+  const FrameInfo& f = frames[k];
+  const std::size_t pixels = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
+  if (pixels == 0) return;
+
+  // Join the data sub-blocks; a file that ends inside them gives what is there.
+  const Daten& d = daten[k];
+  const int codeGroesse = bytes[d.codeGroesse];
+  lzw.clear();
+  for (std::size_t q = d.codeGroesse + 1; q < d.ende && bytes[q] != 0;) {
+    const std::size_t n = std::min<std::size_t>(bytes[q], d.ende - q - 1);
+    lzw.insert(lzw.end(), bytes.begin() + static_cast<std::ptrdiff_t>(q + 1),
+               bytes.begin() + static_cast<std::ptrdiff_t>(q + 1 + n));
+    q += std::size_t{bytes[q]} + 1;
+  }
+  const std::size_t nutz = lzw.size();
+  lzw.resize(nutz + kLzwDatenReserve, 0);
+
+  const std::size_t streifenPixel = static_cast<std::size_t>(streifenB) * static_cast<std::size_t>(streifenH);
+  if (!d.interlaced && f.width == streifenB) {
+    // The only frame with columns: its rows lie one after the other.
+    const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, streifen.data(), pixels);
+    // The string copier may have left garbage behind the last pixel.
+    std::memset(streifen.data() + fertig, 0, std::min(streifenPixel - fertig, kLzwReserve));
+    return;
+  }
+  if (pufferGroesse < pixels + kLzwReserve) {
+    puffer = std::make_unique_for_overwrite<uint8_t[]>(pixels + kLzwReserve);
+    pufferGroesse = pixels + kLzwReserve;
+  }
+  const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, puffer.get(), pixels);
+
+  // Rows in file order go to their place; an interlaced frame sends rows
+  // 0, 8, 16 … first, then 4, 12 …, then 2, 6 …, then the odd ones.
+  const std::size_t b = static_cast<std::size_t>(f.width);
+  const std::size_t h = static_cast<std::size_t>(f.height);
+  const std::size_t sb = static_cast<std::size_t>(streifenB);
+  uint8_t* ziel = streifen.data() + f.offset;
+  static constexpr std::size_t kStart[4] = {0, 4, 2, 1};
+  static constexpr std::size_t kSchritt[4] = {8, 8, 4, 2};
+  std::size_t zeile = 0, durchgang = 0;
+  for (std::size_t i = 0; i * b < fertig; ++i) {
+    if (!d.interlaced) {
+      zeile = i;
+    } else if (i > 0) {
+      zeile += kSchritt[durchgang];
+      while (zeile >= h && durchgang < 3) zeile = kStart[++durchgang];
+      if (zeile >= h) break;
+    }
+    std::memcpy(ziel + zeile * sb, puffer.get() + i * b, std::min(b, fertig - i * b));
+  }
+}
+
+GifDatei::GifDatei() : d_(std::make_unique<Impl>()) {}
+GifDatei::~GifDatei() = default;
+
+int GifDatei::parse(std::span<const uint8_t> bytes) {
+  d_->leeren();
+  d_->bytes.assign(bytes.begin(), bytes.end());
+  if (!d_->lesen()) {
+    d_->leeren();
+    return 0;
+  }
+  return static_cast<int>(d_->frames.size());
+}
+
+bool GifDatei::decode(bool first) {
+  Impl& m = *d_;
+  const int n = static_cast<int>(m.frames.size());
+  if (n == 0) return false;
+  if (first && m.dekodiert >= 1) return true;
+  if (!first && m.dekodiert < 1) return false;
+  if (m.dekodiert >= n) return true;
+  try {
+    if (first) {
+      m.streifen.assign(static_cast<std::size_t>(m.streifenB) * static_cast<std::size_t>(m.streifenH) + kLzwReserve, 0);
+    }
+    const int bis = first ? 1 : n;
+    for (int k = m.dekodiert; k < bis; ++k) {
+      m.frameDekodieren(static_cast<std::size_t>(k));
+      m.dekodiert = k + 1;
+    }
+  } catch (const std::bad_alloc&) {
+    if (first) m.streifen = {};
+    return false;
+  }
+  if (m.dekodiert == n) {
+    m.bytes = {};
+    m.bytes.shrink_to_fit();
+    m.daten = {};
+    m.puffer.reset();
+    m.pufferGroesse = 0;
+    m.lzw = {};
+  }
+  return true;
+}
+
+void GifDatei::clear() { d_->leeren(); }
+
+int GifDatei::frameCount() const { return static_cast<int>(d_->frames.size()); }
+const std::vector<FrameInfo>& GifDatei::frames() const { return d_->frames; }
+bool GifDatei::frameDecoded(int k) const { return k >= 1 && k <= d_->dekodiert; }
+
+int32_t GifDatei::canvasWidth() const { return d_->canvasB; }
+int32_t GifDatei::canvasHeight() const { return d_->canvasH; }
+int32_t GifDatei::logicalWidth() const { return d_->logischB; }
+int32_t GifDatei::logicalHeight() const { return d_->logischH; }
+std::optional<int32_t> GifDatei::loopCount() const { return d_->schleifen; }
+
+bool GifDatei::hasGlobalTable() const { return d_->global; }
+int GifDatei::localTableCount() const { return static_cast<int>(d_->tabellen.size()) - 1; }
+const ColourTable& GifDatei::colourTable(int t) const {
+  if (t < 0 || static_cast<std::size_t>(t) >= d_->tabellen.size()) return kLeereTabelle;
+  return d_->tabellen[static_cast<std::size_t>(t)];
+}
+
+bool GifDatei::anyTransparent() const { return d_->transparent; }
+bool GifDatei::anyDisposal2or3() const { return d_->dispo23; }
+bool GifDatei::allDisposal2() const { return d_->alleDispo2; }
+
+int32_t GifDatei::stripWidth() const { return static_cast<int32_t>(d_->streifenB); }
+int32_t GifDatei::stripHeight() const { return d_->streifenH; }
+const uint8_t* GifDatei::strip() const { return d_->streifen.empty() ? nullptr : d_->streifen.data(); }
+uint8_t* GifDatei::strip() { return d_->streifen.empty() ? nullptr : d_->streifen.data(); }
+
+}  // namespace vrd4::gif

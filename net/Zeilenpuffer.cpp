@@ -1,0 +1,56 @@
+#include "net/Zeilenpuffer.h"
+
+#include <algorithm>
+
+namespace vrd4::net {
+
+void Zeilenpuffer::anhaengen(std::string_view chunk) {
+  const std::size_t nul = chunk.find('\0');
+  if (nul != std::string_view::npos) chunk = chunk.substr(0, nul);
+  puffer_.append(chunk);
+}
+
+Zeilenpuffer::Ergebnis Zeilenpuffer::naechsteZeile(std::string_view separator,
+                                                   std::string_view& zeile) {
+  if (separator.size() != trennerLaenge_) {
+    trennerLaenge_ = separator.size();
+    gesucht_ = anfang_;
+  }
+  const std::string_view alles(puffer_);
+  const std::size_t ab = std::max(anfang_, gesucht_);
+  const std::size_t pos = alles.find(separator, ab);
+  if (pos != std::string_view::npos) {
+    if (pos - anfang_ > max_) return Ergebnis::ZuLang;
+    zeile = alles.substr(anfang_, pos - anfang_);
+    anfang_ = pos + separator.size();
+    gesucht_ = anfang_;
+    return Ergebnis::Zeile;
+  }
+  // A separator may begin in the last separator.size() - 1 bytes and end
+  // in the next chunk.
+  const std::size_t offen = std::min(puffer_.size() - anfang_, separator.size() - 1);
+  gesucht_ = puffer_.size() - offen;
+  puffer_.erase(0, anfang_);
+  gesucht_ -= anfang_;
+  anfang_ = 0;
+  // After a picture-sized line, give the memory back instead of keeping it
+  // for a connection that may only send short commands from now on.
+  if (puffer_.capacity() > (std::size_t{1} << 20) && puffer_.size() < puffer_.capacity() / 4)
+    puffer_.shrink_to_fit();
+  return puffer_.size() > max_ ? Ergebnis::ZuLang : Ergebnis::KeineZeile;
+}
+
+std::string Zeilenpuffer::restNehmen() {
+  std::string rest = puffer_.substr(anfang_);
+  leeren();
+  return rest;
+}
+
+void Zeilenpuffer::leeren() {
+  puffer_.clear();
+  puffer_.shrink_to_fit();
+  anfang_ = 0;
+  gesucht_ = 0;
+}
+
+}  // namespace vrd4::net

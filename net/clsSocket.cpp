@@ -1,0 +1,266 @@
+#include "net/clsSocket.h"
+
+#include <QAbstractSocket>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUdpSocket>
+#include <unistd.h>
+
+#include "net/SocketImpl.h"
+#include "platform/Ansi.h"
+
+namespace vrd4::net {
+
+// --- the listening server ---------------------------------------------------
+
+void Horcher::incomingConnection(qintptr fd) {
+  if (neu) {
+    neu(fd);
+  } else {
+    ::close(static_cast<int>(fd));
+  }
+}
+
+// --- Impl: guards and disposal -----------------------------------------------
+
+clsSocket::Impl::Impl(clsSocket* owner) : q(owner) {}
+
+clsSocket::Impl::~Impl() { schliessen(); }
+
+bool clsSocket::Impl::lebt(uint32_t gen) const { return q != nullptr && generation == gen; }
+
+void clsSocket::Impl::entsorgen(QObject* o) {
+  if (!o) return;
+  QObject::disconnect(o, nullptr, &ctx, nullptr);
+  if (auto* s = qobject_cast<QAbstractSocket*>(o)) s->abort();
+  if (auto* s = dynamic_cast<QTcpServer*>(o)) s->close();
+  if (auto* n = qobject_cast<QSocketNotifier*>(o)) n->setEnabled(false);
+  // Deleting a Qt object inside one of its own signals is not allowed; our
+  // handlers run from those signals.
+  if (dispatch > 0) {
+    o->deleteLater();
+  } else {
+    delete o;
+  }
+}
+
+void clsSocket::Impl::schliessen() {
+  ++generation;
+  if (lookupId >= 0) {
+    QHostInfo::abortHostLookup(lookupId);
+    lookupId = -1;
+  }
+  if (timer) {
+    entsorgen(timer);
+    timer = nullptr;
+  }
+  if (verbindeNotifier) {
+    entsorgen(verbindeNotifier);
+    verbindeNotifier = nullptr;
+  }
+  if (verbindeFd >= 0) {
+    ::close(verbindeFd);
+    verbindeFd = -1;
+  }
+  entsorgen(std::exchange(tcp, nullptr));
+  entsorgen(std::exchange(udp, nullptr));
+  entsorgen(std::exchange(server, nullptr));
+  for (qintptr fd : wartende) ::close(static_cast<int>(fd));
+  wartende.clear();
+  handle = 0;
+  secure = false;
+  zeilen.leeren();
+  gegenstelleZu = false;
+  imEmpfang = false;
+  pausiert = false;
+  aufgehalten = false;
+}
+
+void clsSocket::Impl::spaeter(std::function<void(Impl&)> f) {
+  QMetaObject::invokeMethod(&ctx, bewacht([f](Impl& d) { f(d); }), Qt::QueuedConnection);
+}
+
+// --- raising events: a copy of the handler and of every argument, because
+// the handler may change the property or destroy the instance.
+
+void clsSocket::Impl::fehlerMelden(const QString& text) {
+  const uint32_t gen = generation;
+  if (auto h = q->Error) h(0, text);
+  if (lebt(gen)) q->Disconnect();
+}
+
+bool clsSocket::Impl::zeileMelden(std::string_view bytes) {
+  const uint32_t gen = generation;
+  if (auto h = q->LineDataArrival) {
+    const std::u16string zeile = platform::fromAnsi(bytes);
+    const QString host = q->RemoteHost;
+    h(zeile, host);
+  }
+  return lebt(gen);
+}
+
+bool clsSocket::Impl::datenMelden(std::string_view bytes) {
+  const uint32_t gen = generation;
+  if (auto h = q->DataArrival) {
+    const QByteArray daten(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const QString host = q->RemoteHost;
+    h(daten, host);
+  }
+  return lebt(gen);
+}
+
+bool clsSocket::Impl::einfachMelden(std::function<void()> clsSocket::*ereignis) {
+  const uint32_t gen = generation;
+  if (auto h = q->*ereignis) h();
+  return lebt(gen);
+}
+
+// --- reception -----------------------------------------------------------------
+
+bool clsSocket::Impl::angehalten() {
+  if (pausiert) return true;
+  // A peer that sends commands but does not read the replies would grow our
+  // send queue without limit; hold its reception until the queue drains.
+  aufgehalten = tcp && tcp->state() == QAbstractSocket::ConnectedState &&
+                tcp->bytesToWrite() > kMaxUngesendet;
+  return aufgehalten;
+}
+
+qint64 clsSocket::Impl::blockLesen(char* puffer) {
+  if (udp) {
+    if (!udp->hasPendingDatagrams()) return 0;
+    QHostAddress von;
+    quint16 port = 0;
+    const qint64 n = udp->readDatagram(puffer, kLeseblock, &von, &port);
+    if (n >= 0) {
+      bool ok = false;
+      const QHostAddress v4(von.toIPv4Address(&ok));
+      q->RemoteHost = ok ? v4.toString() : von.toString();
+      q->RemotePort = port;
+    }
+    return n;
+  }
+  if (tcp) return tcp->read(puffer, kLeseblock);
+  return 0;
+}
+
+bool clsSocket::Impl::stueckAnkommen(std::string_view stueck) {
+  if (q->LineSeparator.empty()) {
+    if (!zeilen.leer()) {
+      const std::string rest = zeilen.restNehmen();
+      if (!datenMelden(rest)) return false;
+    }
+    return datenMelden(stueck);
+  }
+  zeilen.anhaengen(stueck);
+  return true;
+}
+
+bool clsSocket::Impl::zeilenAusliefern() {
+  const std::string trenner = platform::toAnsi(q->LineSeparator);
+  if (trenner.empty()) {
+    if (zeilen.leer()) return true;
+    const std::string rest = zeilen.restNehmen();
+    return datenMelden(rest);
+  }
+  zeilen.setMax(q->MaxLineLength);
+  while (!angehalten()) {
+    std::string_view zeile;
+    switch (zeilen.naechsteZeile(trenner, zeile)) {
+      case Zeilenpuffer::Ergebnis::KeineZeile:
+        return true;
+      case Zeilenpuffer::Ergebnis::ZuLang:
+        zuLang();
+        return false;
+      case Zeilenpuffer::Ergebnis::Zeile:
+        if (!zeileMelden(zeile)) return false;
+        break;
+    }
+  }
+  return true;
+}
+
+void clsSocket::Impl::zuLang() {
+  const uint32_t gen = generation;
+  const std::size_t laenge = zeilen.groesse();
+  zeilen.leeren();
+  if (auto h = q->LineTooLong) h(laenge);
+  if (!lebt(gen)) return;
+  if (!einfachMelden(&clsSocket::Closed)) return;
+  q->Disconnect();
+}
+
+void clsSocket::Impl::empfangen() {
+  // A handler that runs the event loop (a message box, a wait) must not
+  // get the next line of this connection before it returns: the outer
+  // round goes on afterwards, in order.
+  if (imEmpfang) return;
+  imEmpfang = true;
+  const uint32_t gen = generation;
+  char puffer[kLeseblock];
+  for (;;) {
+    if (!zeilenAusliefern()) return;
+    if (angehalten()) break;
+    const qint64 n = blockLesen(puffer);
+    if (n <= 0) break;
+    if (!stueckAnkommen(std::string_view(puffer, static_cast<std::size_t>(n)))) return;
+    if (!lebt(gen)) return;
+  }
+  imEmpfang = false;
+  if (gegenstelleZu && !pausiert && (!tcp || tcp->bytesAvailable() == 0)) geschlossen();
+}
+
+void clsSocket::Impl::geschlossen() {
+  // The rest after the last separator is the peer's last line.
+  if (!zeilen.leer()) {
+    const std::string rest = zeilen.restNehmen();
+    const bool weiter = q->LineSeparator.empty() ? datenMelden(rest) : zeileMelden(rest);
+    if (!weiter) return;
+  }
+  if (!einfachMelden(&clsSocket::Closed)) return;
+  q->Disconnect();
+}
+
+void clsSocket::Impl::gegenstelleGeschlossen() {
+  if (state == sckConnecting) {
+    // A TLS client whose handshake failed: like a refused secure connect,
+    // no event.
+    q->Disconnect();
+    return;
+  }
+  gegenstelleZu = true;
+  empfangen();
+}
+
+void clsSocket::Impl::nachSenden() {
+  if (tcp && tcp->bytesToWrite() == 0) {
+    if (!einfachMelden(&clsSocket::SendComplete)) return;
+  }
+  if (aufgehalten && tcp && tcp->bytesToWrite() <= kMaxUngesendet) empfangen();
+}
+
+// Wires a connected TCP (or TLS) socket to the instance.
+void clsSocket::Impl::tcpAnschliessen(QTcpSocket* s) {
+  tcp = s;
+  s->setReadBufferSize(kLesepuffer);
+  QObject::connect(s, &QIODevice::readyRead, &ctx, bewacht([](Impl& d) { d.empfangen(); }));
+  QObject::connect(s, &QAbstractSocket::disconnected, &ctx,
+                   bewacht([](Impl& d) { d.gegenstelleGeschlossen(); }));
+  QObject::connect(s, &QAbstractSocket::errorOccurred, &ctx,
+                   bewacht([](Impl& d, QAbstractSocket::SocketError) { d.socketFehler(); }));
+  QObject::connect(s, &QIODevice::bytesWritten, &ctx,
+                   bewacht([](Impl& d, qint64) { d.nachSenden(); }));
+}
+
+// Errors of an established socket end in disconnected, except those after
+// which Qt leaves the socket unconnected without it.
+void clsSocket::Impl::socketFehler() {
+  if (tcp && (state == sckConnecting || tcp->state() == QAbstractSocket::UnconnectedState))
+    gegenstelleGeschlossen();
+}
+
+}  // namespace vrd4::net

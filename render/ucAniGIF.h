@@ -1,0 +1,118 @@
+#pragma once
+// The animated GIF control: a child surface of the board that plays one GIF.
+//
+// Loading decodes frame 1 at once and frames 2..n either at once or 20 ms
+// later (DelayAnimation bit 0), then starts playing unless DelayAnimation
+// bit 1 is set. Frames are composed onto a canvas of the GIF's size (with a
+// mask of what no opaque pixel has covered yet, disposals 2 and 3 undone
+// before the next frame) and drawn scaled, offset and mirrored into the
+// control; transparent pixels show the control's back colour.
+//
+// Timing: everything waits on the injected clock. Nothing runs by itself:
+// takt() must be called often (the board's polling step, every 10 ms); it
+// runs the deferred decoding and at most one animation tick when due. A
+// frame stays max(its delay, MinFrameDelay) milliseconds.
+//
+// Never throws from loading, takt() or the properties; bad GIF bytes leave
+// the control empty. Not thread-safe (GUI thread).
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/Surface.h"
+
+namespace vrd4::render {
+
+class ucAniGIF {
+ public:
+  // Upper limit for a file or a remote read; larger ones fail to load.
+  static constexpr int64_t kMaxGifBytes = 64ll << 20;
+
+  // A hidden child of parent at (0, 0), 1 × 1 pixels. clock must outlive it.
+  ucAniGIF(platform::Surface& parent, const platform::Clock& clock);
+  ~ucAniGIF();  // stops, releases the GIF, detaches
+  ucAniGIF(const ucAniGIF&) = delete;
+  ucAniGIF& operator=(const ucAniGIF&) = delete;
+
+  platform::Surface& surface();
+
+  // Placement in the parent's scale units (pixels on a board whose scale is
+  // its pixel size), rounded to pixels. Sizes below 1 pixel count as 1; a
+  // side is at most 8192 pixels, and a control above 16 megapixels is shrunk
+  // to that area, keeping its shape.
+  void move(double left, double top, double width, double height);
+  // Hiding pauses a playing animation; showing resumes a paused one.
+  void setVisible(bool on);
+  bool visible() const;
+
+  // --- properties -----------------------------------------------------------
+  bool Enabled() const;
+  void setEnabled(bool on);
+  int32_t FrameCount() const;
+  int32_t ActualWidth() const;   // the GIF's canvas (0 when empty)
+  int32_t ActualHeight() const;
+  // 0 unscaled and clipped, 1 uniform fit, 2 fill, 3 uniform shrink only,
+  // 4 the control takes the GIF's size. Other values are ignored.
+  int32_t Stretch() const;
+  void setStretch(int32_t s);
+  int32_t MinFrameDelay() const;  // milliseconds, 50 at first
+  void setMinFrameDelay(int32_t ms);
+  int32_t Loops() const;  // passes to play, 0 endless; a load sets the file's count
+  void setLoops(int32_t n);  // the absolute value is stored
+  void setScaleWidthSetzen(int32_t w);  // inner coordinate width (> 0)
+  void setScaleHeightSetzen(int32_t h);
+  int32_t ScaleWidthHolen() const;
+  int32_t ScaleHeightHolen() const;
+  int32_t ScaleModeHolen() const;  // 3 (pixels) or 0 (user, once a scale is set)
+  void setScaleModeSetzen(int32_t m);  // 3 resets the scale to the pixel size
+  int32_t LoopsRemaining() const;  // -1 empty; 0 when Loops is 0
+  // Bit 0 flips horizontally, bit 1 vertically; values outside 0..3 ignored.
+  int32_t Mirrored() const;
+  void setMirrored(int32_t m);
+  // 0 stop, 1 play, 2 pause, 3 step, 4 restart; get returns the state
+  // (0 stopped, 1 playing, 2 paused). Only with a GIF loaded; 5+ ignored.
+  int32_t Action() const;
+  void setAction(int32_t a);
+  // Bit 0: decode frames 2..n 20 ms after loading; bit 1: do not start
+  // playing after loading. 1 at first; values outside 0..3 ignored.
+  int32_t DelayAnimation() const;
+  void setDelayAnimation(int32_t m);
+  int32_t OffsetX() const;  // scale units
+  void setOffsetX(int32_t x);
+  int32_t OffsetY() const;
+  void setOffsetY(int32_t y);  // redraws
+
+  int32_t aktuellesFrame() const;  // 1-based; 0 when empty
+
+  // --- methods --------------------------------------------------------------
+  // false when the file is missing, unreadable, larger than kMaxGifBytes or
+  // no GIF; the control is then empty.
+  bool LoadAnimatedGIF_File(const QString& FileName);
+  bool LoadAnimatedGIF_Array(std::span<const uint8_t> bytes);
+  // Reads a file:, http: or https: address asynchronously (needs a running
+  // Qt event loop), at most kMaxGifBytes. On success RemoteLoadComplete is
+  // raised and, unless its handler cancels, the bytes are loaded; fewer
+  // than 15 bytes, a wrong signature, a failed transfer, another scheme or
+  // too many bytes raise RemoteLoadFailure. A new read abandons a pending one.
+  void LoadAnimatedGIF_Remote(const QString& RemotePath);
+  void Refresh();
+
+  // Runs what is due on the clock: the deferred decoding, one animation tick.
+  void takt();
+
+  // --- events (raised synchronously) ------------------------------------------
+  std::function<void(int32_t Frame)> FrameChanged;  // after every drawing of a frame
+  std::function<void()> LoopsEnded;
+  std::function<void(bool& Cancel, double Width, double Height)> RemoteLoadComplete;
+  std::function<void()> RemoteLoadFailure;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};
+
+}  // namespace vrd4::render

@@ -1,0 +1,96 @@
+#pragma once
+// The state behind a ucAniGIF, shared by its source files only.
+#include <QByteArray>
+#include <QImage>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "gif/GifDatei.h"
+#include "render/ucAniGIF.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace vrd4::render {
+
+// A canvas above this many pixels is refused: ten controls of this size
+// still fit in memory (4 bytes a pixel plus the mask).
+inline constexpr int64_t kMaxCanvasPixel = 16ll << 20;
+// Ten controls live at once, each with its pixels twice (surface and the
+// drawing buffer): a larger control is shrunk to this area, keeping its shape.
+inline constexpr int kMaxSeitePx = 8192;
+inline constexpr double kMaxControlPixel = 4096.0 * 4096.0;
+// A control's pixel size within those limits.
+QSize controlGroesse(long wPx, long hPx);
+
+struct ucAniGIF::Impl {
+  Impl(ucAniGIF& q, platform::Surface& parent, const platform::Clock& clock);
+  ~Impl();
+
+  ucAniGIF& q;
+  platform::Surface surface{1, 1};
+  const platform::Clock& clock;
+  gif::GifDatei gif;
+
+  // Animation state.
+  bool geladen = false;
+  bool alleDekodiert = false;
+  int32_t frame = 0;  // 1-based; 0 empty
+  int32_t zustand = 0;  // 0 stopped, 1 playing, 2 paused
+  int32_t loopsDone = 0;
+  int32_t loops = 0;
+  int32_t minDelay = 50;
+  int32_t stretch = 1;
+  int32_t delayMode = 1;
+  int32_t mirror = 0;
+  int32_t offX = 0, offY = 0;
+  bool enabled = true;
+  bool skalaGesetzt = false;
+  std::optional<double> faellig;       // clock seconds of the next tick while playing
+  std::optional<double> dekodierenUm;  // clock seconds of the deferred decoding
+
+  // Layout (scale units of the control): scale factors and drawn size.
+  double sx = 1, sy = 1, dw = 0, dh = 0;
+
+  // Composition canvas (two or more frames): what the frames composed so
+  // far show, and per pixel whether no opaque pixel has covered it yet.
+  bool mitCanvas = false, mitMaske = false;
+  QImage canvas;               // RGB32, canvas size
+  std::vector<uint8_t> maske;  // 1 transparent, 0 covered
+  // The disposal of the frame shown last, applied before the next frame is
+  // composed (so that the canvas always holds what is shown).
+  struct Entsorgung {
+    int art = 0;
+    QRect r;
+    QImage bild;
+    std::vector<uint8_t> maske;
+  } offen;
+
+  QImage anzeige;  // the control's pixels, rebuilt on every drawing
+
+  // Remote reading.
+  std::unique_ptr<QNetworkAccessManager> netz;
+  QPointer<QNetworkReply> antwort;
+  QByteArray empfangen;
+
+  // --- helpers (ucAniGIF.cpp) ---
+  void leeren();
+  bool laden(std::span<const uint8_t> bytes);
+  void restDekodieren();
+  int32_t frameDelayMs(int32_t k) const;
+  void timerStarten();
+  void timerStoppen();
+  void tick();
+  // --- drawing (ucAniGIFZeichnen.cpp) ---
+  void layoutBerechnen();
+  void canvasAnlegen();
+  void zeichnen(bool neuesFrame);
+  void komponieren(int32_t k);
+  void entsorgen();
+};
+
+}  // namespace vrd4::render

@@ -1,0 +1,216 @@
+// Drawing of the GIF control: the composition canvas and its mask, the
+// disposals, and the frame or canvas scaled, offset and mirrored into the
+// control's pixels.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "render/ucAniGIFPrivate.h"
+
+namespace vrd4::render {
+
+namespace {
+
+QRgb farbe(uint32_t rgb) { return 0xFF000000u | (rgb & 0x00FFFFFFu); }
+
+// Scale units to pixels, clamped far beyond any surface so that a nonsense
+// offset cannot overflow.
+int zuPixel(double einheiten, double faktor) {
+  return int(std::lround(std::clamp(einheiten * faktor, -1e6, 1e6)));
+}
+
+// Draws a srcW × srcH source into the rectangle (x0, y0, w, h) of ziel
+// (pixels, clipped), nearest neighbour like a colour-on-colour stretch;
+// quelle(v) gives the source row v as a function (u, out) that yields the
+// pixel, or false where it is transparent.
+template <class Quelle>
+void skaliertZeichnen(QImage& ziel, int x0, int y0, int w, int h, int srcW, int srcH, int mirror,
+                      Quelle&& quelle) {
+  if (w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0) return;
+  const int xa = std::max(0, x0), xb = std::min(ziel.width(), x0 + w);
+  const int ya = std::max(0, y0), yb = std::min(ziel.height(), y0 + h);
+  if (xa >= xb || ya >= yb) return;
+  std::vector<int> spalte(size_t(xb - xa));
+  for (int x = xa; x < xb; ++x) {
+    int u = int(int64_t(x - x0) * srcW / w);
+    if (mirror & 1) u = srcW - 1 - u;
+    spalte[size_t(x - xa)] = u;
+  }
+  for (int y = ya; y < yb; ++y) {
+    int v = int(int64_t(y - y0) * srcH / h);
+    if (mirror & 2) v = srcH - 1 - v;
+    QRgb* z = reinterpret_cast<QRgb*>(ziel.scanLine(y));
+    const auto zeile = quelle(v);
+    const int* sp = spalte.data() - xa;
+    for (int x = xa; x < xb; ++x) {
+      QRgb p;
+      if (zeile(sp[x], p)) z[x] = p;
+    }
+  }
+}
+
+}  // namespace
+
+void ucAniGIF::Impl::layoutBerechnen() {
+  if (!geladen) return;
+  const double w = surface.scaleWidth(), h = surface.scaleHeight();
+  const double cw = gif.canvasWidth(), ch = gif.canvasHeight();
+  switch (stretch) {
+    case 0:
+      sx = sy = 1;
+      dw = std::min(w, cw);
+      dh = std::min(h, ch);
+      break;
+    case 1:
+      sx = sy = std::min(w / cw, h / ch);
+      dw = std::round(cw * sx);
+      dh = std::round(ch * sy);
+      break;
+    case 2:
+      sx = w / cw;
+      sy = h / ch;
+      dw = w;
+      dh = h;
+      break;
+    case 3:
+      if (w / cw > 1 && h / ch > 1) {
+        sx = sy = 1;
+      } else {
+        sx = sy = std::min(w / cw, h / ch);
+      }
+      dw = std::round(cw * sx);
+      dh = std::round(ch * sy);
+      break;
+    case 4: {
+      // The control takes the GIF's size, in its own units.
+      const double fx = surface.widthPx() / w, fy = surface.heightPx() / h;
+      const QSize g = controlGroesse(zuPixel(cw, fx), zuPixel(ch, fy));
+      surface.resize(g.width(), g.height());
+      surface.setScale(cw, ch);
+      sx = sy = 1;
+      dw = cw;
+      dh = ch;
+      break;
+    }
+    default: break;
+  }
+}
+
+void ucAniGIF::Impl::canvasAnlegen() {
+  const auto& f = gif.frames();
+  mitCanvas = f.size() >= 2;
+  mitMaske = false;
+  canvas = QImage();
+  maske.clear();
+  offen = Entsorgung{};
+  if (!mitCanvas) return;
+  const int cw = gif.canvasWidth(), ch = gif.canvasHeight();
+  const gif::FrameInfo& erstes = f.front();
+  mitMaske = gif.anyDisposal2or3() || gif.allDisposal2() || erstes.transparencyFlag == 1 ||
+             (gif.anyTransparent() && (erstes.width != cw || erstes.height != ch));
+  canvas = QImage(cw, ch, QImage::Format_RGB32);
+  canvas.fill(0xFF000000u);
+  maske.assign(size_t(cw) * size_t(ch), 1);
+}
+
+void ucAniGIF::Impl::entsorgen() {
+  const QRect r = offen.r.intersected(canvas.rect());
+  const int cw = canvas.width();
+  if (offen.art == 2 && !r.isEmpty()) {
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      QRgb* z = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+      std::fill(z + r.left(), z + r.right() + 1, 0xFF000000u);
+      if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width()));
+    }
+  } else if (offen.art == 3 && !r.isEmpty() && !offen.bild.isNull()) {
+    for (int y = 0; y < r.height(); ++y) {
+      std::memcpy(reinterpret_cast<QRgb*>(canvas.scanLine(r.top() + y)) + r.left(),
+                  offen.bild.constScanLine(y), size_t(r.width()) * 4);
+      std::memcpy(&maske[size_t(r.top() + y) * cw + r.left()], &offen.maske[size_t(y) * r.width()],
+                  size_t(r.width()));
+    }
+  }
+  offen = Entsorgung{};
+}
+
+void ucAniGIF::Impl::komponieren(int32_t k) {
+  entsorgen();
+  const gif::FrameInfo& f = gif.frames()[size_t(k - 1)];
+  const QRect r = QRect(f.left, f.top, f.width, f.height).intersected(canvas.rect());
+  const int cw = canvas.width();
+  if (f.disposal == 3 && !r.isEmpty()) {
+    offen.bild = canvas.copy(r);
+    offen.maske.resize(size_t(r.width()) * size_t(r.height()));
+    for (int y = 0; y < r.height(); ++y)
+      std::memcpy(&offen.maske[size_t(y) * r.width()], &maske[size_t(r.top() + y) * cw + r.left()],
+                  size_t(r.width()));
+  }
+  offen.art = f.disposal;
+  offen.r = r;
+  if (r.isEmpty()) return;
+  const gif::ColourTable& t = gif.colourTable(f.colorTable);
+  const uint8_t* strip = gif.strip();
+  const int32_t sw = gif.stripWidth();
+  const bool transparent = f.transparencyFlag == 1;
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    const uint8_t* s = strip + size_t(y - f.top) * size_t(sw) + size_t(f.offset);
+    QRgb* z = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+    uint8_t* m = &maske[size_t(y) * cw];
+    for (int x = r.left(); x <= r.right(); ++x) {
+      const uint8_t i = s[x - f.left];
+      if (transparent && i == f.transparentIndex) continue;
+      z[x] = farbe(t[i]);
+      m[x] = 0;
+    }
+  }
+}
+
+void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
+  const int W = surface.widthPx(), H = surface.heightPx();
+  if (anzeige.size() != QSize(W, H)) anzeige = QImage(W, H, QImage::Format_RGB32);
+  anzeige.fill(platform::toQColor(surface.backColor()));
+  if (geladen && frame >= 1 && gif.frameDecoded(frame)) {
+    const double fx = W / surface.scaleWidth(), fy = H / surface.scaleHeight();
+    if (mitCanvas) {
+      if (neuesFrame) komponieren(frame);
+      const int srcW = std::min(canvas.width(), int(std::lround(dw / sx)));
+      const int srcH = std::min(canvas.height(), int(std::lround(dh / sy)));
+      const bool maskiert = mitMaske;
+      skaliertZeichnen(anzeige, zuPixel(offX, fx), zuPixel(offY, fy), zuPixel(dw, fx), zuPixel(dh, fy),
+                       srcW, srcH, mirror, [&](int v) {
+                         const QRgb* c = reinterpret_cast<const QRgb*>(canvas.constScanLine(v));
+                         const uint8_t* m = maske.data() + size_t(v) * size_t(canvas.width());
+                         return [c, m, maskiert](int u, QRgb& p) {
+                           if (maskiert && m[u]) return false;
+                           p = c[u];
+                           return true;
+                         };
+                       });
+    } else {
+      const gif::FrameInfo& f = gif.frames()[size_t(frame - 1)];
+      const gif::ColourTable& t = gif.colourTable(f.colorTable);
+      const uint8_t* strip = gif.strip();
+      const size_t sw = size_t(gif.stripWidth());
+      // The frame's colours once per drawing; ti -1: no transparent index.
+      std::array<QRgb, 256> farben;
+      for (size_t i = 0; i < 256; ++i) farben[i] = farbe(t[i]);
+      const int ti = f.transparencyFlag == 1 ? f.transparentIndex : -1;
+      skaliertZeichnen(anzeige, zuPixel((f.left + offX) * sx, fx), zuPixel((f.top + offY) * sy, fy),
+                       zuPixel(f.width * sx, fx), zuPixel(f.height * sy, fy), f.width, f.height, mirror,
+                       [&](int v) {
+                         const uint8_t* z = strip + size_t(v) * sw + size_t(f.offset);
+                         return [z, ti, &farben](int u, QRgb& p) {
+                           const uint8_t i = z[u];
+                           if (i == ti) return false;
+                           p = farben[i];
+                           return true;
+                         };
+                       });
+    }
+  }
+  surface.paintPicture(anzeige, 0, 0, surface.scaleWidth(), surface.scaleHeight());
+  if (geladen && q.FrameChanged) q.FrameChanged(frame);
+}
+
+}  // namespace vrd4::render

@@ -1,0 +1,400 @@
+// Real receivers relaying on loopback, under a real X server: receiver A on
+// the real channel names takes commands from the ring and forwards them with
+// Client2 to receiver B (started with --prefix, its server started by its
+// settings file). And the Python example client against a real receiver.
+//
+// Each receiver runs as a copy of the program in a folder of its own, where
+// its settings file and its snapshot "Picture.bmp" (SIGUSR1) live.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QFile>
+#include <QImage>
+#include <QtGlobal>
+#include <QTemporaryDir>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <atomic>
+#include <random>
+#include <vector>
+
+#include "channel/ClsVRD4Memory.h"
+#include "channel/modVRD4GlobaleVariablen.h"
+
+extern char** environ;
+
+namespace vrd4::e2e {
+namespace {
+
+namespace gv = channel::modVRD4GlobaleVariablen;
+
+constexpr double kStartSekunden = 60.0;
+constexpr double kSekunden = 15.0;
+
+bool warteBis(const std::function<bool()>& bedingung, double sekunden) {
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);
+  while (!bedingung()) {
+    if (std::chrono::steady_clock::now() > ende) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+std::u16string befehl(std::initializer_list<std::u16string> teile) {
+  std::u16string s = u"Befehl";
+  for (const auto& t : teile) s += u'\x1b' + t;
+  return s;
+}
+
+sockaddr_in loopback(quint16 port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return a;
+}
+
+// A port nobody listens on right now (the kernel's choice).
+quint16 freierPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a = loopback(0);
+  socklen_t n = sizeof a;
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+  close(fd);
+  return ntohs(a.sin_port);
+}
+
+// ESTABLISHED TCP connections on loopback with `port` at one end.
+int verbindungenAuf(quint16 port) {
+  std::ifstream f("/proc/net/tcp");
+  std::string zeile;
+  std::getline(f, zeile);
+  int n = 0;
+  while (std::getline(f, zeile)) {
+    std::istringstream z(zeile);
+    std::string nr, lokal, fern, zustand;
+    z >> nr >> lokal >> fern >> zustand;
+    auto portVon = [](const std::string& a) { return std::stoul(a.substr(a.find(':') + 1), nullptr, 16); };
+    if (zustand == "01" && (portVon(lokal) == port || portVon(fern) == port)) ++n;
+  }
+  return n;
+}
+
+// One receiver process in a folder of its own.
+class Empfaenger {
+ public:
+  Empfaenger(const std::string& praefix, const QByteArray& startwerte) : praefix_(praefix) {
+    programm_ = ordner_.path().toStdString() + "/VRD4Empfaenger";
+    EXPECT_TRUE(QFile::copy(QStringLiteral(VRD4_BIN_DIR "/VRD4Empfaenger"), QString::fromStdString(programm_)))
+        << "build the VRD4Empfaenger target first";
+    QFile f(ordner_.path() + QLatin1Char('/') + QString::fromStdString(praefix) +
+            QStringLiteral("VRD4Startwerte.TXT"));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(startwerte);
+  }
+  ~Empfaenger() {
+    if (pid_ > 0) {
+      kill(pid_, SIGCONT);
+      kill(pid_, SIGTERM);
+      if (!warteBis([this] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, kSekunden)) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+      }
+    }
+    if (!praefix_.empty()) {
+      std::error_code ec;
+      for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
+        if (e.path().filename().string().starts_with(praefix_)) std::filesystem::remove(e.path(), ec);
+    }
+  }
+  void starten() {
+    std::vector<std::string> args{programm_};
+    if (!praefix_.empty()) args.insert(args.end(), {"--prefix", praefix_});
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ASSERT_EQ(posix_spawn(&pid_, programm_.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  }
+  // The colour in the middle of the board, from a fresh snapshot.
+  QColor mitte() {
+    const QString datei = ordner_.path() + QStringLiteral("/Picture.bmp");
+    QFile::remove(datei);
+    kill(pid_, SIGUSR1);
+    if (!warteBis([&] { return QFile::exists(datei) && QImage(datei).width() > 0; }, kSekunden)) return {};
+    const QImage bild(datei);
+    return bild.pixelColor(bild.width() / 2, bild.height() / 2);
+  }
+  bool zeigt(const QColor& farbe) {
+    return warteBis([&] { return mitte() == farbe; }, kSekunden);
+  }
+  pid_t pid() const { return pid_; }
+  std::string ordner() const { return ordner_.path().toStdString(); }
+
+ private:
+  QTemporaryDir ordner_;
+  std::string praefix_, programm_;
+  pid_t pid_ = -1;
+};
+
+QByteArray startwerte(quint16 port, bool client, bool server) {
+  return "127.0.0.1\r\n" + QByteArray::number(port) + "\r\n" + (client ? "1" : "0") + "\r\n" + (server ? "1" : "0") +
+         "\r\n 0 \r\n 0 \r\n";
+}
+
+bool serverAntwortet(quint16 port) {
+  return warteBis(
+      [port] {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = loopback(port);
+        const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(fd);
+        return ok;
+      },
+      kStartSekunden);
+}
+
+class Kette : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    b = std::make_unique<Empfaenger>(praefixB, startwerte(portB, false, true));
+    b->starten();
+    ASSERT_TRUE(serverAntwortet(portB)) << "B's server does not listen";
+    // A on the real names, as a sending program starts it.
+    gv::SpeichervariablenAnlegen();
+    for (auto* v : {&gv::clsVRD4EmpfaengerGestartet(), &gv::clsVRD4EventFensterHandle(), &gv::clsVRD4Event(),
+                    &gv::clsVRD4LetzteGesendete(), &gv::clsVRD4LetzteGelesene()})
+      v->SetMemory(u"");
+    a = std::make_unique<Empfaenger>("", startwerte(portB, true, false));
+    a->starten();
+    ASSERT_TRUE(warteBis([] { return gv::clsVRD4EmpfaengerGestartet().GetMemory() == u"-1"; }, kStartSekunden));
+    ASSERT_TRUE(warteBis([this] { return verbindungenAuf(portB) >= 2; }, kStartSekunden)) << "A's Client2 did not connect";
+  }
+  void TearDown() override {
+    gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+    a.reset();
+    b.reset();
+    gv::SpeichervariablenFreigeben();
+  }
+  int senden(const std::u16string& text) {
+    const int slot = gesendet++;
+    gv::Sendetexte(slot).SetMemory(text);
+    gv::clsVRD4LetzteGesendete().SetMemory(QString::number(slot).toStdU16String());
+    return slot;
+  }
+  bool gelesen(int slot) {
+    const std::u16string s = QString::number(slot).toStdU16String();
+    return warteBis([&] { return gv::clsVRD4LetzteGelesene().GetMemory() == s; }, kSekunden);
+  }
+
+  const std::string praefixB = "t_relay_" + std::to_string(getpid()) + "_B_";
+  const quint16 portB = freierPort();
+  std::unique_ptr<Empfaenger> a, b;
+  int gesendet = 0;
+};
+
+TEST_F(Kette, ARingCommandAndAPictureShowOnBothBoards) {
+  senden(befehl({u"Hintergrundfarbe", u"255"}));
+  EXPECT_TRUE(b->zeigt(QColor(255, 0, 0)));
+  EXPECT_TRUE(a->zeigt(QColor(255, 0, 0)));
+  senden(befehl({u"Cls"}));
+  EXPECT_TRUE(b->zeigt(QColor(0, 0, 0)));
+  // The picture file exists only beside A; B draws it from the line.
+  const std::string bild = a->ordner() + "/nur_bei_a.bmp";
+  ASSERT_TRUE(QFile::copy(QStringLiteral(VRD4_TEST_DATA_DIR "/engine/rot_4x4.bmp"), QString::fromStdString(bild)));
+  senden(befehl({u"BildAnzeigen", QString::fromStdString(bild).toStdU16String(), u"-1", u"0"}));
+  EXPECT_TRUE(b->zeigt(QColor(255, 0, 0)));
+  EXPECT_TRUE(a->zeigt(QColor(255, 0, 0)));
+  EXPECT_EQ(gv::clsVRD4Event().GetMemory(), u"") << "no event: every forward was acknowledged";
+}
+
+TEST_F(Kette, AStoppedBMakesTheCommandTimeOutAfterFourSecondsAndAGoesOn) {
+  senden(befehl({u"Cls"}));
+  ASSERT_TRUE(b->zeigt(QColor(0, 0, 0)));
+  kill(b->pid(), SIGSTOP);
+  const auto start = std::chrono::steady_clock::now();
+  senden(befehl({u"Hintergrundfarbe", u"65280"}));
+  EXPECT_TRUE(warteBis(
+      [] { return gv::clsVRD4Event().GetMemory() == u"BefehlFehler;Hintergrundfarbe - Timeout überschritten!"; },
+      kSekunden));
+  const double sekunden = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GT(sekunden, 3.9);
+  EXPECT_LT(sekunden, 12.0);
+  EXPECT_TRUE(a->zeigt(QColor(0, 255, 0))) << "run after the time-out";
+  kill(b->pid(), SIGCONT);
+  const int slot = senden(befehl({u"Vordergrundfarbe", u"255"}));
+  EXPECT_TRUE(gelesen(slot)) << "A goes on";
+}
+
+
+// --- hostile peers against a real receiver --------------------------------------------
+
+long rssKiB(pid_t pid) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+  std::string zeile;
+  while (std::getline(f, zeile))
+    if (zeile.rfind("VmRSS:", 0) == 0) return std::stol(zeile.substr(6));
+  return -1;
+}
+
+int verbinden(quint16 port, bool blockierend = true) {
+  const int fd = socket(AF_INET, SOCK_STREAM | (blockierend ? 0 : SOCK_NONBLOCK), 0);
+  timeval zeit{5, 0};  // a held-up send ends, so every attack ends
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &zeit, sizeof zeit);
+  sockaddr_in a = loopback(port);
+  connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  return fd;
+}
+
+class Feindlich : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    channel::setChannelNamePrefix(praefix);
+    gv::SpeichervariablenAnlegen();
+    for (auto* v : {&gv::clsVRD4EmpfaengerGestartet(), &gv::clsVRD4LetzteGesendete(), &gv::clsVRD4LetzteGelesene()})
+      v->SetMemory(u"");
+    e = std::make_unique<Empfaenger>(praefix, startwerte(port, false, true));
+    e->starten();
+    ASSERT_TRUE(warteBis([] { return gv::clsVRD4EmpfaengerGestartet().GetMemory() == u"-1"; }, kStartSekunden));
+    ASSERT_TRUE(serverAntwortet(port));
+  }
+  void TearDown() override {
+    gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+    e.reset();
+    gv::SpeichervariablenFreigeben();
+    channel::setChannelNamePrefix("");
+  }
+  // Seconds the ring needs for n commands, one after the other.
+  double ringSekunden(int n) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < n; ++i) {
+      const int slot = gesendet++ % 100;
+      gv::Sendetexte(slot).SetMemory(befehl({u"Linie", u"1", u"1", u"100", u"100", u"1", u"255"}));
+      gv::clsVRD4LetzteGesendete().SetMemory(QString::number(slot).toStdU16String());
+      const std::u16string s = QString::number(slot).toStdU16String();
+      if (!warteBis([&] { return gv::clsVRD4LetzteGelesene().GetMemory() == s; }, kSekunden)) return 1e9;
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  // A connection that sends one command and reads its "OK".
+  bool gutBedient() {
+    const int fd = verbinden(port);
+    timeval zeit{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &zeit, sizeof zeit);
+    const std::string cls = "Befehl\x1b" "Cls\r\n";
+    send(fd, cls.data(), cls.size(), MSG_NOSIGNAL);
+    char puffer[4] = {};
+    const bool ok = recv(fd, puffer, 4, MSG_WAITALL) == 4 && std::string(puffer, 4) == "OK\r\n";
+    close(fd);
+    return ok;
+  }
+
+  const std::string praefix = "t_relay_" + std::to_string(getpid()) + "_H_";
+  const quint16 port = freierPort();
+  std::unique_ptr<Empfaenger> e;
+  int gesendet = 0;
+};
+
+TEST_F(Feindlich, UnderEachAttackTheRingKeepsItsRateMemoryStaysBoundedAndAGoodPeerIsServed) {
+  const double ohne = ringSekunden(30);
+  const long rssVorher = rssKiB(e->pid());
+  struct Angriff {
+    const char* name;
+    std::function<void(const std::atomic<bool>& halt)> lauf;
+  };
+  const Angriff angriffe[] = {
+      {"a line that never ends (100 MB without CR LF)",
+       [&](const std::atomic<bool>& halt) {
+         const int fd = verbinden(port);
+         const std::string block(1 << 20, 'A');
+         for (int mb = 0; mb < 100 && !halt; ++mb)
+           if (send(fd, block.data(), block.size(), MSG_NOSIGNAL) <= 0) break;
+         close(fd);
+       }},
+      {"1000 connections at once",
+       [&](const std::atomic<bool>& halt) {
+         std::vector<int> fds;
+         for (int i = 0; i < 1000; ++i) fds.push_back(verbinden(port, false));
+         while (!halt) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+         for (int fd : fds) close(fd);
+       }},
+      {"500 peers sending one byte at a time",
+       [&](const std::atomic<bool>& halt) {
+         std::vector<int> fds;
+         for (int i = 0; i < 500; ++i) fds.push_back(verbinden(port, false));
+         const std::string text = "Befehl\x1b" "Cls\r\n";
+         // Whole lines only: a cut one would reach the receiver as an
+         // unknown name, and its message box would wait for an operator.
+         for (std::size_t runde = 0; runde < 240 && !(halt && runde % text.size() == 0); ++runde) {
+           for (int fd : fds) send(fd, &text[runde % text.size()], 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+           std::this_thread::sleep_for(std::chrono::milliseconds(100));
+         }
+         for (int fd : fds) close(fd);
+       }},
+      {"random bytes",
+       [&](const std::atomic<bool>& halt) {
+         const int fd = verbinden(port);
+         std::mt19937 zufall(815);
+         std::string muell(1 << 16, '\0');
+         for (int i = 0; i < 64 && !halt; ++i) {
+           for (char& c : muell) c = char(zufall());
+           if (send(fd, muell.data(), muell.size(), MSG_NOSIGNAL) <= 0) break;
+         }
+         close(fd);
+       }},
+  };
+  for (const Angriff& a : angriffe) {
+    SCOPED_TRACE(a.name);
+    std::atomic<bool> halt{false};
+    std::thread angreifer([&] { a.lauf(halt); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double unter = ringSekunden(30);
+    EXPECT_LT(unter, 5 * ohne + 2.0) << "without: " << ohne << " s";
+    EXPECT_TRUE(gutBedient());
+    EXPECT_LT(rssKiB(e->pid()) - rssVorher, 400 * 1024) << "KiB more than before";
+    halt = true;
+    angreifer.join();
+  }
+}
+
+// The example client of docs/network.md drives a receiver it knows only by
+// its port.
+TEST(PythonBeispiel, DrivesABoardAndSendsAPictureInTheLine) {
+  const std::string praefix = "t_relay_" + std::to_string(getpid()) + "_py_";
+  const quint16 port = freierPort();
+  Empfaenger e(praefix, startwerte(port, false, true));
+  e.starten();
+  ASSERT_TRUE(serverAntwortet(port));
+  auto python = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"python3", VRD4_SOURCE_DIR "/examples/vrd4tcp.py", "127.0.0.1", std::to_string(port)});
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, "python3", nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  };
+  EXPECT_EQ(python({"Hintergrundfarbe", "16711680"}), 0);
+  EXPECT_TRUE(e.zeigt(QColor(0, 0, 255)));
+  EXPECT_EQ(python({"Cls"}), 0);
+  EXPECT_EQ(python({"--bild", VRD4_TEST_DATA_DIR "/engine/rot_4x4.bmp", "BildAnzeigen", "x", "-1", "0"}), 0);
+  EXPECT_TRUE(e.zeigt(QColor(255, 0, 0)));
+  EXPECT_EQ(python({"--bild", "/nicht/da.bmp", "BildAnzeigen", "x", "-1", "0"}), 1) << "a file it cannot read";
+}
+
+}  // namespace
+}  // namespace vrd4::e2e

@@ -1,0 +1,161 @@
+// Animation slots through the real engine: numbering and replies, the
+// control's place and size, playing on the polling step, time limits, Cls.
+#include "EngineTestSupport.h"
+#include "support/Numbers.h"
+#include "tests/animation/GifBauen.h"
+
+namespace vrd4::engine::test {
+namespace {
+
+using vrd4::test::einfarbigeFrames;
+
+class Animation : public EngineTest {
+ protected:
+  render::Animationen& ani() { return engine->animationen(); }
+  uint8_t laden(const char* name, const std::vector<uint8_t>& b, int16_t x1 = 1, int16_t y1 = 1,
+                int16_t x2 = 400, int16_t y2 = 300, bool anpassen = false) {
+    return engine->AniGifLadenanPosition(QString::fromUtf8(name), x1, y1, x2, y2, anpassen, false, b);
+  }
+  static Ereignis fehler(const char* m) { return {QStringLiteral("BefehlFehler"), QString::fromUtf8(m)}; }
+  static Ereignis nr(int n) { return {QStringLiteral("AniGifNr"), QString::number(n)}; }
+  // Polling steps until one has run at `sekunden`.
+  void bis(double sekunden) {
+    while (t < sekunden + 0.005) schritt();
+  }
+  const std::vector<uint8_t> gif = einfarbigeFrames(100, 50, 2);
+};
+
+TEST_F(Animation, SlotsOneToTenLowestFreeFirstEleventhRefusedOthersAreErrors) {
+  for (int i = 1; i <= 10; ++i) ASSERT_EQ(laden(i % 2 ? "a.GiF" : "b.gif", gif), i);
+  events.clear();
+  EXPECT_EQ(laden("c.gif", gif), 0);
+  EXPECT_THAT(events, ElementsAre(fehler("max. 10Alle animierten Gif's bereits belegt!"), nr(0)));
+  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"0");
+  engine->AniGifLoeschen(4);
+  EXPECT_EQ(laden("a.gif", gif), 4) << "the lowest free slot";
+  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"4");
+
+  events.clear();
+  engine->AniGifLoeschen(0);
+  engine->AniGifStarten(11, 1.0);
+  engine->AniGifStoppen(255);
+  EXPECT_THAT(events, ElementsAre(fehler("AniGif-Nummer: 0 gibt es nicht!"), fehler("AniGif-Nummer: 11 gibt es nicht!"),
+                                  fehler("AniGif-Nummer: 255 gibt es nicht!")));
+  for (uint8_t i = 1; i <= 10; ++i) engine->AniGifLoeschen(i);
+  events.clear();
+  engine->AniGifLoeschen(5);
+  engine->AniGifStarten(5, 1.0);
+  engine->AniGifStoppen(5);
+  EXPECT_TRUE(events.empty()) << "a free slot in range is left alone";
+
+  // Kinds: unknown and unopenable clips take no slot; a ".gif" whose bytes
+  // are no GIF does (its control stays empty).
+  struct Fall {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    int slot;
+  } faelle[] = {{"bild.bmp", gif, 0}, {"clip.avi", std::vector<uint8_t>(100, 0), 0}, {"kaputt.gif", {1, 2, 3}, 1}};
+  for (const Fall& f : faelle) {
+    events.clear();
+    EXPECT_EQ(laden(f.name, f.bytes), f.slot) << f.name;
+    EXPECT_THAT(events, ElementsAre(nr(f.slot))) << f.name;
+  }
+  EXPECT_EQ(ani().ucAniGIFFeld(1).FrameCount(), 0);
+  EXPECT_THROW(laden("a.gif", gif, -32768, 1, 32767, 5), OverflowError);
+}
+
+TEST_F(Animation, ControlSitsAtXstartYstartFittedUniformlyFromTheNaturalSize) {
+  // An AVI's natural size: main header width at bytes 65/66, height at 69/70.
+  std::vector<uint8_t> avi(120, 0);
+  avi[64] = 0x40, avi[65] = 0x01, avi[68] = 0xF0;  // 320 × 240
+  struct Fall {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    int16_t x1, y1, x2, y2;
+    bool anpassen;
+    int left, top, width, height;
+  } faelle[] = {
+      {"a.gif", gif, 1, 1, 400, 300, false, 1, 1, 400, 200},
+      {"a.gif", einfarbigeFrames(1000, 500, 1), 1, 1, 400, 300, false, 1, 1, 400, 200},
+      {"a.gif", gif, 1, 1, 400, 300, true, 1, 1, 400, 200},
+      {"a.gif", einfarbigeFrames(50, 100, 1), 11, 21, 110, 220, false, 11, 21, 100, 200},
+      {"a.avi", avi, 1, 1, 160, 300, false, 1, 1, 160, 120},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(testing::Message() << f.name << " in (" << f.x1 << ", " << f.y1 << ")-(" << f.x2 << ", " << f.y2 << ")");
+    laden(f.name, f.bytes, f.x1, f.y1, f.x2, f.y2, f.anpassen);
+    const platform::Surface& s = ani().ucAniGIFFeld(1).surface();
+    EXPECT_EQ(s.left(), f.left);
+    EXPECT_EQ(s.top(), f.top);
+    EXPECT_EQ(s.widthPx(), f.width);
+    EXPECT_EQ(s.heightPx(), f.height);
+    engine->AniGifLoeschen(1);
+  }
+}
+
+TEST_F(Animation, StartedGifPlaysOnThePollingStepAndShowsOnTheBoard) {
+  engine->Linie(1, 1, 768, 480, 0, 0x00FFFF);
+  ASSERT_EQ(laden("a.gif", gif), 1);
+  EXPECT_TRUE(pic.hasPicture());
+  EXPECT_EQ(pic.picture(), pic.image()) << "the drawing is the board's picture before the control shows";
+  const render::ucAniGIF& ctl = ani().ucAniGIFFeld(1);
+  auto amBrett = [&](int x, int y) { return pic.presented().pixel(x, y); };
+  bis(t + 1.0);
+  EXPECT_EQ(amBrett(100, 10), pic.image().pixel(100, 10)) << "loaded, not started: nothing shows";
+  EXPECT_EQ(ctl.aktuellesFrame(), 1);
+
+  engine->AniGifStarten(1, 0);
+  EXPECT_EQ(amBrett(100, 10), 0xFFFF0000u) << "frame 1 (red) at the control's place";
+  EXPECT_EQ(amBrett(0, 0), pic.image().pixel(0, 0)) << "one pixel right of and below the field's corner";
+  bis(t + 0.10);
+  EXPECT_EQ(ctl.aktuellesFrame(), 2);
+  EXPECT_EQ(amBrett(100, 10), 0xFF00FF00u);
+  engine->AniGifStoppen(1);
+  bis(t + 1.0);
+  EXPECT_EQ(ctl.aktuellesFrame(), 2) << "paused, still visible";
+  EXPECT_EQ(amBrett(100, 10), 0xFF00FF00u);
+  engine->AniGifStarten(1, 0);
+  bis(t + 0.10);
+  EXPECT_EQ(ctl.aktuellesFrame(), 1) << "resumed from its frame";
+  engine->AniGifLoeschen(1);
+  EXPECT_EQ(amBrett(100, 10), pic.image().pixel(100, 10));
+}
+
+TEST_F(Animation, DisplayTimeDeletesTheSlotUnlessStopped) {
+  for (int i = 1; i <= 3; ++i) ASSERT_EQ(laden("a.gif", gif), i);
+  const double start = t;
+  engine->AniGifStarten(3, 5.5);
+  engine->AniGifStarten(2, 0);  // no limit
+  engine->AniGifStarten(1, 2.0);
+  engine->AniGifStoppen(1);  // the limit no longer applies
+  bis(start + 5.49);
+  EXPECT_TRUE(ani().belegt(3));
+  bis(start + 5.52);
+  EXPECT_FALSE(ani().belegt(3));
+  EXPECT_FALSE(ani().ucAniGIFFeld(3).visible());
+  bis(start + 100);
+  EXPECT_TRUE(ani().belegt(1));
+  EXPECT_TRUE(ani().belegt(2));
+
+  const double neu = t;
+  engine->AniGifStarten(1, 1.0);  // the limit starts anew
+  bis(neu + 0.99);
+  EXPECT_TRUE(ani().belegt(1));
+  bis(neu + 1.02);
+  EXPECT_FALSE(ani().belegt(1));
+}
+
+TEST_F(Animation, ClsFreesEverySlot) {
+  for (int i = 1; i <= 10; ++i) ASSERT_EQ(laden("a.gif", gif), i);
+  for (uint8_t i = 1; i <= 10; ++i) engine->AniGifStarten(i, 0);
+  engine->Cls();
+  for (int i = 1; i <= 10; ++i) {
+    EXPECT_FALSE(ani().belegt(i));
+    EXPECT_FALSE(ani().ucAniGIFFeld(i).visible());
+  }
+  EXPECT_EQ(pic.presented(), pic.image());
+  EXPECT_EQ(laden("a.gif", gif), 1);
+}
+
+}  // namespace
+}  // namespace vrd4::engine::test

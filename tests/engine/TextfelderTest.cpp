@@ -1,0 +1,248 @@
+// The text and picture commands through the engine: every field, changed
+// alone, has the effect of the parameter of its name (so no two fields are
+// swapped between the command text and the operation), and what the board
+// then shows: Cls ends every text effect, a text is printed transparent on
+// its field, a scrolling text sits at the middle of its field, a blinking
+// text in its own field.
+#include <QFile>
+#include <functional>
+
+#include "EngineTestSupport.h"
+#include "render/Blinktexte.h"
+#include "render/Lauftexte.h"
+
+namespace vrd4::engine::test {
+namespace {
+
+enum class Art { Textausgabe, Blinktext, Lauftext, Bild };
+
+// Everything the four commands carry, by name.
+struct Werte {
+  render::TextParameter p{.Xstart = 11, .Ystart = 21, .Xende = 210, .YEnde = 60,
+                          .Ausgabetext = QStringLiteral("Anpfiff"), .FeldHintergrundfarbe = 0x800000};
+  bool LauftextbeiBedarf = false;
+  double Geschwindigkeit = 0.04, Startverzoegerung = 0, Intervall = 0.1;
+  int16_t bx0 = 1, by0 = 1, bx1 = 100, by1 = 50;  // the picture's field
+  bool GroesseAnpassen = true, BeiKleinerZentrieren = false;
+};
+
+std::u16string z(int64_t v) { return protocol::schreibeGanzzahl(v); }
+std::u16string b(bool v) { return v ? u"-1" : u"0"; }
+std::u16string d(double v) { return QString::number(v, 'g', 17).toStdU16String(); }
+std::u16string s(const QString& v) { return v.toStdU16String(); }
+
+// The command text, fields in the order of the command table.
+std::vector<std::u16string> felder(Art art, const Werte& w) {
+  const render::TextParameter& p = w.p;
+  std::vector<std::u16string> f{z(p.Xstart), z(p.Ystart), z(p.Xende), z(p.YEnde), s(p.Ausgabetext)};
+  auto schrift = [&] {
+    for (auto x : {s(p.Schriftart), z(p.SchriftgroesseinPixel), b(p.Fett), b(p.Kursiv), b(p.Unterstrichen),
+                   b(p.Durchgestrichen), b(p.Transparent), z(p.FeldVordergrundfarbe), z(p.FeldHintergrundfarbe)})
+      f.push_back(x);
+  };
+  switch (art) {
+    case Art::Textausgabe:
+      f.insert(f.begin(), u"Textausgabe");
+      f.push_back(z(p.Ausrichtung));
+      schrift();
+      for (auto x : {b(w.LauftextbeiBedarf), d(w.Geschwindigkeit), d(w.Startverzoegerung)}) f.push_back(x);
+      break;
+    case Art::Blinktext:
+      f.insert(f.begin(), u"Blinktext");
+      f.push_back(z(p.Ausrichtung));
+      schrift();
+      f.push_back(d(w.Intervall));
+      break;
+    case Art::Lauftext:
+      f.insert(f.begin(), u"Lauftext");
+      schrift();
+      for (auto x : {d(w.Geschwindigkeit), d(w.Startverzoegerung)}) f.push_back(x);
+      break;
+    case Art::Bild:
+      f = {u"BildAnzeigenanPosition", datenDatei("rot_4x4.bmp"), z(w.bx0), z(w.by0), z(w.bx1), z(w.by1),
+           b(w.GroesseAnpassen), b(w.BeiKleinerZentrieren)};
+      break;
+  }
+  return f;
+}
+
+struct Zeile {
+  const char* name;
+  Art art;
+  std::function<void(Werte&)> aendern;
+};
+
+using Film = std::vector<size_t>;  // what the board shows, tick by tick
+
+class Textfelder : public EngineTest {
+ protected:
+  // The board over 1.2 s of polling steps after run(); then Cls.
+  Film filmen(const std::function<void()>& run) {
+    t = 1000.0;
+    run();
+    Film film;
+    for (int i = 0; i < 13; ++i, t += 0.1) {
+      engine->Zeitschleife();
+      const QImage bild = pic.presented();
+      film.push_back(qHashBits(bild.constBits(), size_t(bild.sizeInBytes())));
+    }
+    engine->Cls();
+    return film;
+  }
+  // Through the command text, as a sender writes it.
+  Film perBefehl(Art art, const Werte& w) {
+    return filmen([&] {
+      std::vector<std::u16string> f = felder(art, w);
+      f.insert(f.begin(), u"Befehl");
+      engine->BefehlAusfuehren(protocol::zusammenfuegen(f));
+    });
+  }
+  // Straight into the engine's operation, by parameter name.
+  Film perName(Art art, const Werte& w) {
+    return filmen([&] {
+      switch (art) {
+        case Art::Textausgabe:
+          engine->TextAusgabe(w.p, w.LauftextbeiBedarf, w.Geschwindigkeit, w.Startverzoegerung);
+          break;
+        case Art::Blinktext: engine->BKNeu(w.p, w.Intervall); break;
+        case Art::Lauftext: engine->LTNeu(w.p, w.Geschwindigkeit, w.Startverzoegerung); break;
+        case Art::Bild: {
+          QFile datei(QString::fromStdU16String(datenDatei("rot_4x4.bmp")));
+          EXPECT_TRUE(datei.open(QIODevice::ReadOnly));
+          const QByteArray bytes = datei.readAll();
+          engine->BildAnzeigenanPosition(QStringLiteral("bild"), w.bx0, w.by0, w.bx1, w.by1, w.GroesseAnpassen,
+                                         w.BeiKleinerZentrieren,
+                                         std::span(reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())));
+          break;
+        }
+      }
+    });
+  }
+};
+
+// A text too wide for its field, to be scrolled.
+void lang(Werte& w) {
+  w.p.Ausgabetext = QStringLiteral("Ein Text, der nicht in sein Feld passt");
+  w.LauftextbeiBedarf = true;
+}
+
+const std::vector<Zeile> kZeilen = [] {
+  std::vector<Zeile> z;
+  // The fields the three text commands share.
+  for (Art a : {Art::Textausgabe, Art::Blinktext, Art::Lauftext}) {
+    const std::vector<std::pair<const char*, std::function<void(Werte&)>>> gemeinsam = {
+        {"Xstart", [](Werte& w) { w.p.Xstart = 31; }},
+        {"Ystart", [](Werte& w) { w.p.Ystart = 5; }},
+        {"Xende", [](Werte& w) { w.p.Xende = 120; }},
+        {"YEnde", [](Werte& w) { w.p.YEnde = 90; }},
+        {"Ausgabetext", [](Werte& w) { w.p.Ausgabetext = QStringLiteral("Tor!"); }},
+        {"Schriftart", [](Werte& w) { w.p.Schriftart = QStringLiteral("Courier New"); }},
+        {"SchriftgroesseinPixel", [](Werte& w) { w.p.SchriftgroesseinPixel = 33; }},
+        {"Fett", [](Werte& w) { w.p.Fett = true; }},
+        {"Kursiv", [](Werte& w) { w.p.Kursiv = true; }},
+        {"Unterstrichen", [](Werte& w) { w.p.Unterstrichen = true; }},
+        {"Durchgestrichen", [](Werte& w) { w.p.Durchgestrichen = true; }},
+        {"Transparent", [](Werte& w) { w.p.Transparent = true; }},
+        {"FeldVordergrundfarbe", [](Werte& w) { w.p.FeldVordergrundfarbe = 0x00FFFF; }},
+        {"FeldHintergrundfarbe", [](Werte& w) { w.p.FeldHintergrundfarbe = 0x008000; }},
+    };
+    for (const auto& [name, f] : gemeinsam) z.push_back({name, a, f});
+  }
+  for (Art a : {Art::Textausgabe, Art::Blinktext})
+    z.push_back({"Ausrichtung", a, [](Werte& w) { w.p.Ausrichtung = 8; }});
+  z.push_back({"LauftextbeiBedarf", Art::Textausgabe, lang});
+  z.push_back({"Geschwindigkeit", Art::Textausgabe, [](Werte& w) { lang(w), w.Geschwindigkeit = 0.3; }});
+  z.push_back({"Startverzoegerung", Art::Textausgabe, [](Werte& w) { lang(w), w.Startverzoegerung = 0.3; }});
+  z.push_back({"Intervall", Art::Blinktext, [](Werte& w) { w.Intervall = 0.3; }});
+  z.push_back({"Geschwindigkeit", Art::Lauftext, [](Werte& w) { w.Geschwindigkeit = 0.3; }});
+  z.push_back({"Startverzoegerung", Art::Lauftext, [](Werte& w) { w.Startverzoegerung = 0.3; }});
+  z.push_back({"Xstart", Art::Bild, [](Werte& w) { w.bx0 = 11; }});
+  z.push_back({"Ystart", Art::Bild, [](Werte& w) { w.by0 = 7; }});
+  z.push_back({"Xende", Art::Bild, [](Werte& w) { w.bx1 = 40; }});
+  z.push_back({"YEnde", Art::Bild, [](Werte& w) { w.by1 = 30; }});
+  z.push_back({"GroesseAnpassen", Art::Bild, [](Werte& w) { w.GroesseAnpassen = false; }});
+  z.push_back({"BeiKleinerZentrieren", Art::Bild, [](Werte& w) { w.BeiKleinerZentrieren = true; }});
+  return z;
+}();
+
+const char* artName(Art a) {
+  return a == Art::Textausgabe ? "Textausgabe" : a == Art::Blinktext ? "Blinktext" : a == Art::Lauftext ? "Lauftext" : "BildAnzeigenanPosition";
+}
+
+TEST_F(Textfelder, EveryFieldActsAsTheParameterOfItsName) {
+  for (const Zeile& zeile : kZeilen) {
+    Werte w;
+    const Film ohne = perName(zeile.art, w);
+    zeile.aendern(w);
+    const Film mit = perName(zeile.art, w);
+    EXPECT_NE(mit, ohne) << artName(zeile.art) << " " << zeile.name << ": the change shows";
+    EXPECT_EQ(perBefehl(zeile.art, w), mit) << artName(zeile.art) << " " << zeile.name;
+  }
+}
+
+// The rectangle of the pixels in bereich where what the board shows differs
+// from its image.
+QRect ueberBrett(const platform::Surface& pic, QRect bereich) {
+  const QImage a = pic.presented(), b = pic.image();
+  QRect r;
+  for (int y = bereich.top(); y <= bereich.bottom(); ++y)
+    for (int x = bereich.left(); x <= bereich.right(); ++x)
+      if (a.pixel(x, y) != b.pixel(x, y)) r |= QRect(x, y, 1, 1);
+  return r;
+}
+
+// How many pixels of r are exactly c.
+int anzahlIn(const QImage& bild, QRect r, platform::Colour c) {
+  int n = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) n += platform::fromQColor(QColor(bild.pixel(x, y))) == c;
+  return n;
+}
+
+TEST_F(Textfelder, WhatTheBoardShowsOfTheTextCommands) {
+  auto ausfuehrenAls = [&](Art art, const Werte& w) {
+    std::vector<std::u16string> f = felder(art, w);
+    f.insert(f.begin(), u"Befehl");
+    engine->BefehlAusfuehren(protocol::zusammenfuegen(f));
+  };
+  Werte blink, lauf;
+  // See-through, so that only the glyphs differ from the board.
+  blink.p.Transparent = lauf.p.Transparent = true;
+  // A blinking text lies in its own field, across and down as given.
+  blink.p.Xstart = 301, blink.p.Ystart = 21, blink.p.Xende = 400, blink.p.YEnde = 60;
+  ausfuehrenAls(Art::Blinktext, blink);
+  // A scrolling text stands in the middle of its field, here 100 pixels high.
+  lauf.p.Xstart = 1, lauf.p.Ystart = 101, lauf.p.Xende = 300, lauf.p.YEnde = 200;
+  ausfuehrenAls(Art::Lauftext, lauf);
+  schritt(2);
+  const QRect tinte = ueberBrett(pic, QRect(300, 0, 468, 100));
+  EXPECT_FALSE(tinte.isEmpty());
+  EXPECT_TRUE(QRect(300, 20, 100, 40).contains(tinte)) << tinte.x() << "," << tinte.y();
+  const QRect zeile = ueberBrett(pic, QRect(0, 100, 300, 100));
+  EXPECT_NEAR(zeile.center().y(), 150, 6) << zeile.top() << ".." << zeile.bottom();
+
+  // Cls ends them all, through the command as through the engine.
+  ausfuehren({u"Cls"});
+  for (int n = 1; n <= 10; ++n) EXPECT_FALSE(engine->blinktexte().belegt(n) || engine->lauftexte().belegt(n)) << n;
+  schritt(3);
+  EXPECT_EQ(pic.presented(), pic.image());
+
+  // The text itself is always printed transparent: the board's own back
+  // colour (green) never shows inside a field, filled or not.
+  ausfuehren({u"Hintergrundfarbe", u"65280"});
+  ausfuehren({u"Rechteck", u"11", u"81", u"200", u"130", u"1", u"16711680", u"-1"});  // blue under the second
+  Werte gefuellt, durchsichtig;
+  gefuellt.p.Xstart = durchsichtig.p.Xstart = 11, gefuellt.p.Xende = durchsichtig.p.Xende = 200;
+  gefuellt.p.Ystart = 11, gefuellt.p.YEnde = 60, gefuellt.p.FeldHintergrundfarbe = 0x0000FF;
+  durchsichtig.p.Ystart = 81, durchsichtig.p.YEnde = 130, durchsichtig.p.Transparent = true;
+  ausfuehrenAls(Art::Textausgabe, gefuellt);
+  ausfuehrenAls(Art::Textausgabe, durchsichtig);
+  EXPECT_EQ(anzahlIn(pic.image(), QRect(10, 10, 190, 50), 0x00FF00), 0);
+  EXPECT_EQ(farbeBei(199, 59), 0x0000FFu) << "the field is filled";
+  EXPECT_EQ(anzahlIn(pic.image(), QRect(10, 80, 190, 50), 0x00FF00), 0);
+  EXPECT_EQ(farbeBei(199, 129), 0xFF0000u) << "the field is not filled";
+  EXPECT_GT(anzahlIn(pic.image(), QRect(10, 80, 190, 50), 0xFFFFFF), 20) << "the text is there";
+}
+
+}  // namespace
+}  // namespace vrd4::engine::test

@@ -1,0 +1,207 @@
+#pragma once
+// A small GIF writer for tests and benchmarks: every code size, interlacing,
+// global and local tables, control extensions, a clear code wherever wanted
+// and a table that runs full without a clear (the deferred clear).
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vrd4::gif::test {
+
+struct LzwArt {
+  int clearNach = 0;            // a clear code after this many codes (0: none)
+  bool ohneClearWennVoll = false;  // a full table stays as it is (deferred clear)
+};
+
+// LZW with GIF's code widths; indices must be below 2^minCodeSize.
+inline std::vector<uint8_t> lzwKodieren(const std::vector<uint8_t>& idx, int minCodeSize,
+                                        LzwArt art = {}) {
+  std::vector<uint8_t> out;
+  uint64_t akku = 0;
+  int bits = 0;
+  const uint32_t clear = 1u << minCodeSize, ende = clear + 1;
+  int breite = minCodeSize + 1;
+  uint32_t dekNaechster = clear + 2;  // the decoder's next code, which sets the width
+  bool ersterNachClear = true;
+  auto schreiben = [&](uint32_t code) {
+    akku |= uint64_t{code} << bits;
+    bits += breite;
+    while (bits >= 8) {
+      out.push_back(static_cast<uint8_t>(akku));
+      akku >>= 8;
+      bits -= 8;
+    }
+  };
+  auto code = [&](uint32_t c) {
+    schreiben(c);
+    if (!ersterNachClear && dekNaechster < 4096) {
+      ++dekNaechster;
+      if (dekNaechster == (1u << breite) && breite < 12) ++breite;
+    }
+    ersterNachClear = false;
+  };
+  std::vector<uint16_t> dict(4096 * 256, 0);  // [prefix * 256 + byte] -> code + 1
+  std::vector<uint32_t> belegt;                // keys to empty on a clear
+  uint32_t naechster = clear + 2;
+  auto clearCode = [&]() {
+    schreiben(clear);
+    breite = minCodeSize + 1;
+    dekNaechster = clear + 2;
+    ersterNachClear = true;
+    for (uint32_t k : belegt) dict[k] = 0;
+    belegt.clear();
+    naechster = clear + 2;
+  };
+  clearCode();
+  if (!idx.empty()) {
+    uint32_t cur = idx[0];
+    int codes = 0;
+    for (std::size_t i = 1; i < idx.size(); ++i) {
+      const uint8_t c = idx[i];
+      if (uint16_t e = dict[cur * 256 + c]) {
+        cur = e - 1u;
+        continue;
+      }
+      code(cur);
+      ++codes;
+      if (naechster < 4096) {
+        dict[cur * 256 + c] = static_cast<uint16_t>(naechster + 1);
+        belegt.push_back(cur * 256 + c);
+        ++naechster;
+      } else if (!art.ohneClearWennVoll) {
+        clearCode();
+      }
+      if (art.clearNach && codes == art.clearNach) clearCode();
+      cur = c;
+    }
+    code(cur);
+  }
+  schreiben(ende);
+  if (bits > 0) out.push_back(static_cast<uint8_t>(akku));
+  return out;
+}
+
+inline void unterbloecke(std::vector<uint8_t>& out, const std::vector<uint8_t>& daten, int groesse = 255) {
+  for (std::size_t i = 0; i < daten.size(); i += static_cast<std::size_t>(groesse)) {
+    const std::size_t n = std::min(daten.size() - i, static_cast<std::size_t>(groesse));
+    out.push_back(static_cast<uint8_t>(n));
+    out.insert(out.end(), daten.begin() + static_cast<std::ptrdiff_t>(i),
+               daten.begin() + static_cast<std::ptrdiff_t>(i + n));
+  }
+  out.push_back(0);
+}
+
+// Colours 0xRRGGBB; the count must be a power of two from 2 to 256.
+using Farben = std::vector<uint32_t>;
+
+inline int groessenFeld(const Farben& f) {
+  for (int s = 0; s < 8; ++s)
+    if (f.size() == (std::size_t{2} << s)) return s;
+  throw std::invalid_argument("colour count not a power of two in 2..256");
+}
+
+inline Farben graurampe(int n) {
+  Farben f(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) f[static_cast<std::size_t>(i)] = static_cast<uint32_t>((i * 255 / (n > 1 ? n - 1 : 1)) * 0x010101);
+  return f;
+}
+
+struct Bild {
+  int left = 0, top = 0, width = 1, height = 1;
+  std::vector<uint8_t> indizes;  // width × height, rows top to bottom
+  int codeGroesse = 8;
+  bool interlaced = false;
+  std::optional<Farben> lokal;
+  bool gce = true;
+  int delay = 0;  // hundredths of a second
+  int disposal = 0;
+  std::optional<uint8_t> transparent;
+  LzwArt lzw;
+  int blockGroesse = 255;
+};
+
+class GifSchreiber {
+ public:
+  GifSchreiber(int logB, int logH, std::optional<Farben> global, const char* sig = "GIF89a") {
+    for (int i = 0; i < 6; ++i) bytes.push_back(static_cast<uint8_t>(sig[i]));
+    wort(logB);
+    wort(logH);
+    bytes.push_back(global ? static_cast<uint8_t>(0x80 | 0x70 | groessenFeld(*global)) : 0);
+    bytes.push_back(0);
+    bytes.push_back(0);
+    if (global) tabelle(*global);
+  }
+
+  void schleife(int n, const std::string& id = "NETSCAPE2.0") {
+    roh({0x21, 0xFF, static_cast<uint8_t>(id.size())});
+    bytes.insert(bytes.end(), id.begin(), id.end());
+    roh({3, 1});
+    wort(n);
+    bytes.push_back(0);
+  }
+
+  void gce(int disposal, int delay, std::optional<uint8_t> transparent) {
+    roh({0x21, 0xF9, 4});
+    bytes.push_back(static_cast<uint8_t>((disposal << 2) | (transparent ? 1 : 0)));
+    wort(delay);
+    bytes.push_back(transparent.value_or(0));
+    bytes.push_back(0);
+  }
+
+  void kommentar(const std::string& text) {
+    roh({0x21, 0xFE});
+    unterbloecke(bytes, std::vector<uint8_t>(text.begin(), text.end()));
+  }
+
+  void bild(const Bild& b) {
+    if (b.gce) gce(b.disposal, b.delay, b.transparent);
+    bytes.push_back(0x2C);
+    wort(b.left);
+    wort(b.top);
+    wort(b.width);
+    wort(b.height);
+    uint8_t packed = b.interlaced ? 0x40 : 0;
+    if (b.lokal) packed |= static_cast<uint8_t>(0x80 | groessenFeld(*b.lokal));
+    bytes.push_back(packed);
+    if (b.lokal) tabelle(*b.lokal);
+    bytes.push_back(static_cast<uint8_t>(b.codeGroesse));
+    unterbloecke(bytes, lzwKodieren(b.interlaced ? verschraenkt(b) : b.indizes, b.codeGroesse, b.lzw),
+                 b.blockGroesse);
+  }
+
+  std::vector<uint8_t> fertig() {
+    std::vector<uint8_t> f = bytes;
+    f.push_back(0x3B);
+    return f;
+  }
+
+  // Bytes as they are (GCC 12 warns wrongly about vector::insert of a list).
+  void roh(std::initializer_list<uint8_t> l) {
+    for (uint8_t b : l) bytes.push_back(b);
+  }
+
+  std::vector<uint8_t> bytes;
+
+ private:
+  void wort(int v) {
+    bytes.push_back(static_cast<uint8_t>(v));
+    bytes.push_back(static_cast<uint8_t>(v >> 8));
+  }
+  void tabelle(const Farben& f) {
+    for (uint32_t c : f) roh({static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+  }
+  // The rows in the order an interlaced file stores them.
+  static std::vector<uint8_t> verschraenkt(const Bild& b) {
+    std::vector<uint8_t> r;
+    const int start[4] = {0, 4, 2, 1}, schritt[4] = {8, 8, 4, 2};
+    for (int d = 0; d < 4; ++d)
+      for (int y = start[d]; y < b.height; y += schritt[d])
+        r.insert(r.end(), b.indizes.begin() + y * b.width, b.indizes.begin() + (y + 1) * b.width);
+    return r;
+  }
+};
+
+}  // namespace vrd4::gif::test

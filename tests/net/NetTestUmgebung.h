@@ -1,0 +1,88 @@
+#pragma once
+// Shared pieces of the socket tests: a QCoreApplication per binary, bounded
+// waiting on the event loop, and a recorder of every event of a clsSocket.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QString>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/clsSocket.h"
+
+namespace vrd4::net::test {
+
+class QtUmgebung : public ::testing::Environment {
+ public:
+  void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
+  void TearDown() override {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    app_.reset();
+  }
+
+ private:
+  int argc_ = 1;
+  char* argv_[2] = {const_cast<char*>("net_tests"), nullptr};
+  std::unique_ptr<QCoreApplication> app_;
+};
+inline auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new QtUmgebung);
+
+// Runs the event loop until bedingung holds or ms pass. (QTest::qWaitFor
+// sleeps between rounds, which throttles bulk transfers.)
+inline bool warteBis(const std::function<bool()>& bedingung, int ms = 5000) {
+  if (bedingung()) return true;
+  QEventLoop schleife;
+  QElapsedTimer uhr;
+  uhr.start();
+  QTimer pruefen;
+  QObject::connect(&pruefen, &QTimer::timeout, [&] {
+    if (bedingung() || uhr.elapsed() >= ms) schleife.quit();
+  });
+  pruefen.start(1);
+  schleife.exec();
+  return bedingung();
+}
+// Runs the event loop for a while (for "nothing more happens").
+inline void laufen(int ms) {
+  warteBis([] { return false; }, ms);
+}
+
+// Every event of one socket, in order, as text ("Line:ABC", "Closed", ...).
+struct Protokoll {
+  std::vector<std::string> ereignisse;
+  std::vector<std::u16string> zeilen;
+  QByteArray daten;
+  QString host;
+
+  void an(clsSocket& s) {
+    s.Connected = [this] { ereignisse.push_back("Connected"); };
+    s.Closed = [this] { ereignisse.push_back("Closed"); };
+    s.ConnectionRequest = [this] { ereignisse.push_back("ConnectionRequest"); };
+    s.DataArrival = [this](const QByteArray& b, const QString& h) {
+      daten += b;
+      host = h;
+      ereignisse.push_back("Data");
+    };
+    s.LineDataArrival = [this](const std::u16string& z, const QString& h) {
+      zeilen.push_back(z);
+      host = h;
+      ereignisse.push_back("Line");
+    };
+    s.Error = [this](int32_t n, const QString& t) {
+      ereignisse.push_back("Error:" + std::to_string(n) + ":" + t.toStdString());
+    };
+    s.LineTooLong = [this](std::size_t) { ereignisse.push_back("LineTooLong"); };
+  }
+  bool hat(const std::string& e) const {
+    for (const auto& x : ereignisse)
+      if (x == e) return true;
+    return false;
+  }
+};
+
+}  // namespace vrd4::net::test

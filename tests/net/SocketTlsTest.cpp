@@ -1,0 +1,137 @@
+// clsSocket with SSLEnable on 127.0.0.1, with a certificate made for the
+// test by the openssl command.
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "NetTestUmgebung.h"
+
+namespace vrd4::net::test {
+namespace {
+
+constexpr int sckClosed = clsSocket::sckClosed;
+constexpr int sckConnected = clsSocket::sckConnected;
+
+class SocketTls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+      GTEST_SKIP() << "openssl is not installed";
+    ASSERT_TRUE(dir_.isValid());
+    zert_ = dir_.filePath(QStringLiteral("zert.pem"));
+    schluessel_ = dir_.filePath(QStringLiteral("schluessel.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                   "-nodes", "-days", "2", "-subj", "/O=VRD4 Test/CN=vrd4-test", "-keyout",
+                   schluessel_, "-out", zert_});
+    ASSERT_TRUE(openssl.waitForFinished(30000));
+    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+
+    server_.SSLEnable = true;
+    server_.SSLServerCertificate = zert_;
+    server_.SSLServerKey = schluessel_;
+    server_.Listen();
+    ASSERT_EQ(server_.State(), clsSocket::sckListening);
+    server_.ConnectionRequest = [this] {
+      angenommen_.push_back(std::make_unique<clsSocket>());
+      auto& a = *angenommen_.back();
+      a.LineDataArrival = [this, &a](const std::u16string& z, const QString&) {
+        serverZeilen_.push_back(z);
+        a.SendData(u"OK");
+      };
+      a.Accept(server_);
+    };
+  }
+
+  QTemporaryDir dir_;
+  QString zert_, schluessel_;
+  clsSocket server_;
+  std::vector<std::unique_ptr<clsSocket>> angenommen_;
+  std::vector<std::u16string> serverZeilen_;
+};
+
+TEST_F(SocketTls, LinesTravelEncryptedAndTheCertificateIsReported) {
+  const struct {
+    const char* name;
+    bool mitCa;
+  } faelle[] = {{"TrustedThroughTheCaFile", true}, {"UntrustedWithoutIt", false}};
+  for (const auto& f : faelle) {
+    SCOPED_TRACE(f.name);
+    serverZeilen_.clear();
+    clsSocket c;
+    Protokoll p;
+    p.an(c);
+    c.SSLEnable = true;
+    if (f.mitCa) c.SSLCAFile = zert_;
+    c.Connect(QStringLiteral("127.0.0.1"), server_.LocalPort);
+    ASSERT_TRUE(warteBis([&] { return c.State() != clsSocket::sckConnecting; }));
+    ASSERT_EQ(c.State(), sckConnected);
+    EXPECT_EQ(p.ereignisse, std::vector<std::string>{"Connected"});
+    EXPECT_EQ(c.SSLTrusted(), f.mitCa);
+    EXPECT_FALSE(c.SSLCipher().isEmpty());
+    EXPECT_EQ(c.SSLSubject(), QStringLiteral("/O=VRD4 Test/CN=vrd4-test"));
+    EXPECT_EQ(c.SSLIssuer(), c.SSLSubject());
+    EXPECT_EQ(c.SSLHandle(), c.SocketHandle());
+
+    c.SendData(u"Grüße");
+    ASSERT_TRUE(warteBis([&] { return p.zeilen.size() == 1; }));
+    EXPECT_EQ(serverZeilen_, std::vector<std::u16string>{u"Grüße"});
+    EXPECT_EQ(p.zeilen.front(), u"OK");
+    ASSERT_FALSE(angenommen_.empty());
+    EXPECT_NE(angenommen_.back()->SSLHandle(), 0);
+  }
+}
+
+TEST_F(SocketTls, FailuresCloseTheConnection) {
+  // A client that talks TLS to a plain server never finishes its
+  // handshake: the time-out ends it.
+  clsSocket plain;
+  plain.Listen();
+  clsSocket c;
+  Protokoll p;
+  p.an(c);
+  c.SSLEnable = true;
+  c.TimeOut = 300;
+  c.Connect(QStringLiteral("127.0.0.1"), plain.LocalPort);
+  ASSERT_TRUE(warteBis([&] { return c.State() == sckClosed; }));
+  EXPECT_EQ(p.ereignisse, std::vector<std::string>{"Error:0:Timeout"});
+
+  // A refused secure connect closes silently.
+  const int32_t port = plain.LocalPort;
+  plain.Disconnect();
+  p.ereignisse.clear();
+  c.Connect(QStringLiteral("127.0.0.1"), port);
+  ASSERT_TRUE(warteBis([&] { return c.State() == sckClosed; }));
+  laufen(30);
+  EXPECT_TRUE(p.ereignisse.empty());
+
+  // A peer that does not speak TLS: the accepted connection ends with
+  // Closed, like any connection the peer ends.
+  bool zu = false;
+  server_.ConnectionRequest = [&] {
+    angenommen_.push_back(std::make_unique<clsSocket>());
+    angenommen_.back()->Closed = [&] { zu = true; };
+    angenommen_.back()->Accept(server_);
+  };
+  c.SSLEnable = false;
+  c.Connect(QStringLiteral("127.0.0.1"), server_.LocalPort);
+  ASSERT_TRUE(warteBis([&] { return c.State() == sckConnected; }));
+  c.SendData(QStringLiteral("kein TLS"));
+  ASSERT_TRUE(warteBis([&] { return zu; }));
+  EXPECT_EQ(angenommen_.back()->State(), sckClosed);
+
+  // A server certificate that does not load: Accept leaves State 1.
+  server_.SSLServerCertificate = dir_.filePath(QStringLiteral("fehlt.pem"));
+  server_.ConnectionRequest = [this] {
+    angenommen_.push_back(std::make_unique<clsSocket>());
+    angenommen_.back()->Accept(server_);
+  };
+  angenommen_.clear();
+  c.Connect(QStringLiteral("127.0.0.1"), server_.LocalPort);
+  ASSERT_TRUE(warteBis([&] { return !angenommen_.empty(); }));
+  EXPECT_EQ(angenommen_.back()->State(), sckClosed);
+}
+
+}  // namespace
+}  // namespace vrd4::net::test

@@ -1,0 +1,361 @@
+// The command server's connections over real sockets on loopback, with a
+// host that records what the window would do and a clock moved by the
+// commands themselves: the interpreter, the batches and their order, the
+// bounds, and hostile peers.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <random>
+
+#include "net/clsSocket.h"
+#include "net/clsTalkConnection.h"
+#include "protocol/Befehl.h"
+
+namespace vrd4::net::test {
+namespace {
+
+using ::testing::ElementsAre;
+using namespace Qt::StringLiterals;
+
+struct QtUmgebung : ::testing::Environment {
+  void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
+  void TearDown() override { app.reset(); }
+  int argc = 1;
+  char* argv[2] = {const_cast<char*>("relay_tests"), nullptr};
+  std::unique_ptr<QCoreApplication> app;
+};
+auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new QtUmgebung);
+
+// Runs the event loop until bis() holds or `ms` of real time have passed.
+bool warten(const std::function<bool()>& bis, int ms = 5000) {
+  QElapsedTimer uhr;
+  uhr.start();
+  while (!bis()) {
+    if (uhr.elapsed() > ms) return false;
+    QTimer wecker;
+    wecker.start(5);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+QByteArray zeile(std::initializer_list<std::u16string> felder) {
+  std::vector<std::u16string> v{u"Befehl"};
+  v.insert(v.end(), felder.begin(), felder.end());
+  return QString::fromStdU16String(protocol::zusammenfuegen(v)).toLatin1() + "\r\n";
+}
+
+// The window as the connections see it. Every command costs `kosten`
+// seconds of the clock; a field "x" fails the command.
+class Host : public TalkHost, public platform::Clock {
+ public:
+  void statusEintrag(const QString& e) override {
+    if (liste.size() < 10000) liste.push_back(e);
+  }
+  clsSocket* weiterleitungsClient() override { return client3; }
+  void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) override {
+    t += kosten;
+    ++anzahl;
+    if (protokoll) {
+      QString s = QString::fromStdU16String(felder[1]);
+      if (!bild.empty()) s += u" "_s + QByteArray(reinterpret_cast<const char*>(bild.data()), bild.size());
+      ausgefuehrt.push_back(s);
+    }
+    for (const auto& f : felder)
+      if (f == u"x") throw std::runtime_error("Feld 2 von Linie ist keine Zahl");
+  }
+  void falscheAbfrage(const QString& text) override {
+    boxen.push_back(text);
+    if (imBoxfenster) imBoxfenster();  // a modal box runs the event loop
+  }
+  bool darfAusfuehren() const override { return darf; }
+  double seconds() const override { return t; }
+
+  std::vector<QString> liste, ausgefuehrt, boxen;
+  clsSocket* client3 = nullptr;
+  std::function<void()> imBoxfenster;
+  bool darf = true, protokoll = true;
+  double t = 100.0, kosten = 0.0;
+  long anzahl = 0;
+};
+
+class Talk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server.ConnectionRequest = [this] { clients.Server_ConnectionRequest(server); };
+    server.Listen();
+    ASSERT_EQ(server.State(), clsSocket::sckListening);
+    port = quint16(server.LocalPort);
+  }
+  // A peer connected and taken into Clients.
+  std::unique_ptr<QTcpSocket> peer() {
+    auto s = std::make_unique<QTcpSocket>();
+    const int vorher = angenommen();
+    s->connectToHost(QStringLiteral("127.0.0.1"), port);
+    EXPECT_TRUE(warten([&] { return angenommen() > vorher; }));
+    return s;
+  }
+  int angenommen() const {
+    int n = 0;
+    for (const auto& l : host.liste) n += l.endsWith(u" (Verbindung hergestellt)");
+    return n;
+  }
+  static QList<QByteArray> antworten(QTcpSocket& s, int n, int ms = 5000) {
+    QList<QByteArray> a;
+    warten([&] {
+      while (s.canReadLine()) a.push_back(s.readLine().trimmed());
+      return a.size() >= n;
+    }, ms);
+    return a;
+  }
+
+  Host host;
+  Clients clients{host, host};
+  clsSocket server;
+  quint16 port = 0;
+};
+
+TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
+  QTcpServer weiter;  // the receiver behind Client3
+  ASSERT_TRUE(weiter.listen(QHostAddress::LocalHost));
+  clsSocket client3;
+  client3.Connect(QStringLiteral("127.0.0.1"), weiter.serverPort());
+  ASSERT_TRUE(warten([&] { return client3.State() == clsSocket::sckConnected && weiter.hasPendingConnections(); }));
+  std::unique_ptr<QTcpSocket> hinten(weiter.nextPendingConnection());
+  host.client3 = &client3;
+
+  struct Fall {
+    const char* name;
+    QByteArray zeile;
+    const char* ausgefuehrt;  // "" none
+    bool antwort;
+    const char* box;  // "" none
+    int fehlereintraege;
+  };
+  const Fall faelle[] = {
+      {"Cls runs and is answered", zeile({u"Cls"}), "Cls", true, "", 0},
+      {"lower case: box, no reply", zeile({u"cls"}), "", false,
+       "Falsche Abfragetext: cls\r\noder VRD4-Modul noch nicht geöffnet!", 0},
+      {"a drawing-state name the server does not run: box", zeile({u"Fuellfarbe", u"255"}), "", false,
+       "Falsche Abfragetext: Fuellfarbe\r\noder VRD4-Modul noch nicht geöffnet!", 0},
+      {"plain text: logged and forwarded only", "Hallo Tafel\r\n", "", false, "", 0},
+      {"field that does not convert: logged, answered", zeile({u"Linie", u"x"}), "Linie", true, "", 2},
+      {"acting names are only answered", zeile({u"PauseAnzeigeZiel", u"500"}), "", true, "", 0},
+      {"Client verbinden only answered", zeile({u"Client verbinden"}), "", true, "", 0},
+      {"picture content from field 5", zeile({u"BildAnzeigen", u"/nicht/hier.bmp", u"-1", u"0", u"414243"}),
+       "BildAnzeigen ABC", true, "", 0},
+      {"picture content from field 9",
+       zeile({u"AniGifLadenanPosition", u"a.gif", u"1", u"1", u"9", u"9", u"0", u"0", u"44454647"}),
+       "AniGifLadenanPosition DEFG", true, "", 0},
+      {"missing content field fails before running", zeile({u"BildAnzeigen", u"a.bmp", u"-1"}), "", true, "", 2},
+      {"bad hex fails before running", zeile({u"BildAnzeigen", u"a.bmp", u"-1", u"0", u"4G"}), "", true, "", 2},
+  };
+  auto s = peer();
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    host.liste.clear(), host.ausgefuehrt.clear(), host.boxen.clear();
+    s->write(f.zeile);
+    // Each line goes on to Client3 unchanged, run or not.
+    ASSERT_TRUE(warten([&] { return hinten->canReadLine(); }));
+    EXPECT_EQ(hinten->readLine(), f.zeile);
+    ASSERT_TRUE(warten([&] { return clients.liste().front()->wartendeZeilen() == 0 && !host.liste.empty(); }));
+    const QList<QByteArray> a = antworten(*s, 1, f.antwort ? 5000 : 100);
+    EXPECT_EQ(a, f.antwort ? QList<QByteArray>{"OK"} : QList<QByteArray>{});
+    EXPECT_EQ(host.ausgefuehrt, *f.ausgefuehrt ? std::vector<QString>{QString::fromUtf8(f.ausgefuehrt)}
+                                               : std::vector<QString>{});
+    EXPECT_EQ(host.boxen, *f.box ? std::vector<QString>{QString::fromUtf8(f.box)} : std::vector<QString>{});
+    ASSERT_EQ(host.liste.size(), 1u + f.fehlereintraege);
+    EXPECT_EQ(host.liste[0], u"TCP 127.0.0.1:"_s + QString::number(s->localPort()) + u"> "_s +
+                                 QString::fromLatin1(f.zeile.chopped(2)));
+    if (f.fehlereintraege) {
+      EXPECT_EQ(host.liste[2], QString::fromLatin1(f.zeile.chopped(2)));
+    }
+  }
+  EXPECT_EQ(clients.liste().front()->bildinhalt(), (std::vector<uint8_t>{'D', 'E', 'F', 'G'}))
+      << "a failed picture command keeps the content of the last good one";
+}
+
+TEST_F(Talk, LinesWaitWhileCommandsMayNotRunThenRunInBatchesOfTheBudgetOneConnectionAfterTheOther) {
+  host.darf = false;
+  host.kosten = 0.001;
+  auto a = peer(), b = peer();
+  for (int i = 1; i <= 8; ++i) a->write(zeile({u"Linie", u"a" + std::u16string(1, char16_t('0' + i))}));
+  for (int i = 1; i <= 3; ++i) b->write(zeile({u"Cls", u"b" + std::u16string(1, char16_t('0' + i))}));
+  ASSERT_TRUE(warten([&] {
+    return clients.liste().front()->wartendeZeilen() == 8 && clients.liste().back()->wartendeZeilen() == 3;
+  }));
+  EXPECT_TRUE(host.ausgefuehrt.empty()) << "nothing runs while the window waits";
+  EXPECT_TRUE(antworten(*a, 1, 50).empty());
+
+  host.darf = true;
+  host.protokoll = false;
+  std::vector<std::string> reihenfolge;
+  auto merken = [&] {
+    reihenfolge.clear();
+    for (const QString& e : host.liste)
+      if (e.startsWith(u"TCP "_s)) reihenfolge.push_back(e.right(2).toStdString());
+    host.liste.clear();
+  };
+  EXPECT_TRUE(clients.abarbeiten(0.005)) << "lines are left after one batch";
+  merken();
+  EXPECT_THAT(reihenfolge, ElementsAre("a1", "b1", "a2", "b2", "a3"));
+  EXPECT_FALSE(clients.abarbeiten(0.1));
+  merken();
+  EXPECT_THAT(reihenfolge, ElementsAre("b3", "a4", "a5", "a6", "a7", "a8"));
+  EXPECT_EQ(antworten(*a, 8).size(), 8);
+  EXPECT_EQ(antworten(*b, 3).size(), 3);
+}
+
+TEST_F(Talk, APeerFasterThanWeRunIsHeldUpByTcpAndLosesNothing) {
+  host.darf = false;
+  host.protokoll = false;
+  auto s = peer();
+  const QByteArray eine = zeile({u"Linie", u"1", u"1", u"2", u"2", u"1", u"255"});
+  s->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 16384);
+  const int n = 150000;  // about 4 MB: more than the kernel buffers on the way
+  QByteArray alle;
+  for (int i = 0; i < n; ++i) alle += eine;
+  s->write(alle);
+  const auto& c = *clients.liste().front();
+  // Nothing runs: the queue fills to its bound and the rest stays with TCP.
+  warten([&] { return false; }, 300);
+  EXPECT_LE(c.wartendeZeilen(), Clients::kMaxWartendeZeilen);
+  EXPECT_TRUE(const_cast<clsTalkConnection&>(c).Sck().readingPaused());
+  EXPECT_GT(s->bytesToWrite() + 0, 0) << "the peer is held up";
+
+  host.darf = true;
+  clients.anstossen();
+  EXPECT_TRUE(warten([&] { return host.anzahl == n; }, 60000));
+  EXPECT_EQ(antworten(*s, n, 60000).size(), n);
+}
+
+TEST_F(Talk, BeyondSixtyFourConnectionsAreAcceptedAndClosedAndClosedOnesLeaveAfterTheirLines) {
+  std::vector<std::unique_ptr<QTcpSocket>> peers;
+  for (int i = 0; i < Clients::kMaxVerbindungen; ++i) peers.push_back(peer());
+  auto zuviel = std::make_unique<QTcpSocket>();
+  zuviel->connectToHost(QStringLiteral("127.0.0.1"), port);
+  EXPECT_TRUE(warten([&] { return zuviel->state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(clients.anzahl(), Clients::kMaxVerbindungen);
+  EXPECT_TRUE(host.liste.back().endsWith(u" (Verbindung abgewiesen: schon 64 Verbindungen)"_s)) << host.liste.back().toStdString();
+
+  // Once they have been quiet long enough, a newcomer takes the place of
+  // the one quiet the longest.
+  peers[1]->write(zeile({u"Cls"}));
+  ASSERT_TRUE(warten([&] { return host.anzahl == 1; }));
+  host.t += Clients::kVerdraengenSekunden;
+  peers[1]->write(zeile({u"Cls"}));
+  ASSERT_TRUE(warten([&] { return host.anzahl == 2; }));
+  auto neu = peer();
+  EXPECT_TRUE(warten([&] { return peers[0]->state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(peers[1]->state(), QAbstractSocket::ConnectedState) << "it sent a line just now";
+  EXPECT_EQ(clients.offen(), Clients::kMaxVerbindungen);
+  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
+                          [](const QString& e) { return e.endsWith(u" s keine Zeile, Platz für eine neue)"_s); }));
+  host.anzahl = 0;
+
+  host.darf = false;
+  peers[2]->write(zeile({u"Cls"}) + zeile({u"Cls"}));
+  peers[2]->disconnectFromHost();
+  ASSERT_TRUE(warten([&] { return clients.offen() == Clients::kMaxVerbindungen - 1; }));
+  EXPECT_EQ(clients.anzahl(), Clients::kMaxVerbindungen) << "its lines still wait";
+  host.darf = true;
+  clients.anstossen();
+  EXPECT_TRUE(warten([&] { return clients.anzahl() == Clients::kMaxVerbindungen - 1; }));
+  EXPECT_EQ(host.anzahl, 2);
+  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
+                          [](const QString& e) { return e.endsWith(u" (Verbindung getrennt)"_s); }));
+}
+
+TEST_F(Talk, AnOpenMessageBoxHoldsUpOnlyTheLinesOfItsOwnConnection) {
+  auto a = peer(), b = peer();
+  QList<QByteArray> vonB;
+  host.imBoxfenster = [&] {
+    b->write(zeile({u"Cls"}));
+    vonB = antworten(*b, 1);
+    EXPECT_EQ(clients.liste().front()->wartendeZeilen(), 1u) << "a's next line waits for the box";
+  };
+  a->write(zeile({u"cls"}) + zeile({u"Cls"}));
+  EXPECT_TRUE(warten([&] { return !host.boxen.empty(); }));
+  EXPECT_EQ(vonB, QList<QByteArray>{"OK"}) << "b was served while a's box was open";
+  host.imBoxfenster = nullptr;
+  EXPECT_EQ(antworten(*a, 1), QList<QByteArray>{"OK"}) << "then a's next line";
+}
+
+// --- hostile peers (each bounded in time; a well-behaved connection is served throughout)
+
+class Feindlich : public Talk {
+ protected:
+  void gutBedient(QTcpSocket& gut) {
+    gut.write(zeile({u"Cls"}));
+    EXPECT_EQ(antworten(gut, 1, 10000), QList<QByteArray>{"OK"});
+  }
+};
+
+TEST_F(Feindlich, ALineThatNeverEndsClosesItsConnectionAtTheLimit) {
+  auto gut = peer();
+  auto boese = peer();
+  const QByteArray block(1 << 20, 'A');
+  qint64 geschrieben = 0;
+  const qint64 ziel = qint64(100) << 20;
+  QElapsedTimer uhr;
+  uhr.start();
+  while (geschrieben < ziel && boese->state() == QAbstractSocket::ConnectedState && uhr.elapsed() < 60000) {
+    if (boese->bytesToWrite() < (4 << 20)) geschrieben += boese->write(block);
+    warten([] { return true; }, 0);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_TRUE(warten([&] { return boese->state() == QAbstractSocket::UnconnectedState; }, 20000));
+  EXPECT_LT(geschrieben, ziel) << "closed before 100 MB";
+  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
+                          [](const QString& e) { return e.contains(u" (Zeile zu lang: "_s); }));
+  gutBedient(*gut);
+}
+
+TEST_F(Feindlich, AThousandConnectionsAtOnceLeaveAtMostSixtyFourAndTheServerServing) {
+  auto gut = peer();
+  std::vector<std::unique_ptr<QTcpSocket>> viele;
+  for (int i = 0; i < 1000; ++i) {
+    viele.push_back(std::make_unique<QTcpSocket>());
+    viele.back()->connectToHost(QStringLiteral("127.0.0.1"), port);
+  }
+  warten([&] { return false; }, 1500);
+  EXPECT_LE(clients.anzahl(), Clients::kMaxVerbindungen);
+  gutBedient(*gut);
+  viele.clear();
+  EXPECT_TRUE(warten([&] { return clients.anzahl() == 1; }, 10000));
+}
+
+TEST_F(Feindlich, FiveHundredSlowPeersAndRandomBytesNeitherHoldUpNorGrowAnything) {
+  auto gut = peer();
+  std::vector<std::unique_ptr<QTcpSocket>> langsam;
+  for (int i = 0; i < 500; ++i) {
+    langsam.push_back(std::make_unique<QTcpSocket>());
+    langsam.back()->connectToHost(QStringLiteral("127.0.0.1"), port);
+  }
+  std::mt19937 zufall(4711);
+  const QByteArray text = zeile({u"Cls"});
+  // One byte per peer and round; between rounds the well-behaved one and
+  // a peer of random bytes are served.
+  auto zufallsPeer = peer();
+  for (int runde = 0; runde < 8; ++runde) {
+    for (auto& s : langsam)
+      if (s->state() == QAbstractSocket::ConnectedState) s->write(text.mid(runde, 1));
+    QByteArray muell(4096, '\0');
+    for (char& c : muell) c = char(zufall());
+    zufallsPeer->write(muell);
+    warten([] { return false; }, 30);
+    gutBedient(*gut);
+  }
+  EXPECT_LE(clients.anzahl(), Clients::kMaxVerbindungen);
+  for (const auto& c : clients.liste()) EXPECT_LE(c->wartendeZeilen(), Clients::kMaxWartendeZeilen);
+}
+
+}  // namespace
+}  // namespace vrd4::net::test
