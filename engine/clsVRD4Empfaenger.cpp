@@ -84,6 +84,10 @@ void clsVRD4Empfaenger::Zeitschleife() {
     if (d->pauseBisZeit > jetzt) return;
     if (!befehlNehmen(n == 0)) return;
     if (d->clock.seconds() - start >= BefehlsBudgetSekunden) return;
+    // With a forwarding peer every command waits for its "OK", and network
+    // lines that arrived meanwhile run between two ring commands, as they
+    // always did: one command per step then.
+    if (d->client2.isOpen()) return;
   }
 }
 

@@ -40,7 +40,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // expiries; then, unless paused, take the next command from the ring and
   // run it, and go on with the one after it while the ring holds one, no
   // pause is set and BefehlsBudgetSekunden (of the clock) have not passed
-  // since the step began: one command at least, a lap of the ring at most.
+  // since the step began: one command at least, a lap of the ring at most,
+  // and one only while a forwarding peer (Client2) is connected.
   // An error inside a command (a field that does not convert, a 16-bit
   // overflow) ends the step and passes out to the caller; befehlsname() then
   // names the command. The slot has already been emptied by then.
