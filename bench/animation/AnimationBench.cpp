@@ -8,6 +8,7 @@
 // shared-memory ring, starts them (20 frames per second each), and reports
 // the CPU time it used over ten seconds as a share of one core. It uses the
 // real channel names: run it while no other receiver runs.
+#include "bench/ProzessCpu.h"
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <spawn.h>
@@ -96,21 +97,7 @@ void BM_AnimationsTick(benchmark::State& state) {
 }
 BENCHMARK(BM_AnimationsTick)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-// utime + stime of a process in seconds, from /proc/<pid>/stat.
-double cpuSekunden(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const auto zu = s.rfind(')');
-  if (zu == std::string::npos) return -1;
-  std::istringstream rest(s.substr(zu + 2));
-  std::string feld;
-  unsigned long long utime = 0, stime = 0;
-  for (int nr = 3; nr <= 15 && rest >> feld; ++nr) {
-    if (nr == 14) utime = std::stoull(feld);
-    if (nr == 15) stime = std::stoull(feld);
-  }
-  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
+using vrd4::bench::cpuSekunden;
 
 bool warteBis(const std::function<bool()>& bedingung, double sekunden) {
   const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);

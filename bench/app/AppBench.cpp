@@ -6,6 +6,7 @@
 // BM_FensterTickLeer is one tick of the main window with an empty ring: rate
 // labels, end-request check and the engine's polling step. Both use the real
 // channel names.
+#include "bench/ProzessCpu.h"
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <spawn.h>
@@ -29,22 +30,7 @@ namespace {
 
 namespace gv = vrd4::channel::modVRD4GlobaleVariablen;
 
-// utime + stime of a process in seconds, from /proc/<pid>/stat.
-double cpuSekunden(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const auto zu = s.rfind(')');
-  if (zu == std::string::npos) return -1;
-  std::istringstream rest(s.substr(zu + 2));
-  std::string feld;
-  unsigned long long utime = 0, stime = 0;
-  // Fields after the name: state is 3, utime 14, stime 15.
-  for (int nr = 3; nr <= 15 && rest >> feld; ++nr) {
-    if (nr == 14) utime = std::stoull(feld);
-    if (nr == 15) stime = std::stoull(feld);
-  }
-  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
+using vrd4::bench::cpuSekunden;
 
 void BM_LeerlaufCpuAnteil(benchmark::State& state) {
   const std::string pfad = VRD4_BIN_DIR "/VRD4Empfaenger";

@@ -4,6 +4,7 @@
 // The receiver runs on a channel prefix of its own (--prefix), so a running
 // receiver is not touched. Offscreen unless $DISPLAY and QT_QPA_PLATFORM say
 // otherwise.
+#include "bench/ProzessCpu.h"
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <spawn.h>
@@ -22,20 +23,7 @@ extern char** environ;
 
 namespace {
 
-double cpuSekunden(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const auto zu = s.rfind(')');
-  if (zu == std::string::npos) return -1;
-  std::istringstream rest(s.substr(zu + 2));
-  std::string feld;
-  unsigned long long utime = 0, stime = 0;
-  for (int nr = 3; nr <= 15 && rest >> feld; ++nr) {
-    if (nr == 14) utime = std::stoull(feld);
-    if (nr == 15) stime = std::stoull(feld);
-  }
-  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
+using vrd4::bench::cpuSekunden;
 
 pid_t starten(std::vector<std::string> argv) {
   std::vector<char*> a;

@@ -11,6 +11,7 @@
 //    waits for B's "OK" and draws; until A takes the next command.
 //  BM_LeerlaufCpu/0, /10: CPU share of a receiver whose server listens,
 //    without and with 10 idle connections; /-1: server not started.
+#include "bench/ProzessCpu.h"
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -46,20 +47,7 @@ namespace {
 namespace gv = vrd4::channel::modVRD4GlobaleVariablen;
 using Uhr = std::chrono::steady_clock;
 
-double cpuSekunden(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const auto zu = s.rfind(')');
-  if (zu == std::string::npos) return -1;
-  std::istringstream rest(s.substr(zu + 2));
-  std::string feld;
-  unsigned long long utime = 0, stime = 0;
-  for (int nr = 3; nr <= 15 && rest >> feld; ++nr) {
-    if (nr == 14) utime = std::stoull(feld);
-    if (nr == 15) stime = std::stoull(feld);
-  }
-  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
+using vrd4::bench::cpuSekunden;
 
 sockaddr_in loopback(uint16_t port) {
   sockaddr_in a{};
