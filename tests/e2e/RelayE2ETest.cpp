@@ -2,61 +2,21 @@
 // the real channel names takes commands from the ring and forwards them with
 // Client2 to receiver B (started with --prefix, its server started by its
 // settings file). And the Python example client against a real receiver.
-//
-// Each receiver runs as a copy of the program in a folder of its own, where
-// its settings file and its snapshot "Picture.bmp" (SIGUSR1) live.
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <QFile>
-#include <QImage>
-#include <QtGlobal>
-#include <QTemporaryDir>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <optional>
-#include <sstream>
-#include <string>
-#include <thread>
 #include <atomic>
+#include <fstream>
 #include <random>
-#include <vector>
+#include <sstream>
 
+#include "E2EHilfe.h"
 #include "channel/ClsVRD4Memory.h"
-#include "channel/modVRD4GlobaleVariablen.h"
-
-extern char** environ;
 
 namespace vrd4::e2e {
 namespace {
-
-namespace gv = channel::modVRD4GlobaleVariablen;
-
-constexpr double kStartSekunden = 60.0;
-constexpr double kSekunden = 15.0;
-
-bool warteBis(const std::function<bool()>& bedingung, double sekunden) {
-  const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);
-  while (!bedingung()) {
-    if (std::chrono::steady_clock::now() > ende) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-std::u16string befehl(std::initializer_list<std::u16string> teile) {
-  std::u16string s = u"Befehl";
-  for (const auto& t : teile) s += u'\x1b' + t;
-  return s;
-}
 
 sockaddr_in loopback(quint16 port) {
   sockaddr_in a{};
@@ -93,62 +53,6 @@ int verbindungenAuf(quint16 port) {
   return n;
 }
 
-// One receiver process in a folder of its own.
-class Empfaenger {
- public:
-  Empfaenger(const std::string& praefix, const QByteArray& startwerte) : praefix_(praefix) {
-    programm_ = ordner_.path().toStdString() + "/VRD4Empfaenger";
-    EXPECT_TRUE(QFile::copy(QStringLiteral(VRD4_BIN_DIR "/VRD4Empfaenger"), QString::fromStdString(programm_)))
-        << "build the VRD4Empfaenger target first";
-    QFile f(ordner_.path() + QLatin1Char('/') + QString::fromStdString(praefix) +
-            QStringLiteral("VRD4Startwerte.TXT"));
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(startwerte);
-  }
-  ~Empfaenger() {
-    if (pid_ > 0) {
-      kill(pid_, SIGCONT);
-      kill(pid_, SIGTERM);
-      if (!warteBis([this] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, kSekunden)) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-      }
-    }
-    if (!praefix_.empty()) {
-      std::error_code ec;
-      for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
-        if (e.path().filename().string().starts_with(praefix_)) std::filesystem::remove(e.path(), ec);
-    }
-  }
-  void starten() {
-    std::vector<std::string> args{programm_};
-    if (!praefix_.empty()) args.insert(args.end(), {"--prefix", praefix_});
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&pid_, programm_.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-  }
-  // The colour in the middle of the board, from a fresh snapshot.
-  QColor mitte() {
-    const QString datei = ordner_.path() + QStringLiteral("/Picture.bmp");
-    QFile::remove(datei);
-    kill(pid_, SIGUSR1);
-    if (!warteBis([&] { return QFile::exists(datei) && QImage(datei).width() > 0; }, kSekunden)) return {};
-    const QImage bild(datei);
-    return bild.pixelColor(bild.width() / 2, bild.height() / 2);
-  }
-  bool zeigt(const QColor& farbe) {
-    return warteBis([&] { return mitte() == farbe; }, kSekunden);
-  }
-  pid_t pid() const { return pid_; }
-  std::string ordner() const { return ordner_.path().toStdString(); }
-
- private:
-  QTemporaryDir ordner_;
-  std::string praefix_, programm_;
-  pid_t pid_ = -1;
-};
-
 QByteArray startwerte(quint16 port, bool client, bool server) {
   return "127.0.0.1\r\n" + QByteArray::number(port) + "\r\n" + (client ? "1" : "0") + "\r\n" + (server ? "1" : "0") +
          "\r\n 0 \r\n 0 \r\n";
@@ -166,20 +70,17 @@ bool serverAntwortet(quint16 port) {
       kStartSekunden);
 }
 
-class Kette : public ::testing::Test {
+class Kette : public ::testing::Test, protected Ring {
  protected:
   void SetUp() override {
     b = std::make_unique<Empfaenger>(praefixB, startwerte(portB, false, true));
     b->starten();
     ASSERT_TRUE(serverAntwortet(portB)) << "B's server does not listen";
     // A on the real names, as a sending program starts it.
-    gv::SpeichervariablenAnlegen();
-    for (auto* v : {&gv::clsVRD4EmpfaengerGestartet(), &gv::clsVRD4EventFensterHandle(), &gv::clsVRD4Event(),
-                    &gv::clsVRD4LetzteGesendete(), &gv::clsVRD4LetzteGelesene()})
-      v->SetMemory(u"");
+    ringFrischAnlegen();
     a = std::make_unique<Empfaenger>("", startwerte(portB, true, false));
     a->starten();
-    ASSERT_TRUE(warteBis([] { return gv::clsVRD4EmpfaengerGestartet().GetMemory() == u"-1"; }, kStartSekunden));
+    ASSERT_TRUE(gestartet());
     ASSERT_TRUE(warteBis([this] { return verbindungenAuf(portB) >= 2; }, kStartSekunden)) << "A's Client2 did not connect";
   }
   void TearDown() override {
@@ -188,21 +89,9 @@ class Kette : public ::testing::Test {
     b.reset();
     gv::SpeichervariablenFreigeben();
   }
-  int senden(const std::u16string& text) {
-    const int slot = gesendet++;
-    gv::Sendetexte(slot).SetMemory(text);
-    gv::clsVRD4LetzteGesendete().SetMemory(QString::number(slot).toStdU16String());
-    return slot;
-  }
-  bool gelesen(int slot) {
-    const std::u16string s = QString::number(slot).toStdU16String();
-    return warteBis([&] { return gv::clsVRD4LetzteGelesene().GetMemory() == s; }, kSekunden);
-  }
-
   const std::string praefixB = "t_relay_" + std::to_string(getpid()) + "_B_";
   const quint16 portB = freierPort();
   std::unique_ptr<Empfaenger> a, b;
-  int gesendet = 0;
 };
 
 TEST_F(Kette, ARingCommandAndAPictureShowOnBothBoards) {
@@ -258,7 +147,7 @@ int verbinden(quint16 port, bool blockierend = true) {
   return fd;
 }
 
-class Feindlich : public ::testing::Test {
+class Feindlich : public ::testing::Test, protected Ring {
  protected:
   void SetUp() override {
     channel::setChannelNamePrefix(praefix);
@@ -267,7 +156,7 @@ class Feindlich : public ::testing::Test {
       v->SetMemory(u"");
     e = std::make_unique<Empfaenger>(praefix, startwerte(port, false, true));
     e->starten();
-    ASSERT_TRUE(warteBis([] { return gv::clsVRD4EmpfaengerGestartet().GetMemory() == u"-1"; }, kStartSekunden));
+    ASSERT_TRUE(gestartet());
     ASSERT_TRUE(serverAntwortet(port));
   }
   void TearDown() override {
@@ -279,13 +168,8 @@ class Feindlich : public ::testing::Test {
   // Seconds the ring needs for n commands, one after the other.
   double ringSekunden(int n) {
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < n; ++i) {
-      const int slot = gesendet++ % 100;
-      gv::Sendetexte(slot).SetMemory(befehl({u"Linie", u"1", u"1", u"100", u"100", u"1", u"255"}));
-      gv::clsVRD4LetzteGesendete().SetMemory(QString::number(slot).toStdU16String());
-      const std::u16string s = QString::number(slot).toStdU16String();
-      if (!warteBis([&] { return gv::clsVRD4LetzteGelesene().GetMemory() == s; }, kSekunden)) return 1e9;
-    }
+    for (int i = 0; i < n; ++i)
+      if (!gelesen(senden(befehl({u"Linie", u"1", u"1", u"100", u"100", u"1", u"255"})))) return 1e9;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   // A connection that sends one command and reads its "OK". Like any
@@ -311,7 +195,6 @@ class Feindlich : public ::testing::Test {
   const std::string praefix = "t_relay_" + std::to_string(getpid()) + "_H_";
   const quint16 port = freierPort();
   std::unique_ptr<Empfaenger> e;
-  int gesendet = 0;
 };
 
 TEST_F(Feindlich, UnderEachAttackTheRingKeepsItsRateMemoryStaysBoundedAndAGoodPeerIsServed) {

@@ -48,8 +48,7 @@ class Video : public testing::Test {
     char muster[] = "/tmp/vrd4-videotestXXXXXX";
     ASSERT_NE(mkdtemp(muster), nullptr);
     tmp_ = muster;
-    const char* alt = std::getenv("TMPDIR");
-    if (alt) altTmp_ = alt;
+    if (const char* alt = std::getenv("TMPDIR")) altTmp_ = alt;
     setenv("TMPDIR", tmp_.c_str(), 1);
   }
   void TearDown() override {
@@ -87,6 +86,11 @@ const Bytes& zehnFarben() {
   return clip;
 }
 
+void schreibeClip(const std::string& pfad) {
+  std::ofstream f(pfad, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(zehnFarben().data()), static_cast<std::streamsize>(zehnFarben().size()));
+}
+
 // JPEG moves colours a little.
 ::testing::AssertionResult farbeNahe(QRgb ist, QRgb soll) {
   const int d = std::max({std::abs(qRed(ist) - qRed(soll)), std::abs(qGreen(ist) - qGreen(soll)),
@@ -97,37 +101,30 @@ const Bytes& zehnFarben() {
 
 TEST(AviGeraetetyp, FollowsTheExtensionInAnyLetterCase) {
   struct Zeile {
-    const char* name;
-    const char* datei;
     const char* typ;
     bool video;
+    std::vector<const char*> dateien;
   };
   const Zeile tabelle[] = {
-      {"midi", "a.mid", "Sequencer", false},    {"midi long", "a.MIDI", "Sequencer", false},
-      {"rmi", "a.rmi", "Sequencer", false},     {"wave", "/x/y.Wav", "waveaudio", false},
-      {"cd track", "Track01.cda", "CDAudio", false},
-      {"aif", "a.aif", "MPEGVideo", false},     {"aifc", "a.aifc", "MPEGVideo", false},
-      {"aiff", "a.aiff", "MPEGVideo", false},   {"au", "a.au", "MPEGVideo", false},
-      {"mp3", "a.MP3", "MPEGVideo", false},     {"snd", "a.snd", "MPEGVideo", false},
-      {"wma", "a.wma", "MPEGVideo2", false},    {"mpeg", "a.mpeg", "MPEGVideo", true},
-      {"mpg", "a.mpg", "MPEGVideo", true},      {"m1v", "a.m1v", "MPEGVideo", true},
-      {"mp2", "a.mp2", "MPEGVideo", true},      {"mpa", "a.mpa", "MPEGVideo", true},
-      {"mpe", "a.mpe", "MPEGVideo", true},      {"avi", "/tmp/3AviTmpab12cd.avi", "AVIVideo", true},
-      {"AVI upper", "CLIP.AVI", "AVIVideo", true},
-      {"wmv", "a.wmv", "MPEGVideo2", true},
-      {"unknown extension", "a.mkv", "MPEGVideo", false},
-      {"last dot counts", "a.avi.txt", "MPEGVideo", false},
-      {"dot in a folder", "/x.avi/clip", "MPEGVideo", false},
-      {"empty extension", "clip.", "MPEGVideo", false},
-      {"no dot", "clip", "", false},
+      {"Sequencer", false, {"a.mid", "a.MIDI", "a.rmi"}},
+      {"waveaudio", false, {"/x/y.Wav"}},
+      {"CDAudio", false, {"Track01.cda"}},
+      {"MPEGVideo", false, {"a.aif", "a.aifc", "a.aiff", "a.au", "a.MP3", "a.snd"}},
+      {"MPEGVideo2", false, {"a.wma"}},
+      {"MPEGVideo", true, {"a.mpeg", "a.mpg", "a.m1v", "a.mp2", "a.mpa", "a.mpe"}},
+      {"AVIVideo", true, {"/tmp/3AviTmpab12cd.avi", "CLIP.AVI"}},
+      {"MPEGVideo2", true, {"a.wmv"}},
+      // unknown, the last dot counts, a dot in a folder, an empty extension
+      {"MPEGVideo", false, {"a.mkv", "a.avi.txt", "/x.avi/clip", "clip."}},
+      {"", false, {"clip"}},
   };
-  for (const Zeile& z : tabelle) {
-    const auto t = render::aviGeraetetyp(z.datei);
-    EXPECT_EQ(t.typ, z.typ) << z.name;
-    EXPECT_EQ(t.video, z.video) << z.name;
-  }
+  for (const Zeile& z : tabelle)
+    for (const char* datei : z.dateien) {
+      const auto t = render::aviGeraetetyp(datei);
+      EXPECT_EQ(t.typ, z.typ) << datei;
+      EXPECT_EQ(t.video, z.video) << datei;
+    }
 }
-
 TEST_F(Video, TemporaryFilesLieInTheTemporaryFolderUnderTheAlias) {
   const std::string a = render::aviTempDateiname("7AviTmp");
   const std::string b = render::aviTempDateiname("7AviTmp");
@@ -147,21 +144,14 @@ TEST_F(Video, CommandStringsOfOpenStartStopAndDeleteAreExact) {
     bool offen;
     std::vector<std::string> erwartet;  // regular expressions, one per string
   };
+  const std::string open = "open " + datei + " type AVIVideo alias 3AviTmp", set = "set 3AviTmp time format milliseconds";
+  const std::vector<std::string> alle = {open, set, "window 3AviTmp handle 1", "play 3AviTmp from 0 repeat",
+                                         "put 3AviTmp destination", "stop 3AviTmp", "stop 3AviTmp", "close 3AviTmp"};
   const Zeile tabelle[] = {
-      {"everything answers 0", {}, true,
-       {"open " + datei + " type AVIVideo alias 3AviTmp", "set 3AviTmp time format milliseconds",
-        "window 3AviTmp handle 1", "play 3AviTmp from 0 repeat", "put 3AviTmp destination",
-        "stop 3AviTmp", "stop 3AviTmp", "close 3AviTmp"}},
-      {"open refused", {"open"}, false, {"open " + datei + " type AVIVideo alias 3AviTmp"}},
-      {"time format refused closes again",
-       {"set"},
-       false,
-       {"open " + datei + " type AVIVideo alias 3AviTmp", "set 3AviTmp time format milliseconds",
-        "close 3AviTmp"}},
-      {"window refused is not checked", {"window"}, true,
-       {"open " + datei + " type AVIVideo alias 3AviTmp", "set 3AviTmp time format milliseconds",
-        "window 3AviTmp handle 1", "play 3AviTmp from 0 repeat", "put 3AviTmp destination",
-        "stop 3AviTmp", "stop 3AviTmp", "close 3AviTmp"}},
+      {"everything answers 0", {}, true, alle},
+      {"open refused", {"open"}, false, {open}},
+      {"time format refused closes again", {"set"}, false, {open, set, "close 3AviTmp"}},
+      {"window refused is not checked", {"window"}, true, alle},
   };
   const Bytes clip = {'R', 'I', 'F', 'F', 1, 2, 3};
   for (const Zeile& z : tabelle) {
@@ -273,10 +263,7 @@ TEST_F(Video, WhatIsNoPlayableClipOpensNothingAndLeavesNothing) {
   // A real clip outside the temporary folder: what a hostile file would
   // like FFmpeg to read.
   const std::string draussen = tmp_ + "-draussen.avi";
-  {
-    std::ofstream f(draussen, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(zehnFarben().data()), static_cast<std::streamsize>(zehnFarben().size()));
-  }
+  schreibeClip(draussen);
   auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
   Bytes rahmen = {'R', 'I', 'F', 'F', 0xff, 0xff, 0, 0, 'A', 'V', 'I', ' ', 'L', 'I', 'S', 'T'};
   Bytes hlsImRahmen = rahmen;
@@ -355,10 +342,7 @@ TEST_F(Video, WindowHandleNamesARegisteredSurfaceAndBlanksInNamesWork) {
   const std::string ordner = tmp_ + "/mit blank";
   fs::create_directory(ordner);
   const std::string datei = ordner + "/clip.avi";
-  {
-    std::ofstream f(datei, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(zehnFarben().data()), static_cast<std::streamsize>(zehnFarben().size()));
-  }
+  schreibeClip(datei);
   platform::MciFfmpeg mci;
   EXPECT_EQ(mci.sendString("open " + datei + " type AVIVideo alias 5AviTmp"), 0u);
   EXPECT_EQ(mci.sendString("OPEN " + datei + " TYPE avivideo ALIAS 5aviTMP"), platform::kMciAliasBelegt);
