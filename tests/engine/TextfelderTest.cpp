@@ -90,12 +90,13 @@ class Textfelder : public EngineTest {
     return film;
   }
   // Through the command text, as a sender writes it.
+  void ausfuehrenAls(Art art, const Werte& w) {
+    std::vector<std::u16string> f = felder(art, w);
+    f.insert(f.begin(), u"Befehl");
+    engine->BefehlAusfuehren(protocol::zusammenfuegen(f));
+  }
   Film perBefehl(Art art, const Werte& w) {
-    return filmen([&] {
-      std::vector<std::u16string> f = felder(art, w);
-      f.insert(f.begin(), u"Befehl");
-      engine->BefehlAusfuehren(protocol::zusammenfuegen(f));
-    });
+    return filmen([&] { ausfuehrenAls(art, w); });
   }
   // Straight into the engine's operation, by parameter name.
   Film perName(Art art, const Werte& w) {
@@ -148,26 +149,26 @@ const std::vector<Zeile> kZeilen = [] {
     };
     for (const auto& [name, f] : gemeinsam) z.push_back({name, a, f});
   }
-  for (Art a : {Art::Textausgabe, Art::Blinktext})
-    z.push_back({"Ausrichtung", a, [](Werte& w) { w.p.Ausrichtung = 8; }});
-  z.push_back({"LauftextbeiBedarf", Art::Textausgabe, lang});
-  z.push_back({"Geschwindigkeit", Art::Textausgabe, [](Werte& w) { lang(w), w.Geschwindigkeit = 0.3; }});
-  z.push_back({"Startverzoegerung", Art::Textausgabe, [](Werte& w) { lang(w), w.Startverzoegerung = 0.3; }});
-  z.push_back({"Intervall", Art::Blinktext, [](Werte& w) { w.Intervall = 0.3; }});
-  z.push_back({"Geschwindigkeit", Art::Lauftext, [](Werte& w) { w.Geschwindigkeit = 0.3; }});
-  z.push_back({"Startverzoegerung", Art::Lauftext, [](Werte& w) { w.Startverzoegerung = 0.3; }});
-  z.push_back({"Xstart", Art::Bild, [](Werte& w) { w.bx0 = 11; }});
-  z.push_back({"Ystart", Art::Bild, [](Werte& w) { w.by0 = 7; }});
-  z.push_back({"Xende", Art::Bild, [](Werte& w) { w.bx1 = 40; }});
-  z.push_back({"YEnde", Art::Bild, [](Werte& w) { w.by1 = 30; }});
-  z.push_back({"GroesseAnpassen", Art::Bild, [](Werte& w) { w.GroesseAnpassen = false; }});
-  z.push_back({"BeiKleinerZentrieren", Art::Bild, [](Werte& w) { w.BeiKleinerZentrieren = true; }});
+  z.insert(z.end(), {
+      {"Ausrichtung", Art::Textausgabe, [](Werte& w) { w.p.Ausrichtung = 8; }},
+      {"Ausrichtung", Art::Blinktext, [](Werte& w) { w.p.Ausrichtung = 8; }},
+      {"LauftextbeiBedarf", Art::Textausgabe, lang},
+      {"Geschwindigkeit", Art::Textausgabe, [](Werte& w) { lang(w), w.Geschwindigkeit = 0.3; }},
+      {"Startverzoegerung", Art::Textausgabe, [](Werte& w) { lang(w), w.Startverzoegerung = 0.3; }},
+      {"Intervall", Art::Blinktext, [](Werte& w) { w.Intervall = 0.3; }},
+      {"Geschwindigkeit", Art::Lauftext, [](Werte& w) { w.Geschwindigkeit = 0.3; }},
+      {"Startverzoegerung", Art::Lauftext, [](Werte& w) { w.Startverzoegerung = 0.3; }},
+      {"Xstart", Art::Bild, [](Werte& w) { w.bx0 = 11; }},
+      {"Ystart", Art::Bild, [](Werte& w) { w.by0 = 7; }},
+      {"Xende", Art::Bild, [](Werte& w) { w.bx1 = 40; }},
+      {"YEnde", Art::Bild, [](Werte& w) { w.by1 = 30; }},
+      {"GroesseAnpassen", Art::Bild, [](Werte& w) { w.GroesseAnpassen = false; }},
+      {"BeiKleinerZentrieren", Art::Bild, [](Werte& w) { w.BeiKleinerZentrieren = true; }},
+  });
   return z;
 }();
 
-const char* artName(Art a) {
-  return a == Art::Textausgabe ? "Textausgabe" : a == Art::Blinktext ? "Blinktext" : a == Art::Lauftext ? "Lauftext" : "BildAnzeigenanPosition";
-}
+const char* const kArtName[] = {"Textausgabe", "Blinktext", "Lauftext", "BildAnzeigenanPosition"};
 
 TEST_F(Textfelder, EveryFieldActsAsTheParameterOfItsName) {
   for (const Zeile& zeile : kZeilen) {
@@ -175,8 +176,8 @@ TEST_F(Textfelder, EveryFieldActsAsTheParameterOfItsName) {
     const Film ohne = perName(zeile.art, w);
     zeile.aendern(w);
     const Film mit = perName(zeile.art, w);
-    EXPECT_NE(mit, ohne) << artName(zeile.art) << " " << zeile.name << ": the change shows";
-    EXPECT_EQ(perBefehl(zeile.art, w), mit) << artName(zeile.art) << " " << zeile.name;
+    EXPECT_NE(mit, ohne) << kArtName[int(zeile.art)] << " " << zeile.name << ": the change shows";
+    EXPECT_EQ(perBefehl(zeile.art, w), mit) << kArtName[int(zeile.art)] << " " << zeile.name;
   }
 }
 
@@ -200,11 +201,6 @@ int anzahlIn(const QImage& bild, QRect r, platform::Colour c) {
 }
 
 TEST_F(Textfelder, WhatTheBoardShowsOfTheTextCommands) {
-  auto ausfuehrenAls = [&](Art art, const Werte& w) {
-    std::vector<std::u16string> f = felder(art, w);
-    f.insert(f.begin(), u"Befehl");
-    engine->BefehlAusfuehren(protocol::zusammenfuegen(f));
-  };
   Werte blink, lauf;
   // See-through, so that only the glyphs differ from the board.
   blink.p.Transparent = lauf.p.Transparent = true;
