@@ -3,6 +3,7 @@
 #include "SenderTestBasis.h"
 #include "platform/X11Window.h"
 
+#include <QImage>
 #include <X11/Xlib.h>
 
 namespace vrd4::sender::test {
@@ -84,39 +85,10 @@ TEST_F(EndeZuEnde, StartBlinkTextEventsAsWindowTitleRestartAndEnd) {
   EXPECT_TRUE(bisZu([&] { return !platform::processAlive(*zweiter); }));
 }
 
-// Picture.bmp as the receiver saves it: 24 or 32 bits per pixel, rows bottom
-// up. Pixel colours as 0x00BBGGRR; empty when the file is not such a bitmap.
-struct Bitmap {
-  int breite = 0, hoehe = 0;
-  std::vector<uint32_t> pixel;
-  uint32_t bei(int x, int y) const { return pixel.at(std::size_t(y) * breite + x); }
-};
-
-Bitmap bmpLesen(const fs::path& datei) {
-  const std::string b = lesen(datei);
-  auto u32 = [&](std::size_t o) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b.at(o + i));
-    return v;
-  };
-  Bitmap bild;
-  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return bild;
-  const uint32_t daten = u32(10), bits = u32(28) & 0xFFFF;
-  const int32_t hoehe = static_cast<int32_t>(u32(22));
-  if (bits != 24 && bits != 32) return bild;
-  bild.breite = static_cast<int>(u32(18));
-  bild.hoehe = std::abs(hoehe);
-  const std::size_t zeile = (std::size_t(bild.breite) * bits / 8 + 3) / 4 * 4;
-  if (b.size() < daten + zeile * std::size_t(bild.hoehe)) return {};  // still being written
-  for (int y = 0; y < bild.hoehe; ++y) {
-    const std::size_t anfang = daten + zeile * std::size_t(hoehe > 0 ? bild.hoehe - 1 - y : y);
-    for (int x = 0; x < bild.breite; ++x) {
-      const std::size_t o = anfang + std::size_t(x) * bits / 8;
-      auto k = [&](int i) { return uint32_t(static_cast<unsigned char>(b.at(o + i))); };
-      bild.pixel.push_back(k(2) | k(1) << 8 | k(0) << 16);  // stored B, G, R
-    }
-  }
-  return bild;
+// A pixel of the receiver's snapshot as the board's colours are written: 0x00BBGGRR.
+uint32_t farbeBei(const QImage& bild, int x, int y) {
+  const QRgb p = bild.pixel(x, y);
+  return uint32_t(qRed(p) | qGreen(p) << 8 | qBlue(p) << 16);
 }
 
 // The sender writes 1,000 commands as fast as it can (it waits only for a
@@ -150,12 +122,13 @@ TEST_F(EndeZuEnde, ThousandCommandsAsFastAsTheSenderCanAllRunOnceInOrder) {
   auto falscheZellen = [&] {
     fs::remove(dir / "Picture.bmp");
     ::kill(*pid, SIGUSR1);
-    Bitmap bild;
-    if (!bisZu([&] { return (bild = bmpLesen(dir / "Picture.bmp")).hoehe > 0; })) return std::vector<int>{-1};
+    QImage bild;
+    if (!bisZu([&] { return bild.load(QString::fromStdString((dir / "Picture.bmp").string())); }))
+      return std::vector<int>{-1};
     std::vector<int> falsch;
     // Coordinates count from 1 on the board, from 0 in the picture.
     for (int k = 0; k < kAnzahl; ++k)
-      if (bild.bei(x(k) - 1, y(k) - 1) != uint32_t(farbe(k))) falsch.push_back(k);
+      if (farbeBei(bild, x(k) - 1, y(k) - 1) != uint32_t(farbe(k))) falsch.push_back(k);
     return falsch;
   };
   std::vector<int> falsch;
