@@ -8,13 +8,11 @@ namespace {
 
 uint8_t blinkText(clsVRD4Sender& s) { return s.BlinkText(1, 1, 9, 9, u"x", 0, u"Arial", 9, 0, 0, 0, 0, 0, 0, 0, 1); }
 
-std::u16string protocol_zahl(int v) { return protocol::schreibeGanzzahl(v); }
-
 // The receiver stand-in: takes slot `nr` (empties it) and answers `antwort`.
 void nehmen(int nr, const char16_t* antwort) {
   gv::clsVRD4BlinktextNr().SetMemory(u"");
   gv::Sendetexte(nr).SetMemory(u"");
-  gv::clsVRD4LetzteGelesene().SetMemory(protocol_zahl(nr));
+  gv::clsVRD4LetzteGelesene().SetMemory(protocol::schreibeGanzzahl(nr));
   gv::clsVRD4BlinktextNr().SetMemory(antwort);
 }
 
@@ -39,9 +37,7 @@ TEST_F(SenderTest, EachReplyReadsItsOwnVariableClearedFirstAndOnlyByteValues) {
   gv::clsVRD4Event().SetMemory(u"Alt;Ereignis");
   antwortenBeiDurchlauf = 3;
   antworten = [] {
-    gv::Sendetexte(0).SetMemory(u"");
-    gv::Sendetexte(1).SetMemory(u"");
-    gv::Sendetexte(2).SetMemory(u"");
+    for (int i = 0; i < 3; ++i) gv::Sendetexte(i).SetMemory(u"");
     gv::clsVRD4BlinktextNr().SetMemory(u"9");
     gv::clsVRD4LauftextNr().SetMemory(u" 4 ");
     gv::clsVRD4AniGifNr().SetMemory(u"2");
