@@ -49,6 +49,9 @@ class Host : public TalkHost, public platform::Clock {
   }
   bool darfAusfuehren() const override { return darf; }
   double seconds() const override { return t; }
+  bool eingetragen(const QString& teil) const {
+    return std::any_of(liste.begin(), liste.end(), [&](const QString& e) { return e.contains(teil); });
+  }
 
   std::vector<QString> liste, ausgefuehrt, boxen;
   clsSocket* client3 = nullptr;
@@ -75,9 +78,8 @@ class Talk : public ::testing::Test {
     return s;
   }
   int angenommen() const {
-    int n = 0;
-    for (const auto& l : host.liste) n += l.endsWith(u" (Verbindung hergestellt)");
-    return n;
+    return int(std::count_if(host.liste.begin(), host.liste.end(),
+                             [](const QString& l) { return l.endsWith(u" (Verbindung hergestellt)"); }));
   }
   static QList<QByteArray> antworten(QTcpSocket& s, int n, int ms = 5000) {
     QList<QByteArray> a;
@@ -228,8 +230,7 @@ TEST_F(Talk, BeyondSixtyFourConnectionsAreAcceptedAndClosedAndClosedOnesLeaveAft
   EXPECT_TRUE(warteBis([&] { return peers[0]->state() == QAbstractSocket::UnconnectedState; }));
   EXPECT_EQ(peers[1]->state(), QAbstractSocket::ConnectedState) << "it sent a line just now";
   EXPECT_EQ(clients.offen(), Clients::kMaxVerbindungen);
-  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
-                          [](const QString& e) { return e.endsWith(u" s keine Zeile, Platz für eine neue)"_s); }));
+  EXPECT_TRUE(host.eingetragen(u" s keine Zeile, Platz für eine neue)"_s));
   host.anzahl = 0;
 
   host.darf = false;
@@ -241,8 +242,7 @@ TEST_F(Talk, BeyondSixtyFourConnectionsAreAcceptedAndClosedAndClosedOnesLeaveAft
   clients.anstossen();
   EXPECT_TRUE(warteBis([&] { return clients.anzahl() == Clients::kMaxVerbindungen - 1; }));
   EXPECT_EQ(host.anzahl, 2);
-  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
-                          [](const QString& e) { return e.endsWith(u" (Verbindung getrennt)"_s); }));
+  EXPECT_TRUE(host.eingetragen(u" (Verbindung getrennt)"_s));
 }
 
 TEST_F(Talk, AnOpenMessageBoxHoldsUpOnlyTheLinesOfItsOwnConnection) {
@@ -284,8 +284,7 @@ TEST_F(Feindlich, ALineThatNeverEndsClosesItsConnectionAtTheLimit) {
   }
   EXPECT_TRUE(warteBis([&] { return boese->state() == QAbstractSocket::UnconnectedState; }, 20000));
   EXPECT_LT(geschrieben, ziel) << "closed before 100 MB";
-  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
-                          [](const QString& e) { return e.contains(u" (Zeile zu lang: "_s); }));
+  EXPECT_TRUE(host.eingetragen(u" (Zeile zu lang: "_s));
   gutBedient(*gut);
 }
 
