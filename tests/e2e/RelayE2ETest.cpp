@@ -97,7 +97,7 @@ class Kette : public ::testing::Test, protected Ring {
   std::unique_ptr<Empfaenger> a, b;
 };
 
-TEST_F(Kette, ARingCommandAndAPictureShowOnBothBoards) {
+TEST_F(Kette, RingCommandsAndPicturesShowOnBothBoardsAndAStoppedBMakesACommandTimeOutAfterFourSecondsAndAGoesOn) {
   senden(befehl({u"Hintergrundfarbe", u"255"}));
   EXPECT_TRUE(b->zeigt(QColor(255, 0, 0)));
   EXPECT_TRUE(a->zeigt(QColor(255, 0, 0)));
@@ -110,9 +110,7 @@ TEST_F(Kette, ARingCommandAndAPictureShowOnBothBoards) {
   EXPECT_TRUE(b->zeigt(QColor(255, 0, 0)));
   EXPECT_TRUE(a->zeigt(QColor(255, 0, 0)));
   EXPECT_EQ(gv::clsVRD4Event().GetMemory(), u"") << "no event: every forward was acknowledged";
-}
 
-TEST_F(Kette, AStoppedBMakesTheCommandTimeOutAfterFourSecondsAndAGoesOn) {
   senden(befehl({u"Cls"}));
   ASSERT_TRUE(b->zeigt(QColor(0, 0, 0)));
   kill(b->pid(), SIGSTOP);
