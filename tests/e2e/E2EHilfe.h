@@ -11,7 +11,6 @@
 
 #include <QFile>
 #include <QImage>
-#include <QString>
 #include <QTemporaryDir>
 #include <chrono>
 #include <filesystem>
@@ -105,8 +104,6 @@ class Empfaenger {
         if (e.path().filename().string().starts_with(praefix_)) std::filesystem::remove(e.path(), ec);
     }
   }
-  Empfaenger(const Empfaenger&) = delete;
-  Empfaenger& operator=(const Empfaenger&) = delete;
 
   void starten() {
     std::vector<std::string> args{programm_};
