@@ -12,16 +12,16 @@
 #include "platform/Clock.h"
 #include "platform/Surface.h"
 #include "render/ucAniGIF.h"
-#include "tests/animation/GifBauen.h"
+#include "tests/gif/GifSchreiber.h"
 
 namespace vrd4::render {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using test::einfarbigeFrames;
-using test::GifBild;
-using test::GifFrame;
+using gif::test::Bild;
+using gif::test::einfarbigeFrames;
+using gif::test::GifSchreiber;
 
 struct Umgebung final : ::testing::Environment {
   void SetUp() override { app = std::make_unique<QGuiApplication>(argc, argv); }
@@ -206,15 +206,14 @@ TEST_F(GifControl, ComposedPixelsFollowDisposalAndTransparency) {
   };
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.name);
-    GifBild g;
-    g.width = 4;
-    g.globalTable = {0xFF0000, 0x00FF00, 0x0000FF, 0};
-    g.frames = {GifFrame{0, 0, 4, 1, {0, 0, 0, 0}, 10, 0, {}, {}},
-                GifFrame{1, 0, 2, 1, {1, 3}, 10, f.disposal2, uint8_t(3), {}},
-                GifFrame{3, 0, 1, 1, {2}, 10, 0, {}, {}}};
+    GifSchreiber g(4, 1, gif::test::Farben{0xFF0000, 0x00FF00, 0x0000FF, 0});
+    g.bild(Bild{.width = 4, .indizes = {0, 0, 0, 0}, .codeGroesse = 2, .delay = 10});
+    g.bild(Bild{.left = 1, .width = 2, .indizes = {1, 3}, .codeGroesse = 2, .delay = 10,
+                .disposal = f.disposal2, .transparent = 3});
+    g.bild(Bild{.left = 3, .indizes = {2}, .codeGroesse = 2, .delay = 10});
     ctl.surface().setBackColor(0x808080);
     ctl.setDelayAnimation(2);
-    ASSERT_TRUE(laden(gifBauen(g), 4, 1));
+    ASSERT_TRUE(laden(g.fertig(), 4, 1));
     ctl.setAction(3);
     EXPECT_THAT((std::vector<QRgb>{pixel(0, 0), pixel(1, 0), pixel(2, 0), pixel(3, 0)}),
                 ElementsAreArray(f.nachFrame2));
@@ -232,11 +231,9 @@ TEST_F(GifControl, ComposedPixelsFollowDisposalAndTransparency) {
 
 TEST_F(GifControl, StretchModesAndMirroringPlaceTheCanvas) {
   // 2 × 1: red, blue; the control 8 × 2 in its own units.
-  GifBild g;
-  g.width = 2;
-  g.globalTable = {0xFF0000, 0x0000FF};
-  g.frames = {GifFrame{0, 0, 2, 1, {0, 1}, 0, 0, {}, {}}};
-  ASSERT_TRUE(laden(gifBauen(g), 8, 2));
+  GifSchreiber g(2, 1, gif::test::Farben{0xFF0000, 0x0000FF});
+  g.bild(Bild{.width = 2, .indizes = {0, 1}, .codeGroesse = 2});
+  ASSERT_TRUE(laden(g.fertig(), 8, 2));
   ctl.surface().setBackColor(0x000000);
   auto zeile = [&](int y) {
     std::vector<QRgb> z;

@@ -2,6 +2,7 @@
 // A small GIF writer for tests and benchmarks: every code size, interlacing,
 // global and local tables, control extensions, a clear code wherever wanted
 // and a table that runs full without a clear (the deferred clear).
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -111,15 +112,15 @@ inline Farben graurampe(int n) {
 
 struct Bild {
   int left = 0, top = 0, width = 1, height = 1;
-  std::vector<uint8_t> indizes;  // width × height, rows top to bottom
+  std::vector<uint8_t> indizes = {};  // width × height, rows top to bottom
   int codeGroesse = 8;
   bool interlaced = false;
-  std::optional<Farben> lokal;
+  std::optional<Farben> lokal = {};
   bool gce = true;
   int delay = 0;  // hundredths of a second
   int disposal = 0;
-  std::optional<uint8_t> transparent;
-  LzwArt lzw;
+  std::optional<uint8_t> transparent = {};
+  LzwArt lzw = {};
   int blockGroesse = 255;
 };
 
@@ -203,5 +204,30 @@ class GifSchreiber {
     return r;
   }
 };
+
+// A w × h image wholly of one index.
+inline Bild flach(int x, int y, int w, int h, uint8_t index = 1, int codeGroesse = 2) {
+  Bild b;
+  b.left = x;
+  b.top = y;
+  b.width = w;
+  b.height = h;
+  b.codeGroesse = codeGroesse;
+  b.indizes.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), index);
+  return b;
+}
+
+// A width × height GIF of n full-size frames; frame k (1-based) is wholly
+// colour index k - 1 of the table (red, green, blue, white, ...).
+inline std::vector<uint8_t> einfarbigeFrames(int width, int height, int n, int delay = 10) {
+  GifSchreiber s(width, height,
+                 Farben{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0x808080});
+  for (int k = 0; k < n; ++k) {
+    Bild b = flach(0, 0, width, height, static_cast<uint8_t>(k % 8), 3);
+    b.delay = delay;
+    s.bild(b);
+  }
+  return s.fertig();
+}
 
 }  // namespace vrd4::gif::test
