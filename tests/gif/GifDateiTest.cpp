@@ -243,6 +243,13 @@ std::vector<uint8_t> mitDaten(const std::vector<uint8_t>& daten, uint8_t codeGro
   return s.fertig();
 }
 
+// Flat images on a 4 × 4 screen (or the size given) with four grey levels.
+std::vector<uint8_t> datei(std::initializer_list<Bild> bilder, int logB = 4, int logH = 4) {
+  GifSchreiber s(logB, logH, graurampe(4));
+  for (const Bild& b : bilder) s.bild(b);
+  return s.fertig();
+}
+
 std::vector<uint8_t> vieleFrames(int n) {
   GifSchreiber s(1, 1, graurampe(4));
   const std::size_t kopf = s.bytes.size();
@@ -325,24 +332,9 @@ std::vector<Fall> faelle() {
          return s.fertig();
        },
        0},
-      {"FrameFarOutsideTheCanvasIsRefused",
-       [] {
-         GifSchreiber s(4, 4, graurampe(4));
-         s.bild(flach(0, 0, 4, 4));
-         s.bild(flach(60000, 60000, 2, 2));
-         return s.fertig();
-       },
-       0},
-      {"CanvasSideAtTheLimitLoads", [] {
-         GifSchreiber s(4, 4, graurampe(4));
-         s.bild(flach(kMaxSeite - 2, 0, 2, 1));
-         return s.fertig();
-       }, 1, {1, 1}},
-      {"CanvasSideOneBeyondTheLimitIsRefused", [] {
-         GifSchreiber s(4, 4, graurampe(4));
-         s.bild(flach(kMaxSeite - 1, 0, 2, 1));
-         return s.fertig();
-       }, 0},
+      {"FrameFarOutsideTheCanvasIsRefused", [] { return datei({flach(0, 0, 4, 4), flach(60000, 60000, 2, 2)}); }, 0},
+      {"CanvasSideAtTheLimitLoads", [] { return datei({flach(kMaxSeite - 2, 0, 2, 1)}); }, 1, {1, 1}},
+      {"CanvasSideOneBeyondTheLimitIsRefused", [] { return datei({flach(kMaxSeite - 1, 0, 2, 1)}); }, 0},
       {"StripBeyondTheLimitIsRefused",
        [] {
          // 17 frames of 4096 × 1024 (claimed; the data is tiny) = 68 Mpx.
@@ -351,11 +343,8 @@ std::vector<Fall> faelle() {
          return s.fertig();
        },
        0},
-      {"HugeLogicalScreenWithASmallFrameLoads", [] {
-         GifSchreiber s(65535, 65535, graurampe(4));
-         s.bild(flach(0, 0, 2, 2, 3));
-         return s.fertig();
-       }, 1, {3, 3, 3, 3},
+      {"HugeLogicalScreenWithASmallFrameLoads", [] { return datei({flach(0, 0, 2, 2, 3)}, 65535, 65535); }, 1,
+       {3, 3, 3, 3},
        [](const GifDatei& g) {
          EXPECT_EQ(g.logicalWidth(), 65535);
          EXPECT_EQ(g.canvasWidth(), 2);
