@@ -1,19 +1,16 @@
 #pragma once
-// Shared pieces of the socket tests: a QCoreApplication per binary, bounded
-// waiting on the event loop, and a recorder of every event of a clsSocket.
+// Shared pieces of the socket tests: a QCoreApplication per binary and a
+// recorder of every event of a clsSocket.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QString>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "net/clsSocket.h"
+#include "tests/net/Loopback.h"
 
 namespace vrd4::net::test {
 
@@ -31,26 +28,6 @@ class QtUmgebung : public ::testing::Environment {
   std::unique_ptr<QCoreApplication> app_;
 };
 inline auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new QtUmgebung);
-
-// Runs the event loop until bedingung holds or ms pass. (QTest::qWaitFor
-// sleeps between rounds, which throttles bulk transfers.)
-inline bool warteBis(const std::function<bool()>& bedingung, int ms = 5000) {
-  if (bedingung()) return true;
-  QEventLoop schleife;
-  QElapsedTimer uhr;
-  uhr.start();
-  QTimer pruefen;
-  QObject::connect(&pruefen, &QTimer::timeout, [&] {
-    if (bedingung() || uhr.elapsed() >= ms) schleife.quit();
-  });
-  pruefen.start(1);
-  schleife.exec();
-  return bedingung();
-}
-// Runs the event loop for a while (for "nothing more happens").
-inline void laufen(int ms) {
-  warteBis([] { return false; }, ms);
-}
 
 // Every event of one socket, in order, as text ("Line:ABC", "Closed", ...).
 struct Protokoll {

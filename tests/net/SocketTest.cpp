@@ -23,6 +23,14 @@ constexpr int sckClosed = clsSocket::sckClosed;
 constexpr int sckListening = clsSocket::sckListening;
 constexpr int sckConnected = clsSocket::sckConnected;
 
+sockaddr_in loopback(uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return a;
+}
+
 // A clsSocket accepted by a listening clsSocket, and a plain Qt socket as
 // the peer on the other end.
 struct Verbindung {
@@ -49,10 +57,7 @@ struct Verbindung {
   }
   QByteArray empfangen(qsizetype n) {
     QByteArray b;
-    warteBis([&] {
-      b += peer.readAll();
-      return b.size() >= n;
-    });
+    warteBis([&] { return (b += peer.readAll()).size() >= n; });
     return b;
   }
 };
@@ -69,8 +74,6 @@ TEST(Socket, LinesArriveAsSentConvertedAndTheRestOnClose) {
   EXPECT_EQ(p.ereignisse, std::vector<std::string>{"Connected"});
   EXPECT_EQ(c.RemoteHost, QStringLiteral("127.0.0.1"));
   EXPECT_EQ(c.RemotePort, gegenstelle.serverPort());
-  EXPECT_GT(c.LocalPort, 0);
-  EXPECT_GE(c.SocketHandle(), 1);
   ASSERT_TRUE(warteBis([&] { return gegenstelle.hasPendingConnections(); }));
   QTcpSocket* peer = gegenstelle.nextPendingConnection();
   EXPECT_EQ(peer->peerPort(), c.LocalPort);
@@ -82,10 +85,7 @@ TEST(Socket, LinesArriveAsSentConvertedAndTheRestOnClose) {
   const std::uint8_t roh[] = {0, 1, 0xFF};
   c.SendData(std::span<const std::uint8_t>(roh));
   QByteArray draht;
-  warteBis([&] {
-    draht += peer->readAll();
-    return draht.size() >= 12;
-  });
+  warteBis([&] { return (draht += peer->readAll()).size() >= 12; });
   EXPECT_EQ(draht, QByteArray("OK\r\n\xC4\x80\r\n\x07\x00\x01\xFF", 12));
 
   // Arrivals split anywhere; the peer's Windows-1252 becomes text.
@@ -105,18 +105,11 @@ TEST(Socket, LinesArriveAsSentConvertedAndTheRestOnClose) {
   EXPECT_EQ(c.LocalPort, 0);
 }
 
-TEST(Socket, ConnectFailuresGiveTheWinsockTextOrFailAtOnce) {
-  // Refused: a port that was just free.
-  quint16 frei = 0;
-  {
-    QTcpServer s;
-    ASSERT_TRUE(s.listen(QHostAddress::LocalHost, 0));
-    frei = s.serverPort();
-  }
+TEST(Socket, ConnectFailuresGiveTheWinsockTextOrTimeoutOrFailAtOnce) {
   clsSocket c;
   Protokoll p;
   p.an(c);
-  c.Connect(QStringLiteral("127.0.0.1"), frei);
+  c.Connect(QStringLiteral("127.0.0.1"), freierPort());
   ASSERT_TRUE(warteBis([&] { return c.State() == sckClosed; }));
   EXPECT_EQ(p.ereignisse, std::vector<std::string>{"Error:0:Connection refused."});
 
@@ -138,16 +131,12 @@ TEST(Socket, ConnectFailuresGiveTheWinsockTextOrFailAtOnce) {
   ASSERT_TRUE(warteBis([&] { return c.State() != clsSocket::sckConnecting; }));
   EXPECT_EQ(c.State(), sckConnected);
   EXPECT_EQ(c.RemoteHost, QStringLiteral("127.0.0.1"));
-}
+  c.Disconnect();
 
-// A listener whose accept queue is full drops further SYNs: a connect to it
-// stays unanswered, all on this machine.
-TEST(Socket, ConnectWhereNothingAnswersTimesOut) {
+  // A listener whose accept queue is full drops further SYNs: a connect to
+  // it stays unanswered, all on this machine.
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in a = loopback(0);
   ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
   ASSERT_EQ(::listen(fd, 0), 0);
   socklen_t len = sizeof a;
@@ -163,9 +152,7 @@ TEST(Socket, ConnectWhereNothingAnswersTimesOut) {
   }
   ASSERT_TRUE(voll) << "the accept queue never filled";
 
-  clsSocket c;
-  Protokoll p;
-  p.an(c);
+  p.ereignisse.clear();
   c.TimeOut = 300;
   QElapsedTimer uhr;
   uhr.start();
@@ -179,8 +166,6 @@ TEST(Socket, ConnectWhereNothingAnswersTimesOut) {
 TEST(Socket, ListenAcceptAndABusyPort) {
   Verbindung v;
   ASSERT_NO_FATAL_FAILURE(v.oeffnen());
-  EXPECT_GT(v.server.LocalPort, 0);
-  EXPECT_GE(v.server.SocketHandle(), 1);
   EXPECT_EQ(v.sck->RemoteHost, QStringLiteral("127.0.0.1"));
   EXPECT_EQ(v.sck->RemotePort, v.peer.localPort());
   EXPECT_NE(v.sck->SocketHandle(), v.server.SocketHandle());
@@ -214,10 +199,7 @@ TEST(Socket, AcceptingResumesAfterDescriptorsRanOut) {
   int anfragen = 0;
   server.ConnectionRequest = [&] { ++anfragen; };
   std::vector<int> peers;
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(server.LocalPort));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in a = loopback(static_cast<uint16_t>(server.LocalPort));
   for (int i = 0; i < 3; ++i) {
     peers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
     ::connect(peers.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
@@ -405,34 +387,22 @@ TEST(Socket, PeerThatDoesNotReadItsRepliesIsHeldBack) {
   }, 20000));
 }
 
-TEST(Socket, WinsockNumbersAndTexts) {
-  const struct {
-    int errnoWert;
-    const char* text;
-  } faelle[] = {
-      {ECONNREFUSED, "Connection refused."}, {ETIMEDOUT, "Connection timed out."},
-      {ENETUNREACH, "Network is unreachable."}, {EHOSTUNREACH, "No route to host."},
-      {EADDRINUSE, "Address already in use."}, {ENOENT, "???"},
-  };
-  for (const auto& f : faelle)
-    EXPECT_EQ(winsockFehlertext(winsockNummer(f.errnoWert)), QString::fromLatin1(f.text)) << f.text;
+TEST(Socket, ErrnoValuesMapToTheWinsockNumbersAndTexts) {
+  for (const auto& [errnoWert, text] :
+       {std::pair{ECONNREFUSED, "Connection refused."}, {ETIMEDOUT, "Connection timed out."},
+        {ENETUNREACH, "Network is unreachable."}, {EHOSTUNREACH, "No route to host."},
+        {EADDRINUSE, "Address already in use."}, {ENOENT, "???"}})
+    EXPECT_EQ(winsockFehlertext(winsockNummer(errnoWert)), QString::fromLatin1(text)) << text;
   EXPECT_EQ(winsockFehlertext(11001), QStringLiteral("Host not found."));
   EXPECT_EQ(winsockFehlertext(10000), QStringLiteral("???"));
 }
 
-TEST(Socket, PrivateAddresses) {
-  const struct {
-    const char* ip;
-    bool privat;
-  } faelle[] = {
-      {"10.1.2.3", true},     {"172.16.0.1", true},  {"172.31.255.255", true},
-      {"172.32.0.1", false},  {"172.15.0.1", false}, {"192.168.0.50", true},
-      {"192.169.0.1", false}, {"127.0.0.1", true},   {"127.1.0.1", false},
-      {"8.8.8.8", false},     {"", false},           {"kein.name", false},
-  };
-  for (const auto& f : faelle) EXPECT_EQ(clsSocket::IsPrivateIP(QString::fromLatin1(f.ip)), f.privat) << f.ip;
-  EXPECT_FALSE(clsSocket::MyName().isEmpty());
-  EXPECT_FALSE(clsSocket::MyIP().isEmpty());
+TEST(Socket, OnlyTheLanRangesAnd127001ArePrivate) {
+  for (const auto& [ip, privat] :
+       {std::pair{"10.1.2.3", true}, {"172.16.0.1", true}, {"172.31.255.255", true}, {"172.32.0.1", false},
+        {"172.15.0.1", false}, {"192.168.0.50", true}, {"192.169.0.1", false}, {"127.0.0.1", true},
+        {"127.1.0.1", false}, {"8.8.8.8", false}, {"", false}, {"kein.name", false}})
+    EXPECT_EQ(clsSocket::IsPrivateIP(QString::fromLatin1(ip)), privat) << ip;
 }
 
 }  // namespace

@@ -5,46 +5,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
-#include <functional>
-#include <memory>
 #include <random>
 
-#include "net/clsSocket.h"
 #include "net/clsTalkConnection.h"
 #include "protocol/Befehl.h"
+#include "tests/net/NetTestUmgebung.h"
 
 namespace vrd4::net::test {
 namespace {
 
 using ::testing::ElementsAre;
 using namespace Qt::StringLiterals;
-
-struct QtUmgebung : ::testing::Environment {
-  void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
-  void TearDown() override { app.reset(); }
-  int argc = 1;
-  char* argv[2] = {const_cast<char*>("relay_tests"), nullptr};
-  std::unique_ptr<QCoreApplication> app;
-};
-auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new QtUmgebung);
-
-// Runs the event loop until bis() holds or `ms` of real time have passed.
-bool warten(const std::function<bool()>& bis, int ms = 5000) {
-  QElapsedTimer uhr;
-  uhr.start();
-  while (!bis()) {
-    if (uhr.elapsed() > ms) return false;
-    QTimer wecker;
-    wecker.start(5);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 QByteArray zeile(std::initializer_list<std::u16string> felder) {
   std::vector<std::u16string> v{u"Befehl"};
@@ -77,6 +49,9 @@ class Host : public TalkHost, public platform::Clock {
   }
   bool darfAusfuehren() const override { return darf; }
   double seconds() const override { return t; }
+  bool eingetragen(const QString& teil) const {
+    return std::any_of(liste.begin(), liste.end(), [&](const QString& e) { return e.contains(teil); });
+  }
 
   std::vector<QString> liste, ausgefuehrt, boxen;
   clsSocket* client3 = nullptr;
@@ -99,17 +74,16 @@ class Talk : public ::testing::Test {
     auto s = std::make_unique<QTcpSocket>();
     const int vorher = angenommen();
     s->connectToHost(QStringLiteral("127.0.0.1"), port);
-    EXPECT_TRUE(warten([&] { return angenommen() > vorher; }));
+    EXPECT_TRUE(warteBis([&] { return angenommen() > vorher; }));
     return s;
   }
   int angenommen() const {
-    int n = 0;
-    for (const auto& l : host.liste) n += l.endsWith(u" (Verbindung hergestellt)");
-    return n;
+    return int(std::count_if(host.liste.begin(), host.liste.end(),
+                             [](const QString& l) { return l.endsWith(u" (Verbindung hergestellt)"); }));
   }
   static QList<QByteArray> antworten(QTcpSocket& s, int n, int ms = 5000) {
     QList<QByteArray> a;
-    warten([&] {
+    warteBis([&] {
       while (s.canReadLine()) a.push_back(s.readLine().trimmed());
       return a.size() >= n;
     }, ms);
@@ -127,7 +101,7 @@ TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
   ASSERT_TRUE(weiter.listen(QHostAddress::LocalHost));
   clsSocket client3;
   client3.Connect(QStringLiteral("127.0.0.1"), weiter.serverPort());
-  ASSERT_TRUE(warten([&] { return client3.State() == clsSocket::sckConnected && weiter.hasPendingConnections(); }));
+  ASSERT_TRUE(warteBis([&] { return client3.State() == clsSocket::sckConnected && weiter.hasPendingConnections(); }));
   std::unique_ptr<QTcpSocket> hinten(weiter.nextPendingConnection());
   host.client3 = &client3;
 
@@ -163,9 +137,9 @@ TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
     host.liste.clear(), host.ausgefuehrt.clear(), host.boxen.clear();
     s->write(f.zeile);
     // Each line goes on to Client3 unchanged, run or not.
-    ASSERT_TRUE(warten([&] { return hinten->canReadLine(); }));
+    ASSERT_TRUE(warteBis([&] { return hinten->canReadLine(); }));
     EXPECT_EQ(hinten->readLine(), f.zeile);
-    ASSERT_TRUE(warten([&] { return clients.liste().front()->wartendeZeilen() == 0 && !host.liste.empty(); }));
+    ASSERT_TRUE(warteBis([&] { return clients.liste().front()->wartendeZeilen() == 0 && !host.liste.empty(); }));
     const QList<QByteArray> a = antworten(*s, 1, f.antwort ? 5000 : 100);
     EXPECT_EQ(a, f.antwort ? QList<QByteArray>{"OK"} : QList<QByteArray>{});
     EXPECT_EQ(host.ausgefuehrt, *f.ausgefuehrt ? std::vector<QString>{QString::fromUtf8(f.ausgefuehrt)}
@@ -188,7 +162,7 @@ TEST_F(Talk, LinesWaitWhileCommandsMayNotRunThenRunInBatchesOfTheBudgetOneConnec
   auto a = peer(), b = peer();
   for (int i = 1; i <= 8; ++i) a->write(zeile({u"Linie", u"a" + std::u16string(1, char16_t('0' + i))}));
   for (int i = 1; i <= 3; ++i) b->write(zeile({u"Cls", u"b" + std::u16string(1, char16_t('0' + i))}));
-  ASSERT_TRUE(warten([&] {
+  ASSERT_TRUE(warteBis([&] {
     return clients.liste().front()->wartendeZeilen() == 8 && clients.liste().back()->wartendeZeilen() == 3;
   }));
   EXPECT_TRUE(host.ausgefuehrt.empty()) << "nothing runs while the window waits";
@@ -225,14 +199,14 @@ TEST_F(Talk, APeerFasterThanWeRunIsHeldUpByTcpAndLosesNothing) {
   s->write(alle);
   const auto& c = *clients.liste().front();
   // Nothing runs: the queue fills to its bound and the rest stays with TCP.
-  warten([&] { return false; }, 300);
+  laufen(300);
   EXPECT_LE(c.wartendeZeilen(), Clients::kMaxWartendeZeilen);
   EXPECT_TRUE(const_cast<clsTalkConnection&>(c).Sck().readingPaused());
   EXPECT_GT(s->bytesToWrite() + 0, 0) << "the peer is held up";
 
   host.darf = true;
   clients.anstossen();
-  EXPECT_TRUE(warten([&] { return host.anzahl == n; }, 60000));
+  EXPECT_TRUE(warteBis([&] { return host.anzahl == n; }, 60000));
   EXPECT_EQ(antworten(*s, n, 60000).size(), n);
 }
 
@@ -241,36 +215,34 @@ TEST_F(Talk, BeyondSixtyFourConnectionsAreAcceptedAndClosedAndClosedOnesLeaveAft
   for (int i = 0; i < Clients::kMaxVerbindungen; ++i) peers.push_back(peer());
   auto zuviel = std::make_unique<QTcpSocket>();
   zuviel->connectToHost(QStringLiteral("127.0.0.1"), port);
-  EXPECT_TRUE(warten([&] { return zuviel->state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_TRUE(warteBis([&] { return zuviel->state() == QAbstractSocket::UnconnectedState; }));
   EXPECT_EQ(clients.anzahl(), Clients::kMaxVerbindungen);
   EXPECT_TRUE(host.liste.back().endsWith(u" (Verbindung abgewiesen: schon 64 Verbindungen)"_s)) << host.liste.back().toStdString();
 
   // Once they have been quiet long enough, a newcomer takes the place of
   // the one quiet the longest.
   peers[1]->write(zeile({u"Cls"}));
-  ASSERT_TRUE(warten([&] { return host.anzahl == 1; }));
+  ASSERT_TRUE(warteBis([&] { return host.anzahl == 1; }));
   host.t += Clients::kVerdraengenSekunden;
   peers[1]->write(zeile({u"Cls"}));
-  ASSERT_TRUE(warten([&] { return host.anzahl == 2; }));
+  ASSERT_TRUE(warteBis([&] { return host.anzahl == 2; }));
   auto neu = peer();
-  EXPECT_TRUE(warten([&] { return peers[0]->state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_TRUE(warteBis([&] { return peers[0]->state() == QAbstractSocket::UnconnectedState; }));
   EXPECT_EQ(peers[1]->state(), QAbstractSocket::ConnectedState) << "it sent a line just now";
   EXPECT_EQ(clients.offen(), Clients::kMaxVerbindungen);
-  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
-                          [](const QString& e) { return e.endsWith(u" s keine Zeile, Platz für eine neue)"_s); }));
+  EXPECT_TRUE(host.eingetragen(u" s keine Zeile, Platz für eine neue)"_s));
   host.anzahl = 0;
 
   host.darf = false;
   peers[2]->write(zeile({u"Cls"}) + zeile({u"Cls"}));
   peers[2]->disconnectFromHost();
-  ASSERT_TRUE(warten([&] { return clients.offen() == Clients::kMaxVerbindungen - 1; }));
+  ASSERT_TRUE(warteBis([&] { return clients.offen() == Clients::kMaxVerbindungen - 1; }));
   EXPECT_EQ(clients.anzahl(), Clients::kMaxVerbindungen) << "its lines still wait";
   host.darf = true;
   clients.anstossen();
-  EXPECT_TRUE(warten([&] { return clients.anzahl() == Clients::kMaxVerbindungen - 1; }));
+  EXPECT_TRUE(warteBis([&] { return clients.anzahl() == Clients::kMaxVerbindungen - 1; }));
   EXPECT_EQ(host.anzahl, 2);
-  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
-                          [](const QString& e) { return e.endsWith(u" (Verbindung getrennt)"_s); }));
+  EXPECT_TRUE(host.eingetragen(u" (Verbindung getrennt)"_s));
 }
 
 TEST_F(Talk, AnOpenMessageBoxHoldsUpOnlyTheLinesOfItsOwnConnection) {
@@ -282,7 +254,7 @@ TEST_F(Talk, AnOpenMessageBoxHoldsUpOnlyTheLinesOfItsOwnConnection) {
     EXPECT_EQ(clients.liste().front()->wartendeZeilen(), 1u) << "a's next line waits for the box";
   };
   a->write(zeile({u"cls"}) + zeile({u"Cls"}));
-  EXPECT_TRUE(warten([&] { return !host.boxen.empty(); }));
+  EXPECT_TRUE(warteBis([&] { return !host.boxen.empty(); }));
   EXPECT_EQ(vonB, QList<QByteArray>{"OK"}) << "b was served while a's box was open";
   host.imBoxfenster = nullptr;
   EXPECT_EQ(antworten(*a, 1), QList<QByteArray>{"OK"}) << "then a's next line";
@@ -308,13 +280,11 @@ TEST_F(Feindlich, ALineThatNeverEndsClosesItsConnectionAtTheLimit) {
   uhr.start();
   while (geschrieben < ziel && boese->state() == QAbstractSocket::ConnectedState && uhr.elapsed() < 60000) {
     if (boese->bytesToWrite() < (4 << 20)) geschrieben += boese->write(block);
-    warten([] { return true; }, 0);
     QCoreApplication::processEvents();
   }
-  EXPECT_TRUE(warten([&] { return boese->state() == QAbstractSocket::UnconnectedState; }, 20000));
+  EXPECT_TRUE(warteBis([&] { return boese->state() == QAbstractSocket::UnconnectedState; }, 20000));
   EXPECT_LT(geschrieben, ziel) << "closed before 100 MB";
-  EXPECT_TRUE(std::any_of(host.liste.begin(), host.liste.end(),
-                          [](const QString& e) { return e.contains(u" (Zeile zu lang: "_s); }));
+  EXPECT_TRUE(host.eingetragen(u" (Zeile zu lang: "_s));
   gutBedient(*gut);
 }
 
@@ -325,11 +295,11 @@ TEST_F(Feindlich, AThousandConnectionsAtOnceLeaveAtMostSixtyFourAndTheServerServ
     viele.push_back(std::make_unique<QTcpSocket>());
     viele.back()->connectToHost(QStringLiteral("127.0.0.1"), port);
   }
-  warten([&] { return false; }, 1500);
+  laufen(1500);
   EXPECT_LE(clients.anzahl(), Clients::kMaxVerbindungen);
   gutBedient(*gut);
   viele.clear();
-  EXPECT_TRUE(warten([&] { return clients.anzahl() == 1; }, 10000));
+  EXPECT_TRUE(warteBis([&] { return clients.anzahl() == 1; }, 10000));
 }
 
 TEST_F(Feindlich, FiveHundredSlowPeersAndRandomBytesNeitherHoldUpNorGrowAnything) {
@@ -350,7 +320,7 @@ TEST_F(Feindlich, FiveHundredSlowPeersAndRandomBytesNeitherHoldUpNorGrowAnything
     QByteArray muell(4096, '\0');
     for (char& c : muell) c = char(zufall());
     zufallsPeer->write(muell);
-    warten([] { return false; }, 30);
+    laufen(30);
     gutBedient(*gut);
   }
   EXPECT_LE(clients.anzahl(), Clients::kMaxVerbindungen);
