@@ -269,6 +269,15 @@ struct Fall {
 
 std::vector<Fall> faelle() {
   const uint8_t c = 4, e = 5;  // clear and end codes at code size 2
+  const std::vector<uint8_t> null8(8, 0), eins16(16, 1);
+  // 16000 full sub-blocks of `fuell`, never a terminator.
+  const auto endlos = [](std::vector<uint8_t> b, uint8_t fuell) {
+    for (int i = 0; i < 16000; ++i) {
+      b.push_back(255);
+      b.insert(b.end(), 255, fuell);
+    }
+    return b;
+  };
   return {
       {"CodeBeyondTheTableStopsTheFrame", [=] { return mitDaten(roheCodes({c, 1, 2, 6, 9, 3, e})); }, 1,
        {1, 2, 1, 2, 0, 0, 0, 0}},
@@ -278,26 +287,21 @@ std::vector<Fall> faelle() {
        {1, 0, 0, 0, 0, 0, 0, 0}},
       {"DataEndingBeforeTheFrameKeepsThePrefix", [=] { return mitDaten(roheCodes({c, 3, 2, 1})); }, 1,
        {3, 2, 1, 0, 0, 0, 0, 0}},
-      {"EndCodeFirstLeavesIndexZero", [=] { return mitDaten(roheCodes({e, 1, 1, 1})); }, 1,
-       std::vector<uint8_t>(8, 0)},
-      {"NoDataSubBlocksAtAll", [] { return mitDaten({}); }, 1, std::vector<uint8_t>(8, 0)},
+      {"EndCodeFirstLeavesIndexZero", [=] { return mitDaten(roheCodes({e, 1, 1, 1})); }, 1, null8},
+      {"NoDataSubBlocksAtAll", [] { return mitDaten({}); }, 1, null8},
       {"CodesAfterAFullFrameAreIgnored",
        [=] { return mitDaten(roheCodes({c, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 7, 7})); }, 1,
        {1, 1, 1, 1, 2, 2, 2, 2}},
-      {"CodeSizeZeroLeavesIndexZero", [=] { return mitDaten(roheCodes({c, 1, 1, e}), 0); }, 1,
-       std::vector<uint8_t>(8, 0)},
-      {"CodeSizeOneLeavesIndexZero", [=] { return mitDaten(roheCodes({2, 1, 1, 3}, 1), 1); }, 1,
-       std::vector<uint8_t>(8, 0)},
-      {"CodeSizeTwelveLeavesIndexZero", [=] { return mitDaten(roheCodes({c, 1, 1, e}), 12); }, 1,
-       std::vector<uint8_t>(8, 0)},
+      {"CodeSizeZeroLeavesIndexZero", [=] { return mitDaten(roheCodes({c, 1, 1, e}), 0); }, 1, null8},
+      {"CodeSizeOneLeavesIndexZero", [=] { return mitDaten(roheCodes({2, 1, 1, 3}, 1), 1); }, 1, null8},
+      {"CodeSizeTwelveLeavesIndexZero", [=] { return mitDaten(roheCodes({c, 1, 1, e}), 12); }, 1, null8},
       {"OnlyClearCodes",
        [] {
          std::vector<uint8_t> d;  // eight 3-bit clear codes in three bytes, again and again
          for (int i = 0; i < 1000; ++i) d.insert(d.end(), {0x24, 0x49, 0x92});
          return mitDaten(d);
        },
-       1,
-       std::vector<uint8_t>(8, 0)},
+       1, null8},
       {"FrameOfWidthZeroTakesNoColumns",
        [] {
          GifSchreiber s(4, 4, graurampe(4));
@@ -306,7 +310,7 @@ std::vector<Fall> faelle() {
          s.bild(flach(0, 0, 2, 2, 3));
          return s.fertig();
        },
-       3, std::vector<uint8_t>(16, 1),
+       3, eins16,
        [](const GifDatei& g) {
          EXPECT_EQ(g.stripWidth(), 6);
          EXPECT_EQ(g.frames()[2].offset, 4);
@@ -352,28 +356,20 @@ std::vector<Fall> faelle() {
       {"TenThousandTinyFramesLoad", [] { return vieleFrames(kMaxFrames); }, kMaxFrames, {1}},
       {"OneFrameMoreIsRefused", [] { return vieleFrames(kMaxFrames + 1); }, 0},
       {"EndlessSubBlockChainInImageData",
-       [] {
+       [=] {
          GifSchreiber s(64, 64, graurampe(4));
          s.roh({0x2C, 0, 0, 0, 0, 64, 0, 64, 0, 0, 2});
-         for (int i = 0; i < 16000; ++i) {
-           s.bytes.push_back(255);
-           s.bytes.insert(s.bytes.end(), 255, uint8_t{0x49});
-         }
-         return s.bytes;
+         return endlos(s.bytes, 0x49);
        },
        1},
       {"EndlessSubBlockChainInAnExtension",
-       [] {
+       [=] {
          GifSchreiber s(4, 4, graurampe(4));
          s.bild(flach(0, 0, 4, 4));
          s.roh({0x21, 0xFE});
-         for (int i = 0; i < 16000; ++i) {
-           s.bytes.push_back(255);
-           s.bytes.insert(s.bytes.end(), 255, uint8_t{0x21});
-         }
-         return s.bytes;
+         return endlos(s.bytes, 0x21);
        },
-       1, std::vector<uint8_t>(16, 1)},
+       1, eins16},
       {"SubBlockLengthPointingPastTheEnd",
        [] {
          GifSchreiber s(4, 4, graurampe(4));
@@ -394,7 +390,7 @@ std::vector<Fall> faelle() {
          s.bild(b);
          s.bytes.resize(s.bytes.size() - 600);
          return s.bytes;
-       }, 1, std::vector<uint8_t>(16, 1),
+       }, 1, eins16,
        [](const GifDatei& g) { EXPECT_EQ(g.localTableCount(), 0); }},
       {"ControlExtensionWithWrongBlockSizeEndsTheFile", [] {
          // The terminator is looked for 7 bytes after the 0x21; what follows
@@ -404,7 +400,7 @@ std::vector<Fall> faelle() {
          s.roh({0x21, 0xF9, 9, 0x09, 10, 0, 2, 0, 7, 7, 0});
          s.bild(flach(0, 0, 4, 4));
          return s.fertig();
-       }, 1, std::vector<uint8_t>(16, 1)},
+       }, 1, eins16},
   };
 }
 
