@@ -62,34 +62,24 @@ TEST(GifDatei, ControlExtensionsGiveDelayDisposalAndTransparency) {
   // Frame 1: disposal 3 is stored as 0; a second extension replaces the first.
   s.gce(2, 7, uint8_t{9});
   s.kommentar("between the two");
-  Bild b1 = flach(0, 0, 8, 8, 1);
-  b1.disposal = 3;
-  b1.delay = 4;
-  s.bild(b1);
-  Bild b2 = flach(0, 0, 8, 8, 2);
-  b2.disposal = 3;
-  b2.transparent = uint8_t{5};
-  s.bild(b2);
-  Bild b3 = flach(0, 0, 8, 8, 3);
-  b3.gce = false;
-  s.bild(b3);
-  Bild b4 = flach(0, 0, 8, 8, 3);
-  b4.disposal = 2;
-  s.bild(b4);
+  Bild b = flach(0, 0, 8, 8, 1);
+  b.disposal = 3, b.delay = 4;
+  s.bild(b);
+  b.delay = 0, b.transparent = uint8_t{5};
+  s.bild(b);
+  b.gce = false;  // no extension: nothing carried over
+  s.bild(b);
+  b.gce = true, b.disposal = 2, b.transparent = std::nullopt;
+  s.bild(b);
 
   GifDatei g;
   ASSERT_EQ(g.parse(s.fertig()), 4);
-  const auto& f = g.frames();
-  EXPECT_EQ(f[0].disposal, 0);
-  EXPECT_EQ(f[0].delay, 40);
-  EXPECT_EQ(f[0].transparencyFlag, 0);
-  EXPECT_EQ(f[1].disposal, 3);
-  EXPECT_EQ(f[1].delay, 0);
-  EXPECT_EQ(f[1].transparencyFlag, 1);
-  EXPECT_EQ(f[1].transparentIndex, 5);
-  EXPECT_EQ(f[2].disposal, 0);  // no extension: nothing carried over
-  EXPECT_EQ(f[2].transparencyFlag, 0);
-  EXPECT_EQ(f[3].disposal, 2);
+  const std::vector<std::vector<int>> soll = {{0, 40, 0}, {3, 0, 1}, {0, 0, 0}, {2, 0, 0}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const FrameInfo& f = g.frames()[i];
+    EXPECT_EQ((std::vector<int>{f.disposal, f.delay, f.transparencyFlag}), soll[i]) << "frame " << i + 1;
+  }
+  EXPECT_EQ(g.frames()[1].transparentIndex, 5);
   EXPECT_TRUE(g.anyTransparent());
   EXPECT_TRUE(g.anyDisposal2or3());
   EXPECT_FALSE(g.allDisposal2());
