@@ -7,7 +7,6 @@
 #include <string>
 
 #include "GifSchreiber.h"
-#include "GifTestHilfe.h"
 
 namespace vrd4::gif::test {
 namespace {

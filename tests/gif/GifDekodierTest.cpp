@@ -7,7 +7,6 @@
 #include <string>
 
 #include "GifSchreiber.h"
-#include "GifTestHilfe.h"
 #include "GiflibOrakel.h"
 
 namespace vrd4::gif::test {
@@ -54,7 +53,8 @@ TEST(GifDekodieren, EveryFrameEqualsGiflib) {
   for (int bits = 2; bits <= 8; ++bits)
     for (bool inter : {false, true})
       f.emplace_back("CodeSize" + std::to_string(bits) + (inter ? "Interlaced" : ""),
-                     einzeln(zufall(0, 0, 61, 37, bits, static_cast<uint32_t>(bits)), [=](Bild& b) { b.interlaced = inter; }));
+                     einzeln(zufall(0, 0, 61, 37, bits, static_cast<uint32_t>(bits)),
+                             [=](Bild& b) { b.interlaced = inter; }));
   for (int h = 1; h <= 9; ++h)
     f.emplace_back("InterlacedHeight" + std::to_string(h),
                    einzeln(zufall(0, 0, 5, h, 4, static_cast<uint32_t>(h)), [](Bild& b) { b.interlaced = true; }));
