@@ -29,7 +29,7 @@
 #include "platform/Clock.h"
 #include "platform/Surface.h"
 #include "render/ucAniGIF.h"
-#include "tests/animation/GifBauen.h"
+#include "tests/gif/GifSchreiber.h"
 
 extern char** environ;
 
@@ -40,20 +40,16 @@ namespace gv = vrd4::channel::modVRD4GlobaleVariablen;
 // width × height, n frames of 256 colours that differ everywhere from frame
 // to frame; delay in hundredths.
 std::vector<uint8_t> testGif(int width, int height, int n, int delay) {
-  vrd4::test::GifBild g;
-  g.width = width;
-  g.height = height;
-  for (uint32_t i = 0; i < 256; ++i) g.globalTable.push_back(i << 16 | (255 - i) << 8 | (i * 7 & 255));
+  vrd4::gif::test::Farben farben;
+  for (uint32_t i = 0; i < 256; ++i) farben.push_back(i << 16 | (255 - i) << 8 | (i * 7 & 255));
+  vrd4::gif::test::GifSchreiber s(width, height, farben);
   for (int k = 0; k < n; ++k) {
-    vrd4::test::GifFrame f;
-    f.width = width;
-    f.height = height;
-    f.delay = delay;
+    vrd4::gif::test::Bild f{.width = width, .height = height, .delay = delay};
     for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) f.indices.push_back(uint8_t((x * 3 + y * 5 + k * 29) & 255));
-    g.frames.push_back(f);
+      for (int x = 0; x < width; ++x) f.indizes.push_back(uint8_t((x * 3 + y * 5 + k * 29) & 255));
+    s.bild(f);
   }
-  return vrd4::test::gifBauen(g);
+  return s.fertig();
 }
 
 QGuiApplication& app() {

@@ -12,16 +12,16 @@
 #include "platform/Clock.h"
 #include "platform/Surface.h"
 #include "render/ucAniGIF.h"
-#include "tests/animation/GifBauen.h"
+#include "tests/gif/GifSchreiber.h"
 
 namespace vrd4::render {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using test::einfarbigeFrames;
-using test::GifBild;
-using test::GifFrame;
+using gif::test::Bild;
+using gif::test::einfarbigeFrames;
+using gif::test::GifSchreiber;
 
 struct Umgebung final : ::testing::Environment {
   void SetUp() override { app = std::make_unique<QGuiApplication>(argc, argv); }
@@ -33,6 +33,14 @@ struct Umgebung final : ::testing::Environment {
 ::testing::Environment* const umgebung = ::testing::AddGlobalTestEnvironment(new Umgebung);
 
 constexpr QRgb kRot = 0xFFFF0000, kGruen = 0xFF00FF00, kBlau = 0xFF0000FF, kSchwarz = 0xFF000000;
+
+// Writes `b` to `pfad`; returns the path.
+QString schreibeDatei(const QString& pfad, const std::vector<uint8_t>& b) {
+  QFile f(pfad);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(reinterpret_cast<const char*>(b.data()), qint64(b.size()));
+  return pfad;
+}
 
 class GifControl : public ::testing::Test, public platform::Clock {
  protected:
@@ -195,48 +203,41 @@ TEST_F(GifControl, HidingPausesAndShowingResumes) {
 // pixels 1 and 2 with green, pixel 2 transparent. After frame 2 comes
 // frame 1 again (drawn over what the disposal of frame 2 left).
 TEST_F(GifControl, ComposedPixelsFollowDisposalAndTransparency) {
+  const QRgb grau = 0xFF808080;
   struct Fall {
     const char* name;
     int disposal2;
-    std::vector<QRgb> nachFrame2, nachFrame3;
+    std::vector<QRgb> nachFrame3;  // frame 3: one blue pixel at 3
   } faelle[] = {
-      {"disposal 1 keeps the frame", 1, {kRot, kGruen, kRot, kRot}, {kRot, kRot, kRot, kRot}},
-      {"disposal 2 clears its area to see-through", 2, {kRot, kGruen, kRot, kRot}, {kRot, kRot, kRot, kRot}},
-      {"disposal 3 restores what was before", 3, {kRot, kGruen, kRot, kRot}, {kRot, kRot, kRot, kRot}},
+      {"disposal 1 keeps the frame", 1, {kRot, kGruen, kRot, kBlau}},
+      {"disposal 2 clears its area to see-through", 2, {kRot, grau, grau, kBlau}},
+      {"disposal 3 restores what was before", 3, {kRot, kRot, kRot, kBlau}},
   };
+  const auto zeile = [&] { return std::vector<QRgb>{pixel(0, 0), pixel(1, 0), pixel(2, 0), pixel(3, 0)}; };
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.name);
-    GifBild g;
-    g.width = 4;
-    g.globalTable = {0xFF0000, 0x00FF00, 0x0000FF, 0};
-    g.frames = {GifFrame{0, 0, 4, 1, {0, 0, 0, 0}, 10, 0, {}, {}},
-                GifFrame{1, 0, 2, 1, {1, 3}, 10, f.disposal2, uint8_t(3), {}},
-                GifFrame{3, 0, 1, 1, {2}, 10, 0, {}, {}}};
+    GifSchreiber g(4, 1, gif::test::Farben{0xFF0000, 0x00FF00, 0x0000FF, 0});
+    g.bild(Bild{.width = 4, .indizes = {0, 0, 0, 0}, .codeGroesse = 2, .delay = 10});
+    g.bild(Bild{.left = 1, .width = 2, .indizes = {1, 3}, .codeGroesse = 2, .delay = 10,
+                .disposal = f.disposal2, .transparent = 3});
+    g.bild(Bild{.left = 3, .indizes = {2}, .codeGroesse = 2, .delay = 10});
     ctl.surface().setBackColor(0x808080);
     ctl.setDelayAnimation(2);
-    ASSERT_TRUE(laden(gifBauen(g), 4, 1));
+    ASSERT_TRUE(laden(g.fertig(), 4, 1));
     ctl.setAction(3);
-    EXPECT_THAT((std::vector<QRgb>{pixel(0, 0), pixel(1, 0), pixel(2, 0), pixel(3, 0)}),
-                ElementsAreArray(f.nachFrame2));
-    ctl.setAction(3);  // frame 3: one blue pixel at 3
-    const QRgb grau = 0xFF808080;
-    const std::vector<QRgb> soll3 = f.disposal2 == 2 ? std::vector<QRgb>{kRot, grau, grau, kBlau}
-                                                      : f.disposal2 == 3 ? std::vector<QRgb>{kRot, kRot, kRot, kBlau}
-                                                                         : std::vector<QRgb>{kRot, kGruen, kRot, kBlau};
-    EXPECT_THAT((std::vector<QRgb>{pixel(0, 0), pixel(1, 0), pixel(2, 0), pixel(3, 0)}), ElementsAreArray(soll3));
+    EXPECT_THAT(zeile(), ElementsAre(kRot, kGruen, kRot, kRot));
+    ctl.setAction(3);
+    EXPECT_THAT(zeile(), ElementsAreArray(f.nachFrame3));
     ctl.setAction(3);  // frame 1 again covers everything
-    EXPECT_THAT((std::vector<QRgb>{pixel(0, 0), pixel(1, 0), pixel(2, 0), pixel(3, 0)}),
-                ElementsAreArray(f.nachFrame3));
+    EXPECT_THAT(zeile(), ElementsAre(kRot, kRot, kRot, kRot));
   }
 }
 
 TEST_F(GifControl, StretchModesAndMirroringPlaceTheCanvas) {
   // 2 × 1: red, blue; the control 8 × 2 in its own units.
-  GifBild g;
-  g.width = 2;
-  g.globalTable = {0xFF0000, 0x0000FF};
-  g.frames = {GifFrame{0, 0, 2, 1, {0, 1}, 0, 0, {}, {}}};
-  ASSERT_TRUE(laden(gifBauen(g), 8, 2));
+  GifSchreiber g(2, 1, gif::test::Farben{0xFF0000, 0x0000FF});
+  g.bild(Bild{.width = 2, .indizes = {0, 1}, .codeGroesse = 2});
+  ASSERT_TRUE(laden(g.fertig(), 8, 2));
   ctl.surface().setBackColor(0x000000);
   auto zeile = [&](int y) {
     std::vector<QRgb> z;
@@ -274,13 +275,7 @@ TEST_F(GifControl, LoadingFailuresLeaveTheControlEmpty) {
   EXPECT_FALSE(ctl.LoadAnimatedGIF_File(QStringLiteral("/nicht/da.gif")));
 
   QTemporaryDir dir;
-  const QString datei = dir.filePath(QStringLiteral("a.gif"));
-  QFile f(datei);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  const auto b = einfarbigeFrames(3, 2, 2);
-  f.write(reinterpret_cast<const char*>(b.data()), qint64(b.size()));
-  f.close();
-  EXPECT_TRUE(ctl.LoadAnimatedGIF_File(datei));
+  EXPECT_TRUE(ctl.LoadAnimatedGIF_File(schreibeDatei(dir.filePath(QStringLiteral("a.gif")), einfarbigeFrames(3, 2, 2))));
   EXPECT_EQ(ctl.ActualWidth(), 3);
   EXPECT_EQ(ctl.ActualHeight(), 2);
 }
@@ -288,10 +283,7 @@ TEST_F(GifControl, LoadingFailuresLeaveTheControlEmpty) {
 TEST_F(GifControl, RemoteReadsFileAddressesAndRefusesShortOrForeignOnes) {
   QTemporaryDir dir;
   auto schreiben = [&](const char* name, const std::vector<uint8_t>& b) {
-    QFile f(dir.filePath(QString::fromUtf8(name)));
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(reinterpret_cast<const char*>(b.data()), qint64(b.size()));
-    return QUrl::fromLocalFile(f.fileName()).toString();
+    return QUrl::fromLocalFile(schreibeDatei(dir.filePath(QString::fromUtf8(name)), b)).toString();
   };
   int fehler = 0, fertig = 0;
   double breite = 0;

@@ -2,12 +2,12 @@
 // control's place and size, playing on the polling step, time limits, Cls.
 #include "EngineTestSupport.h"
 #include "support/Numbers.h"
-#include "tests/animation/GifBauen.h"
+#include "tests/gif/GifSchreiber.h"
 
 namespace vrd4::engine::test {
 namespace {
 
-using vrd4::test::einfarbigeFrames;
+using vrd4::gif::test::einfarbigeFrames;
 
 class Animation : public EngineTest {
  protected:

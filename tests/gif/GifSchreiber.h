@@ -1,13 +1,18 @@
 #pragma once
 // A small GIF writer for tests and benchmarks: every code size, interlacing,
 // global and local tables, control extensions, a clear code wherever wanted
-// and a table that runs full without a clear (the deferred clear).
+// and a table that runs full without a clear (the deferred clear); and
+// reading a frame back out of the decoded strip.
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "gif/GifDatei.h"
 
 namespace vrd4::gif::test {
 
@@ -111,15 +116,15 @@ inline Farben graurampe(int n) {
 
 struct Bild {
   int left = 0, top = 0, width = 1, height = 1;
-  std::vector<uint8_t> indizes;  // width × height, rows top to bottom
+  std::vector<uint8_t> indizes = {};  // width × height, rows top to bottom
   int codeGroesse = 8;
   bool interlaced = false;
-  std::optional<Farben> lokal;
+  std::optional<Farben> lokal = {};
   bool gce = true;
   int delay = 0;  // hundredths of a second
   int disposal = 0;
-  std::optional<uint8_t> transparent;
-  LzwArt lzw;
+  std::optional<uint8_t> transparent = {};
+  LzwArt lzw = {};
   int blockGroesse = 255;
 };
 
@@ -203,5 +208,55 @@ class GifSchreiber {
     return r;
   }
 };
+
+// A w × h image wholly of one index.
+inline Bild flach(int x, int y, int w, int h, uint8_t index = 1, int codeGroesse = 2) {
+  Bild b;
+  b.left = x;
+  b.top = y;
+  b.width = w;
+  b.height = h;
+  b.codeGroesse = codeGroesse;
+  b.indizes.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), index);
+  return b;
+}
+
+// A width × height GIF of n full-size frames; frame k (1-based) is wholly
+// colour index k - 1 of the table (red, green, blue, white, ...).
+inline std::vector<uint8_t> einfarbigeFrames(int width, int height, int n, int delay = 10) {
+  GifSchreiber s(width, height,
+                 Farben{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0x808080});
+  for (int k = 0; k < n; ++k) {
+    Bild b = flach(0, 0, width, height, static_cast<uint8_t>(k % 8), 3);
+    b.delay = delay;
+    s.bild(b);
+  }
+  return s.fertig();
+}
+
+// Frame k's (1-based) indices from the strip, rows top to bottom.
+inline std::vector<uint8_t> frameAusStreifen(const GifDatei& g, int k) {
+  const FrameInfo& f = g.frames()[static_cast<std::size_t>(k - 1)];
+  std::vector<uint8_t> r;
+  r.reserve(static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height));
+  for (int y = 0; y < f.height; ++y) {
+    const uint8_t* z = g.strip() + static_cast<std::size_t>(y) * static_cast<std::size_t>(g.stripWidth()) +
+                       static_cast<std::size_t>(f.offset);
+    r.insert(r.end(), z, z + f.width);
+  }
+  return r;
+}
+
+// Random indices below 2^bits, with runs so that LZW finds long strings too.
+inline std::vector<uint8_t> zufallsIndizes(int w, int h, int bits, uint32_t saat) {
+  std::mt19937 rng(saat);
+  std::vector<uint8_t> v(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  uint8_t c = 0;
+  for (auto& x : v) {
+    if (rng() % 4 == 0) c = static_cast<uint8_t>(rng() & ((1u << bits) - 1));
+    x = c;
+  }
+  return v;
+}
 
 }  // namespace vrd4::gif::test
