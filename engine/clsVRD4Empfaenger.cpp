@@ -20,19 +20,17 @@ namespace {
 
 const QString kBefehlFehler = QStringLiteral("BefehlFehler");
 
-bool istBildbefehl(std::u16string_view name) {
-  return name == u"BildAnzeigen" || name == u"BildAnzeigenanPosition" ||
-         name == u"AniGifLadenanPosition";
-}
-
 std::u16string zahlText(int64_t v) { return protocol::schreibeGanzzahl(v); }
 
-// The variable a command writes its new slot's number into, if it has one.
-channel::ClsVRD4Memory* antwortVariable(std::u16string_view name) {
-  if (name == u"Blinktext") return &gv::clsVRD4BlinktextNr();
-  if (name == u"Lauftext") return &gv::clsVRD4LauftextNr();
-  if (name == u"AniGifLadenanPosition") return &gv::clsVRD4AniGifNr();
-  return nullptr;
+// The variable a command that takes a slot writes the slot's number into.
+channel::ClsVRD4Memory& antwortVariable(protocol::Effekt art) {
+  switch (art) {
+    case protocol::Effekt::Blinktext: return gv::clsVRD4BlinktextNr();
+    case protocol::Effekt::Lauftext: return gv::clsVRD4LauftextNr();
+    case protocol::Effekt::AniGif:
+    case protocol::Effekt::Keiner: break;
+  }
+  return gv::clsVRD4AniGifNr();
 }
 
 }  // namespace
@@ -146,17 +144,19 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   const std::vector<std::u16string> felder = protocol::zerlegen(befehl);
   const std::u16string name = felder.size() > 1 ? felder[1] : std::u16string();
   d->befehlsname = QString::fromStdU16String(name);
+  const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
 
   // A command that answers with a slot number empties its reply variable
   // before it counts as taken: a sender that waits for this command's
   // number then never reads the late number of an earlier one.
-  if (channel::ClsVRD4Memory* antwort = antwortVariable(name)) antwort->SetMemory(u"");
+  if (spec && spec->antwortetMitNummer()) antwortVariable(spec->effekt).SetMemory(u"");
   gv::Sendetexte(d->lesezeiger).SetMemory(u"");
   gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));
 
   std::vector<uint8_t> bild;
-  if (istBildbefehl(name)) {
-    const std::u16string pfad = felder.size() > 2 ? felder[2] : std::u16string();
+  if (spec && spec->istBildbefehl()) {
+    const auto pfadfeld = static_cast<std::size_t>(2 + spec->index(protocol::Rolle::Bild));
+    const std::u16string pfad = felder.size() > pfadfeld ? felder[pfadfeld] : std::u16string();
     const QString qpfad = QString::fromStdU16String(pfad);
     const std::string dateiname = QFile::encodeName(qpfad).toStdString();
     std::optional<std::vector<uint8_t>> inhalt;
@@ -179,10 +179,12 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
     weiterleiten(name, befehl);
   }
 
-  if (!BefehlDirektAusfuehren(felder, bild)) {
+  if (!spec) {
     VRD4Event(kBefehlFehler, QStringLiteral("Falsche Abfragetext: ") + d->befehlsname +
                                  QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
+    return;
   }
+  BefehlDirektAusfuehren(protocol::konvertieren(*spec, felder), bild);
 }
 
 void clsVRD4Empfaenger::weiterleiten(const std::u16string& name, const std::u16string& text) {

@@ -22,6 +22,10 @@ class Bilder;
 class Animationen;
 }  // namespace vrd4::render
 
+namespace vrd4::protocol {
+struct Befehl;
+}
+
 namespace vrd4::engine {
 
 class clsVRD4Empfaenger final : private render::RenderHost {
@@ -86,6 +90,10 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // OverflowError like Zeitschleife.
   bool BefehlDirektAusfuehren(std::span<const std::u16string> felder,
                               std::span<const uint8_t> bildbytes = {});
+  // The dispatch alone: runs an already converted command (protocol::lesen,
+  // protocol::konvertieren) with the handler of its table row. Throws
+  // OverflowError like Zeitschleife.
+  void BefehlDirektAusfuehren(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes = {});
 
   // Upper limit for a picture file read by a picture command; a larger
   // file counts as not found.

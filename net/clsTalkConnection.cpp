@@ -2,7 +2,6 @@
 
 #include <QTimer>
 #include <algorithm>
-#include <array>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
@@ -14,28 +13,9 @@ namespace vrd4::net {
 
 namespace {
 
-// Names the server runs on the engine.
-constexpr std::array<std::u16string_view, 17> kAusgefuehrt = {
-    u"Textausgabe",   u"Cls",           u"Linie",          u"Rechteck",
-    u"Blinktext",     u"BlinktextLoeschen", u"Lauftext",   u"LauftextLoeschen",
-    u"Tafelgroesse",  u"AniGifStarten", u"AniGifStoppen",  u"AniGifLoeschen",
-    u"Hintergrundfarbe", u"Vordergrundfarbe", u"BildAnzeigen", u"BildAnzeigenanPosition",
-    u"AniGifLadenanPosition"};
-// Names that are only answered: they act on the sending receiver's own
-// window, never on a board behind the network.
-constexpr std::array<std::u16string_view, 5> kNurQuittiert = {u"IPAdresse", u"Port", u"PauseAnzeigeZiel",
-                                                              u"Server starten", u"Client verbinden"};
-
-template <std::size_t N>
-bool enthalten(const std::array<std::u16string_view, N>& a, std::u16string_view name) {
-  return std::find(a.begin(), a.end(), name) != a.end();
-}
-
 // The field that carries a picture command's file content (0 when none).
-std::size_t bildfeld(std::u16string_view name) {
-  if (name == u"BildAnzeigen") return 5;
-  if (name == u"BildAnzeigenanPosition" || name == u"AniGifLadenanPosition") return 9;
-  return 0;
+std::size_t bildfeld(const protocol::BefehlsSpec* spec) {
+  return spec && spec->istBildbefehl() ? static_cast<std::size_t>(spec->inhaltsfeld()) : 0;
 }
 
 QString adresse(const clsSocket& s) { return s.RemoteHost + QLatin1Char(':') + QString::number(s.RemotePort); }
@@ -110,7 +90,8 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
 
     const std::vector<std::u16string> F = protocol::zerlegen(L);
     const std::u16string name = F.size() > 1 ? F[1] : std::u16string();
-    if (const std::size_t feld = bildfeld(name)) {
+    const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
+    if (const std::size_t feld = bildfeld(spec)) {
       if (F.size() <= feld)
         throw std::runtime_error(QStringLiteral("%1: Feld %2 (Bildinhalt) fehlt")
                                      .arg(QString::fromStdU16String(name))
@@ -118,10 +99,12 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
                                      .toStdString());
       bildinhalt_ = protocol::hexDekodieren(F[feld]);
     }
-    if (enthalten(kAusgefuehrt, name)) {
+    // Commands that act on the receiving program itself (spec->nurOertlich)
+    // are only acknowledged: they are meant for the sender's own receiver.
+    if (spec && !spec->nurOertlich) {
       // The engine draws synchronously: "OK" follows the finished drawing.
-      host.befehlAusfuehren(F, bildfeld(name) ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>());
-    } else if (!enthalten(kNurQuittiert, name)) {
+      host.befehlAusfuehren(F, bildfeld(spec) ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>());
+    } else if (!spec) {
       // No reply: a forwarding receiver runs into its time-out. The box
       // runs the event loop: what was answered so far goes first.
       antwortenSenden();

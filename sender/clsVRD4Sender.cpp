@@ -27,22 +27,15 @@ constexpr std::size_t kMaxBefehlLaenge = 32100;
 // How many sender objects of this process hold the channel's variables.
 int g_senderAnzahl = 0;
 
-// Fields of one command, written as the receiver reads them.
-class Felder {
+// Fields of one command, checked against the command table as they are written.
+class Bauer : public protocol::Befehlsbauer {
  public:
-  explicit Felder(std::u16string_view name) : f_{std::u16string(protocol::kBefehl), std::u16string(name)} {}
-  Felder& z(int64_t v) { return add(protocol::schreibeGanzzahl(v)); }
-  Felder& b(bool v) { return add(protocol::schreibeBool(v)); }
-  Felder& d(double v) { return add(protocol::schreibeDouble(v)); }
-  Felder& t(std::u16string_view v) { return add(std::u16string(v)); }
-  std::u16string text() const { return protocol::zusammenfuegen(f_); }
-
- private:
-  Felder& add(std::u16string s) {
-    f_.push_back(std::move(s));
-    return *this;
-  }
-  std::vector<std::u16string> f_;
+  using Befehlsbauer::Befehlsbauer;
+  Bauer& z(int64_t v) { return static_cast<Bauer&>(ganz(v)); }
+  Bauer& b(bool v) { return static_cast<Bauer&>(janein(v)); }
+  Bauer& d(double v) { return static_cast<Bauer&>(zahl(v)); }
+  Bauer& t(std::u16string_view v) { return static_cast<Bauer&>(Befehlsbauer::text(v)); }
+  std::u16string text() const { return Befehlsbauer::text(); }
 };
 
 bool istKomFehler() { return leadingNumber(gv::clsVRD4KomFehler().GetMemory()) == -1; }
@@ -224,13 +217,13 @@ std::u16string clsVRD4Sender::EreignisAbholen() {
 
 namespace {
 
-enum class Antwort { Blinktext, Lauftext, AniGif };
-
-channel::ClsVRD4Memory& antwortVariable(Antwort a) {
-  switch (a) {
-    case Antwort::Blinktext: return gv::clsVRD4BlinktextNr();
-    case Antwort::Lauftext: return gv::clsVRD4LauftextNr();
-    case Antwort::AniGif: break;
+// The variable the receiver writes the number of the slot it took into.
+channel::ClsVRD4Memory& antwortVariable(protocol::Effekt art) {
+  switch (art) {
+    case protocol::Effekt::Blinktext: return gv::clsVRD4BlinktextNr();
+    case protocol::Effekt::Lauftext: return gv::clsVRD4LauftextNr();
+    case protocol::Effekt::AniGif:
+    case protocol::Effekt::Keiner: break;
   }
   return gv::clsVRD4AniGifNr();
 }
@@ -238,10 +231,10 @@ channel::ClsVRD4Memory& antwortVariable(Antwort a) {
 }  // namespace
 
 // Sends a command that creates a slot and waits for the slot's number.
-uint8_t clsVRD4Sender::mitAntwort(int art, std::u16string_view text) {
+uint8_t clsVRD4Sender::mitAntwort(std::u16string_view name, std::u16string_view text) {
   clsVRD4Sender& s = *this;
   const Impl& d = *d_;
-  channel::ClsVRD4Memory& r = antwortVariable(static_cast<Antwort>(art));
+  channel::ClsVRD4Memory& r = antwortVariable(protocol::findeBefehl(name)->effekt);
   uint8_t ergebnis = 0;
   r.SetMemory(u"");
   gv::clsVRD4Event().SetMemory(u"");
@@ -280,14 +273,14 @@ uint8_t clsVRD4Sender::mitAntwort(int art, std::u16string_view text) {
 
 // --- Commands -----------------------------------------------------------------
 
-void clsVRD4Sender::Cls() { BefehlSenden(Felder(u"Cls").text()); }
+void clsVRD4Sender::Cls() { BefehlSenden(Bauer(u"Cls").text()); }
 
-void clsVRD4Sender::Hintergrundfarbe(int32_t farbe) { BefehlSenden(Felder(u"Hintergrundfarbe").z(farbe).text()); }
+void clsVRD4Sender::Hintergrundfarbe(int32_t farbe) { BefehlSenden(Bauer(u"Hintergrundfarbe").z(farbe).text()); }
 
-void clsVRD4Sender::Vordergrundfarbe(int32_t farbe) { BefehlSenden(Felder(u"Vordergrundfarbe").z(farbe).text()); }
+void clsVRD4Sender::Vordergrundfarbe(int32_t farbe) { BefehlSenden(Bauer(u"Vordergrundfarbe").z(farbe).text()); }
 
 void clsVRD4Sender::Tafelgroesse(int16_t Breite, int16_t Hoehe) {
-  BefehlSenden(Felder(u"Tafelgroesse").z(Breite).z(Hoehe).text());
+  BefehlSenden(Bauer(u"Tafelgroesse").z(Breite).z(Hoehe).text());
 }
 
 void clsVRD4Sender::TextAusgabe(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
@@ -296,7 +289,7 @@ void clsVRD4Sender::TextAusgabe(int16_t Xstart, int16_t Ystart, int16_t Xende, i
                                 bool Kursiv, bool Unterstrichen, bool Durchgestrichen, bool Transparent,
                                 int32_t FeldVordergrundfarbe, int32_t FeldHintergrundfarbe,
                                 bool LauftextbeiBedarf, double Geschwindigkeit, double Startverzoegerung) {
-  BefehlSenden(Felder(u"Textausgabe")
+  BefehlSenden(Bauer(u"Textausgabe")
                    .z(Xstart).z(Ystart).z(Xende).z(YEnde)
                    .t(Ausgabetext).z(Ausrichtung).t(Schriftart).z(SchriftgroesseinPixel)
                    .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
@@ -307,13 +300,13 @@ void clsVRD4Sender::TextAusgabe(int16_t Xstart, int16_t Ystart, int16_t Xende, i
 
 void clsVRD4Sender::Linie(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde, int16_t Linienbreite,
                           int32_t Farbe) {
-  BefehlSenden(Felder(u"Linie").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).text());
+  BefehlSenden(Bauer(u"Linie").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).text());
 }
 
 void clsVRD4Sender::Rechteck(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                              int16_t Linienbreite, int32_t Farbe, bool Fuellen) {
   BefehlSenden(
-      Felder(u"Rechteck").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).b(Fuellen).text());
+      Bauer(u"Rechteck").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).b(Fuellen).text());
 }
 
 uint8_t clsVRD4Sender::BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
@@ -322,8 +315,8 @@ uint8_t clsVRD4Sender::BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, 
                                  bool Kursiv, bool Unterstrichen, bool Durchgestrichen, bool Transparent,
                                  int32_t FeldVordergrundfarbe, int32_t FeldHintergrundfarbe,
                                  double Intervall) {
-  return mitAntwort(static_cast<int>(Antwort::Blinktext),
-                    Felder(u"Blinktext")
+  return mitAntwort(u"Blinktext",
+                    Bauer(u"Blinktext")
                         .z(Xstart).z(Ystart).z(Xende).z(YEnde)
                         .t(Ausgabetext).z(Ausrichtung).t(Schriftart).z(SchriftgroesseinPixel)
                         .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
@@ -331,7 +324,7 @@ uint8_t clsVRD4Sender::BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, 
                         .text());
 }
 
-void clsVRD4Sender::BlinkTextLoeschen(uint8_t BlinkNr) { BefehlSenden(Felder(u"BlinktextLoeschen").z(BlinkNr).text()); }
+void clsVRD4Sender::BlinkTextLoeschen(uint8_t BlinkNr) { BefehlSenden(Bauer(u"BlinktextLoeschen").z(BlinkNr).text()); }
 
 uint8_t clsVRD4Sender::Lauftext(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                                 std::u16string_view Ausgabetext, std::u16string_view Schriftart,
@@ -339,8 +332,8 @@ uint8_t clsVRD4Sender::Lauftext(int16_t Xstart, int16_t Ystart, int16_t Xende, i
                                 bool Durchgestrichen, bool Transparent, int32_t FeldVordergrundfarbe,
                                 int32_t FeldHintergrundfarbe, double Geschwindigkeit,
                                 double Startverzoegerung) {
-  return mitAntwort(static_cast<int>(Antwort::Lauftext),
-                    Felder(u"Lauftext")
+  return mitAntwort(u"Lauftext",
+                    Bauer(u"Lauftext")
                         .z(Xstart).z(Ystart).z(Xende).z(YEnde)
                         .t(Ausgabetext).t(Schriftart).z(SchriftgroesseinPixel)
                         .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
@@ -350,20 +343,20 @@ uint8_t clsVRD4Sender::Lauftext(int16_t Xstart, int16_t Ystart, int16_t Xende, i
 }
 
 void clsVRD4Sender::LauftextLoeschen(uint8_t LauftextNr) {
-  BefehlSenden(Felder(u"LauftextLoeschen").z(LauftextNr).text());
+  BefehlSenden(Bauer(u"LauftextLoeschen").z(LauftextNr).text());
 }
 
-void clsVRD4Sender::IPAdresse(std::u16string_view Adresse) { BefehlSenden(Felder(u"IPAdresse").t(Adresse).text()); }
+void clsVRD4Sender::IPAdresse(std::u16string_view Adresse) { BefehlSenden(Bauer(u"IPAdresse").t(Adresse).text()); }
 
-void clsVRD4Sender::Port(std::u16string_view Port) { BefehlSenden(Felder(u"Port").t(Port).text()); }
+void clsVRD4Sender::Port(std::u16string_view Port) { BefehlSenden(Bauer(u"Port").t(Port).text()); }
 
 void clsVRD4Sender::PauseAnzeigeZiel(std::u16string_view strHundertstelSek) {
-  BefehlSenden(Felder(u"PauseAnzeigeZiel").t(strHundertstelSek).text());
+  BefehlSenden(Bauer(u"PauseAnzeigeZiel").t(strHundertstelSek).text());
 }
 
-void clsVRD4Sender::ServerStarten() { BefehlSenden(Felder(u"Server starten").text()); }
+void clsVRD4Sender::ServerStarten() { BefehlSenden(Bauer(u"Server starten").text()); }
 
-void clsVRD4Sender::ClientVerbinden() { BefehlSenden(Felder(u"Client verbinden").text()); }
+void clsVRD4Sender::ClientVerbinden() { BefehlSenden(Bauer(u"Client verbinden").text()); }
 
 bool clsVRD4Sender::fileExists(std::string_view sFile) const { return platform::fileExists(std::string(sFile)); }
 
@@ -375,7 +368,7 @@ void clsVRD4Sender::BildAnzeigen(std::u16string_view relativerPfad, bool Groesse
       Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return;
     }
-    BefehlSenden(Felder(u"BildAnzeigen").t(pfad).b(GroesseAnpassen).b(BeiKleinerZentrieren).text());
+    BefehlSenden(Bauer(u"BildAnzeigen").t(pfad).b(GroesseAnpassen).b(BeiKleinerZentrieren).text());
   } catch (...) {
   }
 }
@@ -390,7 +383,7 @@ void clsVRD4Sender::BildAnzeigenanPosition(std::u16string_view relativerPfad, in
         Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return;
     }
-    BefehlSenden(Felder(u"BildAnzeigenanPosition")
+    BefehlSenden(Bauer(u"BildAnzeigenanPosition")
                      .t(pfad).z(Xstart).z(Ystart).z(Xende).z(YEnde)
                      .b(GroesseAnpassen).b(BeiKleinerZentrieren)
                      .text());
@@ -407,11 +400,10 @@ uint8_t clsVRD4Sender::AniGifLadenanPosition(std::u16string_view relativerPfad, 
       Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return 0;
     }
-    // The sender's text ends with one more, empty field.
-    return mitAntwort(static_cast<int>(Antwort::AniGif),
-                      Felder(u"AniGifLadenanPosition")
+    return mitAntwort(u"AniGifLadenanPosition",
+                      Bauer(u"AniGifLadenanPosition")
                           .t(pfad).z(Xstart).z(Ystart).z(Xende).z(YEnde)
-                          .b(GroesseAnpassen).b(BeiKleinerZentrieren).t(u"")
+                          .b(GroesseAnpassen).b(BeiKleinerZentrieren)
                           .text());
   } catch (...) {
     return 0;
@@ -419,11 +411,11 @@ uint8_t clsVRD4Sender::AniGifLadenanPosition(std::u16string_view relativerPfad, 
 }
 
 void clsVRD4Sender::AniGifStarten(uint8_t AniGifNr, double AnzeigeDauer) {
-  BefehlSenden(Felder(u"AniGifStarten").z(AniGifNr).d(AnzeigeDauer).text());
+  BefehlSenden(Bauer(u"AniGifStarten").z(AniGifNr).d(AnzeigeDauer).text());
 }
 
-void clsVRD4Sender::AniGifStoppen(uint8_t AniGifNr) { BefehlSenden(Felder(u"AniGifStoppen").z(AniGifNr).text()); }
+void clsVRD4Sender::AniGifStoppen(uint8_t AniGifNr) { BefehlSenden(Bauer(u"AniGifStoppen").z(AniGifNr).text()); }
 
-void clsVRD4Sender::AniGifLoeschen(uint8_t AniGifNr) { BefehlSenden(Felder(u"AniGifLoeschen").z(AniGifNr).text()); }
+void clsVRD4Sender::AniGifLoeschen(uint8_t AniGifNr) { BefehlSenden(Bauer(u"AniGifLoeschen").z(AniGifNr).text()); }
 
 }  // namespace vrd4::sender
