@@ -199,6 +199,12 @@ ClsVRD4Memory& clsVRD4LetzteGesendete() { return weitere(kLetzteGesendete); }
 ClsVRD4Memory& clsVRD4LetzteGelesene() { return weitere(kLetzteGelesene); }
 ClsVRD4Memory& clsVRD4EventFensterHandle() { return weitere(kEventFensterHandle); }
 
+ClsVRD4Memory& variable(std::string_view name) {
+  for (std::size_t w = 0; w < kWeitereNamen.size(); ++w)
+    if (name == kWeitereNamen[w]) return weitere(static_cast<Weitere>(w));
+  return ClsVRD4Memory::unmapped();
+}
+
 const std::vector<std::string>& variableNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> n;

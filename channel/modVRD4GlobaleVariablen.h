@@ -18,6 +18,7 @@
 // unmapped variable that reads as the empty text and ignores writes.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "channel/ClsVRD4Memory.h"
@@ -53,6 +54,9 @@ ClsVRD4Memory& clsVRD4AufrufFensterhandle();
 ClsVRD4Memory& clsVRD4LetzteGesendete();
 ClsVRD4Memory& clsVRD4LetzteGelesene();
 ClsVRD4Memory& clsVRD4EventFensterHandle();
+// The variable after the ring named `name` (e.g. "clsVRD4BlinktextNr", as the
+// command table names a reply variable); an unmapped dummy for any other name.
+ClsVRD4Memory& variable(std::string_view name);
 
 // The set's names in creation order: the 100 slots, then the others. The one
 // variable of the larger class is kSpeicherName.

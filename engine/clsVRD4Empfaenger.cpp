@@ -22,17 +22,6 @@ const QString kBefehlFehler = QStringLiteral("BefehlFehler");
 
 std::u16string zahlText(int64_t v) { return protocol::schreibeGanzzahl(v); }
 
-// The variable a command that takes a slot writes the slot's number into.
-channel::ClsVRD4Memory& antwortVariable(protocol::Effekt art) {
-  switch (art) {
-    case protocol::Effekt::Blinktext: return gv::clsVRD4BlinktextNr();
-    case protocol::Effekt::Lauftext: return gv::clsVRD4LauftextNr();
-    case protocol::Effekt::AniGif:
-    case protocol::Effekt::Keiner: break;
-  }
-  return gv::clsVRD4AniGifNr();
-}
-
 }  // namespace
 
 clsVRD4Empfaenger::clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusView& status,
@@ -149,7 +138,7 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   // A command that answers with a slot number empties its reply variable
   // before it counts as taken: a sender that waits for this command's
   // number then never reads the late number of an earlier one.
-  if (spec && spec->antwortetMitNummer()) antwortVariable(spec->effekt).SetMemory(u"");
+  if (spec && spec->antwortetMitNummer()) gv::variable(spec->antwort).SetMemory(u"");
   gv::Sendetexte(d->lesezeiger).SetMemory(u"");
   gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));
 

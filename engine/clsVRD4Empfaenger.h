@@ -90,8 +90,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // OverflowError like Zeitschleife.
   bool BefehlDirektAusfuehren(std::span<const std::u16string> felder,
                               std::span<const uint8_t> bildbytes = {});
-  // The dispatch alone: runs an already converted command (protocol::lesen,
-  // protocol::konvertieren) with the handler of its table row. Throws
+  // The dispatch alone: runs an already converted command
+  // (protocol::konvertieren) with the handler of its table row. Throws
   // OverflowError like Zeitschleife.
   void BefehlDirektAusfuehren(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes = {});
 

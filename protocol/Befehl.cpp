@@ -131,14 +131,6 @@ std::u16string Befehlsbauer::text() const {
   return spec_->leeresEndfeld ? text_ + ESC : text_;
 }
 
-std::optional<Befehl> lesen(std::u16string_view text) {
-  if (!istBefehl(text)) return std::nullopt;
-  const std::vector<std::u16string> felder = zerlegen(text);
-  const BefehlsSpec* spec = felder.size() > 1 ? findeBefehl(felder[1]) : nullptr;
-  if (spec == nullptr) return std::nullopt;
-  return konvertieren(*spec, felder);
-}
-
 std::u16string weiterleitungsform(std::span<const std::u16string> felder,
                                   std::span<const uint8_t> dateiinhalt) {
   if (felder.size() < 2) throw std::invalid_argument("Kein Bildbefehl: zu wenige Felder");

@@ -110,11 +110,6 @@ class Befehlsbauer {
   std::u16string text_;
 };
 
-// Splits a command text and converts it for its row: the typed command, or
-// nullopt for a text that is no command or names none. Throws FeldFehler
-// like konvertieren.
-std::optional<Befehl> lesen(std::u16string_view text);
-
 // The forwarded form of a picture command (a row with a Bild parameter):
 // the received fields up to the last parameter, then the file content as
 // upper-case hex (field spec.inhaltsfeld()), then empty fields up to 14 in

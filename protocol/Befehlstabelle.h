@@ -42,12 +42,15 @@ enum class SlotWirkung : uint8_t {
 
 // One row of the command table.
 struct BefehlsSpec {
-  std::u16string_view name;             // field 1, compared case-sensitively
-  std::span<const Parameter> parameter;  // fields 2.. in order
-  std::string_view methode;             // clsVRD4Sender's method and vrd4send's operation
+  std::u16string_view name{};           // field 1, compared case-sensitively
+  std::span<const Parameter> parameter{};  // fields 2.. in order
+  std::string_view methode{};           // clsVRD4Sender's method and vrd4send's operation
   bool leeresEndfeld = false;           // the sender's text ends with one more, empty field
   Effekt effekt = Effekt::Keiner;
   SlotWirkung wirkung = SlotWirkung::Keine;
+  // Belegt: the channel variable the number of the slot taken goes into
+  // (the receiver's event of that kind is named the same without "clsVRD4").
+  std::string_view antwort{};
   // A new one replaces the slot of its kind on exactly the same rectangle.
   bool ersetztGleicheStelle = false;
   bool leertTafel = false;              // clears the board and frees every effect slot
@@ -67,9 +70,8 @@ struct BefehlsSpec {
   // Field (counted from 0) of a forwarded picture command that carries the
   // file's bytes: the one after the last parameter.
   constexpr int inhaltsfeld() const { return 2 + static_cast<int>(parameter.size()); }
-  // Replies with a number: the slot it took, in the reply variable and event
-  // of its kind ("BlinktextNr", "LauftextNr", "AniGifNr").
-  constexpr bool antwortetMitNummer() const { return wirkung == SlotWirkung::Belegt; }
+  // Replies with a number: the slot it took, in the variable `antwort`.
+  constexpr bool antwortetMitNummer() const { return !antwort.empty(); }
 };
 
 namespace tabelle {
@@ -132,11 +134,11 @@ inline constexpr std::array kBefehle = std::to_array<BefehlsSpec>({
     {.name = u"Linie", .parameter = kLinieP, .methode = "Linie"},
     {.name = u"Rechteck", .parameter = kRechteckP, .methode = "Rechteck"},
     {.name = u"Blinktext", .parameter = kBlinktext, .methode = "BlinkText", .effekt = E::Blinktext,
-     .wirkung = W::Belegt, .ersetztGleicheStelle = true},
+     .wirkung = W::Belegt, .antwort = "clsVRD4BlinktextNr", .ersetztGleicheStelle = true},
     {.name = u"BlinktextLoeschen", .parameter = kBlinkNr, .methode = "BlinkTextLoeschen", .effekt = E::Blinktext,
      .wirkung = W::Gibtfrei},
     {.name = u"Lauftext", .parameter = kLauftext, .methode = "Lauftext", .effekt = E::Lauftext,
-     .wirkung = W::Belegt, .ersetztGleicheStelle = true},
+     .wirkung = W::Belegt, .antwort = "clsVRD4LauftextNr", .ersetztGleicheStelle = true},
     {.name = u"LauftextLoeschen", .parameter = kLauftextNr, .methode = "LauftextLoeschen", .effekt = E::Lauftext,
      .wirkung = W::Gibtfrei},
     {.name = u"Tafelgroesse", .parameter = kTafel, .methode = "Tafelgroesse"},
@@ -144,7 +146,7 @@ inline constexpr std::array kBefehle = std::to_array<BefehlsSpec>({
     {.name = u"BildAnzeigenanPosition", .parameter = kBildFeld, .methode = "BildAnzeigenanPosition"},
     // The sender ends this one with a separator, hence one more, empty field.
     {.name = u"AniGifLadenanPosition", .parameter = kBildFeld, .methode = "AniGifLadenanPosition",
-     .leeresEndfeld = true, .effekt = E::AniGif, .wirkung = W::Belegt},
+     .leeresEndfeld = true, .effekt = E::AniGif, .wirkung = W::Belegt, .antwort = "clsVRD4AniGifNr"},
     {.name = u"AniGifStarten", .parameter = kAniGifStarten, .methode = "AniGifStarten", .effekt = E::AniGif,
      .wirkung = W::Steuert},
     {.name = u"AniGifStoppen", .parameter = kAniGifNr, .methode = "AniGifStoppen", .effekt = E::AniGif,

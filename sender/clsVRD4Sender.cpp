@@ -215,26 +215,11 @@ std::u16string clsVRD4Sender::EreignisAbholen() {
   return s;
 }
 
-namespace {
-
-// The variable the receiver writes the number of the slot it took into.
-channel::ClsVRD4Memory& antwortVariable(protocol::Effekt art) {
-  switch (art) {
-    case protocol::Effekt::Blinktext: return gv::clsVRD4BlinktextNr();
-    case protocol::Effekt::Lauftext: return gv::clsVRD4LauftextNr();
-    case protocol::Effekt::AniGif:
-    case protocol::Effekt::Keiner: break;
-  }
-  return gv::clsVRD4AniGifNr();
-}
-
-}  // namespace
-
 // Sends a command that creates a slot and waits for the slot's number.
 uint8_t clsVRD4Sender::mitAntwort(std::u16string_view name, std::u16string_view text) {
   clsVRD4Sender& s = *this;
   const Impl& d = *d_;
-  channel::ClsVRD4Memory& r = antwortVariable(protocol::findeBefehl(name)->effekt);
+  channel::ClsVRD4Memory& r = gv::variable(protocol::findeBefehl(name)->antwort);
   uint8_t ergebnis = 0;
   r.SetMemory(u"");
   gv::clsVRD4Event().SetMemory(u"");
