@@ -182,7 +182,7 @@ TEST_F(EndeZuEnde, Vrd4sendReportsWrongLinesEndsWithItsPipeAndTheDemoLineKeepsTh
   EXPECT_EQ(lauf("--weiterlaufen", "# Probe\nCls\nBlinken 1 2\nHintergrundfarbe rot\n"
                                    "BlinkText 10 10 300 60 \"Hallo Welt\" 4 Arial 30 -1 0 0 0 0 255 0 0.5\n"), 1);
   EXPECT_NE(fehler.find("Zeile 3: unbekannte Operation \"Blinken\""), std::string::npos) << fehler;
-  EXPECT_NE(fehler.find("Zeile 4: Parameter 1 (Hintergrundfarbe, Int32)"), std::string::npos) << fehler;
+  EXPECT_NE(fehler.find("Zeile 4: Parameter 1 (Farbe, Int32)"), std::string::npos) << fehler;
   EXPECT_TRUE(std::regex_match(aus, std::regex("([1-9]|10)\n"))) << aus;
   auto pid = laufenderEmpfaenger();
   ASSERT_TRUE(pid);
