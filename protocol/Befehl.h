@@ -6,11 +6,11 @@
 // command is (its fields, rectangle, picture, effect slot, reply) is
 // described once in Befehlstabelle.h.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <optional>
 #include <variant>
 #include <vector>
 
@@ -126,9 +126,9 @@ struct Rechteck {
   int16_t Xstart = 0, Ystart = 0, Xende = 0, YEnde = 0;
   friend bool operator==(const Rechteck&, const Rechteck&) = default;
 };
-// The rectangle the command draws into (Textausgabe, Linie, Rechteck, the
-// three text effects, the positioned pictures); nullopt for the others
-// (BildAnzeigen fills the whole board).
+// The rectangle the command draws into (rows with a Rechteck parameter:
+// Textausgabe, Linie, Rechteck, Blinktext, Lauftext and the two positioned
+// pictures); nullopt for the others (BildAnzeigen has no field of its own).
 std::optional<Rechteck> feldRechteck(const Befehl& b);
 
 // The effect slot a command takes, frees or controls.

@@ -216,10 +216,13 @@ std::u16string clsVRD4Sender::EreignisAbholen() {
 }
 
 // Sends a command that creates a slot and waits for the slot's number.
-uint8_t clsVRD4Sender::mitAntwort(std::u16string_view name, std::u16string_view text) {
+uint8_t clsVRD4Sender::mitAntwort(std::u16string_view text) {
   clsVRD4Sender& s = *this;
   const Impl& d = *d_;
-  channel::ClsVRD4Memory& r = gv::variable(protocol::findeBefehl(name)->antwort);
+  // The reply variable is the one the table names for the command in field 1.
+  const std::u16string_view nachBefehl = text.substr(protocol::kBefehl.size() + 1);
+  channel::ClsVRD4Memory& r =
+      gv::variable(protocol::findeBefehl(nachBefehl.substr(0, nachBefehl.find(protocol::ESC)))->antwort);
   uint8_t ergebnis = 0;
   r.SetMemory(u"");
   gv::clsVRD4Event().SetMemory(u"");
@@ -300,8 +303,7 @@ uint8_t clsVRD4Sender::BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, 
                                  bool Kursiv, bool Unterstrichen, bool Durchgestrichen, bool Transparent,
                                  int32_t FeldVordergrundfarbe, int32_t FeldHintergrundfarbe,
                                  double Intervall) {
-  return mitAntwort(u"Blinktext",
-                    Bauer(u"Blinktext")
+  return mitAntwort(Bauer(u"Blinktext")
                         .z(Xstart).z(Ystart).z(Xende).z(YEnde)
                         .t(Ausgabetext).z(Ausrichtung).t(Schriftart).z(SchriftgroesseinPixel)
                         .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
@@ -317,8 +319,7 @@ uint8_t clsVRD4Sender::Lauftext(int16_t Xstart, int16_t Ystart, int16_t Xende, i
                                 bool Durchgestrichen, bool Transparent, int32_t FeldVordergrundfarbe,
                                 int32_t FeldHintergrundfarbe, double Geschwindigkeit,
                                 double Startverzoegerung) {
-  return mitAntwort(u"Lauftext",
-                    Bauer(u"Lauftext")
+  return mitAntwort(Bauer(u"Lauftext")
                         .z(Xstart).z(Ystart).z(Xende).z(YEnde)
                         .t(Ausgabetext).t(Schriftart).z(SchriftgroesseinPixel)
                         .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
@@ -385,8 +386,7 @@ uint8_t clsVRD4Sender::AniGifLadenanPosition(std::u16string_view relativerPfad, 
       Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return 0;
     }
-    return mitAntwort(u"AniGifLadenanPosition",
-                      Bauer(u"AniGifLadenanPosition")
+    return mitAntwort(Bauer(u"AniGifLadenanPosition")
                           .t(pfad).z(Xstart).z(Ystart).z(Xende).z(YEnde)
                           .b(GroesseAnpassen).b(BeiKleinerZentrieren)
                           .text());

@@ -194,9 +194,8 @@ class clsVRD4Sender {
 
  private:
   struct Impl;
-  // Sends text, a command that takes a slot (name: its command name), and
-  // waits for the number of that slot.
-  uint8_t mitAntwort(std::u16string_view name, std::u16string_view text);
+  // Sends text, a command that takes a slot, and waits for that slot's number.
+  uint8_t mitAntwort(std::u16string_view text);
   bool slotFreiAbwarten();
   std::unique_ptr<Impl> d_;
 };
