@@ -61,10 +61,17 @@ bool stderrIstJournal() {
   return dev == st.st_dev && ino == st.st_ino;
 }
 
+// stderr is a file of its own (the log file a sending program opened).
+bool stderrIstDatei() {
+  struct stat st {};
+  return ::fstat(STDERR_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 void protokollieren(std::u16string_view eintrag) {
   static const bool journal = stderrIstJournal();
+  static const bool datei = !journal && stderrIstDatei();
   const std::string zeile = protokollZeile(eintrag);
   if (journal) {
     sd_journal_print(LOG_INFO, "%s", zeile.c_str());
@@ -77,6 +84,11 @@ void protokollieren(std::u16string_view eintrag) {
   const std::string ganz = zeit + zeile + '\n';
   // One write per line, so that lines of two writers never mix.
   [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, ganz.data(), ganz.size());
+  // A board that runs for weeks must not fill the disk (or, with /tmp in
+  // memory, the memory): past the limit the file starts again from empty.
+  if (datei && ::lseek(STDERR_FILENO, 0, SEEK_CUR) > off_t(kProtokollMaxBytes)) {
+    if (::ftruncate(STDERR_FILENO, 0) == 0) ::lseek(STDERR_FILENO, 0, SEEK_SET);
+  }
 }
 
 }  // namespace vrd4::platform::systemd

@@ -35,6 +35,10 @@ inline constexpr std::size_t kProtokollMaxZeichen = 2000;
 // as their pictures (ESC as "␛", CR LF as "␍␊"), cut to kProtokollMaxZeichen.
 std::string protokollZeile(std::u16string_view eintrag);
 
+// Largest log file: when stderr is a regular file that has grown past this
+// many bytes, it is emptied and the history starts again.
+inline constexpr std::size_t kProtokollMaxBytes = 64u << 20;
+
 // Writes the entry as one history line: into the journal (priority info)
 // when stderr is connected to it (JOURNAL_STREAM), else to stderr with the
 // local date and time in front. Never fails; a full disk loses the line.
