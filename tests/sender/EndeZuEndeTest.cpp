@@ -162,7 +162,9 @@ TEST_F(Kette, ASenderThatFillsEveryEmptySlotGetsEachCommandRunOnceInOrder) {
     auto zahl = [](int64_t v) { return platform::fromUtf8(std::to_string(v)); };
     int s = 0;
     for (int i = 0; i < 450; ++i) {
-      if (i % 150 == 0) ASSERT_TRUE(bisZu(allesGenommen, 60));
+      if (i % 150 == 0) {
+        ASSERT_TRUE(bisZu(allesGenommen, 60));
+      }
       const auto bis = std::chrono::steady_clock::now() + std::chrono::seconds(20);
       while (!gv::Sendetexte(s).GetMemory().empty()) {
         ASSERT_LT(std::chrono::steady_clock::now(), bis) << "slot " << s << " never emptied";
