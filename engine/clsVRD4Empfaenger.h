@@ -1,7 +1,8 @@
 #pragma once
 // The receiver's command engine: takes commands from the shared-memory ring
-// (in slot order, channel/RingLeser.h), shows each one, forwards it to a further receiver when one is
-// connected, runs it on the display surface and reports through VRD4Event.
+// in slot order (channel/RingLeser.h), shows each one, forwards it to a
+// further receiver when one is connected, runs it on the display surface and
+// reports through VRD4Event.
 #include <QString>
 #include <cstdint>
 #include <memory>
