@@ -27,6 +27,7 @@
 #include "platform/Process.h"
 #include "platform/Surface.h"
 #include "platform/SurfaceWidget.h"
+#include "platform/Systemd.h"
 #include "support/Numbers.h"
 
 namespace vrd4::app {
@@ -382,6 +383,8 @@ void FrmVRD4Empfaenger::setLetzterBefehl(const QString& caption) { Label99Wert->
 
 void FrmVRD4Empfaenger::addListEntry(const QString& entry) {
   List1->addItem(entry);
+  // The list is emptied every few entries; the journal or log file keeps the day's history.
+  platform::systemd::protokollieren(std::u16string_view(QStringView(entry).utf16(), entry.size()));
   // Scrolling lays out the whole list: once per round of the event loop is
   // enough, however many entries came.
   if (!rollenAngestossen_) {

@@ -8,6 +8,7 @@
 #include "app/FrmVRD4Empfaenger.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
+#include "platform/Systemd.h"
 #include "support/Numbers.h"
 
 namespace vrd4::app {
@@ -23,6 +24,7 @@ void FrmVRD4Empfaenger::TimerVRD4Empfang_Timer() {
 
   ++tickZaehler_;
   const double jetzt = uhr().seconds();
+  platform::systemd::lebenszeichen(jetzt);  // readiness, then the watchdog
   // Repainting the count a hundred times a second would cost more than all
   // the rest of an idle tick; nobody reads it faster than twice a second.
   if (!letzteZaehlerAnzeige_ || jetzt - *letzteZaehlerAnzeige_ >= kZaehlerAnzeigeSekunden) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "channel/RingLeser.h"
 #include "engine/Interfaces.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "platform/Clock.h"
@@ -60,14 +61,12 @@ struct clsVRD4Empfaenger::Impl {
   std::optional<render::Bilder> bilder;
   std::optional<render::Animationen> ani;
 
+  channel::RingLeser ring;
+  // The slot of the text in hand: shown with it, emptied when it runs.
   int32_t lesezeiger = 0;
   std::u16string befehl;  // the text read last from slot lesezeiger
   QString befehlsname;
   int64_t pauseBisZeit = 0;  // hundredths of a second of `clock`
-  // clsVRD4LetzteGesendete as read last under the lock, and its value;
-  // -1 before the first read, so that the first step reads under the lock.
-  std::u16string zuletztGesendetText;
-  int32_t zuletztGesendet = -1;
   int befehlTiefe = 0;       // commands on the stack (see befehlLaeuft)
 };
 

@@ -1,7 +1,8 @@
 #pragma once
-// The receiver's command engine: takes one command per polling step from the
-// shared-memory ring, shows it, forwards it to a further receiver when one is
-// connected, runs it on the display surface and reports through VRD4Event.
+// The receiver's command engine: takes commands from the shared-memory ring
+// in slot order (channel/RingLeser.h), shows each one, forwards it to a
+// further receiver when one is connected, runs it on the display surface and
+// reports through VRD4Event.
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -48,7 +49,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // and one only while a forwarding peer (Client2) is connected.
   // An error inside a command (a field that does not convert, a 16-bit
   // overflow) ends the step and passes out to the caller; befehlsname() then
-  // names the command. The slot has already been emptied by then.
+  // names the command. The slot has already been emptied and the read index
+  // moved past it by then.
   //
   // Re-entrancy. Forwarding a command waits up to kWeiterleitungsWartezeit
   // for the further receiver's "OK" and runs the window's message loop
@@ -56,8 +58,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // A tick or a network line handled inside such a wait must not start a
   // second command. This is guaranteed in two places:
   //  - here: while a command runs (befehlLaeuft()), the polling step only
-  //    advances the display (AnzeigeTakten) and takes nothing from the ring;
-  //    Lesezeiger moves only when the running command has finished;
+  //    advances the display (AnzeigeTakten) and takes nothing from the ring
+  //    until the running command has finished;
   //  - by the callers: the TCP connections keep their lines queued while
   //    befehlLaeuft() is true (or the window is inside a wait) and go on
   //    afterwards, in order. BefehlAusfuehren and BefehlDirektAusfuehren
@@ -79,7 +81,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
 
   // Runs one command text as the dispatcher does (forwarding included).
   // Used by Zeitschleife and by the TCP interpreter. Throws like Zeitschleife.
-  // Like the polling step it shows the text and empties slot Lesezeiger;
+  // Like the polling step it shows the text and empties the slot of the
+  // command taken last from the ring;
   // a caller outside the ring wants BefehlDirektAusfuehren.
   void BefehlAusfuehren(const std::u16string& befehl);
 
@@ -158,6 +161,7 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   static bool VRD4PelmorPlayerAktiv();
 
   double FontGroessenFaktor = 0.75;
+  // The ring slot read next (0..99).
   int32_t Lesezeiger() const;
 
   render::TextRenderer& textRenderer();
@@ -176,10 +180,6 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // Sends text to Client2 and waits for its "OK" (time-out event after
   // kWeiterleitungsWartezeit seconds of the clock).
   void weiterleiten(const std::u16string& name, const std::u16string& text);
-  // Takes slot Lesezeiger as one polling step did; true when it moved on
-  // past a command or an empty slot, so that the next slot may be taken too.
-  bool befehlNehmen(bool ersterImSchritt);
-
   struct Impl;
   std::unique_ptr<Impl> d;
 };

@@ -11,6 +11,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgif-dev
+  libsystemd-dev
   fonts-liberation2 fontconfig
   python3
   openssl

@@ -157,9 +157,10 @@ bool clsVRD4Sender::BefehlSenden(std::u16string_view text) {
 }
 
 // A command still in our next slot has not been taken yet; overwriting it
-// would lose it. Neither may we fill the slot the receiver took last while
-// the ring holds everything we wrote since: its index may still stand there,
-// and it would take the new command before the older ones.
+// would lose it. Neither do we fill the slot the receiver took last while
+// the ring holds everything we wrote since: a receiver that stays on the
+// slot it took last (earlier versions) would take the new command before
+// the older ones. The present receiver keeps the order without that.
 bool clsVRD4Sender::slotFreiAbwarten() {
   const int32_t s = d_->Schreibzeiger;
   auto frei = [s] {

@@ -385,8 +385,9 @@ TEST_F(ChannelTest, SenderWrittenFromTheDocsPutsACommandIntoTheRing) {
   const auto body = doc.find("```python\n") + 10;
   ASSERT_NE(body, npos + 10);
 
-  set::SpeichervariablenAnlegen();  // a receiver's view: the last command went into slot 99
+  set::SpeichervariablenAnlegen();  // a receiver's view: the last command went into slot 99 and was taken
   set::clsVRD4LetzteGesendete().SetMemory(u"99");
+  set::clsVRD4LetzteGelesene().SetMemory(u"99");
   const RunResult sent = run({"python3", "-c", doc.substr(body, doc.find("```", body) - body), "--prefix",
                               prefix, "Textausgabe", "Grüße aus Köln – 12,50 €", "1"});
   ASSERT_EQ(sent.exitCode, 0) << sent.out;
