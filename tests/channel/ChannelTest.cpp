@@ -24,6 +24,7 @@
 #include "channel/modVRD4Mutex.h"
 #include "platform/Ansi.h"
 #include "platform/FileLock.h"
+#include "platform/Gruppe.h"
 #include "platform/MessageBox.h"
 #include "platform/SharedMemory.h"
 #include "support/Numbers.h"
@@ -181,8 +182,11 @@ TEST_F(ChannelTest, ForeignObjectsAndLengthsAreMadeSafe) {
   }
 }
 
-// Owner only whatever the umask, and close-on-exec: objects and lock files.
-TEST_F(ChannelTest, EveryChannelDescriptorIsOwnerOnlyAndCloseOnExec) {
+// Group vrd4 and 0660 when the group exists (else owner only) whatever the
+// umask, and close-on-exec: objects and lock files.
+TEST_F(ChannelTest, EveryChannelDescriptorIsForTheBoardGroupAndCloseOnExec) {
+  const auto gruppe = platform::tafelGruppe();
+  const mode_t modus = gruppe ? 0660 : 0600;
   const mode_t umask = ::umask(0);
   set::SpeichervariablenAnlegen();
   ::umask(umask);
@@ -195,7 +199,8 @@ TEST_F(ChannelTest, EveryChannelDescriptorIsOwnerOnlyAndCloseOnExec) {
     struct stat st {};
     ++seen;
     EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC) << target;
-    EXPECT_TRUE(::fstat(fd, &st) == 0 && (st.st_mode & 07777) == 0600) << target;
+    EXPECT_TRUE(::fstat(fd, &st) == 0 && (st.st_mode & 07777) == modus) << target;
+    if (gruppe) EXPECT_EQ(st.st_gid, *gruppe) << target;
   }
   EXPECT_EQ(seen, 121);  // 119 variables, the lifetime lock and VRD4Mutex
 }
