@@ -14,7 +14,7 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
   execute_process(COMMAND dpkg-deb -R ${deb} ${baum} COMMAND_ERROR_IS_FATAL ANY)
   file(READ ${baum}/DEBIAN/control control)
   if(NOT control MATCHES "\nMulti-Arch:")
-    string(REGEX REPLACE "(\nArchitecture: [^\n]*\n)" "\\1Multi-Arch: same\n" control "${control}")
+    string(REGEX REPLACE "(^|\n)(Architecture: [^\n]*\n)" "\\1\\2Multi-Arch: same\n" control "${control}")
     file(WRITE ${baum}/DEBIAN/control "${control}")
   endif()
   execute_process(COMMAND find ${baum} -exec touch -h -d @$ENV{SOURCE_DATE_EPOCH} {} +

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,6 +204,29 @@ TEST_F(ChannelTest, EveryChannelDescriptorIsForTheBoardGroupAndCloseOnExec) {
     if (gruppe) EXPECT_EQ(st.st_gid, *gruppe) << target;
   }
   EXPECT_EQ(seen, 121);  // 119 variables, the lifetime lock and VRD4Mutex
+}
+
+// A file of the channel that is there but cannot be opened (here a socket;
+// in the field another user's object): one message naming it and the fix,
+// no set; once replaced, the set comes.
+TEST_F(ChannelTest, AChannelFileThatCannotBeOpenedIsReportedOnceUntilReplaced) {
+  const std::string pfad = "/dev/shm/" + prefix + "clsVRD4Event";
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un adresse{};
+  adresse.sun_family = AF_UNIX;
+  std::strncpy(adresse.sun_path, pfad.c_str(), sizeof adresse.sun_path - 1);
+  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&adresse), sizeof adresse), 0);
+  ::close(s);
+  EXPECT_EQ(set::gesperrtesObjekt(), pfad);
+  set::SpeichervariablenAnlegen();
+  EXPECT_FALSE(set::angelegt());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find(platform::fromUtf8(pfad)), npos);
+  EXPECT_NE(boxes[0].find(platform::fromUtf8("rm /dev/shm/" + prefix + "VRD4*")), npos);
+  EXPECT_TRUE(set::gesperrteObjekteErsetzen());
+  EXPECT_EQ(set::gesperrtesObjekt(), "");
+  set::SpeichervariablenAnlegen();
+  EXPECT_TRUE(set::angelegt());
 }
 
 // No object, outside the set or an index out of range: reads as the empty

@@ -170,8 +170,9 @@ int main(int argc, char** argv) {
   // A channel left by another user: one line that says what to do, instead
   // of a message for each of its objects.
   if (const std::string pfad = gv::gesperrtesObjekt(); !pfad.empty()) {
-    std::string text = toUtf8(gv::gesperrtMeldung(pfad));
-    for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, " ");
+    std::string text;
+    for (const char c : toUtf8(gv::gesperrtMeldung(pfad)))
+      if (c != '\r') text += c == '\n' ? ' ' : c;
     std::fprintf(stderr, "vrd4send: %s\n", text.c_str());
     if (ein != stdin) std::fclose(ein);
     return kKanalGesperrt;
