@@ -1,7 +1,9 @@
 # Run by cpack after it has built the packages (CPACK_POST_BUILD_SCRIPTS):
 # the shared library's package gets "Multi-Arch: same", so that the library
 # of several architectures can be installed side by side (it lives in
-# lib/<multiarch>). The package is rebuilt with dpkg-deb from its own files,
+# lib/<multiarch>), and loses CPack's postinst and postrm, which only call
+# ldconfig - the ldconfig trigger (debian/triggers) does that for Debian.
+# The package is rebuilt with dpkg-deb from its own files,
 # owner root and every time stamp at SOURCE_DATE_EPOCH, so it stays
 # reproducible.
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
@@ -17,6 +19,15 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     string(REGEX REPLACE "(^|\n)(Architecture: [^\n]*\n)" "\\1\\2Multi-Arch: same\n" control "${control}")
     file(WRITE ${baum}/DEBIAN/control "${control}")
   endif()
+  foreach(skript postinst postrm)
+    if(EXISTS ${baum}/DEBIAN/${skript})
+      file(READ ${baum}/DEBIAN/${skript} inhalt)
+      string(REGEX REPLACE "#![^\n]*|set -e|if \\[ \"\\$1\" = \"[a-z]+\" \\]; then|ldconfig|fi|[ \t\n]" "" rest "${inhalt}")
+      if(rest STREQUAL "")
+        file(REMOVE ${baum}/DEBIAN/${skript})
+      endif()
+    endif()
+  endforeach()
   execute_process(COMMAND find ${baum} -exec touch -h -d @$ENV{SOURCE_DATE_EPOCH} {} +
     COMMAND_ERROR_IS_FATAL ANY)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH}

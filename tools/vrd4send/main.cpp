@@ -146,6 +146,18 @@ bool gestartetMarke() {
   return !v.empty() && (n == -1 || n == -2);
 }
 
+// Whether the receiver has written its start mark. Initialisieren waits up
+// to 10 s (or --antwortzeit); a receiver that still starts on a busy machine
+// gets 20 s more unless --antwortzeit was given.
+bool startAbwarten(vrd4::sender::clsVRD4Sender& sender, double antwortzeit) {
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(antwortzeit > 0 ? 0 : 20);
+  while (!gestartetMarke()) {
+    if (!sender.EmpfaengerLaeuft() || abbruch() || std::chrono::steady_clock::now() > ende) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,7 +223,7 @@ int main(int argc, char** argv) {
       sender.setEmpfaengerWeiterlaufen(true);
       beenden = false;
       mindestens(kNichtGesendet);
-    } else if (!gestartetMarke() || !sender.EmpfaengerLaeuft()) {
+    } else if (!startAbwarten(sender, o.antwortzeit)) {
       std::fprintf(stderr, "vrd4send: der Empfänger hat sich nicht gemeldet (seine Ausgabe: %s)\n",
                    vrd4::sender::clsVRD4Sender::EmpfaengerLogDatei().c_str());
       // A receiver that started but does not answer is ended all the same.
