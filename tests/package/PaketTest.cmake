@@ -331,7 +331,9 @@ set(allein ${WORK_DIR}/allein)
 file(MAKE_DIRECTORY ${allein})
 file(COPY ${W}/bin/vrd4send DESTINATION ${allein})
 file(CREATE_LINK /bin/false ${allein}/VRD4Empfaenger SYMBOLIC)
-execute_process(COMMAND ${allein}/vrd4send --prefix ${praefix} INPUT_FILE /dev/null
+# Three commands, one line on stderr: one per cause, not per command.
+file(WRITE ${allein}/skript "Cls\nCls\nCls\n")
+execute_process(COMMAND ${allein}/vrd4send --prefix ${praefix} INPUT_FILE ${allein}/skript
   RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
 if(NOT rc EQUAL 3 OR NOT text MATCHES "^vrd4send: der Empfänger hat sich nicht gemeldet[^\n]*\n$")
   melde("vrd4send without a receiver that answers (${rc}, expected 3): ${text}")
