@@ -163,8 +163,11 @@ void FrmVRD4Empfaenger::cmdBoxSpeichern_Click() {
   // A platform that cannot read the screen back (offscreen) still gets the
   // surface as the widget paints it.
   if (bild.isNull()) bild = picWidget_->grab().toImage();
-  const QString ordner = QString::fromStdString(schnappschussOrdner(programmOrdner_));
-  QDir().mkpath(ordner);
+  const std::string ablage = schnappschussOrdner(programmOrdner_);
+  const QString ordner = QString::fromStdString(ablage);
+  // The state folder of an installed receiver may not exist yet; the program
+  // folder is never created.
+  if (ablage != programmOrdner_) QDir().mkpath(ordner);
   const QString datei = ordner + QStringLiteral("/Picture.bmp");
   if (const auto fehler = modBildschirmAusschnittSpeichern::AlsBmpSpeichern(bild, datei)) {
     addListEntry(datei + QStringLiteral(" nicht gespeichert: ") + *fehler);

@@ -201,7 +201,9 @@ TEST_F(ChannelTest, EveryChannelDescriptorIsForTheBoardGroupAndCloseOnExec) {
     ++seen;
     EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC) << target;
     EXPECT_TRUE(::fstat(fd, &st) == 0 && (st.st_mode & 07777) == modus) << target;
-    if (gruppe) EXPECT_EQ(st.st_gid, *gruppe) << target;
+    if (gruppe) {
+      EXPECT_EQ(st.st_gid, *gruppe) << target;
+    }
   }
   EXPECT_EQ(seen, 121);  // 119 variables, the lifetime lock and VRD4Mutex
 }
