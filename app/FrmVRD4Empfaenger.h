@@ -91,7 +91,7 @@ class FrmVRD4Empfaenger final : public QWidget,
   void ButtonListeClear_Click();
   void cmdBitmapVollbild_Click();  // full screen on
   void VollbildAus();              // full screen off (ESC)
-  void cmdBoxSpeichern_Click();    // snapshot to program folder + "/Picture.bmp"
+  void cmdBoxSpeichern_Click();    // snapshot "Picture.bmp" (folder: schnappschussOrdner)
   void cmdFensterSyncronisieren_Click();
   void cmdParameterSpeichern_Click();
   void chkClientAutomatischVerbinden_Click();

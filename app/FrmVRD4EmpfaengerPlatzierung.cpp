@@ -1,5 +1,6 @@
 // Where the display surface lives: its size and scale, the external player's
 // display window, full screen and back, and the snapshot of its screen area.
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QWindow>
 
 #include "app/FrmVRD4Empfaenger.h"
+#include "app/Startwerte.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "platform/MessageBox.h"
@@ -161,7 +163,12 @@ void FrmVRD4Empfaenger::cmdBoxSpeichern_Click() {
   // A platform that cannot read the screen back (offscreen) still gets the
   // surface as the widget paints it.
   if (bild.isNull()) bild = picWidget_->grab().toImage();
-  const QString datei = QString::fromStdString(programmOrdner_) + QStringLiteral("/Picture.bmp");
+  const std::string ablage = schnappschussOrdner(programmOrdner_);
+  const QString ordner = QString::fromStdString(ablage);
+  // The state folder of an installed receiver may not exist yet; the program
+  // folder is never created.
+  if (ablage != programmOrdner_) QDir().mkpath(ordner);
+  const QString datei = ordner + QStringLiteral("/Picture.bmp");
   if (const auto fehler = modBildschirmAusschnittSpeichern::AlsBmpSpeichern(bild, datei)) {
     addListEntry(datei + QStringLiteral(" nicht gespeichert: ") + *fehler);
   }

@@ -5,18 +5,35 @@
 #include <QApplication>
 #include <QPointer>
 #include <csignal>
+#include <vector>
 
 #include "app/FrmVRD4Empfaenger.h"
 #include "app/GuiMessageBox.h"
 #include "app/SignalPipe.h"
 #include "channel/ClsVRD4Memory.h"
+#include "channel/modVRD4GlobaleVariablen.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 
 namespace vrd4::app::modStart {
 namespace {
 std::string g_globalPfad;
+
+// Whether another receiver runs on our channel (the same --prefix), whoever
+// started it.
+bool andererEmpfaengerLaeuft() {
+  const pid_t selbst = ::getpid();
+  return platform::findProcess([selbst](const platform::ProcessEntry& e) {
+           if (e.pid == selbst || !platform::exeNameMatches(e.exeName, "VRD4EMPFAENGER")) return false;
+           std::vector<std::string> args = platform::processArguments(e.pid);
+           std::vector<char*> argv{const_cast<char*>("")};
+           for (auto& a : args) argv.push_back(a.data());
+           const auto praefix = praefixAusArgumenten(static_cast<int>(argv.size()), argv.data());
+           return praefix.value_or("") == channel::channelNamePrefix();
+         })
+      .has_value();
 }
+}  // namespace
 
 const std::string& GlobalPfad() { return g_globalPfad; }
 
@@ -62,6 +79,17 @@ int Main(int argc, char** argv) {
   if (!platform::isUserAnAdmin()) {
     platform::showMessageBox(
         u"Programm muss mit 'ADMINISTRATOR'-Rechten gestartet werden!\r\n\r\nProgramm wird beendet!");
+    return 1;
+  }
+
+  // Files another user left on the channel that we may not open: replaced
+  // while no receiver uses them, else one message that says how to free them.
+  namespace gv = channel::modVRD4GlobaleVariablen;
+  std::string gesperrt = gv::gesperrtesObjekt();
+  if (!gesperrt.empty() && !andererEmpfaengerLaeuft() && gv::gesperrteObjekteErsetzen())
+    gesperrt = gv::gesperrtesObjekt();
+  if (!gesperrt.empty()) {
+    platform::showMessageBox(gv::gesperrtMeldung(gesperrt));
     return 1;
   }
 

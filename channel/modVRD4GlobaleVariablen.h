@@ -69,6 +69,20 @@ inline constexpr const char* kSpeicherName = "clsVRD4MemorySpeicher";
 // told. A holder asking about itself gets true.
 std::optional<bool> setIsHeld();
 
+// The first object of the set, or the lock file, under the current name
+// prefix that is there but cannot be opened for reading and writing - left
+// by another user before such files were shared with the group vrd4 - as its
+// path under /dev/shm; empty when every one can be opened or is missing.
+// SpeichervariablenAnlegen reports such a file once (gesperrtMeldung) and
+// then creates no set.
+std::string gesperrtesObjekt();
+// Removes the files gesperrtesObjekt finds, where we may (their owner or
+// root; /dev/shm is sticky). For a receiver, and only while no receiver runs
+// on the channel. True when none is left that cannot be opened.
+bool gesperrteObjekteErsetzen();
+// The one message for such a file: which file, and how to free the channel.
+std::u16string gesperrtMeldung(const std::string& pfad);
+
 // Removes every object of the set and the lock file under the current name
 // prefix (for tests and tools cleaning up after themselves). Mappings that
 // are open stay valid but are no longer found by name.

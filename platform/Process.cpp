@@ -19,6 +19,8 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/Gruppe.h"
+
 extern char** environ;
 
 namespace vrd4::platform {
@@ -184,9 +186,7 @@ bool isUserAnAdmin() {
   if (n < 0) return false;
   groups.resize(static_cast<std::size_t>(n));
   groups.push_back(::getegid());
-  for (const char* g : {"sudo", "wheel", "admin"})
-    if (inGroup(g, groups)) return true;
-  return false;
+  return inGroup(kTafelGruppe, groups);
 }
 
 namespace {

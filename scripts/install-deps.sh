@@ -15,7 +15,7 @@ PACKAGES=(
   fonts-liberation2 fontconfig
   python3
   openssl
-  dpkg-dev fakeroot file lintian scdoc man-db
+  dpkg-dev fakeroot file lintian scdoc man-db devscripts librsvg2-bin
 )
 
 missing=()

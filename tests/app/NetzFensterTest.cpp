@@ -294,7 +294,7 @@ TEST_F(Einstellungen, WritingThenReadingGivesTheSameSixLinesByteForByte) {
   EXPECT_EQ(zurueck, w);
 }
 
-TEST(StartwerteOrt, BesideTheExecutableUnlessThatFolderIsNotWritableThenXdg) {
+TEST(StartwerteOrt, BesideTheExecutableUnlessThatFolderIsNotWritableOrInstalledThenXdg) {
   QTemporaryDir ordner;
   const std::string o = ordner.path().toStdString();
   const std::string name = startwerteDateiname();
@@ -304,6 +304,12 @@ TEST(StartwerteOrt, BesideTheExecutableUnlessThatFolderIsNotWritableThenXdg) {
   EXPECT_EQ(startwertePfad(o, false, "relativ", "/home/h"), "/home/h/.config/vrd4/" + name);
   QFile(QString::fromStdString(o + "/" + name)).open(QIODevice::WriteOnly);
   EXPECT_EQ(startwertePfad(o, false, "/x", "/home/h"), o + "/" + name) << "an existing file there wins";
+  // Installed: nothing beside the executable, for root as for anyone.
+  EXPECT_EQ(startwertePfad("/usr/bin", true, "", "/root"), "/root/.config/vrd4/" + name);
+  EXPECT_EQ(startwertePfad("/tmp/wurzel/usr/bin", true, "/x", "/h"), "/x/vrd4/" + name);
+  EXPECT_EQ(schnappschussOrdner("/usr/bin", "", "/root"), "/root/.local/state/vrd4");
+  EXPECT_EQ(schnappschussOrdner("/usr/local/bin", "/s", "/h"), "/s/vrd4");
+  EXPECT_EQ(schnappschussOrdner(o, "/s", "/h"), o) << "a build or portable folder keeps its snapshots";
   // Short, odd and hostile files: what is there is taken, the rest stays.
   Startwerte w;
   startwerteAusText("a,b\r\n", w);
