@@ -15,6 +15,7 @@
 #include "render/Lauftexte.h"
 #include "render/RenderHost.h"
 #include "render/TextAusgabe.h"
+#include "support/Tiefe.h"
 
 namespace vrd4::engine {
 
@@ -68,20 +69,11 @@ struct clsVRD4Empfaenger::Impl {
   // -1 before the first read, so that the first step reads under the lock.
   std::u16string zuletztGesendetText;
   int32_t zuletztGesendet = -1;
-  int befehlTiefe = 0;       // commands on the stack (see befehlLaeuft)
+  support::Tiefe befehlTiefe;  // commands on the stack (see befehlLaeuft)
 };
 
 // Counts one running command for as long as it lives.
-class LaufenderBefehl {
- public:
-  explicit LaufenderBefehl(int& tiefe) : tiefe_(tiefe) { ++tiefe_; }
-  ~LaufenderBefehl() { --tiefe_; }
-  LaufenderBefehl(const LaufenderBefehl&) = delete;
-  LaufenderBefehl& operator=(const LaufenderBefehl&) = delete;
-
- private:
-  int& tiefe_;
-};
+using LaufenderBefehl = support::Tiefe::Eintritt;
 
 // Executable names that count as the external player: "PELMOR PLAYER.EXE"
 // in any letter case (a longer name that starts with it counts too), or a

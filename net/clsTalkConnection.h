@@ -42,6 +42,7 @@
 
 #include "net/clsSocket.h"
 #include "platform/Clock.h"
+#include "support/Tiefe.h"
 
 namespace vrd4::net {
 
@@ -104,7 +105,7 @@ class clsTalkConnection {
   std::vector<uint8_t> bildinhalt_;  // picture content of the last picture command
   int offeneAntworten_ = 0;          // "OK"s not yet handed to the socket
   bool geschlossen_ = false;
-  bool inBox_ = false;  // its message box is open: its next lines wait
+  support::Tiefe inBox_;  // its message box is open: its next lines wait
   double letzteZeile_ = 0;  // clock time of the accept or the last complete line
 };
 
@@ -152,7 +153,7 @@ class Clients {
   std::list<std::unique_ptr<clsTalkConnection>>::iterator naechste_ = liste_.end();
   QObject kontext_;  // the scheduled runs die with the collection
   bool angestossen_ = false;
-  int tiefe_ = 0;  // abarbeiten on the stack; connections go only at 0
+  support::Tiefe tiefe_;  // abarbeiten on the stack; connections go only when it is not
 };
 
 // The status-list text of a line: lines longer than kMaxListenZeichen are

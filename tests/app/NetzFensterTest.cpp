@@ -140,7 +140,7 @@ TEST_F(Netz, ButtonsSwitchCaptionsStopEachOtherAndShowTheExactFailureTexts) {
   EXPECT_EQ(text("cmdClient2Connect"), u"Trennen"_s);
   EXPECT_FALSE(aktiv("txtIPAdresse1"));
   EXPECT_TRUE(aktiv("cmdClient2Connect"));
-  EXPECT_TRUE(frm->Weiterleitungsquittung);
+  EXPECT_TRUE(frm->netz().weiterleitung().Weiterleitungsquittung);
   EXPECT_TRUE(ctl<QLabel>("lblConnectFehler")->isHidden());
   EXPECT_TRUE(ctl<QProgressBar>("ctlProgressbar1")->isHidden());
   EXPECT_TRUE(frm->isEnabled());
@@ -181,7 +181,7 @@ TEST_F(Netz, IsValidIPWantsFourDottedNumbersTheFirstFromTen) {
        {std::pair{u"127.0.0.1"_s, true}, {u"10.0.0.0"_s, true}, {u"255.255.255.255"_s, true},
         {u"9.0.0.1"_s, false}, {u"1.2.3"_s, false}, {u"1.2.3.4.5"_s, false}, {u"10.256.0.1"_s, false},
         {u"10.0.0.0001"_s, false}, {u""_s, false}, {u"10.a.0.1"_s, false}, {u"10..0.1"_s, false}}) {
-    EXPECT_EQ(FrmVRD4Empfaenger::IsValidIP(ip), gueltig) << ip.toStdString();
+    EXPECT_EQ(Weiterleitung::IsValidIP(ip), gueltig) << ip.toStdString();
   }
 }
 
@@ -226,7 +226,7 @@ TEST_F(Netz, RingCommandGoesToClient2AndNoSecondCommandRunsUntilItsOkArrived) {
   for (const auto& [zeile, quittiert, eintrag] :
        {std::tuple{"ok", false, u"Client2: Übertragungsfehler"_s}, {"OK", true, u"Client2: Befehl empfangen"_s}}) {
     b->write(QByteArray(zeile) + "\r\n");
-    EXPECT_TRUE(warteBis([&, q = quittiert] { return frm->Weiterleitungsquittung == q; }));
+    EXPECT_TRUE(warteBis([&, q = quittiert] { return frm->netz().weiterleitung().Weiterleitungsquittung == q; }));
     EXPECT_EQ(liste().back(), eintrag);
   }
 }
