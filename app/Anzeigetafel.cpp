@@ -72,7 +72,7 @@ void Anzeigetafel::Platzieren() {
 
 void Anzeigetafel::synchronisieren() {
   if (!desktop().pelmorPlayerAktiv()) {
-    platform::showMessageBox(u"Pelmor Player läuft nicht!");
+    platform::showMessageBox(u"Pelmor Player läuft nicht!", {}, {.warnung = true});
     return;
   }
   if (const auto gefunden = desktop().findDisplayWindow()) {

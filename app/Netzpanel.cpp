@@ -11,11 +11,13 @@
 #include "app/Startwerte.h"
 #include "app/Statusanzeige.h"
 #include "app/Taktschleife.h"
+#include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "platform/MessageBox.h"
 #include "support/Numbers.h"
 
 namespace vrd4::app {
+namespace gv = channel::modVRD4GlobaleVariablen;
 
 namespace {
 
@@ -172,7 +174,10 @@ void Netzpanel::befehlAusfuehren(std::span<const std::u16string> felder, std::sp
 }
 
 void Netzpanel::falscheAbfrage(const QString& text) {
-  schleife_.mitBox([&text] { platform::showMessageBox(text.toStdU16String(), u"VRD4-Empfangsmodul"); });
+  // The box belongs to the sending program's window when it named one.
+  const double h = leadingNumber(gv::clsVRD4AufrufFensterhandle().GetMemory());
+  const auto besitzer = h >= 1 && h <= 0xFFFFFFFF ? static_cast<std::uint32_t>(h) : 0u;
+  platform::showMessageBox(text.toStdU16String(), u"VRD4-Empfangsmodul", {.warnung = true, .besitzer = besitzer});
 }
 
 bool Netzpanel::darfAusfuehren() const { return schleife_.darfAusfuehren(); }

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QObject>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -91,7 +90,7 @@ void Taktschleife::takt() {
 
   net::Clients* clients = host_.verbindungen();
   if (clients && clients->arbeitWartet() && darfAusfuehren()) clients->anstossen();
-  if (imWarten_.aktiv() || inBox_.aktiv() || engine->befehlLaeuft()) return;
+  if (imWarten_.aktiv() || engine->befehlLaeuft()) return;
   host_.taktRuhig();
 }
 
@@ -130,15 +129,6 @@ void Taktschleife::einmalWarten() {
     takt();
   }
   ereignisseAbwarten(kWarteschrittMs);
-}
-
-void Taktschleife::mitBox(const std::function<void()>& zeigen) {
-  QTimer takte;
-  takte.setInterval(kIntervallMs);
-  QObject::connect(&takte, &QTimer::timeout, [this] { takt(); });
-  takte.start();
-  const support::Tiefe::Eintritt eintritt(inBox_);
-  zeigen();
 }
 
 bool Taktschleife::darfAusfuehren() const {

@@ -15,13 +15,13 @@
 //    lines in batches (net::Clients::kStapelSekunden each) until the
 //    interval has passed.
 //
-// Waits. Three things run the event loop from inside other work:
+// Waits. Two things run the event loop from inside other work:
 //  - the forwarding wait: a ring command waits up to
 //    clsVRD4Empfaenger::kWeiterleitungsWartezeit for Client2's "OK"
 //    (engine::Forwarder::pumpOnce, which is einmalWarten);
-//  - the connect wait of Client2 or Client3 (verbindeWarten + einmalWarten);
-//  - a message box (mitBox), which ticks the board every kIntervallMs.
-// A tick or a network line may arrive inside any of them. The rules:
+//  - the connect wait of Client2 or Client3 (verbindeWarten + einmalWarten).
+// Message boxes do not wait (app/GuiMessageBox.h): nothing stops for them.
+// A tick or a network line may arrive inside a wait. The rules:
 //  1. No second command starts while one runs (engine: befehlLaeuft()) or a
 //     connect wait runs (imWarten): the tick then only moves the display
 //     (the engine's polling step takes nothing from the ring while a command
@@ -30,12 +30,12 @@
 //     afterwards, in order. The engine's BefehlAusfuehren and
 //     BefehlDirektAusfuehren themselves do not queue.
 //  2. The display goes on in every wait: einmalWarten ticks at most every
-//     kWarteschrittMs, a box every kIntervallMs.
-//  3. The window does not unload from inside a wait, a box or a command: the
-//     end request is honoured on the first tick outside all of them.
+//     kWarteschrittMs.
+//  3. The window does not unload from inside a wait or a command: the end
+//     request is honoured on the first tick outside both.
 //  4. An engine released while its polling step is on the stack (imTakt)
 //     is destroyed when that step has left.
-// Each rule reads a support::Tiefe: imTakt, imWarten and inBox here, the
+// Each rule reads a support::Tiefe: imTakt and imWarten here, the
 // engine's befehlLaeuft(), the TCP batches' own depth (net::Clients) and the
 // socket callbacks' (net::clsSocket).
 //
@@ -63,7 +63,7 @@ class TaktHost {
   virtual ~TaktHost() = default;
   // The window's own part of every tick, before the engine's polling step.
   virtual void taktBeginnen() = 0;
-  // After a tick outside every wait, box and command (rule 3).
+  // After a tick outside every wait and command (rule 3).
   virtual void taktRuhig() = 0;
   // The TCP connections (nullptr: none) and whether any socket is open.
   virtual net::Clients* verbindungen() = 0;
@@ -103,9 +103,6 @@ class Taktschleife {
   // Held for the whole of a connect wait.
   support::Tiefe::Eintritt verbindeWarten() { return support::Tiefe::Eintritt(imWarten_); }
   bool wartet() const { return imWarten_.aktiv(); }
-  // Runs zeigen (a message box that returns when closed) with the board
-  // ticking meanwhile.
-  void mitBox(const std::function<void()>& zeigen);
   // May a command start now (rule 1)?
   bool darfAusfuehren() const;
 
@@ -117,7 +114,7 @@ class Taktschleife {
   std::unique_ptr<support::clsWBTimer> timer_;
   std::unique_ptr<engine::clsVRD4Empfaenger> engine_;
   std::unique_ptr<engine::clsVRD4Empfaenger> entlassen_;  // rule 4
-  support::Tiefe imTakt_, imWarten_, inBox_;
+  support::Tiefe imTakt_, imWarten_;
   double letzterWarteTakt_ = -1.0;
   bool angehalten_ = false;
 };

@@ -81,7 +81,7 @@ void Weiterleitung::cmdClient3Connect_Click() {
     return;
   }
   if (!IsValidIP(s_.txtIPAdresse2->text())) {
-    platform::showMessageBox(u"IP-Adresse ist ungültig!");
+    platform::showMessageBox(u"IP-Adresse ist ungültig!", {}, {.warnung = true});
     return;
   }
   const QString A = s_.txtIPAdresse2->text();

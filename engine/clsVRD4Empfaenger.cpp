@@ -101,7 +101,7 @@ bool clsVRD4Empfaenger::befehlNehmen(bool ersterImSchritt) {
 
   const std::u16string text = gv::Sendetexte(i).GetMemory();
   // Only a command is taken in the same step as another one; anything else
-  // waits for the next step, exactly as with one command per step.
+  // (a foreign text, an empty slot) waits for the next step.
   if (!ersterImSchritt && !protocol::istBefehl(text)) return false;
   // A command that fails leaves the index here; its slot is empty by then,
   // so the next step moves on as after any other command.

@@ -122,10 +122,9 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
       // The engine draws synchronously: "OK" follows the finished drawing.
       host.befehlAusfuehren(F, bildfeld(name) ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>());
     } else if (!enthalten(kNurQuittiert, name)) {
-      // No reply: a forwarding receiver runs into its time-out. The box
-      // runs the event loop: what was answered so far goes first.
-      antwortenSenden();
-      const support::Tiefe::Eintritt box(inBox_);
+      // No reply: a forwarding receiver runs into its time-out. The line
+      // is logged above and skipped; the box does not wait, so the next
+      // line of this connection runs at once.
       host.falscheAbfrage(QStringLiteral("Falsche Abfragetext: ") + QString::fromStdU16String(name) +
                           QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
       return;
@@ -165,7 +164,7 @@ void Clients::Server_ConnectionRequest(clsSocket& server) {
   if (offen() >= kMaxVerbindungen) {
     const double jetzt = clock_.seconds();
     for (const auto& c : liste_) {
-      if (c->geschlossen_ || c->inBox_.aktiv() || !c->wartend_.empty()) continue;
+      if (c->geschlossen_ || !c->wartend_.empty()) continue;
       if (jetzt - c->letzteZeile_ >= kVerdraengenSekunden && (!still || c->letzteZeile_ < still->letzteZeile_))
         still = c.get();
     }
@@ -196,7 +195,7 @@ void Clients::Server_ConnectionRequest(clsSocket& server) {
 
 bool Clients::arbeitWartet() const {
   return std::any_of(liste_.begin(), liste_.end(), [](const auto& c) {
-    return (!c->wartend_.empty() && !c->inBox_.aktiv()) || (c->geschlossen_ && c->wartend_.empty());
+    return !c->wartend_.empty() || c->geschlossen_;
   });
 }
 
@@ -212,7 +211,7 @@ bool Clients::abarbeiten(double budget) {
         if (naechste_ == liste_.end()) naechste_ = liste_.begin();
         clsTalkConnection& c = **naechste_;
         ++naechste_;
-        if (!c.inBox_.aktiv()) gelaufen = c.naechsteZeile();
+        gelaufen = c.naechsteZeile();
       }
       if (!gelaufen || clock_.seconds() - start >= budget) break;
     }
@@ -220,7 +219,7 @@ bool Clients::abarbeiten(double budget) {
   }
   if (!tiefe_.aktiv()) aufraeumen();
   const bool wartet = std::any_of(liste_.begin(), liste_.end(),
-                                  [](const auto& c) { return !c->wartend_.empty() && !c->inBox_.aktiv(); });
+                                  [](const auto& c) { return !c->wartend_.empty(); });
   // The rest goes on after the event loop has had its turn; while commands
   // may not run the window's tick pushes again.
   if (wartet && host_.darfAusfuehren()) anstossen();
@@ -229,7 +228,7 @@ bool Clients::abarbeiten(double budget) {
 
 void Clients::aufraeumen() {
   for (auto it = liste_.begin(); it != liste_.end();) {
-    if ((*it)->geschlossen_ && (*it)->wartend_.empty() && !(*it)->inBox_.aktiv()) {
+    if ((*it)->geschlossen_ && (*it)->wartend_.empty()) {
       if (naechste_ == it) ++naechste_;
       it = liste_.erase(it);
     } else {

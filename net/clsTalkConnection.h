@@ -61,7 +61,7 @@ class TalkHost {
   // what() describes it.
   virtual void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) = 0;
   // The message box for an unknown command name (title "VRD4-Empfangsmodul",
-  // exclamation icon, OK); returns when it has been closed.
+  // exclamation icon, OK); returns at once, the box stays open by itself.
   virtual void falscheAbfrage(const QString& text) = 0;
   // False while no command may start (see above).
   virtual bool darfAusfuehren() const = 0;
@@ -105,7 +105,6 @@ class clsTalkConnection {
   std::vector<uint8_t> bildinhalt_;  // picture content of the last picture command
   int offeneAntworten_ = 0;          // "OK"s not yet handed to the socket
   bool geschlossen_ = false;
-  support::Tiefe inBox_;  // its message box is open: its next lines wait
   double letzteZeile_ = 0;  // clock time of the accept or the last complete line
 };
 
@@ -130,8 +129,7 @@ class Clients {
 
   // Runs waiting lines for at most `budget` seconds of the clock (at least
   // one line when any may run). Returns true when lines are still waiting.
-  // May be re-entered from the event loop of a message box that one line
-  // opened: the other connections go on, that one waits for its box.
+  // May be re-entered from the event loop of a wait that one line entered.
   bool abarbeiten(double budget = kStapelSekunden);
   bool arbeitWartet() const;
   // Schedules abarbeiten on the event loop (once, however often called).

@@ -224,7 +224,7 @@ class MeldungsRecorder final : public platform::MessageBoxSink {
  public:
   MeldungsRecorder() { platform::setMessageBoxSink(this); }
   ~MeldungsRecorder() override { platform::setMessageBoxSink(nullptr); }
-  void show(const std::u16string& text, const std::u16string&) override { texte.push_back(text); }
+  void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { texte.push_back(text); }
   std::vector<std::u16string> texte;
 };
 

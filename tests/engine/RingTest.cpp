@@ -1,5 +1,5 @@
-// Taking commands from the ring: one per polling step, in slot order, never
-// past the counter; what is shown, run, reported and passed on.
+// Taking commands from the ring: in slot order, as many per polling step as
+// its budget allows, never past the counter; what is shown, run, reported and passed on.
 #include <fcntl.h>
 #include <sys/stat.h>
 
