@@ -46,11 +46,11 @@ void kastenSetzen(QCheckBox* box, const QString& wert) {
 
 Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, Taktschleife& schleife,
                      platform::Clock& uhr)
-    : status_(status), schleife_(schleife), server_(std::make_unique<net::clsSocket>()) {
+    : status_(status), schleife_(schleife), serverSocket_(std::make_unique<net::clsSocket>()) {
   rahmenAufbauen(rahmenParent);
   weiterleitung_ = std::make_unique<Weiterleitung>(fenster, schleife, uhr, steuerelemente(), anschluss());
-  server_->ConnectionRequest = [this] { clients_->Server_ConnectionRequest(*server_); };
-  clients_ = std::make_unique<net::Clients>(static_cast<net::TalkHost&>(*this), uhr);
+  serverSocket_->ConnectionRequest = [this] { verbindungen_->Server_ConnectionRequest(*serverSocket_); };
+  verbindungen_ = std::make_unique<net::Clients>(static_cast<net::TalkHost&>(*this), uhr);
 
   QObject::connect(cmdServerStarten, &QPushButton::clicked, &fenster, [this] { cmdServerStarten_Click(); });
   QObject::connect(cmdClient2Connect, &QPushButton::clicked, &fenster, [this] { cmdClient2Connect_Click(); });
@@ -69,7 +69,7 @@ Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& sta
 }
 
 // The talk connections may still hold the engine's lines: they go first.
-Netzpanel::~Netzpanel() { clients_.reset(); }
+Netzpanel::~Netzpanel() { verbindungen_.reset(); }
 
 void Netzpanel::rahmenAufbauen(QWidget& parent) {
   QWidget* panel = &parent;
@@ -143,21 +143,21 @@ Weiterleitung::Anschluss Netzpanel::anschluss() {
       [this] { serverStoppen(); },
       // Lines that arrived during the wait run now.
       [this] {
-        if (clients_ && clients_->arbeitWartet()) clients_->anstossen();
+        if (verbindungen_ && verbindungen_->arbeitWartet()) verbindungen_->anstossen();
       },
   };
 }
 
 void Netzpanel::schliessen() {
-  server_->Disconnect();
+  serverSocket_->Disconnect();
   weiterleitung_->schliessen();
-  for (const auto& c : clients_->liste()) c->Sck().Disconnect();
+  for (const auto& c : verbindungen_->liste()) c->Sck().Disconnect();
 }
 
 bool Netzpanel::aktiv() const {
   auto offen = [](const net::clsSocket& s) { return s.State() != net::clsSocket::sckClosed; };
-  return offen(*server_) || offen(weiterleitung_->Client2()) || offen(weiterleitung_->Client3()) ||
-         clients_->anzahl() > 0;
+  return offen(*serverSocket_) || offen(weiterleitung_->Client2()) || offen(weiterleitung_->Client3()) ||
+         verbindungen_->anzahl() > 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -187,7 +187,7 @@ bool Netzpanel::darfAusfuehren() const { return schleife_.darfAusfuehren(); }
 
 void Netzpanel::serverStoppen() {
   if (cmdServerStarten->text() != kServerStoppen) return;
-  server_->Disconnect();
+  serverSocket_->Disconnect();
   cmdServerStarten->setText(kServerStarten);
   txtT_Port1->setEnabled(true);
 }
@@ -195,11 +195,11 @@ void Netzpanel::serverStoppen() {
 void Netzpanel::cmdServerStarten_Click() {
   weiterleitung_->client2Trennen(true);
   if (cmdServerStarten->text() != kServerStoppen) {
-    server_->LocalPort = leadingInt(txtT_Port1->text().toStdU16String());
-    server_->Protocol = 0;
-    server_->LineSeparator = u"\r\n";
-    server_->Listen();
-    if (server_->State() != net::clsSocket::sckListening)
+    serverSocket_->LocalPort = leadingInt(txtT_Port1->text().toStdU16String());
+    serverSocket_->Protocol = 0;
+    serverSocket_->LineSeparator = u"\r\n";
+    serverSocket_->Listen();
+    if (serverSocket_->State() != net::clsSocket::sckListening)
       statusEintrag(QStringLiteral("Server: Port ") + txtT_Port1->text() + QStringLiteral(" nicht verfügbar"));
     cmdServerStarten->setText(kServerStoppen);
     txtT_Port1->setEnabled(false);

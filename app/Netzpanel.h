@@ -62,8 +62,8 @@ class Netzpanel final : private net::TalkHost {
   // Any socket open (the loop then sleeps on socket events).
   bool aktiv() const;
 
-  net::clsSocket& Server() { return *server_; }
-  net::Clients& Clients() { return *clients_; }
+  net::clsSocket& Server() { return *serverSocket_; }
+  net::Clients& Clients() { return *verbindungen_; }
   Weiterleitung& weiterleitung() { return *weiterleitung_; }
 
  private:
@@ -98,8 +98,8 @@ class Netzpanel final : private net::TalkHost {
 
   QString gemerkteAdresse_;
   QString gemerkterPort_;
-  std::unique_ptr<net::clsSocket> server_;
-  std::unique_ptr<net::Clients> clients_;
+  std::unique_ptr<net::clsSocket> serverSocket_;
+  std::unique_ptr<net::Clients> verbindungen_;
   std::unique_ptr<Weiterleitung> weiterleitung_;
 };
 

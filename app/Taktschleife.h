@@ -35,9 +35,11 @@
 //     request is honoured on the first tick outside both.
 //  4. An engine released while its polling step is on the stack (imTakt)
 //     is destroyed when that step has left.
-// Each rule reads a support::Tiefe: imTakt and imWarten here, the
-// engine's befehlLaeuft(), the TCP batches' own depth (net::Clients) and the
-// socket callbacks' (net::clsSocket).
+// Every guard is a support::Tiefe held by a scope: imTakt and imWarten here,
+// the engine's running command (befehlLaeuft()), and two that protect
+// objects rather than order: net::Clients removes a closed connection only
+// when no batch is on the stack, net::clsSocket deletes its Qt objects later
+// while one of their callbacks runs.
 //
 // GUI thread only.
 #include <cstdint>

@@ -31,14 +31,14 @@ Weiterleitung::Weiterleitung(QWidget& fenster, Taktschleife& schleife, platform:
       uhr_(uhr),
       s_(s),
       a_(std::move(a)),
-      client2_(std::make_unique<net::clsSocket>()),
-      client3_(std::make_unique<net::clsSocket>()) {
-  client2_->LineDataArrival = [this](const std::u16string& l, const QString&) { Client2_LineDataArrival(l); };
-  client3_->LineDataArrival = [this](const std::u16string& l, const QString&) { Client3_LineDataArrival(l); };
+      socket2_(std::make_unique<net::clsSocket>()),
+      socket3_(std::make_unique<net::clsSocket>()) {
+  socket2_->LineDataArrival = [this](const std::u16string& l, const QString&) { Client2_LineDataArrival(l); };
+  socket3_->LineDataArrival = [this](const std::u16string& l, const QString&) { Client3_LineDataArrival(l); };
   // The button keeps its caption: the next click disconnects and shows
   // "Verbinden".
-  client2_->Closed = [this] { client2_->Disconnect(); };
-  client3_->Closed = [this] { client3_->Disconnect(); };
+  socket2_->Closed = [this] { socket2_->Disconnect(); };
+  socket3_->Closed = [this] { socket3_->Disconnect(); };
 }
 
 Weiterleitung::~Weiterleitung() = default;
@@ -46,16 +46,16 @@ Weiterleitung::~Weiterleitung() = default;
 void Weiterleitung::pumpOnce() { schleife_.einmalWarten(); }
 
 void Weiterleitung::schliessen() {
-  client2_->Disconnect();
-  client3_->Disconnect();
+  socket2_->Disconnect();
+  socket3_->Disconnect();
 }
 
 bool Weiterleitung::client2Verbunden() const { return s_.cmdClient2Connect->text() == kTrennen; }
 
 void Weiterleitung::client2Trennen(bool auchClient3) {
   if (!client2Verbunden()) return;
-  client2_->Disconnect();
-  if (auchClient3) client3_->Disconnect();
+  socket2_->Disconnect();
+  if (auchClient3) socket3_->Disconnect();
   s_.cmdClient2Connect->setText(kVerbinden);
   s_.txtIPAdresse1->setEnabled(true);
 }
@@ -68,14 +68,14 @@ void Weiterleitung::cmdClient2Connect_Click(const QString& adresse, const QStrin
   }
   const QString A = adresse;
   const int32_t P = leadingInt(port.toStdU16String());
-  clientVerbinden(*client2_, s_.cmdClient2Connect, s_.txtIPAdresse1, A, P,
+  clientVerbinden(*socket2_, s_.cmdClient2Connect, s_.txtIPAdresse1, A, P,
                   QStringLiteral("Client2: Konnte nicht mit Server:") + A + QStringLiteral("\r\nPort: ") +
                       QString::number(P) + QStringLiteral("\r\nverbinden!"));
 }
 
 void Weiterleitung::cmdClient3Connect_Click() {
   if (s_.cmdClient3Connect->text() == kTrennen) {
-    client3_->Disconnect();
+    socket3_->Disconnect();
     s_.cmdClient3Connect->setText(kVerbinden);
     s_.txtIPAdresse2->setEnabled(true);
     return;
@@ -86,7 +86,7 @@ void Weiterleitung::cmdClient3Connect_Click() {
   }
   const QString A = s_.txtIPAdresse2->text();
   const int32_t P = leadingInt(s_.txtT_Port2->text().toStdU16String());
-  clientVerbinden(*client3_, s_.cmdClient3Connect, s_.txtIPAdresse2, A, P,
+  clientVerbinden(*socket3_, s_.cmdClient3Connect, s_.txtIPAdresse2, A, P,
                   QStringLiteral("Client3: Konnte nicht mit Server:\r\n") + A + QStringLiteral("\r\nPort: ") +
                       QString::number(P) + QStringLiteral("\r\nverbinden!"));
 }

@@ -63,14 +63,14 @@ class Weiterleitung final : public engine::Forwarder {
   static bool IsValidIP(const QString& sIP);
   // Set by a forwarding peer's "OK", cleared before each forward.
   bool Weiterleitungsquittung = false;
-  net::clsSocket& Client2() { return *client2_; }
-  net::clsSocket& Client3() { return *client3_; }
+  net::clsSocket& Client2() { return *socket2_; }
+  net::clsSocket& Client3() { return *socket3_; }
   // The progress bar's caption as shown ("Verbinde mit A:P - 45%").
   QString fortschrittText() const;
 
   // engine::Forwarder (Client2)
-  bool isOpen() const override { return client2_->SocketHandle() >= 1; }
-  void sendData(const std::u16string& line) override { client2_->SendData(std::u16string_view(line)); }
+  bool isOpen() const override { return socket2_->SocketHandle() >= 1; }
+  void sendData(const std::u16string& line) override { socket2_->SendData(std::u16string_view(line)); }
   void clearAcknowledgement() override { Weiterleitungsquittung = false; }
   bool acknowledged() const override { return Weiterleitungsquittung; }
   void pumpOnce() override;
@@ -89,7 +89,7 @@ class Weiterleitung final : public engine::Forwarder {
   platform::Clock& uhr_;
   Steuerelemente s_;
   Anschluss a_;
-  std::unique_ptr<net::clsSocket> client2_, client3_;
+  std::unique_ptr<net::clsSocket> socket2_, socket3_;
   QString fortschrittText_;
   bool fensterWarGesperrt_ = false;
 };
