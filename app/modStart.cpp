@@ -71,14 +71,16 @@ int Main(int argc, char** argv) {
   const auto praefix = praefixAusArgumenten(argc, argv);
   if (!praefix) {
     platform::showMessageBox(
-        u"--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!\r\n\r\nProgramm wird beendet!");
+        u"--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!\r\n\r\nProgramm wird beendet!", {},
+        {.warnung = true, .wartet = true});
     return 2;
   }
   channel::setChannelNamePrefix(*praefix);
 
   if (!platform::isUserAnAdmin()) {
     platform::showMessageBox(
-        u"Programm muss mit 'ADMINISTRATOR'-Rechten gestartet werden!\r\n\r\nProgramm wird beendet!");
+        u"Programm muss mit 'ADMINISTRATOR'-Rechten gestartet werden!\r\n\r\nProgramm wird beendet!", {},
+        {.wartet = true});
     return 1;
   }
 
@@ -100,6 +102,8 @@ int Main(int argc, char** argv) {
 
   {
     FrmVRD4Empfaenger frm;
+    // Boxes belong to the main window from here on (and go with it).
+    meldungen.besitzerSetzen(&frm);
     QPointer<FrmVRD4Empfaenger> ziel(&frm);
     SignalPipe signale({SIGTERM, SIGINT, SIGUSR1}, [ziel](int signo) {
       if (!ziel) return;
@@ -112,12 +116,13 @@ int Main(int argc, char** argv) {
     frm.ShowModal();
   }
 
-  // No other window should be left once the main window has gone.
+  // No other window should be left once the main window has gone. The
+  // program ends right after: these boxes wait for their OK.
   const auto fenster = QApplication::topLevelWidgets();
   for (QWidget* w : fenster) {
     if (!w->isVisible()) continue;
     const QString name = w->objectName().isEmpty() ? w->windowTitle() : w->objectName();
-    platform::showMessageBox((name + QStringLiteral(" noch verblieben!")).toStdU16String());
+    platform::showMessageBox((name + QStringLiteral(" noch verblieben!")).toStdU16String(), {}, {.wartet = true});
     w->close();
   }
   return 0;

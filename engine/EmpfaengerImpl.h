@@ -16,6 +16,7 @@
 #include "render/Lauftexte.h"
 #include "render/RenderHost.h"
 #include "render/TextAusgabe.h"
+#include "support/Tiefe.h"
 
 namespace vrd4::engine {
 
@@ -67,20 +68,11 @@ struct clsVRD4Empfaenger::Impl {
   std::u16string befehl;  // the text read last from slot lesezeiger
   QString befehlsname;
   int64_t pauseBisZeit = 0;  // hundredths of a second of `clock`
-  int befehlTiefe = 0;       // commands on the stack (see befehlLaeuft)
+  support::Tiefe befehlTiefe;  // commands on the stack (see befehlLaeuft)
 };
 
 // Counts one running command for as long as it lives.
-class LaufenderBefehl {
- public:
-  explicit LaufenderBefehl(int& tiefe) : tiefe_(tiefe) { ++tiefe_; }
-  ~LaufenderBefehl() { --tiefe_; }
-  LaufenderBefehl(const LaufenderBefehl&) = delete;
-  LaufenderBefehl& operator=(const LaufenderBefehl&) = delete;
-
- private:
-  int& tiefe_;
-};
+using LaufenderBefehl = support::Tiefe::Eintritt;
 
 // Executable names that count as the external player: "PELMOR PLAYER.EXE"
 // in any letter case (a longer name that starts with it counts too), or a

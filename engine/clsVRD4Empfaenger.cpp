@@ -53,7 +53,7 @@ void clsVRD4Empfaenger::AnzeigeTakten() {
   d->ani->AnimationenTakten();
 }
 
-bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe > 0; }
+bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe.aktiv(); }
 
 void clsVRD4Empfaenger::Zeitschleife() {
   AnzeigeTakten();
@@ -100,7 +100,7 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   const QString anzeige = QString::fromStdU16String(befehl);
   const QString nr = QString::number(d->lesezeiger);
   d->status.setLetzterBefehl(anzeige + QStringLiteral(" * ") + nr);
-  d->status.addListEntry(anzeige + QStringLiteral(" - ") + nr);
+  d->status.statusEintrag(anzeige + QStringLiteral(" - ") + nr);
   // Not a command: shown on every step while we stand on it, never run,
   // and the slot keeps its text.
   if (!protocol::istBefehl(befehl)) return;
@@ -175,11 +175,7 @@ void clsVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
 
 // --- render host ------------------------------------------------------------
 
-void clsVRD4Empfaenger::raiseEvent(const QString& art, const QString& meldung) {
-  VRD4Event(art, meldung);
-}
-
-void clsVRD4Empfaenger::addStatus(const QString& entry) { d->status.addListEntry(entry); }
+void clsVRD4Empfaenger::statusEintrag(const QString& entry) { d->status.statusEintrag(entry); }
 
 void clsVRD4Empfaenger::writeReply(render::Antwort which, const QString& value) {
   const std::u16string text = value.toStdU16String();

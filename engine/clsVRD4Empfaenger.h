@@ -52,20 +52,11 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // names the command. The slot has already been emptied and the read index
   // moved past it by then.
   //
-  // Re-entrancy. Forwarding a command waits up to kWeiterleitungsWartezeit
-  // for the further receiver's "OK" and runs the window's message loop
-  // meanwhile (Forwarder::pumpOnce); the window's connect wait does the same.
-  // A tick or a network line handled inside such a wait must not start a
-  // second command. This is guaranteed in two places:
-  //  - here: while a command runs (befehlLaeuft()), the polling step only
-  //    advances the display (AnzeigeTakten) and takes nothing from the ring
-  //    until the running command has finished;
-  //  - by the callers: the TCP connections keep their lines queued while
-  //    befehlLaeuft() is true (or the window is inside a wait) and go on
-  //    afterwards, in order. BefehlAusfuehren and BefehlDirektAusfuehren
-  //    themselves do not queue.
-  // Blinking, scrolling and animation steps and repaints go on in the wait,
-  // since the window keeps ticking AnzeigeTakten from it.
+  // Re-entrancy: forwarding waits for Client2's "OK" with the window's event
+  // loop running (Forwarder::pumpOnce). While a command runs (befehlLaeuft())
+  // the polling step only advances the display and takes nothing from the
+  // ring; the callers keep everything else from starting a second command.
+  // The rules for all waits are written down in app/Taktschleife.h.
   void Zeitschleife();
   // The display part of the polling step alone: scrolling texts, blinking
   // texts, animation expiries. Never takes a command.
@@ -109,8 +100,9 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   platform::Colour StartVordergrundfarbe = 0xFFFFFF;
   platform::Colour StartHintergrundfarbe = 0x000000;
 
-  // Raises VRD4Event(art, meldung) on the event sink.
-  void VRD4Event(const QString& art, const QString& meldung);
+  // Raises VRD4Event(art, meldung) on the event sink (also the render
+  // objects' event).
+  void VRD4Event(const QString& art, const QString& meldung) override;
 
   // --- board (every drawing ends by making the image the background picture)
   void Cls();
@@ -172,8 +164,7 @@ class clsVRD4Empfaenger final : private render::RenderHost {
 
  private:
   // render::RenderHost
-  void raiseEvent(const QString& art, const QString& meldung) override;
-  void addStatus(const QString& entry) override;
+  void statusEintrag(const QString& entry) override;
   void writeReply(render::Antwort which, const QString& value) override;
   double now() const override;
 

@@ -41,7 +41,7 @@ void clsSocket::Impl::entsorgen(QObject* o) {
   if (auto* n = qobject_cast<QSocketNotifier*>(o)) n->setEnabled(false);
   // Deleting a Qt object inside one of its own signals is not allowed; our
   // handlers run from those signals.
-  if (dispatch > 0) {
+  if (dispatch.aktiv()) {
     o->deleteLater();
   } else {
     delete o;

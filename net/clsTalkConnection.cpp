@@ -105,13 +105,11 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
       // The engine draws synchronously: "OK" follows the finished drawing.
       host.befehlAusfuehren(F, bildfeld(spec) ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>());
     } else if (!spec) {
-      // No reply: a forwarding receiver runs into its time-out. The box
-      // runs the event loop: what was answered so far goes first.
-      antwortenSenden();
-      inBox_ = true;
+      // No reply: a forwarding receiver runs into its time-out. The line
+      // is logged above and skipped; the box does not wait, so the next
+      // line of this connection runs at once.
       host.falscheAbfrage(QStringLiteral("Falsche Abfragetext: ") + QString::fromStdU16String(name) +
                           QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
-      inBox_ = false;
       return;
     }
   } catch (const std::exception& e) {
@@ -149,7 +147,7 @@ void Clients::Server_ConnectionRequest(clsSocket& server) {
   if (offen() >= kMaxVerbindungen) {
     const double jetzt = clock_.seconds();
     for (const auto& c : liste_) {
-      if (c->geschlossen_ || c->inBox_ || !c->wartend_.empty()) continue;
+      if (c->geschlossen_ || !c->wartend_.empty()) continue;
       if (jetzt - c->letzteZeile_ >= kVerdraengenSekunden && (!still || c->letzteZeile_ < still->letzteZeile_))
         still = c.get();
     }
@@ -180,29 +178,31 @@ void Clients::Server_ConnectionRequest(clsSocket& server) {
 
 bool Clients::arbeitWartet() const {
   return std::any_of(liste_.begin(), liste_.end(), [](const auto& c) {
-    return (!c->wartend_.empty() && !c->inBox_) || (c->geschlossen_ && c->wartend_.empty());
+    return !c->wartend_.empty() || c->geschlossen_;
   });
 }
 
 bool Clients::abarbeiten(double budget) {
-  ++tiefe_;
-  const double start = clock_.seconds();
-  while (host_.darfAusfuehren()) {
-    // One line from each connection in turn, from where the last batch
-    // stopped; a connection's own lines keep their order.
-    bool gelaufen = false;
-    for (std::size_t n = liste_.size(); n > 0 && !gelaufen; --n) {
-      if (naechste_ == liste_.end()) naechste_ = liste_.begin();
-      clsTalkConnection& c = **naechste_;
-      ++naechste_;
-      if (!c.inBox_) gelaufen = c.naechsteZeile();
+  {
+    const support::Tiefe::Eintritt imStapel(tiefe_);
+    const double start = clock_.seconds();
+    while (host_.darfAusfuehren()) {
+      // One line from each connection in turn, from where the last batch
+      // stopped; a connection's own lines keep their order.
+      bool gelaufen = false;
+      for (std::size_t n = liste_.size(); n > 0 && !gelaufen; --n) {
+        if (naechste_ == liste_.end()) naechste_ = liste_.begin();
+        clsTalkConnection& c = **naechste_;
+        ++naechste_;
+        gelaufen = c.naechsteZeile();
+      }
+      if (!gelaufen || clock_.seconds() - start >= budget) break;
     }
-    if (!gelaufen || clock_.seconds() - start >= budget) break;
+    for (const auto& c : liste_) c->antwortenSenden();
   }
-  for (const auto& c : liste_) c->antwortenSenden();
-  if (--tiefe_ == 0) aufraeumen();
+  if (!tiefe_.aktiv()) aufraeumen();
   const bool wartet = std::any_of(liste_.begin(), liste_.end(),
-                                  [](const auto& c) { return !c->wartend_.empty() && !c->inBox_; });
+                                  [](const auto& c) { return !c->wartend_.empty(); });
   // The rest goes on after the event loop has had its turn; while commands
   // may not run the window's tick pushes again.
   if (wartet && host_.darfAusfuehren()) anstossen();
@@ -211,7 +211,7 @@ bool Clients::abarbeiten(double budget) {
 
 void Clients::aufraeumen() {
   for (auto it = liste_.begin(); it != liste_.end();) {
-    if ((*it)->geschlossen_ && (*it)->wartend_.empty() && !(*it)->inBox_) {
+    if ((*it)->geschlossen_ && (*it)->wartend_.empty()) {
       if (naechste_ == it) ++naechste_;
       it = liste_.erase(it);
     } else {

@@ -42,6 +42,7 @@
 
 #include "net/clsSocket.h"
 #include "platform/Clock.h"
+#include "support/Tiefe.h"
 
 namespace vrd4::net {
 
@@ -60,7 +61,7 @@ class TalkHost {
   // what() describes it.
   virtual void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) = 0;
   // The message box for an unknown command name (title "VRD4-Empfangsmodul",
-  // exclamation icon, OK); returns when it has been closed.
+  // exclamation icon, OK); returns at once, the box stays open by itself.
   virtual void falscheAbfrage(const QString& text) = 0;
   // False while no command may start (see above).
   virtual bool darfAusfuehren() const = 0;
@@ -104,7 +105,6 @@ class clsTalkConnection {
   std::vector<uint8_t> bildinhalt_;  // picture content of the last picture command
   int offeneAntworten_ = 0;          // "OK"s not yet handed to the socket
   bool geschlossen_ = false;
-  bool inBox_ = false;  // its message box is open: its next lines wait
   double letzteZeile_ = 0;  // clock time of the accept or the last complete line
 };
 
@@ -129,8 +129,7 @@ class Clients {
 
   // Runs waiting lines for at most `budget` seconds of the clock (at least
   // one line when any may run). Returns true when lines are still waiting.
-  // May be re-entered from the event loop of a message box that one line
-  // opened: the other connections go on, that one waits for its box.
+  // May be re-entered from the event loop of a wait that one line entered.
   bool abarbeiten(double budget = kStapelSekunden);
   bool arbeitWartet() const;
   // Schedules abarbeiten on the event loop (once, however often called).
@@ -152,7 +151,7 @@ class Clients {
   std::list<std::unique_ptr<clsTalkConnection>>::iterator naechste_ = liste_.end();
   QObject kontext_;  // the scheduled runs die with the collection
   bool angestossen_ = false;
-  int tiefe_ = 0;  // abarbeiten on the stack; connections go only at 0
+  support::Tiefe tiefe_;  // abarbeiten on the stack; connections go only when it is not
 };
 
 // The status-list text of a line: lines longer than kMaxListenZeichen are

@@ -62,7 +62,7 @@ bool Animationen::belegt(int n) const { return n >= 1 && n <= kAnzahl && slots_[
 
 bool Animationen::nummerGueltig(uint8_t n) {
   if (n >= 1 && n <= kAnzahl) return true;
-  host_.raiseEvent(kBefehlFehler,
+  host_.VRD4Event(kBefehlFehler,
                    QStringLiteral("AniGif-Nummer: ") + QString::number(n) + QStringLiteral(" gibt es nicht!"));
   return false;
 }
@@ -85,10 +85,10 @@ uint8_t Animationen::AniGifLadenanPosition(const QString& BildnamemitPfad, int16
     if (!slots_[n - 1].belegt) frei = n;
   }
   if (frei == 0) {
-    host_.raiseEvent(kBefehlFehler, QStringLiteral("max. ") + QString::number(kAnzahl) +
+    host_.VRD4Event(kBefehlFehler, QStringLiteral("max. ") + QString::number(kAnzahl) +
                                         QStringLiteral("Alle animierten Gif's bereits belegt!"));
     host_.writeReply(Antwort::AniGifNr, QStringLiteral("0"));
-    host_.raiseEvent(QStringLiteral("AniGifNr"), QStringLiteral("0"));
+    host_.VRD4Event(QStringLiteral("AniGifNr"), QStringLiteral("0"));
     return 0;
   }
 
@@ -110,7 +110,7 @@ uint8_t Animationen::AniGifLadenanPosition(const QString& BildnamemitPfad, int16
   }
   const QString nr = QString::number(ergebnis);
   host_.writeReply(Antwort::AniGifNr, nr);
-  host_.raiseEvent(QStringLiteral("AniGifNr"), nr);
+  host_.VRD4Event(QStringLiteral("AniGifNr"), nr);
   return ergebnis;
 }
 

@@ -39,7 +39,7 @@ struct Blinktexte::Impl {
   void melden(int n) {
     const QString nr = QString::number(n);
     host.writeReply(Antwort::BlinktextNr, nr);
-    host.raiseEvent(QStringLiteral("BlinktextNr"), nr);
+    host.VRD4Event(QStringLiteral("BlinktextNr"), nr);
   }
 };
 
@@ -63,7 +63,7 @@ uint8_t Blinktexte::BKNeu(const TextParameter& p, double Intervall) {
     if (!d->eintraege[size_t(i - 1)].belegt) n = i;
   }
   if (n == 0) {
-    d->host.raiseEvent(QStringLiteral("BefehlFehler"),
+    d->host.VRD4Event(QStringLiteral("BefehlFehler"),
                        QStringLiteral("max. ") + QString::number(kAnzahl) +
                            QStringLiteral(" Blinktexte bereits belegt!"));
     d->melden(0);

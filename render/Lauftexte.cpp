@@ -41,7 +41,7 @@ struct Lauftexte::Impl {
   void melden(int n) {
     const QString nr = QString::number(n);
     host.writeReply(Antwort::LauftextNr, nr);
-    host.raiseEvent(QStringLiteral("LauftextNr"), nr);
+    host.VRD4Event(QStringLiteral("LauftextNr"), nr);
   }
 
   // One frame at x; then x moves one pixel left, and a text that has left
@@ -78,7 +78,7 @@ uint8_t Lauftexte::LTNeu(const TextParameter& p, double Geschwindigkeit,
     if (!d->eintraege[size_t(i - 1)].belegt) n = i;
   }
   if (n == 0) {
-    d->host.raiseEvent(QStringLiteral("BefehlFehler"),
+    d->host.VRD4Event(QStringLiteral("BefehlFehler"),
                        QStringLiteral("max. ") + QString::number(kAnzahl) +
                            QStringLiteral(" Lauftexte bereits belegt!"));
     d->melden(0);
@@ -118,7 +118,7 @@ uint8_t Lauftexte::LTNeu(const TextParameter& p, double Geschwindigkeit,
   } catch (...) {
     ctl.setVisible(false);
     ctl.Cls();
-    d->host.raiseEvent(QStringLiteral("Fehler"),
+    d->host.VRD4Event(QStringLiteral("Fehler"),
                        QString::fromUtf8("Fehler beim Anlegen einer neuen Form für die Laufschrift!"));
     d->melden(0);
     return 0;

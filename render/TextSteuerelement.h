@@ -39,7 +39,7 @@ template <typename Eintrag, typename CtlVon>
 void SlotLoeschen(RenderHost& host, const QString& nummerText, std::array<Eintrag, 10>& eintraege,
                   uint8_t index, CtlVon ctlVon) {
   if (!SlotnummerGueltig(index)) {
-    host.raiseEvent(QStringLiteral("BefehlFehler"),
+    host.VRD4Event(QStringLiteral("BefehlFehler"),
                     nummerText + QString::number(index) + QStringLiteral(" gibt es nicht!"));
     return;
   }

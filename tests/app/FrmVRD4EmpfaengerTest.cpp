@@ -59,13 +59,13 @@ TEST_F(FensterTest, TheFourActingKindsAreShownButNeverPassedOn) {
 
 TEST_F(FensterTest, ListIsEmptiedAtSevenEntriesByTickAndByEvent) {
   auto* liste = ctl<QListWidget>("List1");
-  for (int i = 0; i < 6; ++i) frm->addListEntry(u"x"_s);
+  for (int i = 0; i < 6; ++i) frm->statusanzeige().statusEintrag(u"x"_s);
   tick();
   EXPECT_EQ(liste->count(), 6);
-  frm->addListEntry(u"x"_s);
+  frm->statusanzeige().statusEintrag(u"x"_s);
   tick();
   EXPECT_EQ(liste->count(), 0);
-  for (int i = 0; i < 7; ++i) frm->addListEntry(u"x"_s);
+  for (int i = 0; i < 7; ++i) frm->statusanzeige().statusEintrag(u"x"_s);
   frm->VRD4Event(u"BlinktextNr"_s, u"1"_s);
   EXPECT_EQ(liste->count(), 0);
 }
@@ -224,7 +224,7 @@ class MeldungsRecorder final : public platform::MessageBoxSink {
  public:
   MeldungsRecorder() { platform::setMessageBoxSink(this); }
   ~MeldungsRecorder() override { platform::setMessageBoxSink(nullptr); }
-  void show(const std::u16string& text, const std::u16string&) override { texte.push_back(text); }
+  void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { texte.push_back(text); }
   std::vector<std::u16string> texte;
 };
 

@@ -112,7 +112,7 @@ class ChannelTest : public ::testing::Test, public platform::MessageBoxSink {
       if (e.path().filename().string().starts_with(prefix)) std::filesystem::remove(e.path(), ec);
     platform::setMessageBoxSink(nullptr);
   }
-  void show(const std::u16string& text, const std::u16string&) override { boxes.push_back(text); }
+  void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { boxes.push_back(text); }
   std::unique_ptr<Helper> helper() const { return std::make_unique<Helper>(prefix); }
   RunResult vrd4shm(std::vector<std::string> args) const {
     args.insert(args.begin(), {VRD4_BIN_DIR "/vrd4shm", "--prefix", prefix});

@@ -216,7 +216,7 @@ TEST_F(Feindlich, UnderEachAttackTheRingKeepsItsRateMemoryStaysBoundedAndAGoodPe
          for (int i = 0; i < 500; ++i) fds.push_back(verbinden(port, false));
          const std::string text = "Befehl\x1b" "Cls\r\n";
          // Whole lines only: a cut one would reach the receiver as an
-         // unknown name, and its message box would wait for an operator.
+         // unknown name and open a message box.
          for (std::size_t runde = 0; runde < 240 && !(halt && runde % text.size() == 0); ++runde) {
            for (int fd : fds) send(fd, &text[runde % text.size()], 1, MSG_NOSIGNAL | MSG_DONTWAIT);
            std::this_thread::sleep_for(std::chrono::milliseconds(100));

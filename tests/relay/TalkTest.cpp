@@ -43,10 +43,7 @@ class Host : public TalkHost, public platform::Clock {
     for (const auto& f : felder)
       if (f == u"x") throw std::runtime_error("Feld 2 von Linie ist keine Zahl");
   }
-  void falscheAbfrage(const QString& text) override {
-    boxen.push_back(text);
-    if (imBoxfenster) imBoxfenster();  // a modal box runs the event loop
-  }
+  void falscheAbfrage(const QString& text) override { boxen.push_back(text); }
   bool darfAusfuehren() const override { return darf; }
   double seconds() const override { return t; }
   bool eingetragen(const QString& teil) const {
@@ -55,7 +52,6 @@ class Host : public TalkHost, public platform::Clock {
 
   std::vector<QString> liste, ausgefuehrt, boxen;
   clsSocket* client3 = nullptr;
-  std::function<void()> imBoxfenster;
   bool darf = true, protokoll = true;
   double t = 100.0, kosten = 0.0;
   long anzahl = 0;
@@ -243,21 +239,6 @@ TEST_F(Talk, BeyondSixtyFourConnectionsAreAcceptedAndClosedAndClosedOnesLeaveAft
   EXPECT_TRUE(warteBis([&] { return clients.anzahl() == Clients::kMaxVerbindungen - 1; }));
   EXPECT_EQ(host.anzahl, 2);
   EXPECT_TRUE(host.eingetragen(u" (Verbindung getrennt)"_s));
-}
-
-TEST_F(Talk, AnOpenMessageBoxHoldsUpOnlyTheLinesOfItsOwnConnection) {
-  auto a = peer(), b = peer();
-  QList<QByteArray> vonB;
-  host.imBoxfenster = [&] {
-    b->write(zeile({u"Cls"}));
-    vonB = antworten(*b, 1);
-    EXPECT_EQ(clients.liste().front()->wartendeZeilen(), 1u) << "a's next line waits for the box";
-  };
-  a->write(zeile({u"cls"}) + zeile({u"Cls"}));
-  EXPECT_TRUE(warteBis([&] { return !host.boxen.empty(); }));
-  EXPECT_EQ(vonB, QList<QByteArray>{"OK"}) << "b was served while a's box was open";
-  host.imBoxfenster = nullptr;
-  EXPECT_EQ(antworten(*a, 1), QList<QByteArray>{"OK"}) << "then a's next line";
 }
 
 // --- hostile peers (each bounded in time; a well-behaved connection is served throughout)
