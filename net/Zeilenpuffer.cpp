@@ -40,6 +40,21 @@ Zeilenpuffer::Ergebnis Zeilenpuffer::naechsteZeile(std::string_view separator,
   return puffer_.size() > max_ ? Ergebnis::ZuLang : Ergebnis::KeineZeile;
 }
 
+std::string Zeilenpuffer::herausnehmen(std::string_view zeile) {
+  const char* basis = puffer_.data();
+  if (zeile.size() < kVerschiebenAb || zeile.data() < basis || zeile.data() >= basis + puffer_.size())
+    return std::string(zeile);
+  const std::size_t start = static_cast<std::size_t>(zeile.data() - basis);
+  std::string rest = puffer_.substr(anfang_);
+  puffer_.resize(start + zeile.size());
+  puffer_.erase(0, start);
+  std::string ergebnis = std::move(puffer_);
+  puffer_ = std::move(rest);
+  anfang_ = 0;
+  gesucht_ = 0;
+  return ergebnis;
+}
+
 std::string Zeilenpuffer::restNehmen() {
   std::string rest = puffer_.substr(anfang_);
   leeren();

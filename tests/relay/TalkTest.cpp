@@ -69,11 +69,17 @@ class Talk : public ::testing::Test {
     ASSERT_EQ(server.State(), clsSocket::sckListening);
     port = quint16(server.LocalPort);
   }
-  // A peer connected and taken into Clients.
-  std::unique_ptr<QTcpSocket> peer() {
+  // A connection from `von` (any 127.x.y.z address is loopback).
+  std::unique_ptr<QTcpSocket> verbinden(const char* von = "127.0.0.1") {
     auto s = std::make_unique<QTcpSocket>();
-    const int vorher = angenommen();
+    s->bind(QHostAddress(QString::fromLatin1(von)));
     s->connectToHost(QStringLiteral("127.0.0.1"), port);
+    return s;
+  }
+  // A peer connected and taken into Clients.
+  std::unique_ptr<QTcpSocket> peer(const char* von = "127.0.0.1") {
+    const int vorher = angenommen();
+    auto s = verbinden(von);
     EXPECT_TRUE(warteBis([&] { return angenommen() > vorher; }));
     return s;
   }
@@ -210,25 +216,36 @@ TEST_F(Talk, APeerFasterThanWeRunIsHeldUpByTcpAndLosesNothing) {
   EXPECT_EQ(antworten(*s, n, 60000).size(), n);
 }
 
-TEST_F(Talk, BeyondSixtyFourConnectionsAreAcceptedAndClosedAndClosedOnesLeaveAfterTheirLines) {
+TEST_F(Talk, BeyondTheLimitsPerAddressAndInAllOnlyAConnectionIdleForAMinuteGivesWay) {
+  const char* adressen[] = {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"};
   std::vector<std::unique_ptr<QTcpSocket>> peers;
-  for (int i = 0; i < Clients::kMaxVerbindungen; ++i) peers.push_back(peer());
-  auto zuviel = std::make_unique<QTcpSocket>();
-  zuviel->connectToHost(QStringLiteral("127.0.0.1"), port);
-  EXPECT_TRUE(warteBis([&] { return zuviel->state() == QAbstractSocket::UnconnectedState; }));
+  for (const char* von : adressen)
+    for (int i = 0; i < Clients::kMaxProAdresse; ++i) peers.push_back(peer(von));
+  ASSERT_EQ(clients.offen(), Clients::kMaxVerbindungen);
+  struct Fall {
+    const char* von;
+    const char* eintrag;
+  } const abgewiesen[] = {
+      {"127.0.0.1", " (Verbindung abgewiesen: schon 16 Verbindungen von 127.0.0.1)"},
+      {"127.0.0.5", " (Verbindung abgewiesen: schon 64 Verbindungen)"},
+  };
+  for (const Fall& f : abgewiesen) {
+    auto zuviel = verbinden(f.von);
+    EXPECT_TRUE(warteBis([&] { return zuviel->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(host.liste.back().endsWith(QString::fromUtf8(f.eintrag))) << host.liste.back().toStdString();
+  }
   EXPECT_EQ(clients.anzahl(), Clients::kMaxVerbindungen);
-  EXPECT_TRUE(host.liste.back().endsWith(u" (Verbindung abgewiesen: schon 64 Verbindungen)"_s)) << host.liste.back().toStdString();
 
-  // Once they have been quiet long enough, a newcomer takes the place of
-  // the one quiet the longest.
-  peers[1]->write(zeile({u"Cls"}));
+  // Quiet for a minute, a newcomer takes the place of the one quiet the
+  // longest; one that sent a line just now stays.
+  peers[0]->write(zeile({u"Cls"}));
   ASSERT_TRUE(warteBis([&] { return host.anzahl == 1; }));
   host.t += Clients::kVerdraengenSekunden;
-  peers[1]->write(zeile({u"Cls"}));
+  peers[0]->write(zeile({u"Cls"}));
   ASSERT_TRUE(warteBis([&] { return host.anzahl == 2; }));
-  auto neu = peer();
-  EXPECT_TRUE(warteBis([&] { return peers[0]->state() == QAbstractSocket::UnconnectedState; }));
-  EXPECT_EQ(peers[1]->state(), QAbstractSocket::ConnectedState) << "it sent a line just now";
+  auto neu = peer("127.0.0.5");
+  EXPECT_TRUE(warteBis([&] { return peers[1]->state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(peers[0]->state(), QAbstractSocket::ConnectedState) << "it sent a line just now";
   EXPECT_EQ(clients.offen(), Clients::kMaxVerbindungen);
   EXPECT_TRUE(host.eingetragen(u" s keine Zeile, Platz für eine neue)"_s));
   host.anzahl = 0;
