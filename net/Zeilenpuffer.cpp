@@ -10,7 +10,8 @@ void Zeilenpuffer::anhaengen(std::string_view chunk) {
   // A picture-sized line would be copied at every doubling of the buffer
   // (the last copy tens of milliseconds long): past 1 MiB the room for the
   // longest line is taken at once. Untouched pages of it cost no memory.
-  if (puffer_.size() + chunk.size() > puffer_.capacity() && puffer_.capacity() >= (std::size_t{1} << 20))
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  if (puffer_.size() + chunk.size() > puffer_.capacity() && puffer_.capacity() >= kMiB && max_ <= 1024 * kMiB)
     puffer_.reserve(std::max(puffer_.size() + chunk.size(), max_ + (std::size_t{64} << 10)));
   puffer_.append(chunk);
 }
