@@ -213,11 +213,21 @@ void clsSocket::Impl::empfangen() {
   imEmpfang = true;
   const uint32_t gen = generation;
   char puffer[kLeseblock];
+  // A fast peer keeps the socket full: one round takes at most kLesepuffer
+  // bytes, then the event loop has its turn (a picture-sized line would
+  // otherwise be read in one go, holding up everything else).
+  std::int64_t gelesen = 0;
   for (;;) {
     if (!zeilenAusliefern()) return;
     if (angehalten()) break;
+    if (gelesen >= kLesepuffer) {
+      imEmpfang = false;
+      spaeter([](Impl& d) { d.empfangen(); });
+      return;
+    }
     const qint64 n = blockLesen(puffer);
     if (n <= 0) break;
+    gelesen += n;
     if (!stueckAnkommen(std::string_view(puffer, static_cast<std::size_t>(n)))) return;
     if (!lebt(gen)) return;
   }

@@ -6,8 +6,9 @@
 // is one LineDataArrival, and SendData of a text appends the separator.
 //
 // Wire texts are Windows-1252 (platform/Ansi.h). Reception reads in chunks
-// of at most kLeseblock bytes until the socket is drained; a chunk's text is
-// cut before its first NUL.
+// of at most kLeseblock bytes until the socket is drained, at most
+// kLesepuffer bytes per turn of the event loop; a chunk's text is cut before
+// its first NUL.
 //
 // Events are synchronous callbacks (std::function, may be empty; they must
 // not throw). A handler may call any method of the instance that raised it

@@ -202,6 +202,10 @@ bool clsTalkConnection::naechsteZeile() {
   if (wartend_.empty() && sck_->readingPaused() && !wartetAufBudget_) sck_->setReadingPaused(false);
   vorbereiten();
   ausfuehren(zeile, std::move(v));
+  // Giving back a picture-sized line's pages takes milliseconds: beside the
+  // GUI thread too.
+  if (zeile.capacity() > Clients::kFreierPuffer)
+    QThreadPool::globalInstance()->start([weg = std::make_shared<std::string>(std::move(zeile))]() mutable { weg.reset(); });
   zeile = std::string();
   reservierungPruefen();
   return true;
