@@ -95,7 +95,7 @@ fehler render/Blinktexte.cpp text_tests "Blinktext: gleiche Stelle mit vertausch
 fehler render/Lauftexte.cpp text_tests "Lauftext: Schrittweite ignoriert, läuft jeden Takt" \
   'if (TextUhr::frueher(e.schritt + e.letzterSchritt, jetzt)) {' \
   'if (TextUhr::frueher(e.letzterSchritt, jetzt)) {'
-fehler render/Animationen.cpp animation_tests "AniGif-Nummer in die Lauftext-Antwort geschrieben" \
+fehler render/Animationen.cpp engine_tests "AniGif-Nummer in die Lauftext-Antwort geschrieben" \
   'host_.writeReply(Antwort::AniGifNr, nr);' \
   'host_.writeReply(Antwort::LauftextNr, nr);'
 fehler render/ucAniGIF.cpp animation_tests "Schleifenzahl der GIF-Datei erreicht die Steuerung nie" \
