@@ -50,8 +50,8 @@ fehler channel/ClsVRD4Memory.cpp channel_tests "negative fremde Länge nicht auf
   'std::clamp<int32_t>(loadInt32(base + kTextBytes), 0, kTextUnits)' \
   'std::min<int32_t>(loadInt32(base + kTextBytes), kTextUnits)'
 fehler channel/ClsVRD4Memory.cpp channel_tests "Längenfeld bekommt die gekürzte statt der vollen Länge" \
-  'storeInt32(base + kTextBytes, length);' \
-  'storeInt32(base + kTextBytes, int32_t(stored));'
+  'std::min<std::size_t>(text.size(), std::numeric_limits<int32_t>::max()));' \
+  'std::min<std::size_t>(stored, std::numeric_limits<int32_t>::max()));'
 fehler channel/modVRD4GlobaleVariablen.cpp channel_tests "Slotindex ohne obere Grenze" \
   'index >= 0 && index < kAnzahlSendetexte && g_satz->sendetexte[index]' \
   'index >= 0 && index <= kAnzahlSendetexte && g_satz->sendetexte[index]'
