@@ -57,15 +57,15 @@ fehler channel/modVRD4GlobaleVariablen.cpp channel_tests "Slotindex ohne obere G
   'index >= 0 && index <= kAnzahlSendetexte && g_satz->sendetexte[index]'
 
 # --- protocol ----------------------------------------------------------------
-fehler protocol/Felder.cpp protocol_tests "halbe Werte aufgerundet statt zur geraden Zahl" \
+fehler protocol/Felder.cpp protocol_tests "halbe Werte abgerundet statt zur geraden Zahl" \
   'if (ersteNachkomma > 5 || (ersteNachkomma == 5 && (restNichtNull || (z.betrag & 1))))' \
-  'if (ersteNachkomma >= 5)'
+  'if (ersteNachkomma > 5 || (ersteNachkomma == 5 && restNichtNull))'
 fehler protocol/Felder.cpp protocol_tests "True als 1 statt -1 geschrieben" \
   'return v ? u"-1" : u"0";' \
   'return v ? u"1" : u"0";'
-fehler protocol/Befehlstabelle.cpp protocol_tests "Lauftext: Schriftart und Ausgabetext vertauscht" \
+fehler protocol/Befehlstabelle.cpp engine_tests "Lauftext: Schriftart und Schriftgröße vertauscht" \
   '{{u"Ausgabetext", Text}, {u"Schriftart", Text}, {u"SchriftgroesseinPixel", Int16}},' \
-  '{{u"Schriftart", Text}, {u"Ausgabetext", Text}, {u"SchriftgroesseinPixel", Int16}},'
+  '{{u"Ausgabetext", Text}, {u"SchriftgroesseinPixel", Int16}, {u"Schriftart", Text}},'
 fehler protocol/Befehl.cpp protocol_tests "leeres Endfeld von AniGifLadenanPosition fehlt" \
   'if (spec->leeresEndfeld) text.push_back(ESC);' \
   'if (spec->leeresEndfeld) {}'
@@ -74,9 +74,9 @@ fehler protocol/Hex.cpp protocol_tests "Hex: Ziffern eines Bytes vertauscht" \
   't[2 * b] = kZiffern[b & 15];'
 
 # --- engine ------------------------------------------------------------------
-fehler engine/clsVRD4Empfaenger.cpp engine_tests "Ring: Lesezeiger springt erst nach Slot 100 auf 0" \
+fehler engine/clsVRD4Empfaenger.cpp engine_tests "Ring: Lesezeiger springt schon nach Slot 98 auf 0" \
   'd->lesezeiger = i >= gv::kAnzahlSendetexte - 1 ? 0 : i + 1;' \
-  'd->lesezeiger = i >= gv::kAnzahlSendetexte ? 0 : i + 1;'
+  'd->lesezeiger = i >= gv::kAnzahlSendetexte - 2 ? 0 : i + 1;'
 fehler engine/clsVRD4Empfaenger.cpp engine_tests "genommener Befehl nicht in clsVRD4LetzteGelesene quittiert" \
   'gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));' \
   '(void)zahlText(d->lesezeiger);'
@@ -109,9 +109,9 @@ fehler render/ucAniGIF.cpp animation_tests "Schleifenzahl der GIF-Datei erreicht
 fehler render/ucAniGIFZeichnen.cpp animation_tests "Transparenz im GIF mit einem Bild ignoriert" \
   'const int ti = f.transparencyFlag == 1 ? f.transparentIndex : -1;' \
   'const int ti = -1;'
-fehler render/ucAniGIFZeichnen.cpp animation_tests "Entsorgung 2 lässt die letzte Spalte stehen" \
-  'std::fill(z + r.left(), z + r.right() + 1, 0xFF000000u);' \
-  'std::fill(z + r.left(), z + r.right(), 0xFF000000u);'
+fehler render/ucAniGIFZeichnen.cpp animation_tests "Entsorgung 2 gibt die letzte Spalte nicht frei" \
+  'if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width()));' \
+  'if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width() - 1));'
 fehler render/Bilder.cpp pictures_tests "Bild: senkrecht nicht zentriert" \
   'dy = to16(roundToInt32((FeldHoehe - bh) / 2.0));' \
   'dy = 0;'
