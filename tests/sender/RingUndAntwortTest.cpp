@@ -58,10 +58,11 @@ TEST_F(SenderTest, EachReplyReadsItsOwnVariableClearedFirstAndOnlyByteValues) {
 // B still waits in its slot. B must not take it: a number counts only after
 // B's own slot was taken, and then it is B's.
 TEST_F(SenderTest, ReplyCountsOnlyOnceTheReceiverTookThisCommandSoALateNumberIsNeverTakenForIt) {
-  for (const int a : {0, 99}) {  // A's slot; B follows in the next one, across the wrap too
+  for (const int a : {0, 98}) {  // A's slot; B follows in the next one, the last one too
     SCOPED_TRACE(a);
     const int b = (a + 1) % 100;
-    gv::clsVRD4LetzteGesendete().SetMemory(protocol::schreibeGanzzahl((a + 99) % 100));
+    for (auto* zaehler : {&gv::clsVRD4LetzteGesendete(), &gv::clsVRD4LetzteGelesene()})
+      zaehler->SetMemory(protocol::schreibeGanzzahl((a + 99) % 100));  // all taken up to A's slot
     sender->Verbinden(0, 0);
     sender->setAntwortZeitlimit(1);
     sender->setNachrichtenschleife([this] { uhr += 0.25; });
