@@ -52,7 +52,7 @@ std::vector<BefehlsSpec> tabelleAnlegen() {
   t.push_back({u"BlinktextLoeschen", {{u"BlinkNr", Byte}}});
   t.push_back({u"Lauftext",
                verbinde({feld,
-                         {{u"Schriftart", Text}, {u"Ausgabetext", Text}, {u"SchriftgroesseinPixel", Int16}},
+                         {{u"Ausgabetext", Text}, {u"Schriftart", Text}, {u"SchriftgroesseinPixel", Int16}},
                          stil,
                          {{u"Geschwindigkeit", Double}, {u"Startverzoegerung", Double}}})});
   t.push_back({u"LauftextLoeschen", {{u"LauftextNr", Byte}}});
