@@ -1,9 +1,7 @@
 // The channel: the byte layout other programs rely on, foreign lengths and
-// objects, VRD4Mutex, the set's lifetime and the command ring in one process;
-// then two real processes (channel_helper), vrd4shm, and the sender example of
-// docs/channel.md as someone who only read that document would run it. Every
-// test has a name prefix of its own, so tests never meet each other or a
-// running receiver, and leaves nothing behind.
+// objects, VRD4Mutex and the set's lifetime, then two real processes
+// (channel_helper). Every test has a name prefix of its own, so tests never
+// meet each other or a running receiver, and leaves nothing behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -36,29 +34,6 @@ namespace {
 namespace set = modVRD4GlobaleVariablen;
 namespace mutex = modVRD4Mutex;
 constexpr auto npos = std::string::npos;
-
-struct RunResult {
-  int exitCode = -1;
-  std::string out;
-};
-// Runs a program to its end (through the shell, every argument quoted): its
-// exit code and what it wrote to stdout and stderr.
-RunResult run(const std::vector<std::string>& argv) {
-  std::string command;
-  for (const auto& a : argv) {
-    command += " '";
-    for (const char c : a) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    command += "'";
-  }
-  command += " 2>&1";
-  RunResult r;
-  FILE* p = ::popen(command.c_str(), "r");
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-  const int status = ::pclose(p);
-  if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-  return r;
-}
 
 // channel_helper on a name prefix, with stdin and stdout on one socket,
 // driven line by line; killed (SIGKILL) and reaped when destroyed.
@@ -114,10 +89,6 @@ class ChannelTest : public ::testing::Test, public platform::MessageBoxSink {
   }
   void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { boxes.push_back(text); }
   std::unique_ptr<Helper> helper() const { return std::make_unique<Helper>(prefix); }
-  RunResult vrd4shm(std::vector<std::string> args) const {
-    args.insert(args.begin(), {VRD4_BIN_DIR "/vrd4shm", "--prefix", prefix});
-    return run(args);
-  }
 
   const std::string prefix = "t_channel_" + std::to_string(::getpid()) + "_" + std::to_string(++g_tests) + "_";
   std::vector<std::u16string> boxes;
@@ -270,87 +241,6 @@ TEST_F(ChannelTest, MutexIsExclusiveAndAccessesGiveItBack) {
   setChannelNamePrefix(prefix);
 }
 
-// Creating again in one process changes nothing. The only holder that
-// releases and creates again finds nothing left, even when a tool's probe
-// holds the lifetime lock exclusively for a moment: the creator must wait and
-// decide again rather than count itself as one of several holders.
-TEST_F(ChannelTest, LastHolderReleasingEndsTheContentsEvenPastAProbe) {
-  set::SpeichervariablenAnlegen();
-  set::Sendetexte(3).SetMemory(u"Befehl\x1b" u"Cls");
-  set::clsVRD4LetzteGesendete().SetMemory(u"17");
-  set::SpeichervariablenAnlegen();
-  EXPECT_EQ(set::Sendetexte(3).GetMemory(), u"Befehl\x1b" u"Cls");
-  set::SpeichervariablenFreigeben();
-  EXPECT_EQ(set::setIsHeld(), std::optional<bool>(false));
-  int error = 0;
-  platform::FileLock probe(platform::SharedMemory::openDescriptor(prefix + "VRD4Sendetexte0", &error));
-  ASSERT_TRUE(probe.tryLockExclusive());
-  std::thread releaser([&probe] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    probe.unlock();
-  });
-  set::SpeichervariablenAnlegen();
-  releaser.join();
-  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"");
-  EXPECT_EQ(set::setIsHeld(), std::optional<bool>(true));
-}
-
-// A sender fills the slot, then names it in clsVRD4LetzteGesendete. A receiver
-// takes one slot per step: a command is emptied and acknowledged in
-// clsVRD4LetzteGelesene before it runs; it moves on only towards the slot
-// written last.
-std::u16string zahl(std::size_t n) { return platform::fromUtf8(std::to_string(n)); }
-
-TEST_F(ChannelTest, RingRunsCommandsInSlotOrderAndWrapsAfter99) {
-  set::SpeichervariablenAnlegen();
-  int schreibzeiger = 0, lesezeiger = 0;
-  std::vector<std::u16string> gesendet, ausgefuehrt;
-  const auto senden = [&] {
-    gesendet.push_back(u"Befehl\x1b" u"Nr\x1b" + zahl(gesendet.size()));
-    set::Sendetexte(schreibzeiger).SetMemory(gesendet.back());
-    set::clsVRD4LetzteGesendete().SetMemory(zahl(schreibzeiger));
-    schreibzeiger = (schreibzeiger + 1) % set::kAnzahlSendetexte;
-  };
-  const auto schritt = [&] {
-    const int l = leadingInt(set::clsVRD4LetzteGesendete().GetMemory());
-    const std::u16string text = set::Sendetexte(lesezeiger).GetMemory();
-    if (text.starts_with(u"Befehl")) {
-      set::Sendetexte(lesezeiger).SetMemory(u"");
-      set::clsVRD4LetzteGelesene().SetMemory(zahl(lesezeiger));
-      ausgefuehrt.push_back(text);
-    }
-    if (l != lesezeiger) lesezeiger = (lesezeiger + 1) % set::kAnzahlSendetexte;
-  };
-  for (int i = 0; i < 3; ++i) senden();  // three quick ones take three steps
-  for (int i = 0; i < 3; ++i) schritt();
-  EXPECT_EQ(ausgefuehrt, gesendet);
-  while (gesendet.size() < 101) {
-    senden();
-    schritt();
-    schritt();
-  }
-  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"0");  // the 101st went into slot 0
-  EXPECT_EQ(set::clsVRD4LetzteGelesene().GetMemory(), u"0");
-  EXPECT_EQ(ausgefuehrt, gesendet);
-}
-
-// An access waits about 0.2 s for a holder that never lets go, then goes
-// ahead and lands; a holder killed with SIGKILL blocks nobody.
-TEST_F(ChannelTest, ForeignHolderDelaysAnAccessAndAKilledOneBlocksNobody) {
-  set::SpeichervariablenAnlegen();
-  auto holder = helper();
-  ASSERT_EQ(holder->ask("lock"), "ok");
-  const auto start = std::chrono::steady_clock::now();
-  set::clsVRD4Event().SetMemory(u"trotzdem");
-  const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_GE(waited, 0.15);
-  EXPECT_LT(waited, 1.0);
-  EXPECT_EQ(set::clsVRD4Event().GetMemory(), u"trotzdem");
-  EXPECT_FALSE(mutex::MutexWarten(0));
-  holder.reset();  // SIGKILL
-  EXPECT_TRUE(mutex::MutexWarten(0));
-  EXPECT_TRUE(mutex::MutexFreigeben());
-}
 
 // Each sees the other's writes at once. A later creator resets the ring, not
 // the counters. The contents live while a holder lives, even when the first
@@ -376,56 +266,6 @@ TEST_F(ChannelTest, TwoProcessesShareTheContentsWhileOneHolderLives) {
   EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"");  // reads as 0
   EXPECT_EQ(set::clsVRD4LetzteGelesene().GetMemory(), u"");
   EXPECT_EQ(set::clsVRD4Event().GetMemory(), u"");
-}
-
-// vrd4shm opens variables one by one: it neither resets the ring of a running
-// pair nor clears leftovers, and it does not count as holding the set, so the
-// next creator still finds itself alone and starts empty. Its dump shows only
-// the filled slots, ESC visibly.
-TEST_F(ChannelTest, Vrd4ShmNeitherClearsNorCountsAsHolder) {
-  auto holder = helper();
-  ASSERT_EQ(holder->ask("anlegen"), "ok");
-  ASSERT_EQ(holder->ask("set clsVRD4LetzteGesendete 7"), "ok");
-  ASSERT_EQ(holder->ask("set VRD4Sendetexte7 Befehl\x1b" "Cls"), "ok");
-  const RunResult dump = vrd4shm({"dump"});
-  EXPECT_EQ(dump.exitCode, 0);
-  EXPECT_NE(dump.out.find("Halter: ja"), npos) << dump.out;
-  EXPECT_NE(dump.out.find("  VRD4Sendetexte7 = \"Befehl\xE2\x90\x9B" "Cls\"\n"), npos) << dump.out;
-  EXPECT_EQ(dump.out.find("VRD4Sendetexte6"), npos);
-  holder.reset();  // SIGKILL
-
-  EXPECT_EQ(vrd4shm({"get", "VRD4Sendetexte7"}).out, "Befehl\x1b" "Cls\n");
-  EXPECT_EQ(vrd4shm({"set", "clsVRD4Event", "Info;x"}).exitCode, 0);
-  EXPECT_NE(vrd4shm({"dump"}).out.find("Halter: nein"), npos);
-  set::SpeichervariablenAnlegen();
-  EXPECT_EQ(set::clsVRD4LetzteGesendete().GetMemory(), u"");
-  EXPECT_EQ(set::clsVRD4Event().GetMemory(), u"");
-  // unknown names and wrong command lines
-  EXPECT_EQ(vrd4shm({"get", "clsvrd4aktiv"}).exitCode, 1);
-  EXPECT_EQ(vrd4shm({"set", "VRD4Sendetexte100", "x"}).exitCode, 1);
-  EXPECT_EQ(vrd4shm({"set", "clsVRD4Aktiv"}).exitCode, 2);
-  EXPECT_EQ(vrd4shm({"loeschen"}).exitCode, 2);
-}
-
-// The python block of docs/channel.md, run as it stands, puts a command into
-// the ring that vrd4shm reads back byte-exactly.
-TEST_F(ChannelTest, SenderWrittenFromTheDocsPutsACommandIntoTheRing) {
-  if (run({"python3", "-c", "pass"}).exitCode != 0) GTEST_SKIP() << "no python3";
-  std::ifstream in(std::string(VRD4_SOURCE_DIR) + "/docs/channel.md");
-  const std::string doc{std::istreambuf_iterator<char>(in), {}};
-  const auto body = doc.find("```python\n") + 10;
-  ASSERT_NE(body, npos + 10);
-
-  set::SpeichervariablenAnlegen();  // a receiver's view: the last command went into slot 99 and was taken
-  set::clsVRD4LetzteGesendete().SetMemory(u"99");
-  set::clsVRD4LetzteGelesene().SetMemory(u"99");
-  const RunResult sent = run({"python3", "-c", doc.substr(body, doc.find("```", body) - body), "--prefix",
-                              prefix, "Textausgabe", "Grüße aus Köln – 12,50 €", "1"});
-  ASSERT_EQ(sent.exitCode, 0) << sent.out;
-  EXPECT_EQ(sent.out, "0\n");  // the slot after 99
-  const std::string command = "Befehl\x1bTextausgabe\x1bGrüße aus Köln – 12,50 €\x1b" "1";
-  EXPECT_EQ(vrd4shm({"get", "VRD4Sendetexte0"}).out, command + "\n");
-  EXPECT_EQ(vrd4shm({"get", "clsVRD4LetzteGesendete"}).out, "0\n");
 }
 
 }  // namespace

@@ -100,63 +100,6 @@ TEST_F(Animation, OverTheDecodersLimitsOrTheSharedBudgetRefusedWithWhyAndSlotZer
   }
 }
 
-TEST_F(Animation, ControlSitsAtXstartYstartFittedUniformlyFromTheNaturalSize) {
-  // An AVI's natural size: main header width at bytes 65/66, height at 69/70.
-  std::vector<uint8_t> avi(120, 0);
-  avi[64] = 0x40, avi[65] = 0x01, avi[68] = 0xF0;  // 320 × 240
-  struct Fall {
-    const char* name;
-    std::vector<uint8_t> bytes;
-    int16_t x1, y1, x2, y2;
-    bool anpassen;
-    int left, top, width, height;
-  } faelle[] = {
-      {"a.gif", gif, 1, 1, 400, 300, false, 1, 1, 400, 200},
-      {"a.gif", einfarbigeFrames(1000, 500, 1), 1, 1, 400, 300, false, 1, 1, 400, 200},
-      {"a.gif", gif, 1, 1, 400, 300, true, 1, 1, 400, 200},
-      {"a.gif", einfarbigeFrames(50, 100, 1), 11, 21, 110, 220, false, 11, 21, 100, 200},
-      {"a.avi", avi, 1, 1, 160, 300, false, 1, 1, 160, 120},
-  };
-  for (const Fall& f : faelle) {
-    SCOPED_TRACE(testing::Message() << f.name << " in (" << f.x1 << ", " << f.y1 << ")-(" << f.x2 << ", " << f.y2 << ")");
-    laden(f.name, f.bytes, f.x1, f.y1, f.x2, f.y2, f.anpassen);
-    const platform::Surface& s = ani().ucAniGIFFeld(1).surface();
-    EXPECT_EQ(s.left(), f.left);
-    EXPECT_EQ(s.top(), f.top);
-    EXPECT_EQ(s.widthPx(), f.width);
-    EXPECT_EQ(s.heightPx(), f.height);
-    engine->AniGifLoeschen(1);
-  }
-}
-
-TEST_F(Animation, StartedGifPlaysOnThePollingStepAndShowsOnTheBoard) {
-  engine->Linie(1, 1, 768, 480, 0, 0x00FFFF);
-  ASSERT_EQ(laden("a.gif", gif), 1);
-  EXPECT_TRUE(pic.hasPicture());
-  EXPECT_EQ(pic.picture(), pic.image()) << "the drawing is the board's picture before the control shows";
-  const render::ucAniGIF& ctl = ani().ucAniGIFFeld(1);
-  auto amBrett = [&](int x, int y) { return pic.presented().pixel(x, y); };
-  bis(t + 1.0);
-  EXPECT_EQ(amBrett(100, 10), pic.image().pixel(100, 10)) << "loaded, not started: nothing shows";
-  EXPECT_EQ(ctl.aktuellesFrame(), 1);
-
-  engine->AniGifStarten(1, 0);
-  EXPECT_EQ(amBrett(100, 10), 0xFFFF0000u) << "frame 1 (red) at the control's place";
-  EXPECT_EQ(amBrett(0, 0), pic.image().pixel(0, 0)) << "one pixel right of and below the field's corner";
-  bis(t + 0.10);
-  EXPECT_EQ(ctl.aktuellesFrame(), 2);
-  EXPECT_EQ(amBrett(100, 10), 0xFF00FF00u);
-  engine->AniGifStoppen(1);
-  bis(t + 1.0);
-  EXPECT_EQ(ctl.aktuellesFrame(), 2) << "paused, still visible";
-  EXPECT_EQ(amBrett(100, 10), 0xFF00FF00u);
-  engine->AniGifStarten(1, 0);
-  bis(t + 0.10);
-  EXPECT_EQ(ctl.aktuellesFrame(), 1) << "resumed from its frame";
-  engine->AniGifLoeschen(1);
-  EXPECT_EQ(amBrett(100, 10), pic.image().pixel(100, 10));
-}
-
 TEST_F(Animation, DisplayTimeDeletesTheSlotUnlessStopped) {
   for (int i = 1; i <= 3; ++i) ASSERT_EQ(laden("a.gif", gif), i);
   const double start = t;

@@ -58,40 +58,5 @@ TEST_F(Board, BoxesCoverBothCornersTakeTheFillPatternAndPutThePenBackMinus32768D
   EXPECT_EQ(pic.foreColor(), 0x123456u);
 }
 
-TEST_F(Board, StyleLimitsKeepTheirLastValueAndTurnTheNextIntoZero) {
-  struct Grenze {
-    const char* name;
-    void (clsVRD4Empfaenger::*setzen)(uint8_t);
-    int (platform::Surface::*lesen)() const;
-    uint8_t groesster;
-  };
-  for (const Grenze& g : {Grenze{"Fuellstyle", &clsVRD4Empfaenger::Fuellstyle, &platform::Surface::fillStyle, 7},
-                          Grenze{"Linienstil", &clsVRD4Empfaenger::Linienstil, &platform::Surface::drawStyle, 6},
-                          Grenze{"Rahmenart", &clsVRD4Empfaenger::Rahmenart, &platform::Surface::borderStyle, 5}}) {
-    for (const auto& [wert, soll] : {std::pair<int, int>{g.groesster, g.groesster}, {g.groesster + 1, 0}, {255, 0}, {1, 1}}) {
-      (engine.get()->*g.setzen)(3);
-      (engine.get()->*g.setzen)(uint8_t(wert));
-      EXPECT_EQ((pic.*g.lesen)(), soll) << g.name << " " << wert;
-    }
-  }
-}
-
-TEST_F(Board, ForegroundColourCommandSetsTheBoardsPen) {
-  ausfuehren({u"Vordergrundfarbe", u"255"});
-  EXPECT_EQ(pic.foreColor(), kRot);
-  ausfuehren({u"Vordergrundfarbe", u"65280"});
-  EXPECT_EQ(pic.foreColor(), kGruen);
-}
-
-TEST_F(Board, VRD4CloseIsTrueOnlyForAPortAboveZeroAndThenClearsPortAndError) {
-  for (const auto& [port, offen] : {std::pair{u"3", true}, {u"12abc", true}, {u"0", false}, {u"", false}, {u"-2", false}}) {
-    gv::clsVRD4Comport().SetMemory(port);
-    gv::clsVRD4KomFehler().SetMemory(u"-1");
-    EXPECT_EQ(engine->VRD4Close(), offen) << QString::fromUtf16(port).toStdString();
-    EXPECT_EQ(gv::clsVRD4Comport().GetMemory(), offen ? u"0" : std::u16string(port));
-    EXPECT_EQ(gv::clsVRD4KomFehler().GetMemory(), offen ? u"0" : u"-1");
-  }
-}
-
 }  // namespace
 }  // namespace vrd4::engine::test

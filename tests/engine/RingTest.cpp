@@ -159,19 +159,6 @@ TEST_F(Ring, TakingAReplyCommandEmptiesItsReplyVariableBeforeItCountsAsTaken) {
   }
 }
 
-TEST_F(Ring, TextWithoutBefehlIsShownEveryStepButNeverRunAndSlotKept) {
-  senden(u"Hallo");
-  schritt(3);
-  EXPECT_THAT(labels, ElementsAre(QStringLiteral("Hallo * 0"), QStringLiteral("Hallo * 0"), QStringLiteral("Hallo * 0")));
-  EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"");
-  EXPECT_TRUE(events.empty());
-  // A newer command moves the index on; the foreign text stays where it is.
-  senden(ip(u"b"));
-  schritt(2);
-  EXPECT_THAT(events, ElementsAre(ipE("b")));
-  EXPECT_EQ(gv::Sendetexte(0).GetMemory(), u"Hallo");
-}
-
 TEST_F(Ring, BadCommandsAreTakenFromTheirSlotAndNothingElseIsLost) {
   const Ereignis unbekannt{kFehler, QString::fromUtf8("Falsche Abfragetext: Kreis\r\noder VRD4-Modul noch nicht geöffnet!")};
   senden(befehl({u"Kreis", u"1"}));
@@ -185,27 +172,6 @@ TEST_F(Ring, BadCommandsAreTakenFromTheirSlotAndNothingElseIsLost) {
   EXPECT_THAT(events, ElementsAre(unbekannt));
   schritt(2);
   EXPECT_THAT(events, ElementsAre(unbekannt, ipE("b")));
-}
-
-TEST_F(Ring, PauseOf500HoldsCommandsBackFiveSecondsWhileDisplayStepsGoOn) {
-  render::Animationen& ani = engine->animationen();  // animations show the display steps going on
-  senden(befehl({u"AniGifLadenanPosition", datenDatei("zwei_frames.gif"), u"1", u"1", u"10", u"10", u"0", u"0", u""}));
-  senden(befehl({u"AniGifStarten", u"1", u"2"}));
-  senden(befehl({u"PauseAnzeigeZiel", u"500"}));
-  senden(ip(u"danach"));
-  t = 2000.0;
-  schritt();  // loaded, started and paused at 2000.00 s
-  ASSERT_TRUE(ani.belegt(1));
-  events.clear();
-  t = 2002.01;
-  schritt();
-  EXPECT_FALSE(ani.belegt(1)) << "the time limit ran out during the pause";
-  t = 2004.99;
-  schritt();
-  EXPECT_TRUE(events.empty());
-  t = 2005.0;
-  schritt();
-  EXPECT_THAT(events, ElementsAre(ipE("danach")));
 }
 
 TEST_F(Ring, CounterOutsideTheRingWalksOnInsteadOfStalling) {
@@ -228,52 +194,6 @@ TEST_F(Ring, EveryCommandOfTheTableHasAHandlerAndNamesAreCaseSensitive) {
         << QString::fromStdU16String(felder[1]).toStdString();
   }
   EXPECT_FALSE(engine->BefehlDirektAusfuehren(std::vector<std::u16string>{u"Befehl", u"cls"}));
-}
-
-// Opens the FIFO's other end every few seconds, should someone wait for a
-// writer: a test that needed it has waited, and no test hangs.
-class FifoWaechter {
- public:
-  explicit FifoWaechter(std::string pfad)
-      : pfad_(std::move(pfad)), faden_([this] {
-          std::unique_lock lock(m_);
-          while (!cv_.wait_for(lock, std::chrono::seconds(3), [this] { return fertig_; })) {
-            const int fd = ::open(pfad_.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) ::close(fd), gebraucht_ = true;
-          }
-        }) {}
-  // True when the other end had to be opened.
-  bool beenden() {
-    { std::lock_guard lock(m_); fertig_ = true; }
-    cv_.notify_all();
-    faden_.join();
-    return gebraucht_;
-  }
-
- private:
-  std::string pfad_;
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool fertig_ = false, gebraucht_ = false;
-  std::thread faden_;
-};
-
-TEST_F(Ring, PicturePathsThatAreNoRegularFileAreNotFoundAtOnce) {
-  QTemporaryDir ordner;
-  const std::string fifo = ordner.path().toStdString() + "/bild.fifo";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  FifoWaechter waechter(fifo);
-  const std::u16string pfade[] = {QString::fromStdString(fifo).toStdU16String(), u"/dev/null",
-                                  ordner.path().toStdU16String()};
-  for (const std::u16string& p : pfade) {
-    ausfuehren({u"BildAnzeigen", p, u"0", u"0"});
-    ausfuehren({u"BildAnzeigenanPosition", p, u"1", u"1", u"10", u"10", u"0", u"0"});
-  }
-  EXPECT_FALSE(waechter.beenden()) << "the FIFO was waited for";
-  ASSERT_EQ(events.size(), 6u);
-  for (int i = 0; i < 6; ++i)
-    EXPECT_EQ(events[i], (Ereignis{kFehler, "Bild: " + QString::fromStdU16String(pfade[i / 2]) +
-                                                " - nicht gefunden oder sonstiger Fehler!"}));
 }
 
 TEST_F(Ring, StartMarkWhileRunningStopMarkAfterwards) {
@@ -309,26 +229,6 @@ class Weiterleitung : public EngineTest, public Forwarder {
   std::vector<std::u16string> sent;
 };
 
-TEST_F(Weiterleitung, SendsTheTextUnchangedAndWithoutOkNamesTheCommandInTheTimeOutAndRunsItAfterFourSeconds) {
-  ackOnSend = false;
-  ausfuehren({u"Hintergrundfarbe", u"65280"});
-  EXPECT_THAT(sent, ElementsAre(befehl({u"Hintergrundfarbe", u"65280"})));
-  EXPECT_NEAR(t, 1004.05, 0.05);
-  EXPECT_TRUE(ganzIn(0x00FF00)) << "run after the time-out";
-  // Pictures too, shown after it.
-  const std::u16string pfad = datenDatei("rot_4x4.bmp");
-  ausfuehren({u"BildAnzeigen", pfad, u"0", u"0"});
-  ausfuehren({u"BildAnzeigenanPosition", pfad, u"101", u"1", u"110", u"10", u"0", u"0"});
-  ausfuehren({u"AniGifLadenanPosition", pfad, u"201", u"1", u"210", u"10", u"0", u"0", u""});
-  const auto timeout = [](const char* n) { return Ereignis{kFehler, QString::fromUtf8(n) + QString::fromUtf8(" - Timeout überschritten!")}; };
-  EXPECT_THAT(events, ElementsAre(timeout("Hintergrundfarbe"), timeout("BildAnzeigen"), timeout("BildAnzeigenanPosition"),
-                                  timeout("AniGifLadenanPosition"), Ereignis{"AniGifNr", "0"}));
-  EXPECT_EQ(sent.size(), 4u);
-  EXPECT_NEAR(t, 1016.2, 0.2);
-  EXPECT_EQ(farbeBei(3, 3), 0x0000FFu);
-  EXPECT_EQ(farbeBei(103, 3), 0x0000FFu);
-}
-
 TEST_F(Weiterleitung, PicturesGoOutWithTheirBytesInHexMissingOrEmptyOnesAreReportedAndNeitherSentNorRun) {
   const std::u16string leer = datenDatei("leer.bin"), pfad = datenDatei("rot_4x4.bmp");
   for (const std::u16string& p : {std::u16string(u"/nicht/da/bild.gif"), leer})
@@ -349,40 +249,6 @@ TEST_F(Weiterleitung, PicturesGoOutWithTheirBytesInHexMissingOrEmptyOnesAreRepor
   for (std::size_t i = 6; i < 14; ++i) EXPECT_EQ(felder[i], u"") << i;
   EXPECT_TRUE(events.empty());
   EXPECT_EQ(farbeBei(0, 0), 0x0000FFu) << "shown from the file's bytes";
-}
-
-TEST_F(Weiterleitung, TicksInsideTheWaitAdvanceTheDisplayButTakeNoSecondCommandUntilTheFirstHasRun) {
-  ackOnSend = false;
-  senden(befehl({u"Hintergrundfarbe", u"255"}));
-  senden(befehl({u"Hintergrundfarbe", u"65280"}));
-  render::TextParameter lauftext;
-  lauftext.Xende = 200, lauftext.YEnde = 40;
-  lauftext.Ausgabetext = QStringLiteral("Ein Lauftext, der durch die Wartezeit weiterläuft");
-  ASSERT_EQ(engine->LTNeu(lauftext, 0.04, 0.0), 1);
-  const double start = t;
-  double ersterSchritt = -1, letzterSchritt = -1;
-  int ticks = 0;
-  imWarten = [&] {
-    // as the window's tick does inside the wait: the polling step, again
-    EXPECT_TRUE(engine->befehlLaeuft());
-    const QImage vorher = pic.presented();
-    engine->Zeitschleife();
-    if (pic.presented() != vorher) (ersterSchritt < 0 ? ersterSchritt : letzterSchritt) = t;
-    ++ticks;
-  };
-  schritt();
-  imWarten = nullptr;
-  EXPECT_GT(ticks, 350);
-  EXPECT_EQ(engine->Lesezeiger(), 1) << "the second command is still waiting";
-  EXPECT_EQ(gv::Sendetexte(1).GetMemory(), befehl({u"Hintergrundfarbe", u"65280"}));
-  EXPECT_THAT(sent, ElementsAre(befehl({u"Hintergrundfarbe", u"255"})));
-  EXPECT_GT(ersterSchritt, start);
-  EXPECT_GT(letzterSchritt, start + 3.5) << "the scrolling text kept moving through the wait";
-  EXPECT_FALSE(engine->befehlLaeuft());
-  ackOnSend = true;
-  schritt();
-  EXPECT_THAT(sent, ElementsAre(befehl({u"Hintergrundfarbe", u"255"}), befehl({u"Hintergrundfarbe", u"65280"})));
-  EXPECT_EQ(engine->Lesezeiger(), 2);
 }
 
 }  // namespace

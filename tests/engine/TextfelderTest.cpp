@@ -1,9 +1,6 @@
 // The text and picture commands through the engine: every field, changed
 // alone, has the effect of the parameter of its name (so no two fields are
-// swapped between the command text and the operation), and what the board
-// then shows: Cls ends every text effect, a text is printed transparent on
-// its field, a scrolling text sits at the middle of its field, a blinking
-// text in its own field.
+// swapped between the command text and the operation).
 #include <QFile>
 #include <functional>
 
@@ -179,65 +176,6 @@ TEST_F(Textfelder, EveryFieldActsAsTheParameterOfItsName) {
     EXPECT_NE(mit, ohne) << kArtName[int(zeile.art)] << " " << zeile.name << ": the change shows";
     EXPECT_EQ(perBefehl(zeile.art, w), mit) << kArtName[int(zeile.art)] << " " << zeile.name;
   }
-}
-
-// The rectangle of the pixels in bereich where what the board shows differs
-// from its image.
-QRect ueberBrett(const platform::Surface& pic, QRect bereich) {
-  const QImage a = pic.presented(), b = pic.image();
-  QRect r;
-  for (int y = bereich.top(); y <= bereich.bottom(); ++y)
-    for (int x = bereich.left(); x <= bereich.right(); ++x)
-      if (a.pixel(x, y) != b.pixel(x, y)) r |= QRect(x, y, 1, 1);
-  return r;
-}
-
-// How many pixels of r are exactly c.
-int anzahlIn(const QImage& bild, QRect r, platform::Colour c) {
-  int n = 0;
-  for (int y = r.top(); y <= r.bottom(); ++y)
-    for (int x = r.left(); x <= r.right(); ++x) n += platform::fromQColor(QColor(bild.pixel(x, y))) == c;
-  return n;
-}
-
-TEST_F(Textfelder, WhatTheBoardShowsOfTheTextCommands) {
-  Werte blink, lauf;
-  // See-through, so that only the glyphs differ from the board.
-  blink.p.Transparent = lauf.p.Transparent = true;
-  // A blinking text lies in its own field, across and down as given.
-  blink.p.Xstart = 301, blink.p.Ystart = 21, blink.p.Xende = 400, blink.p.YEnde = 60;
-  ausfuehrenAls(Art::Blinktext, blink);
-  // A scrolling text stands in the middle of its field, here 100 pixels high.
-  lauf.p.Xstart = 1, lauf.p.Ystart = 101, lauf.p.Xende = 300, lauf.p.YEnde = 200;
-  ausfuehrenAls(Art::Lauftext, lauf);
-  schritt(2);
-  const QRect tinte = ueberBrett(pic, QRect(300, 0, 468, 100));
-  EXPECT_FALSE(tinte.isEmpty());
-  EXPECT_TRUE(QRect(300, 20, 100, 40).contains(tinte)) << tinte.x() << "," << tinte.y();
-  const QRect zeile = ueberBrett(pic, QRect(0, 100, 300, 100));
-  EXPECT_NEAR(zeile.center().y(), 150, 6) << zeile.top() << ".." << zeile.bottom();
-
-  // Cls ends them all, through the command as through the engine.
-  ausfuehren({u"Cls"});
-  for (int n = 1; n <= 10; ++n) EXPECT_FALSE(engine->blinktexte().belegt(n) || engine->lauftexte().belegt(n)) << n;
-  schritt(3);
-  EXPECT_EQ(pic.presented(), pic.image());
-
-  // The text itself is always printed transparent: the board's own back
-  // colour (green) never shows inside a field, filled or not.
-  ausfuehren({u"Hintergrundfarbe", u"65280"});
-  ausfuehren({u"Rechteck", u"11", u"81", u"200", u"130", u"1", u"16711680", u"-1"});  // blue under the second
-  Werte gefuellt, durchsichtig;
-  gefuellt.p.Xstart = durchsichtig.p.Xstart = 11, gefuellt.p.Xende = durchsichtig.p.Xende = 200;
-  gefuellt.p.Ystart = 11, gefuellt.p.YEnde = 60, gefuellt.p.FeldHintergrundfarbe = 0x0000FF;
-  durchsichtig.p.Ystart = 81, durchsichtig.p.YEnde = 130, durchsichtig.p.Transparent = true;
-  ausfuehrenAls(Art::Textausgabe, gefuellt);
-  ausfuehrenAls(Art::Textausgabe, durchsichtig);
-  EXPECT_EQ(anzahlIn(pic.image(), QRect(10, 10, 190, 50), 0x00FF00), 0);
-  EXPECT_EQ(farbeBei(199, 59), 0x0000FFu) << "the field is filled";
-  EXPECT_EQ(anzahlIn(pic.image(), QRect(10, 80, 190, 50), 0x00FF00), 0);
-  EXPECT_EQ(farbeBei(199, 129), 0xFF0000u) << "the field is not filled";
-  EXPECT_GT(anzahlIn(pic.image(), QRect(10, 80, 190, 50), 0xFFFFFF), 20) << "the text is there";
 }
 
 }  // namespace

@@ -83,55 +83,5 @@ TEST_F(SocketTls, LinesTravelEncryptedAndTheCertificateIsReported) {
   }
 }
 
-TEST_F(SocketTls, FailuresCloseTheConnection) {
-  // A client that talks TLS to a plain server never finishes its
-  // handshake: the time-out ends it.
-  clsSocket plain;
-  plain.Listen();
-  clsSocket c;
-  Protokoll p;
-  p.an(c);
-  c.SSLEnable = true;
-  c.TimeOut = 300;
-  c.Connect(QStringLiteral("127.0.0.1"), plain.LocalPort);
-  ASSERT_TRUE(warteBis([&] { return c.State() == sckClosed; }));
-  EXPECT_EQ(p.ereignisse, std::vector<std::string>{"Error:0:Timeout"});
-
-  // A refused secure connect closes silently.
-  const int32_t port = plain.LocalPort;
-  plain.Disconnect();
-  p.ereignisse.clear();
-  c.Connect(QStringLiteral("127.0.0.1"), port);
-  ASSERT_TRUE(warteBis([&] { return c.State() == sckClosed; }));
-  laufen(30);
-  EXPECT_TRUE(p.ereignisse.empty());
-
-  // A peer that does not speak TLS: the accepted connection ends with
-  // Closed, like any connection the peer ends.
-  bool zu = false;
-  server_.ConnectionRequest = [&] {
-    angenommen_.push_back(std::make_unique<clsSocket>());
-    angenommen_.back()->Closed = [&] { zu = true; };
-    angenommen_.back()->Accept(server_);
-  };
-  c.SSLEnable = false;
-  c.Connect(QStringLiteral("127.0.0.1"), server_.LocalPort);
-  ASSERT_TRUE(warteBis([&] { return c.State() == sckConnected; }));
-  c.SendData(QStringLiteral("kein TLS"));
-  ASSERT_TRUE(warteBis([&] { return zu; }));
-  EXPECT_EQ(angenommen_.back()->State(), sckClosed);
-
-  // A server certificate that does not load: Accept leaves State 1.
-  server_.SSLServerCertificate = dir_.filePath(QStringLiteral("fehlt.pem"));
-  server_.ConnectionRequest = [this] {
-    angenommen_.push_back(std::make_unique<clsSocket>());
-    angenommen_.back()->Accept(server_);
-  };
-  angenommen_.clear();
-  c.Connect(QStringLiteral("127.0.0.1"), server_.LocalPort);
-  ASSERT_TRUE(warteBis([&] { return !angenommen_.empty(); }));
-  EXPECT_EQ(angenommen_.back()->State(), sckClosed);
-}
-
 }  // namespace
 }  // namespace vrd4::net::test

@@ -130,21 +130,5 @@ TEST_F(RingTest, TheSlotTakenLastIsNotRefilledWhileEverythingWrittenSinceWaits) 
   EXPECT_EQ(slot(0), befehl(u"Cls"));
 }
 
-// The set's start values, written by every process that creates the set.
-TEST_F(RingTest, CreatingTheSetWritesTheStartValuesAndEmptiesTheRing) {
-  gv::Sendetexte(5).SetMemory(u"alt");
-  for (auto* v : {&gv::clsVRD4KomFehler(), &gv::clsVRD4AktivXVers(), &gv::clsVRD4Aktiv(),
-                  &gv::clsVRD4ProgrammBeenden(), &gv::clsVRD4AufrufFensterhandle()})
-    v->SetMemory(u"-1");
-  sender.reset();  // the process's last holder releases the set
-  sender = std::make_unique<clsVRD4Sender>();
-  EXPECT_EQ(slot(5), u"");
-  EXPECT_EQ(gv::clsVRD4KomFehler().GetMemory(), u"0");
-  EXPECT_EQ(gv::clsVRD4AktivXVers().GetMemory(), u"1.0.0");
-  EXPECT_EQ(gv::clsVRD4Aktiv().GetMemory(), u"0");
-  EXPECT_EQ(gv::clsVRD4ProgrammBeenden().GetMemory(), u"0");
-  EXPECT_EQ(gv::clsVRD4AufrufFensterhandle().GetMemory(), u"");
-}
-
 }  // namespace
 }  // namespace vrd4::sender::test

@@ -58,111 +58,26 @@ TEST_F(SenderTest, EachReplyReadsItsOwnVariableClearedFirstAndOnlyByteValues) {
 // B still waits in its slot. B must not take it: a number counts only after
 // B's own slot was taken, and then it is B's.
 TEST_F(SenderTest, ReplyCountsOnlyOnceTheReceiverTookThisCommandSoALateNumberIsNeverTakenForIt) {
-  sender->setAntwortZeitlimit(1);
-  EXPECT_EQ(blinkText(*sender), 0);  // A, slot 0
-  ereignisse.clear();
-  sender->setAntwortZeitlimit(0);
-  sender->setNachrichtenschleife([this] {
-    uhr += 0.25;
-    ++durchlaeufe;
-    if (durchlaeufe == 1) nehmen(0, u"3");  // A's late number
-    if (durchlaeufe == 5) nehmen(1, u"4");  // B taken and answered
-  });
-  durchlaeufe = 0;
-  EXPECT_EQ(blinkText(*sender), 4);  // B, slot 1
-  EXPECT_EQ(durchlaeufe, 6);
-}
-
-TEST_F(SenderTest, WithoutALimitSetTheReplyWaitLastsAsLongAsTheReceiverRuns) {
-  EXPECT_EQ(sender->antwortZeitlimit(), 0);
-  antwortenBeiDurchlauf = 1000;  // 250 s of the clock
-  antworten = [] { nehmen(0, u"2"); };
-  EXPECT_EQ(blinkText(*sender), 2);
-  EXPECT_TRUE(ereignisse.empty());
-}
-
-TEST_F(SenderTest, ErrorFlagStopsEveryCommandAndEveryReplyWaitSilently) {
-  gv::clsVRD4KomFehler().SetMemory(u"-1");
-  sender->Cls();
-  EXPECT_FALSE(sender->BefehlSenden(befehl(u"Cls")));
-  EXPECT_EQ(blinkText(*sender), 0);
-  EXPECT_EQ(slot(0), u"");
-  EXPECT_EQ(durchlaeufe, 0);
-  EXPECT_TRUE(ereignisse.empty());
-  gv::clsVRD4KomFehler().SetMemory(u"0");
-  antwortenBeiDurchlauf = 3;
-  antworten = [] { gv::clsVRD4KomFehler().SetMemory(u"-1"); };
-  EXPECT_EQ(blinkText(*sender), 0);
-  EXPECT_EQ(durchlaeufe, 3);
-  EXPECT_TRUE(ereignisse.empty());
-}
-
-// A clock that moves on each look; the receiver takes everything on the
-// look given.
-TEST_F(SenderTest, WartenbisPufferleerReturnsWhenTheReceiverHasTakenEverythingOrAfterItsTime) {
-  int blicke = 0, nehmenBei = 0;
-  sender->setUhr([&] {
-    if (++blicke == nehmenBei) gv::clsVRD4LetzteGelesene().SetMemory(gv::clsVRD4LetzteGesendete().GetMemory());
-    return blicke * 0.1;
-  });
-  sender->WartenbisPufferleer(5);
-  EXPECT_LE(blicke, 2) << "both counters empty: nothing to wait for";
-  sender->Cls();
-  sender->Cls();  // slot 1
-  blicke = 0;
-  nehmenBei = 10;
-  sender->WartenbisPufferleer(5);
-  EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"1");
-  EXPECT_GE(blicke, 10);
-  EXPECT_LE(blicke, 12);
-  sender->Cls();
-  blicke = 0;
-  nehmenBei = 0;
-  sender->WartenbisPufferleer(5);
-  EXPECT_GE(blicke, 50);
-  EXPECT_LE(blicke, 53);
-}
-
-// The receiver opens a picture against its own folder: the sender makes a
-// relative path absolute against its working directory, for the check and
-// in the command.
-TEST_F(SenderTest, RelativePicturePathsGoOutAbsoluteAgainstTheWorkingDirectory) {
-  const std::filesystem::path alt = std::filesystem::current_path();
-  const std::filesystem::path hier = std::filesystem::temp_directory_path() / (testPrefix() + "bilder");
-  std::filesystem::create_directories(hier / "unter");
-  std::ofstream(hier / "unter" / "b.bmp") << "BM";
-  std::filesystem::current_path(hier);
-  const std::u16string absolut = platform::fromUtf8(hier.string()) + u"/unter/b.bmp";
-  sender->BildAnzeigen(u"unter/b.bmp", true, false);
-  sender->BildAnzeigenanPosition(u"unter/b.bmp", 1, 2, 3, 4, false, true);
-  antwortenBeiDurchlauf = 1;
-  std::u16string aniGif;
-  antworten = [&] {
-    aniGif = slot(2);
-    gv::Sendetexte(2).SetMemory(u"");
-    gv::clsVRD4AniGifNr().SetMemory(u"1");
-  };
-  EXPECT_EQ(sender->AniGifLadenanPosition(u"unter/b.bmp", 1, 2, 3, 4, false, true), 1);
-  sender->BildAnzeigen(u"fehlt.bmp", true, false);
-  std::filesystem::current_path(alt);
-  std::filesystem::remove_all(hier);
-  EXPECT_EQ(slot(0), befehl(u"BildAnzeigen|" + absolut + u"|-1|0"));
-  EXPECT_EQ(slot(1), befehl(u"BildAnzeigenanPosition|" + absolut + u"|1|2|3|4|0|-1"));
-  EXPECT_EQ(protocol::zerlegen(aniGif).at(2), absolut);
-  EXPECT_EQ(ereignisse, (Ereignisse{{u"BefehlFehler", u"Bild: " + platform::fromUtf8(hier.string()) +
-                                                          u"/fehlt.bmp konnte nicht geladen werden!"}}));
-}
-
-// Verbinden keeps a running receiver: it writes both window handles and goes
-// on after the slot written last, where the receiver's index stands.
-TEST_F(SenderTest, VerbindenWritesBothWindowHandlesAndGoesOnAfterTheSlotWrittenLast) {
-  gv::clsVRD4LetzteGesendete().SetMemory(u"41");
-  EXPECT_EQ(sender->Verbinden(5, 6), 1);
-  EXPECT_EQ(gv::clsVRD4AufrufFensterhandle().GetMemory(), u"5");
-  EXPECT_EQ(gv::clsVRD4EventFensterHandle().GetMemory(), u"6");
-  sender->Cls();
-  EXPECT_EQ(slot(42), befehl(u"Cls"));
-  EXPECT_EQ(gv::clsVRD4LetzteGesendete().GetMemory(), u"42");
+  for (const int a : {0, 98}) {  // A's slot; B follows in the next one, the last one too
+    SCOPED_TRACE(a);
+    const int b = (a + 1) % 100;
+    for (auto* zaehler : {&gv::clsVRD4LetzteGesendete(), &gv::clsVRD4LetzteGelesene()})
+      zaehler->SetMemory(protocol::schreibeGanzzahl((a + 99) % 100));  // all taken up to A's slot
+    sender->Verbinden(0, 0);
+    sender->setAntwortZeitlimit(1);
+    sender->setNachrichtenschleife([this] { uhr += 0.25; });
+    EXPECT_EQ(blinkText(*sender), 0);  // A gives up
+    sender->setAntwortZeitlimit(0);
+    sender->setNachrichtenschleife([this, a, b] {
+      uhr += 0.25;
+      ++durchlaeufe;
+      if (durchlaeufe == 1) nehmen(a, u"3");  // A's late number
+      if (durchlaeufe == 5) nehmen(b, u"4");  // B taken and answered
+    });
+    durchlaeufe = 0;
+    EXPECT_EQ(blinkText(*sender), 4);
+    EXPECT_EQ(durchlaeufe, 6);
+  }
 }
 
 TEST_F(SenderTest, MissingPicturesAndReceiverAreReportedAndNothingIsSent) {

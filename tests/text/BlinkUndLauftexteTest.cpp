@@ -86,17 +86,6 @@ TEST_F(Texte, SameFieldReplacesItsTextAtEveryScale) {
   }
 }
 
-TEST_F(Texte, FieldsThatCannotBeLaidOutLeaveTheSlotFree) {
-  EXPECT_ANY_THROW(blink.BKNeu(feld(50, 1, 10, 20), 1));
-  EXPECT_ANY_THROW(blink.BKNeu(feld(1, 1, 32767, 32767), 1)) << "too large for an image";
-  EXPECT_EQ(lauf.LTNeu(feld(-32768, 1, 10, 20), 0.1, 0), 0);
-  const QString fehler = QString::fromUtf8("Fehler beim Anlegen einer neuen Form für die Laufschrift!");
-  EXPECT_EQ(host.ereignisse, (std::vector<Ereignis>{{"Fehler", fehler}, {"LauftextNr", "0"}}));
-  EXPECT_EQ(host.antworten.back().second, QStringLiteral("0"));
-  EXPECT_FALSE(blink.belegt(1) || lauf.belegt(1));
-  EXPECT_EQ(board.presented(), board.image()) << "no control shows";
-}
-
 TEST_F(Texte, BlinkPhasesLastTheirIntervalButAtLeastFourHundredths) {
   using Folge = std::vector<std::pair<double, bool>>;  // time step, text shown afterwards
   auto pruefe = [&](const Folge& folge) {
@@ -112,25 +101,6 @@ TEST_F(Texte, BlinkPhasesLastTheirIntervalButAtLeastFourHundredths) {
   blink.BKNeuLoeschen(1);
   blink.BKNeu(feld(11, 11, 110, 50), 0.5);
   pruefe(Folge{{1e7, true}, {0.5, true}, {kTick, false}, {0.5, false}, {kTick, true}});
-}
-
-TEST_F(Texte, HiddenBlinkPhaseShowsTheBoardOrTheFieldColour) {
-  TextParameter p = feld(11, 11, 110, 50);
-  p.FeldHintergrundfarbe = 0x0000FF, p.Transparent = true;
-  blink.BKNeu(p, 0.04);
-  tick(0);
-  EXPECT_NE(board.presented(), board.image()) << "the text shows";
-  EXPECT_EQ(board.presented().pixel(100, 45), board.image().pixel(100, 45)) << "its field does not";
-  tick(0.0625);
-  EXPECT_EQ(board.presented(), board.image());
-  blink.BKNeuLoeschen(1);
-  p.Transparent = false;
-  blink.BKNeu(p, 0.04);
-  tick(0), tick(0.0625);
-  const QImage bild = board.presented();
-  for (QPoint q : {QPoint(10, 10), QPoint(109, 49)}) EXPECT_EQ(bild.pixel(q), qRgb(255, 0, 0));
-  EXPECT_EQ(bild.pixel(110, 50), board.image().pixel(110, 50));
-  EXPECT_LE(blink.CtlBlinktext(1).TextHeight(Messtext()), 20) << "the font is fitted";
 }
 
 TEST_F(Texte, ScrollingWaitsForTheStartDelayThenStepsEveryFourHundredthsAtLeast) {
@@ -157,15 +127,6 @@ TEST_F(Texte, ScrollingTextLeavesAtTheLeftAndComesBackFromTheFieldWidth) {
     if (gezeichnetBei(1) != folge.back()) folge.push_back(gezeichnetBei(1));
   }
   EXPECT_EQ(folge, erwartet) << "one-pixel steps, then the wrap";
-}
-
-TEST_F(Texte, OneFirstScrollingDisplayPerTick) {
-  for (int16_t y : {1, 41, 81}) lauf.LTNeu(feld(1, y, 100, int16_t(y + 29)), 0.04, 0);
-  for (int n = 1; n <= 3; ++n) {
-    tick();
-    EXPECT_TRUE(zeigt(lauf.CtlLaufschrift(n))) << n;
-    EXPECT_FALSE(n < 3 && zeigt(lauf.CtlLaufschrift(n + 1))) << n + 1;
-  }
 }
 
 TEST_F(Texte, SeeThroughScrollingTextShowsOnlyItsGlyphsAndDeletingAllHidesEverything) {

@@ -78,15 +78,9 @@ TEST_P(Layout, PlacesAndShortensTheText) {
 // Field (11,21)-(110,40): 100 × 20, 0-based corner (10, 20); "ABCD" is 40 × 14.
 // "WABCi" is 50 wide in a field 35 wide.
 INSTANTIATE_TEST_SUITE_P(TextFeld, Layout, testing::Values(
-        Zeile{"TopLeft", "ABCD", 11, 21, 110, 40, 0, 10, 20, "ABCD", 100, 20, 39},
-        Zeile{"TopCentre", "ABCD", 11, 21, 110, 40, 1, 40, 20, "ABCD", 100, 20, 39},
         Zeile{"TopRight", "ABCD", 11, 21, 110, 40, 2, 70, 20, "ABCD", 100, 20, 39},
-        Zeile{"MiddleLeft", "ABCD", 11, 21, 110, 40, 3, 10, 23, "ABCD", 100, 20, 39},
         Zeile{"MiddleCentre", "ABCD", 11, 21, 110, 40, 4, 40, 23, "ABCD", 100, 20, 39},
-        Zeile{"MiddleRight", "ABCD", 11, 21, 110, 40, 5, 70, 23, "ABCD", 100, 20, 39},
         Zeile{"BottomLeft", "ABCD", 11, 21, 110, 40, 6, 10, 26, "ABCD", 100, 20, 39},
-        Zeile{"BottomCentre", "ABCD", 11, 21, 110, 40, 7, 40, 26, "ABCD", 100, 20, 39},
-        Zeile{"BottomRight", "ABCD", 11, 21, 110, 40, 8, 70, 26, "ABCD", 100, 20, 39},
         // Halves are cut: 101 - 40 = 61 and 21 - 14 = 7.
         Zeile{"OddRemaindersAreTruncated", "ABCD", 1, 1, 101, 21, 4, 30, 3, "ABCD", 101, 21, 20},
         Zeile{"LeftLosesCharactersAtTheEnd", "WABCi", 1, 1, 35, 20, 0, 0, 0, "WA", 35, 20, 19},
@@ -99,82 +93,6 @@ INSTANTIATE_TEST_SUITE_P(TextFeld, Layout, testing::Values(
         Zeile{"AlignmentNine", "ABCDE", 11, 21, 40, 40, 9, 10, 20, "ABCDE", 30, 20, 39, true},
         Zeile{"NegativeAlignment", "ABCDE", 11, 21, 40, 40, -1, 10, 20, "ABCDE", 30, 20, 39, true}),
     [](const testing::TestParamInfo<Zeile>& i) { return std::string(i.param.name); });
-
-// Long texts are cut by halving; the result must be what dropping one
-// character at a time gives.
-TEST(TextFeld, LongTextIsCutWhereDroppingOneByOneWould) {
-  QString lang;
-  for (int i = 0; i < 3000; ++i) lang += QChar(u"iWAxi"[i * 7 % 5]);
-  const int16_t breiten[] = {1, 35, 333, 9000};
-  for (int i = 0; i < 8; ++i) {  // left and right aligned
-    const int16_t ausrichtung = i < 4 ? 0 : 2, breite = breiten[i % 4];
-    QString erwartet = lang;
-    while (tabelle().breite(erwartet) > breite && !erwartet.isEmpty())
-      erwartet = ausrichtung == 2 ? erwartet.mid(1) : erwartet.chopped(1);
-    FakeHost host;
-    TextFeld f{.Xende = breite, .Ausgabetext = lang};
-    TextFeldAusgabeBerechnen(f, ausrichtung, tabelle(), host);
-    EXPECT_EQ(f.Ausgabetext, erwartet) << ausrichtung << " " << breite;
-    EXPECT_EQ(f.Mindestfeldbreite, tabelle().breite(f.Ausgabetext));
-  }
-}
-
-// The height of the measuring text at `groesse`, or at the next size in force
-// that 0.05-point steps reach above it. Leaves that size set.
-double hoeheBei(platform::Surface& s, double groesse, bool naechsterSchritt = false) {
-  s.setFontSize(groesse);
-  for (double c = s.fontSize(), g = c; naechsterSchritt && s.fontSize() == g && c < g + 5;)
-    s.setFontSize(c += 0.05);
-  return s.textHeight(Messtext());
-}
-
-TEST(Schrift, FittedHeightNeverExceedsWantedAndTheNextStepWould) {
-  const char* const namen[] = {"Arial", "Times New Roman", "Courier New"};
-  for (int i = 0; i < 6; ++i) {  // each font plain and bold italic
-    platform::Surface s;
-    s.setFontName(QString::fromUtf8(namen[i / 2]));
-    s.setFontBold(i % 2), s.setFontItalic(i % 2);
-    for (int h : {5, 9, 14, 20, 33, 40, 64, 100}) {  // each search starts where the last ended
-      const double vorher = s.fontSize(), g = SchriftgroesseAnpassen(s, h);
-      EXPECT_EQ(s.fontSize(), vorher) << "the surface keeps its size";
-      EXPECT_LE(hoeheBei(s, g), h) << namen[i / 2] << i % 2 << " " << h;
-      EXPECT_TRUE(hoeheBei(s, g) == h || hoeheBei(s, g, true) > h) << namen[i / 2] << i % 2 << h;
-    }
-  }
-  platform::Surface s;
-  EXPECT_EQ(SchriftgroesseAnpassen(s, 3), SchriftgroesseAnpassen(s, 5));
-  EXPECT_EQ(SchriftgroesseAnpassen(s, -200), SchriftgroesseAnpassen(s, 5));
-}
-
-TEST(Schrift, FittingEndsForAnyHeightAndMeasuresInScaleUnits) {
-  platform::Surface s(768, 480);
-  EXPECT_GE(SchriftgroesseAnpassen(s, 32767), 1000.0);  // the largest font the surface has
-  s.setScale(384, 240);                                 // two pixels per unit
-  const double g = SchriftgroesseAnpassen(s, 20);
-  EXPECT_LE(hoeheBei(s, g), 20);
-  EXPECT_GE(g * platform::Surface::kDpi / 72, 30) << "the font is twice as many pixels high";
-  s.setScale(768, 480 * 1000.0);  // one pixel is a thousand units high
-  EXPECT_GT(SchriftgroesseAnpassen(s, 5), 0.0);
-}
-
-// Font, bold, start size, scale and height all change the result, so a
-// memory that left one of them out of its key would return another size.
-TEST(Schrift, RememberedSizeIsTheSizeTheSearchFinds) {
-  SchriftgroessenSpeicher speicher;
-  for (int i = 0; i < 96; ++i) {
-    const int h = 3 + 25 * (i % 4), skala = 1 + i / 4 % 2;
-    platform::Surface s(768, 480);
-    s.setFontName(i < 48 ? QStringLiteral("Arial") : QStringLiteral("Courier New"));
-    s.setFontBold(i / 8 % 2);
-    s.setFontSize(8.25 + 30 * (i / 16 % 3));
-    s.setScale(768.0 / skala, 480.0 / skala);
-    const double ohne = SchriftgroesseAnpassen(s, h);
-    EXPECT_EQ(speicher.anpassen(s, h), ohne) << i;
-    const std::size_t n = speicher.eintraege();
-    EXPECT_EQ(speicher.anpassen(s, h), ohne);
-    EXPECT_EQ(speicher.eintraege(), n) << "the second time is remembered";
-  }
-}
 
 // The smallest rectangle holding every pixel that is not black.
 QRect tinte(const QImage& bild) {
@@ -227,15 +145,6 @@ TEST_F(TextAusgabeTest, FontNamesInAnyLetterCaseCountAndUnknownOnesPrintInArial)
   EXPECT_EQ(board.image(), arial.image());
   EXPECT_EQ(host.ereignisse,
             std::vector{befehlFehler("Schrift: Gibtsnicht nicht vorhanden. - Arial wird gesetzt!")});
-}
-
-TEST_F(TextAusgabeTest, OverflowIsReportedInTheStatusListAndLeavesTheFontSet) {
-  TextParameter p = feld(-32768, 1, 100, 20, "Hallo");
-  p.Schriftart = QStringLiteral("Courier New");
-  renderer.TextAusgabe(board, p, false, 0, 0);
-  EXPECT_EQ(host.status, std::vector{QString::fromUtf8("Fehler in TextausgabeÜberlauf")});
-  EXPECT_EQ(board.fontName(), QStringLiteral("Courier New"));
-  EXPECT_TRUE(tinte(board.image()).isEmpty());
 }
 
 TEST_F(TextAusgabeTest, OnlyATooWideTextBecomesAScrollingTextWhenAsked) {
