@@ -295,7 +295,7 @@ void Szene::aufnehmen(const protocol::Befehl& befehl, std::span<const uint8_t> b
         d->zeichen -= d->eintraege.back().zeichen;
         d->eintraege.pop_back();
       }
-    } else {
+    } else if (e.istZeichnung() && (bild || deckt(befehl))) {
       d->entfernenWenn([&](const Eintrag& x) { return uebermalt(e, x); });
     }
     d->anhaengen(std::move(e));
