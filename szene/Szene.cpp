@@ -296,7 +296,17 @@ void Szene::aufnehmen(const protocol::Befehl& befehl, std::span<const uint8_t> b
         d->eintraege.pop_back();
       }
     } else if (e.istZeichnung() && (bild || deckt(befehl))) {
-      d->entfernenWenn([&](const Eintrag& x) { return uebermalt(e, x); });
+      // A background colour shows only while nothing has been drawn since
+      // Cls: what was drawn before one stays, or the replay would show it.
+      const auto farbe = std::ranges::find_if(d->eintraege.rbegin(), d->eintraege.rend(), [](const Eintrag& x) {
+        return heisst(x.befehl, u"Hintergrundfarbe");
+      });
+      const Eintrag* grenze = farbe == d->eintraege.rend() ? nullptr : &*farbe;
+      bool davor = grenze != nullptr;
+      d->entfernenWenn([&](const Eintrag& x) {
+        if (&x == grenze) davor = false;
+        return !davor && uebermalt(e, x);
+      });
     }
     d->anhaengen(std::move(e));
   }
