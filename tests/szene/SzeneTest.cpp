@@ -5,6 +5,8 @@
 #include <QImage>
 
 #include "protocol/Hex.h"
+#include "render/Blinktexte.h"
+#include "render/Lauftexte.h"
 #include "szene/Szene.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/gif/GifSchreiber.h"
@@ -75,10 +77,10 @@ std::u16string ani(int x1, int y1, int x2, int y2) {
 // What a board shows and which effect slots it holds.
 struct Tafel {
   QImage bild;
-  std::string slots;
+  std::string belegt;
   bool operator==(const Tafel&) const = default;
 };
-void PrintTo(const Tafel& t, std::ostream* os) { *os << "slots " << t.slots; }
+void PrintTo(const Tafel& t, std::ostream* os) { *os << "slots " << t.belegt; }
 
 class SzeneTest : public engine::test::EngineTest {
  protected:
@@ -96,7 +98,7 @@ class SzeneTest : public engine::test::EngineTest {
     engine->AnzeigeTakten();
     Tafel t{pic.presented(), ""};
     for (int n = 1; n <= 10; ++n)
-      t.slots += std::string(engine->blinktexte().belegt(n) ? "B" : "-") + (engine->lauftexte().belegt(n) ? "L" : "-") +
+      t.belegt += std::string(engine->blinktexte().belegt(n) ? "B" : "-") + (engine->lauftexte().belegt(n) ? "L" : "-") +
                  (engine->animationen().belegt(n) ? "A" : "-");
     return t;
   }
