@@ -140,13 +140,14 @@ constexpr std::array<uint8_t, 43> kLeeresGif = {
     0x00, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
     0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
 // Far off the board, where no sending program puts a field: a filler never
-// lands on a real text's rectangle (which would delete that text).
-constexpr int16_t kFuellerOrt = 30001;
+// lands on a real text's rectangle (which would delete that text), and each
+// slot's filler has a place of its own (else the next would delete it).
+constexpr int kFuellerOrt = 30001;
 
-std::u16string fueller(Effekt art) {
+std::u16string fueller(Effekt art, int slot) {
   using protocol::Befehlsbauer;
-  const auto feld = [](Befehlsbauer& b) -> Befehlsbauer& {
-    return b.ganz(kFuellerOrt).ganz(kFuellerOrt).ganz(kFuellerOrt).ganz(kFuellerOrt);
+  const auto feld = [x = kFuellerOrt + 2 * slot](Befehlsbauer& b) -> Befehlsbauer& {
+    return b.ganz(x).ganz(kFuellerOrt).ganz(x).ganz(kFuellerOrt);
   };
   const auto schrift = [](Befehlsbauer& b) -> Befehlsbauer& {
     return b.text(u"Arial").ganz(10).janein(false).janein(false).janein(false).janein(false).janein(true).ganz(0).ganz(0);
@@ -263,7 +264,10 @@ void Szene::aufnehmen(const protocol::Befehl& befehl, std::span<const uint8_t> b
     if (slot->nr < 1 || slot->nr > kSlots) return;
     const uint64_t id = d->inhaber(slot->art, slot->nr);
     if (id == 0) return;  // controls nothing
-    d->entfernenWenn([id](const Eintrag& x) { return x.gehoertZu == id; });  // the last one counts
+    // A start counts from itself on; a stop keeps the start before it.
+    d->entfernenWenn([&](const Eintrag& x) {
+      return x.gehoertZu == id && (heisst(befehl, u"AniGifStarten") || x.befehl.spec == befehl.spec);
+    });
     e.gehoertZu = id;
     d->anhaengen(std::move(e));
   } else if (slot || (heisst(befehl, u"Textausgabe") && antwortNr.value_or(0) > 0)) {
@@ -364,7 +368,7 @@ std::vector<std::u16string> Szene::befehle() const {
       }
       for (int n = 1; n < e.slot; ++n)
         if (s[std::size_t(n)] == 0) {
-          zeilen.push_back(fueller(e.art));
+          zeilen.push_back(fueller(e.art, n));
           s[std::size_t(n)] = 2;
         }
       s[e.slot] = 1;

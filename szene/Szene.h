@@ -22,8 +22,8 @@
 //  - a blinking/scrolling text or animation once it is deleted
 //    (BlinktextLoeschen, LauftextLoeschen, AniGifLoeschen, a new text of its
 //    kind on the same rectangle, see protocol::ersetzt), with its
-//    AniGifStarten/AniGifStoppen; of several of those for one animation only
-//    the last stays;
+//    AniGifStarten/AniGifStoppen; a start drops the controls of its
+//    animation before it, a stop the stops before it;
 //  - a Tafelgroesse before the last one, and a Hintergrundfarbe or
 //    Vordergrundfarbe directly followed by another of its name.
 // Everything else stays in the order it ran.
