@@ -11,47 +11,32 @@
 //   // a peer that (re)connects gets these lines, then the live commands:
 //   for (const auto& zeile : szene.befehle()) peer.sendData(zeile);
 //
-// What drops out:
-//  - commands that act on the receiving program only (nurOertlich);
-//  - everything before a Cls;
-//  - a drawing wholly painted over later: a filled Rechteck, or an opaque
-//    Textausgabe without LauftextbeiBedarf, covers what lies inside its
-//    field; an earlier Textausgabe on the same field counts as inside when
-//    its font and size are the same; a picture covers an earlier picture on
-//    the same field with the same switches and the same pixel size;
-//  - a blinking/scrolling text or animation once it is deleted
-//    (BlinktextLoeschen, LauftextLoeschen, AniGifLoeschen, a new text of its
-//    kind on the same rectangle, see protocol::ersetzt), with its
-//    AniGifStarten/AniGifStoppen; a start drops the controls of its
-//    animation before it, a stop the stops before it;
-//  - a Tafelgroesse before the last one, and a Hintergrundfarbe or
-//    Vordergrundfarbe directly followed by another of its name.
-// Everything else stays in the order it ran.
+// What drops out (the full table is in docs/scene.md): commands that act on
+// the program only (nurOertlich); everything before a Cls; a drawing painted
+// over wholly by a later one (a filled Rechteck, an opaque still
+// Textausgabe, a picture of the same pixel size on the same field), unless
+// a Hintergrundfarbe lies between them; an effect once deleted or replaced
+// on the same rectangle (protocol::ersetzt), with its AniGifStarten/Stoppen;
+// settings overridden at once. Everything else stays in the order it ran.
 //
 // Slot numbers. The receiver gives a new effect the lowest free slot of its
-// kind, and later commands name that number. The scene keeps every effect's
-// number; when the catch-up is written, a live effect whose number the
-// replay would not give by itself (a deleted effect left a gap below it) is
-// preceded by fillers: an invisible effect of its kind takes each free slot
-// below it, and every filler is deleted again (a filler standing on the very
-// slot is deleted first), all before the catch-up ends. A replayed board
-// therefore ends with exactly the same slots taken under the same numbers,
-// and a later "BlinktextLoeschen 3" hits the same text on both boards.
-// Without a reply number the scene counts the slots itself (first free, a
-// command that finds none takes none); a Textausgabe that turned into a
-// scrolling text because it did not fit takes a slot only the receiver
-// knows: pass that number (antwortNr) so the numbering stays right.
+// kind and later commands name that number. The scene keeps each live
+// effect's number; where a deleted effect left a gap below one, the
+// catch-up puts invisible fillers (far off the board) into the free slots
+// below it and deletes them again before it ends, so the replayed board
+// holds the same effects under the same numbers. The scene counts slots
+// itself (first free; none free: nothing taken) unless given the reply: a
+// Textausgabe that turned into a scrolling text takes a slot only the
+// receiver knows, so pass that number as antwortNr.
 //
-// Bounds: at most kMaxBefehle commands and kMaxZeichen characters of
-// catch-up text (a picture counts its hex form, two characters a byte; held
-// in memory as bytes). Past either the scene compacts: Cls, the last
-// Tafelgroesse, Hintergrundfarbe and Vordergrundfarbe, one BildAnzeigen
-// carrying the board's picture from the snapshot function, then the live
-// effects with their controls, in their order. A snapshot larger than half
-// the character bound moves the next compaction out to twice the size after
-// this one, so a large board does not compact on every command. A snapshot
-// function that returns nothing drops the still drawing (unvollstaendig()
-// says so until the next Cls).
+// Bounds: kMaxBefehle commands, kMaxZeichen characters of catch-up text (a
+// picture counts its hex form, two characters a byte; it is held as bytes).
+// Past either the scene compacts to Cls, the last Tafelgroesse,
+// Hintergrundfarbe and Vordergrundfarbe, one BildAnzeigen of the snapshot,
+// and the live effects with their controls in their order. After a
+// compaction to more than half of kMaxZeichen (a large snapshot) the next
+// waits until the scene has doubled. A snapshot function that returns
+// nothing drops the still drawing; unvollstaendig() says so until Cls.
 //
 // Not thread-safe; no outside input (the commands were parsed already).
 #include <cstddef>
