@@ -46,7 +46,9 @@ std::optional<Feld> beruehrt(const Befehl& b) {
   if (!r) return std::nullopt;  // BildAnzeigen: the whole board
   if (heisst(b, u"Linie")) return geordnet(*r, std::max<int>(1, b.get<int16_t>(kLinie[u"Linienbreite"])));
   if (heisst(b, u"Rechteck"))
-    return geordnet(*r, b.get<bool>(kRechteck[u"Fuellen"]) ? 0 : std::max<int>(1, b.get<int16_t>(kRechteck[u"Linienbreite"])));
+    return geordnet(*r, b.get<bool>(kRechteck[u"Fuellen"])
+                            ? 0
+                            : std::max<int>(1, b.get<int16_t>(kRechteck[u"Linienbreite"])));
   if (stillerText(b)) {
     // A field lower than its text grows downwards; twice the font's pixel
     // size is more than any line of it needs.
@@ -119,7 +121,8 @@ std::vector<std::u16string> felderVon(const Befehl& b) {
 
 std::u16string textVon(const Eintrag& e) {
   const auto felder = felderVon(e.befehl);
-  if (e.befehl.spec->istBildbefehl()) return protocol::weiterleitungsform(felder, e.bild ? *e.bild : std::vector<uint8_t>{});
+  if (e.befehl.spec->istBildbefehl())
+    return protocol::weiterleitungsform(felder, e.bild ? *e.bild : std::vector<uint8_t>{});
   std::u16string t = protocol::zusammenfuegen(felder);
   if (e.befehl.spec->leeresEndfeld) t.push_back(protocol::ESC);
   return t;
@@ -150,7 +153,8 @@ std::u16string fueller(Effekt art, int slot) {
     return b.ganz(x).ganz(kFuellerOrt).ganz(x).ganz(kFuellerOrt);
   };
   const auto schrift = [](Befehlsbauer& b) -> Befehlsbauer& {
-    return b.text(u"Arial").ganz(10).janein(false).janein(false).janein(false).janein(false).janein(true).ganz(0).ganz(0);
+    b.text(u"Arial").ganz(10).janein(false).janein(false).janein(false).janein(false);
+    return b.janein(true).ganz(0).ganz(0);
   };
   switch (art) {
     case Effekt::Blinktext: {
@@ -200,7 +204,9 @@ struct Szene::Impl {
   std::size_t schwelle = kMaxZeichen;
   bool unvollstaendig = false;
 
-  uint64_t& inhaber(Effekt art, int slot) { return belegt[static_cast<std::size_t>(art)][static_cast<std::size_t>(slot)]; }
+  uint64_t& inhaber(Effekt art, int slot) {
+    return belegt[static_cast<std::size_t>(art)][static_cast<std::size_t>(slot)];
+  }
 
   template <typename Pred>
   void entfernenWenn(Pred weg) {
@@ -325,9 +331,10 @@ void Szene::Impl::kompaktieren() {
   // The last of each setting, in the order they ran.
   for (std::size_t i = 0; i < alt.size(); ++i) {
     const auto* spec = alt[i].befehl.spec;
-    if (spec->name != u"Tafelgroesse" && spec->name != u"Hintergrundfarbe" && spec->name != u"Vordergrundfarbe") continue;
-    const bool spaeterNochmal =
-        std::any_of(alt.begin() + std::ptrdiff_t(i) + 1, alt.end(), [&](const Eintrag& x) { return x.befehl.spec == spec; });
+    if (spec->name != u"Tafelgroesse" && spec->name != u"Hintergrundfarbe" && spec->name != u"Vordergrundfarbe")
+      continue;
+    const bool spaeterNochmal = std::any_of(alt.begin() + std::ptrdiff_t(i) + 1, alt.end(),
+                                            [&](const Eintrag& x) { return x.befehl.spec == spec; });
     if (!spaeterNochmal) anhaengen(alt[i]);
   }
   std::vector<uint8_t> bild = schnappschuss ? schnappschuss() : std::vector<uint8_t>{};

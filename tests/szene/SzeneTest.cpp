@@ -98,7 +98,8 @@ class SzeneTest : public engine::test::EngineTest {
     engine->AnzeigeTakten();
     Tafel t{pic.presented(), ""};
     for (int n = 1; n <= 10; ++n)
-      t.belegt += std::string(engine->blinktexte().belegt(n) ? "B" : "-") + (engine->lauftexte().belegt(n) ? "L" : "-") +
+      t.belegt += std::string(engine->blinktexte().belegt(n) ? "B" : "-") +
+                  (engine->lauftexte().belegt(n) ? "L" : "-") +
                  (engine->animationen().belegt(n) ? "A" : "-");
     return t;
   }
@@ -130,12 +131,14 @@ TEST_F(SzeneTest, WhatIsPaintedOverDeletedOrReplacedDropsOutAndTheBoardsStayIden
     std::size_t bleiben;
     Zeilen danach = {};
   } faelle[] = {
-      {"a text on the same field replaces the older one", {text(10, 10, 200, 40, u"Alt"), text(10, 10, 200, 40, u"Neu")}, 1},
+      {"a text on the same field replaces the older one",
+       {text(10, 10, 200, 40, u"Alt"), text(10, 10, 200, 40, u"Neu")}, 1},
       {"a transparent text replaces nothing", {text(10, 10, 200, 40, u"Alt"), text(10, 10, 200, 40, u"Neu", true)}, 2},
       {"a filled box covers a line and a text inside it",
        {linie(20, 20, 60, 20), text(15, 15, 80, 30, u"weg"), rechteck(1, 1, 100, 100, 255, true)}, 1},
       {"a drawing before a background colour stays (the colour would show without it)",
-       {linie(20, 20, 60, 20), engine::test::befehl({u"Hintergrundfarbe", u"255"}), rechteck(1, 1, 100, 100, 0xFF00, true)},
+       {linie(20, 20, 60, 20), engine::test::befehl({u"Hintergrundfarbe", u"255"}),
+        rechteck(1, 1, 100, 100, 0xFF00, true)},
        3},
       {"a box over part of another keeps both",
        {rechteck(1, 1, 50, 50, 255, true), rechteck(25, 25, 80, 80, 0xFF00, true)}, 2},
