@@ -22,10 +22,11 @@ Befehlsbauer& schrift(Befehlsbauer& b, bool transparent = false, int groesse = 2
   return b.text(u"Arial").ganz(groesse).janein(false).janein(false).janein(false).janein(false).janein(transparent)
       .ganz(0xFFFFFF).ganz(0x800000);
 }
-std::u16string text(int x1, int y1, int x2, int y2, std::u16string_view t, bool transparent = false) {
+std::u16string text(int x1, int y1, int x2, int y2, std::u16string_view t, bool transparent = false,
+                    bool laufenWennZuLang = false) {
   Befehlsbauer b(u"Textausgabe");
   feld(b, x1, y1, x2, y2).text(t).ganz(0);
-  return schrift(b, transparent).janein(false).zahl(1).zahl(0).text();
+  return schrift(b, transparent).janein(laufenWennZuLang).zahl(1).zahl(0).text();
 }
 std::u16string blink(int x1, int y1, int x2, int y2, std::u16string_view t) {
   Befehlsbauer b(u"Blinktext");
@@ -91,8 +92,14 @@ class SzeneTest : public engine::test::EngineTest {
     std::vector<uint8_t> bytes;
     if (spec.istBildbefehl()) bytes = protocol::hexDekodieren(felder.at(std::size_t(spec.inhaltsfeld())));
     const protocol::Befehl b = protocol::konvertieren(spec, felder);
+    // The owner tells the scene which scrolling slot a text took that did
+    // not fit; only the receiver knows.
+    engine::test::gv::clsVRD4LauftextNr().SetMemory(u"");
     engine->BefehlDirektAusfuehren(b, bytes);
-    if (szene) szene->aufnehmen(b, bytes);
+    std::optional<uint8_t> antwort;
+    if (const auto nr = engine::test::gv::clsVRD4LauftextNr().GetMemory(); spec.name == u"Textausgabe" && !nr.empty())
+      antwort = protocol::leseByte(nr);
+    if (szene) szene->aufnehmen(b, bytes, antwort);
   }
   Tafel tafel() {
     engine->AnzeigeTakten();
@@ -100,7 +107,7 @@ class SzeneTest : public engine::test::EngineTest {
     for (int n = 1; n <= 10; ++n)
       t.belegt += std::string(engine->blinktexte().belegt(n) ? "B" : "-") +
                   (engine->lauftexte().belegt(n) ? "L" : "-") +
-                 (engine->animationen().belegt(n) ? "A" : "-");
+                  (engine->animationen().belegt(n) ? "A" : "-");
     return t;
   }
   // The originals on this board, recorded; then the catch-up on a fresh
@@ -155,6 +162,10 @@ TEST_F(SzeneTest, WhatIsPaintedOverDeletedOrReplacedDropsOutAndTheBoardsStayIden
        {lauf(1, 1, 300, 30, u"eins"), lauf(1, 40, 300, 70, u"zwei"), lauf(1, 80, 300, 110, u"drei"),
         nr(u"LauftextLoeschen", 1), nr(u"LauftextLoeschen", 2)},
        1, {lauf(1, 120, 300, 150, u"vier"), nr(u"LauftextLoeschen", 3)}},
+      {"a text too long for its field scrolls in the slot the receiver names",
+       {text(1, 1, 40, 30, u"viel zu lang für dieses Feld", false, true), lauf(1, 40, 300, 70, u"zwei"),
+        nr(u"LauftextLoeschen", 1)},
+       1, {lauf(1, 80, 300, 110, u"drei"), nr(u"LauftextLoeschen", 2)}},
       {"a deleted animation drops out with its controls; a start drops the controls before it",
        {ani(1, 1, 40, 40), ani(50, 1, 90, 40), nr(u"AniGifStarten", 2, 5), nr(u"AniGifStoppen", 2),
         nr(u"AniGifStarten", 2, 5), nr(u"AniGifStoppen", 2), nr(u"AniGifStarten", 1, 5), nr(u"AniGifLoeschen", 1)},
