@@ -1,4 +1,5 @@
 #include "app/Einstellungen.h"
+#include "app/Benannt.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,11 +16,6 @@ namespace vrd4::app {
 
 namespace {
 
-template <typename T>
-T* benannt(T* w, const char* name) {
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 
 double twipsProPixel(int dpi) { return 1440.0 / (dpi > 0 ? dpi : 96); }
 

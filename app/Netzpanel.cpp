@@ -1,4 +1,5 @@
 #include "app/Netzpanel.h"
+#include "app/Benannt.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -24,11 +25,6 @@ namespace {
 const QString kServerStarten = QStringLiteral("Server starten");
 const QString kServerStoppen = QStringLiteral("Server stoppen");
 
-template <typename T>
-T* benannt(T* w, const char* name) {
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 
 QLabel* beschriftung(const QString& text, QWidget* parent) {
   auto* l = new QLabel(text, parent);

@@ -1,4 +1,5 @@
 #include "app/Statusanzeige.h"
+#include "app/Benannt.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,16 +13,6 @@
 #include "platform/Systemd.h"
 
 namespace vrd4::app {
-
-namespace {
-
-template <typename T>
-T* benannt(T* w, const char* name) {
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
-
-}  // namespace
 
 std::optional<double> zahlAusFaktorText(const QString& text) {
   QString t = text.trimmed();
