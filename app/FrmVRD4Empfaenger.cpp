@@ -203,7 +203,8 @@ QWidget* FrmVRD4Empfaenger::panelAufbauen() {
     ctlProgressbar1->setTextVisible(false);
     ctlProgressbar1->setMaximumHeight(12);
     ctlProgressbar1->hide();  // only while a client connects
-    g->addWidget(ctlProgressbar1, 2, 1);
+    // A row of its own: the caption "Verbinde mit A:P - 45%" needs the width.
+    g->addWidget(ctlProgressbar1, 3, 0, 1, 2);
   }
 
   CtlFraWeiterleitenAn =
@@ -311,6 +312,7 @@ void FrmVRD4Empfaenger::Form_Activate() {
   cmdTransferTest->hide();
   StartwerteLesen();
   Platzieren();
+  if (umgebung_.vollbild) cmdBitmapVollbild_Click();
   const std::u16string handle = gv::clsVRD4EventFensterHandle().GetMemory();
   const int64_t hwnd = handle.empty() ? 0 : static_cast<int64_t>(leadingNumber(handle));
   addListEntry(QStringLiteral("EventFensterHwnd aus Sender: ") + QString::number(hwnd));

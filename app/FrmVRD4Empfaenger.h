@@ -51,6 +51,7 @@ struct Umgebung {
   Desktop* desktop = nullptr;                // nullptr: x11Desktop()
   std::string programFolder;                 // empty: the executable's folder
   support::clsWBTimer::Sleeper sleeper;      // empty: the thread really sleeps
+  bool vollbild = false;                     // --vollbild: full screen from the start
 };
 
 class FrmVRD4Empfaenger final : public QWidget,
@@ -62,6 +63,9 @@ class FrmVRD4Empfaenger final : public QWidget,
   static constexpr int kStartHoehe = 480;
   // A player window smaller than this either way does not take the board.
   static constexpr int kKleinsteAnzeige = 16;
+  // While the board sits in the player's window, this often we look whether
+  // that window (and so ours inside it) still exists.
+  static constexpr double kPruefSekunden = 0.5;
   static constexpr int kTimerIntervallMs = 10;
   // The status list is emptied when it holds this many entries.
   static constexpr int kListeMaximal = 7;
@@ -139,6 +143,10 @@ class FrmVRD4Empfaenger final : public QWidget,
   bool vollbild() const { return vollbild_; }
   int tafelBreite() const { return tafelBreite_; }
   int tafelHoehe() const { return tafelHoehe_; }
+  // The client area's top-left corner in screen pixels (outside full
+  // screen; in it, the corner from before): what the settings file keeps.
+  QPoint fensterEcke() const;
+  bool tafelImPlayer() const { return umgehaengt_; }
 
   platform::Surface& picVRD4Empfang() { return *board_; }
   platform::SurfaceWidget* picVRD4EmpfangWidget() { return picWidget_; }
@@ -168,6 +176,11 @@ class FrmVRD4Empfaenger final : public QWidget,
   void aufraeumenNachTick();
   void Platzieren();
   void twipsAnzeigen();
+  // SetParent into the player's display window; when that fails the board
+  // stays here and the status list says so. Lowers our window after it.
+  bool inAnzeigeFensterHaengen();
+  // From the tick: the board comes back when the player's window has ended.
+  void anzeigeFensterPruefen();
   // net::TalkHost
   void statusEintrag(const QString& entry) override;
   net::clsSocket* weiterleitungsClient() override { return Client3_.get(); }
@@ -266,6 +279,11 @@ class FrmVRD4Empfaenger final : public QWidget,
   platform::x11::WindowId anzeigeFenster_ = 0;
   platform::x11::Rect anzeigeRechteck_;
   bool umgehaengt_ = false;  // the surface lives inside the player's window
+  platform::x11::WindowId tafelFenster_ = 0;  // its native window there
+  QPoint flaecheImFenster_;                   // its place in our window before
+  std::optional<double> letztePruefung_;
+  QPoint normaleEcke_;           // client corner before full screen
+  bool vollbildSelbst_ = false;  // no window manager: full screen by geometry
   QSize gespeicherteFenstergroesse_;
   QPoint gespeicherteFlaechenPosition_;
   double gespeicherteSkalaBreite_ = kStartBreite;

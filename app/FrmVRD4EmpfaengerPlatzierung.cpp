@@ -61,8 +61,7 @@ void FrmVRD4Empfaenger::Platzieren() {
     if (anzeigeFenster_ != 0 && breite >= kKleinsteAnzeige && hoehe >= kKleinsteAnzeige) {
       tafelBreite_ = breite;
       tafelHoehe_ = hoehe;
-      desktop().reparent(picWidget_->winId(), anzeigeFenster_);
-      umgehaengt_ = true;
+      inAnzeigeFensterHaengen();
     }
     picWidget_->move(0, 0);
   }
@@ -81,7 +80,7 @@ void FrmVRD4Empfaenger::cmdFensterSyncronisieren_Click() {
   }
   // Without a match the window found before is used (none at first: the
   // re-parenting then fails quietly, the caption changes all the same).
-  if (desktop().reparent(picWidget_->winId(), anzeigeFenster_)) umgehaengt_ = true;
+  inAnzeigeFensterHaengen();
   setWindowTitle(QStringLiteral("VRD4-LCD - Anzeigeempfänger - Breite: ") + kuerzesteZahl(board_->scaleWidth()) +
                  QStringLiteral("x Höhe: ") + kuerzesteZahl(board_->scaleHeight()));
 }
@@ -104,32 +103,38 @@ void FrmVRD4Empfaenger::cmdBitmapVollbild_Click() {
   CtlFraFuerClientdaten->hide();
   CtlFraFuerServerdaten->hide();
 
-  // A frameless window in the window manager's full-screen state covers the
-  // panels and task bars as well.
+  // The window manager's own full-screen state covers panels and task bars
+  // and takes the frame away. The window keeps its flags: changing them
+  // re-creates the native window, which managers answer with a maximized
+  // window, a lost focus or both. Without a manager the window takes the
+  // screen's geometry itself.
   QScreen* bildschirm = screen() ? screen() : QGuiApplication::primaryScreen();
   const QRect flaeche = bildschirm ? bildschirm->geometry() : QRect(0, 0, width(), height());
-  const bool warSichtbar = isVisible();
-  setWindowFlag(Qt::FramelessWindowHint, true);
-  setGeometry(flaeche);
-  if (warSichtbar) showFullScreen();
+  normaleEcke_ = geometry().topLeft();
+  vollbildSelbst_ = !desktop().fenstermanagerKannVollbild();
+  if (vollbildSelbst_) setGeometry(flaeche);
+  setWindowState(windowState() | Qt::WindowFullScreen);
 
   // The board's units now span the whole screen: later drawings are enlarged.
   board_->resize(flaeche.width(), flaeche.height());
   board_->setScale(gespeicherteSkalaBreite_, gespeicherteSkalaHoehe_);
   picWidget_->setGeometry(0, 0, flaeche.width(), flaeche.height());
   picWidget_->raise();
-  activateWindow();
+  raise();
+  activateWindow();  // ESC must reach us
   vollbild_ = true;
 }
 
 void FrmVRD4Empfaenger::VollbildAus() {
   if (!vollbild_) return;
   unsetCursor();
-  const bool warSichtbar = isVisible();
-  setWindowFlag(Qt::FramelessWindowHint, false);
   setWindowState(windowState() & ~Qt::WindowFullScreen);
-  resize(gespeicherteFenstergroesse_);
-  if (warSichtbar) showNormal();
+  // A manager gives the window its place back; without one we do.
+  if (vollbildSelbst_) {
+    setGeometry(QRect(normaleEcke_, gespeicherteFenstergroesse_));
+  } else {
+    resize(gespeicherteFenstergroesse_);
+  }
   activateWindow();
   picWidget_->move(gespeicherteFlaechenPosition_);
 
@@ -147,6 +152,44 @@ void FrmVRD4Empfaenger::VollbildAus() {
   vollbild_ = false;
 }
 
+bool FrmVRD4Empfaenger::inAnzeigeFensterHaengen() {
+  const QPoint vorher = picWidget_->pos();
+  const platform::x11::WindowId tafel = picWidget_->winId();
+  if (!desktop().reparent(tafel, anzeigeFenster_)) {
+    addListEntry(QStringLiteral("Anzeigefenster des Players nicht erreichbar: Tafel bleibt im Empfängerfenster"));
+    return false;
+  }
+  if (!umgehaengt_) flaecheImFenster_ = vorher;
+  umgehaengt_ = true;
+  tafelFenster_ = tafel;
+  // Our window must not cover the board in its new place.
+  lower();
+  desktop().activateWindow(anzeigeFenster_);
+  return true;
+}
+
+void FrmVRD4Empfaenger::anzeigeFensterPruefen() {
+  if (!umgehaengt_) return;
+  const double jetzt = uhr().seconds();
+  if (letztePruefung_ && jetzt - *letztePruefung_ < kPruefSekunden) return;
+  letztePruefung_ = jetzt;
+  if (desktop().fensterLebt(tafelFenster_)) return;
+  // The board's native window died with the player's window. Qt still holds
+  // it: a round trip through no parent gives the board a new one in ours.
+  // What was drawn lives in the surface and shows again.
+  umgehaengt_ = false;
+  picWidget_->setParent(nullptr);
+  picWidget_->setParent(this);
+  picWidget_->move(vollbild_ ? QPoint(0, 0) : flaecheImFenster_);
+  picWidget_->show();
+  if (vollbild_) picWidget_->raise();
+  if (isMinimized()) showNormal();
+  raise();
+  addListEntry(QStringLiteral("Anzeigefenster des Players beendet: Tafel zurück im Empfängerfenster"));
+}
+
+QPoint FrmVRD4Empfaenger::fensterEcke() const { return vollbild_ ? normaleEcke_ : geometry().topLeft(); }
+
 void FrmVRD4Empfaenger::cmdBoxSpeichern_Click() {
   // What the screen shows there: paint what is pending first.
   picWidget_->repaint();
@@ -157,10 +200,9 @@ void FrmVRD4Empfaenger::cmdBoxSpeichern_Click() {
       bereich = QRect(QPoint(r->left, r->top), QPoint(r->right - 1, r->bottom - 1));
     }
   }
-  QImage bild = modBildschirmAusschnittSpeichern::BildschirmAusschnitt(bereich);
-  // A platform that cannot read the screen back (offscreen) still gets the
-  // surface as the widget paints it.
-  if (bild.isNull()) bild = picWidget_->grab().toImage();
+  QImage bild;
+  if (desktop().bildschirmLesbar()) bild = modBildschirmAusschnittSpeichern::BildschirmAusschnitt(bereich);
+  bild = modBildschirmAusschnittSpeichern::BildWaehlen(bild, picWidget_->grab().toImage());
   const QString datei = QString::fromStdString(programmOrdner_) + QStringLiteral("/Picture.bmp");
   if (const auto fehler = modBildschirmAusschnittSpeichern::AlsBmpSpeichern(bild, datei)) {
     addListEntry(datei + QStringLiteral(" nicht gespeichert: ") + *fehler);

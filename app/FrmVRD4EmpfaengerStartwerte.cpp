@@ -44,10 +44,12 @@ void FrmVRD4Empfaenger::StartwerteLesen() {
   kastenSetzen(chkServerAutomatischStarten, w.serverFlag);
   if (chkClientAutomatischVerbinden->isChecked()) cmdClient2Connect_Click();
   if (chkServerAutomatischStarten->isChecked()) cmdServerStarten_Click();
-  QPoint p = pos();
+  // The client area's corner, saved and restored alike: a frame's corner
+  // would move the window by the title bar's height on every start.
+  QPoint p = geometry().topLeft();
   if (w.links > 0) p.setX(static_cast<int>(std::lround(w.links / twipsProPixel(logicalDpiX()))));
   if (w.oben > 0) p.setY(static_cast<int>(std::lround(w.oben / twipsProPixel(logicalDpiY()))));
-  if (p != pos()) move(p);
+  if (p != geometry().topLeft()) setGeometry(QRect(p, size()));
 }
 
 void FrmVRD4Empfaenger::StartwerteSchreiben() {
@@ -56,8 +58,8 @@ void FrmVRD4Empfaenger::StartwerteSchreiben() {
   w.port = txtT_Port1->text();
   w.serverFlag = QString::number(chkServerAutomatischStarten->isChecked() ? 1 : 0);
   w.clientFlag = QString::number(chkClientAutomatischVerbinden->isChecked() ? 1 : 0);
-  w.links = static_cast<int32_t>(std::lround(pos().x() * twipsProPixel(logicalDpiX())));
-  w.oben = static_cast<int32_t>(std::lround(pos().y() * twipsProPixel(logicalDpiY())));
+  w.links = static_cast<int32_t>(std::lround(fensterEcke().x() * twipsProPixel(logicalDpiX())));
+  w.oben = static_cast<int32_t>(std::lround(fensterEcke().y() * twipsProPixel(logicalDpiY())));
   // An unwritable file is not reported: the next start has the defaults.
   app::startwerteSchreiben(startwertePfad(), w);
 }

@@ -44,6 +44,7 @@ void FrmVRD4Empfaenger::TimerVRD4Empfang_Timer() {
   }
 
   ListeKuerzen();
+  anzeigeFensterPruefen();
 
   ++zeitschleifeTiefe_;
   try {

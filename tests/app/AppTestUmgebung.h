@@ -59,10 +59,13 @@ class FakeDesktop final : public Desktop {
   }
   bool pelmorPlayerAktiv() override { return player; }
   std::optional<x11::Rect> windowRect(x11::WindowId) override { return std::nullopt; }
+  bool fensterLebt(x11::WindowId) override { return lebt; }
+  bool fenstermanagerKannVollbild() override { return false; }
+  bool bildschirmLesbar() override { return lesbar; }
 
   std::vector<std::pair<x11::WindowId, std::u16string>> titel;
   std::vector<x11::WindowId> aktiviert, umgehaengt;
-  bool player = false;
+  bool player = false, lebt = true, lesbar = true;
   std::optional<x11::FoundWindow> anzeige;
 };
 

@@ -147,6 +147,9 @@ TEST_F(Netz, ButtonsSwitchCaptionsStopEachOtherAndShowTheExactFailureTexts) {
   EXPECT_TRUE(frm->fortschrittText().startsWith(u"Verbinde mit 127.0.0.1:"_s + QString::number(gegenueber.serverPort()) +
                                                 u" - "_s))
       << frm->fortschrittText().toStdString();
+  auto* balken = ctl<QProgressBar>("ctlProgressbar1");
+  EXPECT_GE(balken->width(), balken->fontMetrics().horizontalAdvance(frm->fortschrittText()))
+      << "the whole caption fits";
 
   // The server button disconnects Client2 (and Client3).
   frm->cmdServerStarten_Click();
