@@ -281,6 +281,7 @@ std::string FrmVRD4Empfaenger::programmOrdnerErmitteln() const {
 void FrmVRD4Empfaenger::ShowModal() {
   Form_Load();
   if (entladen_) return;
+  eckeVorDemZeigen();
   show();
   QEventLoop schleife;
   beimEntladen_ = [&schleife] { schleife.quit(); };

@@ -44,6 +44,8 @@ class clsVRD4Empfaenger;
 
 namespace vrd4::app {
 
+struct Startwerte;
+
 // What the window takes from outside; tests replace parts of it. Everything
 // pointed to must outlive the window.
 struct Umgebung {
@@ -137,6 +139,10 @@ class FrmVRD4Empfaenger final : public QWidget,
   void StartwerteLesen();
   void StartwerteSchreiben();
   std::string startwertePfad() const;
+  // The saved window corner alone, before the window is first shown: a
+  // window manager places a new window where it likes unless the position
+  // comes with the window (a move after mapping may lose against it).
+  void eckeVorDemZeigen();
 
   // --- placement ---------------------------------------------------------------
   void GroesseAnpassen();  // Size surface: surface = board size, scale = board size
@@ -176,6 +182,7 @@ class FrmVRD4Empfaenger final : public QWidget,
   void aufraeumenNachTick();
   void Platzieren();
   void twipsAnzeigen();
+  void eckeSetzen(const Startwerte& w);
   // SetParent into the player's display window; when that fails the board
   // stays here and the status list says so. Lowers our window after it.
   bool inAnzeigeFensterHaengen();

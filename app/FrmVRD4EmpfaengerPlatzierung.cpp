@@ -162,6 +162,7 @@ bool FrmVRD4Empfaenger::inAnzeigeFensterHaengen() {
   if (!umgehaengt_) flaecheImFenster_ = vorher;
   umgehaengt_ = true;
   tafelFenster_ = tafel;
+  letztePruefung_ = uhr().seconds();
   // Our window must not cover the board in its new place.
   lower();
   desktop().activateWindow(anzeigeFenster_);

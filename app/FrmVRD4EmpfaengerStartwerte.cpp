@@ -44,6 +44,16 @@ void FrmVRD4Empfaenger::StartwerteLesen() {
   kastenSetzen(chkServerAutomatischStarten, w.serverFlag);
   if (chkClientAutomatischVerbinden->isChecked()) cmdClient2Connect_Click();
   if (chkServerAutomatischStarten->isChecked()) cmdServerStarten_Click();
+  eckeSetzen(w);
+}
+
+void FrmVRD4Empfaenger::eckeVorDemZeigen() {
+  Startwerte w;
+  app::startwerteLesen(startwertePfad(), w);
+  eckeSetzen(w);
+}
+
+void FrmVRD4Empfaenger::eckeSetzen(const Startwerte& w) {
   // The client area's corner, saved and restored alike: a frame's corner
   // would move the window by the title bar's height on every start.
   QPoint p = geometry().topLeft();

@@ -2,15 +2,16 @@
 // on its own X server): the window comes back at the same place however often
 // it restarts, and --vollbild is the manager's full-screen state, which ESC
 // leaves; meanwhile the screen does not power down.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/dpms.h>
-#include <X11/keysym.h>
-
 #include <memory>
 
 #include "E2EHilfe.h"
 #include "channel/ClsVRD4Memory.h"
+
+// After Qt's and our headers: Xlib defines macros such as Bool and Status.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/dpms.h>
+#include <X11/keysym.h>
 
 namespace vrd4::e2e {
 namespace {
@@ -120,10 +121,18 @@ std::pair<int, int> gespeicherteEcke(const Empfaenger& e) {
   return {z[4].trimmed().toInt(), z[5].trimmed().toInt()};
 }
 
-TEST(Fenstermanager, WindowComesBackAtTheSameCornerOnEveryStart) {
+// Each test's receiver removes its channel files at the end: our mappings of
+// them go too.
+class FensterE2E : public ::testing::Test {
+ protected:
+  void TearDown() override { gv::SpeichervariablenFreigeben(); }
+};
+
+TEST_F(FensterE2E, WindowComesBackAtTheSameCornerOnEveryStart) {
   // 3000 and 2250 twips: 200 and 150 pixels at 96 DPI.
   Empfaenger e(Fenstermanager::kPraefix, "Localhost\r\n3000\r\n0\r\n0\r\n 3000 \r\n 2250 \r\n");
   for (int start = 1; start <= 3; ++start) {
+    ringFrischAnlegen();
     e.starten();
     ASSERT_TRUE(gestartet()) << "start " << start;
     std::optional<QRect> r;
@@ -157,7 +166,7 @@ void escDruecken(Window fenster) {
   XFlush(x().get());
 }
 
-TEST(Fenstermanager, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
+TEST_F(FensterE2E, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
   int ev = 0, err = 0;
   const bool dpms = DPMSQueryExtension(x().get(), &ev, &err) && DPMSCapable(x().get());
   if (dpms) DPMSEnable(x().get());
@@ -169,6 +178,7 @@ TEST(Fenstermanager, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
   };
 
   Empfaenger e(Fenstermanager::kPraefix);
+  ringFrischAnlegen();
   e.starten({"--vollbild"});
   ASSERT_TRUE(gestartet());
   const QRect schirm(0, 0, DisplayWidth(x().get(), 0), DisplayHeight(x().get(), 0));
@@ -176,7 +186,9 @@ TEST(Fenstermanager, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
   ASSERT_TRUE(warteBis([&] { return (w = empfaengerFenster()) && imVollbild(w) && bereich(w) == schirm; },
                        kSekunden))
       << "not in the manager's full-screen state over the whole screen";
-  if (dpms) EXPECT_FALSE(dpmsAn()) << "the screen may power down while the board runs";
+  if (dpms) {
+    EXPECT_FALSE(dpmsAn()) << "the screen may power down while the board runs";
+  }
 
   escDruecken(w);
   EXPECT_TRUE(warteBis([&] { return !imVollbild(w) && bereich(w) && bereich(w)->width() < schirm.width(); },
@@ -185,7 +197,9 @@ TEST(Fenstermanager, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
 
   kill(e.pid(), SIGTERM);
   ASSERT_TRUE(e.warteAufEnde(kSekunden).has_value());
-  if (dpms) EXPECT_TRUE(dpmsAn()) << "power saving not switched back on at the end";
+  if (dpms) {
+    EXPECT_TRUE(dpmsAn()) << "power saving not switched back on at the end";
+  }
 }
 
 }  // namespace
