@@ -175,13 +175,15 @@ void FrmVRD4Empfaenger::anzeigeFensterPruefen() {
   if (letztePruefung_ && jetzt - *letztePruefung_ < kPruefSekunden) return;
   letztePruefung_ = jetzt;
   if (desktop().fensterLebt(tafelFenster_)) return;
-  // The board's native window died with the player's window. Qt still holds
-  // it: a round trip through no parent gives the board a new one in ours.
-  // What was drawn lives in the surface and shows again.
+  // The board's native window died with the player's window, and Qt will
+  // not make its widget a new one: a new widget on the same surface takes
+  // its place in our window. What was drawn lives in the surface.
   umgehaengt_ = false;
-  picWidget_->setParent(nullptr);
-  picWidget_->setParent(this);
-  picWidget_->move(vollbild_ ? QPoint(0, 0) : flaecheImFenster_);
+  const QRect platz(vollbild_ ? QPoint(0, 0) : flaecheImFenster_, picWidget_->size());
+  delete picWidget_;
+  picWidget_ = new platform::SurfaceWidget(*board_, this);
+  picWidget_->setObjectName(QStringLiteral("picVRD4Empfang"));
+  picWidget_->setGeometry(platz);
   picWidget_->show();
   if (vollbild_) picWidget_->raise();
   if (isMinimized()) showNormal();

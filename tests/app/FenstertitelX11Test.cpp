@@ -1,8 +1,10 @@
 // Under a real X server: passed-on events become the title of the sending
 // program's event window, and the player's display window is found however
 // the window manager nests it. (The snapshot read back from the screen is
-// checked end to end.)
+// checked end to end.) The board comes back from a player's window that ends.
 #include "AppTestUmgebung.h"
+#include "platform/SurfaceWidget.h"
+#include "platform/X11Bildschirm.h"
 #include "platform/X11Window.h"
 
 // After Qt's headers: Xlib defines macros such as Bool and Status.
@@ -53,8 +55,14 @@ class Fensterbaum {
       XChangeProperty(d_, f, a, a, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(zustand), 2);
     }
     fenster_.push_back(f);
+    XMapWindow(d_, f);
     XSync(d_, False);
     return f;
+  }
+  void zerstoeren(Window f) {
+    XDestroyWindow(d_, f);
+    fenster_.erase(std::remove(fenster_.begin(), fenster_.end(), f), fenster_.end());
+    XSync(d_, False);
   }
 
  private:
@@ -78,6 +86,27 @@ TEST_F(X11Test, DisplayWindowIsFoundInsideFrameAndWrapperButNotInLowerCase) {
   EXPECT_EQ(gefunden->id, player);
   EXPECT_EQ(std::tuple(gefunden->rect.left, gefunden->rect.top, gefunden->rect.right, gefunden->rect.bottom),
             std::tuple(104, 80, 904, 680));
+}
+
+// The player's window ends while our board sits in it: the board's native
+// window dies with it, and the board comes back into our window.
+TEST_F(FensterTest, BoardReturnsFromAnEndedPlayerWindowOnTheRealServer) {
+  Fensterbaum baum;
+  ASSERT_TRUE(baum.ok());
+  desktop.echtesX = desktop.player = true;
+  const Window player = baum.neu(0, 0, 0, 640, 400, "Display", true);
+  desktop.anzeige = x11::FoundWindow{player, {0, 0, 640, 400}};
+  frm->show();
+  frm->cmdFensterSyncronisieren_Click();
+  ASSERT_TRUE(frm->tafelImPlayer());
+  baum.zerstoeren(player);
+  uhr.t += FrmVRD4Empfaenger::kPruefSekunden;
+  tick();
+  EXPECT_FALSE(frm->tafelImPlayer());
+  EXPECT_TRUE(x11::fensterLebt(frm->picVRD4EmpfangWidget()->winId())) << "the board has a live window";
+  frm->VRD4Empfaenger()->Rechteck(1, 1, 20, 20, 1, 0x0000FF, true);
+  QApplication::processEvents();
+  EXPECT_EQ(frm->picVRD4EmpfangWidget()->grab().toImage().pixelColor(5, 5), QColor(255, 0, 0)) << "and draws";
 }
 
 }  // namespace
