@@ -130,6 +130,7 @@ TEST_F(Netz, InterpreterDrawsOnTheBoardBeforeItAnswersOnEveryConnection) {
 }
 
 TEST_F(Netz, ButtonsSwitchCaptionsStopEachOtherAndShowTheExactFailureTexts) {
+  frm->show();  // the progress bar's width comes from the laid-out panel
   serverStarten();
   // Client2 first stops the server.
   QTcpServer gegenueber;
