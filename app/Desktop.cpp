@@ -2,7 +2,7 @@
 
 // Qt's headers must come before Xlib's macros (Bool, Status).
 #include "engine/clsVRD4Empfaenger.h"
-#include "platform/X11Bildschirm.h"
+#include "platform/BildschirmX11.h"
 
 #include <X11/Xlib.h>
 

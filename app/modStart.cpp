@@ -15,7 +15,7 @@
 #include "channel/ClsVRD4Memory.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
-#include "platform/X11Bildschirm.h"
+#include "platform/BildschirmX11.h"
 
 namespace vrd4::app::modStart {
 namespace {

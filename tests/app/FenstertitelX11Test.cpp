@@ -4,7 +4,7 @@
 // checked end to end.) The board comes back from a player's window that ends.
 #include "AppTestUmgebung.h"
 #include "platform/SurfaceWidget.h"
-#include "platform/X11Bildschirm.h"
+#include "platform/BildschirmX11.h"
 #include "platform/X11Window.h"
 
 // After Qt's headers: Xlib defines macros such as Bool and Status.

@@ -1,4 +1,4 @@
-#include "platform/X11Bildschirm.h"
+#include "platform/BildschirmX11.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
