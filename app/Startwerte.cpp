@@ -61,6 +61,18 @@ bool beschreibbar(const std::string& ordner) {
   return !ordner.empty() && ::access(ordner.c_str(), W_OK | X_OK) == 0;
 }
 
+std::string umgebung(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+// An XDG base folder: its variable when absolute (a relative one is invalid
+// and ignored), else home + vorgabe; empty when neither is known.
+std::string xdgOrdner(const std::string& wert, const std::string& home, const char* vorgabe) {
+  if (!wert.empty() && wert.front() == '/') return wert;
+  return home.empty() ? std::string() : home + vorgabe;
+}
+
 }  // namespace
 
 void Startwerte::defaultsEinsetzen() {
@@ -76,22 +88,33 @@ std::string startwertePfad(const std::string& programmOrdner, bool ordnerBeschre
                            const std::string& xdgConfigHome, const std::string& home) {
   const std::string name = startwerteDateiname();
   const std::string nebenan = programmOrdner + "/" + name;
-  // The file beside the executable wins whenever it is there.
-  if (QFileInfo::exists(QString::fromStdString(nebenan)) || ordnerBeschreibbar)
+  const std::string basis = xdgOrdner(xdgConfigHome, home, "/.config");
+  if (installiert(programmOrdner) && !basis.empty()) return basis + "/vrd4/" + name;
+  // In a build or portable folder the file beside the executable wins
+  // whenever it is there.
+  if (QFileInfo::exists(QString::fromStdString(nebenan)) || ordnerBeschreibbar || basis.empty())
     return nebenan;
-  std::string basis = xdgConfigHome;
-  // A relative XDG_CONFIG_HOME is invalid and is ignored.
-  if (basis.empty() || basis.front() != '/') basis = home.empty() ? std::string() : home + "/.config";
-  if (basis.empty()) return nebenan;
   return basis + "/vrd4/" + name;
 }
 
 std::string startwertePfad(const std::string& programmOrdner) {
-  auto env = [](const char* n) {
-    const char* v = std::getenv(n);
-    return v ? std::string(v) : std::string();
-  };
-  return startwertePfad(programmOrdner, beschreibbar(programmOrdner), env("XDG_CONFIG_HOME"), env("HOME"));
+  return startwertePfad(programmOrdner, beschreibbar(programmOrdner), umgebung("XDG_CONFIG_HOME"),
+                        umgebung("HOME"));
+}
+
+bool installiert(const std::string& programmOrdner) {
+  return (programmOrdner + "/").find("/usr/") != std::string::npos;
+}
+
+std::string schnappschussOrdner(const std::string& programmOrdner, const std::string& xdgStateHome,
+                                const std::string& home) {
+  const std::string basis = xdgOrdner(xdgStateHome, home, "/.local/state");
+  if (!installiert(programmOrdner) || basis.empty()) return programmOrdner;
+  return basis + "/vrd4";
+}
+
+std::string schnappschussOrdner(const std::string& programmOrdner) {
+  return schnappschussOrdner(programmOrdner, umgebung("XDG_STATE_HOME"), umgebung("HOME"));
 }
 
 QByteArray startwerteText(const Startwerte& w) {

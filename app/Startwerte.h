@@ -12,9 +12,11 @@
 // ends a field early, as does the end of a line; the two numbers take the
 // leading numeric part of their field.
 //
-// Location: the executable's folder. When that folder is not writable (an
-// installed receiver) and holds no such file, $XDG_CONFIG_HOME/vrd4/ (or
-// ~/.config/vrd4/). The file name carries the channel name prefix in front
+// Location: the executable's folder (a build or portable folder). When that
+// folder is not writable and holds no such file, or when the receiver is
+// installed (its folder lies under a "usr" folder: /usr/bin, /usr/local/bin,
+// an unpacked package's usr/bin; nothing is written there, root included),
+// $XDG_CONFIG_HOME/vrd4/ (or ~/.config/vrd4/). The file name carries the channel name prefix in front
 // (--prefix P: "PVRD4Startwerte.TXT"), so that receivers on one PC keep
 // their own settings.
 #include <QByteArray>
@@ -52,6 +54,14 @@ std::string startwertePfad(const std::string& programmOrdner, bool ordnerBeschre
                            const std::string& xdgConfigHome, const std::string& home);
 // The same with the folder's real permissions and the process's environment.
 std::string startwertePfad(const std::string& programmOrdner);
+
+// True for a receiver installed under a "usr" folder (see Location above).
+bool installiert(const std::string& programmOrdner);
+// Where snapshots ("Picture.bmp") go: the program folder, or for an
+// installed receiver $XDG_STATE_HOME/vrd4 (or ~/.local/state/vrd4).
+std::string schnappschussOrdner(const std::string& programmOrdner, const std::string& xdgStateHome,
+                                const std::string& home);
+std::string schnappschussOrdner(const std::string& programmOrdner);
 
 // The six lines as written to the file.
 QByteArray startwerteText(const Startwerte& w);

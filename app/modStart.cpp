@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "app/FrmVRD4Empfaenger.h"
 #include "app/GuiMessageBox.h"
 #include "app/SignalPipe.h"
 #include "channel/ClsVRD4Memory.h"
+#include "channel/modVRD4GlobaleVariablen.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "platform/BildschirmX11.h"
@@ -20,7 +22,22 @@
 namespace vrd4::app::modStart {
 namespace {
 std::string g_globalPfad;
+
+// Whether another receiver runs on our channel (the same --prefix), whoever
+// started it.
+bool andererEmpfaengerLaeuft() {
+  const pid_t selbst = ::getpid();
+  return platform::findProcess([selbst](const platform::ProcessEntry& e) {
+           if (e.pid == selbst || !platform::exeNameMatches(e.exeName, "VRD4EMPFAENGER")) return false;
+           std::vector<std::string> args = platform::processArguments(e.pid);
+           std::vector<char*> argv{const_cast<char*>("")};
+           for (auto& a : args) argv.push_back(a.data());
+           const auto praefix = praefixAusArgumenten(static_cast<int>(argv.size()), argv.data());
+           return praefix.value_or("") == channel::channelNamePrefix();
+         })
+      .has_value();
 }
+}  // namespace
 
 const std::string& GlobalPfad() { return g_globalPfad; }
 
@@ -82,14 +99,27 @@ int Main(int argc, char** argv) {
   const auto praefix = praefixAusArgumenten(argc, argv);
   if (!praefix) {
     platform::showMessageBox(
-        u"--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!\r\n\r\nProgramm wird beendet!");
+        u"--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!\r\n\r\nProgramm wird beendet!", {},
+        {.warnung = true, .wartet = true});
     return 2;
   }
   channel::setChannelNamePrefix(*praefix);
 
   if (!platform::isUserAnAdmin()) {
     platform::showMessageBox(
-        u"Programm muss mit 'ADMINISTRATOR'-Rechten gestartet werden!\r\n\r\nProgramm wird beendet!");
+        u"Programm muss mit 'ADMINISTRATOR'-Rechten gestartet werden!\r\n\r\nProgramm wird beendet!", {},
+        {.wartet = true});
+    return 1;
+  }
+
+  // Files another user left on the channel that we may not open: replaced
+  // while no receiver uses them, else one message that says how to free them.
+  namespace gv = channel::modVRD4GlobaleVariablen;
+  std::string gesperrt = gv::gesperrtesObjekt();
+  if (!gesperrt.empty() && !andererEmpfaengerLaeuft() && gv::gesperrteObjekteErsetzen())
+    gesperrt = gv::gesperrtesObjekt();
+  if (!gesperrt.empty()) {
+    platform::showMessageBox(gv::gesperrtMeldung(gesperrt));
     return 1;
   }
 
@@ -104,6 +134,8 @@ int Main(int argc, char** argv) {
     Umgebung umgebung;
     umgebung.vollbild = vollbildAusArgumenten(argc, argv);
     FrmVRD4Empfaenger frm(std::move(umgebung));
+    // Boxes belong to the main window from here on (and go with it).
+    meldungen.besitzerSetzen(&frm);
     QPointer<FrmVRD4Empfaenger> ziel(&frm);
     SignalPipe signale({SIGTERM, SIGINT, SIGUSR1}, [ziel](int signo) {
       if (!ziel) return;
@@ -116,12 +148,13 @@ int Main(int argc, char** argv) {
     frm.ShowModal();
   }
 
-  // No other window should be left once the main window has gone.
+  // No other window should be left once the main window has gone. The
+  // program ends right after: these boxes wait for their OK.
   const auto fenster = QApplication::topLevelWidgets();
   for (QWidget* w : fenster) {
     if (!w->isVisible()) continue;
     const QString name = w->objectName().isEmpty() ? w->windowTitle() : w->objectName();
-    platform::showMessageBox((name + QStringLiteral(" noch verblieben!")).toStdU16String());
+    platform::showMessageBox((name + QStringLiteral(" noch verblieben!")).toStdU16String(), {}, {.wartet = true});
     w->close();
   }
   return 0;

@@ -23,15 +23,19 @@ const char* hilfeText();
 
 // The process entry point. "--prefix P" puts P in front of every channel
 // object, the lock file and the settings file name; an invalid prefix is a
-// message box and exit code 2. Without administrator rights: one message box and
-// exit code 1, no window, no shared memory. Otherwise runs the main window
+// message box and exit code 2. Without administrator rights (root or a
+// member of the group vrd4): one message box and exit code 1, no window, no
+// shared memory. Channel files left by another user that cannot be opened
+// are replaced when no receiver runs on the channel and we may remove them;
+// otherwise one message box naming the file and the fix, and exit code 1. Otherwise runs the main window
 // until it unloads and returns 0.
 //
 // SIGTERM and SIGINT close the main window the normal way (its teardown runs
-// and writes the stop mark). SIGUSR1 saves the snapshot "Picture.bmp" in the
-// program folder, as the button cmdBoxSpeichern does (a hook for tests and
-// remote checks). "--help" prints hilfeText() and returns 0 before any
-// display or channel is touched. "--vollbild" starts in full screen.
+// and writes the stop mark). SIGUSR1 saves the snapshot "Picture.bmp" (in the
+// program folder, or for an installed receiver in $XDG_STATE_HOME/vrd4), as
+// the button cmdBoxSpeichern does (a hook for tests and remote checks).
+// "--help" prints hilfeText() and returns 0 before any display or channel is
+// touched. "--vollbild" starts in full screen.
 //
 // Qt's platform is xcb unless QT_QPA_PLATFORM says otherwise: in a Wayland
 // session the board runs through XWayland, where it can enter the player's

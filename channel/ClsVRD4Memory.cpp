@@ -147,9 +147,9 @@ void BasicVRD4Memory<TextUnits>::Initialize(const std::string& name) {
     const std::u16string title = platform::fromUtf8("/" + fullName) + u": " +
                                  modVRD4Mutex::SystemFehlertext(memory_.error());
     if (memory_.failedStep() == platform::SharedMemory::Step::Map)
-      platform::showMessageBox(u"MapViewofFile konnte nicht gestartet werden!", title);
+      platform::showMessageBox(u"MapViewofFile konnte nicht gestartet werden!", title, {.warnung = true});
     else
-      platform::showMessageBox(u"CreateFileMapping konnte nicht gestartet werden!", title);
+      platform::showMessageBox(u"CreateFileMapping konnte nicht gestartet werden!", title, {.warnung = true});
     return;
   }
   view_ = memory_.data();

@@ -1,15 +1,19 @@
 #include "channel/modVRD4GlobaleVariablen.h"
 
+#include <fcntl.h>
 #include <time.h>
 
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
 #include "channel/modVRD4Mutex.h"
+#include "platform/Ansi.h"
 #include "platform/FileLock.h"
+#include "platform/MessageBox.h"
 
 namespace vrd4::channel::modVRD4GlobaleVariablen {
 namespace {
@@ -116,10 +120,30 @@ ClsVRD4Memory& weitere(Weitere w) {
 
 std::string slotName(int i) { return "VRD4Sendetexte" + std::to_string(i); }
 
+// Every file of the channel under the current prefix: the objects, then the lock file.
+std::vector<std::string> kanalDateien();
+
+// Why a file of the channel is there but not ours to open (an errno value),
+// 0 when it opens or is missing (it is created later).
+int sperrgrund(const std::string& pfad) {
+  const int fd = ::open(pfad.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+  if (fd >= 0) {
+    ::close(fd);
+    return 0;
+  }
+  return errno == ENOENT ? 0 : errno;
+}
+bool gesperrt(const std::string& pfad) { return sperrgrund(pfad) != 0; }
+
 }  // namespace
 
 void SpeichervariablenAnlegen() {
   if (g_satz) return;
+  // One message for the whole channel rather than one per object.
+  if (const std::string pfad = gesperrtesObjekt(); !pfad.empty()) {
+    platform::showMessageBox(gesperrtMeldung(pfad));
+    return;
+  }
   auto satz = std::make_unique<Satz>();
 
   int error = 0;
@@ -199,6 +223,12 @@ ClsVRD4Memory& clsVRD4LetzteGesendete() { return weitere(kLetzteGesendete); }
 ClsVRD4Memory& clsVRD4LetzteGelesene() { return weitere(kLetzteGelesene); }
 ClsVRD4Memory& clsVRD4EventFensterHandle() { return weitere(kEventFensterHandle); }
 
+ClsVRD4Memory& variable(std::string_view name) {
+  for (std::size_t w = 0; w < kWeitereNamen.size(); ++w)
+    if (name == kWeitereNamen[w]) return weitere(static_cast<Weitere>(w));
+  return ClsVRD4Memory::unmapped();
+}
+
 const std::vector<std::string>& variableNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> n;
@@ -220,6 +250,38 @@ std::optional<bool> setIsHeld() {
   }
   if (probe.error() == EWOULDBLOCK) return true;
   return std::nullopt;
+}
+
+namespace {
+std::vector<std::string> kanalDateien() {
+  std::vector<std::string> pfade;
+  for (const std::string& name : variableNames()) pfade.push_back("/dev/shm/" + channelNamePrefix() + name);
+  pfade.push_back(modVRD4Mutex::lockFilePath());
+  return pfade;
+}
+}  // namespace
+
+std::string gesperrtesObjekt() {
+  for (const std::string& pfad : kanalDateien())
+    if (gesperrt(pfad)) return pfad;
+  return {};
+}
+
+bool gesperrteObjekteErsetzen() {
+  bool alle = true;
+  for (const std::string& pfad : kanalDateien())
+    if (gesperrt(pfad) && ::unlink(pfad.c_str()) != 0) alle = false;
+  return alle;
+}
+
+std::u16string gesperrtMeldung(const std::string& pfad) {
+  const std::string p = "/dev/shm/" + channelNamePrefix();
+  const int grund = sperrgrund(pfad);
+  return platform::fromUtf8(pfad + " lässt sich nicht öffnen: " + std::strerror(grund == 0 ? EACCES : grund)) +
+         u"\r\nDer Kanal gehört einem anderen Benutzer. Abhilfe: dessen Tafel beenden und als root" +
+         platform::fromUtf8(" 'rm " + p + "VRD4* " + p + "clsVRD4*'") +
+         u" ausführen (oder den Rechner neu starten). Danach teilen sich alle Mitglieder der Gruppe vrd4 "
+         u"den Kanal.";
 }
 
 void removeChannelObjects() {

@@ -18,6 +18,7 @@
 // unmapped variable that reads as the empty text and ignores writes.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "channel/ClsVRD4Memory.h"
@@ -53,6 +54,9 @@ ClsVRD4Memory& clsVRD4AufrufFensterhandle();
 ClsVRD4Memory& clsVRD4LetzteGesendete();
 ClsVRD4Memory& clsVRD4LetzteGelesene();
 ClsVRD4Memory& clsVRD4EventFensterHandle();
+// The variable after the ring named `name` (e.g. "clsVRD4BlinktextNr", as the
+// command table names a reply variable); an unmapped dummy for any other name.
+ClsVRD4Memory& variable(std::string_view name);
 
 // The set's names in creation order: the 100 slots, then the others. The one
 // variable of the larger class is kSpeicherName.
@@ -64,6 +68,20 @@ inline constexpr const char* kSpeicherName = "clsVRD4MemorySpeicher";
 // holder. false when the object does not exist, nullopt when it cannot be
 // told. A holder asking about itself gets true.
 std::optional<bool> setIsHeld();
+
+// The first object of the set, or the lock file, under the current name
+// prefix that is there but cannot be opened for reading and writing - left
+// by another user before such files were shared with the group vrd4 - as its
+// path under /dev/shm; empty when every one can be opened or is missing.
+// SpeichervariablenAnlegen reports such a file once (gesperrtMeldung) and
+// then creates no set.
+std::string gesperrtesObjekt();
+// Removes the files gesperrtesObjekt finds, where we may (their owner or
+// root; /dev/shm is sticky). For a receiver, and only while no receiver runs
+// on the channel. True when none is left that cannot be opened.
+bool gesperrteObjekteErsetzen();
+// The one message for such a file: which file, and how to free the channel.
+std::u16string gesperrtMeldung(const std::string& pfad);
 
 // Removes every object of the set and the lock file under the current name
 // prefix (for tests and tools cleaning up after themselves). Mappings that

@@ -1,6 +1,6 @@
-// Running a parsed command: one handler per command name. Parsing (which
-// fields, which types) belongs to the protocol; here each name only says
-// which engine operation gets the converted values.
+// Running a parsed command: one handler per row of the command table. Which
+// fields a command has and their types belong to the protocol's table; here
+// each handler only says which engine operation gets which field, by name.
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -12,40 +12,47 @@ namespace vrd4::engine {
 
 namespace {
 
-using Handler = void (*)(clsVRD4Empfaenger&, const protocol::Befehl&, std::span<const uint8_t>);
+using protocol::Felder;
+using E = clsVRD4Empfaenger;
+using B = protocol::Befehl;
+using Bytes = std::span<const uint8_t>;
+using Handler = void (*)(E&, const B&, Bytes);
 
-int16_t i16(const protocol::Befehl& b, std::size_t i) { return b.get<int16_t>(i); }
-platform::Colour farbe(const protocol::Befehl& b, std::size_t i) {
-  return static_cast<platform::Colour>(b.get<int32_t>(i));
-}
-uint8_t byte(const protocol::Befehl& b, std::size_t i) { return b.get<uint8_t>(i); }
-bool janein(const protocol::Befehl& b, std::size_t i) { return b.get<bool>(i); }
-double zahl(const protocol::Befehl& b, std::size_t i) { return b.get<double>(i); }
-QString text(const protocol::Befehl& b, std::size_t i) {
-  return QString::fromStdU16String(b.get<std::u16string>(i));
-}
+int16_t i16(const B& b, std::size_t i) { return b.get<int16_t>(i); }
+platform::Colour farbe(const B& b, std::size_t i) { return static_cast<platform::Colour>(b.get<int32_t>(i)); }
+uint8_t byte(const B& b, std::size_t i) { return b.get<uint8_t>(i); }
+bool janein(const B& b, std::size_t i) { return b.get<bool>(i); }
+double zahl(const B& b, std::size_t i) { return b.get<double>(i); }
+QString text(const B& b, std::size_t i) { return QString::fromStdU16String(b.get<std::u16string>(i)); }
 
-// Field, text, (alignment,) font, size, five switches, two colours: the
-// layout shared by Textausgabe and Blinktext (mitAusrichtung) and Lauftext.
-render::TextParameter textParameter(const protocol::Befehl& b, bool mitAusrichtung) {
+// Field, text, alignment (where the command has one), font and style: the
+// part shared by Textausgabe, Blinktext and Lauftext.
+template <Felder f>
+render::TextParameter textParameter(const B& b) {
   render::TextParameter p;
-  std::size_t i = 0;
-  p.Xstart = i16(b, i++);
-  p.Ystart = i16(b, i++);
-  p.Xende = i16(b, i++);
-  p.YEnde = i16(b, i++);
-  p.Ausgabetext = text(b, i++);
-  if (mitAusrichtung) p.Ausrichtung = i16(b, i++);
-  p.Schriftart = text(b, i++);
-  p.SchriftgroesseinPixel = i16(b, i++);
-  p.Fett = janein(b, i++);
-  p.Kursiv = janein(b, i++);
-  p.Unterstrichen = janein(b, i++);
-  p.Durchgestrichen = janein(b, i++);
-  p.Transparent = janein(b, i++);
-  p.FeldVordergrundfarbe = farbe(b, i++);
-  p.FeldHintergrundfarbe = farbe(b, i++);
+  p.Xstart = i16(b, f[u"Xstart"]);
+  p.Ystart = i16(b, f[u"Ystart"]);
+  p.Xende = i16(b, f[u"Xende"]);
+  p.YEnde = i16(b, f[u"YEnde"]);
+  p.Ausgabetext = text(b, f[u"Ausgabetext"]);
+  if constexpr (f.hat(u"Ausrichtung")) p.Ausrichtung = i16(b, f[u"Ausrichtung"]);
+  p.Schriftart = text(b, f[u"Schriftart"]);
+  p.SchriftgroesseinPixel = i16(b, f[u"SchriftgroesseinPixel"]);
+  p.Fett = janein(b, f[u"Fett"]);
+  p.Kursiv = janein(b, f[u"Kursiv"]);
+  p.Unterstrichen = janein(b, f[u"Unterstrichen"]);
+  p.Durchgestrichen = janein(b, f[u"Durchgestrichen"]);
+  p.Transparent = janein(b, f[u"Transparent"]);
+  p.FeldVordergrundfarbe = farbe(b, f[u"FeldVordergrundfarbe"]);
+  p.FeldHintergrundfarbe = farbe(b, f[u"FeldHintergrundfarbe"]);
   return p;
+}
+
+// The picture commands with a field: path, rectangle, the two switches.
+template <Felder f, auto operation>
+void bildAnPosition(E& e, const B& b, Bytes bild) {
+  (e.*operation)(text(b, f[u"BildnamemitPfad"]), i16(b, f[u"Xstart"]), i16(b, f[u"Ystart"]), i16(b, f[u"Xende"]),
+                 i16(b, f[u"YEnde"]), janein(b, f[u"GroesseAnpassen"]), janein(b, f[u"BeiKleinerZentrieren"]), bild);
 }
 
 struct Eintrag {
@@ -53,67 +60,89 @@ struct Eintrag {
   Handler run;
 };
 
-using E = clsVRD4Empfaenger;
-using B = protocol::Befehl;
-using Bytes = std::span<const uint8_t>;
-
-const std::array kBefehle = {
-    Eintrag{u"Textausgabe",
-            [](E& e, const B& b, Bytes) {
-              e.TextAusgabe(textParameter(b, true), janein(b, 15), zahl(b, 16), zahl(b, 17));
-            }},
-    Eintrag{u"Cls", [](E& e, const B&, Bytes) { e.Cls(); }},
-    Eintrag{u"Linie",
-            [](E& e, const B& b, Bytes) {
-              e.Linie(i16(b, 0), i16(b, 1), i16(b, 2), i16(b, 3), i16(b, 4), farbe(b, 5));
-            }},
-    Eintrag{u"Rechteck",
-            [](E& e, const B& b, Bytes) {
-              e.Rechteck(i16(b, 0), i16(b, 1), i16(b, 2), i16(b, 3), i16(b, 4), farbe(b, 5),
-                         janein(b, 6));
-            }},
-    Eintrag{u"Blinktext",
-            [](E& e, const B& b, Bytes) { e.BKNeu(textParameter(b, true), zahl(b, 15)); }},
-    Eintrag{u"BlinktextLoeschen", [](E& e, const B& b, Bytes) { e.BKNeuLoeschen(byte(b, 0)); }},
-    Eintrag{u"Lauftext",
-            [](E& e, const B& b, Bytes) {
-              e.LTNeu(textParameter(b, false), zahl(b, 14), zahl(b, 15));
-            }},
-    Eintrag{u"LauftextLoeschen", [](E& e, const B& b, Bytes) { e.LTNeuLoeschen(byte(b, 0)); }},
-    Eintrag{u"Tafelgroesse", [](E& e, const B& b, Bytes) { e.Tafelgroesse(i16(b, 0), i16(b, 1)); }},
-    Eintrag{u"BildAnzeigen",
-            [](E& e, const B& b, Bytes bild) {
-              e.BildAnzeigen(text(b, 0), janein(b, 1), janein(b, 2), bild);
-            }},
-    Eintrag{u"BildAnzeigenanPosition",
-            [](E& e, const B& b, Bytes bild) {
-              e.BildAnzeigenanPosition(text(b, 0), i16(b, 1), i16(b, 2), i16(b, 3), i16(b, 4),
-                                       janein(b, 5), janein(b, 6), bild);
-            }},
-    Eintrag{u"AniGifLadenanPosition",
-            [](E& e, const B& b, Bytes bild) {
-              e.AniGifLadenanPosition(text(b, 0), i16(b, 1), i16(b, 2), i16(b, 3), i16(b, 4),
-                                      janein(b, 5), janein(b, 6), bild);
-            }},
-    Eintrag{u"AniGifStarten", [](E& e, const B& b, Bytes) { e.AniGifStarten(byte(b, 0), zahl(b, 1)); }},
-    Eintrag{u"AniGifStoppen", [](E& e, const B& b, Bytes) { e.AniGifStoppen(byte(b, 0)); }},
-    Eintrag{u"AniGifLoeschen", [](E& e, const B& b, Bytes) { e.AniGifLoeschen(byte(b, 0)); }},
-    Eintrag{u"Hintergrundfarbe", [](E& e, const B& b, Bytes) { e.Hintergrundfarbe(farbe(b, 0)); }},
-    Eintrag{u"Vordergrundfarbe", [](E& e, const B& b, Bytes) { e.Vordergrundfarbe(farbe(b, 0)); }},
-    Eintrag{u"IPAdresse", [](E& e, const B& b, Bytes) { e.IPAdresse(text(b, 0)); }},
-    Eintrag{u"Port", [](E& e, const B& b, Bytes) { e.Port(text(b, 0)); }},
-    Eintrag{u"PauseAnzeigeZiel", [](E& e, const B& b, Bytes) { e.PauseAnzeigeZiel(text(b, 0)); }},
-    Eintrag{u"Server starten", [](E& e, const B&, Bytes) { e.ServerStarten(); }},
-    Eintrag{u"Client verbinden", [](E& e, const B&, Bytes) { e.ClientVerbinden(); }},
+constexpr Eintrag kEintraege[] = {
+    {u"Textausgabe",
+     [](E& e, const B& b, Bytes) {
+       constexpr Felder f(u"Textausgabe");
+       e.TextAusgabe(textParameter<f>(b), janein(b, f[u"LauftextbeiBedarf"]), zahl(b, f[u"Geschwindigkeit"]),
+                     zahl(b, f[u"Startverzoegerung"]));
+     }},
+    {u"Cls", [](E& e, const B&, Bytes) { e.Cls(); }},
+    {u"Linie",
+     [](E& e, const B& b, Bytes) {
+       constexpr Felder f(u"Linie");
+       e.Linie(i16(b, f[u"Xstart"]), i16(b, f[u"Ystart"]), i16(b, f[u"Xende"]), i16(b, f[u"YEnde"]),
+               i16(b, f[u"Linienbreite"]), farbe(b, f[u"Farbe"]));
+     }},
+    {u"Rechteck",
+     [](E& e, const B& b, Bytes) {
+       constexpr Felder f(u"Rechteck");
+       e.Rechteck(i16(b, f[u"Xstart"]), i16(b, f[u"Ystart"]), i16(b, f[u"Xende"]), i16(b, f[u"YEnde"]),
+                  i16(b, f[u"Linienbreite"]), farbe(b, f[u"Farbe"]), janein(b, f[u"Fuellen"]));
+     }},
+    {u"Blinktext",
+     [](E& e, const B& b, Bytes) {
+       constexpr Felder f(u"Blinktext");
+       e.BKNeu(textParameter<f>(b), zahl(b, f[u"Intervall"]));
+     }},
+    {u"BlinktextLoeschen",
+     [](E& e, const B& b, Bytes) { e.BKNeuLoeschen(byte(b, Felder(u"BlinktextLoeschen")[u"BlinkNr"])); }},
+    {u"Lauftext",
+     [](E& e, const B& b, Bytes) {
+       constexpr Felder f(u"Lauftext");
+       e.LTNeu(textParameter<f>(b), zahl(b, f[u"Geschwindigkeit"]), zahl(b, f[u"Startverzoegerung"]));
+     }},
+    {u"LauftextLoeschen",
+     [](E& e, const B& b, Bytes) { e.LTNeuLoeschen(byte(b, Felder(u"LauftextLoeschen")[u"LauftextNr"])); }},
+    {u"Tafelgroesse",
+     [](E& e, const B& b, Bytes) {
+       constexpr Felder f(u"Tafelgroesse");
+       e.Tafelgroesse(i16(b, f[u"Breite"]), i16(b, f[u"Hoehe"]));
+     }},
+    {u"BildAnzeigen",
+     [](E& e, const B& b, Bytes bild) {
+       constexpr Felder f(u"BildAnzeigen");
+       e.BildAnzeigen(text(b, f[u"BildnamemitPfad"]), janein(b, f[u"GroesseAnpassen"]),
+                      janein(b, f[u"BeiKleinerZentrieren"]), bild);
+     }},
+    {u"BildAnzeigenanPosition", bildAnPosition<Felder(u"BildAnzeigenanPosition"), &E::BildAnzeigenanPosition>},
+    {u"AniGifLadenanPosition", bildAnPosition<Felder(u"AniGifLadenanPosition"), &E::AniGifLadenanPosition>},
+    {u"AniGifStarten",
+     [](E& e, const B& b, Bytes) {
+       constexpr Felder f(u"AniGifStarten");
+       e.AniGifStarten(byte(b, f[u"AniGifNr"]), zahl(b, f[u"AnzeigeDauer"]));
+     }},
+    {u"AniGifStoppen", [](E& e, const B& b, Bytes) { e.AniGifStoppen(byte(b, Felder(u"AniGifStoppen")[u"AniGifNr"])); }},
+    {u"AniGifLoeschen",
+     [](E& e, const B& b, Bytes) { e.AniGifLoeschen(byte(b, Felder(u"AniGifLoeschen")[u"AniGifNr"])); }},
+    {u"Hintergrundfarbe",
+     [](E& e, const B& b, Bytes) { e.Hintergrundfarbe(farbe(b, Felder(u"Hintergrundfarbe")[u"Farbe"])); }},
+    {u"Vordergrundfarbe",
+     [](E& e, const B& b, Bytes) { e.Vordergrundfarbe(farbe(b, Felder(u"Vordergrundfarbe")[u"Farbe"])); }},
+    {u"IPAdresse", [](E& e, const B& b, Bytes) { e.IPAdresse(text(b, Felder(u"IPAdresse")[u"Adresse"])); }},
+    {u"Port", [](E& e, const B& b, Bytes) { e.Port(text(b, Felder(u"Port")[u"Port"])); }},
+    {u"PauseAnzeigeZiel",
+     [](E& e, const B& b, Bytes) { e.PauseAnzeigeZiel(text(b, Felder(u"PauseAnzeigeZiel")[u"strHundertstelSek"])); }},
+    {u"Server starten", [](E& e, const B&, Bytes) { e.ServerStarten(); }},
+    {u"Client verbinden", [](E& e, const B&, Bytes) { e.ClientVerbinden(); }},
 };
 
-Handler handlerFuer(std::u16string_view name) {
-  auto it = std::find_if(kBefehle.begin(), kBefehle.end(),
-                         [name](const Eintrag& e) { return e.name == name; });
-  return it == kBefehle.end() ? nullptr : it->run;
-}
+// The handlers in the order of the table's rows; every row has one.
+constexpr auto kHandler = [] {
+  const auto tabelle = protocol::befehlstabelle();
+  std::array<Handler, protocol::tabelle::kBefehle.size()> h{};
+  for (const Eintrag& e : kEintraege) h[static_cast<std::size_t>(protocol::findeBefehl(e.name) - tabelle.data())] = e.run;
+  return h;
+}();
+static_assert(std::ranges::none_of(kHandler, [](Handler h) { return h == nullptr; }),
+              "every command of the table needs a handler");
 
 }  // namespace
+
+void clsVRD4Empfaenger::BefehlDirektAusfuehren(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes) {
+  const LaufenderBefehl laeuft(d->befehlTiefe);
+  kHandler[static_cast<std::size_t>(befehl.spec - protocol::befehlstabelle().data())](*this, befehl, bildbytes);
+}
 
 bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> felder,
                                                std::span<const uint8_t> bildbytes) {
@@ -121,9 +150,8 @@ bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> f
   const std::u16string_view name = felder.size() > 1 ? std::u16string_view(felder[1]) : std::u16string_view();
   d->befehlsname = QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()));
   const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
-  Handler run = spec ? handlerFuer(spec->name) : nullptr;
-  if (!run) return false;
-  run(*this, protocol::konvertieren(*spec, felder), bildbytes);
+  if (!spec) return false;
+  BefehlDirektAusfuehren(protocol::konvertieren(*spec, felder), bildbytes);
   return true;
 }
 

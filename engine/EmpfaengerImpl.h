@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "channel/RingLeser.h"
 #include "engine/Interfaces.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "platform/Clock.h"
@@ -15,6 +16,7 @@
 #include "render/Lauftexte.h"
 #include "render/RenderHost.h"
 #include "render/TextAusgabe.h"
+#include "support/Tiefe.h"
 
 namespace vrd4::engine {
 
@@ -60,28 +62,17 @@ struct clsVRD4Empfaenger::Impl {
   std::optional<render::Bilder> bilder;
   std::optional<render::Animationen> ani;
 
+  channel::RingLeser ring;
+  // The slot of the text in hand: shown with it, emptied when it runs.
   int32_t lesezeiger = 0;
   std::u16string befehl;  // the text read last from slot lesezeiger
   QString befehlsname;
   int64_t pauseBisZeit = 0;  // hundredths of a second of `clock`
-  // clsVRD4LetzteGesendete as read last under the lock, and its value;
-  // -1 before the first read, so that the first step reads under the lock.
-  std::u16string zuletztGesendetText;
-  int32_t zuletztGesendet = -1;
-  int befehlTiefe = 0;       // commands on the stack (see befehlLaeuft)
+  support::Tiefe befehlTiefe;  // commands on the stack (see befehlLaeuft)
 };
 
 // Counts one running command for as long as it lives.
-class LaufenderBefehl {
- public:
-  explicit LaufenderBefehl(int& tiefe) : tiefe_(tiefe) { ++tiefe_; }
-  ~LaufenderBefehl() { --tiefe_; }
-  LaufenderBefehl(const LaufenderBefehl&) = delete;
-  LaufenderBefehl& operator=(const LaufenderBefehl&) = delete;
-
- private:
-  int& tiefe_;
-};
+using LaufenderBefehl = support::Tiefe::Eintritt;
 
 // Executable names that count as the external player: "PELMOR PLAYER.EXE"
 // in any letter case (a longer name that starts with it counts too), or a

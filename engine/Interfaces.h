@@ -11,7 +11,7 @@ class StatusView {
  public:
   virtual ~StatusView() = default;
   virtual void setLetzterBefehl(const QString& caption) = 0;
-  virtual void addListEntry(const QString& entry) = 0;
+  virtual void statusEintrag(const QString& entry) = 0;
 };
 
 // Receives VRD4Event(Art, Meldung), synchronously: the handler runs before

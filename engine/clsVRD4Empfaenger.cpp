@@ -20,20 +20,7 @@ namespace {
 
 const QString kBefehlFehler = QStringLiteral("BefehlFehler");
 
-bool istBildbefehl(std::u16string_view name) {
-  return name == u"BildAnzeigen" || name == u"BildAnzeigenanPosition" ||
-         name == u"AniGifLadenanPosition";
-}
-
 std::u16string zahlText(int64_t v) { return protocol::schreibeGanzzahl(v); }
-
-// The variable a command writes its new slot's number into, if it has one.
-channel::ClsVRD4Memory* antwortVariable(std::u16string_view name) {
-  if (name == u"Blinktext") return &gv::clsVRD4BlinktextNr();
-  if (name == u"Lauftext") return &gv::clsVRD4LauftextNr();
-  if (name == u"AniGifLadenanPosition") return &gv::clsVRD4AniGifNr();
-  return nullptr;
-}
 
 }  // namespace
 
@@ -66,7 +53,7 @@ void clsVRD4Empfaenger::AnzeigeTakten() {
   d->ani->AnimationenTakten();
 }
 
-bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe > 0; }
+bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe.aktiv(); }
 
 void clsVRD4Empfaenger::Zeitschleife() {
   AnzeigeTakten();
@@ -77,12 +64,22 @@ void clsVRD4Empfaenger::Zeitschleife() {
   // A new board of a few hundred commands must not build up line by line:
   // while the ring holds the next command, take it in the same step, as long
   // as the step's budget lasts (the blinking and scrolling steps and the
-  // repaint keep their rhythm). A lap of the ring at most, one at least.
+  // repaint keep their rhythm). A lap of the ring at most, commands and
+  // empty slots walked over together; one command at least.
   const double start = d->clock.seconds();
   for (int n = 0; n < gv::kAnzahlSendetexte; ++n) {
     const int64_t jetzt = std::llround(d->clock.seconds() * 100.0);
     if (d->pauseBisZeit > jetzt) return;
-    if (!befehlNehmen(n == 0)) return;
+    // Only a command is taken in the same step as another one; a foreign
+    // text waits for a step of its own, where it is shown.
+    channel::RingLeser::Fund fund = d->ring.naechster(n > 0);
+    if (fund.art == channel::RingLeser::Art::Warten) return;
+    if (fund.art == channel::RingLeser::Art::Leer) continue;
+    // Shows the text; runs a command and empties its slot. A command that
+    // fails passes out of the step; the index is already past its slot.
+    d->lesezeiger = fund.slot;
+    BefehlAusfuehren(fund.text);
+    if (fund.art == channel::RingLeser::Art::Fremdtext) return;
     if (d->clock.seconds() - start >= BefehlsBudgetSekunden) return;
     // With a forwarding peer every command waits for its "OK", and network
     // lines that arrived meanwhile run between two ring commands, as they
@@ -91,44 +88,9 @@ void clsVRD4Empfaenger::Zeitschleife() {
   }
 }
 
-bool clsVRD4Empfaenger::befehlNehmen(bool ersterImSchritt) {
-  const int32_t i = d->lesezeiger;
-  // An idle step costs two reads under the lock a hundred times a second;
-  // a look at the raw values tells without the lock that nothing changed.
-  if (ersterImSchritt && gv::Sendetexte(i).peekLength() == 0 && d->zuletztGesendet == i &&
-      gv::clsVRD4LetzteGesendete().peekEquals(d->zuletztGesendetText))
-    return false;
-
-  const std::u16string text = gv::Sendetexte(i).GetMemory();
-  // Only a command is taken in the same step as another one; anything else
-  // waits for the next step, exactly as with one command per step.
-  if (!ersterImSchritt && !protocol::istBefehl(text)) return false;
-  // A command that fails leaves the index here; its slot is empty by then,
-  // so the next step moves on as after any other command.
-  BefehlAusfuehren(text);
-
-  // The counter is read after the slot (and after the command): a command
-  // written meanwhile is then either in the text we took or named by the
-  // counter, so we never step past a slot the sender has just filled.
-  // A value outside 0..99 (a foreign or damaged counter) can never name our
-  // slot: we then walk on one slot per step as for any newer command, so
-  // nothing waits for a counter the sender may never correct.
-  d->zuletztGesendetText = gv::clsVRD4LetzteGesendete().GetMemory();
-  const int32_t L = leadingInt(d->zuletztGesendetText);
-  d->zuletztGesendet = L;
-  if (L == i) return false;
-  // The slot was empty when we looked, and the counter has moved on: the
-  // sender may have filled our slot in between. Then it is taken next step.
-  if (text.empty() && !gv::Sendetexte(i).GetMemory().empty()) return false;
-  d->lesezeiger = i >= gv::kAnzahlSendetexte - 1 ? 0 : i + 1;
-  // After a command, or after the slot we emptied ourselves, the next slot
-  // may be taken in the same step; a foreign text ends the step.
-  return text.empty() || protocol::istBefehl(text);
-}
-
 const QString& clsVRD4Empfaenger::befehlsname() const { return d->befehlsname; }
 
-int32_t clsVRD4Empfaenger::Lesezeiger() const { return d->lesezeiger; }
+int32_t clsVRD4Empfaenger::Lesezeiger() const { return d->ring.Lesezeiger(); }
 
 void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   const LaufenderBefehl laeuft(d->befehlTiefe);
@@ -138,7 +100,7 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   const QString anzeige = QString::fromStdU16String(befehl);
   const QString nr = QString::number(d->lesezeiger);
   d->status.setLetzterBefehl(anzeige + QStringLiteral(" * ") + nr);
-  d->status.addListEntry(anzeige + QStringLiteral(" - ") + nr);
+  d->status.statusEintrag(anzeige + QStringLiteral(" - ") + nr);
   // Not a command: shown on every step while we stand on it, never run,
   // and the slot keeps its text.
   if (!protocol::istBefehl(befehl)) return;
@@ -146,17 +108,19 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   const std::vector<std::u16string> felder = protocol::zerlegen(befehl);
   const std::u16string name = felder.size() > 1 ? felder[1] : std::u16string();
   d->befehlsname = QString::fromStdU16String(name);
+  const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
 
   // A command that answers with a slot number empties its reply variable
   // before it counts as taken: a sender that waits for this command's
   // number then never reads the late number of an earlier one.
-  if (channel::ClsVRD4Memory* antwort = antwortVariable(name)) antwort->SetMemory(u"");
+  if (spec && spec->antwortetMitNummer()) gv::variable(spec->antwort).SetMemory(u"");
   gv::Sendetexte(d->lesezeiger).SetMemory(u"");
   gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));
 
   std::vector<uint8_t> bild;
-  if (istBildbefehl(name)) {
-    const std::u16string pfad = felder.size() > 2 ? felder[2] : std::u16string();
+  if (spec && spec->istBildbefehl()) {
+    const auto pfadfeld = static_cast<std::size_t>(2 + spec->index(protocol::Rolle::Bild));
+    const std::u16string pfad = felder.size() > pfadfeld ? felder[pfadfeld] : std::u16string();
     const QString qpfad = QString::fromStdU16String(pfad);
     const std::string dateiname = QFile::encodeName(qpfad).toStdString();
     std::optional<std::vector<uint8_t>> inhalt;
@@ -179,10 +143,12 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
     weiterleiten(name, befehl);
   }
 
-  if (!BefehlDirektAusfuehren(felder, bild)) {
+  if (!spec) {
     VRD4Event(kBefehlFehler, QStringLiteral("Falsche Abfragetext: ") + d->befehlsname +
                                  QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
+    return;
   }
+  BefehlDirektAusfuehren(protocol::konvertieren(*spec, felder), bild);
 }
 
 void clsVRD4Empfaenger::weiterleiten(const std::u16string& name, const std::u16string& text) {
@@ -209,11 +175,7 @@ void clsVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
 
 // --- render host ------------------------------------------------------------
 
-void clsVRD4Empfaenger::raiseEvent(const QString& art, const QString& meldung) {
-  VRD4Event(art, meldung);
-}
-
-void clsVRD4Empfaenger::addStatus(const QString& entry) { d->status.addListEntry(entry); }
+void clsVRD4Empfaenger::statusEintrag(const QString& entry) { d->status.statusEintrag(entry); }
 
 void clsVRD4Empfaenger::writeReply(render::Antwort which, const QString& value) {
   const std::u16string text = value.toStdU16String();

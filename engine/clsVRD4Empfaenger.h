@@ -1,7 +1,8 @@
 #pragma once
-// The receiver's command engine: takes one command per polling step from the
-// shared-memory ring, shows it, forwards it to a further receiver when one is
-// connected, runs it on the display surface and reports through VRD4Event.
+// The receiver's command engine: takes commands from the shared-memory ring
+// in slot order (channel/RingLeser.h), shows each one, forwards it to a
+// further receiver when one is connected, runs it on the display surface and
+// reports through VRD4Event.
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,10 @@ class Lauftexte;
 class Bilder;
 class Animationen;
 }  // namespace vrd4::render
+
+namespace vrd4::protocol {
+struct Befehl;
+}
 
 namespace vrd4::engine {
 
@@ -44,22 +49,14 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // and one only while a forwarding peer (Client2) is connected.
   // An error inside a command (a field that does not convert, a 16-bit
   // overflow) ends the step and passes out to the caller; befehlsname() then
-  // names the command. The slot has already been emptied by then.
+  // names the command. The slot has already been emptied and the read index
+  // moved past it by then.
   //
-  // Re-entrancy. Forwarding a command waits up to kWeiterleitungsWartezeit
-  // for the further receiver's "OK" and runs the window's message loop
-  // meanwhile (Forwarder::pumpOnce); the window's connect wait does the same.
-  // A tick or a network line handled inside such a wait must not start a
-  // second command. This is guaranteed in two places:
-  //  - here: while a command runs (befehlLaeuft()), the polling step only
-  //    advances the display (AnzeigeTakten) and takes nothing from the ring;
-  //    Lesezeiger moves only when the running command has finished;
-  //  - by the callers: the TCP connections keep their lines queued while
-  //    befehlLaeuft() is true (or the window is inside a wait) and go on
-  //    afterwards, in order. BefehlAusfuehren and BefehlDirektAusfuehren
-  //    themselves do not queue.
-  // Blinking, scrolling and animation steps and repaints go on in the wait,
-  // since the window keeps ticking AnzeigeTakten from it.
+  // Re-entrancy: forwarding waits for Client2's "OK" with the window's event
+  // loop running (Forwarder::pumpOnce). While a command runs (befehlLaeuft())
+  // the polling step only advances the display and takes nothing from the
+  // ring; the callers keep everything else from starting a second command.
+  // The rules for all waits are written down in app/Taktschleife.h.
   void Zeitschleife();
   // The display part of the polling step alone: scrolling texts, blinking
   // texts, animation expiries. Never takes a command.
@@ -75,7 +72,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
 
   // Runs one command text as the dispatcher does (forwarding included).
   // Used by Zeitschleife and by the TCP interpreter. Throws like Zeitschleife.
-  // Like the polling step it shows the text and empties slot Lesezeiger;
+  // Like the polling step it shows the text and empties the slot of the
+  // command taken last from the ring;
   // a caller outside the ring wants BefehlDirektAusfuehren.
   void BefehlAusfuehren(const std::u16string& befehl);
 
@@ -86,6 +84,10 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // OverflowError like Zeitschleife.
   bool BefehlDirektAusfuehren(std::span<const std::u16string> felder,
                               std::span<const uint8_t> bildbytes = {});
+  // The dispatch alone: runs an already converted command
+  // (protocol::konvertieren) with the handler of its table row. Throws
+  // OverflowError like Zeitschleife.
+  void BefehlDirektAusfuehren(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes = {});
 
   // Upper limit for a picture file read by a picture command; a larger
   // file counts as not found.
@@ -98,8 +100,9 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   platform::Colour StartVordergrundfarbe = 0xFFFFFF;
   platform::Colour StartHintergrundfarbe = 0x000000;
 
-  // Raises VRD4Event(art, meldung) on the event sink.
-  void VRD4Event(const QString& art, const QString& meldung);
+  // Raises VRD4Event(art, meldung) on the event sink (also the render
+  // objects' event).
+  void VRD4Event(const QString& art, const QString& meldung) override;
 
   // --- board (every drawing ends by making the image the background picture)
   void Cls();
@@ -150,6 +153,7 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   static bool VRD4PelmorPlayerAktiv();
 
   double FontGroessenFaktor = 0.75;
+  // The ring slot read next (0..99).
   int32_t Lesezeiger() const;
 
   render::TextRenderer& textRenderer();
@@ -160,18 +164,13 @@ class clsVRD4Empfaenger final : private render::RenderHost {
 
  private:
   // render::RenderHost
-  void raiseEvent(const QString& art, const QString& meldung) override;
-  void addStatus(const QString& entry) override;
+  void statusEintrag(const QString& entry) override;
   void writeReply(render::Antwort which, const QString& value) override;
   double now() const override;
 
   // Sends text to Client2 and waits for its "OK" (time-out event after
   // kWeiterleitungsWartezeit seconds of the clock).
   void weiterleiten(const std::u16string& name, const std::u16string& text);
-  // Takes slot Lesezeiger as one polling step did; true when it moved on
-  // past a command or an empty slot, so that the next slot may be taken too.
-  bool befehlNehmen(bool ersterImSchritt);
-
   struct Impl;
   std::unique_ptr<Impl> d;
 };

@@ -85,6 +85,7 @@ struct GifDatei::Impl {
   std::size_t pufferGroesse = 0;
   std::vector<uint8_t> lzw;  // a frame's data sub-blocks joined
   int dekodiert = 0;  // frames 1..dekodiert are in the strip
+  Grenze grenze = Grenze::keine;  // why lesen() refused
 
   void leeren() {
     *this = Impl{};
@@ -170,7 +171,10 @@ bool GifDatei::Impl::lesen() {
         l.unterbloeckeUeberspringen();
         d.ende = l.pos;
         if (l.pos - blockPos >= 3) {
-          if (static_cast<int32_t>(frames.size()) >= kMaxFrames) return false;
+          if (static_cast<int32_t>(frames.size()) >= kMaxFrames) {
+            grenze = Grenze::Frames;
+            return false;
+          }
           frames.push_back(aktuell);
           daten.push_back(d);
           canvasB = std::max(canvasB, aktuell.left + aktuell.width);
@@ -185,7 +189,11 @@ bool GifDatei::Impl::lesen() {
     // "End of File": the frames found so far stay.
   }
   if (frames.empty()) return false;
-  if (canvasB <= 0 || canvasH <= 0 || canvasB > kMaxSeite || canvasH > kMaxSeite) return false;
+  if (canvasB <= 0 || canvasH <= 0) return false;
+  if (canvasB > kMaxSeite || canvasH > kMaxSeite) {
+    grenze = Grenze::Seite;
+    return false;
+  }
 
   alleDispo2 = true;
   for (FrameInfo& f : frames) {
@@ -196,7 +204,11 @@ bool GifDatei::Impl::lesen() {
     dispo23 = dispo23 || f.disposal >= 2;
     alleDispo2 = alleDispo2 && f.disposal == 2;
   }
-  return streifenB * streifenH <= kMaxStreifenPixel;
+  if (streifenB * streifenH > kMaxStreifenPixel) {
+    grenze = Grenze::Streifen;
+    return false;
+  }
+  return true;
 }
 
 // Decodes frame k (0-based) into its columns of the strip.
@@ -260,7 +272,9 @@ int GifDatei::parse(std::span<const uint8_t> bytes) {
   d_->leeren();
   d_->bytes.assign(bytes.begin(), bytes.end());
   if (!d_->lesen()) {
+    const Grenze g = d_->grenze;
     d_->leeren();
+    d_->grenze = g;
     return 0;
   }
   return static_cast<int>(d_->frames.size());
@@ -298,6 +312,7 @@ bool GifDatei::decode(bool first) {
 }
 
 void GifDatei::clear() { d_->leeren(); }
+Grenze GifDatei::grenzeUeberschritten() const { return d_->grenze; }
 
 int GifDatei::frameCount() const { return static_cast<int>(d_->frames.size()); }
 const std::vector<FrameInfo>& GifDatei::frames() const { return d_->frames; }

@@ -15,9 +15,10 @@
 // early keeps the frames found before the end; a frame whose LZW data is
 // damaged keeps what decoded before the damage, the rest of it index 0.
 //
-// Limits (a GIF beyond them is refused as a whole: parse() returns 0):
-// canvas side at most kMaxSeite, strip (sum of frame widths × largest frame
-// height) at most kMaxStreifenPixel, at most kMaxFrames frames. Decoding
+// Limits (a GIF beyond them is refused as a whole: parse() returns 0 and
+// grenzeUeberschritten() names the limit): canvas side at most kMaxSeite,
+// strip (sum of frame widths × largest frame height) at most
+// kMaxStreifenPixel, at most kMaxFrames frames. Decoding
 // work is bounded by the file and strip sizes (each code read once, each
 // pixel written once); memory by the strip plus one frame's scratch copy.
 #include <array>
@@ -32,6 +33,9 @@ namespace vrd4::gif {
 inline constexpr int32_t kMaxSeite = 16384;
 inline constexpr int64_t kMaxStreifenPixel = 64ll << 20;
 inline constexpr int32_t kMaxFrames = 10000;
+
+// The limit a refused GIF broke.
+enum class Grenze { keine, Seite, Streifen, Frames };
 
 // One frame, in file order (frames()[0] is frame 1).
 struct FrameInfo {
@@ -70,6 +74,9 @@ class GifDatei {
   bool decode(bool first);
 
   void clear();  // back to empty
+  // The limit that made the last parse() return 0; keine after a success or
+  // for bytes that are no usable GIF for another reason.
+  Grenze grenzeUeberschritten() const;
 
   int frameCount() const;
   const std::vector<FrameInfo>& frames() const;

@@ -18,6 +18,7 @@
 
 #include "net/Zeilenpuffer.h"
 #include "net/clsSocket.h"
+#include "support/Tiefe.h"
 
 class QAbstractSocket;
 class QSocketNotifier;
@@ -51,7 +52,7 @@ struct clsSocket::Impl : std::enable_shared_from_this<clsSocket::Impl> {
   bool trusted = false;
 
   uint32_t generation = 0;  // +1 on every close
-  int dispatch = 0;         // callbacks of our Qt objects on the stack
+  support::Tiefe dispatch;  // callbacks of our Qt objects on the stack
   QObject ctx;              // receiver of every connection; dies with us
 
   // Outgoing connect in progress (before the TCP handshake ends).
@@ -113,9 +114,8 @@ auto clsSocket::Impl::bewacht(F f) {
              -> std::enable_if_t<std::is_invocable_v<const F&, Impl&, decltype(args)...>> {
     const std::shared_ptr<Impl> d = w.lock();
     if (!d || !d->lebt(gen)) return;
-    ++d->dispatch;
+    const support::Tiefe::Eintritt imRueckruf(d->dispatch);
     f(*d, std::forward<decltype(args)>(args)...);
-    --d->dispatch;
   };
 }
 

@@ -7,6 +7,12 @@ namespace vrd4::net {
 void Zeilenpuffer::anhaengen(std::string_view chunk) {
   const std::size_t nul = chunk.find('\0');
   if (nul != std::string_view::npos) chunk = chunk.substr(0, nul);
+  // A picture-sized line would be copied at every doubling of the buffer
+  // (the last copy tens of milliseconds long): past 1 MiB the room for the
+  // longest line is taken at once. Untouched pages of it cost no memory.
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  if (puffer_.size() + chunk.size() > puffer_.capacity() && puffer_.capacity() >= kMiB && max_ <= 1024 * kMiB)
+    puffer_.reserve(std::max(puffer_.size() + chunk.size(), max_ + (std::size_t{64} << 10)));
   puffer_.append(chunk);
 }
 
@@ -35,9 +41,25 @@ Zeilenpuffer::Ergebnis Zeilenpuffer::naechsteZeile(std::string_view separator,
   anfang_ = 0;
   // After a picture-sized line, give the memory back instead of keeping it
   // for a connection that may only send short commands from now on.
-  if (puffer_.capacity() > (std::size_t{1} << 20) && puffer_.size() < puffer_.capacity() / 4)
+  // (A line still growing keeps its room: only a small rest is shrunk.)
+  if (puffer_.capacity() > (std::size_t{1} << 20) && puffer_.size() < (std::size_t{64} << 10))
     puffer_.shrink_to_fit();
   return puffer_.size() > max_ ? Ergebnis::ZuLang : Ergebnis::KeineZeile;
+}
+
+std::string Zeilenpuffer::herausnehmen(std::string_view zeile) {
+  const char* basis = puffer_.data();
+  if (zeile.size() < kVerschiebenAb || zeile.data() < basis || zeile.data() >= basis + puffer_.size())
+    return std::string(zeile);
+  const std::size_t start = static_cast<std::size_t>(zeile.data() - basis);
+  std::string rest = puffer_.substr(anfang_);
+  puffer_.resize(start + zeile.size());
+  puffer_.erase(0, start);
+  std::string ergebnis = std::move(puffer_);
+  puffer_ = std::move(rest);
+  anfang_ = 0;
+  gesucht_ = 0;
+  return ergebnis;
 }
 
 std::string Zeilenpuffer::restNehmen() {

@@ -30,6 +30,12 @@ class Zeilenpuffer {
   // in many chunks is scanned once, not once per chunk.
   Ergebnis naechsteZeile(std::string_view separator, std::string_view& zeile);
 
+  // The line naechsteZeile just returned, as a string of its own. From
+  // kVerschiebenAb bytes on the buffer itself becomes the line (the bytes
+  // after it move to a new buffer), so a picture-sized line is not copied.
+  static constexpr std::size_t kVerschiebenAb = std::size_t{64} << 10;
+  std::string herausnehmen(std::string_view zeile);
+
   // The buffered bytes after the last line taken; empties the buffer.
   std::string restNehmen();
   void setMax(std::size_t maxZeile) { max_ = maxZeile; }

@@ -41,7 +41,7 @@ void clsSocket::Impl::entsorgen(QObject* o) {
   if (auto* n = qobject_cast<QSocketNotifier*>(o)) n->setEnabled(false);
   // Deleting a Qt object inside one of its own signals is not allowed; our
   // handlers run from those signals.
-  if (dispatch > 0) {
+  if (dispatch.aktiv()) {
     o->deleteLater();
   } else {
     delete o;
@@ -95,7 +95,11 @@ void clsSocket::Impl::fehlerMelden(const QString& text) {
 
 bool clsSocket::Impl::zeileMelden(std::string_view bytes) {
   const uint32_t gen = generation;
-  if (auto h = q->LineDataArrival) {
+  if (auto h = q->LineBytesArrival) {
+    std::string zeile = zeilen.herausnehmen(bytes);
+    const QString host = q->RemoteHost;
+    h(std::move(zeile), host);
+  } else if (auto h = q->LineDataArrival) {
     const std::u16string zeile = platform::fromAnsi(bytes);
     const QString host = q->RemoteHost;
     h(zeile, host);
@@ -123,6 +127,13 @@ bool clsSocket::Impl::einfachMelden(std::function<void()> clsSocket::*ereignis) 
 
 bool clsSocket::Impl::angehalten() {
   if (pausiert) return true;
+  if (q->LineBufferFull && zeilen.groesse() >= q->LineBufferGrant) {
+    auto h = q->LineBufferFull;
+    if (!h(zeilen.groesse())) {
+      pausiert = true;
+      return true;
+    }
+  }
   // A peer that sends commands but does not read the replies would grow our
   // send queue without limit; hold its reception until the queue drains.
   aufgehalten = tcp && tcp->state() == QAbstractSocket::ConnectedState &&
@@ -202,11 +213,21 @@ void clsSocket::Impl::empfangen() {
   imEmpfang = true;
   const uint32_t gen = generation;
   char puffer[kLeseblock];
+  // A fast peer keeps the socket full: one round takes at most kLesepuffer
+  // bytes, then the event loop has its turn (a picture-sized line would
+  // otherwise be read in one go, holding up everything else).
+  std::int64_t gelesen = 0;
   for (;;) {
     if (!zeilenAusliefern()) return;
     if (angehalten()) break;
+    if (gelesen >= kLesepuffer) {
+      imEmpfang = false;
+      spaeter([](Impl& d) { d.empfangen(); });
+      return;
+    }
     const qint64 n = blockLesen(puffer);
     if (n <= 0) break;
+    gelesen += n;
     if (!stueckAnkommen(std::string_view(puffer, static_cast<std::size_t>(n)))) return;
     if (!lebt(gen)) return;
   }

@@ -6,8 +6,9 @@
 // is one LineDataArrival, and SendData of a text appends the separator.
 //
 // Wire texts are Windows-1252 (platform/Ansi.h). Reception reads in chunks
-// of at most kLeseblock bytes until the socket is drained; a chunk's text is
-// cut before its first NUL.
+// of at most kLeseblock bytes until the socket is drained, at most
+// kLesepuffer bytes per turn of the event loop; a chunk's text is cut before
+// its first NUL.
 //
 // Events are synchronous callbacks (std::function, may be empty; they must
 // not throw). A handler may call any method of the instance that raised it
@@ -40,10 +41,19 @@
 //    bytes wait (a peer that does not read its replies) reception is held as
 //    by setReadingPaused until they drain, so a peer cannot grow our send
 //    queue by sending commands.
+//  - With LineBufferFull set, the buffered bytes may reach LineBufferGrant
+//    only with the owner's leave: before reading more (or delivering more)
+//    while that many are buffered, LineBufferFull is asked; false holds
+//    reception as by setReadingPaused(true) (so at most LineBufferGrant +
+//    kLeseblock bytes are buffered), true lets it go on (the owner raised
+//    LineBufferGrant first). This is how several connections share one
+//    memory budget.
 //  - A listening socket keeps at most kMaxWartende accepted-but-not-yet-
 //    taken connections; while that many wait it stops accepting (the system
-//    backlog of 5 then holds further peers). When accepting fails (no file
-//    descriptor left) it tries again 100 ms later.
+//    backlog of kListenBacklog then holds further peers, so a burst of
+//    connects is neither refused nor left waiting for a retransmitted SYN).
+//    When accepting fails (no file descriptor left) it tries again 100 ms
+//    later.
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
@@ -69,6 +79,7 @@ class clsSocket {
   static constexpr std::int64_t kLesepuffer = 64 << 10;
   static constexpr std::int64_t kMaxUngesendet = std::int64_t{8} << 20;
   static constexpr int kMaxWartende = 64;
+  static constexpr int kListenBacklog = 1024;  // the system may cap it (somaxconn)
   static constexpr int kSendeblock = 5000;  // SendFile
 
   clsSocket();
@@ -97,6 +108,9 @@ class clsSocket {
   // The longest line accepted (see Bounds); an owner that expects only
   // short replies may set less.
   std::size_t MaxLineLength = kMaxZeilenlaenge;
+  // Bytes the line buffer may hold before LineBufferFull is asked (see
+  // Bounds); without that handler it has no effect.
+  std::size_t LineBufferGrant = static_cast<std::size_t>(-1);
   // TLS (Qt's QSslSocket). Client: SSLCAFile (PEM) adds trusted
   // authorities. Accepting side: certificate and key files (PEM) of the
   // listening socket, copied by Accept.
@@ -140,6 +154,13 @@ class clsSocket {
   std::function<void(int32_t Number, const QString& Description)> Error;
   // A listening socket has a connection waiting; take it with Accept.
   std::function<void()> ConnectionRequest;
+  // Instead of LineDataArrival when set: one complete line as its
+  // Windows-1252 bytes (without the separator). A long line is moved out of
+  // the buffer, not copied.
+  std::function<void(std::string&& LineBytes, const QString& RemoteHostIP)> LineBytesArrival;
+  // The line buffer holds `buffered` >= LineBufferGrant bytes (see Bounds).
+  // It must not close or destroy the socket.
+  std::function<bool(std::size_t buffered)> LineBufferFull;
   // A line exceeded MaxLineLength (length = characters buffered when it
   // was noticed; they are dropped). Closed follows unless the handler
   // closed the socket itself, then the socket is closed.
@@ -186,6 +207,8 @@ class clsSocket {
   bool readingPaused() const;
   // Bytes queued by SendData and not yet handed to the system.
   std::int64_t BytesToWrite() const;
+  // Received bytes in the line buffer, not yet delivered as lines.
+  std::size_t BufferedBytes() const;
 
   // --- name helpers (static: they need no connection)
   // IPv4 address number `adapter` (0 = first) of a host name as dotted

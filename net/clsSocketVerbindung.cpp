@@ -82,6 +82,7 @@ QString clsSocket::LocalIP() const { return MyIP(); }
 bool clsSocket::readingPaused() const { return d_->pausiert; }
 
 std::int64_t clsSocket::BytesToWrite() const { return d_->tcp ? d_->tcp->bytesToWrite() : 0; }
+std::size_t clsSocket::BufferedBytes() const { return d_->zeilen.groesse(); }
 
 void clsSocket::setReadingPaused(bool paused) {
   if (d_->pausiert == paused) return;
@@ -266,7 +267,7 @@ void clsSocket::Listen() {
   if (Protocol == 0) {
     auto* s = new Horcher;
     d_->server = s;
-    s->setListenBacklogSize(5);
+    s->setListenBacklogSize(kListenBacklog);
     if (!s->listen(QHostAddress::AnyIPv4, port)) {
       Disconnect();
       return;

@@ -1,12 +1,15 @@
 #include "net/clsTalkConnection.h"
 
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/Ansi.h"
 #include "protocol/Befehl.h"
 #include "protocol/Hex.h"
 
@@ -14,31 +17,23 @@ namespace vrd4::net {
 
 namespace {
 
-// Names the server runs on the engine.
-constexpr std::array<std::u16string_view, 17> kAusgefuehrt = {
-    u"Textausgabe",   u"Cls",           u"Linie",          u"Rechteck",
-    u"Blinktext",     u"BlinktextLoeschen", u"Lauftext",   u"LauftextLoeschen",
-    u"Tafelgroesse",  u"AniGifStarten", u"AniGifStoppen",  u"AniGifLoeschen",
-    u"Hintergrundfarbe", u"Vordergrundfarbe", u"BildAnzeigen", u"BildAnzeigenanPosition",
-    u"AniGifLadenanPosition"};
-// Names that are only answered: they act on the sending receiver's own
-// window, never on a board behind the network.
-constexpr std::array<std::u16string_view, 5> kNurQuittiert = {u"IPAdresse", u"Port", u"PauseAnzeigeZiel",
-                                                              u"Server starten", u"Client verbinden"};
-
-template <std::size_t N>
-bool enthalten(const std::array<std::u16string_view, N>& a, std::u16string_view name) {
-  return std::find(a.begin(), a.end(), name) != a.end();
-}
-
 // The field that carries a picture command's file content (0 when none).
-std::size_t bildfeld(std::u16string_view name) {
-  if (name == u"BildAnzeigen") return 5;
-  if (name == u"BildAnzeigenanPosition" || name == u"AniGifLadenanPosition") return 9;
-  return 0;
+std::size_t bildfeld(const protocol::BefehlsSpec* spec) {
+  return spec && spec->istBildbefehl() ? static_cast<std::size_t>(spec->inhaltsfeld()) : 0;
 }
 
 QString adresse(const clsSocket& s) { return s.RemoteHost + QLatin1Char(':') + QString::number(s.RemotePort); }
+
+// The status-list text of a received line: only its head is converted.
+QString listenTextAnsi(std::string_view zeile) {
+  return listenText(platform::fromAnsi(zeile.substr(0, std::size_t(kMaxListenZeichen) + 1)));
+}
+
+std::unique_ptr<clsSocket> angenommen(clsSocket& server) {
+  auto s = std::make_unique<clsSocket>();
+  s->Accept(server);
+  return s;
+}
 
 }  // namespace
 
@@ -47,33 +42,108 @@ QString listenText(const std::u16string& zeile) {
   return QString::fromUtf16(zeile.data(), kMaxListenZeichen) + QChar(0x2026);
 }
 
+VorbereiteteZeile zeileVorbereiten(std::string_view zeile) {
+  VorbereiteteZeile v;
+  v.befehl = zeile.substr(0, 6) == "Befehl";
+  if (!v.befehl) return v;
+  std::vector<std::string_view> teile;
+  for (std::size_t anfang = 0;;) {
+    const std::size_t ende = zeile.find('\x1b', anfang);
+    teile.push_back(zeile.substr(anfang, ende == std::string_view::npos ? std::string_view::npos : ende - anfang));
+    if (ende == std::string_view::npos) break;
+    anfang = ende + 1;
+  }
+  const std::u16string name = teile.size() > 1 ? platform::fromAnsi(teile[1]) : std::u16string();
+  v.bildfeld = bildfeld(protocol::findeBefehl(name));
+  v.felder.reserve(teile.size());
+  // The picture field stays bytes: it is decoded below, never held as text.
+  for (std::size_t i = 0; i < teile.size(); ++i)
+    v.felder.push_back(i == v.bildfeld ? std::u16string() : platform::fromAnsi(teile[i]));
+  if (!v.bildfeld) return v;
+  if (teile.size() <= v.bildfeld) {
+    v.fehler = QStringLiteral("%1: Feld %2 (Bildinhalt) fehlt")
+                   .arg(QString::fromStdU16String(name))
+                   .arg(v.bildfeld)
+                   .toStdString();
+    return v;
+  }
+  try {
+    v.bild = protocol::hexDekodierenAnsi(teile[v.bildfeld]);
+  } catch (const std::exception& e) {
+    v.fehler = e.what();
+  }
+  return v;
+}
+
 // --- one connection --------------------------------------------------------------
 
+// A long line on its way through the worker thread: the line moved here
+// from the queue, the result written once, then `fertig`.
+struct clsTalkConnection::Vorbereitung {
+  std::string zeile;
+  VorbereiteteZeile ergebnis;
+  std::atomic<bool> fertig{false};
+};
+
 clsTalkConnection::clsTalkConnection(Clients& clients, clsSocket& server)
-    : clients_(clients), sck_(std::make_unique<clsSocket>()) {
+    : clsTalkConnection(clients, angenommen(server)) {}
+
+clsTalkConnection::clsTalkConnection(Clients& clients, std::unique_ptr<clsSocket> sck)
+    : clients_(clients), sck_(std::move(sck)) {
+  clients_.budgetFrei_ -= std::int64_t(Clients::kAnteil);
   sck_->LineSeparator = u"\r\n";
-  sck_->LineDataArrival = [this](const std::u16string& zeile, const QString&) { Sck_LineDataArrival(zeile); };
+  sck_->LineBytesArrival = [this](std::string&& zeile, const QString&) { Sck_LineBytesArrival(std::move(zeile)); };
   sck_->Closed = [this] { Sck_Closed(); };
   sck_->LineTooLong = [this](std::size_t laenge) { Sck_LineTooLong(laenge); };
-  sck_->Accept(server);
+  sck_->LineBufferGrant = Clients::kFreierPuffer;
+  sck_->LineBufferFull = [this](std::size_t) { return Sck_LineBufferFull(); };
   letzteZeile_ = clients_.clock_.seconds();
   gegenstelle_ = adresse(*sck_);
+  adresse_ = sck_->RemoteHost;
   if (sck_->State() == clsSocket::sckConnected)
     clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung hergestellt)"));
   else
     geschlossen_ = true;
 }
 
-clsTalkConnection::~clsTalkConnection() = default;
+clsTalkConnection::~clsTalkConnection() {
+  sck_->Disconnect();
+  if (reserviert_) clients_.freigeben(*this);
+  std::erase(clients_.budgetWarteschlange_, this);
+  clients_.budgetFrei_ += std::int64_t(Clients::kAnteil);
+}
 
-void clsTalkConnection::Sck_LineDataArrival(const std::u16string& LineData) {
+void clsTalkConnection::Sck_LineBytesArrival(std::string&& zeile) {
   letzteZeile_ = clients_.clock_.seconds();
-  wartendeZeichen_ += LineData.size();
-  wartend_.push_back(LineData);
+  wartendeZeichen_ += zeile.size();
+  wartend_.push_back(std::move(zeile));
   // A peer faster than we draw is held up by TCP instead of our memory.
   if (wartend_.size() >= Clients::kMaxWartendeZeilen || wartendeZeichen_ >= Clients::kMaxWartendeZeichen)
     sck_->setReadingPaused(true);
+  vorbereiten();
   clients_.anstossen();
+}
+
+void clsTalkConnection::vorbereiten() {
+  if (vorbereitung_ || wartend_.empty() || wartend_.front().size() <= Clients::kFreierPuffer) return;
+  // Splitting and decoding a picture-sized line takes longer than a batch:
+  // it runs beside the GUI thread, which polls for the result.
+  vorbereitung_ = std::make_shared<Vorbereitung>();
+  vorbereitung_->zeile = std::move(wartend_.front());
+  QThreadPool::globalInstance()->start([v = vorbereitung_] {
+    v->ergebnis = zeileVorbereiten(v->zeile);
+    v->fertig.store(true, std::memory_order_release);
+  });
+}
+
+bool clsTalkConnection::Sck_LineBufferFull() {
+  if (reserviert_) return true;
+  if (clients_.reservieren(*this)) return true;
+  if (!wartetAufBudget_) {
+    wartetAufBudget_ = true;
+    clients_.budgetWarteschlange_.push_back(this);
+  }
+  return false;
 }
 
 void clsTalkConnection::Sck_LineTooLong(std::size_t laenge) {
@@ -85,60 +155,91 @@ void clsTalkConnection::Sck_Closed() {
   if (geschlossen_) return;
   geschlossen_ = true;
   clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung getrennt)"));
+  std::erase(clients_.budgetWarteschlange_, this);
+  wartetAufBudget_ = false;
   // Lines that came before the close still run (their replies go nowhere);
   // the connection leaves Clients once they have.
   clients_.anstossen();
 }
 
-bool clsTalkConnection::naechsteZeile() {
+bool clsTalkConnection::bereit() const {
   if (wartend_.empty()) return false;
-  const std::u16string zeile = std::move(wartend_.front());
+  return !vorbereitung_ || vorbereitung_->fertig.load(std::memory_order_acquire);
+}
+
+bool clsTalkConnection::naechsteZeile() {
+  if (!bereit()) return false;
+  std::string zeile = std::move(wartend_.front());
   wartend_.pop_front();
+  VorbereiteteZeile v;
+  if (vorbereitung_) {
+    const std::shared_ptr<Vorbereitung> fertig = std::move(vorbereitung_);
+    zeile = std::move(fertig->zeile);
+    v = std::move(fertig->ergebnis);
+  } else {
+    v = zeileVorbereiten(zeile);
+  }
   wartendeZeichen_ -= zeile.size();
-  if (wartend_.empty() && sck_->readingPaused()) sck_->setReadingPaused(false);
-  zeileAusfuehren(zeile);
+  if (wartend_.empty() && sck_->readingPaused() && !wartetAufBudget_) sck_->setReadingPaused(false);
+  vorbereiten();
+  ausfuehren(zeile, std::move(v));
+  // Giving back a picture-sized line's pages takes milliseconds: beside the
+  // GUI thread too.
+  if (zeile.capacity() > Clients::kFreierPuffer)
+    QThreadPool::globalInstance()->start([weg = std::make_shared<std::string>(std::move(zeile))]() mutable { weg.reset(); });
+  zeile = std::string();
+  reservierungPruefen();
   return true;
 }
 
+void clsTalkConnection::reservierungPruefen() {
+  if (!reserviert_ || vorbereitung_ || sck_->BufferedBytes() >= Clients::kFreierPuffer) return;
+  if (std::any_of(wartend_.begin(), wartend_.end(), [](const std::string& z) { return z.size() > Clients::kFreierPuffer; }))
+    return;
+  clients_.freigeben(*this);
+}
+
 void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
+  const std::string zeile = platform::toAnsi(L);
+  ausfuehren(zeile, zeileVorbereiten(zeile));
+}
+
+void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile v) {
   TalkHost& host = clients_.host();
-  host.statusEintrag(QStringLiteral("TCP ") + gegenstelle_ + QStringLiteral("> ") + listenText(L));
+  host.statusEintrag(QStringLiteral("TCP ") + gegenstelle_ + QStringLiteral("> ") + listenTextAnsi(zeile));
   try {
     // Passed on before and independently of what happens here.
-    if (clsSocket* client3 = host.weiterleitungsClient(); client3 && client3->SocketHandle() >= 1) client3->SendData(L);
-    if (!protocol::istBefehl(L)) return;  // logged and passed on, not answered
-
-    const std::vector<std::u16string> F = protocol::zerlegen(L);
-    const std::u16string name = F.size() > 1 ? F[1] : std::u16string();
-    if (const std::size_t feld = bildfeld(name)) {
-      if (F.size() <= feld)
-        throw std::runtime_error(QStringLiteral("%1: Feld %2 (Bildinhalt) fehlt")
-                                     .arg(QString::fromStdU16String(name))
-                                     .arg(feld)
-                                     .toStdString());
-      bildinhalt_ = protocol::hexDekodieren(F[feld]);
+    if (clsSocket* client3 = host.weiterleitungsClient(); client3 && client3->SocketHandle() >= 1) {
+      client3->SendData(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(zeile.data()), zeile.size()));
+      client3->SendData(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("\r\n"), 2));
     }
-    if (enthalten(kAusgefuehrt, name)) {
+    if (!v.befehl) return;  // logged and passed on, not answered
+    if (!v.fehler.empty()) throw std::runtime_error(v.fehler);
+
+    const std::u16string name = v.felder.size() > 1 ? v.felder[1] : std::u16string();
+    if (v.bildfeld) bildinhalt_ = std::move(v.bild);
+    // Commands that act on the receiving program itself (spec->nurOertlich)
+    // are only acknowledged: they are meant for the sender's own receiver.
+    const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
+    if (spec && !spec->nurOertlich) {
       // The engine draws synchronously: "OK" follows the finished drawing.
-      host.befehlAusfuehren(F, bildfeld(name) ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>());
-    } else if (!enthalten(kNurQuittiert, name)) {
-      // No reply: a forwarding receiver runs into its time-out. The box
-      // runs the event loop: what was answered so far goes first.
-      antwortenSenden();
-      inBox_ = true;
+      host.befehlAusfuehren(v.felder, v.bildfeld ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>());
+    } else if (!spec) {
+      // No reply: a forwarding receiver runs into its time-out. The line
+      // is logged above and skipped; the box does not wait, so the next
+      // line of this connection runs at once.
       host.falscheAbfrage(QStringLiteral("Falsche Abfragetext: ") + QString::fromStdU16String(name) +
                           QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
-      inBox_ = false;
       return;
     }
   } catch (const std::exception& e) {
     // Answered all the same: a sender cannot tell failure from success,
     // only the status list shows it.
     host.statusEintrag(QString::fromUtf8(e.what()));
-    host.statusEintrag(listenText(L));
+    host.statusEintrag(listenTextAnsi(zeile));
   } catch (...) {
     host.statusEintrag(QStringLiteral("unbekannter Fehler"));
-    host.statusEintrag(listenText(L));
+    host.statusEintrag(listenTextAnsi(zeile));
   }
   ++offeneAntworten_;
 }
@@ -155,80 +256,126 @@ void clsTalkConnection::antwortenSenden() {
 
 Clients::Clients(TalkHost& host, platform::Clock& clock) : host_(host), clock_(clock) {}
 
-Clients::~Clients() = default;
+Clients::~Clients() { liste_.clear(); }
 
 int Clients::offen() const {
   return static_cast<int>(std::count_if(liste_.begin(), liste_.end(), [](const auto& c) { return !c->geschlossen_; }));
 }
 
-void Clients::Server_ConnectionRequest(clsSocket& server) {
-  clsTalkConnection* still = nullptr;
-  if (offen() >= kMaxVerbindungen) {
-    const double jetzt = clock_.seconds();
-    for (const auto& c : liste_) {
-      if (c->geschlossen_ || c->inBox_ || !c->wartend_.empty()) continue;
-      if (jetzt - c->letzteZeile_ >= kVerdraengenSekunden && (!still || c->letzteZeile_ < still->letzteZeile_))
-        still = c.get();
-    }
-    if (still) {
-      host_.statusEintrag(still->gegenstelle_ + QStringLiteral(" (Verbindung getrennt: seit ") +
-                          QString::number(jetzt - still->letzteZeile_, 'f', 1) +
-                          QStringLiteral(" s keine Zeile, Platz für eine neue)"));
-      still->sck_->Disconnect();
-      still->geschlossen_ = true;
-      anstossen();
-    }
+bool Clients::reservieren(clsTalkConnection& c) {
+  // In turn: a connection that waits is served before a newcomer.
+  if (!budgetWarteschlange_.empty() && budgetWarteschlange_.front() != &c) return false;
+  if (budgetFrei_ < std::int64_t(kReservierung)) return false;
+  if (!budgetWarteschlange_.empty()) budgetWarteschlange_.pop_front();
+  budgetFrei_ -= std::int64_t(kReservierung);
+  c.wartetAufBudget_ = false;
+  c.reserviert_ = true;
+  c.sck_->LineBufferGrant = static_cast<std::size_t>(-1);
+  return true;
+}
+
+void Clients::freigeben(clsTalkConnection& c) {
+  c.reserviert_ = false;
+  c.sck_->LineBufferGrant = kFreierPuffer;
+  budgetFrei_ += std::int64_t(kReservierung);
+  while (!budgetWarteschlange_.empty()) {
+    clsTalkConnection& w = *budgetWarteschlange_.front();
+    if (!reservieren(w)) break;
+    w.sck_->setReadingPaused(false);
   }
-  if (offen() >= kMaxVerbindungen) {
-    clsSocket ueberzaehlig;
-    ueberzaehlig.Accept(server);
-    host_.statusEintrag(ueberzaehlig.RemoteHost + QLatin1Char(':') + QString::number(ueberzaehlig.RemotePort) +
-                       QStringLiteral(" (Verbindung abgewiesen: schon ") + QString::number(kMaxVerbindungen) +
-                       QStringLiteral(" Verbindungen)"));
-    ueberzaehlig.Disconnect();
+}
+
+clsTalkConnection* Clients::verdraengbar(const QString* adresse) const {
+  const double jetzt = clock_.seconds();
+  clsTalkConnection* still = nullptr;
+  for (const auto& c : liste_) {
+    if (c->geschlossen_ || !c->wartend_.empty()) continue;
+    if (adresse && c->adresse_ != *adresse) continue;
+    if (jetzt - c->letzteZeile_ >= kVerdraengenSekunden && (!still || c->letzteZeile_ < still->letzteZeile_))
+      still = c.get();
+  }
+  return still;
+}
+
+void Clients::Server_ConnectionRequest(clsSocket& server) {
+  std::unique_ptr<clsSocket> sck = angenommen(server);
+  if (sck->State() != clsSocket::sckConnected) return;
+  const QString von = sck->RemoteHost;
+  const int vonAdresse = static_cast<int>(std::count_if(
+      liste_.begin(), liste_.end(), [&](const auto& c) { return !c->geschlossen_ && c->adresse_ == von; }));
+  clsTalkConnection* still = nullptr;
+  QString abgewiesen;
+  if (vonAdresse >= kMaxProAdresse) {
+    still = verdraengbar(&von);
+    if (!still)
+      abgewiesen = QStringLiteral("schon ") + QString::number(kMaxProAdresse) + QStringLiteral(" Verbindungen von ") + von;
+  } else if (offen() >= kMaxVerbindungen) {
+    still = verdraengbar(nullptr);
+    if (!still) abgewiesen = QStringLiteral("schon ") + QString::number(kMaxVerbindungen) + QStringLiteral(" Verbindungen");
+  }
+  if (!abgewiesen.isEmpty()) {
+    host_.statusEintrag(adresse(*sck) + QStringLiteral(" (Verbindung abgewiesen: ") + abgewiesen + QLatin1Char(')'));
+    sck->Disconnect();
     return;
   }
-  auto neu = std::make_unique<clsTalkConnection>(*this, server);
-  const bool offen = !neu->geschlossen();
-  liste_.push_back(std::move(neu));
-  // One that could not be taken goes again at once.
-  if (!offen) anstossen();
+  if (still) {
+    host_.statusEintrag(still->gegenstelle_ + QStringLiteral(" (Verbindung getrennt: seit ") +
+                        QString::number(clock_.seconds() - still->letzteZeile_, 'f', 1) +
+                        QStringLiteral(" s keine Zeile, Platz für eine neue)"));
+    still->sck_->Disconnect();
+    still->geschlossen_ = true;
+    std::erase(budgetWarteschlange_, still);
+    still->wartetAufBudget_ = false;
+    anstossen();
+  }
+  liste_.push_back(std::make_unique<clsTalkConnection>(*this, std::move(sck)));
 }
 
 bool Clients::arbeitWartet() const {
   return std::any_of(liste_.begin(), liste_.end(), [](const auto& c) {
-    return (!c->wartend_.empty() && !c->inBox_) || (c->geschlossen_ && c->wartend_.empty());
+    return c->bereit() || (c->geschlossen_ && c->wartend_.empty() && !c->vorbereitung_);
   });
 }
 
 bool Clients::abarbeiten(double budget) {
-  ++tiefe_;
-  const double start = clock_.seconds();
-  while (host_.darfAusfuehren()) {
-    // One line from each connection in turn, from where the last batch
-    // stopped; a connection's own lines keep their order.
-    bool gelaufen = false;
-    for (std::size_t n = liste_.size(); n > 0 && !gelaufen; --n) {
-      if (naechste_ == liste_.end()) naechste_ = liste_.begin();
-      clsTalkConnection& c = **naechste_;
-      ++naechste_;
-      if (!c.inBox_) gelaufen = c.naechsteZeile();
+  {
+    const support::Tiefe::Eintritt imStapel(tiefe_);
+    const double start = clock_.seconds();
+    while (host_.darfAusfuehren()) {
+      // One line from each connection in turn, from where the last batch
+      // stopped; a connection's own lines keep their order.
+      bool gelaufen = false;
+      for (std::size_t n = liste_.size(); n > 0 && !gelaufen; --n) {
+        if (naechste_ == liste_.end()) naechste_ = liste_.begin();
+        clsTalkConnection& c = **naechste_;
+        ++naechste_;
+        gelaufen = c.naechsteZeile();
+      }
+      if (!gelaufen || clock_.seconds() - start >= budget) break;
     }
-    if (!gelaufen || clock_.seconds() - start >= budget) break;
+    for (const auto& c : liste_) c->antwortenSenden();
   }
-  for (const auto& c : liste_) c->antwortenSenden();
-  if (--tiefe_ == 0) aufraeumen();
-  const bool wartet = std::any_of(liste_.begin(), liste_.end(),
-                                  [](const auto& c) { return !c->wartend_.empty() && !c->inBox_; });
+  if (!tiefe_.aktiv()) aufraeumen();
+  const bool wartet = std::any_of(liste_.begin(), liste_.end(), [](const auto& c) { return c->bereit(); });
   // The rest goes on after the event loop has had its turn; while commands
   // may not run the window's tick pushes again.
   if (wartet && host_.darfAusfuehren()) anstossen();
+  // A long line on the worker thread: look again shortly.
+  if (!pruefenGeplant_ && std::any_of(liste_.begin(), liste_.end(), [](const auto& c) {
+        return c->vorbereitung_ && !c->vorbereitung_->fertig.load(std::memory_order_acquire);
+      })) {
+    pruefenGeplant_ = true;
+    QTimer::singleShot(1, &kontext_, [this] {
+      pruefenGeplant_ = false;
+      anstossen();
+    });
+  }
   return wartet;
 }
 
 void Clients::aufraeumen() {
   for (auto it = liste_.begin(); it != liste_.end();) {
-    if ((*it)->geschlossen_ && (*it)->wartend_.empty() && !(*it)->inBox_) {
+    if ((*it)->geschlossen_ && (*it)->wartend_.empty() && !(*it)->vorbereitung_) {
       if (naechste_ == it) ++naechste_;
       it = liste_.erase(it);
     } else {
@@ -244,6 +391,11 @@ void Clients::anstossen() {
     angestossen_ = false;
     abarbeiten();
   });
+}
+
+bool wirdQuittiert(std::u16string_view name) {
+  // Every command the server knows is answered: run, or only acknowledged.
+  return protocol::findeBefehl(name) != nullptr;
 }
 
 }  // namespace vrd4::net

@@ -6,18 +6,31 @@
 // runs it when it is a command and answers "OK" after the drawing is done.
 //
 // Bounds and fairness (what a peer can make us do):
-//  - At most kMaxVerbindungen connections at once. A further one takes the
-//    place of the connection that has sent no complete line for the longest
-//    time, when that is kVerdraengenSekunden or more (a peer that only holds
-//    a connection open, or sends a byte now and then, cannot lock others
-//    out); otherwise it is accepted and closed at once. Both with a
-//    status-list entry.
+//  - At most kMaxVerbindungen connections at once, and at most
+//    kMaxProAdresse from one peer address, so that one machine cannot lock
+//    out the others. A connection beyond either limit takes the place of
+//    the connection (of that address, or of any address when the server is
+//    full) that has sent no complete line for the longest time, when that is
+//    kVerdraengenSekunden or more; otherwise it is accepted and closed at
+//    once. Both with a status-list entry. A client that sends a line now and
+//    then is never evicted.
 //  - A line longer than clsSocket::kMaxZeilenlaenge closes its connection,
 //    with a status-list entry.
-//  - Lines wait in a queue per connection; while a queue holds
-//    kMaxWartendeZeilen lines or kMaxWartendeZeichen characters its socket
-//    stops reading (the peer is held up by TCP flow control) until the
-//    queue is empty again.
+//  - One budget, kZeilenbudget bytes, holds every connection's received
+//    lines together: each open connection takes kAnteil of it (a line
+//    buffer of kFreierPuffer bytes and a queue of complete lines, below);
+//    a line that grows beyond kFreierPuffer needs a reservation of
+//    kReservierung (the longest line plus its decoded picture) until it has
+//    run. While the budget has no room for one, that connection stops
+//    reading (its peer is held up by TCP) and waits its turn; the other
+//    connections, the ring and the board go on.
+//  - Complete lines wait in a queue per connection (Windows-1252 bytes, one
+//    copy); while a queue holds kMaxWartendeZeilen lines or
+//    kMaxWartendeZeichen bytes its socket stops reading until the queue is
+//    empty again.
+//  - A line longer than kFreierPuffer is split and its picture decoded on a
+//    worker thread; meanwhile the other connections' lines run, its own
+//    later lines wait (their order is kept).
 //  - Lines are run in batches of at most kStapelSekunden of work, taking one
 //    line from each connection in turn (the order within a connection is
 //    kept); between batches the event loop runs, so a flood on one
@@ -38,10 +51,12 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/clsSocket.h"
 #include "platform/Clock.h"
+#include "support/Tiefe.h"
 
 namespace vrd4::net {
 
@@ -60,7 +75,7 @@ class TalkHost {
   // what() describes it.
   virtual void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) = 0;
   // The message box for an unknown command name (title "VRD4-Empfangsmodul",
-  // exclamation icon, OK); returns when it has been closed.
+  // exclamation icon, OK); returns at once, the box stays open by itself.
   virtual void falscheAbfrage(const QString& text) = 0;
   // False while no command may start (see above).
   virtual bool darfAusfuehren() const = 0;
@@ -68,11 +83,24 @@ class TalkHost {
 
 class Clients;
 
+// A received line made ready to run: split, the picture field decoded.
+// Built off the GUI thread for long lines.
+struct VorbereiteteZeile {
+  bool befehl = false;                // begins with "Befehl"
+  std::vector<std::u16string> felder;  // all fields, the picture field left empty
+  std::size_t bildfeld = 0;            // 0: no picture command
+  std::vector<uint8_t> bild;           // the decoded picture field
+  std::string fehler;                  // why it cannot run ("" = it can)
+};
+VorbereiteteZeile zeileVorbereiten(std::string_view zeile);
+
 class clsTalkConnection {
  public:
   // Init: takes the waiting connection of `server` into Sck and logs
   // host:port " (Verbindung hergestellt)". Check Sck.State() afterwards.
   clsTalkConnection(Clients& clients, clsSocket& server);
+  // The same with a connection already accepted.
+  clsTalkConnection(Clients& clients, std::unique_ptr<clsSocket> sck);
   ~clsTalkConnection();
   clsTalkConnection(const clsTalkConnection&) = delete;
   clsTalkConnection& operator=(const clsTalkConnection&) = delete;
@@ -85,36 +113,55 @@ class clsTalkConnection {
   bool geschlossen() const { return geschlossen_; }
   std::size_t wartendeZeilen() const { return wartend_.size(); }
   const std::vector<uint8_t>& bildinhalt() const { return bildinhalt_; }
+  bool reserviert() const { return reserviert_; }
 
  private:
   friend class Clients;
-  void Sck_LineDataArrival(const std::u16string& LineData);
+  struct Vorbereitung;
+  void Sck_LineBytesArrival(std::string&& zeile);
   void Sck_Closed();
   void Sck_LineTooLong(std::size_t laenge);
-  // Runs the next waiting line; false when none waits.
+  bool Sck_LineBufferFull();
+  // Runs the next waiting line; false when none waits or it is not ready.
   bool naechsteZeile();
+  bool bereit() const;  // its next line may run now
+  // Hands a long line at the front of the queue to the worker thread.
+  void vorbereiten();
+  void ausfuehren(const std::string& zeile, VorbereiteteZeile v);
+  // Gives the reservation back once no long line is left.
+  void reservierungPruefen();
   // Sends the replies of the lines run so far in one write.
   void antwortenSenden();
 
   Clients& clients_;
   std::unique_ptr<clsSocket> sck_;
   QString gegenstelle_;
-  std::deque<std::u16string> wartend_;
+  QString adresse_;  // the peer's address alone
+  std::deque<std::string> wartend_;
   std::size_t wartendeZeichen_ = 0;
+  std::shared_ptr<Vorbereitung> vorbereitung_;  // of wartend_.front(), when long
   std::vector<uint8_t> bildinhalt_;  // picture content of the last picture command
   int offeneAntworten_ = 0;          // "OK"s not yet handed to the socket
   bool geschlossen_ = false;
-  bool inBox_ = false;  // its message box is open: its next lines wait
+  bool reserviert_ = false;  // holds kReservierung of the budget
+  bool wartetAufBudget_ = false;
   double letzteZeile_ = 0;  // clock time of the accept or the last complete line
 };
 
 class Clients {
  public:
   static constexpr int kMaxVerbindungen = 64;
+  static constexpr int kMaxProAdresse = 16;
   static constexpr std::size_t kMaxWartendeZeilen = 512;
-  static constexpr std::size_t kMaxWartendeZeichen = std::size_t{1} << 20;
+  static constexpr std::size_t kMaxWartendeZeichen = std::size_t{256} << 10;
   static constexpr double kStapelSekunden = 0.005;
-  static constexpr double kVerdraengenSekunden = 1.0;
+  static constexpr double kVerdraengenSekunden = 60.0;
+  // The memory budget of all received lines (bytes).
+  static constexpr std::size_t kZeilenbudget = std::size_t{256} << 20;
+  static constexpr std::size_t kFreierPuffer = std::size_t{256} << 10;
+  // Line buffer, plus the queue up to its bound and the line that crossed it.
+  static constexpr std::size_t kAnteil = std::size_t{1} << 20;
+  static constexpr std::size_t kReservierung = clsSocket::kMaxZeilenlaenge / 2 * 3;
 
   // clock measures the batches; both must outlive the collection.
   Clients(TalkHost& host, platform::Clock& clock);
@@ -123,14 +170,13 @@ class Clients {
   Clients& operator=(const Clients&) = delete;
 
   // Server_ConnectionRequest: accepts the waiting connection of `server`
-  // into a new connection, or, when kMaxVerbindungen are open, accepts it
-  // and closes it at once with a status-list entry.
+  // into a new connection, or, beyond the limits above, evicts an idle one
+  // or closes the new one at once with a status-list entry.
   void Server_ConnectionRequest(clsSocket& server);
 
   // Runs waiting lines for at most `budget` seconds of the clock (at least
   // one line when any may run). Returns true when lines are still waiting.
-  // May be re-entered from the event loop of a message box that one line
-  // opened: the other connections go on, that one waits for its box.
+  // May be re-entered from the event loop of a wait that one line entered.
   bool abarbeiten(double budget = kStapelSekunden);
   bool arbeitWartet() const;
   // Schedules abarbeiten on the event loop (once, however often called).
@@ -141,10 +187,15 @@ class Clients {
   int offen() const;
   const std::list<std::unique_ptr<clsTalkConnection>>& liste() const { return liste_; }
   TalkHost& host() { return host_; }
+  // Budget bytes not taken by connections and reservations.
+  std::int64_t budgetFrei() const { return budgetFrei_; }
 
  private:
   friend class clsTalkConnection;
   void aufraeumen();
+  bool reservieren(clsTalkConnection& c);
+  void freigeben(clsTalkConnection& c);
+  clsTalkConnection* verdraengbar(const QString* adresse) const;
 
   TalkHost& host_;
   platform::Clock& clock_;
@@ -152,12 +203,19 @@ class Clients {
   std::list<std::unique_ptr<clsTalkConnection>>::iterator naechste_ = liste_.end();
   QObject kontext_;  // the scheduled runs die with the collection
   bool angestossen_ = false;
-  int tiefe_ = 0;  // abarbeiten on the stack; connections go only at 0
+  support::Tiefe tiefe_;  // abarbeiten on the stack; connections go only when it is not
+  std::int64_t budgetFrei_ = std::int64_t(kZeilenbudget);
+  bool pruefenGeplant_ = false;
+  std::deque<clsTalkConnection*> budgetWarteschlange_;  // waiting for a reservation, in turn
 };
 
 // The status-list text of a line: lines longer than kMaxListenZeichen are
 // cut there and end in "…" (the whole line still runs).
 inline constexpr int kMaxListenZeichen = 2000;
 QString listenText(const std::u16string& zeile);
+
+// True for a command name the server answers with "OK" (run or only
+// answered); a forwarding client expects a reply for exactly these.
+bool wirdQuittiert(std::u16string_view name);
 
 }  // namespace vrd4::net

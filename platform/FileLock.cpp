@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/Gruppe.h"
+
 namespace vrd4::platform {
 
 FileLock::~FileLock() { close(); }
@@ -33,7 +35,7 @@ bool FileLock::open(const std::string& path) {
     // O_EXCL also refuses to follow a symlink planted under the name.
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
-      ::fchmod(fd, 0600);
+      fuerTafelGruppe(fd);
       fd_ = fd;
       created_ = true;
       return true;

@@ -19,7 +19,7 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  // Opens the file at path, creating it with mode 0600 (whatever the umask)
+  // Opens the file at path, creating it for the group vrd4 (Gruppe.h: 0660, else 0600)
   // when missing; close-on-exec. Whatever was open before is closed first.
   // false on failure, error() holds the errno value.
   bool open(const std::string& path);

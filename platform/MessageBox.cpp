@@ -12,9 +12,9 @@ MessageBoxSink* g_sink = nullptr;
 void setMessageBoxSink(MessageBoxSink* sink) { g_sink = sink; }
 MessageBoxSink* messageBoxSink() { return g_sink; }
 
-void showMessageBox(const std::u16string& text, const std::u16string& title) {
+void showMessageBox(const std::u16string& text, const std::u16string& title, MeldungsStil stil) {
   if (g_sink) {
-    g_sink->show(text, title);
+    g_sink->show(text, title, stil);
     return;
   }
   std::string line = title.empty() ? toUtf8(text) : toUtf8(title) + ": " + toUtf8(text);

@@ -3,15 +3,27 @@
 // one interface: the receiver's window shows them as dialogs, command-line
 // tools print them, tests record them. Default (no sink set): the text is
 // printed as UTF-8 to standard error, prefixed with its title.
+#include <cstdint>
 #include <string>
 
 namespace vrd4::platform {
 
+// How a box is shown.
+struct MeldungsStil {
+  bool warnung = false;  // it warns: exclamation icon
+  // Returns only when confirmed. Only for the start-up refusals that end the
+  // program: every other box returns at once and holds up nothing.
+  bool wartet = false;
+  // The X11 window the box belongs to (a sending program's window); 0: the
+  // receiver's main window.
+  std::uint32_t besitzer = 0;
+};
+
 class MessageBoxSink {
  public:
   virtual ~MessageBoxSink() = default;
-  // Blocks until the user has confirmed (one OK button).
-  virtual void show(const std::u16string& text, const std::u16string& title) = 0;
+  // Shows a box with one OK button; returns at once unless stil.wartet.
+  virtual void show(const std::u16string& text, const std::u16string& title, MeldungsStil stil) = 0;
 };
 
 // Not owned; nullptr restores the default. Process-wide, not thread-safe: set
@@ -19,6 +31,6 @@ class MessageBoxSink {
 void setMessageBoxSink(MessageBoxSink* sink);
 MessageBoxSink* messageBoxSink();
 
-void showMessageBox(const std::u16string& text, const std::u16string& title = {});
+void showMessageBox(const std::u16string& text, const std::u16string& title = {}, MeldungsStil stil = {});
 
 }  // namespace vrd4::platform

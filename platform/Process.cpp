@@ -15,7 +15,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <thread>
+
+#include "platform/Gruppe.h"
 
 extern char** environ;
 
@@ -182,9 +186,7 @@ bool isUserAnAdmin() {
   if (n < 0) return false;
   groups.resize(static_cast<std::size_t>(n));
   groups.push_back(::getegid());
-  for (const char* g : {"sudo", "wheel", "admin"})
-    if (inGroup(g, groups)) return true;
-  return false;
+  return inGroup(kTafelGruppe, groups);
 }
 
 namespace {
@@ -239,6 +241,18 @@ std::optional<pid_t> startDetached(const std::string& path, const std::vector<st
   std::vector<char*> argv;
   for (std::string& t : texte) argv.push_back(t.data());
   argv.push_back(nullptr);
+  // The receiver is a process of its own, not part of the caller's service:
+  // systemd's readiness and watchdog variables stay with the caller, or the
+  // receiver's "ready" would reach the caller's unit.
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) {
+    std::string_view v(*e);
+    if (v.starts_with("NOTIFY_SOCKET=") || v.starts_with("WATCHDOG_PID=") ||
+        v.starts_with("WATCHDOG_USEC=") || v.starts_with("JOURNAL_STREAM="))
+      continue;
+    envp.push_back(*e);
+  }
+  envp.push_back(nullptr);
   long maxFd = ::sysconf(_SC_OPEN_MAX);
   if (maxFd < 0 || maxFd > 65536) maxFd = 65536;
 
@@ -288,7 +302,7 @@ std::optional<pid_t> startDetached(const std::string& path, const std::vector<st
       // or socket would outlive the caller).
       if (::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */) != 0)
         for (int fd = 3; fd < maxFd; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-      ::execve(argv[0], argv.data(), environ);
+      ::execve(argv[0], argv.data(), envp.data());
       Record r{'E', errno};
       ssize_t ignored = ::write(fds[1], &r, sizeof r);
       (void)ignored;

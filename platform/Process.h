@@ -41,7 +41,8 @@ bool exeNameMatches(const std::string& name, const std::string& targetUpper);
 // The folder of /proc/self/exe, without trailing "/".
 std::string programFolder();
 
-// Effective user id 0, or member of the group "sudo", "wheel" or "admin".
+// Effective user id 0, or member of the operators' group "vrd4" (Gruppe.h);
+// a board account needs no sudo.
 bool isUserAnAdmin();
 
 // Starts path detached, with the caller's environment and the given

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/Gruppe.h"
+
 namespace vrd4::platform {
 
 SharedMemory::~SharedMemory() { close(); }
@@ -39,7 +41,7 @@ int SharedMemory::openDescriptor(const std::string& name, int* error, bool creat
     if (create) {
       int fd = ::shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       if (fd >= 0) {
-        ::fchmod(fd, 0600);  // the umask must not widen or narrow it
+        fuerTafelGruppe(fd);  // the umask must not widen or narrow it
         return fd;
       }
       if (errno != EEXIST) break;

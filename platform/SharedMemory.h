@@ -3,7 +3,9 @@
 // mapped shared read-write. Thin RAII wrapper: one object owns one descriptor
 // and one mapping; moving transfers them, copying is not possible.
 //
-// Contract of every object we create: mode 0600 whatever the umask, every
+// Contract of every object we create: mode 0660 and group vrd4 when that
+// group exists and we may hand it over, else 0600 (see Gruppe.h), whatever
+// the umask; every
 // descriptor close-on-exec (a program we start never inherits it), and an
 // existing object of another size is brought to the requested size before it
 // is mapped, so that touching the mapping never raises SIGBUS.
@@ -40,7 +42,7 @@ class SharedMemory {
   int error() const { return error_; }
 
   // A descriptor of its own (a new open file description, close-on-exec) for
-  // "/" + name, created empty with mode 0600 when missing (unless create is
+  // "/" + name, created empty (mode as above) when missing (unless create is
   // false); the caller owns it. -1 on failure with the errno value in *error.
   static int openDescriptor(const std::string& name, int* error, bool create = true);
 

@@ -10,10 +10,6 @@
 namespace vrd4::protocol {
 namespace {
 
-// Picture commands carry the file itself when passed on: every forwarded
-// picture command has this many fields.
-constexpr std::size_t kWeiterleitungsfelder = 14;
-
 std::string utf8(std::u16string_view s) { return platform::toUtf8(s); }
 
 }  // namespace
@@ -100,18 +96,50 @@ std::u16string bauen(std::u16string_view name, std::span<const Wert> parameter) 
   return text;
 }
 
+Befehlsbauer::Befehlsbauer(std::u16string_view name) : spec_(findeBefehl(name)), text_(kBefehl) {
+  if (spec_ == nullptr) throw std::logic_error("Unbekannter Befehl: \"" + utf8(name) + "\"");
+  text_.push_back(ESC);
+  text_ += name;
+}
+
+Befehlsbauer& Befehlsbauer::feld(bool passt, std::u16string_view feld) {
+  if (!passt)
+    throw std::logic_error("Befehl \"" + utf8(spec_->name) + "\": Parameter " + std::to_string(anzahl_ + 2) +
+                           " passt nicht zur Befehlstabelle");
+  ++anzahl_;
+  text_.push_back(ESC);
+  text_ += feld;
+  return *this;
+}
+
+bool Befehlsbauer::naechsterIst(FeldTyp typ) const {
+  return anzahl_ < spec_->parameter.size() && spec_->parameter[anzahl_].typ == typ;
+}
+
+Befehlsbauer& Befehlsbauer::ganz(int64_t v) {
+  using enum FeldTyp;
+  return feld(naechsterIst(Int16) || naechsterIst(Int32) || naechsterIst(Byte), schreibeGanzzahl(v));
+}
+Befehlsbauer& Befehlsbauer::janein(bool v) { return feld(naechsterIst(FeldTyp::Bool), schreibeBool(v)); }
+Befehlsbauer& Befehlsbauer::zahl(double v) { return feld(naechsterIst(FeldTyp::Double), schreibeDouble(v)); }
+Befehlsbauer& Befehlsbauer::text(std::u16string_view v) { return feld(naechsterIst(FeldTyp::Text), v); }
+
+std::u16string Befehlsbauer::text() const {
+  if (anzahl_ != spec_->parameter.size())
+    throw std::logic_error("Befehl \"" + utf8(spec_->name) + "\": " + std::to_string(anzahl_) + " von " +
+                           std::to_string(spec_->parameter.size()) + " Parametern");
+  return spec_->leeresEndfeld ? text_ + ESC : text_;
+}
+
 std::u16string weiterleitungsform(std::span<const std::u16string> felder,
                                   std::span<const uint8_t> dateiinhalt) {
   if (felder.size() < 2) throw std::invalid_argument("Kein Bildbefehl: zu wenige Felder");
-  // Fields taken over from the received text: "Befehl" and name, then the
-  // command's parameters up to the last Boolean.
-  std::size_t uebernommen;
-  if (felder[1] == u"BildAnzeigen")
-    uebernommen = 5;
-  else if (felder[1] == u"BildAnzeigenanPosition" || felder[1] == u"AniGifLadenanPosition")
-    uebernommen = 9;
-  else
+  const BefehlsSpec* spec = findeBefehl(felder[1]);
+  if (spec == nullptr || !spec->istBildbefehl())
     throw std::invalid_argument("Kein Bildbefehl: \"" + utf8(felder[1]) + "\"");
+  // Fields taken over from the received text: "Befehl" and name, then the
+  // command's parameters; the file's bytes follow.
+  const auto uebernommen = static_cast<std::size_t>(spec->inhaltsfeld());
 
   std::size_t laenge = kWeiterleitungsfelder - 1 + 2 * dateiinhalt.size();
   for (std::size_t i = 0; i < uebernommen && i < felder.size(); ++i) laenge += felder[i].size();

@@ -2,8 +2,11 @@
 // The command text: fields joined by ESC (U+001B); field 0 "Befehl", field 1
 // the command name, then the parameters. The same text travels through the
 // shared-memory ring and, one per line, over TCP. Building and parsing are
-// pure functions; running a command is the engine's business.
+// pure functions; running a command is the engine's business. What each
+// command is (its fields, rectangle, picture, effect slot, reply) is
+// described once in Befehlstabelle.h.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -11,31 +14,12 @@
 #include <variant>
 #include <vector>
 
+#include "protocol/Befehlstabelle.h"
+
 namespace vrd4::protocol {
 
 inline constexpr char16_t ESC = u'\x1b';
 inline constexpr std::u16string_view kBefehl = u"Befehl";
-
-enum class FeldTyp { Int16, Int32, Byte, Bool, Double, Text };
-
-struct Parameter {
-  std::u16string_view name;  // e.g. u"Xstart"
-  FeldTyp typ;
-};
-
-// One row of the command table.
-struct BefehlsSpec {
-  std::u16string_view name;             // field 1, compared case-sensitively
-  std::vector<Parameter> parameter;     // fields 2.. in order
-  bool leeresEndfeld = false;           // the sender's text ends with one more, empty field
-  // Number of fields a built command has: 2 + parameters (+1 for the empty end field).
-  int feldanzahl() const { return 2 + static_cast<int>(parameter.size()) + (leeresEndfeld ? 1 : 0); }
-};
-
-// All commands in the receiver's dispatch order (Textausgabe, Cls, Linie, …).
-const std::vector<BefehlsSpec>& befehlstabelle();
-// Exact, case-sensitive lookup; nullptr for an unknown name.
-const BefehlsSpec* findeBefehl(std::u16string_view name);
 
 using Wert = std::variant<int16_t, int32_t, uint8_t, bool, double, std::u16string>;
 
@@ -82,7 +66,8 @@ bool leseBool(std::u16string_view feld, std::u16string_view befehl = {}, int pos
 double leseDouble(std::u16string_view feld);
 
 // A parsed command: its table row and its parameters converted to the row's
-// types (fields beyond the row are ignored).
+// types (fields beyond the row are ignored). Values by index into the row's
+// parameters, best named: get<int16_t>(Felder(u"Linie")[u"Xstart"]).
 struct Befehl {
   const BefehlsSpec* spec = nullptr;
   std::vector<Wert> werte;
@@ -101,11 +86,66 @@ Befehl konvertieren(const BefehlsSpec& spec, std::span<const std::u16string> fel
 // invalid_argument.
 std::u16string bauen(std::u16string_view name, std::span<const Wert> parameter);
 
-// The forwarded form of a picture command ("BildAnzeigen",
-// "BildAnzeigenanPosition", "AniGifLadenanPosition"): the received fields up
-// to the last parameter, then the file content as upper-case hex, then empty
-// fields up to 14 in all.
+// Writes a command's text field by field, each checked against its table
+// row as it is added: a name not in the table, a field of the wrong kind or
+// one too many, and too few at the end, are std::logic_error (a mistake in
+// the calling code, not in data). Numbers are written as given, without the
+// range check of the receiver's reading; texts unchanged. The row's empty
+// end field is added by text().
+class Befehlsbauer {
+ public:
+  explicit Befehlsbauer(std::u16string_view name);
+  Befehlsbauer& ganz(int64_t v);  // Int16, Int32, Byte
+  Befehlsbauer& janein(bool v);
+  Befehlsbauer& zahl(double v);
+  Befehlsbauer& text(std::u16string_view v);
+  std::u16string text() const;
+  const BefehlsSpec& spec() const { return *spec_; }
+
+ private:
+  bool naechsterIst(FeldTyp typ) const;
+  Befehlsbauer& feld(bool passt, std::u16string_view feld);
+  const BefehlsSpec* spec_;
+  std::size_t anzahl_ = 0;
+  std::u16string text_;
+};
+
+// The forwarded form of a picture command (a row with a Bild parameter):
+// the received fields up to the last parameter, then the file content as
+// upper-case hex (field spec.inhaltsfeld()), then empty fields up to 14 in
+// all. std::invalid_argument for any other command.
+inline constexpr std::size_t kWeiterleitungsfelder = 14;
 std::u16string weiterleitungsform(std::span<const std::u16string> felder,
                                   std::span<const uint8_t> dateiinhalt);
+
+// --- What a parsed command occupies on the board -------------------------
+// Queries for whoever keeps track of what the board shows.
+
+// Field rectangle: the two inclusive corners, 1-based board pixels, as given.
+struct Rechteck {
+  int16_t Xstart = 0, Ystart = 0, Xende = 0, YEnde = 0;
+  friend bool operator==(const Rechteck&, const Rechteck&) = default;
+};
+// The rectangle the command draws into (rows with a Rechteck parameter:
+// Textausgabe, Linie, Rechteck, Blinktext, Lauftext and the two positioned
+// pictures); nullopt for the others (BildAnzeigen has no field of its own).
+std::optional<Rechteck> feldRechteck(const Befehl& b);
+
+// The effect slot a command takes, frees or controls.
+struct EffektSlot {
+  Effekt art = Effekt::Keiner;
+  SlotWirkung wirkung = SlotWirkung::Keine;
+  // The slot named by the command; 0 for Belegt (the receiver picks the
+  // first free one and replies with its number).
+  uint8_t nr = 0;
+};
+// nullopt for commands without an effect slot. Cls frees every slot of
+// every kind (spec->leertTafel) and is not reported here.
+std::optional<EffektSlot> effektSlot(const Befehl& b);
+
+// True when `neu`, run after `frueher`, takes its place: a text effect of
+// the same kind on exactly the same rectangle (the receiver deletes the
+// older one), or any command after which the board starts afresh (Cls).
+bool ersetzt(const Befehl& neu, const Befehl& frueher);
 
 }  // namespace vrd4::protocol

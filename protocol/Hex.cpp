@@ -36,12 +36,17 @@ constexpr auto kWerte = [] {
 }();
 
 inline uint16_t wert(char16_t c) { return kWerte[c < 256 ? c : 256]; }
+inline uint16_t wert(char c) { return kWerte[static_cast<unsigned char>(c)]; }
 
-[[noreturn]] void ungueltig(std::u16string_view hex, std::size_t benutzt) {
+std::u16string zeichen(std::u16string_view hex, std::size_t i) { return std::u16string(hex.substr(i, 1)); }
+std::u16string zeichen(std::string_view hex, std::size_t i) { return platform::fromAnsi(hex.substr(i, 1)); }
+
+template <class View>
+[[noreturn]] void ungueltig(View hex, std::size_t benutzt) {
   for (std::size_t i = 0; i < benutzt; ++i)
     if (wert(hex[i]) == kUngueltig)
       throw HexFehler("Zeichen " + std::to_string(i + 1) + " ist keine Hexadezimalziffer: '" +
-                      platform::toUtf8(hex.substr(i, 1)) + "'");
+                      platform::toUtf8(zeichen(hex, i)) + "'");
   throw HexFehler("Keine Hexadezimalzahl");  // not reached: a bad digit was seen
 }
 
@@ -69,13 +74,16 @@ std::u16string hexKodierenText(std::u16string_view text) {
   return hexKodieren({reinterpret_cast<const uint8_t*>(ansi.data()), ansi.size()});
 }
 
-std::vector<uint8_t> hexDekodieren(std::u16string_view hex) {
+namespace {
+
+template <class View>
+std::vector<uint8_t> dekodieren(View hex) {
   // length / 2, halves to even: 7 -> 3.5 -> 4, 5 -> 2.5 -> 2.
   const std::size_t paare = hex.size() / 2;
   const bool einzelneZiffer = (hex.size() & 1) != 0 && (paare & 1) != 0;
   std::vector<uint8_t> out(paare + (einzelneZiffer ? 1 : 0));
   uint16_t fehler = 0;
-  const char16_t* h = hex.data();
+  const auto* h = hex.data();
   for (std::size_t i = 0; i < paare; ++i) {
     const uint16_t hi = wert(h[2 * i]);
     const uint16_t lo = wert(h[2 * i + 1]);
@@ -90,6 +98,11 @@ std::vector<uint8_t> hexDekodieren(std::u16string_view hex) {
   if (fehler & kUngueltig) ungueltig(hex, 2 * paare + (einzelneZiffer ? 1 : 0));
   return out;
 }
+
+}  // namespace
+
+std::vector<uint8_t> hexDekodieren(std::u16string_view hex) { return dekodieren(hex); }
+std::vector<uint8_t> hexDekodierenAnsi(std::string_view hex) { return dekodieren(hex); }
 
 std::u16string hexDekodierenText(std::u16string_view hex) {
   const std::vector<uint8_t> bytes = hexDekodieren(hex);

@@ -28,6 +28,9 @@ class HexFehler : public std::invalid_argument {
 // Only the digits that are used are checked, so an unused final character
 // of an odd-length input never fails.
 std::vector<uint8_t> hexDekodieren(std::u16string_view hex);
+// The same for digits as Windows-1252 bytes (a received line before it
+// becomes text).
+std::vector<uint8_t> hexDekodierenAnsi(std::string_view hex);
 // The same, each byte taken as a Windows-1252 character.
 std::u16string hexDekodierenText(std::u16string_view hex);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/MciVideo.h"
 #include "render/modAviWiedergeben.h"
 #include "support/Numbers.h"
 
@@ -62,7 +63,7 @@ bool Animationen::belegt(int n) const { return n >= 1 && n <= kAnzahl && slots_[
 
 bool Animationen::nummerGueltig(uint8_t n) {
   if (n >= 1 && n <= kAnzahl) return true;
-  host_.raiseEvent(kBefehlFehler,
+  host_.VRD4Event(kBefehlFehler,
                    QStringLiteral("AniGif-Nummer: ") + QString::number(n) + QStringLiteral(" gibt es nicht!"));
   return false;
 }
@@ -85,10 +86,10 @@ uint8_t Animationen::AniGifLadenanPosition(const QString& BildnamemitPfad, int16
     if (!slots_[n - 1].belegt) frei = n;
   }
   if (frei == 0) {
-    host_.raiseEvent(kBefehlFehler, QStringLiteral("max. ") + QString::number(kAnzahl) +
+    host_.VRD4Event(kBefehlFehler, QStringLiteral("max. ") + QString::number(kAnzahl) +
                                         QStringLiteral("Alle animierten Gif's bereits belegt!"));
     host_.writeReply(Antwort::AniGifNr, QStringLiteral("0"));
-    host_.raiseEvent(QStringLiteral("AniGifNr"), QStringLiteral("0"));
+    host_.VRD4Event(QStringLiteral("AniGifNr"), QStringLiteral("0"));
     return 0;
   }
 
@@ -103,20 +104,28 @@ uint8_t Animationen::AniGifLadenanPosition(const QString& BildnamemitPfad, int16
   ctl.move(Xstart, Ystart, ctl.surface().widthPx(), ctl.surface().heightPx());
 
   uint8_t ergebnis = 0;
-  s.medium = laden(frei, BildnamemitPfad.right(3).toUpper(), feld, bytes);
+  QString ablehnung;
+  s.medium = laden(frei, BildnamemitPfad.right(3).toUpper(), feld, bytes, ablehnung);
   if (s.medium) {
     s.belegt = true;
     ergebnis = static_cast<uint8_t>(frei);
+  } else if (!ablehnung.isEmpty()) {
+    ctl.move(Xstart, Ystart, 0, 0);  // a refused load keeps no large control
+    const QString text = QStringLiteral("AniGif: ") + BildnamemitPfad +
+                         QStringLiteral(" nicht geladen - ") + ablehnung;
+    host_.VRD4Event(kBefehlFehler, text);
+    host_.statusEintrag(text);
   }
   const QString nr = QString::number(ergebnis);
   host_.writeReply(Antwort::AniGifNr, nr);
-  host_.raiseEvent(QStringLiteral("AniGifNr"), nr);
+  host_.VRD4Event(QStringLiteral("AniGifNr"), nr);
   return ergebnis;
 }
 
 std::unique_ptr<AnimationsMedium> Animationen::laden(int n, const QString& art,
                                                      const AnimationsFeld& feld,
-                                                     std::span<const uint8_t> bytes) {
+                                                     std::span<const uint8_t> bytes,
+                                                     QString& ablehnung) {
   const bool istGif = art == QLatin1String("GIF");
   if (!istGif && art != QLatin1String("AVI")) return nullptr;
   // The natural size: the GIF's logical screen, or the AVI main header's
@@ -130,11 +139,37 @@ std::unique_ptr<AnimationsMedium> Animationen::laden(int n, const QString& art,
   ctl.move(feld.Xstart, feld.Ystart, iw * s, ih * s);
   ctl.setScaleWidthSetzen(iw);
   ctl.setScaleHeightSetzen(ih);
+  int64_t frei = kSpeicherBudget;
+  for (const Slot& andere : slots_) frei -= andere.belegt ? andere.speicher : 0;
+  Slot& slot = slots_[size_t(n - 1)];
   if (!istGif) {
     ctl.LoadAnimatedGIF_Array({});  // nothing of an earlier GIF under the clip
-    return aviOeffnen(n, ctl.surface(), bytes);
+    using V = platform::MciVideo;
+    const int64_t bild = int64_t(iw) * ih;
+    if (iw > V::kMaxSeite || ih > V::kMaxSeite || bild > V::kMaxPixel) {
+      ablehnung = QStringLiteral("Videobild %1 × %2 über %3 Pixel je Seite oder %4 Mpx")
+                      .arg(iw).arg(ih).arg(V::kMaxSeite).arg(V::kMaxPixel >> 20);
+      return nullptr;
+    }
+    // The frames waiting in the decoder, the one being made, the control's pixels.
+    slot.speicher = std::min(bild * 4 * V::kMaxWarteschlange, V::kMaxWarteschlangeBytes) +
+                    bild * 4 + int64_t(ctl.surface().widthPx()) * ctl.surface().heightPx() * 8;
+    if (slot.speicher > frei) {
+      ablehnung = speicherAblehnung(slot.speicher, frei);
+      return nullptr;
+    }
+    auto clip = aviOeffnen(n, ctl.surface(), bytes);
+    // The clip paints the whole control.
+    if (clip) ctl.surface().setBackStyle(1);
+    return clip;
   }
-  ctl.LoadAnimatedGIF_Array(bytes);  // a GIF slot is taken whatever the load gave
+  ctl.setSpeicherGrenze(std::max<int64_t>(frei, 1));
+  // A GIF slot is taken whatever the load gave, unless a limit refused it.
+  if (!ctl.LoadAnimatedGIF_Array(bytes) && !ctl.Ablehnung().isEmpty()) {
+    ablehnung = ctl.Ablehnung();
+    return nullptr;
+  }
+  slot.speicher = ctl.Speicherbedarf();
   ctl.setStretch(1);
   return std::make_unique<GifMedium>(ctl);
 }

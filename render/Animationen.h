@@ -9,8 +9,17 @@
 // the same field, and sized to the natural size (GIF: logical screen, header
 // bytes 7-10; AVI: main header bytes 65/66 and 69/70) fitted uniformly into
 // the field, never centred. A GIF slot counts as loaded even when its bytes
-// are no GIF (its control then stays empty); a clip that does not open
-// leaves the slot free.
+// are no GIF (its control then stays empty and see-through); a clip that does
+// not open leaves the slot free.
+//
+// Memory: the ten slots share kSpeicherBudget bytes of decoded memory. A GIF
+// is counted as ucAniGIF::Speicherbedarf() gives it, a clip by its natural
+// size (frames waiting in its decoder plus its control's pixels). A GIF or
+// clip that needs more than is left, or breaks a limit of its decoder
+// (gif/GifDatei.h, the control's 16 megapixels, a clip frame over 8192
+// pixels a side or 16 megapixels), takes no slot: ("BefehlFehler", "AniGif:
+// <name> nicht geladen - <why>"), the same line in the status list, and the
+// reply "0".
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -50,6 +59,8 @@ class AnimationsMedium {
 class Animationen {
  public:
   static constexpr int kAnzahl = 10;
+  // Decoded memory of all ten slots together, bytes.
+  static constexpr int64_t kSpeicherBudget = 256ll << 20;
   // The ten controls are made here, hidden; GIFs in them play on host.now().
   Animationen(RenderHost& host, platform::Surface& board);
   ~Animationen();  // releases every loaded medium
@@ -85,6 +96,7 @@ class Animationen {
     AnimationsFeld feld;
     std::optional<double> startzeit;  // set while playing on a time limit
     double anzeigedauer = 0.0;
+    int64_t speicher = 0;  // decoded bytes counted against kSpeicherBudget
     std::unique_ptr<AnimationsMedium> medium;
   };
   struct HostUhr final : platform::Clock {
@@ -94,8 +106,10 @@ class Animationen {
   };
   bool nummerGueltig(uint8_t n);
   void bildFestlegen();
+  // The medium for slot n, nullptr when nothing loads; ablehnung says why a
+  // GIF or clip was refused (empty when the kind alone gave nothing).
   std::unique_ptr<AnimationsMedium> laden(int n, const QString& art, const AnimationsFeld& feld,
-                                          std::span<const uint8_t> bytes);
+                                          std::span<const uint8_t> bytes, QString& ablehnung);
 
   RenderHost& host_;
   platform::Surface& board_;

@@ -16,7 +16,7 @@ struct Bilder::Impl {
   platform::Surface zwischen{1, 1};
 
   void nichtGeladen(const QString& name) {
-    host.raiseEvent(QStringLiteral("BefehlFehler"),
+    host.VRD4Event(QStringLiteral("BefehlFehler"),
                     QStringLiteral("Bild: ") + name + QStringLiteral(" konnte nicht geladen werden!"));
   }
 
@@ -95,7 +95,7 @@ struct Bilder::Impl {
       if (!quelleSetzen(bild)) {
         // Bytes that give no picture draw nothing and raise nothing; the
         // status list tells the operator why the board stays as it is.
-        host.addStatus(QStringLiteral("Bild: ") + name + QStringLiteral(" nicht angezeigt - ") +
+        host.statusEintrag(QStringLiteral("Bild: ") + name + QStringLiteral(" nicht angezeigt - ") +
                        (grund.isEmpty() ? QStringLiteral("kein Bild") : grund));
         return;
       }

@@ -12,9 +12,9 @@ class RenderHost {
  public:
   virtual ~RenderHost() = default;
   // Raises the engine event VRD4Event(art, meldung), synchronously.
-  virtual void raiseEvent(const QString& art, const QString& meldung) = 0;
+  virtual void VRD4Event(const QString& art, const QString& meldung) = 0;
   // Adds an entry to the status list List1.
-  virtual void addStatus(const QString& entry) = 0;
+  virtual void statusEintrag(const QString& entry) = 0;
   // Writes value into the reply variable (clsVRD4BlinktextNr, …).
   virtual void writeReply(Antwort which, const QString& value) = 0;
   // Monotonic seconds (blinking phases, scroll steps, start delays).

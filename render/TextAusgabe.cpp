@@ -52,7 +52,7 @@ void TextRenderer::setLauftexte(Lauftexte* lauftexte) { d->lauftexte = lauftexte
 
 QString TextRenderer::SchriftartPruefen(const QString& name) {
   if (SchriftVorhanden(name)) return name;
-  d->host.raiseEvent(QStringLiteral("BefehlFehler"),
+  d->host.VRD4Event(QStringLiteral("BefehlFehler"),
                      QStringLiteral("Schrift: ") + name +
                          QString::fromUtf8(" nicht vorhanden. - Arial wird gesetzt!"));
   return QStringLiteral("Arial");
@@ -103,9 +103,9 @@ void TextRenderer::TextAusgabe(platform::Surface& pic, const TextParameter& p,
     pic.makeImagePicture();
     d->zurueck(pic);
   } catch (const std::exception& e) {
-    d->host.addStatus(QStringLiteral("Fehler in Textausgabe") + QString::fromUtf8(e.what()));
+    d->host.statusEintrag(QStringLiteral("Fehler in Textausgabe") + QString::fromUtf8(e.what()));
   } catch (...) {
-    d->host.addStatus(QStringLiteral("Fehler in Textausgabe") +
+    d->host.statusEintrag(QStringLiteral("Fehler in Textausgabe") +
                       QString::fromUtf8("Anwendungs- oder objektdefinierter Fehler"));
   }
 }

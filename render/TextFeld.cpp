@@ -132,7 +132,7 @@ Versatz ausrichten(TextFeld& f, int16_t Ausrichtung, const TextMass& mass) {
 bool gueltig(int16_t Ausrichtung) { return Ausrichtung >= 0 && Ausrichtung <= 8; }
 
 void ausrichtungFalsch(RenderHost& host) {
-  host.raiseEvent(QStringLiteral("BefehlFehler"),
+  host.VRD4Event(QStringLiteral("BefehlFehler"),
                   QStringLiteral("Parameter   'Ausrichtung'   nicht zwischen 0 und 8!"));
 }
 

@@ -29,6 +29,11 @@ bool signaturGut(const QByteArray& b) {
 
 }  // namespace
 
+QString speicherAblehnung(int64_t bedarf, int64_t frei) {
+  const auto mb = [](int64_t b) { return QString::number((b + (1 << 20) - 1) >> 20); };
+  return QStringLiteral("braucht %1 MB Speicher, frei sind %2 MB").arg(mb(bedarf), mb(frei));
+}
+
 QSize controlGroesse(long wPx, long hPx) {
   int w = int(std::clamp(wPx, 1L, long(kMaxSeitePx)));
   int h = int(std::clamp(hPx, 1L, long(kMaxSeitePx)));
@@ -43,6 +48,7 @@ QSize controlGroesse(long wPx, long hPx) {
 ucAniGIF::Impl::Impl(ucAniGIF& q, platform::Surface& parent, const platform::Clock& clock)
     : q(q), clock(clock) {
   surface.setVisible(false);
+  surface.setMaskColor(0);  // the mask picture is black where nothing is drawn
   surface.setParentSurface(&parent);
 }
 
@@ -65,14 +71,46 @@ void ucAniGIF::Impl::leeren() {
   canvas = QImage();
   maske.clear();
   offen = Entsorgung{};
+  ablehnung.clear();
+}
+
+int64_t ucAniGIF::Impl::speicherbedarf() const {
+  const int64_t streifen = int64_t(gif.stripWidth()) * gif.stripHeight();
+  const int64_t leinwand =
+      gif.frameCount() >= 2 ? int64_t(gif.canvasWidth()) * gif.canvasHeight() * 5 : 0;
+  return streifen + leinwand + int64_t(surface.widthPx()) * surface.heightPx() * 16;
+}
+
+QString ucAniGIF::Impl::grenzePruefen(int frames) const {
+  if (frames <= 0) {
+    switch (gif.grenzeUeberschritten()) {
+      case gif::Grenze::Seite:
+        return QStringLiteral("Seite über %1 Pixel").arg(gif::kMaxSeite);
+      case gif::Grenze::Streifen:
+        return QStringLiteral("Bildstreifen über %1 Mpx").arg(gif::kMaxStreifenPixel >> 20);
+      case gif::Grenze::Frames:
+        return QStringLiteral("über %1 Frames").arg(gif::kMaxFrames);
+      case gif::Grenze::keine: break;
+    }
+    return {};
+  }
+  if (int64_t(gif.canvasWidth()) * gif.canvasHeight() > kMaxCanvasPixel)
+    return QStringLiteral("Bild über %1 Mpx").arg(kMaxCanvasPixel >> 20);
+  const int64_t bedarf = speicherbedarf();
+  if (speicherGrenze > 0 && bedarf > speicherGrenze)
+    return speicherAblehnung(bedarf, speicherGrenze);
+  return {};
 }
 
 bool ucAniGIF::Impl::laden(std::span<const uint8_t> bytes) {
   leeren();
   const int n = gif.parse(bytes);
-  if (n <= 0 ||
-      int64_t(gif.canvasWidth()) * gif.canvasHeight() > kMaxCanvasPixel || !gif.decode(true)) {
+  QString grund = grenzePruefen(n);
+  if (grund.isEmpty() && n > 0 && !gif.decode(true))
+    grund = QStringLiteral("kein Speicher für den Bildstreifen");
+  if (n <= 0 || !grund.isEmpty()) {
     leeren();
+    ablehnung = grund;
     zeichnen(false);
     return false;
   }
@@ -314,6 +352,10 @@ bool ucAniGIF::LoadAnimatedGIF_File(const QString& FileName) {
 }
 
 bool ucAniGIF::LoadAnimatedGIF_Array(std::span<const uint8_t> bytes) { return d->laden(bytes); }
+
+void ucAniGIF::setSpeicherGrenze(int64_t bytes) { d->speicherGrenze = std::max<int64_t>(bytes, 0); }
+int64_t ucAniGIF::Speicherbedarf() const { return d->geladen ? d->speicherbedarf() : 0; }
+QString ucAniGIF::Ablehnung() const { return d->ablehnung; }
 
 void ucAniGIF::LoadAnimatedGIF_Remote(const QString& RemotePath) {
   if (RemotePath.isEmpty()) return;

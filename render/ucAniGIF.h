@@ -6,7 +6,13 @@
 // bit 1 is set. Frames are composed onto a canvas of the GIF's size (with a
 // mask of what no opaque pixel has covered yet, disposals 2 and 3 undone
 // before the next frame) and drawn scaled, offset and mirrored into the
-// control; transparent pixels show the control's back colour.
+// control. Wherever no GIF pixel is drawn (a transparent pixel, an area a
+// disposal 2 cleared, the control outside the GIF, an empty control) the
+// control is see-through and its parent shows, like a logo with a
+// transparent background over a coloured board; its image holds the back
+// colour there and its mask picture marks what is drawn (back style 0, mask
+// colour black; back style 1 while every pixel is drawn). A user that paints
+// the surface itself, wholly, sets back style 1 afterwards.
 //
 // Timing: everything waits on the injected clock. Nothing runs by itself:
 // takt() must be called often (the board's polling step, every 10 ms); it
@@ -15,6 +21,13 @@
 //
 // Never throws from loading, takt() or the properties; bad GIF bytes leave
 // the control empty. Not thread-safe (GUI thread).
+//
+// Memory: a load decodes the GIF's index strip (gif/GifDatei.h), a canvas
+// and its mask (5 bytes a canvas pixel, with two or more frames) and keeps
+// the control's pixels four times (image, drawing buffer, mask, the parent's
+// copy for composing): Speicherbedarf(). A GIF over the decoder's limits, a
+// canvas over 16 megapixels, or a need above setSpeicherGrenze() is refused
+// before anything is decoded, and Ablehnung() says why.
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -26,6 +39,10 @@
 #include "platform/Surface.h"
 
 namespace vrd4::render {
+
+// Why a load that needs bedarf bytes of decoded memory, where frei are left,
+// is refused (MB rounded up): "braucht 300 MB Speicher, frei sind 120 MB".
+QString speicherAblehnung(int64_t bedarf, int64_t frei);
 
 class ucAniGIF {
  public:
@@ -93,6 +110,14 @@ class ucAniGIF {
   // no GIF; the control is then empty.
   bool LoadAnimatedGIF_File(const QString& FileName);
   bool LoadAnimatedGIF_Array(std::span<const uint8_t> bytes);
+  // Decoded memory a later load may take, in bytes (see above); 0, the
+  // default, sets no bound.
+  void setSpeicherGrenze(int64_t bytes);
+  // What the loaded GIF takes by that count; 0 when the control is empty.
+  int64_t Speicherbedarf() const;
+  // Why the last load refused a GIF, in words ("Bildstreifen über 64 Mpx");
+  // empty after a success and for bytes that are no GIF at all.
+  QString Ablehnung() const;
   // Reads a file:, http: or https: address asynchronously (needs a running
   // Qt event loop), at most kMaxGifBytes. On success RemoteLoadComplete is
   // raised and, unless its handler cancels, the bytes are loaded; fewer

@@ -50,6 +50,8 @@ struct ucAniGIF::Impl {
   int32_t offX = 0, offY = 0;
   bool enabled = true;
   bool skalaGesetzt = false;
+  int64_t speicherGrenze = 0;  // 0: none
+  QString ablehnung;           // why the last load refused a GIF
   std::optional<double> faellig;       // clock seconds of the next tick while playing
   std::optional<double> dekodierenUm;  // clock seconds of the deferred decoding
 
@@ -80,6 +82,8 @@ struct ucAniGIF::Impl {
   // --- helpers (ucAniGIF.cpp) ---
   void leeren();
   bool laden(std::span<const uint8_t> bytes);
+  int64_t speicherbedarf() const;  // of the parsed GIF in the control's size
+  QString grenzePruefen(int frames) const;  // why a parse is refused; empty: it is not
   void restDekodieren();
   int32_t frameDelayMs(int32_t k) const;
   void timerStarten();

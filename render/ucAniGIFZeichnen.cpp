@@ -23,14 +23,16 @@ int zuPixel(double einheiten, double faktor) {
 // Draws a srcW × srcH source into the rectangle (x0, y0, w, h) of ziel
 // (pixels, clipped), nearest neighbour like a colour-on-colour stretch;
 // quelle(v) gives the source row v as a function (u, out) that yields the
-// pixel, or false where it is transparent.
+// pixel, or false where it is transparent. Every pixel drawn turns white in
+// deckung (ziel's size); returns how many were drawn.
 template <class Quelle>
-void skaliertZeichnen(QImage& ziel, int x0, int y0, int w, int h, int srcW, int srcH, int mirror,
-                      Quelle&& quelle) {
-  if (w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0) return;
+int64_t skaliertZeichnen(QImage& ziel, QImage& deckung, int x0, int y0, int w, int h, int srcW,
+                         int srcH, int mirror, Quelle&& quelle) {
+  if (w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0) return 0;
   const int xa = std::max(0, x0), xb = std::min(ziel.width(), x0 + w);
   const int ya = std::max(0, y0), yb = std::min(ziel.height(), y0 + h);
-  if (xa >= xb || ya >= yb) return;
+  if (xa >= xb || ya >= yb) return 0;
+  int64_t gezeichnet = 0;
   std::vector<int> spalte(size_t(xb - xa));
   for (int x = xa; x < xb; ++x) {
     int u = int(int64_t(x - x0) * srcW / w);
@@ -41,13 +43,19 @@ void skaliertZeichnen(QImage& ziel, int x0, int y0, int w, int h, int srcW, int 
     int v = int(int64_t(y - y0) * srcH / h);
     if (mirror & 2) v = srcH - 1 - v;
     QRgb* z = reinterpret_cast<QRgb*>(ziel.scanLine(y));
+    QRgb* dz = reinterpret_cast<QRgb*>(deckung.scanLine(y));
     const auto zeile = quelle(v);
     const int* sp = spalte.data() - xa;
     for (int x = xa; x < xb; ++x) {
       QRgb p;
-      if (zeile(sp[x], p)) z[x] = p;
+      if (zeile(sp[x], p)) {
+        z[x] = p;
+        dz[x] = 0xFFFFFFFFu;
+        ++gezeichnet;
+      }
     }
   }
+  return gezeichnet;
 }
 
 }  // namespace
@@ -170,6 +178,10 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
   const int W = surface.widthPx(), H = surface.heightPx();
   if (anzeige.size() != QSize(W, H)) anzeige = QImage(W, H, QImage::Format_RGB32);
   anzeige.fill(platform::toQColor(surface.backColor()));
+  // A fresh mask each time: the surface may still hold the last one.
+  QImage deckung(W, H, QImage::Format_RGB32);
+  deckung.fill(0xFF000000u);
+  int64_t gezeichnet = 0;
   if (geladen && frame >= 1 && gif.frameDecoded(frame)) {
     const double fx = W / surface.scaleWidth(), fy = H / surface.scaleHeight();
     if (mitCanvas) {
@@ -177,16 +189,17 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
       const int srcW = std::min(canvas.width(), int(std::lround(dw / sx)));
       const int srcH = std::min(canvas.height(), int(std::lround(dh / sy)));
       const bool maskiert = mitMaske;
-      skaliertZeichnen(anzeige, zuPixel(offX, fx), zuPixel(offY, fy), zuPixel(dw, fx), zuPixel(dh, fy),
-                       srcW, srcH, mirror, [&](int v) {
-                         const QRgb* c = reinterpret_cast<const QRgb*>(canvas.constScanLine(v));
-                         const uint8_t* m = maske.data() + size_t(v) * size_t(canvas.width());
-                         return [c, m, maskiert](int u, QRgb& p) {
-                           if (maskiert && m[u]) return false;
-                           p = c[u];
-                           return true;
-                         };
-                       });
+      gezeichnet = skaliertZeichnen(
+          anzeige, deckung, zuPixel(offX, fx), zuPixel(offY, fy), zuPixel(dw, fx), zuPixel(dh, fy),
+          srcW, srcH, mirror, [&](int v) {
+            const QRgb* c = reinterpret_cast<const QRgb*>(canvas.constScanLine(v));
+            const uint8_t* m = maske.data() + size_t(v) * size_t(canvas.width());
+            return [c, m, maskiert](int u, QRgb& p) {
+              if (maskiert && m[u]) return false;
+              p = c[u];
+              return true;
+            };
+          });
     } else {
       const gif::FrameInfo& f = gif.frames()[size_t(frame - 1)];
       const gif::ColourTable& t = gif.colourTable(f.colorTable);
@@ -196,18 +209,27 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
       std::array<QRgb, 256> farben;
       for (size_t i = 0; i < 256; ++i) farben[i] = farbe(t[i]);
       const int ti = f.transparencyFlag == 1 ? f.transparentIndex : -1;
-      skaliertZeichnen(anzeige, zuPixel((f.left + offX) * sx, fx), zuPixel((f.top + offY) * sy, fy),
-                       zuPixel(f.width * sx, fx), zuPixel(f.height * sy, fy), f.width, f.height, mirror,
-                       [&](int v) {
-                         const uint8_t* z = strip + size_t(v) * sw + size_t(f.offset);
-                         return [z, ti, &farben](int u, QRgb& p) {
-                           const uint8_t i = z[u];
-                           if (i == ti) return false;
-                           p = farben[i];
-                           return true;
-                         };
-                       });
+      gezeichnet = skaliertZeichnen(
+          anzeige, deckung, zuPixel((f.left + offX) * sx, fx), zuPixel((f.top + offY) * sy, fy),
+          zuPixel(f.width * sx, fx), zuPixel(f.height * sy, fy), f.width, f.height, mirror,
+          [&](int v) {
+            const uint8_t* z = strip + size_t(v) * sw + size_t(f.offset);
+            return [z, ti, &farben](int u, QRgb& p) {
+              const uint8_t i = z[u];
+              if (i == ti) return false;
+              p = farben[i];
+              return true;
+            };
+          });
     }
+  }
+  // What no GIF pixel covers shows the parent beneath; a wholly covered
+  // control is composed without the mask.
+  if (gezeichnet == int64_t(W) * H) {
+    surface.setBackStyle(1);
+  } else {
+    surface.setMaskPicture(deckung);
+    surface.setBackStyle(0);
   }
   surface.paintPicture(anzeige, 0, 0, surface.scaleWidth(), surface.scaleHeight());
   if (geladen && q.FrameChanged) q.FrameChanged(frame);

@@ -11,10 +11,11 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgif-dev
+  libsystemd-dev
   fonts-liberation2 fontconfig
   python3
   openssl
-  dpkg-dev fakeroot file lintian scdoc man-db
+  dpkg-dev fakeroot file lintian scdoc man-db devscripts librsvg2-bin
 )
 
 missing=()

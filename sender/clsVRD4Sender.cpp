@@ -27,22 +27,15 @@ constexpr std::size_t kMaxBefehlLaenge = 32100;
 // How many sender objects of this process hold the channel's variables.
 int g_senderAnzahl = 0;
 
-// Fields of one command, written as the receiver reads them.
-class Felder {
+// Fields of one command, checked against the command table as they are written.
+class Bauer : public protocol::Befehlsbauer {
  public:
-  explicit Felder(std::u16string_view name) : f_{std::u16string(protocol::kBefehl), std::u16string(name)} {}
-  Felder& z(int64_t v) { return add(protocol::schreibeGanzzahl(v)); }
-  Felder& b(bool v) { return add(protocol::schreibeBool(v)); }
-  Felder& d(double v) { return add(protocol::schreibeDouble(v)); }
-  Felder& t(std::u16string_view v) { return add(std::u16string(v)); }
-  std::u16string text() const { return protocol::zusammenfuegen(f_); }
-
- private:
-  Felder& add(std::u16string s) {
-    f_.push_back(std::move(s));
-    return *this;
-  }
-  std::vector<std::u16string> f_;
+  using Befehlsbauer::Befehlsbauer;
+  Bauer& z(int64_t v) { return static_cast<Bauer&>(ganz(v)); }
+  Bauer& b(bool v) { return static_cast<Bauer&>(janein(v)); }
+  Bauer& d(double v) { return static_cast<Bauer&>(zahl(v)); }
+  Bauer& t(std::u16string_view v) { return static_cast<Bauer&>(Befehlsbauer::text(v)); }
+  std::u16string text() const { return Befehlsbauer::text(); }
 };
 
 bool istKomFehler() { return leadingNumber(gv::clsVRD4KomFehler().GetMemory()) == -1; }
@@ -164,9 +157,10 @@ bool clsVRD4Sender::BefehlSenden(std::u16string_view text) {
 }
 
 // A command still in our next slot has not been taken yet; overwriting it
-// would lose it. Neither may we fill the slot the receiver took last while
-// the ring holds everything we wrote since: its index may still stand there,
-// and it would take the new command before the older ones.
+// would lose it. Neither do we fill the slot the receiver took last while
+// the ring holds everything we wrote since: a receiver that stays on the
+// slot it took last (earlier versions) would take the new command before
+// the older ones. The present receiver keeps the order without that.
 bool clsVRD4Sender::slotFreiAbwarten() {
   const int32_t s = d_->Schreibzeiger;
   auto frei = [s] {
@@ -222,26 +216,14 @@ std::u16string clsVRD4Sender::EreignisAbholen() {
   return s;
 }
 
-namespace {
-
-enum class Antwort { Blinktext, Lauftext, AniGif };
-
-channel::ClsVRD4Memory& antwortVariable(Antwort a) {
-  switch (a) {
-    case Antwort::Blinktext: return gv::clsVRD4BlinktextNr();
-    case Antwort::Lauftext: return gv::clsVRD4LauftextNr();
-    case Antwort::AniGif: break;
-  }
-  return gv::clsVRD4AniGifNr();
-}
-
-}  // namespace
-
 // Sends a command that creates a slot and waits for the slot's number.
-uint8_t clsVRD4Sender::mitAntwort(int art, std::u16string_view text) {
+uint8_t clsVRD4Sender::mitAntwort(std::u16string_view text) {
   clsVRD4Sender& s = *this;
   const Impl& d = *d_;
-  channel::ClsVRD4Memory& r = antwortVariable(static_cast<Antwort>(art));
+  // The reply variable is the one the table names for the command in field 1.
+  const std::u16string_view nachBefehl = text.substr(protocol::kBefehl.size() + 1);
+  channel::ClsVRD4Memory& r =
+      gv::variable(protocol::findeBefehl(nachBefehl.substr(0, nachBefehl.find(protocol::ESC)))->antwort);
   uint8_t ergebnis = 0;
   r.SetMemory(u"");
   gv::clsVRD4Event().SetMemory(u"");
@@ -280,14 +262,14 @@ uint8_t clsVRD4Sender::mitAntwort(int art, std::u16string_view text) {
 
 // --- Commands -----------------------------------------------------------------
 
-void clsVRD4Sender::Cls() { BefehlSenden(Felder(u"Cls").text()); }
+void clsVRD4Sender::Cls() { BefehlSenden(Bauer(u"Cls").text()); }
 
-void clsVRD4Sender::Hintergrundfarbe(int32_t farbe) { BefehlSenden(Felder(u"Hintergrundfarbe").z(farbe).text()); }
+void clsVRD4Sender::Hintergrundfarbe(int32_t farbe) { BefehlSenden(Bauer(u"Hintergrundfarbe").z(farbe).text()); }
 
-void clsVRD4Sender::Vordergrundfarbe(int32_t farbe) { BefehlSenden(Felder(u"Vordergrundfarbe").z(farbe).text()); }
+void clsVRD4Sender::Vordergrundfarbe(int32_t farbe) { BefehlSenden(Bauer(u"Vordergrundfarbe").z(farbe).text()); }
 
 void clsVRD4Sender::Tafelgroesse(int16_t Breite, int16_t Hoehe) {
-  BefehlSenden(Felder(u"Tafelgroesse").z(Breite).z(Hoehe).text());
+  BefehlSenden(Bauer(u"Tafelgroesse").z(Breite).z(Hoehe).text());
 }
 
 void clsVRD4Sender::TextAusgabe(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
@@ -296,7 +278,7 @@ void clsVRD4Sender::TextAusgabe(int16_t Xstart, int16_t Ystart, int16_t Xende, i
                                 bool Kursiv, bool Unterstrichen, bool Durchgestrichen, bool Transparent,
                                 int32_t FeldVordergrundfarbe, int32_t FeldHintergrundfarbe,
                                 bool LauftextbeiBedarf, double Geschwindigkeit, double Startverzoegerung) {
-  BefehlSenden(Felder(u"Textausgabe")
+  BefehlSenden(Bauer(u"Textausgabe")
                    .z(Xstart).z(Ystart).z(Xende).z(YEnde)
                    .t(Ausgabetext).z(Ausrichtung).t(Schriftart).z(SchriftgroesseinPixel)
                    .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
@@ -307,13 +289,13 @@ void clsVRD4Sender::TextAusgabe(int16_t Xstart, int16_t Ystart, int16_t Xende, i
 
 void clsVRD4Sender::Linie(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde, int16_t Linienbreite,
                           int32_t Farbe) {
-  BefehlSenden(Felder(u"Linie").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).text());
+  BefehlSenden(Bauer(u"Linie").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).text());
 }
 
 void clsVRD4Sender::Rechteck(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                              int16_t Linienbreite, int32_t Farbe, bool Fuellen) {
   BefehlSenden(
-      Felder(u"Rechteck").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).b(Fuellen).text());
+      Bauer(u"Rechteck").z(Xstart).z(Ystart).z(Xende).z(YEnde).z(Linienbreite).z(Farbe).b(Fuellen).text());
 }
 
 uint8_t clsVRD4Sender::BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
@@ -322,8 +304,7 @@ uint8_t clsVRD4Sender::BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, 
                                  bool Kursiv, bool Unterstrichen, bool Durchgestrichen, bool Transparent,
                                  int32_t FeldVordergrundfarbe, int32_t FeldHintergrundfarbe,
                                  double Intervall) {
-  return mitAntwort(static_cast<int>(Antwort::Blinktext),
-                    Felder(u"Blinktext")
+  return mitAntwort(Bauer(u"Blinktext")
                         .z(Xstart).z(Ystart).z(Xende).z(YEnde)
                         .t(Ausgabetext).z(Ausrichtung).t(Schriftart).z(SchriftgroesseinPixel)
                         .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
@@ -331,7 +312,7 @@ uint8_t clsVRD4Sender::BlinkText(int16_t Xstart, int16_t Ystart, int16_t Xende, 
                         .text());
 }
 
-void clsVRD4Sender::BlinkTextLoeschen(uint8_t BlinkNr) { BefehlSenden(Felder(u"BlinktextLoeschen").z(BlinkNr).text()); }
+void clsVRD4Sender::BlinkTextLoeschen(uint8_t BlinkNr) { BefehlSenden(Bauer(u"BlinktextLoeschen").z(BlinkNr).text()); }
 
 uint8_t clsVRD4Sender::Lauftext(int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                                 std::u16string_view Ausgabetext, std::u16string_view Schriftart,
@@ -339,8 +320,7 @@ uint8_t clsVRD4Sender::Lauftext(int16_t Xstart, int16_t Ystart, int16_t Xende, i
                                 bool Durchgestrichen, bool Transparent, int32_t FeldVordergrundfarbe,
                                 int32_t FeldHintergrundfarbe, double Geschwindigkeit,
                                 double Startverzoegerung) {
-  return mitAntwort(static_cast<int>(Antwort::Lauftext),
-                    Felder(u"Lauftext")
+  return mitAntwort(Bauer(u"Lauftext")
                         .z(Xstart).z(Ystart).z(Xende).z(YEnde)
                         .t(Ausgabetext).t(Schriftart).z(SchriftgroesseinPixel)
                         .b(Fett).b(Kursiv).b(Unterstrichen).b(Durchgestrichen).b(Transparent)
@@ -350,20 +330,20 @@ uint8_t clsVRD4Sender::Lauftext(int16_t Xstart, int16_t Ystart, int16_t Xende, i
 }
 
 void clsVRD4Sender::LauftextLoeschen(uint8_t LauftextNr) {
-  BefehlSenden(Felder(u"LauftextLoeschen").z(LauftextNr).text());
+  BefehlSenden(Bauer(u"LauftextLoeschen").z(LauftextNr).text());
 }
 
-void clsVRD4Sender::IPAdresse(std::u16string_view Adresse) { BefehlSenden(Felder(u"IPAdresse").t(Adresse).text()); }
+void clsVRD4Sender::IPAdresse(std::u16string_view Adresse) { BefehlSenden(Bauer(u"IPAdresse").t(Adresse).text()); }
 
-void clsVRD4Sender::Port(std::u16string_view Port) { BefehlSenden(Felder(u"Port").t(Port).text()); }
+void clsVRD4Sender::Port(std::u16string_view Port) { BefehlSenden(Bauer(u"Port").t(Port).text()); }
 
 void clsVRD4Sender::PauseAnzeigeZiel(std::u16string_view strHundertstelSek) {
-  BefehlSenden(Felder(u"PauseAnzeigeZiel").t(strHundertstelSek).text());
+  BefehlSenden(Bauer(u"PauseAnzeigeZiel").t(strHundertstelSek).text());
 }
 
-void clsVRD4Sender::ServerStarten() { BefehlSenden(Felder(u"Server starten").text()); }
+void clsVRD4Sender::ServerStarten() { BefehlSenden(Bauer(u"Server starten").text()); }
 
-void clsVRD4Sender::ClientVerbinden() { BefehlSenden(Felder(u"Client verbinden").text()); }
+void clsVRD4Sender::ClientVerbinden() { BefehlSenden(Bauer(u"Client verbinden").text()); }
 
 bool clsVRD4Sender::fileExists(std::string_view sFile) const { return platform::fileExists(std::string(sFile)); }
 
@@ -375,7 +355,7 @@ void clsVRD4Sender::BildAnzeigen(std::u16string_view relativerPfad, bool Groesse
       Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return;
     }
-    BefehlSenden(Felder(u"BildAnzeigen").t(pfad).b(GroesseAnpassen).b(BeiKleinerZentrieren).text());
+    BefehlSenden(Bauer(u"BildAnzeigen").t(pfad).b(GroesseAnpassen).b(BeiKleinerZentrieren).text());
   } catch (...) {
   }
 }
@@ -390,7 +370,7 @@ void clsVRD4Sender::BildAnzeigenanPosition(std::u16string_view relativerPfad, in
         Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return;
     }
-    BefehlSenden(Felder(u"BildAnzeigenanPosition")
+    BefehlSenden(Bauer(u"BildAnzeigenanPosition")
                      .t(pfad).z(Xstart).z(Ystart).z(Xende).z(YEnde)
                      .b(GroesseAnpassen).b(BeiKleinerZentrieren)
                      .text());
@@ -407,11 +387,9 @@ uint8_t clsVRD4Sender::AniGifLadenanPosition(std::u16string_view relativerPfad, 
       Event_Ausloesen(u"BefehlFehler", u"Bild: " + std::u16string(pfad) + u" konnte nicht geladen werden!");
       return 0;
     }
-    // The sender's text ends with one more, empty field.
-    return mitAntwort(static_cast<int>(Antwort::AniGif),
-                      Felder(u"AniGifLadenanPosition")
+    return mitAntwort(Bauer(u"AniGifLadenanPosition")
                           .t(pfad).z(Xstart).z(Ystart).z(Xende).z(YEnde)
-                          .b(GroesseAnpassen).b(BeiKleinerZentrieren).t(u"")
+                          .b(GroesseAnpassen).b(BeiKleinerZentrieren)
                           .text());
   } catch (...) {
     return 0;
@@ -419,11 +397,11 @@ uint8_t clsVRD4Sender::AniGifLadenanPosition(std::u16string_view relativerPfad, 
 }
 
 void clsVRD4Sender::AniGifStarten(uint8_t AniGifNr, double AnzeigeDauer) {
-  BefehlSenden(Felder(u"AniGifStarten").z(AniGifNr).d(AnzeigeDauer).text());
+  BefehlSenden(Bauer(u"AniGifStarten").z(AniGifNr).d(AnzeigeDauer).text());
 }
 
-void clsVRD4Sender::AniGifStoppen(uint8_t AniGifNr) { BefehlSenden(Felder(u"AniGifStoppen").z(AniGifNr).text()); }
+void clsVRD4Sender::AniGifStoppen(uint8_t AniGifNr) { BefehlSenden(Bauer(u"AniGifStoppen").z(AniGifNr).text()); }
 
-void clsVRD4Sender::AniGifLoeschen(uint8_t AniGifNr) { BefehlSenden(Felder(u"AniGifLoeschen").z(AniGifNr).text()); }
+void clsVRD4Sender::AniGifLoeschen(uint8_t AniGifNr) { BefehlSenden(Bauer(u"AniGifLoeschen").z(AniGifNr).text()); }
 
 }  // namespace vrd4::sender

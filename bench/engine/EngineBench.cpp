@@ -20,7 +20,7 @@ using namespace vrd4;
 class StillerStatus final : public engine::StatusView {
  public:
   void setLetzterBefehl(const QString&) override {}
-  void addListEntry(const QString&) override {}
+  void statusEintrag(const QString&) override {}
 };
 class StilleEreignisse final : public engine::EventSink {
  public:

@@ -21,8 +21,8 @@ using namespace vrd4;
 
 class StummerHost : public render::RenderHost {
  public:
-  void raiseEvent(const QString&, const QString&) override { ++events; }
-  void addStatus(const QString&) override {}
+  void VRD4Event(const QString&, const QString&) override { ++events; }
+  void statusEintrag(const QString&) override {}
   void writeReply(render::Antwort, const QString&) override {}
   double now() const override { return 0.0; }
   int events = 0;

@@ -30,7 +30,7 @@ using Uhr = std::chrono::steady_clock;
 class StillerStatus final : public engine::StatusView {
  public:
   void setLetzterBefehl(const QString&) override {}
-  void addListEntry(const QString&) override {}
+  void statusEintrag(const QString&) override {}
 };
 class StilleEreignisse final : public engine::EventSink {
  public:

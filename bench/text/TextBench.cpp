@@ -21,8 +21,8 @@ namespace {
 
 class Host : public RenderHost {
  public:
-  void raiseEvent(const QString&, const QString&) override {}
-  void addStatus(const QString&) override {}
+  void VRD4Event(const QString&, const QString&) override {}
+  void statusEintrag(const QString&) override {}
   void writeReply(Antwort, const QString&) override {}
   double now() const override { return echt ? platform::steadyClock().seconds() : zeit; }
   double zeit = 1024.0;

@@ -18,6 +18,10 @@ void nachBauen(const BefehlsSpec& spec, const Befehl& b) {
   const auto felder = zerlegen(text);
   pruefe(static_cast<int>(felder.size()) == spec.feldanzahl());
   pruefe(konvertieren(spec, felder).werte == b.werte);
+  // The board queries read only what the row promises.
+  pruefe(feldRechteck(b).has_value() == (spec.index(Rolle::Rechteck) >= 0));
+  pruefe(effektSlot(b).has_value() == (spec.effekt != Effekt::Keiner));
+  pruefe(ersetzt(b, b) == (spec.ersetztGleicheStelle || spec.leertTafel));
 }
 
 void einzelneFelder(const std::u16string& feld) {
@@ -54,12 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
   }
 
-  if (felder.size() >= 2 && (felder[1] == u"BildAnzeigen" || felder[1] == u"BildAnzeigenanPosition" ||
-                             felder[1] == u"AniGifLadenanPosition")) {
+  if (spec != nullptr && spec->istBildbefehl() && felder.size() >= 2 && spec->name == felder[1]) {
     const std::span<const uint8_t> datei(data, size);
     const auto weiter = zerlegen(weiterleitungsform(felder, datei));
-    pruefe(weiter.size() == 14);
-    const std::size_t inhalt = felder[1] == u"BildAnzeigen" ? 5 : 9;
+    pruefe(weiter.size() == kWeiterleitungsfelder);
+    const auto inhalt = static_cast<std::size_t>(spec->inhaltsfeld());
     pruefe(hexDekodieren(weiter[inhalt]) == std::vector<uint8_t>(datei.begin(), datei.end()));
   }
   return 0;

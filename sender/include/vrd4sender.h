@@ -45,7 +45,7 @@ void vrd4sender_free(vrd4sender* s);
 void vrd4sender_set_messagebox(vrd4sender* s, vrd4sender_messagebox_fn fn, void* user);
 void vrd4sender_set_message_loop(vrd4sender* s, vrd4sender_loop_fn fn, void* user);
 void vrd4sender_set_event(vrd4sender* s, vrd4sender_event_fn fn, void* user);
-void vrd4sender_set_reply_timeout(vrd4sender* s, double seconds); /* default 5, <= 0: none */
+void vrd4sender_set_reply_timeout(vrd4sender* s, double seconds); /* default: none (0); <= 0: none */
 void vrd4sender_set_receiver_path(vrd4sender* s, const char* path); /* NULL/"": usual search */
 void vrd4sender_set_keep_running(vrd4sender* s, int keep);
 /* For tests of programs that embed the sender: replaces the receiver

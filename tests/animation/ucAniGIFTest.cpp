@@ -83,12 +83,18 @@ TEST_F(GifControl, OneFrameGifShowsButNeverPlays) {
   EXPECT_EQ(pixel(3, 3), kRot);
 }
 
-TEST_F(GifControl, LoopsThreePlaysThreePassesEndsOnFrameOneAndReportsOnce) {
+TEST_F(GifControl, TheFilesLoopCountPlaysThreePassesEndsOnFrameOneAndReportsOnce) {
   ctl.setDelayAnimation(0);  // decoded and playing at once
-  ASSERT_TRUE(laden(einfarbigeFrames(2, 2, 3, 10), 2, 2));
+  GifSchreiber g(2, 2, gif::test::Farben{0xFF0000, 0x00FF00, 0x0000FF, 0});
+  g.schleife(3);
+  for (uint8_t k = 0; k < 3; ++k) {
+    Bild b = gif::test::flach(0, 0, 2, 2, k);
+    b.delay = 10;
+    g.bild(b);
+  }
+  ASSERT_TRUE(laden(g.fertig(), 2, 2));
   EXPECT_EQ(ctl.Action(), 1);
-  ctl.setLoops(-3);
-  EXPECT_EQ(ctl.Loops(), 3);
+  EXPECT_EQ(ctl.Loops(), 3) << "the file's own count";
   bis(0.95);
   EXPECT_THAT(frames, ElementsAre(2, 3, 1, 2, 3, 1, 2, 3, 1));
   EXPECT_EQ(loopsEnded, 1);
@@ -98,6 +104,8 @@ TEST_F(GifControl, LoopsThreePlaysThreePassesEndsOnFrameOneAndReportsOnce) {
   bis(3.0);
   EXPECT_EQ(frames.size(), 9u) << "nothing after the end";
 
+  ctl.setLoops(-2);
+  EXPECT_EQ(ctl.Loops(), 2);
   ctl.setLoops(0);
   ctl.setAction(1);
   bis(10.0);
@@ -230,6 +238,42 @@ TEST_F(GifControl, ComposedPixelsFollowDisposalAndTransparency) {
     EXPECT_THAT(zeile(), ElementsAreArray(f.nachFrame3));
     ctl.setAction(3);  // frame 1 again covers everything
     EXPECT_THAT(zeile(), ElementsAre(kRot, kRot, kRot, kRot));
+  }
+}
+
+// A logo with a transparent background over a coloured board: the board
+// shows where the GIF is transparent or a disposal 2 cleared it, not the
+// control's back colour. A 2 × 1 GIF in a 2 × 1 control at the board's corner.
+TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
+  const QRgb gelb = 0xFFFFFF00;
+  const gif::test::Farben farben{0xFF0000, 0x00FF00, 0x0000FF, 0};
+  GifSchreiber einBild(2, 1, farben);
+  einBild.bild(Bild{.width = 2, .indizes = {0, 3}, .codeGroesse = 2, .transparent = 3});
+  GifSchreiber zwei(2, 1, farben);
+  zwei.bild(Bild{.width = 2, .indizes = {0, 3}, .codeGroesse = 2, .delay = 10, .disposal = 2, .transparent = 3});
+  zwei.bild(Bild{.left = 1, .indizes = {1}, .codeGroesse = 2, .delay = 10});
+  struct Fall {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    std::vector<QRgb> frame1, frame2;
+  } faelle[] = {
+      {"one frame: its transparent index", einBild.fertig(), {kRot, gelb}, {kRot, gelb}},
+      {"two frames: transparency, then what disposal 2 cleared", zwei.fertig(), {kRot, gelb}, {gelb, kGruen}},
+  };
+  board.setBackColor(0x00FFFF);
+  ctl.surface().setBackColor(0x808080);
+  ctl.setVisible(true);
+  ctl.setDelayAnimation(2);
+  const auto zeile = [&] {
+    const QImage schirm = board.presented();
+    return std::vector<QRgb>{schirm.pixel(0, 0), schirm.pixel(1, 0)};
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    ASSERT_TRUE(laden(f.bytes, 2, 1));
+    EXPECT_THAT(zeile(), ElementsAreArray(f.frame1));
+    ctl.setAction(3);
+    EXPECT_THAT(zeile(), ElementsAreArray(f.frame2));
   }
 }
 

@@ -100,7 +100,7 @@ TEST_F(FensterTest, BoardReturnsFromAnEndedPlayerWindowOnTheRealServer) {
   frm->cmdFensterSyncronisieren_Click();
   ASSERT_TRUE(frm->tafelImPlayer());
   baum.zerstoeren(player);
-  uhr.t += FrmVRD4Empfaenger::kPruefSekunden;
+  uhr.t += Anzeigetafel::kPruefSekunden;
   tick();
   EXPECT_FALSE(frm->tafelImPlayer());
   EXPECT_TRUE(x11::fensterLebt(frm->picVRD4EmpfangWidget()->winId())) << "the board has a live window";

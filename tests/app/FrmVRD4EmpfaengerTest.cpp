@@ -60,13 +60,13 @@ TEST_F(FensterTest, TheFourActingKindsAreShownButNeverPassedOn) {
 
 TEST_F(FensterTest, ListIsEmptiedAtSevenEntriesByTickAndByEvent) {
   auto* liste = ctl<QListWidget>("List1");
-  for (int i = 0; i < 6; ++i) frm->addListEntry(u"x"_s);
+  for (int i = 0; i < 6; ++i) frm->statusanzeige().statusEintrag(u"x"_s);
   tick();
   EXPECT_EQ(liste->count(), 6);
-  frm->addListEntry(u"x"_s);
+  frm->statusanzeige().statusEintrag(u"x"_s);
   tick();
   EXPECT_EQ(liste->count(), 0);
-  for (int i = 0; i < 7; ++i) frm->addListEntry(u"x"_s);
+  for (int i = 0; i < 7; ++i) frm->statusanzeige().statusEintrag(u"x"_s);
   frm->VRD4Event(u"BlinktextNr"_s, u"1"_s);
   EXPECT_EQ(liste->count(), 0);
 }
@@ -225,7 +225,7 @@ class MeldungsRecorder final : public platform::MessageBoxSink {
  public:
   MeldungsRecorder() { platform::setMessageBoxSink(this); }
   ~MeldungsRecorder() override { platform::setMessageBoxSink(nullptr); }
-  void show(const std::u16string& text, const std::u16string&) override { texte.push_back(text); }
+  void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { texte.push_back(text); }
   std::vector<std::u16string> texte;
 };
 
@@ -251,7 +251,7 @@ TEST_F(FensterTest, SyncNeedsThePlayerAndEntersTheDisplayWindowFoundAndTheBoardC
   desktop.lebt = false;
   tick();
   EXPECT_TRUE(frm->tafelImPlayer()) << "looked at only twice a second";
-  uhr.t += FrmVRD4Empfaenger::kPruefSekunden;
+  uhr.t += Anzeigetafel::kPruefSekunden;
   tick();
   EXPECT_FALSE(frm->tafelImPlayer());
   EXPECT_EQ(frm->picVRD4EmpfangWidget()->parentWidget(), frm.get());

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTcpServer>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include "AppTestUmgebung.h"
+#include "app/GuiMessageBox.h"
 #include "app/Startwerte.h"
 #include "platform/MessageBox.h"
 #include "protocol/Hex.h"
@@ -37,7 +39,7 @@ class Meldungen final : public platform::MessageBoxSink {
  public:
   Meldungen() { platform::setMessageBoxSink(this); }
   ~Meldungen() override { platform::setMessageBoxSink(nullptr); }
-  void show(const std::u16string& text, const std::u16string& title) override { boxen.emplace_back(text, title); }
+  void show(const std::u16string& text, const std::u16string& title, platform::MeldungsStil) override { boxen.emplace_back(text, title); }
   std::vector<std::pair<std::u16string, std::u16string>> boxen;
 };
 
@@ -111,14 +113,6 @@ TEST_F(Netz, InterpreterDrawsOnTheBoardBeforeItAnswersOnEveryConnection) {
   EXPECT_EQ(antwort(*b), "OK");
   EXPECT_EQ(board().image().pixelColor(400, 300), QColor(255, 0, 0));
 
-  // Lower case: the message box, and no reply.
-  a->write(ansiZeile(befehl({u"cls"})));
-  EXPECT_TRUE(warteBis([&] { return !meldungen.boxen.empty(); }));
-  EXPECT_THAT(meldungen.boxen, ElementsAre(std::pair{std::u16string(u"Falsche Abfragetext: cls\r\noder VRD4-Modul "
-                                                                    u"noch nicht geöffnet!"),
-                                                     std::u16string(u"VRD4-Empfangsmodul")}));
-  EXPECT_EQ(antwort(*a, 200), QByteArray());
-
   // A field that does not convert: the status list, and "OK" all the same.
   ctl<QListWidget>("List1")->clear();
   const std::u16string linie = befehl({u"Linie", u"x"});
@@ -127,6 +121,31 @@ TEST_F(Netz, InterpreterDrawsOnTheBoardBeforeItAnswersOnEveryConnection) {
   const QStringList l = liste();
   ASSERT_EQ(l.size(), 3);
   EXPECT_EQ(l[2], QString::fromStdU16String(linie));
+}
+
+TEST_F(Netz, UnknownNameOpensAWarningThatWaitsForNobodyAndGetsNoReply) {
+  GuiMessageBox echt;
+  echt.besitzerSetzen(frm.get());
+  platform::setMessageBoxSink(&echt);
+  // A box that waited would hold everything below: it is closed after 3 s.
+  QTimer notbremse;
+  notbremse.setSingleShot(true);
+  QObject::connect(&notbremse, &QTimer::timeout, [] {
+    if (auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) b->done(0);
+  });
+  notbremse.start(3000);
+  auto a = peer(serverStarten());
+  // Lower case is no command name; the line after it is answered at once.
+  a->write(ansiZeile(befehl({u"cls"})) + ansiZeile(befehl({u"Hintergrundfarbe", u"255"})));
+  EXPECT_EQ(antwort(*a), "OK");
+  auto* box = frm->findChild<QMessageBox*>(u"Meldung"_s);
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->isVisible() && !box->isModal()) << "still open, and the next line was answered";
+  EXPECT_EQ(box->text(), u"Falsche Abfragetext: cls\noder VRD4-Modul noch nicht geöffnet!"_s);
+  EXPECT_EQ(box->windowTitle(), u"VRD4-Empfangsmodul"_s);
+  EXPECT_EQ(box->icon(), QMessageBox::Warning);
+  EXPECT_EQ(antwort(*a, 200), QByteArray()) << "the unknown line gets no reply";
+  platform::setMessageBoxSink(&meldungen);
 }
 
 TEST_F(Netz, ButtonsSwitchCaptionsStopEachOtherAndShowTheExactFailureTexts) {
@@ -141,7 +160,7 @@ TEST_F(Netz, ButtonsSwitchCaptionsStopEachOtherAndShowTheExactFailureTexts) {
   EXPECT_EQ(text("cmdClient2Connect"), u"Trennen"_s);
   EXPECT_FALSE(aktiv("txtIPAdresse1"));
   EXPECT_TRUE(aktiv("cmdClient2Connect"));
-  EXPECT_TRUE(frm->Weiterleitungsquittung);
+  EXPECT_TRUE(frm->netz().weiterleitung().Weiterleitungsquittung);
   EXPECT_TRUE(ctl<QLabel>("lblConnectFehler")->isHidden());
   EXPECT_TRUE(ctl<QProgressBar>("ctlProgressbar1")->isHidden());
   EXPECT_TRUE(frm->isEnabled());
@@ -185,7 +204,7 @@ TEST_F(Netz, IsValidIPWantsFourDottedNumbersTheFirstFromTen) {
        {std::pair{u"127.0.0.1"_s, true}, {u"10.0.0.0"_s, true}, {u"255.255.255.255"_s, true},
         {u"9.0.0.1"_s, false}, {u"1.2.3"_s, false}, {u"1.2.3.4.5"_s, false}, {u"10.256.0.1"_s, false},
         {u"10.0.0.0001"_s, false}, {u""_s, false}, {u"10.a.0.1"_s, false}, {u"10..0.1"_s, false}}) {
-    EXPECT_EQ(FrmVRD4Empfaenger::IsValidIP(ip), gueltig) << ip.toStdString();
+    EXPECT_EQ(Weiterleitung::IsValidIP(ip), gueltig) << ip.toStdString();
   }
 }
 
@@ -230,7 +249,7 @@ TEST_F(Netz, RingCommandGoesToClient2AndNoSecondCommandRunsUntilItsOkArrived) {
   for (const auto& [zeile, quittiert, eintrag] :
        {std::tuple{"ok", false, u"Client2: Übertragungsfehler"_s}, {"OK", true, u"Client2: Befehl empfangen"_s}}) {
     b->write(QByteArray(zeile) + "\r\n");
-    EXPECT_TRUE(warteBis([&, q = quittiert] { return frm->Weiterleitungsquittung == q; }));
+    EXPECT_TRUE(warteBis([&, q = quittiert] { return frm->netz().weiterleitung().Weiterleitungsquittung == q; }));
     EXPECT_EQ(liste().back(), eintrag);
   }
 }
@@ -298,7 +317,7 @@ TEST_F(Einstellungen, WritingThenReadingGivesTheSameSixLinesByteForByte) {
   EXPECT_EQ(zurueck, w);
 }
 
-TEST(StartwerteOrt, BesideTheExecutableUnlessThatFolderIsNotWritableThenXdg) {
+TEST(StartwerteOrt, BesideTheExecutableUnlessThatFolderIsNotWritableOrInstalledThenXdg) {
   QTemporaryDir ordner;
   const std::string o = ordner.path().toStdString();
   const std::string name = startwerteDateiname();
@@ -308,6 +327,12 @@ TEST(StartwerteOrt, BesideTheExecutableUnlessThatFolderIsNotWritableThenXdg) {
   EXPECT_EQ(startwertePfad(o, false, "relativ", "/home/h"), "/home/h/.config/vrd4/" + name);
   QFile(QString::fromStdString(o + "/" + name)).open(QIODevice::WriteOnly);
   EXPECT_EQ(startwertePfad(o, false, "/x", "/home/h"), o + "/" + name) << "an existing file there wins";
+  // Installed: nothing beside the executable, for root as for anyone.
+  EXPECT_EQ(startwertePfad("/usr/bin", true, "", "/root"), "/root/.config/vrd4/" + name);
+  EXPECT_EQ(startwertePfad("/tmp/wurzel/usr/bin", true, "/x", "/h"), "/x/vrd4/" + name);
+  EXPECT_EQ(schnappschussOrdner("/usr/bin", "", "/root"), "/root/.local/state/vrd4");
+  EXPECT_EQ(schnappschussOrdner("/usr/local/bin", "/s", "/h"), "/s/vrd4");
+  EXPECT_EQ(schnappschussOrdner(o, "/s", "/h"), o) << "a build or portable folder keeps its snapshots";
   // Short, odd and hostile files: what is there is taken, the rest stays.
   Startwerte w;
   startwerteAusText("a,b\r\n", w);

@@ -64,6 +64,42 @@ TEST_F(Animation, SlotsOneToTenLowestFreeFirstEleventhRefusedOthersAreErrors) {
   EXPECT_THROW(laden("a.gif", gif, -32768, 1, 32767, 5), OverflowError);
 }
 
+TEST_F(Animation, OverTheDecodersLimitsOrTheSharedBudgetRefusedWithWhyAndSlotZero) {
+  // Parsed, never decoded: one index of frame data is enough.
+  const auto gross = [](int w, int h, int frames) {
+    gif::test::GifSchreiber g(w, h, gif::test::Farben{0xFF0000, 0x00FF00});
+    for (int k = 0; k < frames; ++k) g.bild(gif::test::Bild{.width = w, .height = h, .indizes = {0}, .codeGroesse = 2});
+    return g.fertig();
+  };
+  std::vector<uint8_t> avi(120, 0);
+  avi[64] = 0x10, avi[65] = 0x27, avi[68] = 10;  // 10000 × 10
+  struct Fall {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    int16_t x2, y2;
+    int vorher;  // loads of the same file that fit first
+    const char* grund;
+  } faelle[] = {
+      {"80x1280x720.gif", gross(1280, 720, 80), 400, 300, 0, "Bildstreifen über 64 Mpx"},
+      {"breit.avi", avi, 400, 300, 0, "Videobild 10000 × 10 über 8192 Pixel je Seite oder 16 Mpx"},
+      // Each: a 64 MB strip and an 80 MB canvas with its mask, in a 10 × 10 control.
+      {"4x4096.gif", gross(4096, 4096, 4), 10, 10, 1, "braucht 145 MB Speicher, frei sind 112 MB"},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    for (int i = 1; i <= f.vorher; ++i) ASSERT_EQ(laden(f.name, f.bytes, 1, 1, f.x2, f.y2), i);
+    events.clear();
+    list.clear();
+    EXPECT_EQ(laden(f.name, f.bytes, 1, 1, f.x2, f.y2), 0);
+    const QString text = QStringLiteral("AniGif: %1 nicht geladen - %2").arg(QString::fromUtf8(f.name), QString::fromUtf8(f.grund));
+    EXPECT_THAT(events, ElementsAre(Ereignis{QStringLiteral("BefehlFehler"), text}, nr(0)));
+    EXPECT_THAT(list, ElementsAre(text));
+    engine->AniGifStarten(uint8_t(f.vorher + 1), 0);
+    EXPECT_EQ(pic.presented(), pic.image()) << "nothing drawn";
+    engine->Cls();
+  }
+}
+
 TEST_F(Animation, ControlSitsAtXstartYstartFittedUniformlyFromTheNaturalSize) {
   // An AVI's natural size: main header width at bytes 65/66, height at 69/70.
   std::vector<uint8_t> avi(120, 0);

@@ -62,7 +62,7 @@ class EngineTest : public ::testing::Test, public platform::Clock, public Status
   virtual Forwarder* forwarder() { return nullptr; }
   double seconds() const override { return t; }
   void setLetzterBefehl(const QString& caption) override { labels.push_back(caption); }
-  void addListEntry(const QString& entry) override { list.push_back(entry); }
+  void statusEintrag(const QString& entry) override { list.push_back(entry); }
   void VRD4Event(const QString& art, const QString& meldung) override { events.emplace_back(art, meldung); }
 
   // The sending side of the ring: slot first, then the counter.

@@ -1,5 +1,6 @@
-// Taking commands from the ring: one per polling step, in slot order, never
-// past the counter; what is shown, run, reported and passed on.
+// Taking commands from the ring: in slot order, waiting after the slot
+// written last, also when the sender keeps all 100 slots full; what is
+// shown, run, reported and passed on.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -20,7 +21,7 @@ Ereignis ipE(const char* adresse) { return {QStringLiteral("IPAdresse"), QString
 const QString kFehler = QStringLiteral("BefehlFehler");
 using Ring = EngineTest;
 
-TEST_F(Ring, WithoutBudgetOneCommandPerStepInSlotOrderNeverPastTheCounter) {
+TEST_F(Ring, WithoutBudgetOneCommandPerStepInSlotOrderWaitingAfterTheSlotWrittenLast) {
   engine->BefehlsBudgetSekunden = 0;
   schritt(2);
   EXPECT_TRUE(labels.empty()) << "an empty ring shows nothing";
@@ -32,7 +33,7 @@ TEST_F(Ring, WithoutBudgetOneCommandPerStepInSlotOrderNeverPastTheCounter) {
   EXPECT_EQ(gv::Sendetexte(0).GetMemory(), u"");
   for (int i = 0; i < 6; ++i) {
     schritt();
-    EXPECT_LE(engine->Lesezeiger(), 2);
+    EXPECT_LE(engine->Lesezeiger(), 3);
   }
   EXPECT_THAT(events, ElementsAre(ipE("a"), ipE("b"), ipE("c")));
   EXPECT_EQ(gv::clsVRD4LetzteGelesene().GetMemory(), u"2");
@@ -53,7 +54,7 @@ TEST_F(RingMitKosten, StepTakesFollowingCommandsWithinItsBudgetButStopsAtAPauseA
   EXPECT_THAT(events, ElementsAre(ipE("a"), ipE("b"), ipE("c"))) << "9 ms spent after the third";
   schritt();
   EXPECT_EQ(events.size(), 5u);
-  EXPECT_EQ(engine->Lesezeiger(), 4) << "never past the counter";
+  EXPECT_EQ(engine->Lesezeiger(), 5) << "waits after the slot written last";
   schritt(2);
   EXPECT_EQ(events.size(), 5u);
 
@@ -88,7 +89,45 @@ TEST_F(Ring, AFullRingIsTakenInOneStepWhenCommandsCostNothingAndTheHundredAndFir
   schritt(2);
   ASSERT_EQ(events.size(), 101u);
   for (int i = 0; i < 101; ++i) EXPECT_EQ(events[i].second, QString::number(i));
-  EXPECT_EQ(engine->Lesezeiger(), 0);
+  EXPECT_EQ(engine->Lesezeiger(), 1);
+}
+
+// A sender that writes whenever its next slot is empty, as fast as it can:
+// it gets a turn while each command runs (after the receiver has emptied the
+// slot, before it looks at the counter) and before each step, so all 100
+// slots stay full and the slot just taken is refilled at once.
+class RingVoll : public EngineTest {
+ protected:
+  void VRD4Event(const QString& art, const QString& meldung) override {
+    EngineTest::VRD4Event(art, meldung);
+    nachschieben();
+  }
+  void nachschieben() {
+    while (gesendet < ziel && gv::Sendetexte(schreibzeiger).GetMemory().empty())
+      senden(ip(QString::number(gesendet++).toStdU16String()));
+  }
+  int gesendet = 0, ziel = 0;
+};
+
+TEST_F(RingVoll, EveryCommandRunsOnceInOrderInThreeBurstsOf150) {
+  for (ziel = 150; ziel <= 450; ziel += 150)
+    for (int i = 0; i < 20 && events.size() < std::size_t(ziel); ++i) nachschieben(), schritt();
+  std::vector<QString> erwartet, gelaufen;
+  for (int i = 0; i < 450; ++i) erwartet.push_back(QString::number(i));
+  for (const Ereignis& e : events) gelaufen.push_back(e.second);
+  EXPECT_EQ(gelaufen, erwartet);
+}
+
+// A sender that starts again at slot 0 (a new sender object) fills the slot
+// behind the receiver's index: a lap of empty slots takes the receiver there.
+TEST_F(Ring, ASenderStartingAgainBehindTheIndexIsFollowed) {
+  senden(ip(u"a"));
+  schritt();
+  schreibzeiger = 0;
+  senden(ip(u"b"));
+  schritt(2);
+  EXPECT_THAT(events, ElementsAre(ipE("a"), ipE("b")));
+  EXPECT_EQ(engine->Lesezeiger(), 1);
 }
 
 // A sender that waits for its slot number must never read the late number
@@ -343,7 +382,7 @@ TEST_F(Weiterleitung, TicksInsideTheWaitAdvanceTheDisplayButTakeNoSecondCommandU
   ackOnSend = true;
   schritt();
   EXPECT_THAT(sent, ElementsAre(befehl({u"Hintergrundfarbe", u"255"}), befehl({u"Hintergrundfarbe", u"65280"})));
-  EXPECT_EQ(engine->Lesezeiger(), 1);
+  EXPECT_EQ(engine->Lesezeiger(), 2);
 }
 
 }  // namespace

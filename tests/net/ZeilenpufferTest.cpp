@@ -42,6 +42,8 @@ TEST(Zeilenpuffer, FramesArrivalsIntoLinesKeepsTheRestAndRefusesALineOverTheLimi
       {"Windows1252BytesPassUnchanged", {"Gr\xFC\xDF" "e \x80\r\n"}, "\r\n", {"Gr\xFC\xDF" "e \x80"}, ""},
       {"LineOfExactlyTheLimit", {std::string(10, 'x') + "\r\n"}, "\r\n", {std::string(10, 'x')}, "", 10},
       {"PictureSizedLineInSmallArrivals", bildzeile(), "\r\n", {std::string(8'000'000, 'A')}, "B", 8 << 20},
+      {"LongLineMovedOutAfterAShortOneTheNextStillFramed",
+       {"ok\r\n" + std::string(70000, 'z') + "\r\nn\r\nR"}, "\r\n", {"ok", std::string(70000, 'z'), "n"}, "R", 1 << 20},
       {"CompleteLineOneOver", {std::string(11, 'x') + "\r\n"}, "\r\n", {}, "", 10, true},
       {"RestWithoutSeparatorGrowsOver", {"12345", "67890", "1"}, "\r\n", {}, "", 10, true},
       {"ShortLinesBeforeTheLongOneArrive", {"ok\r\n", std::string(20, 'y')}, "\r\n", {"ok"}, "", 10, true},
@@ -58,7 +60,7 @@ TEST(Zeilenpuffer, FramesArrivalsIntoLinesKeepsTheRestAndRefusesALineOverTheLimi
       Zeilenpuffer::Ergebnis e;
       while (!zuLang && (e = p.naechsteZeile(f.trenner, z)) != Zeilenpuffer::Ergebnis::KeineZeile) {
         if (e == Zeilenpuffer::Ergebnis::ZuLang) zuLang = true;
-        else zeilen.emplace_back(z);
+        else zeilen.push_back(p.herausnehmen(z));
       }
       if (zuLang) break;
     }

@@ -1,10 +1,14 @@
-# Builds the Debian packages with cpack and checks them the way an
-# administrator and a developer meet them: lintian without errors, the files
-# and fields each package must have, and the unpacked packages in a scratch
-# root: vrd4send runs, the manual pages render without warnings and document
-# every option and operation, the desktop entry and the user unit name files
-# that are there, and an outside C program builds against the unpacked
-# vrd4sender.pc and runs. Every fault is listed before the test fails.
+# Builds the Debian packages with cpack - twice, the same bytes both times -
+# and checks them the way an administrator and a developer meet them: lintian
+# without errors, the files and fields each package must have, hardened
+# binaries, and the unpacked packages in a scratch root: vrd4send runs and
+# tells the truth in its exit status, the manual pages render without
+# warnings and document every option and operation, the desktop entry and the
+# user unit name files that are there, the receiver runs and writes nothing
+# under usr, a second member of the group vrd4 runs the board after a first
+# (as root only: it creates the users), and an outside C program builds
+# against the unpacked vrd4sender.pc and runs. Every fault is listed before
+# the test fails.
 #   -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DCPACK= -DCC= -DVERSION= -DPREFIX= -DLIBDIR= -DBINDIR=
 cmake_minimum_required(VERSION 3.25)
 
@@ -21,7 +25,7 @@ function(run out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-foreach(werkzeug lintian dpkg-deb man gzip readelf ldd pkg-config)
+foreach(werkzeug lintian dpkg-deb man gzip readelf ldd pkg-config hardening-check setpriv)
   find_program(pfad_${werkzeug} ${werkzeug})
   if(NOT pfad_${werkzeug})
     message(FATAL_ERROR "${werkzeug} is missing (scripts/install-deps.sh installs it)")
@@ -42,13 +46,26 @@ file(REMOVE_RECURSE ${WORK_DIR})
 set(wurzel ${WORK_DIR}/wurzel)
 file(MAKE_DIRECTORY ${wurzel})
 
-# --- build ------------------------------------------------------------------
-execute_process(COMMAND ${CPACK} -G DEB -B ${WORK_DIR}/pakete WORKING_DIRECTORY ${BUILD_DIR}
-  RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "cpack -G DEB failed (build everything first):\n${text}")
-endif()
+# --- build, twice ---------------------------------------------------------------
+foreach(ziel pakete pakete2)
+  execute_process(COMMAND ${CPACK} -G DEB -B ${WORK_DIR}/${ziel} WORKING_DIRECTORY ${BUILD_DIR}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cpack -G DEB failed (build everything first):\n${text}")
+  endif()
+endforeach()
 file(GLOB debs ${WORK_DIR}/pakete/*.deb)
+foreach(deb ${debs})
+  get_filename_component(name ${deb} NAME)
+  file(SHA256 ${deb} eins)
+  set(zwei "(missing)")
+  if(EXISTS ${WORK_DIR}/pakete2/${name})
+    file(SHA256 ${WORK_DIR}/pakete2/${name} zwei)
+  endif()
+  if(NOT eins STREQUAL zwei)
+    melde("${name}: two package builds differ (not reproducible)")
+  endif()
+endforeach()
 set(gefunden)
 foreach(deb ${debs})
   run(name dpkg-deb -f ${deb} Package)
@@ -68,6 +85,16 @@ execute_process(COMMAND lintian --fail-on error ${debs} RESULT_VARIABLE rc OUTPU
 if(NOT rc EQUAL 0)
   melde("lintian reports errors:\n${text}")
 endif()
+# Every warning that stays is justified in docs/packaging.md.
+file(READ ${SOURCE_DIR}/docs/packaging.md paketdoku)
+string(REGEX MATCHALL "W: [^ ]+ [a-z0-9-]+" warnungen "${text}")
+foreach(w ${warnungen})
+  string(REGEX REPLACE ".* " "" tag "${w}")
+  string(FIND "${paketdoku}" "`${tag}`" at)
+  if(at LESS 0)
+    melde("lintian warns ${tag}, which docs/packaging.md does not justify")
+  endif()
+endforeach()
 
 # --- fields -------------------------------------------------------------------
 file(STRINGS ${SOURCE_DIR}/packaging/changelog kopf LIMIT_COUNT 1)
@@ -102,6 +129,10 @@ foreach(zeile ${abhaengigkeiten})
     melde("${p}: Depends lacks ${muster} (${warum}): ${d}")
   endif()
 endforeach()
+run(multiarch dpkg-deb -f ${deb_${lib}} Multi-Arch)
+if(NOT multiarch MATCHES "^same")
+  melde("${lib}: Multi-Arch is '${multiarch}', not same")
+endif()
 execute_process(COMMAND dpkg-deb -I ${deb_${lib}} shlibs OUTPUT_VARIABLE shlibs ERROR_QUIET)
 if(NOT shlibs MATCHES "^libvrd4sender ${major} ${lib} \\(>= ${version_${lib}}\\)")
   melde("${lib}: shlibs control file is '${shlibs}'")
@@ -124,10 +155,20 @@ set(muss_${empf}
   ${P}/share/man/man1/VRD4Empfaenger.1.gz ${P}/share/man/man1/vrd4send.1.gz ${P}/share/man/man1/vrd4shm.1.gz
   ${P}/share/applications/vrd4empfaenger.desktop
   ${P}/share/icons/hicolor/scalable/apps/vrd4empfaenger.svg
-  ${P}/lib/systemd/user/vrd4empfaenger.service
-  ${P}/share/doc/${empf}/README.md ${P}/share/doc/${empf}/docs/packaging.md
+  ${P}/share/icons/hicolor/48x48/apps/vrd4empfaenger.png ${P}/share/icons/hicolor/128x128/apps/vrd4empfaenger.png
+  ${P}/share/icons/hicolor/256x256/apps/vrd4empfaenger.png
+  ${P}/lib/systemd/user/vrd4empfaenger.service ${P}/lib/systemd/user/vrd4empfaenger@.service
+  ${P}/lib/sysusers.d/vrd4empfaenger.conf
+  ${P}/share/doc/${empf}/README.md ${P}/share/doc/${empf}/README.Debian ${P}/share/doc/${empf}/docs/packaging.md
   ${P}/share/doc/${empf}/docs/sender.md ${P}/share/doc/${empf}/docs/anzeigetafel.png
   ${P}/share/doc/${empf}/examples/anzeigetafel.txt)
+# Every page and example the README links to ships beside it.
+file(READ ${SOURCE_DIR}/README.md readme)
+string(REGEX MATCHALL "\\((docs|examples)/[^)# ]+\\)|`examples/[^`]+`" verweise "${readme}")
+foreach(v ${verweise})
+  string(REGEX REPLACE "[()`]" "" v "${v}")
+  list(APPEND muss_${empf} ${P}/share/doc/${empf}/${v})
+endforeach()
 set(muss_${lib} ${L}/libvrd4sender.so.${major} ${L}/libvrd4sender.so.${VERSION})
 set(muss_${dev}
   ${P}/include/vrd4sender.h ${P}/include/vrd4/clsVRD4Sender.h
@@ -184,6 +225,134 @@ if(NOT hilfe_vrd4send MATCHES "^Aufruf: vrd4send")
   melde("vrd4send --help from the scratch root printed: ${hilfe_vrd4send}")
 endif()
 run(hilfe_vrd4shm ${W}/bin/vrd4shm --help)
+foreach(programm VRD4Empfaenger vrd4send)
+  execute_process(COMMAND ${W}/bin/${programm} --version RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+  if(NOT rc EQUAL 0 OR NOT text STREQUAL "${programm} ${VERSION}\n")
+    melde("${programm} --version (${rc}): ${text}")
+  endif()
+endforeach()
+
+# Hardening as dpkg-buildflags asks for: PIE, stack protector, fortify,
+# RELRO with immediate binding.
+foreach(binaer ${W}/bin/VRD4Empfaenger ${W}/bin/vrd4send ${W}/bin/vrd4shm ${bibliothek})
+  execute_process(COMMAND hardening-check --nocfprotection ${binaer} RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+  if(NOT rc EQUAL 0)
+    melde("hardening-check:\n${text}")
+  endif()
+endforeach()
+
+file(READ ${W}/lib/sysusers.d/vrd4empfaenger.conf sysusers)
+if(NOT sysusers MATCHES "(^|\n)g vrd4 ")
+  melde("sysusers.d/vrd4empfaenger.conf creates no group vrd4:\n${sysusers}")
+endif()
+file(READ ${W}/${LIBDIR}/cmake/VRD4Sender/VRD4SenderTargets.cmake ziele)
+if(NOT ziele MATCHES "INTERFACE_COMPILE_FEATURES \"cxx_std_17\"")
+  melde("the CMake package VRD4Sender does not require C++17 of its users")
+endif()
+
+# --- the unpacked receiver, as its users run it ---------------------------------
+set(lauf ${SOURCE_DIR}/tests/package/tafel-lauf.sh)
+string(RANDOM LENGTH 6 ALPHABET abcdefghijklmnopqrstuvwxyz kennung)
+set(praefix "paket_${kennung}_")
+function(kanal_aufraeumen)
+  file(GLOB reste /dev/shm/${praefix}*)
+  if(reste)
+    file(REMOVE_RECURSE ${reste})
+  endif()
+endfunction()
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND id -nG OUTPUT_VARIABLE gruppen OUTPUT_STRIP_TRAILING_WHITESPACE)
+
+# Nothing under usr is written: settings and snapshot go to the user's folders.
+if(uid STREQUAL "0" OR " ${gruppen} " MATCHES " vrd4 ")
+  file(GLOB_RECURSE vorher LIST_DIRECTORIES true ${wurzel}/usr/*)
+  file(MAKE_DIRECTORY ${WORK_DIR}/heim)
+  execute_process(COMMAND ${lauf} ${W}/bin/VRD4Empfaenger ${praefix} ${WORK_DIR}/heim
+    RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+  if(NOT rc EQUAL 0)
+    melde("the unpacked receiver: ${text}")
+  endif()
+  file(GLOB_RECURSE nachher LIST_DIRECTORIES true ${wurzel}/usr/*)
+  list(REMOVE_ITEM nachher ${vorher})
+  if(nachher)
+    melde("the unpacked receiver wrote under usr: ${nachher}")
+  endif()
+  kanal_aufraeumen()
+else()
+  message(STATUS "skipped the run of the unpacked receiver: needs root or the group vrd4")
+endif()
+
+# Two members of the group vrd4, one after the other, on the same channel:
+# the second board runs. Creating users needs root.
+if(uid STREQUAL "0")
+  set(neu_gruppe OFF)
+  execute_process(COMMAND getent group vrd4 RESULT_VARIABLE rc OUTPUT_QUIET)
+  if(NOT rc EQUAL 0)
+    run(_ groupadd --system vrd4)
+    set(neu_gruppe ON)
+  endif()
+  set(neu_benutzer)
+  foreach(b vrd4probe1 vrd4probe2)
+    execute_process(COMMAND id ${b} RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+    if(NOT rc EQUAL 0)
+      run(_ useradd --system --no-create-home --shell /usr/sbin/nologin --groups vrd4 ${b})
+      list(APPEND neu_benutzer ${b})
+    endif()
+    set(heim ${WORK_DIR}/heim_${b})
+    file(MAKE_DIRECTORY ${heim})
+    run(_ chown ${b} ${heim})
+    execute_process(COMMAND ${lauf} ${W}/bin/VRD4Empfaenger ${praefix} ${heim} ${b}
+      RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+    if(NOT rc EQUAL 0)
+      melde("the board as ${b}, a member of vrd4, after the other: ${text}")
+      break()
+    endif()
+    execute_process(COMMAND stat -c "%a %G" /dev/shm/${praefix}VRD4Sendetexte0 /dev/shm/${praefix}VRD4Mutex
+      OUTPUT_VARIABLE modi)
+    if(NOT modi STREQUAL "660 vrd4\n660 vrd4\n")
+      melde("channel files as ${b}: '${modi}', expected mode 660 and group vrd4")
+    endif()
+  endforeach()
+  kanal_aufraeumen()
+  foreach(b ${neu_benutzer})
+    execute_process(COMMAND userdel ${b})
+  endforeach()
+  if(neu_gruppe)
+    execute_process(COMMAND groupdel vrd4)
+  endif()
+else()
+  message(STATUS "skipped the two members of vrd4 one after the other: creating the users needs root")
+endif()
+
+# vrd4send's exit status: 3 when no receiver answers (one that ends at once
+# stands beside a copy), 4 when the channel may not be opened (a file of
+# root's, or one without any rights, as an ordinary user).
+set(allein ${WORK_DIR}/allein)
+file(MAKE_DIRECTORY ${allein})
+file(COPY ${W}/bin/vrd4send DESTINATION ${allein})
+file(CREATE_LINK /bin/false ${allein}/VRD4Empfaenger SYMBOLIC)
+# Three commands, one line on stderr: one per cause, not per command.
+file(WRITE ${allein}/skript "Cls\nCls\nCls\n")
+execute_process(COMMAND ${allein}/vrd4send --prefix ${praefix} INPUT_FILE ${allein}/skript
+  RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+if(NOT rc EQUAL 3 OR NOT text MATCHES "^vrd4send: der Empfänger hat sich nicht gemeldet[^\n]*\n$")
+  melde("vrd4send without a receiver that answers (${rc}, expected 3): ${text}")
+endif()
+kanal_aufraeumen()
+file(TOUCH /dev/shm/${praefix}VRD4Sendetexte0)
+set(wer)
+if(uid STREQUAL "0")
+  file(CHMOD /dev/shm/${praefix}VRD4Sendetexte0 PERMISSIONS OWNER_READ OWNER_WRITE)
+  set(wer setpriv --reuid=nobody --regid=nogroup --clear-groups)
+else()
+  run(_ chmod 000 /dev/shm/${praefix}VRD4Sendetexte0)
+endif()
+execute_process(COMMAND ${wer} ${W}/bin/vrd4send --prefix ${praefix} INPUT_FILE /dev/null
+  RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+if(NOT rc EQUAL 4 OR NOT text MATCHES "^vrd4send: /dev/shm/${praefix}VRD4Sendetexte0 [^\n]*rm [^\n]*\n$")
+  melde("vrd4send on a channel it may not open (${rc}, expected 4): ${text}")
+endif()
+kanal_aufraeumen()
 
 # Manual pages: no warnings from man; every option and operation the program's
 # --help names is a bold term of its page, every parameter an italic one.
@@ -285,4 +454,4 @@ if(fehler)
   list(JOIN fehler "\n" fehler)
   message(FATAL_ERROR "${fehler}")
 endif()
-file(REMOVE_RECURSE ${wurzel})
+file(REMOVE_RECURSE ${wurzel} ${WORK_DIR}/pakete2 ${allein})

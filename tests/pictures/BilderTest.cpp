@@ -145,8 +145,8 @@ TEST(ModPicturefromBytes, LimitsAllowUpToTheSideAndPixelCount) {
 // --- on the board ----------------------------------------------------------------
 
 struct FakeHost : RenderHost {
-  void raiseEvent(const QString& art, const QString& meldung) override { events.emplace_back(art, meldung); }
-  void addStatus(const QString& zeile) override { status.push_back(zeile); }
+  void VRD4Event(const QString& art, const QString& meldung) override { events.emplace_back(art, meldung); }
+  void statusEintrag(const QString& zeile) override { status.push_back(zeile); }
   void writeReply(Antwort, const QString&) override {}
   double now() const override { return 0.0; }
   Events events;

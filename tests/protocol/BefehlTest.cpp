@@ -23,13 +23,15 @@ Befehl parse(std::u16string_view t) {
 }
 
 // Each command in dispatch order with the fields after its name, one letter
-// each: s Int16, l Int32, y Byte, b Bool, d Double, x Text, _ an empty end field.
+// each: s Int16, l Int32, y Byte, b Bool, d Double, x Text, _ an empty end field;
+// upper case where the field has a role (the Xstart of a rectangle, the
+// picture's path, an effect slot's number).
 const std::pair<std::u16string, std::string> kZeilen[] = {
-    {u"Textausgabe", "ssssxsxsbbbbbllbdd"}, {u"Cls", ""}, {u"Linie", "sssssl"}, {u"Rechteck", "ssssslb"},
-    {u"Blinktext", "ssssxsxsbbbbblld"}, {u"BlinktextLoeschen", "y"}, {u"Lauftext", "ssssxxsbbbbblldd"},
-    {u"LauftextLoeschen", "y"}, {u"Tafelgroesse", "ss"}, {u"BildAnzeigen", "xbb"},
-    {u"BildAnzeigenanPosition", "xssssbb"}, {u"AniGifLadenanPosition", "xssssbb_"}, {u"AniGifStarten", "yd"},
-    {u"AniGifStoppen", "y"}, {u"AniGifLoeschen", "y"}, {u"Hintergrundfarbe", "l"}, {u"Vordergrundfarbe", "l"},
+    {u"Textausgabe", "Ssssxsxsbbbbbllbdd"}, {u"Cls", ""}, {u"Linie", "Sssssl"}, {u"Rechteck", "Ssssslb"},
+    {u"Blinktext", "Ssssxsxsbbbbblld"}, {u"BlinktextLoeschen", "Y"}, {u"Lauftext", "Ssssxxsbbbbblldd"},
+    {u"LauftextLoeschen", "Y"}, {u"Tafelgroesse", "ss"}, {u"BildAnzeigen", "Xbb"},
+    {u"BildAnzeigenanPosition", "XSsssbb"}, {u"AniGifLadenanPosition", "XSsssbb_"}, {u"AniGifStarten", "Yd"},
+    {u"AniGifStoppen", "Y"}, {u"AniGifLoeschen", "Y"}, {u"Hintergrundfarbe", "l"}, {u"Vordergrundfarbe", "l"},
     {u"IPAdresse", "x"}, {u"Port", "x"}, {u"PauseAnzeigeZiel", "x"}, {u"Server starten", ""},
     {u"Client verbinden", ""}};
 
@@ -46,7 +48,7 @@ TEST(Befehlstabelle, EveryCommandBuildsAndConvertsBack) {
     std::vector<Wert> werte;
     for (const auto& p : spec.parameter) {
       const int i = static_cast<int>(werte.size());
-      typen += "slybdx"[static_cast<int>(p.typ)];
+      typen += (p.rolle == Rolle::Wert ? "slybdx" : "SLYBDX")[static_cast<int>(p.typ)];
       const Wert beispiele[] = {int16_t(i % 2 ? -32768 + i : 32767 - i), int32_t{16777215 - i}, uint8_t(250 + i % 6),
                                 i % 2 == 0, 0.04 * i - 1.5, u"Größe € " + std::u16string(1, u'A' + i)};
       werte.push_back(beispiele[static_cast<int>(p.typ)]);

@@ -18,8 +18,8 @@ using Ereignis = std::pair<QString, QString>;  // kind, message
 inline Ereignis befehlFehler(const QString& meldung) { return {"BefehlFehler", meldung}; }
 
 struct FakeHost : RenderHost {
-  void raiseEvent(const QString& art, const QString& text) override { ereignisse.push_back({art, text}); }
-  void addStatus(const QString& entry) override { status.push_back(entry); }
+  void VRD4Event(const QString& art, const QString& text) override { ereignisse.push_back({art, text}); }
+  void statusEintrag(const QString& entry) override { status.push_back(entry); }
   void writeReply(Antwort which, const QString& value) override { antworten.emplace_back(which, value); }
   double now() const override { return zeit; }
 

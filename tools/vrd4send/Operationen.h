@@ -1,7 +1,8 @@
 #pragma once
-// The operations vrd4send understands, described once as data: the help
-// text and the parser are both driven from this table. Names and parameter
-// order are those of clsVRD4Sender's methods.
+// The operations vrd4send understands: every command of the protocol's
+// command table under the name of its clsVRD4Sender method, with the row's
+// parameters, plus vrd4send's own waits. The help text and the parser are
+// both driven from this list.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -10,13 +11,15 @@
 #include <variant>
 #include <vector>
 
+#include "protocol/Befehlstabelle.h"
+
 namespace vrd4::sender {
 class clsVRD4Sender;
 }
 
 namespace vrd4::vrd4send {
 
-enum class Typ { Int16, Int32, Byte, Bool, Double, Text };
+using Typ = protocol::FeldTyp;
 std::string_view typName(Typ typ);
 
 // A parsed parameter: whole numbers (Int16, Int32, Byte) as int64_t, Bool,
@@ -24,12 +27,12 @@ std::string_view typName(Typ typ);
 using Wert = std::variant<int64_t, bool, double, std::u16string>;
 
 struct Parameter {
-  std::string_view name;
+  std::string name;
   Typ typ;
 };
 
 struct Operation {
-  std::string_view name;
+  std::string name;
   std::vector<Parameter> parameter;
   // Reply operations print the slot number the receiver assigned.
   bool liefertNummer = false;

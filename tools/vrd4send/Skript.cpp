@@ -167,6 +167,7 @@ std::variant<Aufruf, std::string> zeileLesen(std::string_view zeile) {
 std::string hilfe() {
   std::string h =
       "Aufruf: vrd4send [--weiterlaufen] [--verbinden] [--antwortzeit SEKUNDEN] [--prefix P] [DATEI | -]\n"
+      "       vrd4send --help | --version\n"
       "\n"
       "Sendet Befehle an den Anzeige-Empfänger VRD4Empfaenger auf diesem Rechner. Liest eine\n"
       "Operation je Zeile aus DATEI oder von der Standardeingabe: der Name, dann die Parameter in\n"
@@ -177,18 +178,21 @@ std::string hilfe() {
       "vrd4send, bis der Empfänger ihn genommen hat (höchstens 1 s), und gibt neue Ereignisse als\n"
       "Art;Meldung auf der Fehlerausgabe aus. Antwort-Operationen geben ihre Nummer auf der\n"
       "Standardausgabe aus. Eine fehlerhafte Zeile wird mit ihrer Nummer gemeldet und übersprungen.\n"
-      "Am Ende wird der Empfänger beendet.\n"
+      "Am Ende wird der Empfänger beendet, auch einer, der sich nach dem Start nicht meldet.\n"
       "\n"
       "  --weiterlaufen      den Empfänger am Ende laufen lassen\n"
       "  --verbinden         einen laufenden Empfänger benutzen statt ihn neu zu starten\n"
       "  --antwortzeit S     Zeitgrenze für Antworten und freie Plätze in Sekunden (Vorgabe: keine)\n"
       "  --prefix P          den Empfänger mit --prefix P benutzen (eigener Kanal, eigene\n"
       "                      Startwerte; mehrere Tafeln an einem Rechner)\n"
+      "  --version           die Version ausgeben\n"
       "\n"
       "Typen: Int16 -32768..32767; Int32 ganze Zahl, Farben auch hex &HBBGGRR oder 0xBBGGRR\n"
       "(Farbwert = Rot + 256*Grün + 65536*Blau); Byte 0..255; Bool -1/0 (auch True/False);\n"
       "Double mit Dezimalpunkt; Text beliebig.\n"
-      "Rückgabe: 0 alles gesendet, 1 fehlerhafte Zeilen, 2 Aufruf- oder Startfehler.\n"
+      "Rückgabe (die höchste zutreffende): 0 alles gesendet, 1 fehlerhafte Zeilen übersprungen,\n"
+      "2 Aufruffehler, 3 Empfänger nicht erreicht oder Befehle nicht gesendet, 4 Kanal gesperrt\n"
+      "(Dateien eines anderen Benutzers unter /dev/shm).\n"
       "\n"
       "Operationen:\n";
   for (const auto& op : operationen()) {

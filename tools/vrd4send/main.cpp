@@ -2,22 +2,38 @@
 // them through clsVRD4Sender to the receiver on this computer.
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
 #include "Operationen.h"
 #include "Skript.h"
 #include "channel/ClsVRD4Memory.h"
+#include "channel/modVRD4GlobaleVariablen.h"
 #include "platform/Ansi.h"
+#include "platform/Process.h"
+#include "support/Numbers.h"
 #include "vrd4/clsVRD4Sender.h"
 
 namespace {
 
 using namespace vrd4::vrd4send;
 using vrd4::platform::toUtf8;
+namespace gv = vrd4::channel::modVRD4GlobaleVariablen;
+
+// Exit codes (the manual page lists them); the highest that applies counts.
+enum Rueckgabe : int {
+  kAllesGesendet = 0,
+  kFehlerhafteZeilen = 1,  // lines that could not be read or converted, skipped
+  kAufruffehler = 2,       // options, input file
+  kNichtGesendet = 3,      // no receiver reached, or lines it did not get
+  kKanalGesperrt = 4,      // the channel's files may not be opened
+};
 
 void beiSignal(int) { abbruch() = true; }
 
@@ -55,7 +71,7 @@ Gelesen zeileHolen(std::FILE* f, std::string& zeile) {
 }
 
 struct Optionen {
-  bool hilfe = false, weiterlaufen = false, verbinden = false;
+  bool hilfe = false, version = false, weiterlaufen = false, verbinden = false;
   double antwortzeit = 0;  // none: as long as the receiver runs
   std::string datei;  // empty or "-": standard input
 };
@@ -65,6 +81,8 @@ bool optionenLesen(int argc, char** argv, Optionen& o) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") {
       o.hilfe = true;
+    } else if (a == "--version") {
+      o.version = true;
     } else if (a == "--weiterlaufen") {
       o.weiterlaufen = true;
     } else if (a == "--verbinden") {
@@ -97,13 +115,60 @@ bool optionenLesen(int argc, char** argv, Optionen& o) {
   return true;
 }
 
+// The receiver on our channel (the same --prefix), if one runs.
+std::optional<pid_t> empfaengerAufUnseremKanal() {
+  auto e = vrd4::platform::findProcess([](const vrd4::platform::ProcessEntry& p) {
+    if (!vrd4::sender::clsVRD4Sender::IstEmpfaengerName(p.exeName)) return false;
+    const auto args = vrd4::platform::processArguments(p.pid);
+    std::string praefix;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (args[i] == "--prefix" && i + 1 < args.size()) praefix = args[++i];
+      else if (args[i].rfind("--prefix=", 0) == 0) praefix = args[i].substr(9);
+    }
+    return praefix == vrd4::channel::channelNamePrefix();
+  });
+  return e ? std::optional(e->pid) : std::nullopt;
+}
+
+// After the stop request: a receiver that does not end by itself (stuck in a
+// message box, never started properly) is ended.
+void empfaengerBeenden() {
+  for (int i = 0; i < 300; ++i) {
+    if (!empfaengerAufUnseremKanal()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (auto pid = empfaengerAufUnseremKanal()) vrd4::platform::terminateProcess(*pid, 2000);
+}
+
+bool gestartetMarke() {
+  const std::u16string v = gv::clsVRD4EmpfaengerGestartet().GetMemory();
+  const double n = vrd4::leadingNumber(v);
+  return !v.empty() && (n == -1 || n == -2);
+}
+
+// Whether the receiver has written its start mark. Initialisieren waits up
+// to 10 s (or --antwortzeit); a receiver that still starts on a busy machine
+// gets 20 s more unless --antwortzeit was given.
+bool startAbwarten(vrd4::sender::clsVRD4Sender& sender, double antwortzeit) {
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(antwortzeit > 0 ? 0 : 20);
+  while (!gestartetMarke()) {
+    if (!sender.EmpfaengerLaeuft() || abbruch() || std::chrono::steady_clock::now() > ende) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Optionen o;
-  if (!optionenLesen(argc, argv, o)) return 2;
+  if (!optionenLesen(argc, argv, o)) return kAufruffehler;
   if (o.hilfe) {
     std::fputs(hilfe().c_str(), stdout);
+    return 0;
+  }
+  if (o.version) {
+    std::printf("vrd4send %s\n", VRD4_VERSION);
     return 0;
   }
   std::FILE* ein = stdin;
@@ -111,18 +176,38 @@ int main(int argc, char** argv) {
     ein = std::fopen(o.datei.c_str(), "rb");
     if (!ein) {
       std::fprintf(stderr, "vrd4send: %s: %s\n", o.datei.c_str(), std::strerror(errno));
-      return 2;
+      return kAufruffehler;
     }
+  }
+  // A channel left by another user: one line that says what to do, instead
+  // of a message for each of its objects.
+  if (const std::string pfad = gv::gesperrtesObjekt(); !pfad.empty()) {
+    std::string text;
+    for (const char c : toUtf8(gv::gesperrtMeldung(pfad)))
+      if (c != '\r') text += c == '\n' ? ' ' : c;
+    std::fprintf(stderr, "vrd4send: %s\n", text.c_str());
+    if (ein != stdin) std::fclose(ein);
+    return kKanalGesperrt;
   }
   signaleAbfangen();
 
-  int rueckgabe = 0;
+  int rueckgabe = kAllesGesendet;
+  auto mindestens = [&rueckgabe](int r) { rueckgabe = std::max(rueckgabe, r); };
+  bool beenden = !o.weiterlaufen;
   {
     vrd4::sender::clsVRD4Sender sender;
     sender.setAntwortZeitlimit(o.antwortzeit);
     std::u16string gemeldet;  // the event the callback printed last
+    // The sender's own errors mean a command did not reach the receiver;
+    // each cause is printed once, and the count at the end.
+    std::set<std::u16string> ursachen;
+    int nichtGesendet = 0;
     sender.setEreignis([&](const std::u16string& art, const std::u16string& meldung) {
       gemeldet = art + u";" + meldung;
+      if (art == u"BefehlFehler") {
+        ++nichtGesendet;
+        if (!ursachen.insert(meldung).second) return;
+      }
       std::fprintf(stderr, "%s\n", toUtf8(gemeldet).c_str());
     });
     // Events the receiver wrote that did not pass through our callback.
@@ -136,7 +221,14 @@ int main(int argc, char** argv) {
     if (gestartet != 1) {
       // Nothing was started, so nothing is ours to stop.
       sender.setEmpfaengerWeiterlaufen(true);
-      rueckgabe = 2;
+      beenden = false;
+      mindestens(kNichtGesendet);
+    } else if (!startAbwarten(sender, o.antwortzeit)) {
+      std::fprintf(stderr, "vrd4send: der Empfänger hat sich nicht gemeldet (seine Ausgabe: %s)\n",
+                   vrd4::sender::clsVRD4Sender::EmpfaengerLogDatei().c_str());
+      // A receiver that started but does not answer is ended all the same.
+      sender.setEmpfaengerWeiterlaufen(o.weiterlaufen);
+      mindestens(kNichtGesendet);
     } else {
       sender.setEmpfaengerWeiterlaufen(o.weiterlaufen);
       std::string zeile;
@@ -145,13 +237,13 @@ int main(int argc, char** argv) {
         ++nummer;
         if (g == Gelesen::ZuLang) {
           std::fprintf(stderr, "Zeile %d: länger als %zu Zeichen, übersprungen\n", nummer, kMaxZeilenlaenge);
-          rueckgabe = 1;
+          mindestens(kFehlerhafteZeilen);
           continue;
         }
         auto gelesen = zeileLesen(zeile);
         if (auto* fehler = std::get_if<std::string>(&gelesen)) {
           std::fprintf(stderr, "Zeile %d: %s\n", nummer, fehler->c_str());
-          rueckgabe = 1;
+          mindestens(kFehlerhafteZeilen);
           continue;
         }
         const Aufruf& aufruf = std::get<Aufruf>(gelesen);
@@ -168,8 +260,13 @@ int main(int argc, char** argv) {
       // The receiver reports what a command did right after taking it.
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       neueEreignisse();
+      if (nichtGesendet > 0) {
+        std::fprintf(stderr, "vrd4send: %d Befehle nicht gesendet\n", nichtGesendet);
+        mindestens(kNichtGesendet);
+      }
     }
   }  // the sender object ends here, and with it the receiver
+  if (beenden) empfaengerBeenden();
   if (ein != stdin) std::fclose(ein);
   return rueckgabe;
 }

@@ -194,7 +194,8 @@ class clsVRD4Sender {
 
  private:
   struct Impl;
-  uint8_t mitAntwort(int antwortVariable, std::u16string_view text);
+  // Sends text, a command that takes a slot, and waits for that slot's number.
+  uint8_t mitAntwort(std::u16string_view text);
   bool slotFreiAbwarten();
   std::unique_ptr<Impl> d_;
 };

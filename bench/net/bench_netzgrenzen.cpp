@@ -1,0 +1,227 @@
+// The network's bounds and the forwarding client, over real loopback
+// sockets in one process (the board's drawing left out: the host only
+// answers): forwarding throughput pipelined vs. one line per "OK", how long
+// a picture-sized line holds up another connection, a burst of 300
+// connections, and memory behind a peer that stopped reading.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "net/Weiterleitung.h"
+#include "net/clsTalkConnection.h"
+#include "protocol/Hex.h"
+
+namespace {
+
+using namespace vrd4;
+using net::Clients;
+using net::clsSocket;
+using net::Weiterleitung;
+
+// Runs the event loop until fertig() holds or ms pass.
+bool laufenBis(const std::function<bool()>& fertig, int ms = 60000) {
+  QElapsedTimer uhr;
+  uhr.start();
+  while (!fertig()) {
+    if (uhr.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+double rssMiB() {
+  std::ifstream in("/proc/self/statm");
+  long seiten = 0, resident = 0;
+  in >> seiten >> resident;
+  return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1 << 20);
+}
+
+struct Host final : net::TalkHost {
+  void statusEintrag(const QString&) override {}
+  clsSocket* weiterleitungsClient() override { return nullptr; }
+  void befehlAusfuehren(std::span<const std::u16string>, std::span<const uint8_t> bild) override {
+    ++anzahl;
+    if (!bild.empty()) ++bilder;
+  }
+  void falscheAbfrage(const QString&) override {}
+  bool darfAusfuehren() const override { return true; }
+  long anzahl = 0, bilder = 0;
+};
+
+// A receiver's command server on a port of its own.
+struct Empfaenger {
+  Empfaenger() {
+    server.ConnectionRequest = [this] { clients.Server_ConnectionRequest(server); };
+    server.Listen();
+  }
+  Host host;
+  Clients clients{host, platform::steadyClock()};
+  clsSocket server;
+};
+
+const std::u16string kLinie = u"Befehl\x1bLinie\x1b" u"10\x1b" u"20\x1b" u"300\x1b" u"400\x1b" u"1\x1b" u"255";
+
+// range(0): 1 = pipelined, 0 = each line waits for its "OK" (as forwarding
+// did before).
+void BM_WeiterleitenKette(benchmark::State& state) {
+  const bool pipeline = state.range(0) != 0;
+  const int n = 20000;
+  Empfaenger b;
+  Weiterleitung w(QStringLiteral("Client2"), platform::steadyClock());
+  long oks = 0;
+  w.Antwort = [&](bool) { ++oks; };
+  w.verbinden(QStringLiteral("127.0.0.1"), b.server.LocalPort);
+  laufenBis([&] { return w.isOpen(); });
+  for (auto _ : state) {
+    oks = 0;
+    if (pipeline) {
+      for (int i = 0; i < n; ++i) w.senden(kLinie);
+      laufenBis([&] { return oks == n; });
+    } else {
+      for (int i = 0; i < n; ++i) {
+        w.senden(kLinie);
+        laufenBis([&] { return oks == i + 1; });
+      }
+    }
+  }
+  state.counters["Linie/s"] = benchmark::Counter(double(state.iterations()) * n, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_WeiterleitenKette)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// A good client sends "Cls" and waits for its "OK", again and again, while
+// another connection (a thread of its own, as a peer would be) delivers a
+// 64 MiB picture line; range(0) = 0: the same number of round trips
+// without it, for the machine's own jitter.
+void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
+  const bool mitBild = state.range(0) != 0;
+  Empfaenger a;
+  const std::vector<uint8_t> bild(std::size_t{32} << 20, 0x5A);
+  QByteArray zeile = "Befehl\x1b" "BildAnzeigen\x1b" "a.bmp\x1b-1\x1b" "0\x1b";
+  zeile += QString::fromStdU16String(protocol::hexKodieren(bild)).toLatin1();
+  zeile += "\r\n";
+  for (auto _ : state) {
+    QTcpSocket gut;
+    gut.connectToHost(QStringLiteral("127.0.0.1"), quint16(a.server.LocalPort));
+    laufenBis([&] { return a.clients.offen() == 1; });
+    const long vorher = a.host.bilder;
+    std::atomic<bool> gesendet{!mitBild};
+    std::thread gross([&] {
+      if (!mitBild) return;
+      const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in ziel{};
+      ziel.sin_family = AF_INET;
+      ziel.sin_port = htons(quint16(a.server.LocalPort));
+      ziel.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      if (::connect(fd, reinterpret_cast<const sockaddr*>(&ziel), sizeof ziel) == 0) {
+        for (qsizetype n = 0; n < zeile.size();) {
+          const ssize_t r = ::send(fd, zeile.constData() + n, std::size_t(zeile.size() - n), 0);
+          if (r <= 0) break;
+          n += r;
+        }
+      }
+      ::shutdown(fd, SHUT_WR);
+      char c;
+      while (::recv(fd, &c, 1, 0) > 0) {
+      }
+      ::close(fd);
+      gesendet = true;
+    });
+    std::vector<double> zeiten;
+    QElapsedTimer uhr;
+    while ((mitBild && a.host.bilder == vorher) || zeiten.size() < 3000) {
+      uhr.start();
+      gut.write("Befehl\x1b" "Cls\r\n");
+      laufenBis([&] { return gut.canReadLine(); });
+      gut.readLine();
+      zeiten.push_back(double(uhr.nsecsElapsed()) / 1e6);
+    }
+    laufenBis([&] { return gesendet.load(); });
+    gross.join();
+    std::sort(zeiten.begin(), zeiten.end());
+    state.counters["longest_ms"] = zeiten.back();
+    state.counters["p99_ms"] = zeiten[zeiten.size() * 99 / 100];
+    state.counters["over_20ms"] = double(std::count_if(zeiten.begin(), zeiten.end(), [](double t) { return t > 20; }));
+    state.counters["roundtrips"] = double(zeiten.size());
+  }
+}
+BENCHMARK(BM_BildzeileHaeltAndereAuf)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// 300 connects at once, each sending one command: time until every one has
+// its "OK" or has been closed.
+void BM_DreihundertAufEinmal(benchmark::State& state) {
+  Empfaenger a;
+  for (auto _ : state) {
+    std::vector<std::unique_ptr<QTcpSocket>> viele;
+    QElapsedTimer uhr;
+    uhr.start();
+    for (int i = 0; i < 300; ++i) {
+      viele.push_back(std::make_unique<QTcpSocket>());
+      viele.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(1 + i % 8)));
+      viele.back()->connectToHost(QStringLiteral("127.0.0.1"), quint16(a.server.LocalPort));
+      viele.back()->write("Befehl\x1b" "Cls\r\n");
+    }
+    laufenBis([&] {
+      return std::all_of(viele.begin(), viele.end(), [](const auto& s) {
+        return s->canReadLine() || s->state() == QAbstractSocket::UnconnectedState;
+      });
+    });
+    state.counters["all_done_ms"] = double(uhr.nsecsElapsed()) / 1e6;
+    viele.clear();
+    laufenBis([&] { return a.clients.anzahl() == 0; });
+  }
+}
+BENCHMARK(BM_DreihundertAufEinmal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// 100 MB of 2 KB lines forwarded to a peer that accepted and then stopped
+// reading: the growth of our memory.
+void BM_SpeicherHinterHaengenderGegenstelle(benchmark::State& state) {
+  for (auto _ : state) {
+    QTcpServer haengt;
+    haengt.listen(QHostAddress::LocalHost);
+    haengt.pauseAccepting();  // the kernel completes connections, nobody reads
+    Weiterleitung w(QStringLiteral("Client3"), platform::steadyClock());
+    w.verbinden(QStringLiteral("127.0.0.1"), haengt.serverPort());
+    laufenBis([&] { return w.isOpen(); });
+    const std::string zeile = "Befehl\x1bTextausgabe\x1b" + std::string(2000, 'x');
+    const double vorher = rssMiB();
+    double hoechste = 0;
+    std::int64_t gesendet = 0;
+    while (gesendet < 100'000'000) {
+      if (w.isOpen()) w.sendenAnsi(zeile);
+      gesendet += std::int64_t(zeile.size());
+      if (gesendet % (4 << 20) < std::int64_t(zeile.size())) {
+        QCoreApplication::processEvents();
+        hoechste = std::max(hoechste, rssMiB() - vorher);
+      }
+    }
+    state.counters["rss_growth_max_MiB"] = std::max(hoechste, rssMiB() - vorher);
+    state.counters["losses"] = w.verluste();
+  }
+}
+BENCHMARK(BM_SpeicherHinterHaengenderGegenstelle)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

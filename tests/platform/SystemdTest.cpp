@@ -1,0 +1,80 @@
+// Readiness and watchdog pings as systemd receives them (on a notification
+// socket of the test's own), and the history line of a status-list entry.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/Systemd.h"
+
+namespace vrd4::platform::systemd {
+namespace {
+
+class Benachrichtigung : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pfad_ = ::testing::TempDir() + "notify_" + std::to_string(::getpid());
+    ::unlink(pfad_.c_str());
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    pfad_.copy(a.sun_path, sizeof a.sun_path - 1);
+    ASSERT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ::setenv("NOTIFY_SOCKET", pfad_.c_str(), 1);
+    ::setenv("WATCHDOG_PID", std::to_string(::getpid()).c_str(), 1);
+  }
+  void TearDown() override {
+    ::close(fd_);
+    ::unlink(pfad_.c_str());
+  }
+  // Everything systemd would have received so far.
+  std::vector<std::string> empfangen() {
+    std::vector<std::string> m;
+    char puffer[256];
+    for (ssize_t n; (n = ::recv(fd_, puffer, sizeof puffer, 0)) > 0;) m.emplace_back(puffer, size_t(n));
+    return m;
+  }
+  std::string pfad_;
+  int fd_ = -1;
+};
+
+TEST_F(Benachrichtigung, ReadyOnTheFirstTickThenAWatchdogPingAtMostEveryThirdOfItsInterval) {
+  const struct {
+    const char* name;
+    const char* usec;  // WATCHDOG_USEC; nullptr: no watchdog armed
+    std::vector<double> takte;
+    std::vector<std::string> erwartet;
+  } zeilen[] = {
+      {"3 s watchdog", "3000000", {100, 100.5, 101.1, 101.2, 102.2},
+       {"READY=1", "WATCHDOG=1", "WATCHDOG=1"}},
+      {"no watchdog", nullptr, {100, 150, 200}, {"READY=1"}},
+  };
+  for (const auto& z : zeilen) {
+    if (z.usec) ::setenv("WATCHDOG_USEC", z.usec, 1);
+    else ::unsetenv("WATCHDOG_USEC");
+    Lebenszeichen l;
+    std::vector<std::string> alle;
+    for (double t : z.takte) {
+      l.takt(t);
+      for (std::string& m : empfangen()) alle.push_back(std::move(m));
+    }
+    EXPECT_EQ(alle, z.erwartet) << z.name;
+  }
+}
+
+TEST(Protokoll, ControlCharactersShowAsPicturesAndLongEntriesAreCutWholeCharacters) {
+  EXPECT_EQ(protokollZeile(u"Befehl\x1b" u"Cls - 3"), "Befehl\u241b" "Cls - 3");
+  EXPECT_EQ(protokollZeile(u"Falsche Abfragetext: X\r\noder"), "Falsche Abfragetext: X\u240d\u240aoder");
+  // A surrogate pair across the limit is dropped whole.
+  std::u16string lang(kProtokollMaxZeichen - 1, u'a');
+  lang += u"\U0001F600 und mehr";
+  EXPECT_EQ(protokollZeile(lang), std::string(kProtokollMaxZeichen - 1, 'a') + "\u2026");
+  EXPECT_EQ(protokollZeile(std::u16string(kProtokollMaxZeichen, u'b')), std::string(kProtokollMaxZeichen, 'b'));
+}
+
+}  // namespace
+}  // namespace vrd4::platform::systemd
