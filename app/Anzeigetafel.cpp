@@ -61,8 +61,7 @@ void Anzeigetafel::Platzieren() {
     if (anzeigeFenster_ != 0 && breite >= kKleinsteAnzeige && hoehe >= kKleinsteAnzeige) {
       breite_ = breite;
       hoehe_ = hoehe;
-      desktop().reparent(widget_->winId(), anzeigeFenster_);
-      umgehaengt_ = true;
+      inAnzeigeFensterHaengen();
     }
     widget_->move(0, 0);
   }
@@ -81,7 +80,7 @@ void Anzeigetafel::synchronisieren() {
   }
   // Without a match the window found before is used (none at first: the
   // re-parenting then fails quietly, the caption changes all the same).
-  if (desktop().reparent(widget_->winId(), anzeigeFenster_)) umgehaengt_ = true;
+  inAnzeigeFensterHaengen();
   fenster_.setWindowTitle(QStringLiteral("VRD4-LCD - Anzeigeempfänger - Breite: ") +
                           kuerzesteZahl(surface_->scaleWidth()) + QStringLiteral("x Höhe: ") +
                           kuerzesteZahl(surface_->scaleHeight()));
@@ -105,32 +104,38 @@ void Anzeigetafel::vollbildAn(engine::clsVRD4Empfaenger* engine) {
   gespeicherteSkalaHoehe_ = surface_->scaleHeight();
   if (rahmenZeigen) rahmenZeigen(false);
 
-  // A frameless window in the window manager's full-screen state covers the
-  // panels and task bars as well.
+  // The window manager's own full-screen state covers panels and task bars
+  // and takes the frame away. The window keeps its flags: changing them
+  // re-creates the native window, which managers answer with a maximized
+  // window, a lost focus or both. Without a manager the window takes the
+  // screen's geometry itself.
   QScreen* bildschirm = fenster_.screen() ? fenster_.screen() : QGuiApplication::primaryScreen();
   const QRect flaeche = bildschirm ? bildschirm->geometry() : QRect(0, 0, fenster_.width(), fenster_.height());
-  const bool warSichtbar = fenster_.isVisible();
-  fenster_.setWindowFlag(Qt::FramelessWindowHint, true);
-  fenster_.setGeometry(flaeche);
-  if (warSichtbar) fenster_.showFullScreen();
+  normaleEcke_ = fenster_.geometry().topLeft();
+  vollbildSelbst_ = !desktop().fenstermanagerKannVollbild();
+  if (vollbildSelbst_) fenster_.setGeometry(flaeche);
+  fenster_.setWindowState(fenster_.windowState() | Qt::WindowFullScreen);
 
   // The board's units now span the whole screen: later drawings are enlarged.
   surface_->resize(flaeche.width(), flaeche.height());
   surface_->setScale(gespeicherteSkalaBreite_, gespeicherteSkalaHoehe_);
   widget_->setGeometry(0, 0, flaeche.width(), flaeche.height());
   widget_->raise();
-  fenster_.activateWindow();
+  fenster_.raise();
+  fenster_.activateWindow();  // ESC must reach us
   vollbild_ = true;
 }
 
 void Anzeigetafel::vollbildAus(engine::clsVRD4Empfaenger* engine) {
   if (!vollbild_) return;
   fenster_.unsetCursor();
-  const bool warSichtbar = fenster_.isVisible();
-  fenster_.setWindowFlag(Qt::FramelessWindowHint, false);
   fenster_.setWindowState(fenster_.windowState() & ~Qt::WindowFullScreen);
-  fenster_.resize(gespeicherteFenstergroesse_);
-  if (warSichtbar) fenster_.showNormal();
+  // A manager gives the window its place back; without one we do.
+  if (vollbildSelbst_) {
+    fenster_.setGeometry(QRect(normaleEcke_, gespeicherteFenstergroesse_));
+  } else {
+    fenster_.resize(gespeicherteFenstergroesse_);
+  }
   fenster_.activateWindow();
   widget_->move(gespeicherteFlaechenPosition_);
   if (rahmenZeigen) rahmenZeigen(true);
@@ -149,11 +154,51 @@ std::optional<QString> Anzeigetafel::bildSpeichern(const QString& datei) {
       bereich = QRect(QPoint(r->left, r->top), QPoint(r->right - 1, r->bottom - 1));
     }
   }
-  QImage bild = modBildschirmAusschnittSpeichern::BildschirmAusschnitt(bereich);
-  // A platform that cannot read the screen back (offscreen) still gets the
-  // surface as the widget paints it.
-  if (bild.isNull()) bild = widget_->grab().toImage();
+  QImage bild;
+  if (desktop().bildschirmLesbar()) bild = modBildschirmAusschnittSpeichern::BildschirmAusschnitt(bereich);
+  bild = modBildschirmAusschnittSpeichern::BildWaehlen(bild, widget_->grab().toImage());
   return modBildschirmAusschnittSpeichern::AlsBmpSpeichern(bild, datei);
 }
+
+bool Anzeigetafel::inAnzeigeFensterHaengen() {
+  const QPoint vorher = widget_->pos();
+  const platform::x11::WindowId tafel = widget_->winId();
+  if (!desktop().reparent(tafel, anzeigeFenster_)) {
+    melden(QStringLiteral("Anzeigefenster des Players nicht erreichbar: Tafel bleibt im Empfängerfenster"));
+    return false;
+  }
+  if (!umgehaengt_) flaecheImFenster_ = vorher;
+  umgehaengt_ = true;
+  tafelFenster_ = tafel;
+  letztePruefung_ = umgebung_.uhr().seconds();
+  // Our window must not cover the board in its new place.
+  fenster_.lower();
+  desktop().activateWindow(anzeigeFenster_);
+  return true;
+}
+
+void Anzeigetafel::anzeigeFensterPruefen() {
+  if (!umgehaengt_) return;
+  const double jetzt = umgebung_.uhr().seconds();
+  if (letztePruefung_ && jetzt - *letztePruefung_ < kPruefSekunden) return;
+  letztePruefung_ = jetzt;
+  if (desktop().fensterLebt(tafelFenster_)) return;
+  // The board's native window died with the player's window, and Qt will
+  // not make its widget a new one: a new widget on the same surface takes
+  // its place in our window. What was drawn lives in the surface.
+  umgehaengt_ = false;
+  const QRect platz(vollbild_ ? QPoint(0, 0) : flaecheImFenster_, widget_->size());
+  delete widget_;
+  widget_ = new platform::SurfaceWidget(*surface_, &fenster_);
+  widget_->setObjectName(QStringLiteral("picVRD4Empfang"));
+  widget_->setGeometry(platz);
+  widget_->show();
+  if (vollbild_) widget_->raise();
+  if (fenster_.isMinimized()) fenster_.showNormal();
+  fenster_.raise();
+  melden(QStringLiteral("Anzeigefenster des Players beendet: Tafel zurück im Empfängerfenster"));
+}
+
+QPoint Anzeigetafel::fensterEcke() const { return vollbild_ ? normaleEcke_ : fenster_.geometry().topLeft(); }
 
 }  // namespace vrd4::app

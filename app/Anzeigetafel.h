@@ -30,6 +30,9 @@ class Anzeigetafel {
   static constexpr int kStartHoehe = 480;
   // A player window smaller than this either way does not take the board.
   static constexpr int kKleinsteAnzeige = 16;
+  // While the board sits in the player's window, this often we look whether
+  // that window (and so ours inside it) still exists.
+  static constexpr double kPruefSekunden = 0.5;
 
   // The surface's widget goes into fenster at (x, y). Both must outlive the
   // board; the widget is deleted with the board.
@@ -54,9 +57,18 @@ class Anzeigetafel {
   // What the screen shows of the board, as a 24-bit BMP; the reason when
   // it could not be written.
   std::optional<QString> bildSpeichern(const QString& datei);
+  // From the tick: the board comes back when the player's window has ended.
+  void anzeigeFensterPruefen();
+
+  // The client area's top-left corner in screen pixels (outside full
+  // screen; in it, the corner from before): what the settings file keeps.
+  QPoint fensterEcke() const;
+  bool tafelImPlayer() const { return umgehaengt_; }
 
   // Shows (true) or hides the frames beside the board; set by the window.
   std::function<void(bool)> rahmenZeigen;
+  // Takes a line for the status list; set by the window.
+  std::function<void(const QString&)> meldung;
 
   platform::Surface& surface() { return *surface_; }
   platform::SurfaceWidget* widget() { return widget_; }
@@ -67,6 +79,12 @@ class Anzeigetafel {
  private:
   Desktop& desktop() const { return umgebung_.schreibtisch(); }
   void leeren(engine::clsVRD4Empfaenger* engine);
+  void melden(const QString& text) {
+    if (meldung) meldung(text);
+  }
+  // SetParent into the player's display window; when that fails the board
+  // stays here and the status list says so. Lowers our window after it.
+  bool inAnzeigeFensterHaengen();
 
   QWidget& fenster_;
   const Umgebung& umgebung_;
@@ -78,6 +96,11 @@ class Anzeigetafel {
   platform::x11::WindowId anzeigeFenster_ = 0;
   platform::x11::Rect anzeigeRechteck_;
   bool umgehaengt_ = false;  // the surface lives inside the player's window
+  platform::x11::WindowId tafelFenster_ = 0;  // its native window there
+  QPoint flaecheImFenster_;                   // its place in our window before
+  std::optional<double> letztePruefung_;
+  QPoint normaleEcke_;           // client corner before full screen
+  bool vollbildSelbst_ = false;  // no window manager: full screen by geometry
   QSize gespeicherteFenstergroesse_;
   QPoint gespeicherteFlaechenPosition_;
   double gespeicherteSkalaBreite_ = kStartBreite;

@@ -2,6 +2,7 @@
 
 // Qt's headers must come before Xlib's macros (Bool, Status).
 #include "engine/clsVRD4Empfaenger.h"
+#include "platform/BildschirmX11.h"
 
 #include <X11/Xlib.h>
 
@@ -38,6 +39,9 @@ class X11Desktop final : public Desktop {
   bool reparent(x11::WindowId child, x11::WindowId parent) override {
     return x11::reparent(child, parent);
   }
+  bool fensterLebt(x11::WindowId window) override { return x11::fensterLebt(window); }
+  bool fenstermanagerKannVollbild() override { return x11::fenstermanagerKannVollbild(); }
+  bool bildschirmLesbar() override { return x11::bildschirmLesbar(); }
   bool pelmorPlayerAktiv() override { return engine::clsVRD4Empfaenger::VRD4PelmorPlayerAktiv(); }
 
   std::optional<x11::Rect> windowRect(x11::WindowId window) override {

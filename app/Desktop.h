@@ -26,6 +26,12 @@ class Desktop {
   // GetWindowRect: the window's screen rectangle in pixels; nullopt when
   // there is no display or no such window.
   virtual std::optional<platform::x11::Rect> windowRect(platform::x11::WindowId window) = 0;
+  // The window still exists (ours dies with the player's window it sits in).
+  virtual bool fensterLebt(platform::x11::WindowId window) = 0;
+  // A window manager runs that takes windows into its full-screen state.
+  virtual bool fenstermanagerKannVollbild() = 0;
+  // The screen can be read back (not under XWayland, where grabs are black).
+  virtual bool bildschirmLesbar() = 0;
 };
 
 // The real desktop: Xlib on $DISPLAY and the process list. Process-wide.

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QWidget>
 #include <cmath>
 
 #include "app/Netzpanel.h"
@@ -69,17 +70,31 @@ void Einstellungen::StartwerteLesen() {
   app::startwerteLesen(startwertePfad(), w);
   w.defaultsEinsetzen();
   netz_.startwerteUebernehmen(w);
-  QPoint p = fenster_.pos();
+  eckeSetzen(w);
+}
+
+void Einstellungen::eckeVorDemZeigen() {
+  Startwerte w;
+  app::startwerteLesen(startwertePfad(), w);
+  eckeSetzen(w);
+}
+
+void Einstellungen::eckeSetzen(const Startwerte& w) {
+  // The client area's corner, saved and restored alike: a frame's corner
+  // would move the window by the title bar's height on every start.
+  QPoint p = fenster_.geometry().topLeft();
   if (w.links > 0) p.setX(static_cast<int>(std::lround(w.links / twipsProPixel(fenster_.logicalDpiX()))));
   if (w.oben > 0) p.setY(static_cast<int>(std::lround(w.oben / twipsProPixel(fenster_.logicalDpiY()))));
-  if (p != fenster_.pos()) fenster_.move(p);
+  if (p != fenster_.geometry().topLeft()) fenster_.setGeometry(QRect(p, fenster_.size()));
 }
+
+QPoint Einstellungen::ecke() const { return fensterEcke ? fensterEcke() : fenster_.geometry().topLeft(); }
 
 void Einstellungen::StartwerteSchreiben() {
   Startwerte w;
   netz_.startwerteEintragen(w);
-  w.links = static_cast<int32_t>(std::lround(fenster_.pos().x() * twipsProPixel(fenster_.logicalDpiX())));
-  w.oben = static_cast<int32_t>(std::lround(fenster_.pos().y() * twipsProPixel(fenster_.logicalDpiY())));
+  w.links = static_cast<int32_t>(std::lround(ecke().x() * twipsProPixel(fenster_.logicalDpiX())));
+  w.oben = static_cast<int32_t>(std::lround(ecke().y() * twipsProPixel(fenster_.logicalDpiY())));
   app::startwerteSchreiben(startwertePfad(), w);
 }
 

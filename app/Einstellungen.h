@@ -4,8 +4,10 @@
 // counts Label2 and Label3) and the settings file "VRD4Startwerte.TXT"
 // (app/Startwerte.h): read at activation, written at unload and by
 // "Parameter speichern".
+#include <QPoint>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -18,6 +20,7 @@ class QWidget;
 namespace vrd4::app {
 
 class Netzpanel;
+struct Startwerte;
 
 class Einstellungen {
  public:
@@ -40,6 +43,14 @@ class Einstellungen {
   std::string startwertePfad() const;
   void StartwerteLesen();
   void StartwerteSchreiben();
+  // The saved window corner alone, before the window is first shown: a
+  // window manager places a new window where it likes unless the position
+  // comes with the window (a move after mapping may lose against it).
+  void eckeVorDemZeigen();
+  // The client area's top-left corner in screen pixels that the file keeps;
+  // set by the window (in full screen: the corner from before). Empty: the
+  // window's own.
+  std::function<QPoint()> fensterEcke;
 
   // txtTwipsperPixelX/Y from the window's logical DPI.
   void twipsAnzeigen();
@@ -48,6 +59,9 @@ class Einstellungen {
   void taktZaehlen(double jetzt);
 
  private:
+  void eckeSetzen(const Startwerte& w);
+  QPoint ecke() const;
+
   QWidget& fenster_;
   Netzpanel& netz_;
   const std::string& programmOrdner_;

@@ -57,10 +57,12 @@ void FrmVRD4Empfaenger::entwurfAufbauen() {
   tafel_->rahmenZeigen = [this](bool sichtbar) { rahmenZeigen(sichtbar); };
   const int unten = kRand + Anzeigetafel::kStartHoehe + kRand;
   status_ = std::make_unique<Statusanzeige>(*this, kRand, unten, breite);
+  tafel_->meldung = [this](const QString& text) { status_->statusEintrag(text); };
 
   auto* panel = new QWidget(this);
   netz_ = std::make_unique<Netzpanel>(*this, *panel, *status_, *schleife_, uhr());
   einstellungen_ = std::make_unique<Einstellungen>(*this, *panel, *netz_, programmOrdner_);
+  einstellungen_->fensterEcke = [this] { return tafel_->fensterEcke(); };
   auto* spalte = new QVBoxLayout(panel);
   spalte->setContentsMargins(0, 0, 0, 0);
   for (QGroupBox* r : {netz_->serverRahmen(), netz_->clientRahmen(), netz_->weiterleitenRahmen(),
@@ -91,6 +93,7 @@ void FrmVRD4Empfaenger::rahmenZeigen(bool sichtbar) {
 void FrmVRD4Empfaenger::ShowModal() {
   Form_Load();
   if (entladen_) return;
+  einstellungen_->eckeVorDemZeigen();
   show();
   QEventLoop schleife;
   beimEntladen_ = [&schleife] { schleife.quit(); };
@@ -120,6 +123,7 @@ void FrmVRD4Empfaenger::Form_Activate() {
   einstellungen_->StartwerteLesen();
   einstellungen_->twipsAnzeigen();
   tafel_->Platzieren();
+  if (umgebung_.vollbild) cmdBitmapVollbild_Click();
   const std::u16string handle = gv::clsVRD4EventFensterHandle().GetMemory();
   const int64_t hwnd = handle.empty() ? 0 : static_cast<int64_t>(leadingNumber(handle));
   status_->statusEintrag(QStringLiteral("EventFensterHwnd aus Sender: ") + QString::number(hwnd));
@@ -194,6 +198,7 @@ void FrmVRD4Empfaenger::taktBeginnen() {
     }
   }
   status_->kuerzen();
+  tafel_->anzeigeFensterPruefen();
 }
 
 void FrmVRD4Empfaenger::taktRuhig() {

@@ -81,6 +81,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   bool vollbild() const { return tafel_->vollbild(); }
   int tafelBreite() const { return tafel_->breite(); }
   int tafelHoehe() const { return tafel_->hoehe(); }
+  bool tafelImPlayer() const { return tafel_->tafelImPlayer(); }
   net::clsSocket& Server() { return netz_->Server(); }
   net::clsSocket& Client2() { return netz_->weiterleitung().Client2(); }
   net::Clients& Clients() { return netz_->Clients(); }

@@ -109,7 +109,8 @@ void Netzpanel::rahmenAufbauen(QWidget& parent) {
     ctlProgressbar1->setTextVisible(false);
     ctlProgressbar1->setMaximumHeight(12);
     ctlProgressbar1->hide();  // only while a client connects
-    g->addWidget(ctlProgressbar1, 2, 1);
+    // A row of its own: the caption "Verbinde mit A:P - 45%" needs the width.
+    g->addWidget(ctlProgressbar1, 3, 0, 1, 2);
   }
 
   CtlFraWeiterleitenAn =

@@ -15,6 +15,7 @@ struct Umgebung {
   Desktop* desktop = nullptr;                // nullptr: x11Desktop()
   std::string programFolder;                 // empty: the executable's folder
   support::clsWBTimer::Sleeper sleeper;      // empty: the polling loop's own sleep step
+  bool vollbild = false;                     // --vollbild: full screen from the start
 
   platform::Clock& uhr() const { return clock ? *clock : platform::steadyClock(); }
   Desktop& schreibtisch() const { return desktop ? *desktop : x11Desktop(); }

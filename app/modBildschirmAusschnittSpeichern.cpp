@@ -17,6 +17,24 @@ QImage BildschirmAusschnitt(std::optional<QRect> bereich) {
   return screen->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
 }
 
+namespace {
+bool ganzSchwarz(const QImage& bild) {
+  const QImage rgb = bild.convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < rgb.height(); ++y) {
+    const auto* zeile = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    for (int x = 0; x < rgb.width(); ++x)
+      if ((zeile[x] & 0xFFFFFFu) != 0) return false;
+  }
+  return true;
+}
+}  // namespace
+
+QImage BildWaehlen(const QImage& bildschirm, const QImage& eigenes) {
+  if (bildschirm.isNull()) return eigenes;
+  if (ganzSchwarz(bildschirm) && !eigenes.isNull() && !ganzSchwarz(eigenes)) return eigenes;
+  return bildschirm;
+}
+
 std::optional<QString> AlsBmpSpeichern(const QImage& image, const QString& datei) {
   if (image.isNull()) return QStringLiteral("kein Bild");
   // Readers of the snapshot expect 24 bits per pixel, whatever the screen's

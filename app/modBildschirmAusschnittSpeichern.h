@@ -12,6 +12,11 @@ namespace vrd4::app::modBildschirmAusschnittSpeichern {
 // A null image when the platform cannot read the screen or the area is empty.
 QImage BildschirmAusschnitt(std::optional<QRect> bereich = std::nullopt);
 
+// The snapshot to save: the screen's picture, unless there is none or it is
+// all black while the board's own picture is not (XWayland and compositors
+// hand out black), then the board's own.
+QImage BildWaehlen(const QImage& bildschirm, const QImage& eigenes);
+
 // Writes image as an uncompressed 24-bit BMP to datei, replacing an existing
 // file only once the new one is complete. Returns the error text, or nullopt
 // on success.

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QPointer>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/FrmVRD4Empfaenger.h"
@@ -14,6 +17,7 @@
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
+#include "platform/BildschirmX11.h"
 
 namespace vrd4::app::modStart {
 namespace {
@@ -52,7 +56,31 @@ std::optional<std::string> praefixAusArgumenten(int argc, char** argv) {
   return praefix;
 }
 
+bool vollbildAusArgumenten(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--vollbild") == 0) return true;
+  return false;
+}
+
+const char* hilfeText() {
+  return "Aufruf: VRD4Empfaenger [--prefix P] [--vollbild]\n"
+         "  --prefix P   eigener Kanal und eigene Startwerte (A-Z a-z 0-9 _ - ., höchstens 64 Zeichen)\n"
+         "  --vollbild   im Vollbild starten, Mauszeiger über der Tafel aus (ESC beendet das Vollbild)\n"
+         "  --version    Version ausgeben\n"
+         "  --help       diese Hilfe\n"
+         "Solange die Tafel läuft, bleibt der Bildschirm an (kein Bildschirmschoner, kein DPMS).\n";
+}
+
 int Main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(hilfeText(), stdout);
+      return 0;
+    }
+  }
+  // The board enters the player's window with X11 calls: in a Wayland
+  // session it runs through XWayland unless the user chose a platform.
+  setenv("QT_QPA_PLATFORM", "xcb", 0);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VRD4Empfaenger"));
   // The window's own unload ends the run, not the last window closing.
@@ -101,7 +129,11 @@ int Main(int argc, char** argv) {
   }
 
   {
-    FrmVRD4Empfaenger frm;
+    // A board runs all day: no screen saver, no power saving while it shows.
+    platform::x11::BildschirmWachHalter wach;
+    Umgebung umgebung;
+    umgebung.vollbild = vollbildAusArgumenten(argc, argv);
+    FrmVRD4Empfaenger frm(std::move(umgebung));
     // Boxes belong to the main window from here on (and go with it).
     meldungen.besitzerSetzen(&frm);
     QPointer<FrmVRD4Empfaenger> ziel(&frm);

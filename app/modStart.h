@@ -15,6 +15,12 @@ const std::string& GlobalPfad();
 // arguments are left to Qt.
 std::optional<std::string> praefixAusArgumenten(int argc, char** argv);
 
+// "--vollbild" among the arguments: the board starts in full screen.
+bool vollbildAusArgumenten(int argc, char** argv);
+
+// The text of --help (the options of this program; Qt's own are not listed).
+const char* hilfeText();
+
 // The process entry point. "--prefix P" puts P in front of every channel
 // object, the lock file and the settings file name; an invalid prefix is a
 // message box and exit code 2. Without administrator rights (root or a
@@ -26,8 +32,14 @@ std::optional<std::string> praefixAusArgumenten(int argc, char** argv);
 //
 // SIGTERM and SIGINT close the main window the normal way (its teardown runs
 // and writes the stop mark). SIGUSR1 saves the snapshot "Picture.bmp" (in the
-// program folder, or for an installed receiver in $XDG_STATE_HOME/vrd4), as the button cmdBoxSpeichern does (a hook for tests and
-// remote checks).
+// program folder, or for an installed receiver in $XDG_STATE_HOME/vrd4), as
+// the button cmdBoxSpeichern does (a hook for tests and remote checks).
+// "--help" prints hilfeText() and returns 0 before any display or channel is
+// touched. "--vollbild" starts in full screen.
+//
+// Qt's platform is xcb unless QT_QPA_PLATFORM says otherwise: in a Wayland
+// session the board runs through XWayland, where it can enter the player's
+// window. While the window runs, the screen neither blanks nor powers down.
 int Main(int argc, char** argv);
 
 }  // namespace vrd4::app::modStart

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libx11-dev x11-utils xvfb xauth
+  libx11-dev libxss-dev libxext-dev x11-utils xvfb xauth openbox
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgif-dev

@@ -53,16 +53,20 @@ class FakeDesktop final : public Desktop {
   bool setWindowText(x11::WindowId w, const std::u16string& t) override { titel.emplace_back(w, t); return true; }
   bool activateWindow(x11::WindowId w) override { aktiviert.push_back(w); return true; }
   std::optional<x11::FoundWindow> findDisplayWindow() override { return anzeige; }
-  bool reparent(x11::WindowId, x11::WindowId parent) override {
+  bool reparent(x11::WindowId child, x11::WindowId parent) override {
     umgehaengt.push_back(parent);
-    return parent != 0;
+    return echtesX ? x11Desktop().reparent(child, parent) : parent != 0;
   }
   bool pelmorPlayerAktiv() override { return player; }
   std::optional<x11::Rect> windowRect(x11::WindowId) override { return std::nullopt; }
+  bool fensterLebt(x11::WindowId w) override { return echtesX ? x11Desktop().fensterLebt(w) : lebt; }
+  bool fenstermanagerKannVollbild() override { return false; }
+  bool bildschirmLesbar() override { return lesbar; }
 
   std::vector<std::pair<x11::WindowId, std::u16string>> titel;
   std::vector<x11::WindowId> aktiviert, umgehaengt;
-  bool player = false;
+  bool player = false, lebt = true, lesbar = true;
+  bool echtesX = false;  // re-parenting and window life on the real X server
   std::optional<x11::FoundWindow> anzeige;
 };
 

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "AppTestUmgebung.h"
+#include "app/modBildschirmAusschnittSpeichern.h"
 #include "platform/MessageBox.h"
 #include "platform/SurfaceWidget.h"
 
@@ -93,6 +94,59 @@ class MeldungsRecorder final : public platform::MessageBoxSink {
   void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { texte.push_back(text); }
   std::vector<std::u16string> texte;
 };
+
+TEST_F(FensterTest, SyncNeedsThePlayerAndEntersTheDisplayWindowFoundAndTheBoardComesBackWhenItEnds) {
+  MeldungsRecorder meldungen;
+  auto* liste = ctl<QListWidget>("List1");
+  const QPoint platz = frm->picVRD4EmpfangWidget()->pos();
+  frm->cmdFensterSyncronisieren_Click();
+  EXPECT_THAT(meldungen.texte, ElementsAre(u"Pelmor Player läuft nicht!"));
+  desktop.player = true;
+  frm->cmdFensterSyncronisieren_Click();  // no display window: none to enter
+  EXPECT_EQ(liste->findItems(u"Tafel bleibt im Empfängerfenster"_s, Qt::MatchContains).size(), 1);
+  EXPECT_FALSE(frm->tafelImPlayer());
+  desktop.anzeige = x11::FoundWindow{77, {0, 0, 1024, 768}};
+  frm->cmdFensterSyncronisieren_Click();
+  EXPECT_EQ(meldungen.texte.size(), 1u);
+  EXPECT_THAT(desktop.umgehaengt, ElementsAre(0u, 77u));
+  EXPECT_THAT(desktop.aktiviert, ElementsAre(77u)) << "the player's window comes over ours";
+  EXPECT_EQ(frm->windowTitle(), u"VRD4-LCD - Anzeigeempfänger - Breite: 768x Höhe: 480"_s);
+
+  // The player's window ends, and our board's window with it.
+  liste->clear();
+  desktop.lebt = false;
+  tick();
+  EXPECT_TRUE(frm->tafelImPlayer()) << "looked at only twice a second";
+  uhr.t += Anzeigetafel::kPruefSekunden;
+  tick();
+  EXPECT_FALSE(frm->tafelImPlayer());
+  EXPECT_EQ(frm->picVRD4EmpfangWidget()->parentWidget(), frm.get());
+  EXPECT_EQ(frm->picVRD4EmpfangWidget()->pos(), platz);
+  EXPECT_EQ(liste->findItems(u"Anzeigefenster des Players beendet: Tafel zurück im Empfängerfenster"_s,
+                             Qt::MatchExactly).size(), 1);
+}
+
+TEST_F(FensterTest, SnapshotIsA24BitBmpInTheProgramFolderOrAReportWhyNot) {
+  frm->cmdBoxSpeichern_Click();
+  QFile f(ordner.path() + u"/Picture.bmp"_s);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray kopf = f.read(34);
+  EXPECT_TRUE(kopf.startsWith("BM"));
+  EXPECT_EQ(kopf.mid(28, 6), QByteArray("\x18\0\0\0\0\0", 6)) << "24 bits per pixel, uncompressed";
+  EXPECT_EQ(QImage(f.fileName()).size(), QSize(768, 480));
+
+  // A screen that reads back black (XWayland) or not at all gives the board's
+  // own picture; a screen picture with anything on it is what was asked for.
+  QImage schwarz(4, 4, QImage::Format_RGB32), rot = schwarz, blau = schwarz;
+  schwarz.fill(Qt::black), rot.fill(Qt::red), blau.fill(Qt::blue);
+  for (const auto& [schirm, eigenes, erwartet] : {std::tuple{QImage(), rot, rot}, {schwarz, rot, rot},
+                                                  {schwarz, schwarz, schwarz}, {blau, rot, blau}})
+    EXPECT_EQ(modBildschirmAusschnittSpeichern::BildWaehlen(schirm, eigenes), erwartet);
+
+  laden(ordner.path().toStdString() + "/gibt/es/nicht");
+  frm->cmdBoxSpeichern_Click();
+  EXPECT_EQ(ctl<QListWidget>("List1")->findItems(u"Picture.bmp nicht gespeichert"_s, Qt::MatchContains).size(), 1);
+}
 
 }  // namespace
 }  // namespace vrd4::app::test

@@ -105,9 +105,12 @@ class Empfaenger {
     }
   }
 
-  void starten() {
+  // Starts the program (again, once it has ended) with the prefix and extra.
+  void starten(const std::vector<std::string>& extra = {}) {
+    status_.reset();
     std::vector<std::string> args{programm_};
     if (!praefix_.empty()) args.insert(args.end(), {"--prefix", praefix_});
+    args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -1,0 +1,203 @@
+// The real receiver under a real window manager (openbox, started by the test
+// on its own X server): the window comes back at the same place however often
+// it restarts, and --vollbild is the manager's full-screen state, which ESC
+// leaves; meanwhile the screen does not blank.
+#include <memory>
+
+#include "E2EHilfe.h"
+#include "channel/ClsVRD4Memory.h"
+
+// After Qt's and our headers: Xlib defines macros such as Bool and Status.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/scrnsaver.h>
+#include <X11/keysym.h>
+
+namespace vrd4::e2e {
+namespace {
+
+class XVerbindung {
+ public:
+  XVerbindung() : d_(XOpenDisplay(nullptr)) {}
+  ~XVerbindung() {
+    if (d_) XCloseDisplay(d_);
+  }
+  XVerbindung(const XVerbindung&) = delete;
+  XVerbindung& operator=(const XVerbindung&) = delete;
+  Display* get() const { return d_; }
+  Atom atom(const char* n) const { return XInternAtom(d_, n, False); }
+
+ private:
+  Display* d_;
+};
+
+XVerbindung& x() {
+  static XVerbindung v;
+  return v;
+}
+
+int ohneAbbruch(Display*, XErrorEvent*) { return 0; }
+
+std::vector<unsigned long> eigenschaft(Window w, const char* name, Atom typ) {
+  Atom t = None;
+  int format = 0;
+  unsigned long n = 0, rest = 0;
+  unsigned char* roh = nullptr;
+  std::vector<unsigned long> out;
+  if (XGetWindowProperty(x().get(), w, x().atom(name), 0, 1024, False, typ, &t, &format, &n, &rest, &roh) ==
+          Success &&
+      roh && format == 32)
+    out.assign(reinterpret_cast<unsigned long*>(roh), reinterpret_cast<unsigned long*>(roh) + n);
+  if (roh) XFree(roh);
+  return out;
+}
+
+// The receiver's main window: the client window (WM_STATE) whose title
+// begins with "VRD4-LCD", however the manager frames it. 0 when none.
+Window empfaengerFenster(Window w = 0) {
+  if (!w) w = DefaultRootWindow(x().get());
+  char* name = nullptr;
+  const bool treffer = XFetchName(x().get(), w, &name) && name && std::string(name).starts_with("VRD4-LCD");
+  if (name) XFree(name);
+  if (treffer && !eigenschaft(w, "WM_STATE", x().atom("WM_STATE")).empty()) return w;
+  Window wurzel = 0, eltern = 0, *kinder = nullptr;
+  unsigned int n = 0;
+  Window gefunden = 0;
+  if (XQueryTree(x().get(), w, &wurzel, &eltern, &kinder, &n)) {
+    for (unsigned int i = 0; i < n && !gefunden; ++i) gefunden = empfaengerFenster(kinder[i]);
+    if (kinder) XFree(kinder);
+  }
+  return gefunden;
+}
+
+// The client area on the screen: left, top, width, height.
+std::optional<QRect> bereich(Window w) {
+  XWindowAttributes a{};
+  int px = 0, py = 0;
+  Window kind = 0;
+  if (!w || !XGetWindowAttributes(x().get(), w, &a) || a.map_state != IsViewable ||
+      !XTranslateCoordinates(x().get(), w, a.root, 0, 0, &px, &py, &kind))
+    return std::nullopt;
+  return QRect(px, py, a.width, a.height);
+}
+
+bool imVollbild(Window w) {
+  const auto zustand = eigenschaft(w, "_NET_WM_STATE", XA_ATOM);
+  return std::find(zustand.begin(), zustand.end(), x().atom("_NET_WM_STATE_FULLSCREEN")) != zustand.end();
+}
+
+// openbox on the test's X server for the whole binary.
+class Fenstermanager : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    XSetErrorHandler(ohneAbbruch);
+    ASSERT_NE(x().get(), nullptr) << "no X server (run under xvfb-run)";
+    char* argv[] = {const_cast<char*>("openbox"), const_cast<char*>("--sm-disable"), nullptr};
+    ASSERT_EQ(posix_spawnp(&pid_, "openbox", nullptr, nullptr, argv, environ), 0) << "openbox missing";
+    ASSERT_TRUE(warteBis([] { return !eigenschaft(DefaultRootWindow(x().get()), "_NET_SUPPORTING_WM_CHECK",
+                                                   XA_WINDOW).empty(); },
+                         kStartSekunden))
+        << "openbox did not come up";
+    channel::setChannelNamePrefix(kPraefix);
+  }
+  void TearDown() override {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  static constexpr const char* kPraefix = "t_wm_";
+
+ private:
+  pid_t pid_ = -1;
+};
+auto* const g_wm = ::testing::AddGlobalTestEnvironment(new Fenstermanager);
+
+// Lines 5 and 6 of the settings file: left and top edge in twips.
+std::pair<int, int> gespeicherteEcke(const Empfaenger& e) {
+  QFile f(QString::fromStdString(e.ordner() + "/" + Fenstermanager::kPraefix + "VRD4Startwerte.TXT"));
+  if (!f.open(QIODevice::ReadOnly)) return {-1, -1};
+  const QList<QByteArray> z = f.readAll().split('\n');
+  if (z.size() < 6) return {-1, -1};
+  return {z[4].trimmed().toInt(), z[5].trimmed().toInt()};
+}
+
+// Each test's receiver removes its channel files at the end: our mappings of
+// them go too.
+class FensterE2E : public ::testing::Test {
+ protected:
+  void TearDown() override { gv::SpeichervariablenFreigeben(); }
+};
+
+TEST_F(FensterE2E, WindowComesBackAtTheSameCornerOnEveryStart) {
+  // 3000 and 2250 twips: 200 and 150 pixels at 96 DPI.
+  Empfaenger e(Fenstermanager::kPraefix, "Localhost\r\n3000\r\n0\r\n0\r\n 3000 \r\n 2250 \r\n");
+  for (int start = 1; start <= 3; ++start) {
+    ringFrischAnlegen();
+    e.starten();
+    ASSERT_TRUE(gestartet()) << "start " << start;
+    std::optional<QRect> r;
+    EXPECT_TRUE(warteBis([&] { return (r = bereich(empfaengerFenster())) && r->topLeft() == QPoint(200, 150); },
+                         kSekunden))
+        << "start " << start << ": client area at " << (r ? r->x() : -1) << "," << (r ? r->y() : -1);
+    kill(e.pid(), SIGTERM);
+    ASSERT_TRUE(e.warteAufEnde(kSekunden).has_value());
+    EXPECT_EQ(gespeicherteEcke(e), std::pair(3000, 2250)) << "start " << start;
+  }
+}
+
+// ESC as the keyboard gives it: to the window that has the input focus,
+// which must be the receiver's.
+void escDruecken(Window fenster) {
+  Window fokus = 0;
+  int zurueck = 0;
+  XGetInputFocus(x().get(), &fokus, &zurueck);
+  EXPECT_EQ(fokus, fenster) << "the full-screen window has no keyboard focus";
+  XKeyEvent k{};
+  k.display = x().get();
+  k.window = fokus;
+  k.root = DefaultRootWindow(x().get());
+  k.same_screen = True;
+  k.keycode = XKeysymToKeycode(x().get(), XK_Escape);
+  for (int typ : {KeyPress, KeyRelease}) {
+    k.type = typ;
+    XSendEvent(x().get(), fokus, True, typ == KeyPress ? KeyPressMask : KeyReleaseMask,
+               reinterpret_cast<XEvent*>(&k));
+  }
+  XFlush(x().get());
+}
+
+TEST_F(FensterE2E, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
+  // The X server's screen saver after one idle second (Xvfb has no DPMS).
+  XSetScreenSaver(x().get(), 1, 0, PreferBlanking, AllowExposures);
+  const auto schonerAn = [] {
+    XScreenSaverInfo info{};
+    XScreenSaverQueryInfo(x().get(), DefaultRootWindow(x().get()), &info);
+    return info.state == ScreenSaverOn;
+  };
+
+  Empfaenger e(Fenstermanager::kPraefix);
+  ringFrischAnlegen();
+  e.starten({"--vollbild"});
+  ASSERT_TRUE(gestartet());
+  const QRect schirm(0, 0, DisplayWidth(x().get(), 0), DisplayHeight(x().get(), 0));
+  Window w = 0;
+  ASSERT_TRUE(warteBis([&] { return (w = empfaengerFenster()) && imVollbild(w) && bereich(w) == schirm; },
+                       kSekunden))
+      << "not in the manager's full-screen state over the whole screen";
+  XResetScreenSaver(x().get());
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_FALSE(schonerAn()) << "the screen blanks while the board runs";
+
+  escDruecken(w);
+  EXPECT_TRUE(warteBis([&] { return !imVollbild(w) && bereich(w) && bereich(w)->width() < schirm.width(); },
+                       kSekunden))
+      << "ESC did not leave full screen";
+
+  kill(e.pid(), SIGTERM);
+  ASSERT_TRUE(e.warteAufEnde(kSekunden).has_value());
+  EXPECT_TRUE(warteBis(schonerAn, kSekunden)) << "the screen saver is still held off after the end";
+  XSetScreenSaver(x().get(), 0, 0, DefaultBlanking, DefaultExposures);
+}
+
+}  // namespace
+}  // namespace vrd4::e2e
