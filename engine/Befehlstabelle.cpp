@@ -27,32 +27,46 @@ QString text(const B& b, std::size_t i) { return QString::fromStdU16String(b.get
 
 // Field, text, alignment (where the command has one), font and style: the
 // part shared by Textausgabe, Blinktext and Lauftext.
+// Each index is a constexpr variable, so a name the row lacks does not
+// compile.
 template <Felder f>
 render::TextParameter textParameter(const B& b) {
+  constexpr std::size_t xs = f.index(u"Xstart"), ys = f.index(u"Ystart"), xe = f.index(u"Xende"),
+                        ye = f.index(u"YEnde"), text_ = f.index(u"Ausgabetext"), schrift = f.index(u"Schriftart"),
+                        groesse = f.index(u"SchriftgroesseinPixel"), fett = f.index(u"Fett"),
+                        kursiv = f.index(u"Kursiv"), unter = f.index(u"Unterstrichen"),
+                        durch = f.index(u"Durchgestrichen"), transparent = f.index(u"Transparent"),
+                        vorn = f.index(u"FeldVordergrundfarbe"), hinten = f.index(u"FeldHintergrundfarbe");
   render::TextParameter p;
-  p.Xstart = i16(b, f[u"Xstart"]);
-  p.Ystart = i16(b, f[u"Ystart"]);
-  p.Xende = i16(b, f[u"Xende"]);
-  p.YEnde = i16(b, f[u"YEnde"]);
-  p.Ausgabetext = text(b, f[u"Ausgabetext"]);
-  if constexpr (f.hat(u"Ausrichtung")) p.Ausrichtung = i16(b, f[u"Ausrichtung"]);
-  p.Schriftart = text(b, f[u"Schriftart"]);
-  p.SchriftgroesseinPixel = i16(b, f[u"SchriftgroesseinPixel"]);
-  p.Fett = janein(b, f[u"Fett"]);
-  p.Kursiv = janein(b, f[u"Kursiv"]);
-  p.Unterstrichen = janein(b, f[u"Unterstrichen"]);
-  p.Durchgestrichen = janein(b, f[u"Durchgestrichen"]);
-  p.Transparent = janein(b, f[u"Transparent"]);
-  p.FeldVordergrundfarbe = farbe(b, f[u"FeldVordergrundfarbe"]);
-  p.FeldHintergrundfarbe = farbe(b, f[u"FeldHintergrundfarbe"]);
+  p.Xstart = i16(b, xs);
+  p.Ystart = i16(b, ys);
+  p.Xende = i16(b, xe);
+  p.YEnde = i16(b, ye);
+  p.Ausgabetext = text(b, text_);
+  if constexpr (f.hat(u"Ausrichtung")) {
+    constexpr std::size_t ausrichtung = f.index(u"Ausrichtung");
+    p.Ausrichtung = i16(b, ausrichtung);
+  }
+  p.Schriftart = text(b, schrift);
+  p.SchriftgroesseinPixel = i16(b, groesse);
+  p.Fett = janein(b, fett);
+  p.Kursiv = janein(b, kursiv);
+  p.Unterstrichen = janein(b, unter);
+  p.Durchgestrichen = janein(b, durch);
+  p.Transparent = janein(b, transparent);
+  p.FeldVordergrundfarbe = farbe(b, vorn);
+  p.FeldHintergrundfarbe = farbe(b, hinten);
   return p;
 }
 
 // The picture commands with a field: path, rectangle, the two switches.
 template <Felder f, auto operation>
 void bildAnPosition(E& e, const B& b, Bytes bild) {
-  (e.*operation)(text(b, f[u"BildnamemitPfad"]), i16(b, f[u"Xstart"]), i16(b, f[u"Ystart"]), i16(b, f[u"Xende"]),
-                 i16(b, f[u"YEnde"]), janein(b, f[u"GroesseAnpassen"]), janein(b, f[u"BeiKleinerZentrieren"]), bild);
+  constexpr std::size_t pfad = f.index(u"BildnamemitPfad"), xs = f.index(u"Xstart"), ys = f.index(u"Ystart"),
+                        xe = f.index(u"Xende"), ye = f.index(u"YEnde"), anpassen = f.index(u"GroesseAnpassen"),
+                        zentrieren = f.index(u"BeiKleinerZentrieren");
+  (e.*operation)(text(b, pfad), i16(b, xs), i16(b, ys), i16(b, xe), i16(b, ye), janein(b, anpassen),
+                 janein(b, zentrieren), bild);
 }
 
 struct Eintrag {

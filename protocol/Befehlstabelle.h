@@ -186,13 +186,16 @@ struct Felder {
     if (spec == nullptr) throw std::logic_error("kein Befehl dieses Namens");
     zeile = static_cast<std::size_t>(spec - tabelle::kBefehle.data());
   }
-  consteval std::size_t operator[](std::u16string_view feld) const {
+  consteval std::size_t operator[](std::u16string_view feld) const { return index(feld); }
+  // The same for a constexpr variable inside a template (clang 14 refuses
+  // the consteval call on a template parameter object there).
+  constexpr std::size_t index(std::u16string_view feld) const {
     const auto& p = tabelle::kBefehle[zeile].parameter;
     for (std::size_t i = 0; i < p.size(); ++i)
       if (p[i].name == feld) return i;
     throw std::logic_error("kein Feld dieses Namens");
   }
-  consteval bool hat(std::u16string_view feld) const {
+  constexpr bool hat(std::u16string_view feld) const {
     for (const Parameter& p : tabelle::kBefehle[zeile].parameter)
       if (p.name == feld) return true;
     return false;
