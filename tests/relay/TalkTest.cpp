@@ -122,7 +122,6 @@ TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
       {"plain text: logged and forwarded only", "Hallo Tafel\r\n", "", false, "", 0},
       {"field that does not convert: logged, answered", zeile({u"Linie", u"x"}), "Linie", true, "", 2},
       {"acting names are only answered", zeile({u"PauseAnzeigeZiel", u"500"}), "", true, "", 0},
-      {"Client verbinden only answered", zeile({u"Client verbinden"}), "", true, "", 0},
       {"picture content from field 5", zeile({u"BildAnzeigen", u"/nicht/hier.bmp", u"-1", u"0", u"414243"}),
        "BildAnzeigen ABC", true, "", 0},
       {"picture content from field 9",
