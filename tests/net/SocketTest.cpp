@@ -1,16 +1,8 @@
 // clsSocket on real sockets, on 127.0.0.1 only and on ports the system
 // picks.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QUdpSocket>
 #include <cerrno>
 
 #include "NetTestUmgebung.h"

@@ -2,7 +2,6 @@
 // host that records what the window would do and a clock moved by the
 // commands themselves: the interpreter, waiting lines, the bounds. Hostile
 // peers meet the real receiver in the end-to-end tests.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QTcpSocket>
