@@ -2,12 +2,7 @@
 // pixels (disposal, transparency).
 #include <gmock/gmock.h>
 
-#include <QFile>
 #include <QGuiApplication>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "platform/Clock.h"
 #include "platform/Surface.h"
@@ -77,14 +72,7 @@ TEST_F(GifControl, OneFrameGifShowsButNeverPlays) {
 
 TEST_F(GifControl, TheFilesLoopCountPlaysThreePassesEndsOnFrameOneAndReportsOnce) {
   ctl.setDelayAnimation(0);  // decoded and playing at once
-  GifSchreiber g(2, 2, gif::test::Farben{0xFF0000, 0x00FF00, 0x0000FF, 0});
-  g.schleife(3);
-  for (uint8_t k = 0; k < 3; ++k) {
-    Bild b = gif::test::flach(0, 0, 2, 2, k);
-    b.delay = 10;
-    g.bild(b);
-  }
-  ASSERT_TRUE(laden(g.fertig(), 2, 2));
+  ASSERT_TRUE(laden(einfarbigeFrames(2, 2, 3, 10, 3), 2, 2));
   EXPECT_EQ(ctl.Action(), 1);
   EXPECT_EQ(ctl.Loops(), 3) << "the file's own count";
   bis(0.95);

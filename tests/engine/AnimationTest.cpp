@@ -25,7 +25,7 @@ class Animation : public EngineTest {
   const std::vector<uint8_t> gif = einfarbigeFrames(100, 50, 2);
 };
 
-TEST_F(Animation, SlotsOneToTenLowestFreeFirstEleventhRefusedOthersAreErrors) {
+TEST_F(Animation, SlotsOneToTenLowestFreeFirstEleventhRefusedOthersAreErrorsClsFreesAll) {
   for (int i = 1; i <= 10; ++i) ASSERT_EQ(laden(i % 2 ? "a.GiF" : "b.gif", gif), i);
   events.clear();
   EXPECT_EQ(laden("c.gif", gif), 0);
@@ -61,6 +61,13 @@ TEST_F(Animation, SlotsOneToTenLowestFreeFirstEleventhRefusedOthersAreErrors) {
     EXPECT_THAT(events, ElementsAre(nr(f.slot))) << f.name;
   }
   EXPECT_EQ(ani().ucAniGIFFeld(1).FrameCount(), 0);
+
+  // Cls frees every slot, playing or not, and leaves nothing on the board.
+  for (int i = 2; i <= 10; ++i) ASSERT_EQ(laden("a.gif", gif), i);
+  for (uint8_t i = 1; i <= 10; ++i) engine->AniGifStarten(i, 0);
+  engine->Cls();
+  for (int i = 1; i <= 10; ++i) EXPECT_FALSE(ani().belegt(i) || ani().ucAniGIFFeld(i).visible()) << i;
+  EXPECT_EQ(pic.presented(), pic.image());
   EXPECT_THROW(laden("a.gif", gif, -32768, 1, 32767, 5), OverflowError);
 }
 
@@ -122,18 +129,6 @@ TEST_F(Animation, DisplayTimeDeletesTheSlotUnlessStopped) {
   EXPECT_TRUE(ani().belegt(1));
   bis(neu + 1.02);
   EXPECT_FALSE(ani().belegt(1));
-}
-
-TEST_F(Animation, ClsFreesEverySlot) {
-  for (int i = 1; i <= 10; ++i) ASSERT_EQ(laden("a.gif", gif), i);
-  for (uint8_t i = 1; i <= 10; ++i) engine->AniGifStarten(i, 0);
-  engine->Cls();
-  for (int i = 1; i <= 10; ++i) {
-    EXPECT_FALSE(ani().belegt(i));
-    EXPECT_FALSE(ani().ucAniGIFFeld(i).visible());
-  }
-  EXPECT_EQ(pic.presented(), pic.image());
-  EXPECT_EQ(laden("a.gif", gif), 1);
 }
 
 }  // namespace

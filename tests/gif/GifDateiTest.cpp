@@ -38,7 +38,7 @@ TEST(GifDatei, ControlExtensionsGiveDelayDisposalAndTransparency) {
   GifSchreiber s(8, 8, graurampe(16));
   // Frame 1: disposal 3 is stored as 0; a second extension replaces the first.
   s.gce(2, 7, uint8_t{9});
-  s.kommentar("between the two");
+  s.roh({0x21, 0xFE, 1, '#', 0});  // a comment between the two
   Bild b = flach(0, 0, 8, 8, 1);
   b.disposal = 3, b.delay = 4;
   s.bild(b);
@@ -245,17 +245,10 @@ TEST(GifFeindlich, EveryPrefixOfAFileKeepsWhatCameBeforeTheCut) {
   s.schleife(3);
   std::vector<Bild> bilder;
   for (int i = 0; i < 3; ++i) {
-    Bild b;
-    b.width = 12 - i;
-    b.height = 10 - 2 * i;
-    b.codeGroesse = 4;
-    b.indizes = zufallsIndizes(b.width, b.height, 4, static_cast<uint32_t>(i + 1));
+    const int bits = i == 1 ? 3 : 4;  // frame 2 with a local table of 8
+    Bild b{.width = 12 - i, .height = 10 - 2 * i, .indizes = zufallsIndizes(12 - i, 10 - 2 * i, bits, uint32_t(i + 1)),
+           .codeGroesse = bits, .lokal = i == 1 ? std::optional(graurampe(8)) : std::nullopt};
     for (auto& x : b.indizes) x = static_cast<uint8_t>(x | 1);  // never 0: a cut shows
-    if (i == 1) {
-      b.lokal = graurampe(8);
-      b.codeGroesse = 3;
-      for (auto& x : b.indizes) x = static_cast<uint8_t>((x & 7) | 1);
-    }
     s.bild(b);
     bilder.push_back(b);
   }

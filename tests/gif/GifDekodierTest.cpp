@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <string>
 
 #include "GifSchreiber.h"
 #include "GiflibOrakel.h"
@@ -18,16 +17,11 @@ Bild zufall(int x, int y, int w, int h, int bits, uint32_t saat) {
   return b;
 }
 
-// One image on a screen of its own size, after `aendern` has set its options.
-template <typename F>
-std::vector<uint8_t> einzeln(Bild b, F aendern) {
-  aendern(b);
+// One image on a screen of its own size.
+std::vector<uint8_t> einzeln(const Bild& b) {
   GifSchreiber s(b.left + b.width, b.top + b.height, graurampe(256));
   s.bild(b);
   return s.fertig();
-}
-std::vector<uint8_t> einzeln(const Bild& b) {
-  return einzeln(b, [](Bild&) {});
 }
 
 // The file decodes (if giflib reads it) to giflib's frames, place and indices.
@@ -48,39 +42,21 @@ void wieGiflib(const std::vector<uint8_t>& datei, bool mussLesbarSein = true) {
   }
 }
 
+// What the random files below seldom or never reach: a file without
+// extensions, a long row, and tables that run full with and without a clear.
 TEST(GifDekodieren, EveryFrameEqualsGiflib) {
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> f;
-  for (int bits = 2; bits <= 8; ++bits)
-    for (bool inter : {false, true})
-      f.emplace_back("CodeSize" + std::to_string(bits) + (inter ? "Interlaced" : ""),
-                     einzeln(zufall(0, 0, 61, 37, bits, static_cast<uint32_t>(bits)),
-                             [=](Bild& b) { b.interlaced = inter; }));
-  {
-    GifSchreiber s(32, 32, graurampe(64));
-    s.schleife(0);
-    for (int i = 0; i < 6; ++i) {
-      Bild b = zufall(i, 2 * i, 20, 16, 6, static_cast<uint32_t>(10 + i));
-      b.disposal = i % 4;
-      b.delay = 5 * i;
-      if (i % 2) b.transparent = static_cast<uint8_t>(i);
-      s.bild(b);
-    }
-    f.emplace_back("DisposalsAndTransparency", s.fertig());
-  }
-  {
-    GifSchreiber s(16, 16, graurampe(2), "GIF87a");
-    Bild b = flach(0, 0, 16, 16, 0, 2);
-    b.indizes = zufallsIndizes(16, 16, 1, 18);
-    b.gce = false;
-    s.bild(b);
-    f.emplace_back("GIF87aWithoutExtensions", s.fertig());
-  }
-  f.emplace_back("FourThousandByOne", einzeln(zufall(0, 0, 4000, 1, 8, 9)));
-  f.emplace_back("ClearCodeInTheMiddle", einzeln(zufall(0, 0, 120, 50, 5, 11), [](Bild& b) { b.lzw.clearNach = 300; }));
-  f.emplace_back("FullTableWithClear", einzeln(zufall(0, 0, 320, 200, 8, 13)));
-  const auto ohneClear = [](Bild& b) { b.lzw.ohneClearWennVoll = true; };
-  f.emplace_back("FullTableWithoutClear", einzeln(zufall(0, 0, 320, 200, 8, 14), ohneClear));
-  f.emplace_back("OneByteSubBlocks", einzeln(zufall(0, 0, 33, 21, 7, 17), [](Bild& b) { b.blockGroesse = 1; }));
+  GifSchreiber alt(16, 16, graurampe(2), "GIF87a");
+  alt.bild(Bild{.width = 16, .height = 16, .indizes = zufallsIndizes(16, 16, 1, 18), .codeGroesse = 2, .gce = false});
+  const std::pair<const char*, std::vector<uint8_t>> f[] = {
+      {"GIF87aWithoutExtensions", alt.fertig()},
+      {"FourThousandByOne", einzeln(zufall(0, 0, 4000, 1, 8, 9))},
+      {"FullTableWithClear", einzeln(zufall(0, 0, 320, 200, 8, 13))},
+      {"FullTableWithoutClear", einzeln([] {
+         Bild b = zufall(0, 0, 320, 200, 8, 14);
+         b.lzw.ohneClearWennVoll = true;
+         return b;
+       }())},
+  };
   for (const auto& [name, datei] : f) {
     SCOPED_TRACE(name);
     wieGiflib(datei);
@@ -94,6 +70,7 @@ TEST(GifDekodieren, RandomFilesEqualGiflib) {
   for (int datei = 0; datei < 150; ++datei) {
     SCOPED_TRACE(datei);
     GifSchreiber s(zahl(1, 80), zahl(1, 80), graurampe(1 << zahl(1, 8)));
+    if (zahl(0, 1)) s.schleife(zahl(0, 5));
     for (int k = zahl(1, 4); k > 0; --k) {
       const int bits = zahl(1, 8);
       Bild b{.left = zahl(0, 90), .top = zahl(0, 90), .width = zahl(1, 70), .height = zahl(1, 70)};
@@ -105,6 +82,7 @@ TEST(GifDekodieren, RandomFilesEqualGiflib) {
       b.lzw.ohneClearWennVoll = zahl(0, 1);
       b.blockGroesse = zahl(1, 255);
       b.disposal = zahl(0, 3);
+      if (zahl(0, 1)) b.transparent = static_cast<uint8_t>(zahl(0, 255));
       s.bild(b);
     }
     wieGiflib(s.fertig());

@@ -134,9 +134,7 @@ class GifSchreiber {
     for (int i = 0; i < 6; ++i) bytes.push_back(static_cast<uint8_t>(sig[i]));
     wort(logB);
     wort(logH);
-    bytes.push_back(global ? static_cast<uint8_t>(0x80 | 0x70 | groessenFeld(*global)) : 0);
-    bytes.push_back(0);
-    bytes.push_back(0);
+    roh({global ? static_cast<uint8_t>(0x80 | 0x70 | groessenFeld(*global)) : uint8_t{0}, 0, 0});
     if (global) tabelle(*global);
   }
 
@@ -152,22 +150,13 @@ class GifSchreiber {
     roh({0x21, 0xF9, 4});
     bytes.push_back(static_cast<uint8_t>((disposal << 2) | (transparent ? 1 : 0)));
     wort(delay);
-    bytes.push_back(transparent.value_or(0));
-    bytes.push_back(0);
-  }
-
-  void kommentar(const std::string& text) {
-    roh({0x21, 0xFE});
-    unterbloecke(bytes, std::vector<uint8_t>(text.begin(), text.end()));
+    roh({transparent.value_or(0), 0});
   }
 
   void bild(const Bild& b) {
     if (b.gce) gce(b.disposal, b.delay, b.transparent);
     bytes.push_back(0x2C);
-    wort(b.left);
-    wort(b.top);
-    wort(b.width);
-    wort(b.height);
+    for (int v : {b.left, b.top, b.width, b.height}) wort(v);
     uint8_t packed = b.interlaced ? 0x40 : 0;
     if (b.lokal) packed |= static_cast<uint8_t>(0x80 | groessenFeld(*b.lokal));
     bytes.push_back(packed);
@@ -177,7 +166,7 @@ class GifSchreiber {
                  b.blockGroesse);
   }
 
-  std::vector<uint8_t> fertig() {
+  std::vector<uint8_t> fertig() const {
     std::vector<uint8_t> f = bytes;
     f.push_back(0x3B);
     return f;
@@ -191,10 +180,7 @@ class GifSchreiber {
   std::vector<uint8_t> bytes;
 
  private:
-  void wort(int v) {
-    bytes.push_back(static_cast<uint8_t>(v));
-    bytes.push_back(static_cast<uint8_t>(v >> 8));
-  }
+  void wort(int v) { roh({static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
   void tabelle(const Farben& f) {
     for (uint32_t c : f) roh({static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
   }
@@ -211,21 +197,19 @@ class GifSchreiber {
 
 // A w × h image wholly of one index.
 inline Bild flach(int x, int y, int w, int h, uint8_t index = 1, int codeGroesse = 2) {
-  Bild b;
-  b.left = x;
-  b.top = y;
-  b.width = w;
-  b.height = h;
-  b.codeGroesse = codeGroesse;
-  b.indizes.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), index);
-  return b;
+  return Bild{.left = x, .top = y, .width = w, .height = h,
+              .indizes = std::vector<uint8_t>(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), index),
+              .codeGroesse = codeGroesse};
 }
 
 // A width × height GIF of n full-size frames; frame k (1-based) is wholly
-// colour index k - 1 of the table (red, green, blue, white, ...).
-inline std::vector<uint8_t> einfarbigeFrames(int width, int height, int n, int delay = 10) {
+// colour index k - 1 of the table (red, green, blue, white, ...); with a
+// looping extension when `schleifen` is given.
+inline std::vector<uint8_t> einfarbigeFrames(int width, int height, int n, int delay = 10,
+                                             std::optional<int> schleifen = {}) {
   GifSchreiber s(width, height,
                  Farben{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0x808080});
+  if (schleifen) s.schleife(*schleifen);
   for (int k = 0; k < n; ++k) {
     Bild b = flach(0, 0, width, height, static_cast<uint8_t>(k % 8), 3);
     b.delay = delay;
@@ -238,7 +222,6 @@ inline std::vector<uint8_t> einfarbigeFrames(int width, int height, int n, int d
 inline std::vector<uint8_t> frameAusStreifen(const GifDatei& g, int k) {
   const FrameInfo& f = g.frames()[static_cast<std::size_t>(k - 1)];
   std::vector<uint8_t> r;
-  r.reserve(static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height));
   for (int y = 0; y < f.height; ++y) {
     const uint8_t* z = g.strip() + static_cast<std::size_t>(y) * static_cast<std::size_t>(g.stripWidth()) +
                        static_cast<std::size_t>(f.offset);

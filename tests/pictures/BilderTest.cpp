@@ -20,7 +20,6 @@ namespace vrd4::render {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using Events = std::vector<std::pair<QString, QString>>;
 
 const QRgb kRot = qRgb(220, 20, 30);
 const QRgb kGruen = qRgb(20, 200, 40);
@@ -119,7 +118,7 @@ struct FakeHost : RenderHost {
   void statusEintrag(const QString& zeile) override { status.push_back(zeile); }
   void writeReply(Antwort, const QString&) override {}
   double now() const override { return 0.0; }
-  Events events;
+  std::vector<std::pair<QString, QString>> events;
   std::vector<QString> status;
 };
 

@@ -22,12 +22,6 @@ QRgb farbeVonBild(int i) {
   return kFarben[i % 10];
 }
 
-QImage einfarbig(int w, int h, QRgb farbe) {
-  QImage b(w, h, QImage::Format_RGB32);
-  b.fill(farbe);
-  return b;
-}
-
 std::vector<uint8_t> mjpegAvi(int w, int h, int n, int fps, const std::function<QImage(int)>& bild) {
   char pfad[] = "/tmp/vrd4-clipXXXXXX.avi";
   const int fd = mkstemps(pfad, 4);

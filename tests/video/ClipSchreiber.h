@@ -14,6 +14,5 @@ std::vector<uint8_t> mjpegAvi(int w, int h, int n, int fps, const std::function<
 
 // Frame i of a clip whose every frame is one colour, distinct per frame.
 QRgb farbeVonBild(int i);
-QImage einfarbig(int w, int h, QRgb farbe);
 
 }  // namespace vrd4::testclip

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,7 +64,9 @@ class Video : public testing::Test {
 // 64 x 48, ten frames of ten colours at 10 frames per second.
 const Bytes& zehnFarben() {
   static const Bytes clip = testclip::mjpegAvi(64, 48, 10, 10, [](int i) {
-    return testclip::einfarbig(64, 48, testclip::farbeVonBild(i));
+    QImage b(64, 48, QImage::Format_RGB32);
+    b.fill(testclip::farbeVonBild(i));
+    return b;
   });
   return clip;
 }
