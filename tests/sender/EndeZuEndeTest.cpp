@@ -67,7 +67,7 @@ TEST_F(EndeZuEnde, StartBlinkTextEventsAsWindowTitleRestartAndEnd) {
   EXPECT_EQ(::waitpid(*erster, nullptr, WNOHANG), -1);
   const std::string fd = "/proc/" + std::to_string(*erster) + "/fd/";
   EXPECT_EQ(fs::read_symlink(fd + "0"), "/dev/null");
-  EXPECT_EQ(fs::read_symlink(fd + "1"), clsVRD4Sender::EmpfaengerLogDatei());
+  for (const char* n : {"1", "2"}) EXPECT_EQ(fs::read_symlink(fd + n), clsVRD4Sender::EmpfaengerLogDatei()) << n;
   EXPECT_FALSE(fs::exists(fd + "999"));
   // BlinkText returns the slot the receiver wrote; its event becomes the title.
   const uint8_t nr = sender->BlinkText(10, 10, 300, 60, u"Hallo", 4, u"Arial", 30, 1, 0, 0, 0, 0, 255, 0, 0.5);
@@ -229,10 +229,6 @@ TEST_F(EndeZuEnde, Vrd4sendReportsWrongLinesEndsWithItsPipeAndTheDemoLineKeepsTh
   EXPECT_TRUE(std::regex_match(aus, std::regex("([1-9]|10)\n"))) << aus;
   auto pid = laufenderEmpfaenger();
   ASSERT_TRUE(pid);
-  // Its output goes to the log file, no descriptor of ours.
-  const std::string fd = "/proc/" + std::to_string(*pid) + "/fd/";
-  EXPECT_EQ(fs::read_symlink(fd + "1"), clsVRD4Sender::EmpfaengerLogDatei());
-  EXPECT_EQ(fs::read_symlink(fd + "2"), clsVRD4Sender::EmpfaengerLogDatei());
   // The demo keeps the board up for a while; here a moment is enough.
   const std::string demo = std::regex_replace(lesen(VRD4_SOURCE_DIR "/examples/anzeigetafel.txt"),
                                               std::regex("^Warten [0-9.]+", std::regex::multiline), "Warten 0.2");

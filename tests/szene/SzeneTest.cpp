@@ -14,6 +14,7 @@
 namespace vrd4::szene {
 namespace {
 
+using engine::test::befehl;
 using protocol::Befehlsbauer;
 using Zeilen = std::vector<std::u16string>;
 
@@ -144,8 +145,7 @@ TEST_F(SzeneTest, WhatIsPaintedOverDeletedOrReplacedDropsOutAndTheBoardsStayIden
       {"a filled box covers a line and a text inside it",
        {linie(20, 20, 60, 20), text(15, 15, 80, 30, u"weg"), rechteck(1, 1, 100, 100, 255, true)}, 1},
       {"a drawing before a background colour stays (the colour would show without it)",
-       {linie(20, 20, 60, 20), engine::test::befehl({u"Hintergrundfarbe", u"255"}),
-        rechteck(1, 1, 100, 100, 0xFF00, true)},
+       {linie(20, 20, 60, 20), befehl({u"Hintergrundfarbe", u"255"}), rechteck(1, 1, 100, 100, 0xFF00, true)},
        3},
       {"a box over part of another keeps both",
        {rechteck(1, 1, 50, 50, 255, true), rechteck(25, 25, 80, 80, 0xFF00, true)}, 2},
@@ -177,14 +177,13 @@ TEST_F(SzeneTest, WhatIsPaintedOverDeletedOrReplacedDropsOutAndTheBoardsStayIden
         blink(1, 201, 50, 220, u"11")},
        10, {nr(u"BlinktextLoeschen", 4), blink(100, 1, 150, 20, u"neu")}},
       {"Cls starts afresh and local commands never enter",
-       {linie(20, 20, 60, 20), engine::test::befehl({u"Cls"}), engine::test::befehl({u"IPAdresse", u"127.0.0.1"}),
-        engine::test::befehl({u"Port", u"4711"}), engine::test::befehl({u"Server starten"}),
-        rechteck(5, 5, 30, 30, 255, false)},
+       {linie(20, 20, 60, 20), befehl({u"Cls"}), befehl({u"IPAdresse", u"127.0.0.1"}), befehl({u"Port", u"4711"}),
+        befehl({u"Server starten"}), rechteck(5, 5, 30, 30, 255, false)},
        1},
       {"of settings in a row the last counts, of board sizes the last anywhere",
-       {engine::test::befehl({u"Tafelgroesse", u"100", u"100"}), engine::test::befehl({u"Hintergrundfarbe", u"255"}),
-        engine::test::befehl({u"Hintergrundfarbe", u"65280"}), engine::test::befehl({u"Vordergrundfarbe", u"255"}),
-        linie(20, 20, 60, 20), engine::test::befehl({u"Tafelgroesse", u"200", u"200"})},
+       {befehl({u"Tafelgroesse", u"100", u"100"}), befehl({u"Hintergrundfarbe", u"255"}),
+        befehl({u"Hintergrundfarbe", u"65280"}), befehl({u"Vordergrundfarbe", u"255"}),
+        linie(20, 20, 60, 20), befehl({u"Tafelgroesse", u"200", u"200"})},
        4, {bildAn(100, 100, 200, 200, png(QImage(QSize(20, 20), QImage::Format_ARGB32)))}},
   };
   for (const Fall& f : faelle) {
@@ -217,7 +216,7 @@ TEST_F(SzeneTest, PastTheBoundItCompactsToASnapshotAndTheLiveEffectsWithTheirNum
   });
   Zeilen befehle{blink(10, 10, 200, 40, u"eins"), blink(10, 50, 200, 80, u"zwei"), lauf(1, 100, 300, 130, u"lauf"),
                  ani(300, 1, 340, 40), nr(u"AniGifStarten", 1, 60), blink(10, 150, 200, 180, u"drei"),
-                 nr(u"BlinktextLoeschen", 2), engine::test::befehl({u"Hintergrundfarbe", u"255"})};
+                 nr(u"BlinktextLoeschen", 2), befehl({u"Hintergrundfarbe", u"255"})};
   for (int i = 0; i < int(Szene::kMaxBefehle); ++i)
     befehle.push_back(rechteck(1 + i % 700, 200 + i % 250, 20 + i % 700, 220 + i % 250, i * 4099, false));
   const Zeilen nachholen = vergleichen(
