@@ -27,7 +27,7 @@ struct Umgebung final : ::testing::Environment {
 };
 ::testing::Environment* const umgebung = ::testing::AddGlobalTestEnvironment(new Umgebung);
 
-constexpr QRgb kRot = 0xFFFF0000, kGruen = 0xFF00FF00, kBlau = 0xFF0000FF, kSchwarz = 0xFF000000;
+constexpr QRgb kRot = 0xFFFF0000, kGruen = 0xFF00FF00, kBlau = 0xFF0000FF;
 
 class GifControl : public ::testing::Test, public platform::Clock {
  protected:

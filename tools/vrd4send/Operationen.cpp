@@ -13,7 +13,7 @@ namespace vrd4::vrd4send {
 namespace {
 
 using sender::clsVRD4Sender;
-using enum Typ;
+using enum protocol::FeldTyp;
 
 using Fn = std::function<int(clsVRD4Sender&, const std::vector<Wert>&)>;
 
