@@ -107,9 +107,10 @@ class Kette : public EndeZuEnde {
   static int32_t farbe(int i) { return int32_t((i & 0xFF) | ((i >> 8) * 60 + 30) << 8 | 0xC8 << 16); }
   static int ende(int i) { return (i + 1) % kProZeile == 0 ? i : i + 1; }  // a row's last cell stays one cell
   static bool allesGenommen() {
-    return gv::clsVRD4LetzteGelesene().GetMemory() == gv::clsVRD4LetzteGesendete().GetMemory() &&
-           std::ranges::all_of(std::views::iota(0, gv::kAnzahlSendetexte),
-                               [](int i) { return gv::Sendetexte(i).GetMemory().empty(); });
+    if (gv::clsVRD4LetzteGelesene().GetMemory() != gv::clsVRD4LetzteGesendete().GetMemory()) return false;
+    for (int i = 0; i < gv::kAnzahlSendetexte; ++i)
+      if (!gv::Sendetexte(i).GetMemory().empty()) return false;
+    return true;
   }
   // Starts a receiver of its own, lets `senden` write `anzahl` commands and
   // checks every cell on its snapshot.
