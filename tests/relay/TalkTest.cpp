@@ -150,25 +150,6 @@ TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
   }
 }
 
-TEST_F(Talk, LinesWaitWhileCommandsMayNotRunThenAllRunAndAreAnswered) {
-  host.darf = false;
-  auto a = peer(), b = peer();
-  for (int i = 0; i < 4; ++i) a->write(zeile({u"Linie"}));
-  for (int i = 0; i < 2; ++i) b->write(zeile({u"Cls"}));
-  ASSERT_TRUE(warteBis([&] {
-    return clients.liste().front()->wartendeZeilen() == 4 && clients.liste().back()->wartendeZeilen() == 2;
-  }));
-  EXPECT_TRUE(host.ausgefuehrt.empty()) << "nothing runs while the window waits";
-  EXPECT_TRUE(antworten(*a, 1, 50).empty());
-  host.darf = true;
-  clients.anstossen();
-  QByteArray roh;  // each reply exactly "OK" with CR LF
-  EXPECT_TRUE(warteBis([&] { return (roh += a->readAll()).size() >= 16; }));
-  EXPECT_EQ(roh, QByteArray("OK\r\n").repeated(4));
-  EXPECT_EQ(antworten(*b, 2).size(), 2);
-  EXPECT_EQ(host.anzahl, 6);
-}
-
 TEST_F(Talk, APeerFasterThanWeRunIsHeldUpByTcpAndLosesNothing) {
   host.darf = false;
   host.protokoll = false;

@@ -165,14 +165,5 @@ TEST_F(Weiter, AHungPeerCostsAtMostTheQueueBoundThenCountsAsLost) {
   EXPECT_TRUE(status.back().endsWith(u" verloren (Sendepuffer voll)"_s)) << status.back().toStdString();
 }
 
-TEST_F(Weiter, AFirstConnectThatFailsIsReportedAndRetried) {
-  const quint16 tot = freierPort();
-  w.verbinden(u"127.0.0.1"_s, tot);
-  ASSERT_TRUE(warteBis([&] { return w.zustand() == Weiterleitung::Zustand::Wartet; }));
-  EXPECT_EQ(status, std::vector<QString>{u"Client2: Verbindung zu 127.0.0.1:"_s + QString::number(tot) +
-                                         u" nicht möglich (Connection refused.)"_s});
-  EXPECT_TRUE(w.aktiv());
-}
-
 }  // namespace
 }  // namespace vrd4::net::test
