@@ -1,7 +1,8 @@
 // The real receiver under real window managers (openbox, xfwm4, KWin, each
 // started by the test on its own X server): the window comes back at the
 // same place however often it restarts, and --vollbild is the manager's
-// full-screen state, which ESC leaves; meanwhile the screen does not blank.
+// full-screen state, which ESC leaves (the corner saved then is where the
+// window stands); meanwhile the screen does not blank.
 #include <cstdlib>
 #include <memory>
 
@@ -223,12 +224,16 @@ TEST_P(FensterE2E, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
   EXPECT_FALSE(schonerAn()) << "the screen blanks while the board runs";
 
   escDruecken(w);
-  EXPECT_TRUE(warteBis([&] { return !imVollbild(w) && bereich(w) && bereich(w)->width() < schirm.width(); },
+  std::optional<QRect> r;
+  EXPECT_TRUE(warteBis([&] { return !imVollbild(w) && (r = bereich(w)) && r->width() < schirm.width(); },
                        kSekunden))
       << "ESC did not leave full screen";
-
   kill(e.pid(), SIGTERM);
   ASSERT_TRUE(e.warteAufEnde(kSekunden).has_value());
+  // Ended at once: the corner saved is still where the manager put the window back.
+  if (r) {
+    EXPECT_EQ(gespeicherteEcke(e), std::pair(r->x() * 15, r->y() * 15)) << "twips at 96 DPI";
+  }
   EXPECT_TRUE(warteBis(schonerAn, kSekunden)) << "the screen saver is still held off after the end";
   XSetScreenSaver(x().get(), 0, 0, DefaultBlanking, DefaultExposures);
 }
