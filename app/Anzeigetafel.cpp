@@ -111,7 +111,7 @@ void Anzeigetafel::vollbildAn(engine::clsVRD4Empfaenger* engine) {
   // screen's geometry itself.
   QScreen* bildschirm = fenster_.screen() ? fenster_.screen() : QGuiApplication::primaryScreen();
   const QRect flaeche = bildschirm ? bildschirm->geometry() : QRect(0, 0, fenster_.width(), fenster_.height());
-  normaleEcke_ = fenster_.geometry().topLeft();
+  normaleEcke_ = eckeJetzt();
   vollbildSelbst_ = !desktop().fenstermanagerKannVollbild();
   if (vollbildSelbst_) fenster_.setGeometry(flaeche);
   fenster_.setWindowState(fenster_.windowState() | Qt::WindowFullScreen);
@@ -199,6 +199,15 @@ void Anzeigetafel::anzeigeFensterPruefen() {
   melden(QStringLiteral("Anzeigefenster des Players beendet: Tafel zurück im Empfängerfenster"));
 }
 
-QPoint Anzeigetafel::fensterEcke() const { return vollbild_ ? normaleEcke_ : fenster_.geometry().topLeft(); }
+QPoint Anzeigetafel::fensterEcke() const { return vollbild_ ? normaleEcke_ : eckeJetzt(); }
+
+QPoint Anzeigetafel::eckeJetzt() const {
+  // Asked of the X server: Qt learns where the window manager has put the
+  // window only with its next events, and a board ended right after ESC
+  // would save where it stood before full screen.
+  if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (const auto r = desktop().windowRect(fenster_.internalWinId())) return {r->left, r->top};
+  return fenster_.geometry().topLeft();
+}
 
 }  // namespace vrd4::app

@@ -79,6 +79,8 @@ class Anzeigetafel {
  private:
   Desktop& desktop() const { return umgebung_.schreibtisch(); }
   void leeren(engine::clsVRD4Empfaenger* engine);
+  // The client area's corner on the screen as it is now.
+  QPoint eckeJetzt() const;
   void melden(const QString& text) {
     if (meldung) meldung(text);
   }

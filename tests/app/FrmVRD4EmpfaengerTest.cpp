@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTest>
 
@@ -146,6 +147,16 @@ TEST_F(FensterTest, SnapshotIsA24BitBmpInTheProgramFolderOrAReportWhyNot) {
   laden(ordner.path().toStdString() + "/gibt/es/nicht");
   frm->cmdBoxSpeichern_Click();
   EXPECT_EQ(ctl<QListWidget>("List1")->findItems(u"Picture.bmp nicht gespeichert"_s, Qt::MatchContains).size(), 1);
+}
+
+TEST_F(FensterTest, ConnectCaptionOfTheLongestAddressFitsItsBar) {
+  frm->show();
+  frm->VRD4Event(u"IPAdresse"_s, u"127.255.255.254"_s), frm->VRD4Event(u"Port"_s, u"65535"_s);
+  frm->cmdClient2Connect_Click();  // refused at once: the bar keeps the caption it began with
+  auto* bar = ctl<QProgressBar>("ctlProgressbar1");
+  bar->show(), QApplication::processEvents();
+  EXPECT_GE(bar->width(), bar->fontMetrics().horizontalAdvance(bar->text() + u" - 100%"_s) + 8) << bar->width();
+  EXPECT_GE(bar->height(), bar->fontMetrics().height());
 }
 
 }  // namespace

@@ -326,7 +326,8 @@ endif()
 
 # vrd4send's exit status: 3 when no receiver answers (one that ends at once
 # stands beside a copy), 4 when the channel may not be opened (a file of
-# root's, or one without any rights, as an ordinary user).
+# root's, or one without any rights, as an ordinary user). Status 1 for lines
+# that do not convert needs a receiver that answers: sender_e2e_tests.
 set(allein ${WORK_DIR}/allein)
 file(MAKE_DIRECTORY ${allein})
 file(COPY ${W}/bin/vrd4send DESTINATION ${allein})
