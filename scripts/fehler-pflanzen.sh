@@ -91,13 +91,13 @@ fehler engine/Befehlstabelle.cpp engine_tests "Lauftext: Geschwindigkeit und Sta
   'e.LTNeu(textParameter<f>(b), zahl(b, f[u"Startverzoegerung"]), zahl(b, f[u"Geschwindigkeit"]));'
 
 # --- render ------------------------------------------------------------------
-fehler render/TextEffektTabelle.cpp text_tests "Texteffekt: zehnter Slot nie vergeben" \
+fehler render/TextEffektTabelle.cpp render_tests "Texteffekt: zehnter Slot nie vergeben" \
   'for (int i = 1; i <= kAnzahl && n == 0; ++i) {' \
   'for (int i = 1; i < kAnzahl && n == 0; ++i) {'
-fehler render/TextEffektTabelle.cpp text_tests "Texteffekt: gleiche Stelle mit vertauschter Breite und Höhe gesucht" \
+fehler render/TextEffektTabelle.cpp render_tests "Texteffekt: gleiche Stelle mit vertauschter Breite und Höhe gesucht" \
   'gleicheStelleLoeschen(f.OriginalXstart, f.OriginalYStart, f.FeldBreite, f.FeldHoehe);' \
   'gleicheStelleLoeschen(f.OriginalXstart, f.OriginalYStart, f.FeldHoehe, f.FeldBreite);'
-fehler render/Lauftexte.cpp text_tests "Lauftext: Schrittweite ignoriert, läuft jeden Takt" \
+fehler render/Lauftexte.cpp render_tests "Lauftext: Schrittweite ignoriert, läuft jeden Takt" \
   'if (TextUhr::frueher(e.schritt + e.letzterSchritt, jetzt)) {' \
   'if (TextUhr::frueher(e.letzterSchritt, jetzt)) {'
 fehler render/Animationen.cpp engine_tests "AniGif-Nummer in die Lauftext-Antwort geschrieben" \
@@ -112,7 +112,7 @@ fehler render/ucAniGIFZeichnen.cpp animation_tests "Transparenz im GIF mit einem
 fehler render/ucAniGIFZeichnen.cpp animation_tests "Entsorgung 2 gibt die letzte Spalte nicht frei" \
   'if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width()));' \
   'if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width() - 1));'
-fehler render/Bilder.cpp pictures_tests "Bild: senkrecht nicht zentriert" \
+fehler render/Bilder.cpp render_tests "Bild: senkrecht nicht zentriert" \
   'dy = to16(roundToInt32((FeldHoehe - bh) / 2.0));' \
   'dy = 0;'
 
@@ -170,10 +170,10 @@ fehler protocol/Felder.cpp protocol_tests "True nur in genau dieser Schreibweise
 fehler protocol/Hex.cpp protocol_tests "Hex: einzelne Endziffer bei jeder ungeraden Länge genommen" \
   'const bool einzelneZiffer = (hex.size() & 1) != 0 && (paare & 1) != 0;' \
   'const bool einzelneZiffer = (hex.size() & 1) != 0;'
-fehler render/TextFeld.cpp text_tests "Text mittig: halber Rest aufgerundet" \
+fehler render/TextFeld.cpp render_tests "Text mittig: halber Rest aufgerundet" \
   'if (spalte == 1) v.x = int16_t(frei / 2);' \
   'if (spalte == 1) v.x = int16_t((frei + 1) / 2);'
-fehler render/Bilder.cpp pictures_tests "Bild: waagrecht nicht zentriert" \
+fehler render/Bilder.cpp render_tests "Bild: waagrecht nicht zentriert" \
   'dx = to16(roundToInt32((FeldBreite - bw) / 2.0));' \
   'dx = 0;'
 fehler engine/clsVRD4Empfaenger.cpp engine_tests "PauseAnzeigeZiel endet eine halbe Sekunde zu früh" \
@@ -188,7 +188,7 @@ fehler sender/clsVRD4Sender.cpp sender_tests "Antwort gezählt, bevor der eigene
 fehler app/FrmVRD4Empfaenger.cpp app_tests "gleiches Ereignis zweimal weitergegeben" \
   'if (s == letztesEvent_) return;' \
   'if (s == letztesEvent_ && s.isEmpty()) return;'
-fehler support/clsWBTimer.cpp timer_tests "Intervall 0 hält die Taktschleife nicht an" \
+fehler support/clsWBTimer.cpp support_tests "Intervall 0 hält die Taktschleife nicht an" \
   'if (s_->interval == 0) {' \
   'if (s_->interval < 0) {'
 

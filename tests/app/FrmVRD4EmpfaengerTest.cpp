@@ -3,14 +3,9 @@
 // settings, full screen, synchronisation with the player.
 #include <gmock/gmock.h>
 
-#include <QCheckBox>
 #include <QFile>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QScreen>
-#include <QTest>
 
 #include "AppTestUmgebung.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
@@ -21,7 +16,6 @@ namespace vrd4::app::test {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using namespace Qt::StringLiterals;
 
 // --- event handler --------------------------------------------------------------

@@ -2,7 +2,6 @@
 // clock, in its rectangle, frame by clip time, and nothing left behind.
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "FakeHost.h"
 #include "platform/MciFfmpeg.h"
 #include "platform/Surface.h"
 #include "render/modAviWiedergeben.h"
@@ -25,15 +25,6 @@ using render::aviOeffnen;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-struct Gui : testing::Environment {
-  int argc = 1;
-  char* argv[2] = {const_cast<char*>("video_tests"), nullptr};
-  std::optional<QGuiApplication> app;
-  void SetUp() override { app.emplace(argc, argv); }
-  void TearDown() override { app.reset(); }
-};
-const auto* const kGui = testing::AddGlobalTestEnvironment(new Gui);
 
 constexpr auto kWarten = std::chrono::seconds(20);
 
