@@ -63,9 +63,9 @@ fehler protocol/Felder.cpp protocol_tests "halbe Werte abgerundet statt zur gera
 fehler protocol/Felder.cpp protocol_tests "True als 1 statt -1 geschrieben" \
   'return v ? u"-1" : u"0";' \
   'return v ? u"1" : u"0";'
-fehler protocol/Befehlstabelle.cpp engine_tests "Lauftext: Schriftart und Schriftgröße vertauscht" \
-  '{{u"Ausgabetext", Text}, {u"Schriftart", Text}, {u"SchriftgroesseinPixel", Int16}},' \
-  '{{u"Ausgabetext", Text}, {u"SchriftgroesseinPixel", Int16}, {u"Schriftart", Text}},'
+fehler protocol/Befehlstabelle.h protocol_tests "Texte: Schriftart und Schriftgröße in der Tabelle vertauscht" \
+  'liste(Parameter{u"Schriftart", Text}, Parameter{u"SchriftgroesseinPixel", Int16},' \
+  'liste(Parameter{u"SchriftgroesseinPixel", Int16}, Parameter{u"Schriftart", Text},'
 fehler protocol/Befehl.cpp protocol_tests "leeres Endfeld von AniGifLadenanPosition fehlt" \
   'if (spec->leeresEndfeld) text.push_back(ESC);' \
   'if (spec->leeresEndfeld) {}'
@@ -74,30 +74,30 @@ fehler protocol/Hex.cpp protocol_tests "Hex: Ziffern eines Bytes vertauscht" \
   't[2 * b] = kZiffern[b & 15];'
 
 # --- engine ------------------------------------------------------------------
-fehler engine/clsVRD4Empfaenger.cpp engine_tests "Ring: Lesezeiger springt schon nach Slot 98 auf 0" \
-  'd->lesezeiger = i >= gv::kAnzahlSendetexte - 1 ? 0 : i + 1;' \
-  'd->lesezeiger = i >= gv::kAnzahlSendetexte - 2 ? 0 : i + 1;'
+fehler channel/RingLeser.cpp engine_tests "Ring: Lesezeiger springt schon nach Slot 98 auf 0" \
+  'int32_t danach(int32_t slot) { return slot >= kRing - 1 ? 0 : slot + 1; }' \
+  'int32_t danach(int32_t slot) { return slot >= kRing - 2 ? 0 : slot + 1; }'
 fehler engine/clsVRD4Empfaenger.cpp engine_tests "genommener Befehl nicht in clsVRD4LetzteGelesene quittiert" \
   'gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));' \
   '(void)zahlText(d->lesezeiger);'
 fehler engine/clsVRD4Empfaenger.cpp engine_tests "Antwortvariable vor dem Befehl nicht geleert" \
-  'if (channel::ClsVRD4Memory* antwort = antwortVariable(name)) antwort->SetMemory(u"");' \
-  'if (channel::ClsVRD4Memory* antwort = antwortVariable(name)) (void)antwort;'
+  'if (spec && spec->antwortetMitNummer()) gv::variable(spec->antwort).SetMemory(u"");' \
+  'if (spec && spec->antwortetMitNummer()) (void)spec;'
 fehler engine/clsVRD4Empfaenger.cpp engine_tests "falsche Meldung für unbekannte Befehle" \
   'QStringLiteral("Falsche Abfragetext: ") + d->befehlsname' \
   'QStringLiteral("Falscher Abfragetext: ") + d->befehlsname'
 fehler engine/Befehlstabelle.cpp engine_tests "Lauftext: Geschwindigkeit und Startverzögerung vertauscht" \
-  'e.LTNeu(textParameter(b, false), zahl(b, 14), zahl(b, 15));' \
-  'e.LTNeu(textParameter(b, false), zahl(b, 15), zahl(b, 14));'
+  'e.LTNeu(textParameter<f>(b), zahl(b, f[u"Geschwindigkeit"]), zahl(b, f[u"Startverzoegerung"]));' \
+  'e.LTNeu(textParameter<f>(b), zahl(b, f[u"Startverzoegerung"]), zahl(b, f[u"Geschwindigkeit"]));'
 
 # --- render ------------------------------------------------------------------
-fehler render/Blinktexte.cpp text_tests "Blinktext: zehnter Slot nie vergeben" \
+fehler render/TextEffektTabelle.cpp render_tests "Texteffekt: zehnter Slot nie vergeben" \
   'for (int i = 1; i <= kAnzahl && n == 0; ++i) {' \
   'for (int i = 1; i < kAnzahl && n == 0; ++i) {'
-fehler render/Blinktexte.cpp text_tests "Blinktext: gleiche Stelle mit vertauschter Breite und Höhe gesucht" \
-  'BKNeuGleicheStelleLoeschen(f.OriginalXstart, f.OriginalYStart, f.FeldBreite, f.FeldHoehe);' \
-  'BKNeuGleicheStelleLoeschen(f.OriginalXstart, f.OriginalYStart, f.FeldHoehe, f.FeldBreite);'
-fehler render/Lauftexte.cpp text_tests "Lauftext: Schrittweite ignoriert, läuft jeden Takt" \
+fehler render/TextEffektTabelle.cpp render_tests "Texteffekt: gleiche Stelle mit vertauschter Breite und Höhe gesucht" \
+  'gleicheStelleLoeschen(f.OriginalXstart, f.OriginalYStart, f.FeldBreite, f.FeldHoehe);' \
+  'gleicheStelleLoeschen(f.OriginalXstart, f.OriginalYStart, f.FeldHoehe, f.FeldBreite);'
+fehler render/Lauftexte.cpp render_tests "Lauftext: Schrittweite ignoriert, läuft jeden Takt" \
   'if (TextUhr::frueher(e.schritt + e.letzterSchritt, jetzt)) {' \
   'if (TextUhr::frueher(e.letzterSchritt, jetzt)) {'
 fehler render/Animationen.cpp engine_tests "AniGif-Nummer in die Lauftext-Antwort geschrieben" \
@@ -112,7 +112,7 @@ fehler render/ucAniGIFZeichnen.cpp animation_tests "Transparenz im GIF mit einem
 fehler render/ucAniGIFZeichnen.cpp animation_tests "Entsorgung 2 gibt die letzte Spalte nicht frei" \
   'if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width()));' \
   'if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width() - 1));'
-fehler render/Bilder.cpp pictures_tests "Bild: senkrecht nicht zentriert" \
+fehler render/Bilder.cpp render_tests "Bild: senkrecht nicht zentriert" \
   'dy = to16(roundToInt32((FeldHoehe - bh) / 2.0));' \
   'dy = 0;'
 
@@ -138,17 +138,17 @@ fehler net/clsTalkConnection.cpp relay_tests "Antwort OK ohne CR" \
   'for (; offeneAntworten_ > 0; --offeneAntworten_) ok += "OK\r\n";' \
   'for (; offeneAntworten_ > 0; --offeneAntworten_) ok += "OK\n";'
 fehler net/clsTalkConnection.cpp relay_tests "BildAnzeigen: Bildinhalt im falschen Feld gesucht" \
-  'if (name == u"BildAnzeigen") return 5;' \
-  'if (name == u"BildAnzeigen") return 6;'
+  'return spec && spec->istBildbefehl() ? static_cast<std::size_t>(spec->inhaltsfeld()) : 0;' \
+  'return spec && spec->istBildbefehl() ? static_cast<std::size_t>(spec->inhaltsfeld() + 1) : 0;'
 
 # --- app ---------------------------------------------------------------------
 fehler app/Startwerte.cpp app_netz_tests "Zahlen ohne führendes Leerzeichen bei 0 gespeichert" \
   'if (v >= 0) s.prepend('"' '"');' \
   'if (v > 0) s.prepend('"' '"');'
 fehler app/Startwerte.cpp app_netz_tests "relatives XDG_CONFIG_HOME nicht verworfen" \
-  "if (basis.empty() || basis.front() != '/') basis =" \
-  "if (basis.empty()) basis ="
-fehler app/FrmVRD4EmpfaengerTick.cpp app_tests "Beenden-Wunsch -1 überhört" \
+  "if (!wert.empty() && wert.front() == '/') return wert;" \
+  "if (!wert.empty()) return wert;"
+fehler app/FrmVRD4Empfaenger.cpp app_tests "Beenden-Wunsch -1 überhört" \
   'if (leadingNumber(gv::clsVRD4ProgrammBeenden().GetMemory()) == -1.0) entladenAnstossen();' \
   'if (leadingNumber(gv::clsVRD4ProgrammBeenden().GetMemory()) == 1.0) entladenAnstossen();'
 
@@ -162,6 +162,35 @@ fehler sender/clsVRD4Sender.cpp sender_tests "Textausgabe: Geschwindigkeit und S
 fehler sender/clsVRD4Sender.cpp sender_tests "eigener Slot nach dem Umlauf als -1 gerechnet" \
   'const int32_t eigenerSlot = (d.Schreibzeiger + gv::kAnzahlSendetexte - 1) % gv::kAnzahlSendetexte;' \
   'const int32_t eigenerSlot = (d.Schreibzeiger - 1) % gv::kAnzahlSendetexte;'
+
+# --- more, one per rule whose tests were folded into tables --------------------
+fehler protocol/Felder.cpp protocol_tests "True nur in genau dieser Schreibweise erkannt" \
+  'if (gleichOhneGross(s, u"true")) return true;' \
+  'if (s == u"True") return true;'
+fehler protocol/Hex.cpp protocol_tests "Hex: einzelne Endziffer bei jeder ungeraden Länge genommen" \
+  'const bool einzelneZiffer = (hex.size() & 1) != 0 && (paare & 1) != 0;' \
+  'const bool einzelneZiffer = (hex.size() & 1) != 0;'
+fehler render/TextFeld.cpp render_tests "Text mittig: halber Rest aufgerundet" \
+  'if (spalte == 1) v.x = int16_t(frei / 2);' \
+  'if (spalte == 1) v.x = int16_t((frei + 1) / 2);'
+fehler render/Bilder.cpp render_tests "Bild: waagrecht nicht zentriert" \
+  'dx = to16(roundToInt32((FeldBreite - bw) / 2.0));' \
+  'dx = 0;'
+fehler engine/clsVRD4Empfaenger.cpp engine_tests "PauseAnzeigeZiel endet eine halbe Sekunde zu früh" \
+  'if (d->pauseBisZeit > jetzt) return;' \
+  'if (d->pauseBisZeit > jetzt + 50) return;'
+fehler engine/clsVRD4Empfaenger.cpp engine_tests "Takt überzieht sein Befehlsbudget um das Doppelte" \
+  'if (d->clock.seconds() - start >= BefehlsBudgetSekunden) return;' \
+  'if (d->clock.seconds() - start >= 2 * BefehlsBudgetSekunden) return;'
+fehler sender/clsVRD4Sender.cpp sender_tests "Antwort gezählt, bevor der eigene Befehl genommen ist" \
+  'if (!genommen) genommen = gv::Sendetexte(eigenerSlot).GetMemory().empty();' \
+  'if (!genommen) genommen = true;'
+fehler app/FrmVRD4Empfaenger.cpp app_tests "gleiches Ereignis zweimal weitergegeben" \
+  'if (s == letztesEvent_) return;' \
+  'if (s == letztesEvent_ && s.isEmpty()) return;'
+fehler support/clsWBTimer.cpp support_tests "Intervall 0 hält die Taktschleife nicht an" \
+  'if (s_->interval == 0) {' \
+  'if (s_->interval < 0) {'
 
 # --- running -----------------------------------------------------------------
 ANZAHL=${#DATEI[@]}

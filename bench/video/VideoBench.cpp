@@ -16,7 +16,7 @@
 #include "platform/MciFfmpeg.h"
 #include "platform/Surface.h"
 #include "render/modAviWiedergeben.h"
-#include "tests/video/ClipSchreiber.h"
+#include "bench/video/ClipSchreiber.h"
 
 using namespace vrd4;
 

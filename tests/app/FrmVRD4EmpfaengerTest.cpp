@@ -3,15 +3,10 @@
 // settings, full screen, synchronisation with the player.
 #include <gmock/gmock.h>
 
-#include <QCheckBox>
 #include <QFile>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QScreen>
-#include <QTest>
 
 #include "AppTestUmgebung.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
@@ -22,7 +17,6 @@ namespace vrd4::app::test {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using namespace Qt::StringLiterals;
 
 // --- event handler --------------------------------------------------------------

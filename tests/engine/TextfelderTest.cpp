@@ -3,71 +3,39 @@
 // swapped between the command text and the operation).
 #include <QFile>
 #include <functional>
+#include <map>
 
 #include "EngineTestSupport.h"
-#include "render/Blinktexte.h"
-#include "render/Lauftexte.h"
 
 namespace vrd4::engine::test {
 namespace {
 
-enum class Art { Textausgabe, Blinktext, Lauftext, Bild };
-
-// Everything the four commands carry, by name.
-struct Werte {
-  render::TextParameter p{.Xstart = 11, .Ystart = 21, .Xende = 210, .YEnde = 60,
-                          .Ausgabetext = QStringLiteral("Anpfiff"), .FeldHintergrundfarbe = 0x800000};
-  bool LauftextbeiBedarf = false;
-  double Geschwindigkeit = 0.04, Startverzoegerung = 0, Intervall = 0.1;
-  int16_t bx0 = 1, by0 = 1, bx1 = 100, by1 = 50;  // the picture's field
-  bool GroesseAnpassen = true, BeiKleinerZentrieren = false;
-};
-
-std::u16string z(int64_t v) { return protocol::schreibeGanzzahl(v); }
-std::u16string b(bool v) { return v ? u"-1" : u"0"; }
-std::u16string d(double v) { return QString::number(v, 'g', 17).toStdU16String(); }
-std::u16string s(const QString& v) { return v.toStdU16String(); }
-
-// The command text, fields in the order of the command table.
-std::vector<std::u16string> felder(Art art, const Werte& w) {
-  const render::TextParameter& p = w.p;
-  std::vector<std::u16string> f{z(p.Xstart), z(p.Ystart), z(p.Xende), z(p.YEnde), s(p.Ausgabetext)};
-  auto schrift = [&] {
-    for (auto x : {s(p.Schriftart), z(p.SchriftgroesseinPixel), b(p.Fett), b(p.Kursiv), b(p.Unterstrichen),
-                   b(p.Durchgestrichen), b(p.Transparent), z(p.FeldVordergrundfarbe), z(p.FeldHintergrundfarbe)})
-      f.push_back(x);
-  };
-  switch (art) {
-    case Art::Textausgabe:
-      f.insert(f.begin(), u"Textausgabe");
-      f.push_back(z(p.Ausrichtung));
-      schrift();
-      for (auto x : {b(w.LauftextbeiBedarf), d(w.Geschwindigkeit), d(w.Startverzoegerung)}) f.push_back(x);
-      break;
-    case Art::Blinktext:
-      f.insert(f.begin(), u"Blinktext");
-      f.push_back(z(p.Ausrichtung));
-      schrift();
-      f.push_back(d(w.Intervall));
-      break;
-    case Art::Lauftext:
-      f.insert(f.begin(), u"Lauftext");
-      schrift();
-      for (auto x : {d(w.Geschwindigkeit), d(w.Startverzoegerung)}) f.push_back(x);
-      break;
-    case Art::Bild:
-      f = {u"BildAnzeigenanPosition", datenDatei("rot_4x4.bmp"), z(w.bx0), z(w.by0), z(w.bx1), z(w.by1),
-           b(w.GroesseAnpassen), b(w.BeiKleinerZentrieren)};
-      break;
-  }
-  return f;
+// Field name -> its text in the command; the fields of each command in the
+// order a sender writes them.
+using Werte = std::map<std::u16string, std::u16string>;
+const std::vector<std::u16string> kSchrift = {u"Schriftart", u"SchriftgroesseinPixel", u"Fett", u"Kursiv",
+    u"Unterstrichen", u"Durchgestrichen", u"Transparent", u"FeldVordergrundfarbe", u"FeldHintergrundfarbe"};
+std::vector<std::u16string> reihe(std::vector<std::u16string> a, const std::vector<std::u16string>& mitte,
+                                  std::vector<std::u16string> b) {
+  a.insert(a.end(), mitte.begin(), mitte.end());
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
-
-struct Zeile {
-  const char* name;
-  Art art;
-  std::function<void(Werte&)> aendern;
-};
+const std::vector<std::u16string> kFeld = {u"Xstart", u"Ystart", u"Xende", u"YEnde", u"Ausgabetext"};
+const std::map<std::u16string, std::vector<std::u16string>> kOrdnung = {
+    {u"Textausgabe", reihe(reihe(kFeld, {u"Ausrichtung"}, {}), kSchrift,
+                           {u"LauftextbeiBedarf", u"Geschwindigkeit", u"Startverzoegerung"})},
+    {u"Blinktext", reihe(reihe(kFeld, {u"Ausrichtung"}, {}), kSchrift, {u"Intervall"})},
+    {u"Lauftext", reihe(kFeld, kSchrift, {u"Geschwindigkeit", u"Startverzoegerung"})},
+    {u"BildAnzeigenanPosition", {u"Pfad", u"Xstart", u"Ystart", u"Xende", u"YEnde", u"GroesseAnpassen",
+                                 u"BeiKleinerZentrieren"}}};
+const Werte kGrund = {
+    {u"Xstart", u"11"}, {u"Ystart", u"21"}, {u"Xende", u"210"}, {u"YEnde", u"60"}, {u"Ausgabetext", u"Anpfiff"},
+    {u"Ausrichtung", u"0"}, {u"Schriftart", u"Arial"}, {u"SchriftgroesseinPixel", u"20"}, {u"Fett", u"0"},
+    {u"Kursiv", u"0"}, {u"Unterstrichen", u"0"}, {u"Durchgestrichen", u"0"}, {u"Transparent", u"0"},
+    {u"FeldVordergrundfarbe", u"16777215"}, {u"FeldHintergrundfarbe", u"128"}, {u"LauftextbeiBedarf", u"0"},
+    {u"Geschwindigkeit", u"0.04"}, {u"Startverzoegerung", u"0"}, {u"Intervall", u"0.1"},
+    {u"Pfad", datenDatei("rot_4x4.bmp")}, {u"GroesseAnpassen", u"-1"}, {u"BeiKleinerZentrieren", u"0"}};
 
 using Film = std::vector<size_t>;  // what the board shows, tick by tick
 
@@ -87,94 +55,69 @@ class Textfelder : public EngineTest {
     return film;
   }
   // Through the command text, as a sender writes it.
-  void ausfuehrenAls(Art art, const Werte& w) {
-    std::vector<std::u16string> f = felder(art, w);
-    f.insert(f.begin(), u"Befehl");
-    engine->BefehlAusfuehren(protocol::zusammenfuegen(f));
-  }
-  Film perBefehl(Art art, const Werte& w) {
-    return filmen([&] { ausfuehrenAls(art, w); });
+  Film perBefehl(const std::u16string& art, const Werte& w) {
+    std::vector<std::u16string> f{u"Befehl", art};
+    for (const auto& name : kOrdnung.at(art)) f.push_back(w.at(name));
+    return filmen([&] { engine->BefehlAusfuehren(protocol::zusammenfuegen(f)); });
   }
   // Straight into the engine's operation, by parameter name.
-  Film perName(Art art, const Werte& w) {
+  Film perName(const std::u16string& art, const Werte& w) {
+    const auto z = [&](const char16_t* n) { return int16_t(QString::fromStdU16String(w.at(n)).toInt()); };
+    const auto d = [&](const char16_t* n) { return QString::fromStdU16String(w.at(n)).toDouble(); };
+    const auto s = [&](const char16_t* n) { return QString::fromStdU16String(w.at(n)); };
+    const auto f = [&](const char16_t* n) { return platform::Colour(s(n).toUInt()); };
+    const render::TextParameter p{z(u"Xstart"), z(u"Ystart"), z(u"Xende"), z(u"YEnde"), s(u"Ausgabetext"),
+        z(u"Ausrichtung"), s(u"Schriftart"), z(u"SchriftgroesseinPixel"), z(u"Fett") != 0, z(u"Kursiv") != 0,
+        z(u"Unterstrichen") != 0, z(u"Durchgestrichen") != 0, z(u"Transparent") != 0, f(u"FeldVordergrundfarbe"),
+        f(u"FeldHintergrundfarbe")};
     return filmen([&] {
-      switch (art) {
-        case Art::Textausgabe:
-          engine->TextAusgabe(w.p, w.LauftextbeiBedarf, w.Geschwindigkeit, w.Startverzoegerung);
-          break;
-        case Art::Blinktext: engine->BKNeu(w.p, w.Intervall); break;
-        case Art::Lauftext: engine->LTNeu(w.p, w.Geschwindigkeit, w.Startverzoegerung); break;
-        case Art::Bild: {
-          QFile datei(QString::fromStdU16String(datenDatei("rot_4x4.bmp")));
-          EXPECT_TRUE(datei.open(QIODevice::ReadOnly));
-          const QByteArray bytes = datei.readAll();
-          engine->BildAnzeigenanPosition(QStringLiteral("bild"), w.bx0, w.by0, w.bx1, w.by1, w.GroesseAnpassen,
-                                         w.BeiKleinerZentrieren,
-                                         std::span(reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())));
-          break;
-        }
-      }
+      if (art == u"Textausgabe") engine->TextAusgabe(p, z(u"LauftextbeiBedarf"), d(u"Geschwindigkeit"), d(u"Startverzoegerung"));
+      if (art == u"Blinktext") engine->BKNeu(p, d(u"Intervall"));
+      if (art == u"Lauftext") engine->LTNeu(p, d(u"Geschwindigkeit"), d(u"Startverzoegerung"));
+      if (art != u"BildAnzeigenanPosition") return;
+      QFile datei(s(u"Pfad"));
+      EXPECT_TRUE(datei.open(QIODevice::ReadOnly));
+      const QByteArray b = datei.readAll();
+      engine->BildAnzeigenanPosition(s(u"Pfad"), z(u"Xstart"), z(u"Ystart"), z(u"Xende"), z(u"YEnde"),
+                                     z(u"GroesseAnpassen"), z(u"BeiKleinerZentrieren"),
+                                     std::span(reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())));
     });
   }
 };
 
 // A text too wide for its field, to be scrolled.
-void lang(Werte& w) {
-  w.p.Ausgabetext = QStringLiteral("Ein Text, der nicht in sein Feld passt");
-  w.LauftextbeiBedarf = true;
-}
-
-const std::vector<Zeile> kZeilen = [] {
-  std::vector<Zeile> z;
-  // The fields the three text commands share.
-  for (Art a : {Art::Textausgabe, Art::Blinktext, Art::Lauftext}) {
-    const std::vector<std::pair<const char*, std::function<void(Werte&)>>> gemeinsam = {
-        {"Xstart", [](Werte& w) { w.p.Xstart = 31; }},
-        {"Ystart", [](Werte& w) { w.p.Ystart = 5; }},
-        {"Xende", [](Werte& w) { w.p.Xende = 120; }},
-        {"YEnde", [](Werte& w) { w.p.YEnde = 90; }},
-        {"Ausgabetext", [](Werte& w) { w.p.Ausgabetext = QStringLiteral("Tor!"); }},
-        {"Schriftart", [](Werte& w) { w.p.Schriftart = QStringLiteral("Courier New"); }},
-        {"SchriftgroesseinPixel", [](Werte& w) { w.p.SchriftgroesseinPixel = 33; }},
-        {"Fett", [](Werte& w) { w.p.Fett = true; }},
-        {"Kursiv", [](Werte& w) { w.p.Kursiv = true; }},
-        {"Unterstrichen", [](Werte& w) { w.p.Unterstrichen = true; }},
-        {"Durchgestrichen", [](Werte& w) { w.p.Durchgestrichen = true; }},
-        {"Transparent", [](Werte& w) { w.p.Transparent = true; }},
-        {"FeldVordergrundfarbe", [](Werte& w) { w.p.FeldVordergrundfarbe = 0x00FFFF; }},
-        {"FeldHintergrundfarbe", [](Werte& w) { w.p.FeldHintergrundfarbe = 0x008000; }},
-    };
-    for (const auto& [name, f] : gemeinsam) z.push_back({name, a, f});
-  }
-  z.insert(z.end(), {
-      {"Ausrichtung", Art::Textausgabe, [](Werte& w) { w.p.Ausrichtung = 8; }},
-      {"Ausrichtung", Art::Blinktext, [](Werte& w) { w.p.Ausrichtung = 8; }},
-      {"LauftextbeiBedarf", Art::Textausgabe, lang},
-      {"Geschwindigkeit", Art::Textausgabe, [](Werte& w) { lang(w), w.Geschwindigkeit = 0.3; }},
-      {"Startverzoegerung", Art::Textausgabe, [](Werte& w) { lang(w), w.Startverzoegerung = 0.3; }},
-      {"Intervall", Art::Blinktext, [](Werte& w) { w.Intervall = 0.3; }},
-      {"Geschwindigkeit", Art::Lauftext, [](Werte& w) { w.Geschwindigkeit = 0.3; }},
-      {"Startverzoegerung", Art::Lauftext, [](Werte& w) { w.Startverzoegerung = 0.3; }},
-      {"Xstart", Art::Bild, [](Werte& w) { w.bx0 = 11; }},
-      {"Ystart", Art::Bild, [](Werte& w) { w.by0 = 7; }},
-      {"Xende", Art::Bild, [](Werte& w) { w.bx1 = 40; }},
-      {"YEnde", Art::Bild, [](Werte& w) { w.by1 = 30; }},
-      {"GroesseAnpassen", Art::Bild, [](Werte& w) { w.GroesseAnpassen = false; }},
-      {"BeiKleinerZentrieren", Art::Bild, [](Werte& w) { w.BeiKleinerZentrieren = true; }},
-  });
-  return z;
-}();
-
-const char* const kArtName[] = {"Textausgabe", "Blinktext", "Lauftext", "BildAnzeigenanPosition"};
+const Werte kLang = {{u"Ausgabetext", u"Ein Text, der nicht in sein Feld passt"}, {u"LauftextbeiBedarf", u"-1"}};
 
 TEST_F(Textfelder, EveryFieldActsAsTheParameterOfItsName) {
-  for (const Zeile& zeile : kZeilen) {
-    Werte w;
-    const Film ohne = perName(zeile.art, w);
-    zeile.aendern(w);
-    const Film mit = perName(zeile.art, w);
-    EXPECT_NE(mit, ohne) << kArtName[int(zeile.art)] << " " << zeile.name << ": the change shows";
-    EXPECT_EQ(perBefehl(zeile.art, w), mit) << kArtName[int(zeile.art)] << " " << zeile.name;
+  const Werte gemeinsam = {{u"Xstart", u"31"}, {u"Ystart", u"5"}, {u"Xende", u"120"}, {u"YEnde", u"90"},
+      {u"Ausgabetext", u"Tor!"}, {u"Schriftart", u"Courier New"}, {u"SchriftgroesseinPixel", u"33"},
+      {u"Fett", u"-1"}, {u"Kursiv", u"-1"}, {u"Unterstrichen", u"-1"}, {u"Durchgestrichen", u"-1"},
+      {u"Transparent", u"-1"}, {u"FeldVordergrundfarbe", u"16776960"}, {u"FeldHintergrundfarbe", u"32768"}};
+  struct Zeile {
+    std::u16string art, name, wert;
+    Werte vorher = {};  // set in both films
+  };
+  std::vector<Zeile> zeilen = {
+      {u"Textausgabe", u"Ausrichtung", u"8"}, {u"Blinktext", u"Ausrichtung", u"8"},
+      {u"Textausgabe", u"LauftextbeiBedarf", u"-1", {{u"Ausgabetext", kLang.at(u"Ausgabetext")}}},
+      {u"Textausgabe", u"Geschwindigkeit", u"0.3", kLang}, {u"Textausgabe", u"Startverzoegerung", u"0.3", kLang},
+      {u"Blinktext", u"Intervall", u"0.3"}, {u"Lauftext", u"Geschwindigkeit", u"0.3"},
+      {u"Lauftext", u"Startverzoegerung", u"0.3"}};
+  for (const char16_t* art : {u"Textausgabe", u"Blinktext", u"Lauftext"})
+    for (const auto& [name, wert] : gemeinsam) zeilen.push_back({art, name, wert});
+  for (const auto& [name, wert] : Werte{{u"Xstart", u"11"}, {u"Ystart", u"7"}, {u"Xende", u"40"}, {u"YEnde", u"30"},
+                                        {u"GroesseAnpassen", u"0"}, {u"BeiKleinerZentrieren", u"-1"}})
+    zeilen.push_back({u"BildAnzeigenanPosition", name, wert,
+                      {{u"Xstart", u"1"}, {u"Ystart", u"1"}, {u"Xende", u"100"}, {u"YEnde", u"50"}}});
+  for (const Zeile& z : zeilen) {
+    SCOPED_TRACE(QString::fromStdU16String(z.art + u" " + z.name).toStdString());
+    Werte w = kGrund;
+    for (const auto& [n, v] : z.vorher) w[n] = v;
+    const Film ohne = perName(z.art, w);
+    w[z.name] = z.wert;
+    const Film mit = perName(z.art, w);
+    EXPECT_NE(mit, ohne) << "the change shows";
+    EXPECT_EQ(perBefehl(z.art, w), mit);
   }
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/Ansi.h"
 #include "platform/X11Window.h"
 
 #include <X11/Xlib.h>
@@ -41,25 +40,18 @@ class X11Fenster : public ::testing::Test {
   Display* d = nullptr;
 };
 
-TEST_F(X11Fenster, TextGoesIntoBothTitlesAndTheOwnerHearsOfItUnknownWindowsFailQuietly) {
+// The event window's text as the sending program reads it (Windows-1252);
+// a window that does not exist, or no display, fails without ending the process.
+TEST_F(X11Fenster, TextGoesIntoBothTitlesUnknownWindowsAndDisplaysFailQuietly) {
   Window w = neu(0, 0, 50, 50);
-  const std::u16string text = u"BefehlFehler;Größe 5 €";
-  ASSERT_TRUE(setWindowText(w, text));
-  EXPECT_EQ(eigenschaft(w, "WM_NAME"), "BefehlFehler;Gr\xF6\xDF" "e 5 \x80");  // Windows-1252
-  EXPECT_EQ(eigenschaft(w, "_NET_WM_NAME"), toUtf8(text));
-  XEvent ev;
-  EXPECT_TRUE(XCheckTypedWindowEvent(d, w, PropertyNotify, &ev));
-  // A window that does not exist, or no display, fails without ending the process.
-  const WindowId weg = 0x3fffff0;
-  EXPECT_FALSE(setWindowText(weg, u"x"));
-  EXPECT_FALSE(windowText(weg));
-  EXPECT_FALSE(activateWindow(weg));
-  EXPECT_FALSE(reparent(weg, DefaultRootWindow(d)));
+  ASSERT_TRUE(setWindowText(w, u"Größe 5 €"));
+  EXPECT_EQ(eigenschaft(w, "WM_NAME"), "Gr\xF6\xDF" "e 5 \x80");
+  EXPECT_EQ(eigenschaft(w, "_NET_WM_NAME"), "Größe 5 €");
+  EXPECT_FALSE(setWindowText(0x3fffff0, u"x") || windowText(0x3fffff0) || reparent(0x3fffff0, DefaultRootWindow(d)));
   EXPECT_TRUE(setWindowText(w, u"ok"));  // still working
   const std::string display = std::getenv("DISPLAY");
   ::setenv("DISPLAY", ":4711", 1);
-  EXPECT_FALSE(setWindowText(1, u"x"));
-  EXPECT_FALSE(findDisplayWindow());
+  EXPECT_FALSE(setWindowText(1, u"x") || findDisplayWindow());
   ::setenv("DISPLAY", display.c_str(), 1);
 }
 

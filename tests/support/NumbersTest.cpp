@@ -1,55 +1,43 @@
+// Sixteen-bit arithmetic, rounding, and the leading number of a channel text.
 #include <gtest/gtest.h>
 
+#include "platform/Ansi.h"
 #include "support/Numbers.h"
 
 namespace vrd4 {
 namespace {
 
-TEST(Numbers, SixteenBitArithmeticThrowsInsteadOfWrapping) {
-  EXPECT_EQ(sub16(1, 1), 0);
+using namespace platform;
+
+TEST(Numbers, SixteenBitArithmeticThrowsInsteadOfWrappingAndHalvesRoundToEven) {
   EXPECT_EQ(sub16(-32767, 1), -32768);
   EXPECT_THROW(sub16(-32768, 1), OverflowError);
   EXPECT_THROW(add16(32767, 1), OverflowError);
-  EXPECT_EQ(to16(-32768), -32768);
   EXPECT_THROW(to16(40000), OverflowError);
-}
-
-TEST(Numbers, RoundsHalvesToEven) {
-  EXPECT_EQ(roundHalfEven(2.5), 2.0);
-  EXPECT_EQ(roundHalfEven(3.5), 4.0);
-  EXPECT_EQ(roundHalfEven(-2.5), -2.0);
-  EXPECT_EQ(roundHalfEven(2.4999), 2.0);
-  EXPECT_EQ(roundToInt32(1e9), 1000000000);
+  EXPECT_EQ(roundHalfEven(2.5) + roundHalfEven(3.5) + roundHalfEven(-2.5), 4.0);
   EXPECT_THROW(roundToInt32(1e12), OverflowError);
 }
 
-struct LeadingCase {
-  const char* name;
-  std::u16string text;
-  double value;
-};
-
-class LeadingNumber : public ::testing::TestWithParam<LeadingCase> {};
-
-TEST_P(LeadingNumber, TakesTheLeadingNumericPart) {
-  EXPECT_DOUBLE_EQ(leadingNumber(GetParam().text), GetParam().value);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, LeadingNumber,
-    ::testing::Values(LeadingCase{"Empty", u"", 0}, LeadingCase{"Plain", u"42", 42},
-                      LeadingCase{"Negative", u"-1", -1}, LeadingCase{"Fraction", u"0.5", 0.5},
-                      LeadingCase{"CommaStops", u"1,5", 1}, LeadingCase{"LeadingBlanks", u"  7x", 7},
-                      LeadingCase{"Letters", u"abc", 0}, LeadingCase{"SignOnly", u"-", 0},
-                      LeadingCase{"Exponent", u"1e3", 1000}, LeadingCase{"BareExponent", u"2e", 2},
-                      LeadingCase{"PointOnly", u".25", 0.25}, LeadingCase{"Huge", u"1e999", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Numbers, LeadingIntClampsAndRounds) {
-  EXPECT_EQ(leadingInt(u"3"), 3);
+TEST(Numbers, LeadingNumberTakesTheNumericHeadAndLeadingIntClampsAndRounds) {
+  const std::pair<std::u16string, double> zeilen[] = {
+      {u"", 0},    {u"-1", -1},  {u"1,5", 1},   {u"  7x", 7}, {u"abc", 0},  {u"-", 0},
+      {u"1e3", 1000}, {u"2e", 2}, {u".25", 0.25}, {u"1e999", 0}};
+  for (const auto& [text, wert] : zeilen) EXPECT_DOUBLE_EQ(leadingNumber(text), wert) << toUtf8(text);
   EXPECT_EQ(leadingInt(u"2.5"), 2);
   EXPECT_EQ(leadingInt(u"99999999999"), 2147483647);
   EXPECT_EQ(leadingInt(u"-99999999999"), -2147483647 - 1);
+}
+
+// Windows-1252 for window titles and network lines; UTF-8 for files and logs.
+TEST(Ansi, Windows1252AndUtf8RoundTripAndReplaceWhatTheyCannotHold) {
+  EXPECT_EQ(toAnsi(u"Größe €"), std::string("Gr\xF6\xDF" "e \x80"));
+  EXPECT_EQ(toAnsi(u"a\u4E2Db\U0001F600"), "a?b?");  // one character, one '?'
+  std::string alle;
+  for (int b = 0; b < 256; ++b) alle.push_back(static_cast<char>(b));
+  EXPECT_EQ(toAnsi(fromAnsi(alle)), alle);
+  EXPECT_EQ(fromUtf8(toUtf8(u"Tür € \U0001F600")), u"Tür € \U0001F600");
+  EXPECT_EQ(fromUtf8("a\xFF" "b\xE2\x82"), u"a\uFFFDb\uFFFD\uFFFD");
+  EXPECT_EQ(toUtf8(u"\xD800"), "\xEF\xBF\xBD");  // lone surrogate
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 #pragma once
-// A RenderHost that records what the drawing operations report and whose
-// clock the test moves by hand, and the helpers the text tests share.
+// The render tests' one GUI application (fonts and painting need it), a
+// RenderHost that records what the drawing operations report and whose clock
+// the test moves by hand, and a text field.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
 #include <QString>
+#include <optional>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -13,6 +18,15 @@
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace vrd4::render::test {
+
+struct Gui : testing::Environment {
+  int argc = 1;
+  char* argv[2] = {const_cast<char*>("render_tests"), nullptr};
+  std::optional<QGuiApplication> app;
+  void SetUp() override { app.emplace(argc, argv); }
+  void TearDown() override { app.reset(); }
+};
+inline const auto* const kGui = testing::AddGlobalTestEnvironment(new Gui);
 
 using Ereignis = std::pair<QString, QString>;  // kind, message
 inline Ereignis befehlFehler(const QString& meldung) { return {"BefehlFehler", meldung}; }

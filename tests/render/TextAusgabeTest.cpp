@@ -2,10 +2,8 @@
 // character widths so that every position is known exactly), fitting a font
 // to a pixel height, the font check, and printing: the fill, the failure path
 // and the hand-over to a scrolling text.
-#include <QGuiApplication>
 #include <QRect>
 #include <gtest/gtest.h>
-#include <memory>
 
 #include "FakeHost.h"
 #include "platform/Surface.h"
@@ -18,16 +16,6 @@ namespace vrd4::render {
 namespace {
 
 using namespace test;
-
-// Fonts and painting need a QGuiApplication; one lives for the whole run.
-struct GuiEnvironment : testing::Environment {
-  int argc = 1;
-  char name[11] = "text_tests", *argv[2] = {name, nullptr};
-  std::unique_ptr<QGuiApplication> app;
-  void SetUp() override { app = std::make_unique<QGuiApplication>(argc, argv); }
-  void TearDown() override { app.reset(); }
-};
-const auto* const kGui = testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 // 'i' is 4 wide, 'W' 16, every other UTF-16 unit 10; every line is 14 high.
 TextMass tabelle() {

@@ -2,10 +2,11 @@
 // clock, in its rectangle, frame by clip time, and nothing left behind.
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,10 +14,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "FakeHost.h"
 #include "platform/MciFfmpeg.h"
 #include "platform/Surface.h"
 #include "render/modAviWiedergeben.h"
-#include "tests/video/ClipSchreiber.h"
 
 namespace fs = std::filesystem;
 using namespace vrd4;
@@ -25,15 +26,6 @@ using render::aviOeffnen;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-struct Gui : testing::Environment {
-  int argc = 1;
-  char* argv[2] = {const_cast<char*>("video_tests"), nullptr};
-  std::optional<QGuiApplication> app;
-  void SetUp() override { app.emplace(argc, argv); }
-  void TearDown() override { app.reset(); }
-};
-const auto* const kGui = testing::AddGlobalTestEnvironment(new Gui);
 
 constexpr auto kWarten = std::chrono::seconds(20);
 
@@ -61,14 +53,20 @@ class Video : public testing::Test {
   std::optional<std::string> altTmp_;
 };
 
-// 64 x 48, ten frames of ten colours at 10 frames per second.
+// 64 x 48 MJPEG, ten frames of one colour each at 10 frames per second
+// (written with bench/video/ClipSchreiber).
 const Bytes& zehnFarben() {
-  static const Bytes clip = testclip::mjpegAvi(64, 48, 10, 10, [](int i) {
-    QImage b(64, 48, QImage::Format_RGB32);
-    b.fill(testclip::farbeVonBild(i));
-    return b;
-  });
+  static const Bytes clip = [] {
+    std::ifstream f(VRD4_TEST_DATA_DIR "/video/zehn_farben.avi", std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), {});
+  }();
   return clip;
+}
+QRgb farbeVonBild(int i) {
+  static const QRgb kFarben[] = {qRgb(230, 30, 30), qRgb(30, 200, 40), qRgb(40, 60, 230), qRgb(240, 230, 40),
+      qRgb(230, 40, 220), qRgb(40, 220, 220), qRgb(250, 250, 250), qRgb(120, 60, 10), qRgb(20, 20, 20),
+      qRgb(130, 130, 130)};
+  return kFarben[i % 10];
 }
 
 // JPEG moves colours a little.
@@ -101,7 +99,7 @@ TEST_F(Video, ClipPlaysInItsRectangleFrameByClipTimeLoopsAndLeavesNothing) {
   for (int k = 0; k < 25; ++k) {  // two and a half passes, one frame per 0.1 s
     ASSERT_TRUE(clip->warteBisDekodiert(kWarten));
     medium->takt(t0 + 0.1 * k);
-    const QRgb soll = testclip::farbeVonBild(k % 10);
+    const QRgb soll = farbeVonBild(k % 10);
     SCOPED_TRACE(k);
     EXPECT_TRUE(farbeNahe(ziel.image().pixel(0, 0), soll));
     EXPECT_TRUE(farbeNahe(ziel.image().pixel(127, 95), soll));
@@ -113,27 +111,27 @@ TEST_F(Video, ClipPlaysInItsRectangleFrameByClipTimeLoopsAndLeavesNothing) {
   // A tick 5 ms later shows no new frame.
   ASSERT_TRUE(clip->warteBisDekodiert(kWarten));
   medium->takt(t0 + 2.405);
-  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), testclip::farbeVonBild(4)));
+  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), farbeVonBild(4)));
   EXPECT_EQ(clip->statistik().gezeigt, 25u);
   EXPECT_EQ(clip->statistik().verworfen, 0u);
 
   // A tick that comes 0.3 s late shows the frame due then; the three
   // between count as dropped.
   medium->takt(t0 + 2.8);
-  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), testclip::farbeVonBild(8)));
+  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), farbeVonBild(8)));
   EXPECT_EQ(clip->statistik().verworfen, 3u);
 
   // Stopped: the frame stays. Started again: from the clip's beginning.
   medium->stoppen();
   medium->takt(t0 + 5.0);
-  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), testclip::farbeVonBild(8)));
+  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), farbeVonBild(8)));
   medium->starten();
   ASSERT_TRUE(clip->warteBisDekodiert(kWarten));
   medium->takt(t0 + 7.0);
-  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), testclip::farbeVonBild(0)));
+  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), farbeVonBild(0)));
   ASSERT_TRUE(clip->warteBisDekodiert(kWarten));
   medium->takt(t0 + 7.1);
-  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), testclip::farbeVonBild(1)));
+  EXPECT_TRUE(farbeNahe(ziel.image().pixel(5, 5), farbeVonBild(1)));
 
   ASSERT_EQ(tmpInhalt().size(), 1u);
   EXPECT_THAT(tmpInhalt()[0], testing::MatchesRegex("4AviTmp[A-Za-z0-9]{6}\\.avi"));

@@ -2,15 +2,9 @@
 // that must give no picture), and placing pictures on an offscreen 768 x 480
 // board, checked by pixels.
 #include <QBuffer>
-#include <QGuiApplication>
 #include <QImage>
 
-#include <gtest/gtest.h>
-
-#include <optional>
-#include <utility>
-#include <vector>
-
+#include "FakeHost.h"
 #include "platform/Surface.h"
 #include "render/Bilder.h"
 #include "render/RenderHost.h"
@@ -19,20 +13,12 @@
 namespace vrd4::render {
 namespace {
 
+using test::FakeHost;
+
 using Bytes = std::vector<uint8_t>;
 
 const QRgb kRot = qRgb(220, 20, 30);
 const QRgb kGruen = qRgb(20, 200, 40);
-
-// Fonts and painting need a QGuiApplication for the whole run.
-struct Gui : testing::Environment {
-  int argc = 1;
-  char* argv[2] = {const_cast<char*>("pictures_tests"), nullptr};
-  std::optional<QGuiApplication> app;
-  void SetUp() override { app.emplace(argc, argv); }
-  void TearDown() override { app.reset(); }
-};
-const auto* const kGui = testing::AddGlobalTestEnvironment(new Gui);
 
 // --- picture files made in memory -------------------------------------------
 
@@ -106,21 +92,7 @@ struct Datei {
 };
 const auto kName = [](const auto& info) { return std::string(info.param.name); };
 
-TEST(ModPicturefromBytes, LimitsAllowUpToTheSideAndPixelCount) {
-  EXPECT_TRUE(bildGroesseErlaubt(kMaxBildSeite, kMaxBildPixel / kMaxBildSeite));
-  EXPECT_FALSE(bildGroesseErlaubt(kMaxBildSeite, kMaxBildPixel / kMaxBildSeite + 1));
-}
-
 // --- on the board ----------------------------------------------------------------
-
-struct FakeHost : RenderHost {
-  void VRD4Event(const QString& art, const QString& meldung) override { events.emplace_back(art, meldung); }
-  void statusEintrag(const QString& zeile) override { status.push_back(zeile); }
-  void writeReply(Antwort, const QString&) override {}
-  double now() const override { return 0.0; }
-  std::vector<std::pair<QString, QString>> events;
-  std::vector<QString> status;
-};
 
 class BilderTest : public testing::Test {
  protected:
@@ -135,12 +107,12 @@ class Schlecht : public BilderTest, public testing::WithParamInterface<Datei> {}
 
 TEST_P(Schlecht, DrawsNothingRaisesNothingTellsTheStatusListAndTheNextPictureWorks) {
   bilder.BildAnzeigenanPosition(tafel, "C:\\Bilder\\logo.jpg", 1, 1, 400, 300, true, true, GetParam().bytes());
-  EXPECT_TRUE(host.events.empty());
+  EXPECT_TRUE(host.ereignisse.empty());
   ASSERT_EQ(host.status.size(), 1u);
   EXPECT_TRUE(host.status[0].startsWith(u"Bild: C:\\Bilder\\logo.jpg nicht angezeigt - ")) << host.status[0].toStdString();
   EXPECT_TRUE(rechteckIn(tafel.image(), {}, kRot));
   bilder.BildAnzeigenanPosition(tafel, "gut.png", 1, 1, 400, 300, false, false, datei("PNG", 100, 50, kGruen));
-  EXPECT_EQ(host.status.size() + host.events.size(), 1u);
+  EXPECT_EQ(host.status.size() + host.ereignisse.size(), 1u);
   EXPECT_TRUE(rechteckIn(tafel.image(), {0, 0, 100, 50}, kGruen));
 }
 
@@ -172,7 +144,7 @@ class Lagen : public BilderTest, public testing::WithParamInterface<Lage> {};
 TEST_P(Lagen, DrawsThePictureWhereTheFieldAndFlagsSay) {
   const Lage& l = GetParam();
   bilder.BildAnzeigenanPosition(tafel, "bild.png", l.xs, l.ys, l.xe, l.ye, l.anpassen, l.zentrieren, datei("PNG", l.w, l.h));
-  EXPECT_TRUE(host.events.empty());
+  EXPECT_TRUE(host.ereignisse.empty());
   EXPECT_TRUE(rechteckIn(tafel.image(), l.erwartet, kRot));
   // The source surface takes the picture's size, the intermediate the fitted size.
   EXPECT_EQ(bilder.PicFuerGroessenanpassungQuelle().image().size(), QSize(l.w, l.h));

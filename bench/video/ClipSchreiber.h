@@ -1,6 +1,6 @@
 #pragma once
-// Clips for tests and benchmarks, written with libavformat/libavcodec: an
-// AVI file of MJPEG frames, frame i drawn by the caller.
+// Clips for the benchmarks (and once for tests/data/video), written with
+// libavformat/libavcodec: an AVI file of MJPEG frames, frame i drawn by the caller.
 #include <QImage>
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "tests/video/ClipSchreiber.h"
+#include "bench/video/ClipSchreiber.h"
 
 #include <unistd.h>
 
