@@ -2,7 +2,13 @@
 // The engine reaches the window only through these small interfaces; the
 // receiver's main window implements them, tests fake them.
 #include <QString>
+#include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+
+#include "protocol/Befehl.h"
 
 namespace vrd4::engine {
 
@@ -35,6 +41,15 @@ class Forwarder {
   virtual bool acknowledged() const = 0;
   // Lets the window's message loop run once (socket events get delivered).
   virtual void pumpOnce() = 0;
+};
+
+// Told of every command that ran on the board, after it ran.
+class BefehlsBeobachter {
+ public:
+  virtual ~BefehlsBeobachter() = default;
+  // befehl: converted command; zeile: its forwarded form (a picture command carries its bytes as hex); bildBytes: the picture drawn from; antwortNr: the slot number replied, if any.
+  virtual void befehlGelaufen(const protocol::Befehl& befehl, std::u16string_view zeile,
+                              std::span<const uint8_t> bildBytes, std::optional<uint8_t> antwortNr) = 0;
 };
 
 class NullForwarder final : public Forwarder {
