@@ -158,13 +158,14 @@ void BM_BildHex(benchmark::State& state) {
     const std::string p = befehlSchreiben(1, 1, vrd4::platform::toUtf8(zeile), {});
     bytes = p.size();
     const auto n = befehlLesen(p);
+    if (!n) return state.SkipWithError("the hex form is over the text bound");
     benchmark::DoNotOptimize(eintragAusZeile(vrd4::platform::fromUtf8(n->befehl.text)));
   }
   state.counters["payload_bytes"] = static_cast<double>(bytes);
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_BildRoh)->Arg(256 << 10)->Arg(4 << 20);
-BENCHMARK(BM_BildHex)->Arg(256 << 10)->Arg(4 << 20);
+BENCHMARK(BM_BildRoh)->Arg(256 << 10)->Arg(1 << 20);
+BENCHMARK(BM_BildHex)->Arg(256 << 10)->Arg(1 << 20);
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -73,7 +74,14 @@ class MosquittoBroker {
     std::string conf = ordner_ + "/mosquitto.conf";
     std::string c = "-c";
     char* argv[] = {const_cast<char*>(programm.c_str()), c.data(), conf.data(), nullptr};
-    if (::posix_spawn(&pid_, programm.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+    // Its output does not hold the caller's pipes open.
+    posix_spawn_file_actions_t aktionen;
+    posix_spawn_file_actions_init(&aktionen);
+    posix_spawn_file_actions_addopen(&aktionen, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&aktionen, 2, "/dev/null", O_WRONLY, 0);
+    const int rc = ::posix_spawn(&pid_, programm.c_str(), &aktionen, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&aktionen);
+    if (rc != 0) return false;
     const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < ende) {
       const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
