@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
@@ -17,6 +18,7 @@
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "support/Numbers.h"
+#include "szene/Szene.h"
 
 namespace vrd4::app {
 namespace gv = channel::modVRD4GlobaleVariablen;
@@ -25,6 +27,27 @@ namespace {
 
 constexpr int kRand = 8;
 constexpr int kPanelBreite = 340;
+
+// Feeds the scene with every command that ran on the board.
+class SzenenBeobachter final : public engine::BefehlsBeobachter {
+ public:
+  explicit SzenenBeobachter(szene::Szene& szene) : szene_(szene) {}
+  void befehlGelaufen(const protocol::Befehl& befehl, std::u16string_view, std::span<const uint8_t> bildBytes,
+                      std::optional<uint8_t> antwortNr) override {
+    szene_.aufnehmen(befehl, bildBytes, antwortNr);
+  }
+
+ private:
+  szene::Szene& szene_;
+};
+
+std::vector<uint8_t> png(const QImage& bild) {
+  QByteArray daten;
+  QBuffer puffer(&daten);
+  puffer.open(QIODevice::WriteOnly);
+  bild.save(&puffer, "PNG");
+  return {daten.begin(), daten.end()};
+}
 
 }  // namespace
 
@@ -58,9 +81,14 @@ void FrmVRD4Empfaenger::entwurfAufbauen() {
   const int unten = kRand + Anzeigetafel::kStartHoehe + kRand;
   status_ = std::make_unique<Statusanzeige>(*this, kRand, unten, breite);
   tafel_->meldung = [this](const QString& text) { status_->statusEintrag(text); };
+  // Compaction pictures the board's own image (the effect controls over it
+  // are kept as commands).
+  szene_ = std::make_unique<szene::Szene>([this] { return png(tafel_->surface().image()); });
+  szenenBeobachter_ = std::make_unique<SzenenBeobachter>(*szene_);
 
   auto* panel = new QWidget(this);
-  netz_ = std::make_unique<Netzpanel>(*this, *panel, *status_, *schleife_, uhr());
+  netz_ = std::make_unique<Netzpanel>(*this, *panel, *status_, *schleife_, uhr(), *this);
+  netz_->weiterleitung().szeneSetzen(szene_.get());
   einstellungen_ = std::make_unique<Einstellungen>(*this, *panel, *netz_, programmOrdner_);
   einstellungen_->fensterEcke = [this] { return tafel_->fensterEcke(); };
   auto* spalte = new QVBoxLayout(panel);
@@ -113,6 +141,7 @@ void FrmVRD4Empfaenger::Form_Load() {
   }
   schleife_->engineSetzen(std::make_unique<engine::clsVRD4Empfaenger>(tafel_->surface(), *status_, *this, uhr(),
                                                                       &netz_->weiterleitung()));
+  VRD4Empfaenger()->beobachterHinzufuegen(*szenenBeobachter_);
 }
 
 void FrmVRD4Empfaenger::Form_Activate() {
@@ -121,6 +150,9 @@ void FrmVRD4Empfaenger::Form_Activate() {
   // A built receiver never runs inside a development environment.
   einstellungen_->transferKnopf()->hide();
   einstellungen_->StartwerteLesen();
+  if (const auto doppelpunkt = umgebung_.weiterleiten.rfind(':'); doppelpunkt != std::string::npos)
+    netz_->client3Verbinden(QString::fromStdString(umgebung_.weiterleiten.substr(0, doppelpunkt)),
+                            QString::fromStdString(umgebung_.weiterleiten.substr(doppelpunkt + 1)));
   einstellungen_->twipsAnzeigen();
   tafel_->Platzieren();
   if (umgebung_.vollbild) cmdBitmapVollbild_Click();
@@ -214,7 +246,9 @@ void FrmVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
   const std::u16string handle = gv::clsVRD4EventFensterHandle().GetMemory();
   const double h = handle.empty() ? 0.0 : leadingNumber(handle);
 
-  if (s == letztesEvent_) return;  // the same event twice in a row is handled once
+  // The same event twice in a row is handled once, unless what it acts on
+  // has moved since (a sender repairing a second outage).
+  if (s == letztesEvent_ && netzStand(art) == letzterNetzStand_) return;
   letztesEvent_ = s;
   status_->zeigen(s);
 
@@ -230,6 +264,13 @@ void FrmVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
   } else {
     weitergeben(s, h);
   }
+  letzterNetzStand_ = netzStand(art);
+}
+
+long FrmVRD4Empfaenger::netzStand(const QString& art) const {
+  if (art == QLatin1String("Server starten")) return netz_->serverStand();
+  if (art == QLatin1String("Client verbinden")) return netz_->client2Stand();
+  return -1;
 }
 
 void FrmVRD4Empfaenger::weitergeben(const QString& s, double fensterHandle) {

@@ -30,6 +30,10 @@
 #include "app/Umgebung.h"
 #include "engine/Interfaces.h"
 
+namespace vrd4::szene {
+class Szene;
+}
+
 namespace vrd4::app {
 
 class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, private TaktHost {
@@ -47,9 +51,12 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   bool geladen() const { return geladen_; }
   bool entladen() const { return entladen_; }
 
-  // engine::EventSink: the engine's events. The same event twice in a row
-  // is handled once; "IPAdresse", "Port", "Server starten" and "Client
-  // verbinden" act on the window, every other one goes to the sender.
+  // engine::EventSink: the engine's events (and the forwarding clients').
+  // The same event twice in a row is handled once, except "Server starten"
+  // once the server has started or stopped since, and "Client verbinden"
+  // once Client2 has been lost or disconnected since; "IPAdresse", "Port",
+  // "Server starten" and "Client verbinden" act on the window, every other
+  // one goes to the sender.
   void VRD4Event(const QString& art, const QString& meldung) override;
 
   // The parts.
@@ -83,7 +90,9 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   int tafelHoehe() const { return tafel_->hoehe(); }
   bool tafelImPlayer() const { return tafel_->tafelImPlayer(); }
   net::clsSocket& Server() { return netz_->Server(); }
-  net::clsSocket& Client2() { return netz_->weiterleitung().Client2(); }
+  net::Weiterleitung& Client2() { return netz_->weiterleitung().Client2(); }
+  // What a peer that connects is brought level with.
+  const szene::Szene& szene() const { return *szene_; }
   net::Clients& Clients() { return netz_->Clients(); }
   QString fortschrittText() const { return netz_->weiterleitung().fortschrittText(); }
 
@@ -105,8 +114,14 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   platform::Clock& uhr() const { return umgebung_.uhr(); }
   Desktop& desktop() const { return umgebung_.schreibtisch(); }
 
+  long netzStand(const QString& art) const;
+
   Umgebung umgebung_;
   std::string programmOrdner_;
+  // The board's scene, fed by the engine: outlives the engine and the
+  // forwarding clients that read it.
+  std::unique_ptr<szene::Szene> szene_;
+  std::unique_ptr<engine::BefehlsBeobachter> szenenBeobachter_;
   std::unique_ptr<Taktschleife> schleife_;
   std::unique_ptr<Anzeigetafel> tafel_;
   std::unique_ptr<Statusanzeige> status_;
@@ -115,6 +130,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
 
   bool aufruferAktiviert_ = false;
   QString letztesEvent_;
+  long letzterNetzStand_ = -1;
   bool geladen_ = false;
   bool aktiviert_ = false;
   bool entladen_ = false;

@@ -41,10 +41,10 @@ void kastenSetzen(QCheckBox* box, const QString& wert) {
 }  // namespace
 
 Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, Taktschleife& schleife,
-                     platform::Clock& uhr)
+                     platform::Clock& uhr, engine::EventSink& ereignisse)
     : status_(status), schleife_(schleife), serverSocket_(std::make_unique<net::clsSocket>()) {
   rahmenAufbauen(rahmenParent);
-  weiterleitung_ = std::make_unique<Weiterleitung>(fenster, schleife, uhr, steuerelemente(), anschluss());
+  weiterleitung_ = std::make_unique<Weiterleitung>(uhr, steuerelemente(), anschluss(ereignisse));
   serverSocket_->ConnectionRequest = [this] { verbindungen_->Server_ConnectionRequest(*serverSocket_); };
   verbindungen_ = std::make_unique<net::Clients>(static_cast<net::TalkHost&>(*this), uhr);
 
@@ -133,14 +133,15 @@ Weiterleitung::Steuerelemente Netzpanel::steuerelemente() const {
   return {cmdClient2Connect, txtIPAdresse1, cmdClient3Connect, txtIPAdresse2, txtT_Port2, ctlProgressbar1};
 }
 
-Weiterleitung::Anschluss Netzpanel::anschluss() {
+Weiterleitung::Anschluss Netzpanel::anschluss(engine::EventSink& ereignisse) {
   return {
       [this](const QString& e) { statusEintrag(e); },
       [this](const QString& t) { status_.verbindungsfehler(t); },
       [this] { serverStoppen(); },
-      // Lines that arrived during the wait run now.
-      [this] {
-        if (verbindungen_ && verbindungen_->arbeitWartet()) verbindungen_->anstossen();
+      [&ereignisse](const QString& art, const QString& meldung) { ereignisse.VRD4Event(art, meldung); },
+      [this](net::Weiterleitung& c) {
+        using Z = net::Weiterleitung::Zustand;
+        if (&c == &weiterleitung_->Client2() && (c.zustand() == Z::Wartet || c.zustand() == Z::Aus)) ++client2Stand_;
       },
   };
 }
@@ -152,9 +153,8 @@ void Netzpanel::schliessen() {
 }
 
 bool Netzpanel::aktiv() const {
-  auto offen = [](const net::clsSocket& s) { return s.State() != net::clsSocket::sckClosed; };
-  return offen(*serverSocket_) || offen(weiterleitung_->Client2()) || offen(weiterleitung_->Client3()) ||
-         verbindungen_->anzahl() > 0;
+  return serverSocket_->State() != net::clsSocket::sckClosed || weiterleitung_->Client2().aktiv() ||
+         weiterleitung_->Client3().aktiv() || verbindungen_->anzahl() > 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -187,6 +187,7 @@ void Netzpanel::serverStoppen() {
   serverSocket_->Disconnect();
   cmdServerStarten->setText(kServerStarten);
   txtT_Port1->setEnabled(true);
+  ++serverStand_;
 }
 
 void Netzpanel::cmdServerStarten_Click() {
@@ -200,6 +201,7 @@ void Netzpanel::cmdServerStarten_Click() {
       statusEintrag(QStringLiteral("Server: Port ") + txtT_Port1->text() + QStringLiteral(" nicht verfügbar"));
     cmdServerStarten->setText(kServerStoppen);
     txtT_Port1->setEnabled(false);
+    ++serverStand_;
   } else {
     serverStoppen();
   }
@@ -207,6 +209,12 @@ void Netzpanel::cmdServerStarten_Click() {
 
 void Netzpanel::cmdClient2Connect_Click() {
   weiterleitung_->cmdClient2Connect_Click(gemerkteAdresse_, gemerkterPort_);
+}
+
+void Netzpanel::client3Verbinden(const QString& adresse, const QString& port) {
+  txtIPAdresse2->setText(adresse);
+  txtT_Port2->setText(port);
+  if (!weiterleitung_->Client3().aktiv()) cmdClient3Connect_Click();
 }
 
 void Netzpanel::adresseSetzen(const QString& adresse) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/Weiterleitung.h"
+#include "engine/Interfaces.h"
 #include "net/clsSocket.h"
 #include "net/clsTalkConnection.h"
 
@@ -28,10 +29,11 @@ struct Startwerte;
 
 class Netzpanel final : private net::TalkHost {
  public:
-  // The frames are built with parent `rahmenParent`; fenster takes no input
-  // during a connect wait. All references must outlive the panel.
+  // The frames are built with parent `rahmenParent`; fenster owns the
+  // buttons' connections; the forwarding clients raise their events on
+  // `ereignisse`. All references must outlive the panel.
   Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, Taktschleife& schleife,
-            platform::Clock& uhr);
+            platform::Clock& uhr, engine::EventSink& ereignisse);
   ~Netzpanel() override;
 
   QGroupBox* serverRahmen() const { return CtlFraFuerServerdaten; }
@@ -45,6 +47,8 @@ class Netzpanel final : private net::TalkHost {
   // Client2 to the remembered address and port (see Weiterleitung).
   void cmdClient2Connect_Click();
   void cmdClient3Connect_Click() { weiterleitung_->cmdClient3Connect_Click(); }
+  // Client3 to adresse:port as if typed into its frame and clicked.
+  void client3Verbinden(const QString& adresse, const QString& port);
   // The events "IPAdresse" and "Port": remembered and shown.
   void adresseSetzen(const QString& adresse);
   void portSetzen(const QString& port);
@@ -59,8 +63,13 @@ class Netzpanel final : private net::TalkHost {
   // Closes every socket; the objects stay (a wait or a talk connection may
   // still be on the stack).
   void schliessen();
-  // Any socket open (the loop then sleeps on socket events).
+  // Any socket open or a forwarding client active (the loop then sleeps on
+  // socket events).
   bool aktiv() const;
+  // Grow whenever the server starts or stops, and whenever Client2 is lost
+  // or disconnected: a repeated event acts again once they have moved.
+  long serverStand() const { return serverStand_; }
+  long client2Stand() const { return client2Stand_; }
 
   net::clsSocket& Server() { return *serverSocket_; }
   net::Clients& Clients() { return *verbindungen_; }
@@ -69,14 +78,14 @@ class Netzpanel final : private net::TalkHost {
  private:
   // net::TalkHost
   void statusEintrag(const QString& entry) override;
-  net::clsSocket* weiterleitungsClient() override { return &weiterleitung_->Client3(); }
+  net::Weiterleitung* weiterleitungsClient() override { return &weiterleitung_->Client3(); }
   void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) override;
   void falscheAbfrage(const QString& text) override;
   bool darfAusfuehren() const override;
 
   void rahmenAufbauen(QWidget& parent);
   Weiterleitung::Steuerelemente steuerelemente() const;
-  Weiterleitung::Anschluss anschluss();
+  Weiterleitung::Anschluss anschluss(engine::EventSink& ereignisse);
   void serverStoppen();
 
   Statusanzeige& status_;
@@ -96,6 +105,7 @@ class Netzpanel final : private net::TalkHost {
   QLineEdit* txtT_Port2 = nullptr;
   QPushButton* cmdClient3Connect = nullptr;
 
+  long serverStand_ = 0, client2Stand_ = 0;
   QString gemerkteAdresse_;
   QString gemerkterPort_;
   std::unique_ptr<net::clsSocket> serverSocket_;

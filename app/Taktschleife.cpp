@@ -77,10 +77,7 @@ void Taktschleife::takt() {
   {
     const support::Tiefe::Eintritt eintritt(imTakt_);
     try {
-      if (imWarten_.aktiv())
-        engine->AnzeigeTakten();
-      else
-        engine->Zeitschleife();
+      engine->Zeitschleife();
     } catch (const std::exception& e) {
       fehlerImTakt(e.what());
     } catch (...) {
@@ -92,7 +89,7 @@ void Taktschleife::takt() {
 
   net::Clients* clients = host_.verbindungen();
   if (clients && clients->arbeitWartet() && darfAusfuehren()) clients->anstossen();
-  if (imWarten_.aktiv() || engine->befehlLaeuft()) return;
+  if (engine->befehlLaeuft()) return;
   host_.taktRuhig();
 }
 
@@ -124,17 +121,7 @@ void Taktschleife::schlafen(int32_t ms) {
   }
 }
 
-void Taktschleife::einmalWarten() {
-  const double jetzt = uhr_.seconds();
-  if (letzterWarteTakt_ < 0 || jetzt < letzterWarteTakt_ || jetzt - letzterWarteTakt_ >= kWarteschrittMs / 1000.0) {
-    letzterWarteTakt_ = jetzt;
-    takt();
-  }
-  ereignisseAbwarten(kWarteschrittMs);
-}
-
 bool Taktschleife::darfAusfuehren() const {
-  if (imWarten_.aktiv()) return false;
   return engine_ && !engine_->befehlLaeuft();
 }
 

@@ -16,6 +16,7 @@ struct Umgebung {
   std::string programFolder;                 // empty: the executable's folder
   support::clsWBTimer::Sleeper sleeper;      // empty: the polling loop's own sleep step
   bool vollbild = false;                     // --vollbild: full screen from the start
+  std::string weiterleiten{};                // --weiterleiten A:P: Client3 connects at start
 
   platform::Clock& uhr() const { return clock ? *clock : platform::steadyClock(); }
   Desktop& schreibtisch() const { return desktop ? *desktop : x11Desktop(); }

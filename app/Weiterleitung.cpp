@@ -1,17 +1,16 @@
 #include "app/Weiterleitung.h"
 
-#include <QApplication>
-#include <QCursor>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
-#include "app/Taktschleife.h"
 #include "platform/MessageBox.h"
 #include "support/Numbers.h"
+#include "szene/Szene.h"
 
 namespace vrd4::app {
 
@@ -19,45 +18,72 @@ namespace {
 
 const QString kTrennen = QStringLiteral("Trennen");
 const QString kVerbinden = QStringLiteral("Verbinden");
-// The connect wait shows its progress against the socket's default time-out.
-constexpr double kVerbindeDauerMs = 5000.0;
+// The progress bar shows a connect against the socket's time-out.
+constexpr double kVerbindeDauerSekunden = 5.0;
+constexpr int kFortschrittMs = 100;
 
 }  // namespace
 
-Weiterleitung::Weiterleitung(QWidget& fenster, Taktschleife& schleife, platform::Clock& uhr, Steuerelemente s,
-                             Anschluss a)
-    : fenster_(fenster),
-      schleife_(schleife),
-      uhr_(uhr),
+Weiterleitung::Weiterleitung(platform::Clock& uhr, Steuerelemente s, Anschluss a)
+    : uhr_(uhr),
       s_(s),
       a_(std::move(a)),
-      socket2_(std::make_unique<net::clsSocket>()),
-      socket3_(std::make_unique<net::clsSocket>()) {
-  socket2_->LineDataArrival = [this](const std::u16string& l, const QString&) { Client2_LineDataArrival(l); };
-  socket3_->LineDataArrival = [this](const std::u16string& l, const QString&) { Client3_LineDataArrival(l); };
-  // The button keeps its caption: the next click disconnects and shows
-  // "Verbinden".
-  socket2_->Closed = [this] { socket2_->Disconnect(); };
-  socket3_->Closed = [this] { socket3_->Disconnect(); };
+      client2_(std::make_unique<net::Weiterleitung>(QStringLiteral("Client2"), uhr)),
+      client3_(std::make_unique<net::Weiterleitung>(QStringLiteral("Client3"), uhr)),
+      knopf2_{s.cmdClient2Connect, s.txtIPAdresse1, {}},
+      knopf3_{s.cmdClient3Connect, s.txtIPAdresse2, {}},
+      fortschrittTakt_(std::make_unique<QTimer>()) {
+  einrichten(*client2_, knopf2_);
+  einrichten(*client3_, knopf3_);
+  fortschrittTakt_->setInterval(kFortschrittMs);
+  QObject::connect(fortschrittTakt_.get(), &QTimer::timeout, [this] { fortschrittSetzen(); });
 }
 
-Weiterleitung::~Weiterleitung() = default;
+Weiterleitung::~Weiterleitung() {
+  // Their hooks reach into this object: quiet first.
+  for (net::Weiterleitung* c : {client2_.get(), client3_.get()}) {
+    c->ZustandGeaendert = nullptr;
+    c->trennen();
+  }
+}
 
-void Weiterleitung::pumpOnce() { schleife_.einmalWarten(); }
+void Weiterleitung::einrichten(net::Weiterleitung& c, Knopf& k) {
+  const QString kennung = &c == client2_.get() ? QStringLiteral("Client2") : QStringLiteral("Client3");
+  c.StatusEintrag = [this](const QString& t) { a_.statusEintrag(t); };
+  c.Ereignis = [this](const QString& art, const QString& meldung) { a_.ereignis(art, meldung); };
+  c.Antwort = [this, kennung](bool ok) {
+    a_.statusEintrag(kennung + (ok ? QStringLiteral(": Befehl empfangen") : QStringLiteral(": Übertragungsfehler")));
+  };
+  c.ZustandGeaendert = [this, &c, &k](net::Weiterleitung::Zustand z) { zustandZeigen(c, k, z); };
+  // Every connect brings the peer level: it may have missed what ran
+  // before it (or while it was away).
+  c.NachholenAuchBeimErstenMal = true;
+  c.Nachholen = [this] {
+    return szene_ ? szene_->befehle() : std::vector<std::u16string>{u"Befehl\x1b" u"Cls"};
+  };
+}
+
+void Weiterleitung::zustandZeigen(net::Weiterleitung& c, Knopf& k, net::Weiterleitung::Zustand z) {
+  using Z = net::Weiterleitung::Zustand;
+  k.knopf->setText(z == Z::Aus ? kVerbinden : kTrennen);
+  k.adressfeld->setEnabled(z == Z::Aus);
+  if (fortschrittVon_ == &c && z != Z::Verbindet) {
+    fortschrittBeenden();
+    if (z == Z::Verbunden) a_.verbindungsfehler(QString());
+    if (z == Z::Wartet) a_.verbindungsfehler(k.fehlerText);
+  }
+  if (a_.zustandGeaendert) a_.zustandGeaendert(c);
+}
 
 void Weiterleitung::schliessen() {
-  socket2_->Disconnect();
-  socket3_->Disconnect();
+  client2_->trennen();
+  client3_->trennen();
 }
-
-bool Weiterleitung::client2Verbunden() const { return s_.cmdClient2Connect->text() == kTrennen; }
 
 void Weiterleitung::client2Trennen(bool auchClient3) {
   if (!client2Verbunden()) return;
-  socket2_->Disconnect();
-  if (auchClient3) socket3_->Disconnect();
-  s_.cmdClient2Connect->setText(kVerbinden);
-  s_.txtIPAdresse1->setEnabled(true);
+  client2_->trennen();
+  if (auchClient3) client3_->trennen();
 }
 
 void Weiterleitung::cmdClient2Connect_Click(const QString& adresse, const QString& port) {
@@ -66,18 +92,15 @@ void Weiterleitung::cmdClient2Connect_Click(const QString& adresse, const QStrin
     client2Trennen(false);
     return;
   }
-  const QString A = adresse;
   const int32_t P = leadingInt(port.toStdU16String());
-  clientVerbinden(*socket2_, s_.cmdClient2Connect, s_.txtIPAdresse1, A, P,
-                  QStringLiteral("Client2: Konnte nicht mit Server:") + A + QStringLiteral("\r\nPort: ") +
-                      QString::number(P) + QStringLiteral("\r\nverbinden!"));
+  verbinden(*client2_, knopf2_, adresse, P,
+            QStringLiteral("Client2: Konnte nicht mit Server:") + adresse + QStringLiteral("\r\nPort: ") +
+                QString::number(P) + QStringLiteral("\r\nverbinden!"));
 }
 
 void Weiterleitung::cmdClient3Connect_Click() {
-  if (s_.cmdClient3Connect->text() == kTrennen) {
-    socket3_->Disconnect();
-    s_.cmdClient3Connect->setText(kVerbinden);
-    s_.txtIPAdresse2->setEnabled(true);
+  if (client3_->aktiv()) {
+    client3_->trennen();
     return;
   }
   if (!IsValidIP(s_.txtIPAdresse2->text())) {
@@ -86,58 +109,27 @@ void Weiterleitung::cmdClient3Connect_Click() {
   }
   const QString A = s_.txtIPAdresse2->text();
   const int32_t P = leadingInt(s_.txtT_Port2->text().toStdU16String());
-  clientVerbinden(*socket3_, s_.cmdClient3Connect, s_.txtIPAdresse2, A, P,
-                  QStringLiteral("Client3: Konnte nicht mit Server:\r\n") + A + QStringLiteral("\r\nPort: ") +
-                      QString::number(P) + QStringLiteral("\r\nverbinden!"));
+  verbinden(*client3_, knopf3_, A, P,
+            QStringLiteral("Client3: Konnte nicht mit Server:\r\n") + A + QStringLiteral("\r\nPort: ") +
+                QString::number(P) + QStringLiteral("\r\nverbinden!"));
 }
 
-void Weiterleitung::clientVerbinden(net::clsSocket& client, QPushButton* knopf, QLineEdit* adressfeld,
-                                    const QString& A, int32_t P, const QString& fehlerText) {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  knopf->setEnabled(false);
-  client.LineSeparator = u"\r\n";
-  client.Protocol = 0;
-  client.Connect(A, P);
+void Weiterleitung::verbinden(net::Weiterleitung& c, Knopf& k, const QString& A, int32_t P, const QString& fehlerText) {
+  k.fehlerText = fehlerText;
   a_.verbindungsfehler(QString());
-
-  const double t0 = uhr_.seconds() * 1000.0;
-  fortschrittStarten(QStringLiteral("Verbinde mit ") + A + QLatin1Char(':') + QString::number(P));
-  {
-    // The socket's own time-out ends the wait; ticks inside it only move
-    // the display, and no network line runs until it is over.
-    const support::Tiefe::Eintritt wartet = schleife_.verbindeWarten();
-    while (client.State() == net::clsSocket::sckConnecting) {
-      const double jetzt = uhr_.seconds() * 1000.0;
-      fortschrittSetzen(
-          static_cast<int32_t>(roundHalfEven(100.0 - (t0 + kVerbindeDauerMs - jetzt) * 100.0 / kVerbindeDauerMs)));
-      schleife_.einmalWarten();
-    }
-  }
   fortschrittBeenden();
-
-  if (client.State() != net::clsSocket::sckConnected) {
-    a_.verbindungsfehler(fehlerText);
-  } else {
-    knopf->setText(kTrennen);
-    Weiterleitungsquittung = true;
-    adressfeld->setEnabled(false);
-    a_.verbindungsfehler(QString());
-  }
-  QApplication::restoreOverrideCursor();
-  knopf->setEnabled(true);
-  a_.nachWarten();
-}
-
-void Weiterleitung::Client2_LineDataArrival(const std::u16string& LineData) {
-  Weiterleitungsquittung = LineData == u"OK";
-  a_.statusEintrag(Weiterleitungsquittung ? QStringLiteral("Client2: Befehl empfangen")
-                                          : QStringLiteral("Client2: Übertragungsfehler"));
-}
-
-void Weiterleitung::Client3_LineDataArrival(const std::u16string& LineData) {
-  Weiterleitungsquittung = LineData == u"OK";
-  a_.statusEintrag(Weiterleitungsquittung ? QStringLiteral("Client3: Befehl empfangen")
-                                          : QStringLiteral("Client3: Übertragungsfehler"));
+  fortschrittVon_ = &c;
+  fortschrittText_ = QStringLiteral("Verbinde mit ") + A + QLatin1Char(':') + QString::number(P);
+  fortschrittStart_ = uhr_.seconds();
+  QProgressBar* p = s_.ctlProgressbar1;
+  p->setRange(0, 100);
+  p->setTextVisible(true);
+  p->setMaximumHeight(QWIDGETSIZE_MAX);  // the caption needs its full height
+  fortschrittSetzen();
+  p->show();
+  fortschrittTakt_->start();
+  // Returns at once; the ring and the server's lines go on meanwhile.
+  c.verbinden(A, P);
 }
 
 bool Weiterleitung::IsValidIP(const QString& sIP) {
@@ -157,32 +149,20 @@ bool Weiterleitung::IsValidIP(const QString& sIP) {
 }
 
 // ---------------------------------------------------------------------------
-// Progress bar of the connect wait
+// Progress bar of a connect the operator started
 
-void Weiterleitung::fortschrittStarten(const QString& text) {
-  fortschrittText_ = text;
-  fensterWarGesperrt_ = !fenster_.isEnabled();
-  fenster_.setEnabled(false);  // the owning window takes no input meanwhile
-  QProgressBar* p = s_.ctlProgressbar1;
-  p->setRange(0, 100);
-  p->setValue(0);
-  p->setFormat(QString(text).replace(QLatin1Char('%'), QStringLiteral("%%")));
-  p->setTextVisible(true);
-  p->setMaximumHeight(QWIDGETSIZE_MAX);
-  p->show();
-}
-
-void Weiterleitung::fortschrittSetzen(int32_t prozent) {
-  if (prozent % 5 == 0) {
-    s_.ctlProgressbar1->setValue(std::clamp(prozent, 0, 100));
-    const QString caption = fortschrittText_ + QStringLiteral(" - ") + QString::number(prozent) + QLatin1Char('%');
-    s_.ctlProgressbar1->setFormat(QString(caption).replace(QLatin1Char('%'), QStringLiteral("%%")));
-  }
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
+void Weiterleitung::fortschrittSetzen() {
+  const double anteil = (uhr_.seconds() - fortschrittStart_) / kVerbindeDauerSekunden;
+  const int32_t prozent = std::clamp(static_cast<int32_t>(roundHalfEven(anteil * 100.0)) / 5 * 5, 0, 100);
+  s_.ctlProgressbar1->setValue(prozent);
+  const QString caption = fortschrittText_ + QStringLiteral(" - ") + QString::number(prozent) + QLatin1Char('%');
+  // Shown as it is: the bar replaces only %p, %v and %m.
+  s_.ctlProgressbar1->setFormat(caption);
 }
 
 void Weiterleitung::fortschrittBeenden() {
-  if (!fensterWarGesperrt_) fenster_.setEnabled(true);
+  fortschrittVon_ = nullptr;
+  fortschrittTakt_->stop();
   s_.ctlProgressbar1->hide();
 }
 

@@ -1,9 +1,15 @@
 #pragma once
-// The forwarding clients: Client2 passes every ring command on to a further
-// receiver and waits for its "OK" (the engine sees it as its
-// engine::Forwarder); Client3 passes on every line of the command server.
-// Their buttons, the connect wait with its progress bar, and the peers'
-// replies and closes. GUI thread only.
+// The forwarding clients of the window: Client2 passes every ring command on
+// to a further receiver (the engine sees it as its engine::Forwarder),
+// Client3 passes on every line of the command server. Both are
+// net::Weiterleitung: they connect without holding anything up, pipeline
+// their lines, notice a lost peer and connect again by themselves until
+// "Trennen"; every connect first brings the peer level with Cls and the
+// board's scene (szene::Szene), then the live lines follow.
+// Here: their buttons (caption "Trennen" while active, reconnecting
+// included), the progress bar of a connect the operator started, the
+// failure text of a first connect, and the peers' replies in the status list.
+// GUI thread only.
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -11,17 +17,19 @@
 #include <string>
 
 #include "engine/Interfaces.h"
-#include "net/clsSocket.h"
+#include "net/Weiterleitung.h"
 #include "platform/Clock.h"
 
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QWidget;
+class QTimer;
+
+namespace vrd4::szene {
+class Szene;
+}
 
 namespace vrd4::app {
-
-class Taktschleife;
 
 class Weiterleitung final : public engine::Forwarder {
  public:
@@ -39,59 +47,61 @@ class Weiterleitung final : public engine::Forwarder {
     std::function<void(const QString&)> statusEintrag;
     std::function<void(const QString&)> verbindungsfehler;  // lblConnectFehler; empty text hides it
     std::function<void()> serverStoppen;                    // Client2 first stops the server
-    std::function<void()> nachWarten;                       // after a connect wait
+    std::function<void(const QString& art, const QString& meldung)> ereignis;  // VRD4Event
+    std::function<void(net::Weiterleitung&)> zustandGeaendert;  // a client became active, connected, lost, off
   };
 
-  // fenster takes no input during a connect wait; schleife runs the waits.
-  Weiterleitung(QWidget& fenster, Taktschleife& schleife, platform::Clock& uhr, Steuerelemente s, Anschluss a);
+  Weiterleitung(platform::Clock& uhr, Steuerelemente s, Anschluss a);
   ~Weiterleitung() override;
 
-  // Client2 connects to adresse:port (or disconnects): stops the server
-  // first, waits up to the socket's time-out with the progress bar, caption
-  // "Verbinden" / "Trennen", failure text in lblConnectFehler.
+  // Client2 connects to adresse:port (or, when active, disconnects); stops
+  // the server first. Returns at once.
   void cmdClient2Connect_Click(const QString& adresse, const QString& port);
   // Client3 to txtIPAdresse2 / txtT_Port2 (a dotted address, IsValidIP).
   void cmdClient3Connect_Click();
-  // Disconnects Client2 (and Client3 with it when asked) if it is connected.
+  // Disconnects Client2 (and Client3 with it when asked) if it is active.
   void client2Trennen(bool auchClient3);
-  bool client2Verbunden() const;
-  // Closes both; the objects stay (a wait may still be on the stack).
+  bool client2Verbunden() const { return client2_->aktiv(); }  // active: the button shows "Trennen"
   void schliessen();
+  // Where a connecting peer's catch-up comes from (nullptr: only Cls).
+  // Must outlive the clients or be reset first.
+  void szeneSetzen(const szene::Szene* szene) { szene_ = szene; }
 
   // Four dot-separated numbers of at most 3 characters, the first 10..255,
   // the others 0..255.
   static bool IsValidIP(const QString& sIP);
-  // Set by a forwarding peer's "OK", cleared before each forward.
-  bool Weiterleitungsquittung = false;
-  net::clsSocket& Client2() { return *socket2_; }
-  net::clsSocket& Client3() { return *socket3_; }
+  net::Weiterleitung& Client2() { return *client2_; }
+  net::Weiterleitung& Client3() { return *client3_; }
   // The progress bar's caption as shown ("Verbinde mit A:P - 45%").
   QString fortschrittText() const;
 
   // engine::Forwarder (Client2)
-  bool isOpen() const override { return socket2_->SocketHandle() >= 1; }
-  void sendData(const std::u16string& line) override { socket2_->SendData(std::u16string_view(line)); }
-  void clearAcknowledgement() override { Weiterleitungsquittung = false; }
-  bool acknowledged() const override { return Weiterleitungsquittung; }
-  void pumpOnce() override;
+  bool isOpen() const override { return client2_->isOpen(); }
+  void sendData(const std::u16string& line) override { client2_->senden(line); }
 
  private:
-  void Client2_LineDataArrival(const std::u16string& LineData);
-  void Client3_LineDataArrival(const std::u16string& LineData);
-  void clientVerbinden(net::clsSocket& client, QPushButton* knopf, QLineEdit* adressfeld, const QString& A,
-                       int32_t P, const QString& fehlerText);
-  void fortschrittStarten(const QString& text);
-  void fortschrittSetzen(int32_t prozent);
+  struct Knopf {
+    QPushButton* knopf;
+    QLineEdit* adressfeld;
+    QString fehlerText;  // lblConnectFehler when the connect the operator started fails
+  };
+  void einrichten(net::Weiterleitung& c, Knopf& k);
+  void zustandZeigen(net::Weiterleitung& c, Knopf& k, net::Weiterleitung::Zustand z);
+  void verbinden(net::Weiterleitung& c, Knopf& k, const QString& A, int32_t P, const QString& fehlerText);
+  void fortschrittSetzen();
   void fortschrittBeenden();
 
-  QWidget& fenster_;
-  Taktschleife& schleife_;
   platform::Clock& uhr_;
   Steuerelemente s_;
   Anschluss a_;
-  std::unique_ptr<net::clsSocket> socket2_, socket3_;
+  std::unique_ptr<net::Weiterleitung> client2_, client3_;
+  Knopf knopf2_, knopf3_;
+  const szene::Szene* szene_ = nullptr;
+  // The progress bar follows one connect the operator started.
+  net::Weiterleitung* fortschrittVon_ = nullptr;
   QString fortschrittText_;
-  bool fensterWarGesperrt_ = false;
+  double fortschrittStart_ = 0;
+  std::unique_ptr<QTimer> fortschrittTakt_;
 };
 
 }  // namespace vrd4::app

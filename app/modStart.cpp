@@ -62,10 +62,21 @@ bool vollbildAusArgumenten(int argc, char** argv) {
   return false;
 }
 
+std::string weiterleitenAusArgumenten(int argc, char** argv) {
+  std::string ziel;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--weiterleiten" && i + 1 < argc) ziel = argv[++i];
+    else if (a.rfind("--weiterleiten=", 0) == 0) ziel = a.substr(15);
+  }
+  return ziel;
+}
+
 const char* hilfeText() {
-  return "Aufruf: VRD4Empfaenger [--prefix P] [--vollbild]\n"
+  return "Aufruf: VRD4Empfaenger [--prefix P] [--vollbild] [--weiterleiten A:P]\n"
          "  --prefix P   eigener Kanal und eigene Startwerte (A-Z a-z 0-9 _ - ., höchstens 64 Zeichen)\n"
          "  --vollbild   im Vollbild starten, Mauszeiger über der Tafel aus (ESC beendet das Vollbild)\n"
+         "  --weiterleiten A:P  die Zeilen des Servers von Anfang an an A:P weiterleiten (Client3)\n"
          "  --version    Version ausgeben\n"
          "  --help       diese Hilfe\n"
          "Solange die Tafel läuft, bleibt der Bildschirm an (kein Bildschirmschoner, kein DPMS).\n";
@@ -133,6 +144,7 @@ int Main(int argc, char** argv) {
     platform::x11::BildschirmWachHalter wach;
     Umgebung umgebung;
     umgebung.vollbild = vollbildAusArgumenten(argc, argv);
+    umgebung.weiterleiten = weiterleitenAusArgumenten(argc, argv);
     FrmVRD4Empfaenger frm(std::move(umgebung));
     // Boxes belong to the main window from here on (and go with it).
     meldungen.besitzerSetzen(&frm);

@@ -18,6 +18,10 @@ std::optional<std::string> praefixAusArgumenten(int argc, char** argv);
 // "--vollbild" among the arguments: the board starts in full screen.
 bool vollbildAusArgumenten(int argc, char** argv);
 
+// "--weiterleiten A:P" (or "--weiterleiten=A:P"): Client3 passes the
+// server's lines on to A:P from the start; empty when not given.
+std::string weiterleitenAusArgumenten(int argc, char** argv);
+
 // The text of --help (the options of this program; Qt's own are not listed).
 const char* hilfeText();
 
@@ -35,7 +39,8 @@ const char* hilfeText();
 // program folder, or for an installed receiver in $XDG_STATE_HOME/vrd4), as
 // the button cmdBoxSpeichern does (a hook for tests and remote checks).
 // "--help" prints hilfeText() and returns 0 before any display or channel is
-// touched. "--vollbild" starts in full screen.
+// touched. "--vollbild" starts in full screen; "--weiterleiten A:P"
+// connects Client3 once the settings are read (a relay chain without clicks).
 //
 // Qt's platform is xcb unless QT_QPA_PLATFORM says otherwise: in a Wayland
 // session the board runs through XWayland, where it can enter the player's

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "channel/RingLeser.h"
 #include "engine/Interfaces.h"
@@ -69,6 +70,8 @@ struct clsVRD4Empfaenger::Impl {
   QString befehlsname;
   int64_t pauseBisZeit = 0;  // hundredths of a second of `clock`
   support::Tiefe befehlTiefe;  // commands on the stack (see befehlLaeuft)
+  std::vector<BefehlsBeobachter*> beobachter;
+  std::optional<uint8_t> antwortNr;  // the slot number the running command replied
 };
 
 // Counts one running command for as long as it lives.

@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/Befehl.h"
+namespace vrd4::protocol {
+struct Befehl;
+}
 
 namespace vrd4::engine {
 
@@ -28,37 +30,32 @@ class EventSink {
   virtual void VRD4Event(const QString& art, const QString& meldung) = 0;
 };
 
-// The forwarding client Client2: passes every executed command on to a
-// further receiver and reports its "OK". Not connected until the network
-// relay supplies one (NullForwarder).
-class Forwarder {
- public:
-  virtual ~Forwarder() = default;
-  virtual bool isOpen() const = 0;  // the socket handle is >= 1
-  virtual void sendData(const std::u16string& line) = 0;
-  // Weiterleitungsquittung: cleared before each forward, set by the peer's "OK".
-  virtual void clearAcknowledgement() = 0;
-  virtual bool acknowledged() const = 0;
-  // Lets the window's message loop run once (socket events get delivered).
-  virtual void pumpOnce() = 0;
-};
-
-// Told of every command that ran on the board, after it ran.
+// Learns of every command that ran on the board, from the ring or the network, in the order they ran, after it ran.
 class BefehlsBeobachter {
  public:
   virtual ~BefehlsBeobachter() = default;
-  // befehl: converted command; zeile: its forwarded form (a picture command carries its bytes as hex); bildBytes: the picture drawn from; antwortNr: the slot number replied, if any.
+  // befehl: the converted command; zeile: its forwarded form (a picture command carries its bytes as hex), as a forwarding client sends it;
+  // bildBytes: the picture drawn from (picture commands); antwortNr: the slot number replied by a command that takes a slot (or the scrolling slot a Textausgabe took), nullopt otherwise.
   virtual void befehlGelaufen(const protocol::Befehl& befehl, std::u16string_view zeile,
                               std::span<const uint8_t> bildBytes, std::optional<uint8_t> antwortNr) = 0;
+};
+
+// The forwarding client Client2: passes every command the ring runs on to a
+// further receiver, before it runs here. Never waits: the peer's "OK"s and a
+// lost peer are its own business. Not connected until the network relay
+// supplies one (NullForwarder).
+class Forwarder {
+ public:
+  virtual ~Forwarder() = default;
+  virtual bool isOpen() const = 0;  // a line given now goes out
+  // line: the command text; a picture command in its forwarded form.
+  virtual void sendData(const std::u16string& line) = 0;
 };
 
 class NullForwarder final : public Forwarder {
  public:
   bool isOpen() const override { return false; }
   void sendData(const std::u16string&) override {}
-  void clearAcknowledgement() override {}
-  bool acknowledged() const override { return false; }
-  void pumpOnce() override {}
 };
 
 }  // namespace vrd4::engine

@@ -57,8 +57,9 @@ bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe.aktiv(); }
 
 void clsVRD4Empfaenger::Zeitschleife() {
   AnzeigeTakten();
-  // Entered from a command's forwarding wait: the display goes on, the
-  // ring waits until that command has finished.
+  // Entered from inside a command (an event handler that runs the event
+  // loop): the display goes on, the ring waits until that command has
+  // finished.
   if (befehlLaeuft()) return;
 
   // A new board of a few hundred commands must not build up line by line:
@@ -81,10 +82,6 @@ void clsVRD4Empfaenger::Zeitschleife() {
     BefehlAusfuehren(fund.text);
     if (fund.art == channel::RingLeser::Art::Fremdtext) return;
     if (d->clock.seconds() - start >= BefehlsBudgetSekunden) return;
-    // With a forwarding peer every command waits for its "OK", and network
-    // lines that arrived meanwhile run between two ring commands, as they
-    // always did: one command per step then.
-    if (d->client2.isOpen()) return;
   }
 }
 
@@ -118,6 +115,7 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));
 
   std::vector<uint8_t> bild;
+  std::u16string zeile;  // the forwarded form, for Client2 and the observers
   if (spec && spec->istBildbefehl()) {
     const auto pfadfeld = static_cast<std::size_t>(2 + spec->index(protocol::Rolle::Bild));
     const std::u16string pfad = felder.size() > pfadfeld ? felder[pfadfeld] : std::u16string();
@@ -138,35 +136,20 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
       return;
     }
     bild = std::move(*inhalt);
-    if (d->client2.isOpen()) weiterleiten(name, protocol::weiterleitungsform(felder, bild));
-  } else if (d->client2.isOpen()) {
-    weiterleiten(name, befehl);
+    if (d->client2.isOpen() || !d->beobachter.empty()) zeile = protocol::weiterleitungsform(felder, bild);
+  } else {
+    zeile = befehl;
   }
+  // Passed on before it runs here, without waiting: the peer's "OK"s are
+  // the forwarding client's business.
+  if (d->client2.isOpen()) d->client2.sendData(zeile);
 
   if (!spec) {
     VRD4Event(kBefehlFehler, QStringLiteral("Falsche Abfragetext: ") + d->befehlsname +
                                  QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
     return;
   }
-  BefehlDirektAusfuehren(protocol::konvertieren(*spec, felder), bild);
-}
-
-void clsVRD4Empfaenger::weiterleiten(const std::u16string& name, const std::u16string& text) {
-  Forwarder& client2 = d->client2;
-  client2.clearAcknowledgement();
-  if (client2.isOpen()) client2.sendData(text);
-  // The further receiver's "OK" arrives through the socket's events, so the
-  // message loop has to run while we wait.
-  const double start = d->clock.seconds();
-  for (;;) {
-    if (client2.acknowledged()) return;
-    if (d->clock.seconds() - start > kWeiterleitungsWartezeit) {
-      VRD4Event(kBefehlFehler,
-                QString::fromStdU16String(name) + QStringLiteral(" - Timeout überschritten!"));
-      return;
-    }
-    client2.pumpOnce();
-  }
+  laufenLassen(protocol::konvertieren(*spec, felder), bild, &zeile);
 }
 
 void clsVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
@@ -179,6 +162,7 @@ void clsVRD4Empfaenger::statusEintrag(const QString& entry) { d->status.statusEi
 
 void clsVRD4Empfaenger::writeReply(render::Antwort which, const QString& value) {
   const std::u16string text = value.toStdU16String();
+  d->antwortNr = static_cast<uint8_t>(value.toUInt());
   switch (which) {
     case render::Antwort::BlinktextNr: gv::clsVRD4BlinktextNr().SetMemory(text); break;
     case render::Antwort::LauftextNr: gv::clsVRD4LauftextNr().SetMemory(text); break;

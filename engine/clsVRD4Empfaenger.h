@@ -45,24 +45,23 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // expiries; then, unless paused, take the next command from the ring and
   // run it, and go on with the one after it while the ring holds one, no
   // pause is set and BefehlsBudgetSekunden (of the clock) have not passed
-  // since the step began: one command at least, a lap of the ring at most,
-  // and one only while a forwarding peer (Client2) is connected.
+  // since the step began: one command at least, a lap of the ring at most.
   // An error inside a command (a field that does not convert, a 16-bit
   // overflow) ends the step and passes out to the caller; befehlsname() then
   // names the command. The slot has already been emptied and the read index
   // moved past it by then.
   //
-  // Re-entrancy: forwarding waits for Client2's "OK" with the window's event
-  // loop running (Forwarder::pumpOnce). While a command runs (befehlLaeuft())
-  // the polling step only advances the display and takes nothing from the
-  // ring; the callers keep everything else from starting a second command.
+  // Re-entrancy: nothing in a command waits for a peer (forwarding hands
+  // the line to Client2 and goes on). Should an event handler run the event
+  // loop while a command runs (befehlLaeuft()), the polling step only
+  // advances the display and takes nothing from the ring; the callers keep
+  // everything else from starting a second command.
   // The rules for all waits are written down in app/Taktschleife.h.
   void Zeitschleife();
   // The display part of the polling step alone: scrolling texts, blinking
   // texts, animation expiries. Never takes a command.
   void AnzeigeTakten();
-  // True from the start of a command (ring or network) until it has run,
-  // including its forwarding wait.
+  // True from the start of a command (ring or network) until it has run.
   bool befehlLaeuft() const;
   // Time a polling step may spend on commands before it leaves the rest to
   // the next step; 0: one command per step.
@@ -70,7 +69,9 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // Name (field 1) of the command being or last run; empty before any.
   const QString& befehlsname() const;
 
-  // Runs one command text as the dispatcher does (forwarding included).
+  // Runs one command text as the dispatcher does: passes it to Client2
+  // first (in its forwarded form, without waiting), runs it, tells the
+  // observers.
   // Used by Zeitschleife and by the TCP interpreter. Throws like Zeitschleife.
   // Like the polling step it shows the text and empties the slot of the
   // command taken last from the ring;
@@ -79,7 +80,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
 
   // Runs an already split command (fields 0.. as from protocol::zerlegen)
   // by name: no display, no ring, no forwarding, no file access; the picture
-  // commands draw from bildbytes. Returns false for a name that is no
+  // commands draw from bildbytes (their picture field may be empty). The
+  // observers are told, as by the overload below. Returns false for a name that is no
   // command (nothing is raised then). Throws protocol::FeldFehler and
   // OverflowError like Zeitschleife.
   bool BefehlDirektAusfuehren(std::span<const std::u16string> felder,
@@ -89,11 +91,14 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // OverflowError like Zeitschleife.
   void BefehlDirektAusfuehren(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes = {});
 
+  // Every command that runs on the board from here on (ring or network)
+  // reaches b once, after it ran; several observers are told in the order
+  // they were added. b must outlive the engine (or the commands it runs).
+  void beobachterHinzufuegen(BefehlsBeobachter& b);
+
   // Upper limit for a picture file read by a picture command; a larger
   // file counts as not found.
   static constexpr std::uint64_t kMaxBilddateiBytes = 32ull << 20;
-  // Seconds a forwarded command waits for the further receiver's "OK".
-  static constexpr double kWeiterleitungsWartezeit = 4.0;
 
   // The colours Cls restores (the main window sets them when it is
   // activated).
@@ -168,9 +173,10 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   void writeReply(render::Antwort which, const QString& value) override;
   double now() const override;
 
-  // Sends text to Client2 and waits for its "OK" (time-out event after
-  // kWeiterleitungsWartezeit seconds of the clock).
-  void weiterleiten(const std::u16string& name, const std::u16string& text);
+  // Runs a converted command and tells the observers; zeile: its forwarded
+  // form when the caller has it (built from befehl otherwise).
+  void laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes,
+                    const std::u16string* zeile);
   struct Impl;
   std::unique_ptr<Impl> d;
 };

@@ -89,6 +89,7 @@ void Weiterleitung::verbinden(const QString& host, int32_t port) {
 
 void Weiterleitung::trennen() {
   pruefen_->stop();
+  pruefung_ = false;
   sck_->Disconnect();
   offen_.clear();
   setzen(Zustand::Aus);
@@ -105,14 +106,28 @@ void Weiterleitung::versuchen() {
 void Weiterleitung::verbunden() {
   offen_.clear();
   letzteAntwort_ = clock_.seconds();
+  if (!nachVerlust_ && !NachholenAuchBeimErstenMal) {
+    setzen(Zustand::Verbunden);
+    return;
+  }
+  // A peer that hangs (a stopped process) still completes the connect in
+  // its kernel, and what we sent it would run when it wakes, after newer
+  // lines. So it first gets a line it answers without running; the
+  // catch-up follows its "OK".
+  pruefung_ = true;
+  const std::string probe = platform::toAnsi(kProbe) + "\r\n";
+  sck_->SendData(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(probe.data()), probe.size()));
+}
+
+void Weiterleitung::aufholen() {
+  pruefung_ = false;
   zustand_ = Zustand::Verbunden;  // senden() below needs it; reported after the catch-up
-  if (nachVerlust_) {
+  if (nachVerlust_)
     if (auto h = StatusEintrag) h(wiederVerbundenText(kennung_, ziel_));
-    if (auto h = Nachholen) {
-      for (const std::u16string& z : h()) {
-        senden(z);
-        if (zustand_ != Zustand::Verbunden) return;  // the queue overflowed
-      }
+  if (auto h = Nachholen) {
+    for (const std::u16string& z : h()) {
+      senden(z);
+      if (zustand_ != Zustand::Verbunden) return;  // the queue overflowed
     }
   }
   zustand_ = Zustand::Verbindet;
@@ -122,6 +137,7 @@ void Weiterleitung::verbunden() {
 void Weiterleitung::verloren(const QString& grund) {
   if (zustand_ != Zustand::Verbunden && zustand_ != Zustand::Verbindet) return;
   const bool warVerbunden = zustand_ == Zustand::Verbunden;
+  pruefung_ = false;
   sck_->Disconnect();
   offen_.clear();
   naechsterVersuch_ = clock_.seconds() + wartezeit_;
@@ -138,6 +154,11 @@ void Weiterleitung::verloren(const QString& grund) {
 }
 
 void Weiterleitung::antwortDa(const std::u16string& zeile) {
+  if (pruefung_) {
+    letzteAntwort_ = clock_.seconds();
+    if (zeile == u"OK") aufholen();
+    return;
+  }
   if (offen_.empty()) return;  // nothing was due: ignored
   offen_.pop_front();
   letzteAntwort_ = clock_.seconds();
@@ -186,6 +207,7 @@ void Weiterleitung::takten() {
     case Zustand::Verbindet:
       // A name that could not be looked up closes the socket without an event.
       if (sck_->State() == clsSocket::sckClosed) verloren(QStringLiteral("Adresse nicht erreichbar"));
+      else if (pruefung_ && jetzt - letzteAntwort_ > kQuittungsFrist) verloren(QStringLiteral("keine Antwort"));
       break;
     case Zustand::Wartet:
       if (jetzt >= naechsterVersuch_) versuchen();

@@ -23,8 +23,12 @@
 //   "<Kennung>: Verbindung zu <host:port> wiederhergestellt" (the texts are
 //   listed in docs/network.md).
 // - Lines given while not connected are dropped (isOpen() tells). After a
-//   reconnect the lines of Nachholen (e.g. Cls and the board's scene) are
-//   sent first, then live lines follow.
+//   reconnect (and after the first connect with NachholenAuchBeimErstenMal)
+//   the peer first gets kProbe, a line a receiver answers without running
+//   it; once its "OK" is back (within kQuittungsFrist, else the peer counts
+//   as lost) the lines of Nachholen (e.g. Cls and the board's scene) are
+//   sent, then live lines follow. Until then the state stays Verbindet. So a
+//   hung peer that wakes up finds no stale catch-up of an earlier attempt.
 //
 // Bounds: send queue kMaxWarteschlange bytes (plus the one line that crossed
 // it); the replies of the peer are lines of at most kMaxAntwortlaenge
@@ -59,6 +63,8 @@ class Weiterleitung {
   static constexpr std::int64_t kMaxWarteschlange = std::int64_t{64} << 20;
   static constexpr std::size_t kMaxAntwortlaenge = 4096;
   static constexpr int kPruefMs = 20;
+  // Answered by a receiver's server without running anything.
+  static constexpr std::u16string_view kProbe = u"Befehl\x1bPauseAnzeigeZiel\x1b" u"0";
 
   enum class Zustand {
     Aus,         // not active (never started, or trennen())
@@ -111,6 +117,9 @@ class Weiterleitung {
   // The lines to send after a reconnect, before any live line (empty hook:
   // nothing is caught up).
   std::function<std::vector<std::u16string>()> Nachholen;
+  // Nachholen also on the first connect after verbinden() (a peer that
+  // joins then is brought level too); default: after a loss only.
+  bool NachholenAuchBeimErstenMal = false;
   // Whether the peer answers a line with "OK" (default: protocol::istBefehl).
   std::function<bool(std::u16string_view zeile)> ErwartetOk;
 
@@ -122,6 +131,7 @@ class Weiterleitung {
   void setzen(Zustand z);
   void versuchen();
   void verbunden();
+  void aufholen();
   void verloren(const QString& grund);
   void antwortDa(const std::u16string& zeile);
   void merken(std::u16string_view zeile);
@@ -141,6 +151,7 @@ class Weiterleitung {
   double naechsterVersuch_ = 0;
   double wartezeit_ = kErsteWartezeit;
   bool nachVerlust_ = false;  // the next connect is a reconnect: catch up first
+  bool pruefung_ = false;     // kProbe sent, its "OK" not yet back
   int verluste_ = 0;
   bool imVerlust_ = false;    // verloren() on the stack
 };

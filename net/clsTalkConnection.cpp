@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "net/Weiterleitung.h"
 #include "platform/Ansi.h"
 #include "protocol/Befehl.h"
 #include "protocol/Hex.h"
@@ -209,10 +210,7 @@ void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile v
   host.statusEintrag(QStringLiteral("TCP ") + gegenstelle_ + QStringLiteral("> ") + listenTextAnsi(zeile));
   try {
     // Passed on before and independently of what happens here.
-    if (clsSocket* client3 = host.weiterleitungsClient(); client3 && client3->SocketHandle() >= 1) {
-      client3->SendData(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(zeile.data()), zeile.size()));
-      client3->SendData(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("\r\n"), 2));
-    }
+    if (Weiterleitung* client3 = host.weiterleitungsClient(); client3 && client3->isOpen()) client3->sendenAnsi(zeile);
     if (!v.befehl) return;  // logged and passed on, not answered
     if (!v.fehler.empty()) throw std::runtime_error(v.fehler);
 

@@ -38,8 +38,7 @@
 //  - The "OK"s of one batch leave a connection together, in one write, at
 //    the end of the batch (each after its drawing; the bytes are the same).
 //  - No line runs while the host says it may not (a command of the engine
-//    is still running, e.g. in its forwarding wait, or the window is in its
-//    connect wait): the lines wait and run afterwards, in order.
+//    is still running): the lines wait and run afterwards, in order.
 //
 // GUI thread only; everything runs from the event loop.
 #include <QObject>
@@ -60,6 +59,8 @@
 
 namespace vrd4::net {
 
+class Weiterleitung;
+
 // What the connections need of the window.
 class TalkHost {
  public:
@@ -67,8 +68,9 @@ class TalkHost {
   // Adds an entry to the status list List1 and scrolls to it (the list is
   // emptied first when it holds 7 or more entries).
   virtual void statusEintrag(const QString& entry) = 0;
-  // The forwarding client Client3 (nullptr: none).
-  virtual clsSocket* weiterleitungsClient() = 0;
+  // The forwarding client Client3 (nullptr: none); every line goes to it
+  // unchanged, before it runs here, while it is connected.
+  virtual Weiterleitung* weiterleitungsClient() = 0;
   // Runs one split command on the engine (fields 0.. as protocol::zerlegen
   // gives them), the picture commands with `bild` as the picture's bytes.
   // Throws for a field that does not convert or an error of the operation;

@@ -155,4 +155,13 @@ std::u16string weiterleitungsform(std::span<const std::u16string> felder,
   return text;
 }
 
+std::u16string weiterleitungstext(const Befehl& b, std::span<const uint8_t> bildBytes) {
+  std::vector<std::u16string> felder{std::u16string(kBefehl), std::u16string(b.spec->name)};
+  for (const auto& w : b.werte) felder.push_back(schreibeWert(w));
+  if (b.spec->istBildbefehl()) return weiterleitungsform(felder, bildBytes);
+  std::u16string t = zusammenfuegen(felder);
+  if (b.spec->leeresEndfeld) t.push_back(ESC);
+  return t;
+}
+
 }  // namespace vrd4::protocol

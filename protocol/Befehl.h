@@ -117,6 +117,10 @@ class Befehlsbauer {
 inline constexpr std::size_t kWeiterleitungsfelder = 14;
 std::u16string weiterleitungsform(std::span<const std::u16string> felder,
                                   std::span<const uint8_t> dateiinhalt);
+// The text of a converted command as a forwarding client sends it: its
+// values written back (schreibeWert), the row's empty end field, a picture
+// command in the forwarded form with bildBytes.
+std::u16string weiterleitungstext(const Befehl& b, std::span<const uint8_t> bildBytes = {});
 
 // --- What a parsed command occupies on the board -------------------------
 // Queries for whoever keeps track of what the board shows.

@@ -1,10 +1,10 @@
 #pragma once
 // How often a piece of code is on the stack right now.
 //
-// The receiver runs on one thread, but several of its waits run the Qt event
-// loop (a forwarded command waiting for its "OK", a connect wait, a message
-// box, a socket's own callbacks), and an event handled there can enter code
-// that is already running further down. A Tiefe counts those entries;
+// The receiver runs on one thread, but code may run the Qt event loop from
+// inside other work (a socket's own callbacks, a handler that processes
+// events), and an event handled there can enter code that is already
+// running further down. A Tiefe counts those entries;
 // Tiefe::Eintritt holds one entry for as long as it lives, also when an
 // exception leaves the scope. Code asks aktiv() to decide what it may do.
 // Which counters the receiver has and what each rule allows is written

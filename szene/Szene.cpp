@@ -120,12 +120,7 @@ std::vector<std::u16string> felderVon(const Befehl& b) {
 }
 
 std::u16string textVon(const Eintrag& e) {
-  const auto felder = felderVon(e.befehl);
-  if (e.befehl.spec->istBildbefehl())
-    return protocol::weiterleitungsform(felder, e.bild ? *e.bild : std::vector<uint8_t>{});
-  std::u16string t = protocol::zusammenfuegen(felder);
-  if (e.befehl.spec->leeresEndfeld) t.push_back(protocol::ESC);
-  return t;
+  return protocol::weiterleitungstext(e.befehl, e.bild ? std::span<const uint8_t>(*e.bild) : std::span<const uint8_t>());
 }
 
 std::size_t zeichenVon(const Befehl& b, std::size_t bildBytes) {

@@ -4,161 +4,31 @@
 //
 //  BM_Pipelined/Linie, /Textausgabe: commands per second over one TCP
 //    connection, all sent at once, each answered "OK" after drawing.
-//  BM_HopLatenz: one command, then wait for its "OK" (what a forwarding
-//    receiver does per command): median and 99th percentile.
+//  BM_HopLatenz: one command, then wait for its "OK" (the round trip a
+//    stop-and-wait relay paid per command): median and 99th percentile.
 //  BM_Bild1MB/TCP: a 1 MB picture in the line to B, until its "OK".
-//  BM_Bild1MB/Kette: ring -> A -> B: A reads the file, forwards it in hex,
-//    waits for B's "OK" and draws; until A takes the next command.
+//  BM_Bild1MB/Kette: ring -> A -> B: A reads the file, forwards it in hex
+//    (without waiting for B) and draws; until A takes the next command.
 //  BM_LeerlaufCpu/0, /10: CPU share of a receiver whose server listens,
 //    without and with 10 idle connections; /-1: server not started.
 #include "bench/ProzessCpu.h"
-#include <arpa/inet.h>
+#include "bench/relay/RelayHilfe.h"
+
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QImage>
 #include <algorithm>
-#include <chrono>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "channel/ClsVRD4Memory.h"
-#include "channel/modVRD4GlobaleVariablen.h"
-
-extern char** environ;
 
 namespace {
 
-namespace gv = vrd4::channel::modVRD4GlobaleVariablen;
+using namespace vrd4::bench;
 using Uhr = std::chrono::steady_clock;
-
-using vrd4::bench::cpuSekunden;
-
-sockaddr_in loopback(uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
-}
-
-uint16_t freierPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = loopback(0);
-  socklen_t n = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  close(fd);
-  return ntohs(a.sin_port);
-}
-
-int verbinden(uint16_t port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = loopback(port);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(fd);
-    return -1;
-  }
-  int eins = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &eins, sizeof eins);
-  return fd;
-}
-
-bool allesSenden(int fd, const std::string& s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const ssize_t n = send(fd, s.data() + i, s.size() - i, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    i += std::size_t(n);
-  }
-  return true;
-}
-
-// Reads until `anzahl` lines "OK" have come (false on anything else or EOF).
-bool okLesen(int fd, long anzahl) {
-  char puffer[65536];
-  std::string rest;
-  long gelesen = 0;
-  while (gelesen < anzahl) {
-    const ssize_t n = recv(fd, puffer, sizeof puffer, 0);
-    if (n <= 0) return false;
-    rest.append(puffer, std::size_t(n));
-    std::size_t pos;
-    while ((pos = rest.find("\r\n")) != std::string::npos) {
-      if (rest.compare(0, pos, "OK") != 0) return false;
-      rest.erase(0, pos + 2);
-      ++gelesen;
-    }
-  }
-  return true;
-}
-
-std::string befehl(std::initializer_list<std::string> felder) {
-  std::string s = "Befehl";
-  for (const auto& f : felder) s += "\x1b" + f;
-  return s;
-}
-
-// One receiver program in a folder of its own.
-class Empfaenger {
- public:
-  Empfaenger(const std::string& praefix, const std::string& startwerte) : praefix_(praefix) {
-    ordner_ = std::filesystem::temp_directory_path() / ("bench_relay_" + std::to_string(getpid()) + "_" + praefix);
-    std::filesystem::create_directories(ordner_);
-    programm_ = (ordner_ / "VRD4Empfaenger").string();
-    std::filesystem::copy_file(VRD4_BIN_DIR "/VRD4Empfaenger", programm_,
-                               std::filesystem::copy_options::overwrite_existing);
-    std::ofstream(ordner_ / (praefix + "VRD4Startwerte.TXT"), std::ios::binary) << startwerte;
-    std::vector<std::string> args{programm_, "--prefix", praefix};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn(&pid_, programm_.c_str(), nullptr, nullptr, argv.data(), environ);
-  }
-  ~Empfaenger() {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    std::error_code ec;
-    std::filesystem::remove_all(ordner_, ec);
-    for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
-      if (e.path().filename().string().starts_with(praefix_)) std::filesystem::remove(e.path(), ec);
-  }
-  pid_t pid() const { return pid_; }
-  std::filesystem::path ordner() const { return ordner_; }
-
- private:
-  std::string praefix_, programm_;
-  std::filesystem::path ordner_;
-  pid_t pid_ = -1;
-};
-
-std::string startwerte(uint16_t port, bool client, bool server) {
-  return std::string("127.0.0.1\r\n") + std::to_string(port) + "\r\n" + (client ? "1" : "0") + "\r\n" +
-         (server ? "1" : "0") + "\r\n 0 \r\n 0 \r\n";
-}
-
-int warteAufServer(uint16_t port) {
-  for (int i = 0; i < 3000; ++i) {
-    const int fd = verbinden(port);
-    if (fd >= 0) return fd;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return -1;
-}
 
 // B: a receiver whose server listens; started once for all benchmarks.
 struct Tafel {

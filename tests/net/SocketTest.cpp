@@ -137,14 +137,6 @@ TEST(Socket, OverlongLineClosesTheConnection) {
   EXPECT_TRUE(warteBis([&] { return v.peer.state() == QAbstractSocket::UnconnectedState; }));
 }
 
-TEST(Socket, ErrnoValuesMapToTheWinsockNumbersAndTexts) {
-  for (const auto& [errnoWert, text] :
-       {std::pair{ECONNREFUSED, "Connection refused."}, {ETIMEDOUT, "Connection timed out."},
-        {ENETUNREACH, "Network is unreachable."}, {EHOSTUNREACH, "No route to host."},
-        {EADDRINUSE, "Address already in use."}, {ENOENT, "???"}})
-    EXPECT_EQ(winsockFehlertext(winsockNummer(errnoWert)), QString::fromLatin1(text)) << text;
-}
-
 TEST(Socket, OnlyTheLanRangesAnd127001ArePrivate) {
   for (const auto& [ip, privat] :
        {std::pair{"10.1.2.3", true}, {"172.16.0.1", true}, {"172.31.255.255", true}, {"172.32.0.1", false},

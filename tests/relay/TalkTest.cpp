@@ -8,6 +8,7 @@
 
 #include "protocol/Hex.h"
 
+#include "net/Weiterleitung.h"
 #include "net/clsTalkConnection.h"
 #include "protocol/Befehl.h"
 #include "tests/net/NetTestUmgebung.h"
@@ -30,7 +31,7 @@ class Host : public TalkHost, public platform::Clock {
   void statusEintrag(const QString& e) override {
     if (liste.size() < 10000) liste.push_back(e);
   }
-  clsSocket* weiterleitungsClient() override { return client3; }
+  Weiterleitung* weiterleitungsClient() override { return client3; }
   void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) override {
     t += kosten;
     ++anzahl;
@@ -50,7 +51,7 @@ class Host : public TalkHost, public platform::Clock {
   }
 
   std::vector<QString> liste, ausgefuehrt, boxen;
-  clsSocket* client3 = nullptr;
+  Weiterleitung* client3 = nullptr;
   bool darf = true, protokoll = true;
   double t = 100.0, kosten = 0.0;
   long anzahl = 0;
@@ -100,9 +101,9 @@ class Talk : public ::testing::Test {
 TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
   QTcpServer weiter;  // the receiver behind Client3
   ASSERT_TRUE(weiter.listen(QHostAddress::LocalHost));
-  clsSocket client3;
-  client3.Connect(QStringLiteral("127.0.0.1"), weiter.serverPort());
-  ASSERT_TRUE(warteBis([&] { return client3.State() == clsSocket::sckConnected && weiter.hasPendingConnections(); }));
+  Weiterleitung client3(u"Client3"_s, host);
+  client3.verbinden(QStringLiteral("127.0.0.1"), weiter.serverPort());
+  ASSERT_TRUE(warteBis([&] { return client3.isOpen() && weiter.hasPendingConnections(); }));
   std::unique_ptr<QTcpSocket> hinten(weiter.nextPendingConnection());
   host.client3 = &client3;
 
@@ -147,25 +148,6 @@ TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
     EXPECT_EQ(host.liste[0], u"TCP 127.0.0.1:"_s + QString::number(s->localPort()) + u"> "_s +
                                  QString::fromLatin1(f.zeile.chopped(2)));
   }
-}
-
-TEST_F(Talk, LinesWaitWhileCommandsMayNotRunThenAllRunAndAreAnswered) {
-  host.darf = false;
-  auto a = peer(), b = peer();
-  for (int i = 0; i < 4; ++i) a->write(zeile({u"Linie"}));
-  for (int i = 0; i < 2; ++i) b->write(zeile({u"Cls"}));
-  ASSERT_TRUE(warteBis([&] {
-    return clients.liste().front()->wartendeZeilen() == 4 && clients.liste().back()->wartendeZeilen() == 2;
-  }));
-  EXPECT_TRUE(host.ausgefuehrt.empty()) << "nothing runs while the window waits";
-  EXPECT_TRUE(antworten(*a, 1, 50).empty());
-  host.darf = true;
-  clients.anstossen();
-  QByteArray roh;  // each reply exactly "OK" with CR LF
-  EXPECT_TRUE(warteBis([&] { return (roh += a->readAll()).size() >= 16; }));
-  EXPECT_EQ(roh, QByteArray("OK\r\n").repeated(4));
-  EXPECT_EQ(antworten(*b, 2).size(), 2);
-  EXPECT_EQ(host.anzahl, 6);
 }
 
 TEST_F(Talk, APeerFasterThanWeRunIsHeldUpByTcpAndLosesNothing) {

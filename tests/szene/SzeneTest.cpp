@@ -86,21 +86,27 @@ void PrintTo(const Tafel& t, std::ostream* os) { *os << "slots " << t.belegt; }
 
 class SzeneTest : public engine::test::EngineTest {
  protected:
-  // Runs one line as a receiver behind a forwarding client does.
+  // Fed as the window's scene is: by the engine's observer, which knows the
+  // slot a text took that did not fit.
+  struct Beobachter final : engine::BefehlsBeobachter {
+    void befehlGelaufen(const protocol::Befehl& b, std::u16string_view, std::span<const uint8_t> bytes,
+                        std::optional<uint8_t> nr) override {
+      if (szene) szene->aufnehmen(b, bytes, nr);
+    }
+    Szene* szene = nullptr;
+  } beobachter;
+  void SetUp() override {
+    EngineTest::SetUp();
+    engine->beobachterHinzufuegen(beobachter);
+  }
+  // Runs one line as the server does for a receiver behind a forwarding client.
   void laufen(const std::u16string& zeile, Szene* szene = nullptr) {
     const auto felder = protocol::zerlegen(zeile);
     const protocol::BefehlsSpec& spec = *protocol::findeBefehl(felder.at(1));
     std::vector<uint8_t> bytes;
     if (spec.istBildbefehl()) bytes = protocol::hexDekodieren(felder.at(std::size_t(spec.inhaltsfeld())));
-    const protocol::Befehl b = protocol::konvertieren(spec, felder);
-    // The owner tells the scene which scrolling slot a text took that did
-    // not fit; only the receiver knows.
-    engine::test::gv::clsVRD4LauftextNr().SetMemory(u"");
-    engine->BefehlDirektAusfuehren(b, bytes);
-    std::optional<uint8_t> antwort;
-    if (const auto nr = engine::test::gv::clsVRD4LauftextNr().GetMemory(); spec.name == u"Textausgabe" && !nr.empty())
-      antwort = protocol::leseByte(nr);
-    if (szene) szene->aufnehmen(b, bytes, antwort);
+    beobachter.szene = szene;
+    engine->BefehlDirektAusfuehren(felder, bytes);
   }
   Tafel tafel() {
     engine->AnzeigeTakten();
@@ -123,6 +129,7 @@ class SzeneTest : public engine::test::EngineTest {
     engine.reset();
     pic.cls();
     engine = std::make_unique<engine::clsVRD4Empfaenger>(pic, *this, *this, *this);
+    engine->beobachterHinzufuegen(beobachter);
     for (const auto& z : nachholen) laufen(z);
     EXPECT_EQ(tafel(), vorher) << "the catch-up board";
     for (const auto& z : danach) laufen(z);
