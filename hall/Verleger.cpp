@@ -25,9 +25,8 @@ QString verbindungsText(int rc, bool verbinden) {
   return rc == 0 ? QStringLiteral("getrennt") : QString::fromUtf8(mosquitto_strerror(rc));
 }
 
-Verleger::Verleger(MqttEinstellungen mqtt, szene::Szene::Schnappschuss schnappschuss, Anbindung anbindung,
-                   platform::Clock& uhr)
-    : mqtt_(std::move(mqtt)), anbindung_(std::move(anbindung)), uhr_(uhr), szene_(std::move(schnappschuss)) {
+Verleger::Verleger(MqttEinstellungen mqtt, const szene::Szene& szene, Anbindung anbindung, platform::Clock& uhr)
+    : mqtt_(std::move(mqtt)), anbindung_(std::move(anbindung)), uhr_(uhr), szene_(szene) {
   lauf_ = neuerLauf();
   mqtt_.willeTopic = quelleTopic(mqtt_.adresse.halle);
   mqtt_.willePayload = statusSchreiben(statusJetzt(false, anbindung_.version, {0, 0}, lauf_, 0));
@@ -56,9 +55,8 @@ void Verleger::beenden() {
 }
 
 void Verleger::befehlGelaufen(const protocol::Befehl& befehl, std::u16string_view zeile,
-                              std::span<const uint8_t> bildBytes, std::optional<uint8_t> antwortNr) {
+                              std::span<const uint8_t> bildBytes, std::optional<uint8_t>) {
   if (beendet_ || !befehl.spec || befehl.spec->nurOertlich) return;
-  szene_.aufnehmen(befehl, bildBytes, antwortNr);
   ++seq_;
   if (!klient_->verbunden()) {
     ++ausgelassen_;

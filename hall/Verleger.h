@@ -1,5 +1,6 @@
 #pragma once
-// The hall's publisher: every command that ran on this board goes to
+// The hall's publisher: every command that ran on this board (an engine
+// observer, registered after the one that feeds the scene) goes to
 // vrd4/HALLE/befehle with its sequence number (QoS 1, in the order run);
 // the board's scene goes retained to vrd4/HALLE/szene with the number it
 // ends at, at most twice a second and again after every reconnect; this
@@ -41,8 +42,9 @@ class Verleger final : public engine::BefehlsBeobachter {
   static constexpr double kSzenenAbstand = 0.5;
   static constexpr double kStatusAbstand = 1.0;
 
-  Verleger(MqttEinstellungen mqtt, szene::Szene::Schnappschuss schnappschuss, Anbindung anbindung,
-           platform::Clock& uhr);
+  // szene: the board's scene, fed with every command before this
+  // publisher hears of it; must outlive the publisher.
+  Verleger(MqttEinstellungen mqtt, const szene::Szene& szene, Anbindung anbindung, platform::Clock& uhr);
   ~Verleger() override;  // beenden()
   Verleger(const Verleger&) = delete;
   Verleger& operator=(const Verleger&) = delete;
@@ -71,7 +73,7 @@ class Verleger final : public engine::BefehlsBeobachter {
   MqttEinstellungen mqtt_;
   Anbindung anbindung_;
   platform::Clock& uhr_;
-  szene::Szene szene_;
+  const szene::Szene& szene_;
   QObject kontext_;
   QTimer timer_;
   std::unique_ptr<MqttKlient> klient_;
