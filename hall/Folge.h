@@ -7,9 +7,11 @@
 //    the publisher, or when it ends past the last command drawn (commands
 //    were lost: a gap, a reconnect, the publisher's full outbox). After it,
 //    the waiting commands that follow it without a gap run.
-//  - In step, the command numbered one past the last drawn runs; one at or
-//    below it is a duplicate (a redelivery) and is dropped; one further on
-//    opens a gap: it and everything after it waits for the next scene.
+//  - The command numbered one past the last drawn runs, with what waits
+//    behind it without a gap; one at or below it is a duplicate (a
+//    redelivery) and is dropped; one further on opens a gap: it and
+//    everything after it waits for a scene that covers the gap (or for the
+//    missing command).
 //  - At most kMaxWartend messages and kMaxWartendBytes wait; past either the
 //    oldest goes (the scene that closes the gap brings it back).
 #include <cstddef>
