@@ -66,8 +66,12 @@ FrmVRD4Empfaenger::FrmVRD4Empfaenger(Umgebung umgebung)
 FrmVRD4Empfaenger::~FrmVRD4Empfaenger() {
   qApp->removeEventFilter(this);
   // The engine draws on the board, reports to the panel and forwards
-  // through the network panel: it goes first, the board last.
+  // through the network panel: it goes first, the board last. The hall
+  // says goodbye while the board can still tell its size, and goes after
+  // the engine that observes through it.
+  if (halle_) halle_->beenden();
   schleife_.reset();
+  halle_.reset();
   netz_.reset();
   einstellungen_.reset();
   status_.reset();

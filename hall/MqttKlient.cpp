@@ -135,7 +135,10 @@ void MqttKlient::beenden(std::optional<std::pair<std::string, std::string>> letz
       }
     }
   }
-  wecken = nullptr;  // the owner may be going: nothing more reaches it
+  {
+    std::lock_guard lock(mutex_);
+    wecken = nullptr;  // the owner may be going: nothing more reaches it
+  }
   mosquitto_disconnect(mosq_);
   mosquitto_loop_stop(mosq_, false);
   laeuft_ = false;

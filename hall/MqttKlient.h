@@ -90,6 +90,7 @@ class MqttKlient {
   void beenden(std::optional<std::pair<std::string, std::string>> letzte, std::chrono::milliseconds warten);
 
   // Called on the network thread when an event waits and none did before.
+  // Set before starten().
   std::function<void()> wecken;
 
  private:

@@ -1,10 +1,11 @@
 // The hall through a real mosquitto on loopback (skipped without one):
 // commands per second from the publisher's client to a subscriber's order
-// (Folge) and fields, the time a late joiner needs for a retained scene of
+// (Folge) and fields, the latency to 10 and 50 boards, the time a late joiner needs for a retained scene of
 // 1,000 commands, and a picture command's payload raw against the
 // forwarded hex form.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -89,6 +90,58 @@ void BM_BefehleDurchDenBroker(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_BefehleDurchDenBroker)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Publish → arrived and in order on every one of range(0) boards (client
+// threads in this process): 300 commands, one every 2 ms; p50 and p99 over
+// all boards in milliseconds.
+void BM_LatenzAnAlleTafeln(benchmark::State& state) {
+  if (!broker()) return state.SkipWithError("mosquitto not installed or did not start");
+  const int anzahl = static_cast<int>(state.range(0));
+  constexpr int kBefehle = 300;
+  MqttKlient quelle(einstellungen("bench-lq"));
+  std::vector<std::unique_ptr<MqttKlient>> tafeln;
+  for (int i = 0; i < anzahl; ++i) {
+    tafeln.push_back(std::make_unique<MqttKlient>(einstellungen("bench-lt" + std::to_string(i))));
+    tafeln.back()->abonnieren("vrd4/B/latenz");
+  }
+  if (!verbinden(quelle)) return state.SkipWithError("no connect");
+  for (auto& t : tafeln)
+    if (!verbinden(*t)) return state.SkipWithError("no connect");
+  std::vector<double> ms;
+  const auto null = Uhr::now();
+  for (auto _ : state) {
+    ms.clear();
+    std::vector<Folge> folgen(static_cast<std::size_t>(anzahl));
+    for (auto& f : folgen) f.szene(1, 0);
+    const Eintrag e = eintragAusZeile(kLinie);
+    for (int i = 1; i <= kBefehle; ++i) {
+      const auto jetzt = std::chrono::duration<double, std::milli>(Uhr::now() - null).count();
+      // The send time rides in the text.
+      quelle.senden("vrd4/B/latenz", befehlSchreiben(1, static_cast<uint64_t>(i), std::to_string(jetzt), {}), false);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      for (int t = 0; t < anzahl; ++t)
+        for (auto& ereignis : tafeln[static_cast<std::size_t>(t)]->abholen())
+          if (auto b = befehlLesen(ereignis.payload))
+            for (const auto& r : folgen[static_cast<std::size_t>(t)].befehl(std::move(*b)))
+              ms.push_back(std::chrono::duration<double, std::milli>(Uhr::now() - null).count() - std::stod(r.befehl.text));
+    }
+    const auto ende = Uhr::now() + std::chrono::seconds(5);
+    while (ms.size() < static_cast<std::size_t>(kBefehle * anzahl) && Uhr::now() < ende) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      for (int t = 0; t < anzahl; ++t)
+        for (auto& ereignis : tafeln[static_cast<std::size_t>(t)]->abholen())
+          if (auto b = befehlLesen(ereignis.payload))
+            for (const auto& r : folgen[static_cast<std::size_t>(t)].befehl(std::move(*b)))
+              ms.push_back(std::chrono::duration<double, std::milli>(Uhr::now() - null).count() - std::stod(r.befehl.text));
+    }
+  }
+  std::sort(ms.begin(), ms.end());
+  if (ms.empty()) return state.SkipWithError("nothing arrived");
+  state.counters["p50_ms"] = ms[ms.size() / 2];
+  state.counters["p99_ms"] = ms[ms.size() * 99 / 100];
+  state.counters["angekommen"] = static_cast<double>(ms.size()) / (kBefehle * anzahl);
+}
+BENCHMARK(BM_LatenzAnAlleTafeln)->Arg(10)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A retained scene of 1,000 commands (a tenth of them 20 KiB pictures):
 // from a new subscriber's start until it holds every command's fields.
