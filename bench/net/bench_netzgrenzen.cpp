@@ -54,7 +54,7 @@ double rssMiB() {
 
 struct Host final : net::TalkHost {
   void statusEintrag(const QString&) override {}
-  clsSocket* weiterleitungsClient() override { return nullptr; }
+  Weiterleitung* weiterleitungsClient() override { return nullptr; }
   void befehlAusfuehren(std::span<const std::u16string>, std::span<const uint8_t> bild) override {
     ++anzahl;
     if (!bild.empty()) ++bilder;
