@@ -66,8 +66,12 @@ FrmVRD4Empfaenger::FrmVRD4Empfaenger(Umgebung umgebung)
 FrmVRD4Empfaenger::~FrmVRD4Empfaenger() {
   qApp->removeEventFilter(this);
   // The engine draws on the board, reports to the panel and forwards
-  // through the network panel: it goes first, the board last.
+  // through the network panel: it goes first, the board last. The hall
+  // says goodbye while the board can still tell its size, and goes after
+  // the engine that observes through it.
+  if (halle_) halle_->beenden();
   schleife_.reset();
+  halle_.reset();
   netz_.reset();
   einstellungen_.reset();
   status_.reset();
@@ -142,6 +146,16 @@ void FrmVRD4Empfaenger::Form_Load() {
   schleife_->engineSetzen(std::make_unique<engine::clsVRD4Empfaenger>(tafel_->surface(), *status_, *this, uhr(),
                                                                       &netz_->weiterleitung()));
   VRD4Empfaenger()->beobachterHinzufuegen(*szenenBeobachter_);
+  if (umgebung_.halle.aktiv()) {
+    Hallenanschluss::Host host{
+        .engine = [this] { return VRD4Empfaenger(); },
+        .darfAusfuehren = [this] { return schleife_->darfAusfuehren(); },
+        .meldung = [this](const QString& t) { status_->kuerzen(); status_->statusEintrag(t); },
+        .groesse = [this] { return std::pair{tafel_->breite(), tafel_->hoehe()}; },
+        .szene = szene_.get()};
+    halle_ = std::make_unique<Hallenanschluss>(umgebung_.halle, std::move(host), uhr());
+    halle_->starten();
+  }
 }
 
 void FrmVRD4Empfaenger::Form_Activate() {
@@ -175,6 +189,7 @@ void FrmVRD4Empfaenger::Form_Unload() {
     schleife_->anhalten();
     einstellungen_->StartwerteSchreiben();
     netz_->schliessen();
+    if (halle_) halle_->beenden();
     gv::clsVRD4EmpfaengerGestartet().SetMemory(u"0");
     if (engine::clsVRD4Empfaenger* e = VRD4Empfaenger()) {
       e->VRD4Close();

@@ -122,6 +122,8 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   // forwarding clients that read it.
   std::unique_ptr<szene::Szene> szene_;
   std::unique_ptr<engine::BefehlsBeobachter> szenenBeobachter_;
+  // Publishes to or follows the hall; outlives the engine it observes.
+  std::unique_ptr<Hallenanschluss> halle_;
   std::unique_ptr<Taktschleife> schleife_;
   std::unique_ptr<Anzeigetafel> tafel_;
   std::unique_ptr<Statusanzeige> status_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/Desktop.h"
+#include "app/Hallenanschluss.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
 #include "support/clsWBTimer.h"
@@ -17,6 +18,7 @@ struct Umgebung {
   support::clsWBTimer::Sleeper sleeper;      // empty: the polling loop's own sleep step
   bool vollbild = false;                     // --vollbild: full screen from the start
   std::string weiterleiten{};                // --weiterleiten A:P: Client3 connects at start
+  HallenOptionen halle{};                    // --halle / --tafel: the hall of screens
 
   platform::Clock& uhr() const { return clock ? *clock : platform::steadyClock(); }
   Desktop& schreibtisch() const { return desktop ? *desktop : x11Desktop(); }

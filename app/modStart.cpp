@@ -74,9 +74,15 @@ std::string weiterleitenAusArgumenten(int argc, char** argv) {
 
 const char* hilfeText() {
   return "Aufruf: VRD4Empfaenger [--prefix P] [--vollbild] [--weiterleiten A:P]\n"
+         "                      [--halle mqtt[s]://RECHNER[:PORT]/HALLE | --tafel mqtt[s]://RECHNER[:PORT]/HALLE/NAME]\n"
+         "                      [--halle-ca DATEI] [--halle-zugang DATEI]\n"
          "  --prefix P   eigener Kanal und eigene Startwerte (A-Z a-z 0-9 _ - ., höchstens 64 Zeichen)\n"
          "  --vollbild   im Vollbild starten, Mauszeiger über der Tafel aus (ESC beendet das Vollbild)\n"
          "  --weiterleiten A:P  die Zeilen des Servers von Anfang an an A:P weiterleiten (Client3)\n"
+         "  --halle URL  jeden Befehl und die Szene an die Halle am MQTT-Broker senden (Quelle)\n"
+         "  --tafel URL  als Tafel NAME der Halle zeichnen, was die Quelle ausführt\n"
+         "  --halle-ca DATEI      CA-Zertifikat für mqtts://\n"
+         "  --halle-zugang DATEI  Benutzername (1. Zeile) und Passwort (2. Zeile) für den Broker\n"
          "  --version    Version ausgeben\n"
          "  --help       diese Hilfe\n"
          "Solange die Tafel läuft, bleibt der Bildschirm an (kein Bildschirmschoner, kein DPMS).\n";
@@ -116,6 +122,13 @@ int Main(int argc, char** argv) {
   }
   channel::setChannelNamePrefix(*praefix);
 
+  const auto halle = hallenOptionenAusArgumenten(argc, argv);
+  if (const auto* fehler = std::get_if<std::string>(&halle)) {
+    platform::showMessageBox(QString::fromStdString(*fehler + "\r\n\r\nProgramm wird beendet!").toStdU16String(),
+                             {}, {.warnung = true, .wartet = true});
+    return 2;
+  }
+
   if (!platform::isUserAnAdmin()) {
     platform::showMessageBox(
         u"Programm muss mit 'ADMINISTRATOR'-Rechten gestartet werden!\r\n\r\nProgramm wird beendet!", {},
@@ -145,6 +158,7 @@ int Main(int argc, char** argv) {
     Umgebung umgebung;
     umgebung.vollbild = vollbildAusArgumenten(argc, argv);
     umgebung.weiterleiten = weiterleitenAusArgumenten(argc, argv);
+    umgebung.halle = std::get<HallenOptionen>(halle);
     FrmVRD4Empfaenger frm(std::move(umgebung));
     // Boxes belong to the main window from here on (and go with it).
     meldungen.besitzerSetzen(&frm);

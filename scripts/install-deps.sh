@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgif-dev
   libsystemd-dev
+  libmosquitto-dev mosquitto
   fonts-liberation2 fontconfig
   python3
   openssl

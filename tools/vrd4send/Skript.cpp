@@ -167,6 +167,7 @@ std::variant<Aufruf, std::string> zeileLesen(std::string_view zeile) {
 std::string hilfe() {
   std::string h =
       "Aufruf: vrd4send [--weiterlaufen] [--verbinden] [--antwortzeit SEKUNDEN] [--prefix P] [DATEI | -]\n"
+      "       vrd4send --halle mqtt[s]://RECHNER[:PORT]/HALLE --tafeln [--halle-ca DATEI] [--halle-zugang DATEI]\n"
       "       vrd4send --help | --version\n"
       "\n"
       "Sendet Befehle an den Anzeige-Empfänger VRD4Empfaenger auf diesem Rechner. Liest eine\n"
@@ -186,6 +187,10 @@ std::string hilfe() {
       "  --prefix P          den Empfänger mit --prefix P benutzen (eigener Kanal, eigene\n"
       "                      Startwerte; mehrere Tafeln an einem Rechner)\n"
       "  --version           die Version ausgeben\n"
+      "  --halle URL --tafeln  die Tafeln der Halle am MQTT-Broker auflisten: Zustand, zuletzt\n"
+      "                      gezeichneter Befehl, Rückstand zur Quelle (docs/hall.md)\n"
+      "  --halle-ca DATEI    CA-Zertifikat für mqtts://\n"
+      "  --halle-zugang DATEI  Benutzername (1. Zeile) und Passwort (2. Zeile) für den Broker\n"
       "\n"
       "Typen: Int16 -32768..32767; Int32 ganze Zahl, Farben auch hex &HBBGGRR oder 0xBBGGRR\n"
       "(Farbwert = Rot + 256*Grün + 65536*Blau); Byte 0..255; Bool -1/0 (auch True/False);\n"

@@ -13,6 +13,7 @@
 
 #include "Operationen.h"
 #include "Skript.h"
+#include "Tafeln.h"
 #include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "platform/Ansi.h"
@@ -74,6 +75,8 @@ struct Optionen {
   bool hilfe = false, version = false, weiterlaufen = false, verbinden = false;
   double antwortzeit = 0;  // none: as long as the receiver runs
   std::string datei;  // empty or "-": standard input
+  bool tafeln = false;  // --tafeln: list the boards of --halle instead of sending
+  HallenZugang halle;
 };
 
 bool optionenLesen(int argc, char** argv, Optionen& o) {
@@ -94,6 +97,14 @@ bool optionenLesen(int argc, char** argv, Optionen& o) {
         return false;
       }
       vrd4::sender::clsVRD4Sender::setKanalPrefix(p);
+    } else if (a == "--tafeln") {
+      o.tafeln = true;
+    } else if (a == "--halle" && i + 1 < argc) {
+      o.halle.url = argv[++i];
+    } else if (a == "--halle-ca" && i + 1 < argc) {
+      o.halle.caDatei = argv[++i];
+    } else if (a == "--halle-zugang" && i + 1 < argc) {
+      o.halle.zugangsDatei = argv[++i];
     } else if (a == "--antwortzeit" && i + 1 < argc) {
       std::string fehler;
       auto v = wertLesen(argv[++i], Typ::Double, fehler);
@@ -170,6 +181,13 @@ int main(int argc, char** argv) {
   if (o.version) {
     std::printf("vrd4send %s\n", VRD4_VERSION);
     return 0;
+  }
+  if (o.tafeln || !o.halle.url.empty()) {
+    if (!o.tafeln || o.halle.url.empty()) {
+      std::fprintf(stderr, "vrd4send: --tafeln und --halle URL gehören zusammen (siehe --help)\n");
+      return kAufruffehler;
+    }
+    return tafelnAuflisten(o.halle, stdout);
   }
   std::FILE* ein = stdin;
   if (!o.datei.empty() && o.datei != "-") {

@@ -1,0 +1,87 @@
+#include "app/Hallenanschluss.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+#include "engine/clsVRD4Empfaenger.h"
+#include "hall/Abonnent.h"
+#include "hall/HallenAdresse.h"
+#include "hall/Verleger.h"
+
+namespace vrd4::app {
+
+std::variant<HallenOptionen, std::string> hallenOptionenAusArgumenten(int argc, char** argv) {
+  HallenOptionen o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    std::string* ziel = a == "--halle" ? &o.halle
+                        : a == "--tafel" ? &o.tafel
+                        : a == "--halle-ca" ? &o.caDatei
+                        : a == "--halle-zugang" ? &o.zugangsDatei
+                                                : nullptr;
+    if (!ziel) continue;
+    if (i + 1 >= argc) return a + ": Wert fehlt";
+    *ziel = argv[++i];
+  }
+  if (!o.halle.empty() && !o.tafel.empty()) return std::string("--halle und --tafel schließen sich aus");
+  for (const auto& [url, mitTafel] : {std::pair{&o.halle, false}, std::pair{&o.tafel, true}}) {
+    if (url->empty()) continue;
+    const auto r = halle::adresseLesen(*url, mitTafel);
+    if (const auto* fehler = std::get_if<std::string>(&r))
+      return (mitTafel ? "--tafel: " : "--halle: ") + *fehler;
+  }
+  return o;
+}
+
+Hallenanschluss::Hallenanschluss(HallenOptionen optionen, Host host, platform::Clock& uhr)
+    : optionen_(std::move(optionen)), host_(std::move(host)), uhr_(uhr) {}
+
+Hallenanschluss::~Hallenanschluss() { beenden(); }
+
+void Hallenanschluss::starten() {
+  if (!optionen_.aktiv() || verleger_ || abonnent_) return;
+  const bool tafel = !optionen_.tafel.empty();
+  halle::MqttEinstellungen e;
+  e.adresse = std::get<halle::HallenAdresse>(halle::adresseLesen(tafel ? optionen_.tafel : optionen_.halle, tafel));
+  e.caDatei = optionen_.caDatei;
+  e.clientId = "vrd4-" + e.adresse.halle + "-" + (tafel ? e.adresse.tafel : "quelle-" + std::to_string(::getpid()));
+  std::string fehler;
+  if (!optionen_.zugangsDatei.empty()) {
+    const auto zugang = halle::zugangLesen(optionen_.zugangsDatei, fehler);
+    if (!zugang) {
+      host_.meldung(QStringLiteral("Halle: ") + QString::fromStdString(fehler));
+      return;
+    }
+    std::tie(e.benutzer, e.passwort) = *zugang;
+  }
+  halle::Anbindung anbindung{.version = VRD4_VERSION, .groesse = host_.groesse, .meldung = host_.meldung};
+  bool gestartet = false;
+  if (tafel) {
+    auto ausfuehren = [this](std::span<const std::u16string> felder, std::span<const uint8_t> bild) {
+      if (engine::clsVRD4Empfaenger* en = host_.engine()) en->BefehlDirektAusfuehren(felder, bild);
+    };
+    abonnent_ = std::make_unique<halle::Abonnent>(e, anbindung, ausfuehren, host_.darfAusfuehren, uhr_);
+    gestartet = abonnent_->starten(fehler);
+  } else {
+    verleger_ = std::make_unique<halle::Verleger>(e, *host_.szene, anbindung, uhr_);
+    gestartet = verleger_->starten(fehler);
+    if (gestartet)
+      if (engine::clsVRD4Empfaenger* en = host_.engine()) en->beobachterHinzufuegen(*verleger_);
+  }
+  if (!gestartet) host_.meldung(QStringLiteral("Halle: ") + QString::fromStdString(fehler));
+  else
+    host_.meldung(QStringLiteral("Halle: %1 %2:%3/%4")
+                      .arg(tafel ? QStringLiteral("Tafel %1 an").arg(QString::fromStdString(e.adresse.tafel))
+                                 : QStringLiteral("Quelle an"))
+                      .arg(QString::fromStdString(e.adresse.host))
+                      .arg(e.adresse.port)
+                      .arg(QString::fromStdString(e.adresse.halle)));
+}
+
+void Hallenanschluss::beenden() {
+  if (verleger_) verleger_->beenden();
+  if (abonnent_) abonnent_->beenden();
+}
+
+}  // namespace vrd4::app

@@ -1,0 +1,67 @@
+#pragma once
+// The receiver in a hall of screens (hall/, docs/hall.md): with --halle it
+// publishes every command it runs and its scene, with --tafel it draws what
+// the hall's publisher runs. Built by the main window once the engine is
+// there; ended before the engine goes.
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <variant>
+
+#include "platform/Clock.h"
+
+namespace vrd4::engine {
+class clsVRD4Empfaenger;
+}
+namespace vrd4::szene {
+class Szene;
+}
+namespace vrd4::halle {
+class Verleger;
+class Abonnent;
+}  // namespace vrd4::halle
+
+namespace vrd4::app {
+
+struct HallenOptionen {
+  std::string halle;         // --halle mqtt[s]://host[:port]/HALLE: publish
+  std::string tafel;         // --tafel mqtt[s]://host[:port]/HALLE/NAME: follow
+  std::string caDatei;       // --halle-ca FILE: the CA certificate for mqtts://
+  std::string zugangsDatei;  // --halle-zugang FILE: user (line 1) and password (line 2)
+  bool aktiv() const { return !halle.empty() || !tafel.empty(); }
+};
+
+// The options above among the arguments (the last of each counts); a German
+// message for a bad address or both --halle and --tafel.
+std::variant<HallenOptionen, std::string> hallenOptionenAusArgumenten(int argc, char** argv);
+
+class Hallenanschluss {
+ public:
+  struct Host {
+    std::function<engine::clsVRD4Empfaenger*()> engine;
+    std::function<bool()> darfAusfuehren;
+    std::function<void(const QString&)> meldung;
+    std::function<std::pair<int, int>()> groesse;
+    const szene::Szene* szene = nullptr;  // fed by the engine before the publisher hears
+  };
+  Hallenanschluss(HallenOptionen optionen, Host host, platform::Clock& uhr);
+  ~Hallenanschluss();
+  Hallenanschluss(const Hallenanschluss&) = delete;
+  Hallenanschluss& operator=(const Hallenanschluss&) = delete;
+
+  // Connects (in the background); a status-list line when it cannot start.
+  void starten();
+  // Status online:false, disconnect. Before the engine goes.
+  void beenden();
+
+ private:
+  HallenOptionen optionen_;
+  Host host_;
+  platform::Clock& uhr_;
+  std::unique_ptr<halle::Verleger> verleger_;
+  std::unique_ptr<halle::Abonnent> abonnent_;
+};
+
+}  // namespace vrd4::app

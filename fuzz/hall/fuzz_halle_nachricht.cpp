@@ -1,0 +1,58 @@
+// Any payload on a hall's command or scene topic: it reads or is refused,
+// never crashes, never holds more than it was given, and what reads writes
+// back to a payload that reads the same. Then the subscriber's order over the commands
+// read: nothing runs twice within a run, never below the last one drawn.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "hall/Folge.h"
+#include "hall/Nachricht.h"
+
+using namespace vrd4::halle;
+
+namespace {
+void pruefe(bool bedingung) {
+  if (!bedingung) __builtin_trap();
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size > (std::size_t{1} << 20)) return 0;  // the bounds are checked with their constants, not by size
+  const std::string_view payload(reinterpret_cast<const char*>(data), size);
+  if (const auto b = befehlLesen(payload)) {
+    pruefe(b->befehl.text.size() + b->befehl.bild.size() <= size);
+    const auto zurueck = befehlLesen(befehlSchreiben(b->lauf, b->seq, b->befehl.text, b->befehl.bild));
+    pruefe(zurueck && zurueck->seq == b->seq && zurueck->lauf == b->lauf && zurueck->befehl.bild == b->befehl.bild);
+  }
+  if (const auto s = szeneLesen(payload)) {
+    pruefe(s->befehle.size() <= kMaxSzeneBefehle);
+    const auto zurueck = szeneLesen(szeneSchreiben(s->lauf, s->seq, s->befehle));
+    pruefe(zurueck && zurueck->seq == s->seq && zurueck->befehle.size() == s->befehle.size());
+  }
+  // The bytes as a stream of (kind, run, seq) events for the order.
+  Folge f;
+  uint64_t zuletzt = 0, lauf = 0;
+  for (std::size_t i = 0; i + 2 < size; i += 3) {
+    const uint64_t l = data[i + 1] & 1, seq = data[i + 2];
+    if (data[i] & 1) {
+      BefehlsNachricht n;
+      n.lauf = l;
+      n.seq = seq;
+      for (const auto& r : f.befehl(std::move(n))) {
+        pruefe(r.lauf != lauf || r.seq > zuletzt);
+        lauf = r.lauf;
+        zuletzt = r.seq;
+      }
+    } else if (auto danach = f.szene(l, seq)) {
+      lauf = l;
+      zuletzt = seq;
+      for (const auto& r : *danach) {
+        pruefe(r.lauf == lauf && r.seq == zuletzt + 1);
+        zuletzt = r.seq;
+      }
+    }
+    pruefe(f.wartend() <= Folge::kMaxWartend);
+  }
+  return 0;
+}

@@ -1,0 +1,146 @@
+#include "hall/Nachricht.h"
+
+#include <charconv>
+
+namespace vrd4::halle {
+namespace {
+
+constexpr std::string_view kKennung = "VRD4H1 ";
+
+// Reads a decimal (or, with basis 16, hex) number up to `ende`, then skips
+// that one character; nullopt when anything else is found.
+std::optional<uint64_t> zahl(std::string_view& s, char ende, int basis = 10) {
+  const std::size_t pos = s.find(ende);
+  if (pos == std::string_view::npos || pos == 0 || pos > 20) return std::nullopt;
+  uint64_t v = 0;
+  const auto [p, fehler] = std::from_chars(s.data(), s.data() + pos, v, basis);
+  if (fehler != std::errc() || p != s.data() + pos) return std::nullopt;
+  s.remove_prefix(pos + 1);
+  return v;
+}
+
+void kopf(std::string& z, std::size_t textlen, std::size_t bildlen) {
+  z += std::to_string(textlen);
+  z += ' ';
+  z += std::to_string(bildlen);
+  z += '\n';
+}
+
+// One record "<textlen> <bildlen>\n" text bild at the front of s.
+std::optional<Eintrag> eintragLesen(std::string_view& s) {
+  const auto textlen = zahl(s, ' ');
+  if (!textlen) return std::nullopt;
+  const auto bildlen = zahl(s, '\n');
+  if (!bildlen || *textlen > kMaxTextBytes || *bildlen > kMaxBildBytes) return std::nullopt;
+  if (s.size() < *textlen + *bildlen) return std::nullopt;
+  Eintrag e;
+  e.text.assign(s.substr(0, *textlen));
+  const auto* b = reinterpret_cast<const uint8_t*>(s.data() + *textlen);
+  e.bild.assign(b, b + *bildlen);
+  s.remove_prefix(*textlen + *bildlen);
+  return e;
+}
+
+}  // namespace
+
+std::string laufText(uint64_t lauf) {
+  char puffer[17] = {};
+  auto [p, ec] = std::to_chars(puffer, puffer + 16, lauf, 16);
+  std::string t(puffer, p);
+  return std::string(16 - t.size(), '0') + t;
+}
+
+std::optional<uint64_t> laufLesen(std::string_view text) {
+  if (text.size() != 16) return std::nullopt;
+  uint64_t v = 0;
+  const auto [p, fehler] = std::from_chars(text.data(), text.data() + 16, v, 16);
+  if (fehler != std::errc() || p != text.data() + 16) return std::nullopt;
+  return v;
+}
+
+std::string befehlSchreiben(uint64_t lauf, uint64_t seq, std::string_view text, std::span<const uint8_t> bild) {
+  std::string z;
+  z.reserve(64 + text.size() + bild.size());
+  z += kKennung;
+  z += "B ";
+  z += laufText(lauf);
+  z += ' ';
+  z += std::to_string(seq);
+  z += ' ';
+  kopf(z, text.size(), bild.size());
+  z += text;
+  z.append(reinterpret_cast<const char*>(bild.data()), bild.size());
+  return z;
+}
+
+std::optional<BefehlsNachricht> befehlLesen(std::string_view s) {
+  if (s.size() > kMaxBefehlBytes || !s.starts_with(kKennung)) return std::nullopt;
+  s.remove_prefix(kKennung.size());
+  if (!s.starts_with("B ")) return std::nullopt;
+  s.remove_prefix(2);
+  BefehlsNachricht n;
+  const std::size_t leer = s.find(' ');
+  if (leer == std::string_view::npos) return std::nullopt;
+  const auto lauf = laufLesen(s.substr(0, leer));
+  if (!lauf) return std::nullopt;
+  s.remove_prefix(leer + 1);
+  const auto seq = zahl(s, ' ');
+  if (!seq) return std::nullopt;
+  auto e = eintragLesen(s);
+  if (!e || !s.empty()) return std::nullopt;
+  n.lauf = *lauf;
+  n.seq = *seq;
+  n.befehl = std::move(*e);
+  return n;
+}
+
+std::string szeneSchreiben(uint64_t lauf, uint64_t seq, const std::vector<Eintrag>& befehle) {
+  std::size_t groesse = 64;
+  for (const auto& e : befehle) groesse += 24 + e.text.size() + e.bild.size();
+  std::string z;
+  z.reserve(groesse);
+  z += kKennung;
+  z += "S ";
+  z += laufText(lauf);
+  z += ' ';
+  z += std::to_string(seq);
+  z += ' ';
+  z += std::to_string(befehle.size());
+  z += '\n';
+  for (const auto& e : befehle) {
+    kopf(z, e.text.size(), e.bild.size());
+    z += e.text;
+    z.append(reinterpret_cast<const char*>(e.bild.data()), e.bild.size());
+  }
+  return z;
+}
+
+std::optional<SzenenNachricht> szeneLesen(std::string_view s) {
+  if (s.size() > kMaxSzeneBytes || !s.starts_with(kKennung)) return std::nullopt;
+  s.remove_prefix(kKennung.size());
+  if (!s.starts_with("S ")) return std::nullopt;
+  s.remove_prefix(2);
+  const std::size_t leer = s.find(' ');
+  if (leer == std::string_view::npos) return std::nullopt;
+  const auto lauf = laufLesen(s.substr(0, leer));
+  if (!lauf) return std::nullopt;
+  s.remove_prefix(leer + 1);
+  const auto seq = zahl(s, ' ');
+  const auto anzahl = seq ? zahl(s, '\n') : std::nullopt;
+  if (!anzahl || *anzahl > kMaxSzeneBefehle) return std::nullopt;
+  SzenenNachricht n;
+  n.lauf = *lauf;
+  n.seq = *seq;
+  // Every record takes at least four bytes: no reservation beyond what the
+  // payload can hold.
+  n.befehle.reserve(std::min<std::size_t>(*anzahl, s.size() / 4));
+  for (uint64_t i = 0; i < *anzahl; ++i) {
+    auto e = eintragLesen(s);
+    if (!e) return std::nullopt;
+    n.befehle.push_back(std::move(*e));
+  }
+  if (!s.empty()) return std::nullopt;
+  return n;
+}
+
+}  // namespace vrd4::halle

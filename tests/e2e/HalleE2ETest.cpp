@@ -1,0 +1,118 @@
+// A hall of screens through a real mosquitto on loopback: the publishing
+// receiver takes commands from its ring, a board joins after the board was
+// built and follows it, through a broker restart; vrd4send --tafeln sees
+// the board level with the publisher.
+#include <cstdio>
+
+#include "E2EHilfe.h"
+#include "MosquittoBroker.h"
+#include "channel/ClsVRD4Memory.h"
+
+namespace vrd4::e2e {
+namespace {
+
+// Still drawings only: the phase of a blinking text or an animation differs
+// from board to board by nature.
+std::vector<std::u16string> tafelBauen(int n, const std::u16string& bild) {
+  std::vector<std::u16string> b{befehl({u"Hintergrundfarbe", u"4210752"}), befehl({u"Cls"})};
+  for (int i = 0; i < n; ++i) {
+    const auto z = [](int v) { return QString::number(v).toStdU16String(); };
+    switch (i % 5) {
+      case 0: b.push_back(befehl({u"Linie", z(i % 700), u"5", z(700 - i % 700), u"470", u"2", z(i * 977 % 16777216)})); break;
+      case 1: b.push_back(befehl({u"Rechteck", z(i % 600), z(i % 400), z(i % 600 + 60), z(i % 400 + 40), u"1", z(i * 31337 % 16777216), u"-1"})); break;
+      case 2: b.push_back(befehl({u"BildAnzeigenanPosition", bild, z(i % 700), z(i % 440), z(i % 700 + 20), z(i % 440 + 20), u"-1", u"0"})); break;
+      case 3:  // a blinking text whose slot the next one deletes: the slot numbers stay in step
+        b.push_back(befehl({u"Blinktext", u"1", u"1", u"50", u"20", u"x", u"0", u"Liberation Sans", u"12", u"0", u"0",
+                            u"0", u"0", u"-1", u"255", u"0", u"0.5"}));
+        break;
+      default: b.push_back(befehl({u"BlinktextLoeschen", u"1"})); break;
+    }
+  }
+  return b;
+}
+
+class Halle : public ::testing::Test, protected Ring {
+ protected:
+  void SetUp() override {
+    if (halle::test::mosquittoProgramm().empty()) GTEST_SKIP() << "mosquitto is not installed: no hall test";
+    ASSERT_TRUE(broker.starten()) << "mosquitto did not start";
+    channel::setChannelNamePrefix(praefixQ);
+    ringFrischAnlegen();
+    quelle = std::make_unique<Empfaenger>(praefixQ);
+    quelle->starten({"--halle", broker.url("H")});
+    ASSERT_TRUE(gestartet());
+    bild = QString::fromStdString(quelle->ordner() + "/nur_bei_der_quelle.bmp").toStdU16String();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VRD4_TEST_DATA_DIR "/engine/rot_4x4.bmp"), QString::fromStdU16String(bild)));
+  }
+  void TearDown() override {
+    tafel.reset();
+    if (quelle) gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+    quelle.reset();
+    gv::SpeichervariablenFreigeben();
+    channel::setChannelNamePrefix("");
+  }
+  void senden(const std::vector<std::u16string>& befehle) {
+    for (const auto& b : befehle) ASSERT_TRUE(gelesen(Ring::senden(b)));
+  }
+  bool gleich() {
+    return warteBis(
+        [&] {
+          const QImage a = quelle->schnappschuss(), b = tafel->schnappschuss();
+          return !a.isNull() && a == b;
+        },
+        kSekunden);
+  }
+  std::string tafeln() {
+    const std::string aufruf = std::string(VRD4_BIN_DIR "/vrd4send --halle ") + broker.url("H") + " --tafeln";
+    std::string text;
+    if (std::FILE* p = ::popen(aufruf.c_str(), "r")) {
+      char puffer[512];
+      while (std::fgets(puffer, sizeof puffer, p)) text += puffer;
+      ::pclose(p);
+    }
+    return text;
+  }
+  // T1's line of the listing, blanks squeezed.
+  std::string tafelZeile() {
+    const std::string t = tafeln();
+    const auto a = t.find("\nT1 ");
+    if (a == std::string::npos) return {};
+    std::string z;
+    for (char c : t.substr(a + 1, t.find('\n', a + 1) - a - 1))
+      if (c != ' ' || z.empty() || z.back() != ' ') z += c;
+    return z + " ";
+  }
+
+  halle::test::MosquittoBroker broker;
+  const std::string praefixQ = "t_halle_" + std::to_string(getpid()) + "_Q_";
+  const std::string praefixT = "t_halle_" + std::to_string(getpid()) + "_T_";
+  std::unique_ptr<Empfaenger> quelle, tafel;
+  std::u16string bild;
+};
+
+TEST_F(Halle, ALateBoardDrawsTheSceneFollowsLiveCommandsAndABrokerRestartAndEndsLevel) {
+  senden(tafelBauen(300, bild));
+  tafel = std::make_unique<Empfaenger>(praefixT);
+  const auto start = std::chrono::steady_clock::now();
+  tafel->starten({"--tafel", broker.url("H/T1")});
+  // Its status says it is up (and its SIGUSR1 handler is in place).
+  ASSERT_TRUE(warteBis([&] { return tafelZeile().find(" online ") != std::string::npos; }, kStartSekunden));
+  EXPECT_TRUE(gleich()) << "the late board draws the retained scene";
+  std::printf("late join of a 300-command board: identical after %.2f s\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+
+  senden(tafelBauen(40, bild));
+  EXPECT_TRUE(gleich()) << "live commands follow";
+
+  broker.stoppen();
+  senden({befehl({u"Rechteck", u"300", u"200", u"500", u"400", u"1", u"65535", u"-1"})});
+  ASSERT_TRUE(broker.starten());
+  senden({befehl({u"Linie", u"0", u"0", u"767", u"479", u"4", u"16711935"})});
+  EXPECT_TRUE(gleich()) << "both ends reconnect and the scene brings the board level";
+
+  EXPECT_TRUE(warteBis([&] { return tafelZeile().find(" online 346 0 ") != std::string::npos; }, kSekunden))
+      << "vrd4send --tafeln: T1 drew all 346 commands, none behind\n" << tafeln();
+}
+
+}  // namespace
+}  // namespace vrd4::e2e
