@@ -211,6 +211,8 @@ void Surface::resize(int widthPx, int heightPx) {
   widthPx = clampSide(widthPx);
   heightPx = clampSide(heightPx);
   if (widthPx == d->w && heightPx == d->h) return;
+  // Where it lay before shows the parent again.
+  if (d->parent && d->visible) d->parent->d->notifyChanged(d->rectInParent());
   d->materializePicture();
   QImage next(widthPx, heightPx, QImage::Format_RGB32);
   next.fill(toPixel(d->back));
@@ -227,6 +229,7 @@ void Surface::resize(int widthPx, int heightPx) {
     d->sh = heightPx;
   }
   d->overlayValid = false;
+  d->composedValid = false;
   d->notifyChanged();
 }
 
@@ -376,7 +379,9 @@ void Surface::line(double x1, double y1, double x2, double y2, Colour c) {
       p.drawLine(QPointF(double(px0), double(py0)), QPointF(double(px1), double(py1)));
     }
   }
-  d->notifyChanged();
+  const qint64 reach = width / 2 + 2;
+  d->notifyChanged(rectFrom(std::min(px0, px1) - reach, std::min(py0, py1) - reach,
+                            std::max(px0, px1) + reach, std::max(py0, py1) + reach));
 }
 
 namespace {
@@ -430,7 +435,7 @@ void Surface::box(double x1, double y1, double x2, double y2, Colour c) {
       solidRect(d->image, QRect(outer.right() - width + 1, outer.top(), width, outer.height()), px);
     }
   }
-  d->notifyChanged();
+  d->notifyChanged(outer);
 }
 
 void Surface::filledBox(double x1, double y1, double x2, double y2, Colour c) {
@@ -438,7 +443,7 @@ void Surface::filledBox(double x1, double y1, double x2, double y2, Colour c) {
   const QRect r = boxPixels(x1, y1, x2, y2, d->rx(), d->ry());
   d->aboutToDraw(r);
   solidRect(d->image, r, toPixel(c));
-  d->notifyChanged();
+  d->notifyChanged(r);
 }
 
 void Surface::paintPicture(const QImage& picture, double x, double y, double w, double h) {
@@ -458,7 +463,7 @@ void Surface::paintPicture(const QImage& picture, double x, double y, double w, 
       p.drawImage(target, picture);
     }
   }
-  d->notifyChanged();
+  d->notifyChanged(target);
 }
 
 }  // namespace vrd4::platform

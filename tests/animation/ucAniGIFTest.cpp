@@ -3,9 +3,10 @@
 #include <gmock/gmock.h>
 
 #include <QGuiApplication>
+#include <random>
 
 #include "platform/Clock.h"
-#include "platform/Surface.h"
+#include "platform/SurfacePrivate.h"
 #include "render/ucAniGIF.h"
 #include "tests/gif/GifSchreiber.h"
 
@@ -186,6 +187,40 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
     EXPECT_THAT(zeile(), ElementsAreArray(f.frame1));
     ctl.setAction(3);
     EXPECT_THAT(zeile(), ElementsAreArray(f.frame2));
+  }
+}
+
+// The board recomposes only what changed: after every step of a long random
+// mix of drawings, moves, hidings, masks and GIF frames it shows exactly what
+// a composition from scratch shows.
+TEST_F(GifControl, DamageTrackedBoardEqualsAFullCompositionAfterEveryStep) {
+  platform::Surface deckel{60, 40}, innen{20, 20};
+  deckel.setParentSurface(&board);
+  innen.setParentSurface(&deckel);
+  deckel.setMaskColor(0);
+  ctl.setDelayAnimation(0);
+  ASSERT_TRUE(laden(einfarbigeFrames(8, 8, 3, 5), 50, 30));
+  ctl.setVisible(true);
+  std::mt19937 rng(19);
+  const auto z = [&](int n) { return int(rng() % uint32_t(n)); };
+  for (int schritt = 0; schritt < 3000; ++schritt) {
+    platform::Surface& s = z(3) == 0 ? board : z(2) ? deckel : innen;
+    const platform::Colour c = rng() & 0xFFFFFF;
+    switch (z(11)) {
+      case 0: s.line(z(240) - 20, z(140) - 20, z(240) - 20, z(140) - 20, c); break;
+      case 1: s.setDrawWidth(1 + z(5)), s.box(z(200), z(100), z(200), z(100), c); break;
+      case 2: s.filledBox(z(220) - 10, z(120) - 10, z(220) - 10, z(120) - 10, c); break;
+      case 3: s.setCurrentX(z(200)), s.setCurrentY(z(100)), s.print(QStringLiteral("Tor!")); break;
+      case 4: (z(2) ? deckel : innen).move(z(220) - 40, z(120) - 40); break;
+      case 5: (z(2) ? deckel : innen).setVisible(z(4) != 0); break;
+      case 6: deckel.setBackStyle(z(2)), deckel.makeImageMaskPicture(); break;
+      case 7: (z(2) ? deckel : innen).resize(1 + z(80), 1 + z(60)); break;
+      case 8: if (z(20) == 0) s.setBackColor(c); break;
+      case 9: ctl.move(z(200) - 20, z(100) - 20, 1 + z(90), 1 + z(60)); break;
+      default: bis(t + 0.05); break;
+    }
+    if (z(4) == 0) continue;  // changes pile up between presentations, too
+    ASSERT_EQ(board.presented(), platform::composedFromScratch(board)) << "step " << schritt;
   }
 }
 
