@@ -73,6 +73,9 @@ struct ucAniGIF::Impl {
   } offen;
 
   QImage anzeige;  // the control's pixels, rebuilt on every drawing
+  // The indices of the frame composed last (of the only frame, for good,
+  // in a one-frame GIF).
+  std::vector<uint8_t> indizes;
 
   // Remote reading.
   std::unique_ptr<QNetworkAccessManager> netz;

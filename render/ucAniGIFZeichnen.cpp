@@ -156,13 +156,11 @@ void ucAniGIF::Impl::komponieren(int32_t k) {
   }
   offen.art = f.disposal;
   offen.r = r;
-  if (r.isEmpty()) return;
+  if (r.isEmpty() || !gif.frameDekodieren(k, indizes)) return;
   const gif::ColourTable& t = gif.colourTable(f.colorTable);
-  const uint8_t* strip = gif.strip();
-  const int32_t sw = gif.stripWidth();
   const bool transparent = f.transparencyFlag == 1;
   for (int y = r.top(); y <= r.bottom(); ++y) {
-    const uint8_t* s = strip + size_t(y - f.top) * size_t(sw) + size_t(f.offset);
+    const uint8_t* s = indizes.data() + size_t(y - f.top) * size_t(f.width);
     QRgb* z = reinterpret_cast<QRgb*>(canvas.scanLine(y));
     uint8_t* m = &maske[size_t(y) * cw];
     for (int x = r.left(); x <= r.right(); ++x) {
@@ -182,7 +180,7 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
   QImage deckung(W, H, QImage::Format_RGB32);
   deckung.fill(0xFF000000u);
   int64_t gezeichnet = 0;
-  if (geladen && frame >= 1 && gif.frameDecoded(frame)) {
+  if (geladen && frame >= 1) {
     const double fx = W / surface.scaleWidth(), fy = H / surface.scaleHeight();
     if (mitCanvas) {
       if (neuesFrame) komponieren(frame);
@@ -203,8 +201,7 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
     } else {
       const gif::FrameInfo& f = gif.frames()[size_t(frame - 1)];
       const gif::ColourTable& t = gif.colourTable(f.colorTable);
-      const uint8_t* strip = gif.strip();
-      const size_t sw = size_t(gif.stripWidth());
+      const size_t sw = size_t(f.width);
       // The frame's colours once per drawing; ti -1: no transparent index.
       std::array<QRgb, 256> farben;
       for (size_t i = 0; i < 256; ++i) farben[i] = farbe(t[i]);
@@ -213,7 +210,7 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
           anzeige, deckung, zuPixel((f.left + offX) * sx, fx), zuPixel((f.top + offY) * sy, fy),
           zuPixel(f.width * sx, fx), zuPixel(f.height * sy, fy), f.width, f.height, mirror,
           [&](int v) {
-            const uint8_t* z = strip + size_t(v) * sw + size_t(f.offset);
+            const uint8_t* z = indizes.data() + size_t(v) * sw;
             return [z, ti, &farben](int u, QRgb& p) {
               const uint8_t i = z[u];
               if (i == ti) return false;
