@@ -24,6 +24,7 @@
 
 #include "app/Anzeigetafel.h"
 #include "app/Einstellungen.h"
+#include "app/KanalZahl.h"
 #include "app/Netzpanel.h"
 #include "app/Statusanzeige.h"
 #include "app/Taktschleife.h"
@@ -114,6 +115,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   std::unique_ptr<Einstellungen> einstellungen_;
 
   bool aufruferAktiviert_ = false;
+  KanalZahl aufrufer_, beenden_;  // what every tick looks at
   QString letztesEvent_;
   bool geladen_ = false;
   bool aktiviert_ = false;
