@@ -143,7 +143,7 @@ QRect rectFrom(qint64 l, qint64 t, qint64 r, qint64 b) {
 // --- Impl ----------------------------------------------------------------
 
 void Surface::Impl::aboutToDraw(QRect r) {
-  if (!tracking) return;
+  if (!tracking || follows) return;
   r = r.intersected(image.rect());
   if (r.isEmpty()) return;
   const qint64 area = qint64(r.width()) * r.height();
@@ -294,6 +294,7 @@ void Surface::cls() {
 }
 
 void Surface::setPicture(const QImage& picture) {
+  d->follows = false;
   d->tracking = false;
   d->saved.clear();
   d->savedArea = 0;
@@ -311,7 +312,10 @@ QImage Surface::picture() const {
 
 const QImage& Surface::image() const { return d->image; }
 
+void Surface::pictureFollowsDrawing() { d->follows = true; }
+
 void Surface::makeImagePicture() {
+  d->follows = false;
   d->picture = QImage();
   d->tracking = true;
   d->saved.clear();
@@ -324,7 +328,7 @@ void Surface::makeImagePicture() {
 // diagonal would be most of the image. Only the part of the line near the
 // image is walked, so a far-away end costs nothing extra.
 void Surface::Impl::saveAlongLine(qint64 x0, qint64 y0, qint64 x1, qint64 y1, qint64 reach) {
-  if (!tracking) return;
+  if (!tracking || follows) return;
   const double dx = double(x1 - x0), dy = double(y1 - y0);
   double t0 = 0, t1 = 1;
   auto clip = [&](double p, double q) {  // Liang-Barsky: keep p*t <= q

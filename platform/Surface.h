@@ -113,6 +113,11 @@ class Surface {
   const QImage& image() const;  // the persistent image (pixels)
   // Background picture := persistent image ("what was drawn survives").
   void makeImagePicture();
+  // Announces that makeImagePicture follows the drawings made from now on
+  // before anything else reads or uses the picture: they then skip keeping
+  // the picture as it was (most of a short line's cost). Ends with
+  // makeImagePicture.
+  void pictureFollowsDrawing();
 
   // --- drawing (scale units, colour given) ----------------------------------
   void line(double x1, double y1, double x2, double y2, Colour c);

@@ -50,6 +50,7 @@ struct Surface::Impl {
   // from which the real picture can be rebuilt when someone needs it.
   QImage picture;  // an explicit picture (when !tracking); null: none
   bool tracking = false;
+  bool follows = false;  // pictureFollowsDrawing: nothing to save until makeImagePicture
   std::vector<std::pair<QRect, QImage>> saved;
   qint64 savedArea = 0;
 
