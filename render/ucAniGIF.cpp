@@ -69,7 +69,6 @@ void ucAniGIF::Impl::leeren() {
   loopsDone = 0;
   mitCanvas = mitMaske = false;
   canvas = QImage();
-  maske.clear();
   offen = Entsorgung{};
   indizes = {};
   ablehnung.clear();
@@ -79,7 +78,7 @@ int64_t ucAniGIF::Impl::speicherbedarf() const {
   // The file's bytes and one frame's indices, whatever the animation's length.
   const int64_t gifSpeicher = gif.dateiBytes() + gif.groessterFrame();
   const int64_t leinwand =
-      gif.frameCount() >= 2 ? int64_t(gif.canvasWidth()) * gif.canvasHeight() * 5 : 0;
+      gif.frameCount() >= 2 ? int64_t(gif.canvasWidth()) * gif.canvasHeight() * 4 : 0;
   return gifSpeicher + leinwand + int64_t(surface.widthPx()) * surface.heightPx() * 16;
 }
 

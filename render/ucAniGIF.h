@@ -24,8 +24,8 @@
 // the control empty. Not thread-safe (GUI thread).
 //
 // Memory: a load keeps the GIF's bytes and one frame's indices
-// (gif/GifDatei.h), a canvas and its mask (5 bytes a canvas pixel, with two or more frames) and keeps
-// the control's pixels four times (image, drawing buffer, mask, the parent's
+// (gif/GifDatei.h), a canvas whose alpha is its mask (4 bytes a canvas
+// pixel, with two or more frames) and keeps the control's pixels four times (image, drawing buffer, mask, the parent's
 // copy for composing): Speicherbedarf(). A GIF over the decoder's limits, a
 // canvas over 16 megapixels, or a need above setSpeicherGrenze() is refused
 // before anything is decoded, and Ablehnung() says why.

@@ -18,7 +18,7 @@ class QNetworkReply;
 namespace vrd4::render {
 
 // A canvas above this many pixels is refused: ten controls of this size
-// still fit in memory (4 bytes a pixel plus the mask).
+// still fit in memory (4 bytes a pixel, the mask in the alpha channel).
 inline constexpr int64_t kMaxCanvasPixel = 16ll << 20;
 // Ten controls live at once, each with its pixels twice (surface and the
 // drawing buffer): a larger control is shrunk to this area, keeping its shape.
@@ -61,15 +61,13 @@ struct ucAniGIF::Impl {
   // Composition canvas (two or more frames): what the frames composed so
   // far show, and per pixel whether no opaque pixel has covered it yet.
   bool mitCanvas = false, mitMaske = false;
-  QImage canvas;               // RGB32, canvas size
-  std::vector<uint8_t> maske;  // 1 transparent, 0 covered
+  QImage canvas;  // ARGB32, canvas size; alpha 0 where nothing covered it yet
   // The disposal of the frame shown last, applied before the next frame is
   // composed (so that the canvas always holds what is shown).
   struct Entsorgung {
     int art = 0;
     QRect r;
     QImage bild;
-    std::vector<uint8_t> maske;
   } offen;
 
   QImage anzeige;  // the control's pixels, rebuilt on every drawing

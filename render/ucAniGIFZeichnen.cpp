@@ -110,33 +110,28 @@ void ucAniGIF::Impl::canvasAnlegen() {
   mitCanvas = f.size() >= 2;
   mitMaske = false;
   canvas = QImage();
-  maske.clear();
   offen = Entsorgung{};
   if (!mitCanvas) return;
   const int cw = gif.canvasWidth(), ch = gif.canvasHeight();
   const gif::FrameInfo& erstes = f.front();
   mitMaske = gif.anyDisposal2or3() || gif.allDisposal2() || erstes.transparencyFlag == 1 ||
              (gif.anyTransparent() && (erstes.width != cw || erstes.height != ch));
-  canvas = QImage(cw, ch, QImage::Format_RGB32);
-  canvas.fill(0xFF000000u);
-  maske.assign(size_t(cw) * size_t(ch), 1);
+  // Alpha 0 marks what no opaque pixel has covered yet.
+  canvas = QImage(cw, ch, QImage::Format_ARGB32);
+  canvas.fill(0u);
 }
 
 void ucAniGIF::Impl::entsorgen() {
   const QRect r = offen.r.intersected(canvas.rect());
-  const int cw = canvas.width();
   if (offen.art == 2 && !r.isEmpty()) {
     for (int y = r.top(); y <= r.bottom(); ++y) {
       QRgb* z = reinterpret_cast<QRgb*>(canvas.scanLine(y));
-      std::fill(z + r.left(), z + r.right() + 1, 0xFF000000u);
-      if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width()));
+      std::fill(z + r.left(), z + r.right() + 1, 0u);
     }
   } else if (offen.art == 3 && !r.isEmpty() && !offen.bild.isNull()) {
     for (int y = 0; y < r.height(); ++y) {
       std::memcpy(reinterpret_cast<QRgb*>(canvas.scanLine(r.top() + y)) + r.left(),
                   offen.bild.constScanLine(y), size_t(r.width()) * 4);
-      std::memcpy(&maske[size_t(r.top() + y) * cw + r.left()], &offen.maske[size_t(y) * r.width()],
-                  size_t(r.width()));
     }
   }
   offen = Entsorgung{};
@@ -146,14 +141,7 @@ void ucAniGIF::Impl::komponieren(int32_t k) {
   entsorgen();
   const gif::FrameInfo& f = gif.frames()[size_t(k - 1)];
   const QRect r = QRect(f.left, f.top, f.width, f.height).intersected(canvas.rect());
-  const int cw = canvas.width();
-  if (f.disposal == 3 && !r.isEmpty()) {
-    offen.bild = canvas.copy(r);
-    offen.maske.resize(size_t(r.width()) * size_t(r.height()));
-    for (int y = 0; y < r.height(); ++y)
-      std::memcpy(&offen.maske[size_t(y) * r.width()], &maske[size_t(r.top() + y) * cw + r.left()],
-                  size_t(r.width()));
-  }
+  if (f.disposal == 3 && !r.isEmpty()) offen.bild = canvas.copy(r);
   offen.art = f.disposal;
   offen.r = r;
   if (r.isEmpty() || !gif.frameDekodieren(k, indizes)) return;
@@ -162,12 +150,10 @@ void ucAniGIF::Impl::komponieren(int32_t k) {
   for (int y = r.top(); y <= r.bottom(); ++y) {
     const uint8_t* s = indizes.data() + size_t(y - f.top) * size_t(f.width);
     QRgb* z = reinterpret_cast<QRgb*>(canvas.scanLine(y));
-    uint8_t* m = &maske[size_t(y) * cw];
     for (int x = r.left(); x <= r.right(); ++x) {
       const uint8_t i = s[x - f.left];
       if (transparent && i == f.transparentIndex) continue;
       z[x] = farbe(t[i]);
-      m[x] = 0;
     }
   }
 }
@@ -191,10 +177,9 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
           anzeige, deckung, zuPixel(offX, fx), zuPixel(offY, fy), zuPixel(dw, fx), zuPixel(dh, fy),
           srcW, srcH, mirror, [&](int v) {
             const QRgb* c = reinterpret_cast<const QRgb*>(canvas.constScanLine(v));
-            const uint8_t* m = maske.data() + size_t(v) * size_t(canvas.width());
-            return [c, m, maskiert](int u, QRgb& p) {
-              if (maskiert && m[u]) return false;
-              p = c[u];
+            return [c, maskiert](int u, QRgb& p) {
+              if (maskiert && qAlpha(c[u]) == 0) return false;
+              p = c[u] | 0xFF000000u;
               return true;
             };
           });
