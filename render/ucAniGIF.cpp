@@ -7,6 +7,7 @@
 #include <QNetworkRequest>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "render/ucAniGIFPrivate.h"
@@ -61,6 +62,7 @@ ucAniGIF::Impl::~Impl() {
 }
 
 void ucAniGIF::Impl::leeren() {
+  warten();
   timerStoppen();
   dekodierenUm.reset();
   gif.clear();
@@ -406,6 +408,12 @@ void ucAniGIF::LoadAnimatedGIF_Remote(const QString& RemotePath) {
 void ucAniGIF::Refresh() { d->zeichnen(false); }
 
 void ucAniGIF::takt() {
+  // A frame composed on the worker is drawn once it is done; until then the
+  // animation waits (a tick never waits for it).
+  if (d->arbeit.valid()) {
+    if (d->arbeit.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+    d->zeichnen(false);
+  }
   const double jetzt = d->clock.seconds();
   if (d->dekodierenUm && jetzt + kToleranz >= *d->dekodierenUm) {
     d->restDekodieren();

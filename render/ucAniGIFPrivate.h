@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QSize>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,6 +21,9 @@ namespace vrd4::render {
 // A canvas above this many pixels is refused: ten controls of this size
 // still fit in memory (4 bytes a pixel, the mask in the alpha channel).
 inline constexpr int64_t kMaxCanvasPixel = 16ll << 20;
+// From this canvas size on, decoding and composing a frame takes longer than
+// a tick may: it runs on a worker thread.
+inline constexpr int64_t kSchwerPixel = 1ll << 20;
 // Ten controls live at once, each with its pixels twice (surface and the
 // drawing buffer): a larger control is shrunk to this area, keeping its shape.
 inline constexpr int kMaxSeitePx = 8192;
@@ -70,6 +74,14 @@ struct ucAniGIF::Impl {
     QImage bild;
   } offen;
 
+  // A large canvas's next frame being composed on a worker (schwer): while
+  // `arbeit` runs, the canvas, `offen`, `indizes` and the GIF's decoding
+  // belong to it; takt() draws the frame when it is done, every other
+  // caller waits for it first (warten), so the frames keep their order.
+  bool schwer = false;
+  std::future<void> arbeit;
+  void warten();
+
   QImage anzeige;  // the control's pixels, rebuilt on every drawing
   // The indices of the frame composed last (of the only frame, for good,
   // in a one-frame GIF).
@@ -93,6 +105,7 @@ struct ucAniGIF::Impl {
   // --- drawing (ucAniGIFZeichnen.cpp) ---
   void layoutBerechnen();
   void canvasAnlegen();
+  void leinwandMachen();  // the canvas itself, uncovered
   void zeichnen(bool neuesFrame);
   void komponieren(int32_t k);
   void entsorgen();

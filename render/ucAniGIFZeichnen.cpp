@@ -109,6 +109,7 @@ void ucAniGIF::Impl::canvasAnlegen() {
   const auto& f = gif.frames();
   mitCanvas = f.size() >= 2;
   mitMaske = false;
+  schwer = false;
   canvas = QImage();
   offen = Entsorgung{};
   if (!mitCanvas) return;
@@ -116,8 +117,14 @@ void ucAniGIF::Impl::canvasAnlegen() {
   const gif::FrameInfo& erstes = f.front();
   mitMaske = gif.anyDisposal2or3() || gif.allDisposal2() || erstes.transparencyFlag == 1 ||
              (gif.anyTransparent() && (erstes.width != cw || erstes.height != ch));
-  // Alpha 0 marks what no opaque pixel has covered yet.
-  canvas = QImage(cw, ch, QImage::Format_ARGB32);
+  // Alpha 0 marks what no opaque pixel has covered yet. A large canvas is
+  // made by the worker with its first frame.
+  schwer = int64_t(cw) * ch >= kSchwerPixel;
+  if (!schwer) leinwandMachen();
+}
+
+void ucAniGIF::Impl::leinwandMachen() {
+  canvas = QImage(gif.canvasWidth(), gif.canvasHeight(), QImage::Format_ARGB32);
   canvas.fill(0u);
 }
 
@@ -158,7 +165,26 @@ void ucAniGIF::Impl::komponieren(int32_t k) {
   }
 }
 
+void ucAniGIF::Impl::warten() {
+  if (!arbeit.valid()) return;
+  try {
+    arbeit.get();
+  } catch (...) {
+    // A frame that could not be composed shows what the canvas holds.
+  }
+}
+
 void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
+  // The frames keep their order: a frame still on the worker comes first.
+  warten();
+  if (neuesFrame && schwer && mitCanvas && geladen && frame >= 1) {
+    const int32_t k = frame;
+    arbeit = std::async(std::launch::async, [this, k] {
+      if (canvas.isNull()) leinwandMachen();
+      komponieren(k);
+    });
+    return;  // takt() draws it when it is done
+  }
   const int W = surface.widthPx(), H = surface.heightPx();
   if (anzeige.size() != QSize(W, H)) anzeige = QImage(W, H, QImage::Format_RGB32);
   anzeige.fill(platform::toQColor(surface.backColor()));

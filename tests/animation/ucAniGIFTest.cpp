@@ -183,6 +183,18 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
   }
 }
 
+// A canvas of a megapixel or more is composed on a worker thread; every
+// caller but the tick waits for it, so the frames still come in order.
+TEST_F(GifControl, ALargeCanvasIsComposedOnTheWorkerInFrameOrder) {
+  ctl.setDelayAnimation(2);
+  ASSERT_TRUE(laden(einfarbigeFrames(1024, 1024, 3), 4, 4));
+  ctl.setAction(3);
+  ctl.setAction(3);
+  ctl.Refresh();
+  EXPECT_EQ(pixel(3, 3), kBlau);
+  EXPECT_THAT(frames, ElementsAre(3)) << "frames replaced before they were done are not shown";
+}
+
 // The board recomposes only what changed: after every step of a long random
 // mix of drawings, moves, hidings, masks and GIF frames it shows exactly what
 // a composition from scratch shows.

@@ -153,13 +153,6 @@ std::vector<Fall> faelle() {
        [=] { return mitDaten(roheCodes({c, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 7, 7})); }, 1,
        {1, 1, 1, 1, 2, 2, 2, 2}},
       {"CodeSizeTwelveLeavesIndexZero", [=] { return mitDaten(roheCodes({c, 1, 1, e}), 12); }, 1, null8},
-      {"OnlyClearCodes",
-       [] {
-         std::vector<uint8_t> d;  // eight 3-bit clear codes in three bytes, again and again
-         for (int i = 0; i < 1000; ++i) d.insert(d.end(), {0x24, 0x49, 0x92});
-         return mitDaten(d);
-       },
-       1, null8},
       {"OnlyAFrameOfHeightZeroIsNoPicture",
        [] {
          GifSchreiber s(4, 4, graurampe(4));
