@@ -20,6 +20,12 @@
 // runs the deferred decoding and at most one animation tick when due. A
 // frame stays max(its delay, MinFrameDelay) milliseconds.
 //
+// Large canvases (a megapixel or more) are made and composed on a worker
+// thread, so that no tick stops the board: takt() draws such a frame once it
+// is done (raising FrameChanged then) and never waits for it; every other
+// call waits for it first, so frames keep their order. A frame replaced by
+// the next before it was drawn is not shown.
+//
 // Never throws from loading, takt() or the properties; bad GIF bytes leave
 // the control empty. Not thread-safe (GUI thread).
 //

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 #include "render/ucAniGIFPrivate.h"
 
@@ -179,11 +180,18 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
   warten();
   if (neuesFrame && schwer && mitCanvas && geladen && frame >= 1) {
     const int32_t k = frame;
-    arbeit = std::async(std::launch::async, [this, k] {
+    try {
+      arbeit = std::async(std::launch::async, [this, k] {
+        if (canvas.isNull()) leinwandMachen();
+        komponieren(k);
+      });
+      return;  // takt() draws it when it is done
+    } catch (const std::system_error&) {
+      // No thread to be had: composed here, as a small canvas is.
       if (canvas.isNull()) leinwandMachen();
       komponieren(k);
-    });
-    return;  // takt() draws it when it is done
+      neuesFrame = false;
+    }
   }
   const int W = surface.widthPx(), H = surface.heightPx();
   if (anzeige.size() != QSize(W, H)) anzeige = QImage(W, H, QImage::Format_RGB32);
