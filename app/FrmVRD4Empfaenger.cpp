@@ -238,7 +238,7 @@ void FrmVRD4Empfaenger::cmdBoxSpeichern_Click() {
 void FrmVRD4Empfaenger::taktBeginnen() {
   einstellungen_->taktZaehlen(uhr().seconds());
   if (!aufruferAktiviert_) {
-    const double h = leadingNumber(gv::clsVRD4AufrufFensterhandle().GetMemory());
+    const double h = aufrufer_.lesen(gv::clsVRD4AufrufFensterhandle());
     if (h > 0) {
       aufruferAktiviert_ = true;
       if (h <= 0xFFFFFFFF) desktop().activateWindow(static_cast<platform::x11::WindowId>(h));
@@ -249,7 +249,7 @@ void FrmVRD4Empfaenger::taktBeginnen() {
 }
 
 void FrmVRD4Empfaenger::taktRuhig() {
-  if (leadingNumber(gv::clsVRD4ProgrammBeenden().GetMemory()) == -1.0) entladenAnstossen();
+  if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == -1.0) entladenAnstossen();
 }
 
 // ---------------------------------------------------------------------------

@@ -24,6 +24,7 @@
 
 #include "app/Anzeigetafel.h"
 #include "app/Einstellungen.h"
+#include "app/KanalZahl.h"
 #include "app/Netzpanel.h"
 #include "app/Statusanzeige.h"
 #include "app/Taktschleife.h"
@@ -131,6 +132,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   std::unique_ptr<Einstellungen> einstellungen_;
 
   bool aufruferAktiviert_ = false;
+  KanalZahl aufrufer_, beenden_;  // what every tick looks at
   QString letztesEvent_;
   long letzterNetzStand_ = -1;
   bool geladen_ = false;

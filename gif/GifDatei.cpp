@@ -76,22 +76,17 @@ struct GifDatei::Impl {
   int32_t canvasB = 0, canvasH = 0, logischB = 0, logischH = 0;
   std::optional<int32_t> schleifen;
   bool transparent = false, dispo23 = false, alleDispo2 = false;
-  int64_t streifenB = 0;
-  int32_t streifenH = 0;
-  // The strip, with kLzwReserve bytes behind it so that a frame filling the
-  // whole strip can be decoded in place; empty until decode(true).
-  std::vector<uint8_t> streifen;
-  std::unique_ptr<uint8_t[]> puffer;  // one frame in file order, + kLzwReserve
+  int64_t groesster = 0;  // pixels of the largest frame
+  std::unique_ptr<uint8_t[]> puffer;  // an interlaced frame in file order, + kLzwReserve
   std::size_t pufferGroesse = 0;
   std::vector<uint8_t> lzw;  // a frame's data sub-blocks joined
-  int dekodiert = 0;  // frames 1..dekodiert are in the strip
   Grenze grenze = Grenze::keine;  // why lesen() refused
 
   void leeren() {
     *this = Impl{};
   }
   bool lesen();
-  void frameDekodieren(std::size_t k);
+  void dekodieren(std::size_t k, std::vector<uint8_t>& out);
 };
 
 // The block structure as the file gives it; false = not a usable GIF.
@@ -196,23 +191,22 @@ bool GifDatei::Impl::lesen() {
   }
 
   alleDispo2 = true;
-  for (FrameInfo& f : frames) {
-    f.offset = static_cast<int32_t>(streifenB);
-    streifenB += f.width;
-    streifenH = std::max(streifenH, f.height);
+  for (const FrameInfo& f : frames) {
+    groesster = std::max(groesster, int64_t{f.width} * f.height);
     transparent = transparent || f.transparencyFlag;
     dispo23 = dispo23 || f.disposal >= 2;
     alleDispo2 = alleDispo2 && f.disposal == 2;
   }
-  if (streifenB * streifenH > kMaxStreifenPixel) {
-    grenze = Grenze::Streifen;
+  if (groesster > kMaxFramePixel) {
+    grenze = Grenze::Frame;
     return false;
   }
   return true;
 }
 
-// Decodes frame k (0-based) into its columns of the strip.
-void GifDatei::Impl::frameDekodieren(std::size_t k) {
+// Decodes frame k (0-based) into out (sized to the frame by the caller,
+// with kLzwReserve bytes behind it).
+void GifDatei::Impl::dekodieren(std::size_t k, std::vector<uint8_t>& out) {
   const FrameInfo& f = frames[k];
   const std::size_t pixels = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
   if (pixels == 0) return;
@@ -230,12 +224,10 @@ void GifDatei::Impl::frameDekodieren(std::size_t k) {
   const std::size_t nutz = lzw.size();
   lzw.resize(nutz + kLzwDatenReserve, 0);
 
-  const std::size_t streifenPixel = static_cast<std::size_t>(streifenB) * static_cast<std::size_t>(streifenH);
-  if (!d.interlaced && f.width == streifenB) {
-    // The only frame with columns: its rows lie one after the other.
-    const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, streifen.data(), pixels);
-    // The string copier may have left garbage behind the last pixel.
-    std::memset(streifen.data() + fertig, 0, std::min(streifenPixel - fertig, kLzwReserve));
+  if (!d.interlaced) {
+    const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, out.data(), pixels);
+    // Damage leaves index 0; the string copier may have left garbage behind.
+    std::memset(out.data() + fertig, 0, pixels - fertig);
     return;
   }
   if (pufferGroesse < pixels + kLzwReserve) {
@@ -243,25 +235,21 @@ void GifDatei::Impl::frameDekodieren(std::size_t k) {
     pufferGroesse = pixels + kLzwReserve;
   }
   const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, puffer.get(), pixels);
+  std::memset(out.data(), 0, pixels);
 
-  // Rows in file order go to their place; an interlaced frame sends rows
-  // 0, 8, 16 … first, then 4, 12 …, then 2, 6 …, then the odd ones.
+  // Rows 0, 8, 16 … come first, then 4, 12 …, then 2, 6 …, then the odd ones.
   const std::size_t b = static_cast<std::size_t>(f.width);
   const std::size_t h = static_cast<std::size_t>(f.height);
-  const std::size_t sb = static_cast<std::size_t>(streifenB);
-  uint8_t* ziel = streifen.data() + f.offset;
   static constexpr std::size_t kStart[4] = {0, 4, 2, 1};
   static constexpr std::size_t kSchritt[4] = {8, 8, 4, 2};
   std::size_t zeile = 0, durchgang = 0;
   for (std::size_t i = 0; i * b < fertig; ++i) {
-    if (!d.interlaced) {
-      zeile = i;
-    } else if (i > 0) {
+    if (i > 0) {
       zeile += kSchritt[durchgang];
       while (zeile >= h && durchgang < 3) zeile = kStart[++durchgang];
       if (zeile >= h) break;
     }
-    std::memcpy(ziel + zeile * sb, puffer.get() + i * b, std::min(b, fertig - i * b));
+    std::memcpy(out.data() + zeile * b, puffer.get() + i * b, std::min(b, fertig - i * b));
   }
 }
 
@@ -280,34 +268,21 @@ int GifDatei::parse(std::span<const uint8_t> bytes) {
   return static_cast<int>(d_->frames.size());
 }
 
-bool GifDatei::decode(bool first) {
-  Impl& m = *d_;
-  const int n = static_cast<int>(m.frames.size());
-  if (n == 0) return false;
-  if (first && m.dekodiert >= 1) return true;
-  if (!first && m.dekodiert < 1) return false;
-  if (m.dekodiert >= n) return true;
-  try {
-    if (first) {
-      m.streifen.assign(static_cast<std::size_t>(m.streifenB) * static_cast<std::size_t>(m.streifenH) + kLzwReserve, 0);
-    }
-    const int bis = first ? 1 : n;
-    for (int k = m.dekodiert; k < bis; ++k) {
-      m.frameDekodieren(static_cast<std::size_t>(k));
-      m.dekodiert = k + 1;
-    }
-  } catch (const std::bad_alloc&) {
-    if (first) m.streifen = {};
+bool GifDatei::frameDekodieren(int k, std::vector<uint8_t>& out) {
+  if (k < 1 || k > frameCount()) {
+    out.clear();
     return false;
   }
-  if (m.dekodiert == n) {
-    m.bytes = {};
-    m.bytes.shrink_to_fit();
-    m.daten = {};
-    m.puffer.reset();
-    m.pufferGroesse = 0;
-    m.lzw = {};
+  const FrameInfo& f = d_->frames[static_cast<std::size_t>(k - 1)];
+  const std::size_t pixels = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
+  try {
+    out.resize(pixels + kLzwReserve);
+    d_->dekodieren(static_cast<std::size_t>(k - 1), out);
+  } catch (const std::bad_alloc&) {
+    out = {};
+    return false;
   }
+  out.resize(pixels);  // keeps the memory for the next frame
   return true;
 }
 
@@ -316,7 +291,8 @@ Grenze GifDatei::grenzeUeberschritten() const { return d_->grenze; }
 
 int GifDatei::frameCount() const { return static_cast<int>(d_->frames.size()); }
 const std::vector<FrameInfo>& GifDatei::frames() const { return d_->frames; }
-bool GifDatei::frameDecoded(int k) const { return k >= 1 && k <= d_->dekodiert; }
+int64_t GifDatei::groessterFrame() const { return d_->groesster; }
+int64_t GifDatei::dateiBytes() const { return static_cast<int64_t>(d_->bytes.size()); }
 
 int32_t GifDatei::canvasWidth() const { return d_->canvasB; }
 int32_t GifDatei::canvasHeight() const { return d_->canvasH; }
@@ -334,10 +310,5 @@ const ColourTable& GifDatei::colourTable(int t) const {
 bool GifDatei::anyTransparent() const { return d_->transparent; }
 bool GifDatei::anyDisposal2or3() const { return d_->dispo23; }
 bool GifDatei::allDisposal2() const { return d_->alleDispo2; }
-
-int32_t GifDatei::stripWidth() const { return static_cast<int32_t>(d_->streifenB); }
-int32_t GifDatei::stripHeight() const { return d_->streifenH; }
-const uint8_t* GifDatei::strip() const { return d_->streifen.empty() ? nullptr : d_->streifen.data(); }
-uint8_t* GifDatei::strip() { return d_->streifen.empty() ? nullptr : d_->streifen.data(); }
 
 }  // namespace vrd4::gif

@@ -143,7 +143,7 @@ QRect rectFrom(qint64 l, qint64 t, qint64 r, qint64 b) {
 // --- Impl ----------------------------------------------------------------
 
 void Surface::Impl::aboutToDraw(QRect r) {
-  if (!tracking) return;
+  if (!tracking || follows) return;
   r = r.intersected(image.rect());
   if (r.isEmpty()) return;
   const qint64 area = qint64(r.width()) * r.height();
@@ -211,6 +211,8 @@ void Surface::resize(int widthPx, int heightPx) {
   widthPx = clampSide(widthPx);
   heightPx = clampSide(heightPx);
   if (widthPx == d->w && heightPx == d->h) return;
+  // Where it lay before shows the parent again.
+  if (d->parent && d->visible) d->parent->d->notifyChanged(d->rectInParent());
   d->materializePicture();
   QImage next(widthPx, heightPx, QImage::Format_RGB32);
   next.fill(toPixel(d->back));
@@ -227,6 +229,7 @@ void Surface::resize(int widthPx, int heightPx) {
     d->sh = heightPx;
   }
   d->overlayValid = false;
+  d->composedValid = false;
   d->notifyChanged();
 }
 
@@ -291,6 +294,7 @@ void Surface::cls() {
 }
 
 void Surface::setPicture(const QImage& picture) {
+  d->follows = false;
   d->tracking = false;
   d->saved.clear();
   d->savedArea = 0;
@@ -308,7 +312,10 @@ QImage Surface::picture() const {
 
 const QImage& Surface::image() const { return d->image; }
 
+void Surface::pictureFollowsDrawing() { d->follows = true; }
+
 void Surface::makeImagePicture() {
+  d->follows = false;
   d->picture = QImage();
   d->tracking = true;
   d->saved.clear();
@@ -321,7 +328,7 @@ void Surface::makeImagePicture() {
 // diagonal would be most of the image. Only the part of the line near the
 // image is walked, so a far-away end costs nothing extra.
 void Surface::Impl::saveAlongLine(qint64 x0, qint64 y0, qint64 x1, qint64 y1, qint64 reach) {
-  if (!tracking) return;
+  if (!tracking || follows) return;
   const double dx = double(x1 - x0), dy = double(y1 - y0);
   double t0 = 0, t1 = 1;
   auto clip = [&](double p, double q) {  // Liang-Barsky: keep p*t <= q
@@ -376,7 +383,9 @@ void Surface::line(double x1, double y1, double x2, double y2, Colour c) {
       p.drawLine(QPointF(double(px0), double(py0)), QPointF(double(px1), double(py1)));
     }
   }
-  d->notifyChanged();
+  const qint64 reach = width / 2 + 2;
+  d->notifyChanged(rectFrom(std::min(px0, px1) - reach, std::min(py0, py1) - reach,
+                            std::max(px0, px1) + reach, std::max(py0, py1) + reach));
 }
 
 namespace {
@@ -430,7 +439,7 @@ void Surface::box(double x1, double y1, double x2, double y2, Colour c) {
       solidRect(d->image, QRect(outer.right() - width + 1, outer.top(), width, outer.height()), px);
     }
   }
-  d->notifyChanged();
+  d->notifyChanged(outer);
 }
 
 void Surface::filledBox(double x1, double y1, double x2, double y2, Colour c) {
@@ -438,7 +447,7 @@ void Surface::filledBox(double x1, double y1, double x2, double y2, Colour c) {
   const QRect r = boxPixels(x1, y1, x2, y2, d->rx(), d->ry());
   d->aboutToDraw(r);
   solidRect(d->image, r, toPixel(c));
-  d->notifyChanged();
+  d->notifyChanged(r);
 }
 
 void Surface::paintPicture(const QImage& picture, double x, double y, double w, double h) {
@@ -458,7 +467,7 @@ void Surface::paintPicture(const QImage& picture, double x, double y, double w, 
       p.drawImage(target, picture);
     }
   }
-  d->notifyChanged();
+  d->notifyChanged(target);
 }
 
 }  // namespace vrd4::platform

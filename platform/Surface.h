@@ -18,7 +18,10 @@
 // its whole image; with back style 0 only the pixels whose place in its mask
 // picture differs from its mask colour; elsewhere the parent shows through.
 // presented() composes the parent's image with its visible children: what
-// the screen shows.
+// the screen shows. Every change records the rectangle it touched; the next
+// presented() recomposes only those rectangles (the pixels are the same as a
+// full composition) and the changed callback names them, so that a widget
+// repaints only what changed.
 //
 // Not thread-safe; used from the GUI thread only. Operations never throw
 // except where noted. Text operations need a QGuiApplication.
@@ -36,6 +39,7 @@
 // when it is composed over its parent.
 #include <QFont>
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -109,6 +113,11 @@ class Surface {
   const QImage& image() const;  // the persistent image (pixels)
   // Background picture := persistent image ("what was drawn survives").
   void makeImagePicture();
+  // Announces that makeImagePicture follows the drawings made from now on
+  // before anything else reads or uses the picture: they then skip keeping
+  // the picture as it was (most of a short line's cost). Ends with
+  // makeImagePicture.
+  void pictureFollowsDrawing();
 
   // --- drawing (scale units, colour given) ----------------------------------
   void line(double x1, double y1, double x2, double y2, Colour c);
@@ -172,14 +181,19 @@ class Surface {
   void makeImageMaskPicture();
 
   // The image with every visible child composed over it (recursively), at
-  // this surface's pixel size: what the screen shows.
+  // this surface's pixel size: what the screen shows. Shares its pixels with
+  // the surface: a caller that keeps the result makes the next change copy
+  // the whole board, so let it go after use.
   QImage presented() const;
 
   // Called after anything that changes what presented() returns (on this
-  // surface or a child); the widget repaints then. Empty by default.
-  void setChangedCallback(std::function<void()> cb);
+  // surface or a child) with the changed rectangle in this surface's pixels
+  // (possibly larger than what changed, never smaller); the widget repaints
+  // that. Empty by default.
+  void setChangedCallback(std::function<void(const QRect&)> cb);
 
  private:
+  friend QImage composedFromScratch(const Surface& s);
   struct Impl;
   Impl* d;
 };

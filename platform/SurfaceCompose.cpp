@@ -4,20 +4,47 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <functional>
 
 namespace vrd4::platform {
 
-void Surface::Impl::notifyChanged() {
+void Surface::Impl::notifyChanged() { notifyChanged(QRect(0, 0, w, h)); }
+
+void Surface::Impl::notifyChanged(QRect r) {
   // Walk up by hand: a deep chain of children must not recurse deeply.
-  Impl* at = this;
+  const Impl* at = this;
+  r = r.intersected(QRect(0, 0, w, h));
   while (at) {
-    at->composedValid = false;
     at->overlayValid = false;
-    if (at->changed) at->changed();
-    Impl* up = at->parent ? at->parent->d : nullptr;
-    if (up && !at->visible) break;
+    if (r.isEmpty()) break;
+    at->addDamage(r);
+    if (at->changed) at->changed(r);
+    const Impl* up = at->parent ? at->parent->d : nullptr;
+    if (!up || !at->visible) break;
+    r = r.translated(at->left, at->top).intersected(QRect(0, 0, up->w, up->h));
     at = up;
   }
+}
+
+void Surface::Impl::addDamage(const QRect& r) const {
+  if (!composedValid) return;  // all is recomposed anyway
+  // Few rectangles, each recomposed once: a rectangle inside another is
+  // dropped, and past a handful they merge into their bounding box.
+  constexpr std::size_t kMaxRects = 16;
+  for (QRect& d : damage) {
+    if (d.contains(r)) return;
+    if (r.contains(d)) {
+      d = r;
+      return;
+    }
+  }
+  if (damage.size() < kMaxRects) {
+    damage.push_back(r);
+    return;
+  }
+  QRect all = r;
+  for (const QRect& d : damage) all = all.united(d);
+  damage.assign(1, all);
 }
 
 void Surface::setParentSurface(Surface* parent) {
@@ -30,12 +57,13 @@ void Surface::setParentSurface(Surface* parent) {
     auto& siblings = old->d->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
     d->parent = nullptr;
-    if (d->visible) old->d->notifyChanged();
+    if (d->visible) old->d->notifyChanged(d->rectInParent());
   }
   if (parent) {
     parent->d->children.push_back(this);
     d->parent = parent;
-    if (d->visible) parent->d->notifyChanged();
+    d->overlayValid = false;
+    if (d->visible) parent->d->notifyChanged(d->rectInParent());
   }
 }
 
@@ -46,16 +74,21 @@ int Surface::top() const { return d->top; }
 
 void Surface::move(int leftPx, int topPx) {
   if (leftPx == d->left && topPx == d->top) return;
+  const QRect vorher = d->rectInParent();
   d->left = leftPx;
   d->top = topPx;
-  if (d->visible && d->parent) d->parent->d->notifyChanged();
+  if (d->visible && d->parent) {
+    d->parent->d->notifyChanged(vorher);
+    d->parent->d->notifyChanged(d->rectInParent());
+  }
 }
 
 bool Surface::visible() const { return d->visible; }
 void Surface::setVisible(bool on) {
   if (on == d->visible) return;
   d->visible = on;
-  if (d->parent) d->parent->d->notifyChanged();
+  d->overlayValid = false;
+  if (d->parent) d->parent->d->notifyChanged(d->rectInParent());
 }
 
 int Surface::backStyle() const { return d->backStyle; }
@@ -81,7 +114,7 @@ void Surface::setMaskPicture(const QImage& mask) {
 
 void Surface::makeImageMaskPicture() { setMaskPicture(d->image); }
 
-void Surface::setChangedCallback(std::function<void()> cb) { d->changed = std::move(cb); }
+void Surface::setChangedCallback(std::function<void(const QRect&)> cb) { d->changed = std::move(cb); }
 
 namespace {
 
@@ -105,10 +138,21 @@ QImage maskedOverlay(const QImage& shown, const QImage& mask, Colour maskColor) 
   return out;
 }
 
+// Draws the visible children of `p`'s surface over its pixels inside r.
+void drawChildren(QPainter& p, const std::vector<Surface*>& children, const QRect& r,
+                  const std::function<QImage(const Surface*)>& shown) {
+  for (const Surface* c : children) {
+    if (!c->visible()) continue;
+    const QRect bereich = QRect(c->left(), c->top(), c->widthPx(), c->heightPx()).intersected(r);
+    if (bereich.isEmpty()) continue;
+    const QImage bild = shown(c);
+    p.drawImage(bereich.topLeft(), bild, bereich.translated(-c->left(), -c->top()));
+  }
+}
+
 }  // namespace
 
 QImage Surface::presented() const {
-  if (d->composedValid) return d->composed;
   bool any = false;
   for (const Surface* c : d->children) {
     if (c->d->visible) {
@@ -120,25 +164,46 @@ QImage Surface::presented() const {
     // Not cached: a second reference would make the next drawing copy the
     // whole image.
     d->composed = QImage();
+    d->composedValid = false;
+    d->damage.clear();
     return d->image;
   }
-  {
-    QImage out = d->image.copy();
-    QPainter p(&out);
-    for (const Surface* c : d->children) {
-      const Impl& k = *c->d;
-      if (!k.visible) continue;
-      if (!k.overlayValid) {
-        k.overlay = k.backStyle == 1 ? c->presented() : maskedOverlay(c->presented(), k.mask, k.maskColor);
-        k.overlayValid = true;
-      }
-      p.drawImage(k.left, k.top, k.overlay);
+  if (d->composedValid && d->damage.empty()) return d->composed;
+  // An opaque child shows its presented() as it is (shared, not copied); a
+  // see-through one its masked overlay, made again only after it changed.
+  const auto shown = [](const Surface* c) -> QImage {
+    const Impl& k = *c->d;
+    if (k.backStyle == 1) return c->presented();
+    if (!k.overlayValid) {
+      k.overlay = maskedOverlay(c->presented(), k.mask, k.maskColor);
+      k.overlayValid = true;
     }
-    p.end();
-    d->composed = std::move(out);
+    return k.overlay;
+  };
+  if (!d->composedValid || d->composed.size() != d->image.size()) {
+    d->composed = d->image.copy();
+    QPainter p(&d->composed);
+    drawChildren(p, d->children, d->composed.rect(), shown);
+  } else {
+    QPainter p(&d->composed);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& r : d->damage) p.drawImage(r.topLeft(), d->image, r);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (const QRect& r : d->damage) drawChildren(p, d->children, r, shown);
   }
+  d->damage.clear();
   d->composedValid = true;
   return d->composed;
+}
+
+QImage composedFromScratch(const Surface& s) {
+  QImage out = s.image().copy();
+  QPainter p(&out);
+  drawChildren(p, s.children(), out.rect(), [](const Surface* c) {
+    const QImage bild = composedFromScratch(*c);
+    return c->backStyle() == 1 ? bild : maskedOverlay(bild, c->d->mask, c->maskColor());
+  });
+  return out;
 }
 
 }  // namespace vrd4::platform

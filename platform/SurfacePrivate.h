@@ -26,6 +26,10 @@ inline QRgb toPixel(Colour c) {
 // fontconfig maps to a metric-compatible face.
 std::vector<QString> screenFontNamesFrom(const QStringList& families);
 
+// What s shows composed from scratch, ignoring every cached part: the
+// reference the damage-tracked presented() must equal.
+QImage composedFromScratch(const Surface& s);
+
 struct Surface::Impl {
   explicit Impl(Surface* owner) : q(owner) {}
 
@@ -46,6 +50,7 @@ struct Surface::Impl {
   // from which the real picture can be rebuilt when someone needs it.
   QImage picture;  // an explicit picture (when !tracking); null: none
   bool tracking = false;
+  bool follows = false;  // pictureFollowsDrawing: nothing to save until makeImagePicture
   std::vector<std::pair<QRect, QImage>> saved;
   qint64 savedArea = 0;
 
@@ -66,10 +71,16 @@ struct Surface::Impl {
   int backStyle = 1;
   Colour maskColor = 0;
   QImage mask;  // RGB32; null: none
-  std::function<void()> changed;
-  mutable QImage composed;  // image with the children over it
+  std::function<void(const QRect&)> changed;
+  // The image with the children over it. Kept between presentations: what
+  // changed since the last one is listed in `damage` (pixels of this
+  // surface) and recomposed alone; composedValid false recomposes all.
+  mutable QImage composed;
   mutable bool composedValid = false;
-  mutable QImage overlay;  // what this surface shows over its parent
+  mutable std::vector<QRect> damage;
+  // What a see-through child (back style 0) shows over its parent; an opaque
+  // child is drawn from its presented() directly.
+  mutable QImage overlay;
   mutable bool overlayValid = false;
 
   // --- helpers ---------------------------------------------------------
@@ -83,8 +94,14 @@ struct Surface::Impl {
   void materializePicture();
   // Clears the image to the back colour and draws the picture over it.
   void repaintFromPicture();
-  // After what presented() shows has changed.
+  // After what presented() shows has changed inside r (pixels of this
+  // surface; the whole surface without r): the parents learn it too.
   void notifyChanged();
+  void notifyChanged(QRect r);
+  // r (pixels of this surface) needs recomposing.
+  void addDamage(const QRect& r) const;
+  // Where this surface lies on its parent.
+  QRect rectInParent() const { return QRect(left, top, w, h); }
   void invalidateFont() {
     qfont.reset();
     fm.reset();

@@ -119,7 +119,7 @@ void Surface::print(const QString& text) {
     p.setPen(toQColor(d->fore));
     p.drawText(QPointF(x, y + fm.ascent()), text);
   }
-  d->notifyChanged();
+  d->notifyChanged(touched);
 }
 
 namespace {

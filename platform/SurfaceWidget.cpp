@@ -10,7 +10,7 @@ SurfaceWidget::SurfaceWidget(Surface& surface, QWidget* parent)
   // Every pixel is painted from the image; Qt need not clear first.
   setAttribute(Qt::WA_OpaquePaintEvent);
   lastSize_ = sizeHint();
-  surface_.setChangedCallback([this] { surfaceChanged(); });
+  surface_.setChangedCallback([this](const QRect& r) { surfaceChanged(r); });
 }
 
 SurfaceWidget::~SurfaceWidget() { surface_.setChangedCallback({}); }
@@ -22,13 +22,17 @@ QSize SurfaceWidget::sizeHint() const {
   return QSize(surface_.widthPx() + 2 * f, surface_.heightPx() + 2 * f);
 }
 
-void SurfaceWidget::surfaceChanged() {
+void SurfaceWidget::surfaceChanged(const QRect& r) {
   const QSize now = sizeHint();
   if (now != lastSize_) {
     lastSize_ = now;
     updateGeometry();
+    update();
+    return;
   }
-  update();  // coalesced by Qt: many drawings in one tick cost one paint
+  // Coalesced by Qt: many drawings in one tick cost one paint of their union.
+  const int f = frameWidthPx();
+  update(r.translated(f, f));
 }
 
 void SurfaceWidget::paintEvent(QPaintEvent* event) {
@@ -42,9 +46,10 @@ void SurfaceWidget::paintEvent(QPaintEvent* event) {
   for (const QRect& r : outside) {
     if (r.intersects(dirty)) p.fillRect(r, toQColor(surface_.backColor()));
   }
-  const QRect part = target.intersected(dirty);
-  if (!part.isEmpty()) {
-    p.drawImage(part.topLeft(), shown, part.translated(-f, -f));
+  // Only the changed parts travel to the screen.
+  for (const QRect& r : event->region()) {
+    const QRect part = target.intersected(r);
+    if (!part.isEmpty()) p.drawImage(part.topLeft(), shown, part.translated(-f, -f));
   }
   if (f > 0) {
     p.setPen(Qt::black);

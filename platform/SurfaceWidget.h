@@ -1,7 +1,8 @@
 #pragma once
 // Shows a Surface on screen: paints surface.presented() 1:1 at the top-left
 // (inside a 1-pixel frame when the surface's border style is not 0) and
-// repaints whenever the surface reports a change.
+// repaints the rectangle the surface reports changed (all of it when its
+// size changed).
 //
 // The widget takes the surface's changed callback for itself and gives it
 // back (empty) when destroyed. It does not own the surface, which must
@@ -30,7 +31,7 @@ class SurfaceWidget : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void surfaceChanged();
+  void surfaceChanged(const QRect& r);
 
   Surface& surface_;
   QSize lastSize_;

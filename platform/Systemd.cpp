@@ -77,17 +77,29 @@ void protokollieren(std::u16string_view eintrag) {
     sd_journal_print(LOG_INFO, "%s", zeile.c_str());
     return;
   }
-  char zeit[32] = "";
+  // The time stamp changes once a second: made again only then (localtime
+  // looks at the time zone file each time).
+  static time_t gestempelt = -1;
+  static char zeit[32] = "";
   const time_t jetzt = ::time(nullptr);
-  struct tm t {};
-  if (::localtime_r(&jetzt, &t)) std::strftime(zeit, sizeof zeit, "%Y-%m-%d %H:%M:%S ", &t);
+  if (jetzt != gestempelt) {
+    gestempelt = jetzt;
+    struct tm t {};
+    zeit[0] = '\0';
+    if (::localtime_r(&jetzt, &t)) std::strftime(zeit, sizeof zeit, "%Y-%m-%d %H:%M:%S ", &t);
+  }
   const std::string ganz = zeit + zeile + '\n';
   // One write per line, so that lines of two writers never mix.
   [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, ganz.data(), ganz.size());
   // A board that runs for weeks must not fill the disk (or, with /tmp in
   // memory, the memory): past the limit the file starts again from empty.
-  if (datei && ::lseek(STDERR_FILENO, 0, SEEK_CUR) > off_t(kProtokollMaxBytes)) {
-    if (::ftruncate(STDERR_FILENO, 0) == 0) ::lseek(STDERR_FILENO, 0, SEEK_SET);
+  // Its size is looked at after every 64 KiB written, not on every line.
+  static std::size_t seitPruefung = 0;
+  seitPruefung += ganz.size();
+  if (datei && seitPruefung >= (std::size_t{64} << 10)) {
+    seitPruefung = 0;
+    if (::lseek(STDERR_FILENO, 0, SEEK_CUR) > off_t(kProtokollMaxBytes) && ::ftruncate(STDERR_FILENO, 0) == 0)
+      ::lseek(STDERR_FILENO, 0, SEEK_SET);
   }
 }
 

@@ -66,6 +66,7 @@ void Linie(platform::Surface& picObjekt, int16_t Xstart, int16_t Ystart, int16_t
   StiftMerken stift(picObjekt);
   picObjekt.setDrawWidth(Linienbreite);
   picObjekt.setForeColor(Farbe);
+  picObjekt.pictureFollowsDrawing();
   picObjekt.line(e.x1, e.y1, e.x2, e.y2, Farbe);
   // What was drawn survives a later background colour until Cls.
   picObjekt.makeImagePicture();
@@ -77,6 +78,7 @@ void Rechteck(platform::Surface& picObjekt, int16_t Xstart, int16_t Ystart, int1
   StiftMerken stift(picObjekt);
   picObjekt.setDrawWidth(Linienbreite < 1 ? 1 : Linienbreite);
   picObjekt.setForeColor(Farbe);
+  picObjekt.pictureFollowsDrawing();
   if (Fuellen)
     picObjekt.filledBox(e.x1, e.y1, e.x2, e.y2, Farbe);
   else

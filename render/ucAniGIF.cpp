@@ -7,6 +7,7 @@
 #include <QNetworkRequest>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "render/ucAniGIFPrivate.h"
@@ -61,6 +62,7 @@ ucAniGIF::Impl::~Impl() {
 }
 
 void ucAniGIF::Impl::leeren() {
+  warten();
   timerStoppen();
   dekodierenUm.reset();
   gif.clear();
@@ -69,16 +71,17 @@ void ucAniGIF::Impl::leeren() {
   loopsDone = 0;
   mitCanvas = mitMaske = false;
   canvas = QImage();
-  maske.clear();
   offen = Entsorgung{};
+  indizes = {};
   ablehnung.clear();
 }
 
 int64_t ucAniGIF::Impl::speicherbedarf() const {
-  const int64_t streifen = int64_t(gif.stripWidth()) * gif.stripHeight();
+  // The file's bytes and one frame's indices, whatever the animation's length.
+  const int64_t gifSpeicher = gif.dateiBytes() + gif.groessterFrame();
   const int64_t leinwand =
-      gif.frameCount() >= 2 ? int64_t(gif.canvasWidth()) * gif.canvasHeight() * 5 : 0;
-  return streifen + leinwand + int64_t(surface.widthPx()) * surface.heightPx() * 16;
+      gif.frameCount() >= 2 ? int64_t(gif.canvasWidth()) * gif.canvasHeight() * 4 : 0;
+  return gifSpeicher + leinwand + int64_t(surface.widthPx()) * surface.heightPx() * 16;
 }
 
 QString ucAniGIF::Impl::grenzePruefen(int frames) const {
@@ -86,8 +89,8 @@ QString ucAniGIF::Impl::grenzePruefen(int frames) const {
     switch (gif.grenzeUeberschritten()) {
       case gif::Grenze::Seite:
         return QStringLiteral("Seite über %1 Pixel").arg(gif::kMaxSeite);
-      case gif::Grenze::Streifen:
-        return QStringLiteral("Bildstreifen über %1 Mpx").arg(gif::kMaxStreifenPixel >> 20);
+      case gif::Grenze::Frame:
+        return QStringLiteral("Frame über %1 Mpx").arg(gif::kMaxFramePixel >> 20);
       case gif::Grenze::Frames:
         return QStringLiteral("über %1 Frames").arg(gif::kMaxFrames);
       case gif::Grenze::keine: break;
@@ -106,8 +109,9 @@ bool ucAniGIF::Impl::laden(std::span<const uint8_t> bytes) {
   leeren();
   const int n = gif.parse(bytes);
   QString grund = grenzePruefen(n);
-  if (grund.isEmpty() && n > 0 && !gif.decode(true))
-    grund = QStringLiteral("kein Speicher für den Bildstreifen");
+  // One frame stays decoded for good; more frames are decoded as they play.
+  if (grund.isEmpty() && n == 1 && !gif.frameDekodieren(1, indizes))
+    grund = QStringLiteral("kein Speicher für das Bild");
   if (n <= 0 || !grund.isEmpty()) {
     leeren();
     ablehnung = grund;
@@ -133,8 +137,7 @@ bool ucAniGIF::Impl::laden(std::span<const uint8_t> bytes) {
 
 void ucAniGIF::Impl::restDekodieren() {
   dekodierenUm.reset();
-  if (alleDekodiert) return;
-  gif.decode(false);
+  // Frames are decoded when they are shown; from here on they may be.
   alleDekodiert = true;
 }
 
@@ -405,6 +408,12 @@ void ucAniGIF::LoadAnimatedGIF_Remote(const QString& RemotePath) {
 void ucAniGIF::Refresh() { d->zeichnen(false); }
 
 void ucAniGIF::takt() {
+  // A frame composed on the worker is drawn once it is done; until then the
+  // animation waits (a tick never waits for it).
+  if (d->arbeit.valid()) {
+    if (d->arbeit.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+    d->zeichnen(false);
+  }
   const double jetzt = d->clock.seconds();
   if (d->dekodierenUm && jetzt + kToleranz >= *d->dekodierenUm) {
     d->restDekodieren();

@@ -1,9 +1,10 @@
 #pragma once
 // The animated GIF control: a child surface of the board that plays one GIF.
 //
-// Loading decodes frame 1 at once and frames 2..n either at once or 20 ms
-// later (DelayAnimation bit 0), then starts playing unless DelayAnimation
-// bit 1 is set. Frames are composed onto a canvas of the GIF's size (with a
+// Loading reads the GIF's block structure and shows frame 1; every frame is
+// decoded when it is shown, so the animation's length costs no memory.
+// Playing starts at once or 20 ms later (DelayAnimation bit 0) unless
+// DelayAnimation bit 1 is set. Frames are composed onto a canvas of the GIF's size (with a
 // mask of what no opaque pixel has covered yet, disposals 2 and 3 undone
 // before the next frame) and drawn scaled, offset and mirrored into the
 // control. Wherever no GIF pixel is drawn (a transparent pixel, an area a
@@ -19,12 +20,18 @@
 // runs the deferred decoding and at most one animation tick when due. A
 // frame stays max(its delay, MinFrameDelay) milliseconds.
 //
+// Large canvases (a megapixel or more) are made and composed on a worker
+// thread, so that no tick stops the board: takt() draws such a frame once it
+// is done (raising FrameChanged then) and never waits for it; every other
+// call waits for it first, so frames keep their order. A frame replaced by
+// the next before it was drawn is not shown.
+//
 // Never throws from loading, takt() or the properties; bad GIF bytes leave
 // the control empty. Not thread-safe (GUI thread).
 //
-// Memory: a load decodes the GIF's index strip (gif/GifDatei.h), a canvas
-// and its mask (5 bytes a canvas pixel, with two or more frames) and keeps
-// the control's pixels four times (image, drawing buffer, mask, the parent's
+// Memory: a load keeps the GIF's bytes and one frame's indices
+// (gif/GifDatei.h), a canvas whose alpha is its mask (4 bytes a canvas
+// pixel, with two or more frames) and keeps the control's pixels four times (image, drawing buffer, mask, the parent's
 // copy for composing): Speicherbedarf(). A GIF over the decoder's limits, a
 // canvas over 16 megapixels, or a need above setSpeicherGrenze() is refused
 // before anything is decoded, and Ablehnung() says why.
@@ -94,7 +101,7 @@ class ucAniGIF {
   // (0 stopped, 1 playing, 2 paused). Only with a GIF loaded; 5+ ignored.
   int32_t Action() const;
   void setAction(int32_t a);
-  // Bit 0: decode frames 2..n 20 ms after loading; bit 1: do not start
+  // Bit 0: start playing 20 ms after loading; bit 1: do not start
   // playing after loading. 1 at first; values outside 0..3 ignored.
   int32_t DelayAnimation() const;
   void setDelayAnimation(int32_t m);
@@ -115,7 +122,7 @@ class ucAniGIF {
   void setSpeicherGrenze(int64_t bytes);
   // What the loaded GIF takes by that count; 0 when the control is empty.
   int64_t Speicherbedarf() const;
-  // Why the last load refused a GIF, in words ("Bildstreifen über 64 Mpx");
+  // Why the last load refused a GIF, in words ("Frame über 64 Mpx");
   // empty after a success and for bytes that are no GIF at all.
   QString Ablehnung() const;
   // Reads a file:, http: or https: address asynchronously (needs a running
@@ -126,7 +133,7 @@ class ucAniGIF {
   void LoadAnimatedGIF_Remote(const QString& RemotePath);
   void Refresh();
 
-  // Runs what is due on the clock: the deferred decoding, one animation tick.
+  // Runs what is due on the clock: the deferred start, one animation tick.
   void takt();
 
   // --- events (raised synchronously) ------------------------------------------

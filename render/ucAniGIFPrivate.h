@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QSize>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -18,8 +19,11 @@ class QNetworkReply;
 namespace vrd4::render {
 
 // A canvas above this many pixels is refused: ten controls of this size
-// still fit in memory (4 bytes a pixel plus the mask).
+// still fit in memory (4 bytes a pixel, the mask in the alpha channel).
 inline constexpr int64_t kMaxCanvasPixel = 16ll << 20;
+// From this canvas size on, decoding and composing a frame takes longer than
+// a tick may: it runs on a worker thread.
+inline constexpr int64_t kSchwerPixel = 1ll << 20;
 // Ten controls live at once, each with its pixels twice (surface and the
 // drawing buffer): a larger control is shrunk to this area, keeping its shape.
 inline constexpr int kMaxSeitePx = 8192;
@@ -61,18 +65,27 @@ struct ucAniGIF::Impl {
   // Composition canvas (two or more frames): what the frames composed so
   // far show, and per pixel whether no opaque pixel has covered it yet.
   bool mitCanvas = false, mitMaske = false;
-  QImage canvas;               // RGB32, canvas size
-  std::vector<uint8_t> maske;  // 1 transparent, 0 covered
+  QImage canvas;  // ARGB32, canvas size; alpha 0 where nothing covered it yet
   // The disposal of the frame shown last, applied before the next frame is
   // composed (so that the canvas always holds what is shown).
   struct Entsorgung {
     int art = 0;
     QRect r;
     QImage bild;
-    std::vector<uint8_t> maske;
   } offen;
 
+  // A large canvas's next frame being composed on a worker (schwer): while
+  // `arbeit` runs, the canvas, `offen`, `indizes` and the GIF's decoding
+  // belong to it; takt() draws the frame when it is done, every other
+  // caller waits for it first (warten), so the frames keep their order.
+  bool schwer = false;
+  std::future<void> arbeit;
+  void warten();
+
   QImage anzeige;  // the control's pixels, rebuilt on every drawing
+  // The indices of the frame composed last (of the only frame, for good,
+  // in a one-frame GIF).
+  std::vector<uint8_t> indizes;
 
   // Remote reading.
   std::unique_ptr<QNetworkAccessManager> netz;
@@ -92,6 +105,7 @@ struct ucAniGIF::Impl {
   // --- drawing (ucAniGIFZeichnen.cpp) ---
   void layoutBerechnen();
   void canvasAnlegen();
+  void leinwandMachen();  // the canvas itself, uncovered
   void zeichnen(bool neuesFrame);
   void komponieren(int32_t k);
   void entsorgen();

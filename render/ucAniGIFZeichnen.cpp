@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 #include "render/ucAniGIFPrivate.h"
 
@@ -109,34 +110,36 @@ void ucAniGIF::Impl::canvasAnlegen() {
   const auto& f = gif.frames();
   mitCanvas = f.size() >= 2;
   mitMaske = false;
+  schwer = false;
   canvas = QImage();
-  maske.clear();
   offen = Entsorgung{};
   if (!mitCanvas) return;
   const int cw = gif.canvasWidth(), ch = gif.canvasHeight();
   const gif::FrameInfo& erstes = f.front();
   mitMaske = gif.anyDisposal2or3() || gif.allDisposal2() || erstes.transparencyFlag == 1 ||
              (gif.anyTransparent() && (erstes.width != cw || erstes.height != ch));
-  canvas = QImage(cw, ch, QImage::Format_RGB32);
-  canvas.fill(0xFF000000u);
-  maske.assign(size_t(cw) * size_t(ch), 1);
+  // Alpha 0 marks what no opaque pixel has covered yet. A large canvas is
+  // made by the worker with its first frame.
+  schwer = int64_t(cw) * ch >= kSchwerPixel;
+  if (!schwer) leinwandMachen();
+}
+
+void ucAniGIF::Impl::leinwandMachen() {
+  canvas = QImage(gif.canvasWidth(), gif.canvasHeight(), QImage::Format_ARGB32);
+  canvas.fill(0u);
 }
 
 void ucAniGIF::Impl::entsorgen() {
   const QRect r = offen.r.intersected(canvas.rect());
-  const int cw = canvas.width();
   if (offen.art == 2 && !r.isEmpty()) {
     for (int y = r.top(); y <= r.bottom(); ++y) {
       QRgb* z = reinterpret_cast<QRgb*>(canvas.scanLine(y));
-      std::fill(z + r.left(), z + r.right() + 1, 0xFF000000u);
-      if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width()));
+      std::fill(z + r.left(), z + r.right() + 1, 0u);
     }
   } else if (offen.art == 3 && !r.isEmpty() && !offen.bild.isNull()) {
     for (int y = 0; y < r.height(); ++y) {
       std::memcpy(reinterpret_cast<QRgb*>(canvas.scanLine(r.top() + y)) + r.left(),
                   offen.bild.constScanLine(y), size_t(r.width()) * 4);
-      std::memcpy(&maske[size_t(r.top() + y) * cw + r.left()], &offen.maske[size_t(y) * r.width()],
-                  size_t(r.width()));
     }
   }
   offen = Entsorgung{};
@@ -146,35 +149,50 @@ void ucAniGIF::Impl::komponieren(int32_t k) {
   entsorgen();
   const gif::FrameInfo& f = gif.frames()[size_t(k - 1)];
   const QRect r = QRect(f.left, f.top, f.width, f.height).intersected(canvas.rect());
-  const int cw = canvas.width();
-  if (f.disposal == 3 && !r.isEmpty()) {
-    offen.bild = canvas.copy(r);
-    offen.maske.resize(size_t(r.width()) * size_t(r.height()));
-    for (int y = 0; y < r.height(); ++y)
-      std::memcpy(&offen.maske[size_t(y) * r.width()], &maske[size_t(r.top() + y) * cw + r.left()],
-                  size_t(r.width()));
-  }
+  if (f.disposal == 3 && !r.isEmpty()) offen.bild = canvas.copy(r);
   offen.art = f.disposal;
   offen.r = r;
-  if (r.isEmpty()) return;
+  if (r.isEmpty() || !gif.frameDekodieren(k, indizes)) return;
   const gif::ColourTable& t = gif.colourTable(f.colorTable);
-  const uint8_t* strip = gif.strip();
-  const int32_t sw = gif.stripWidth();
   const bool transparent = f.transparencyFlag == 1;
   for (int y = r.top(); y <= r.bottom(); ++y) {
-    const uint8_t* s = strip + size_t(y - f.top) * size_t(sw) + size_t(f.offset);
+    const uint8_t* s = indizes.data() + size_t(y - f.top) * size_t(f.width);
     QRgb* z = reinterpret_cast<QRgb*>(canvas.scanLine(y));
-    uint8_t* m = &maske[size_t(y) * cw];
     for (int x = r.left(); x <= r.right(); ++x) {
       const uint8_t i = s[x - f.left];
       if (transparent && i == f.transparentIndex) continue;
       z[x] = farbe(t[i]);
-      m[x] = 0;
     }
   }
 }
 
+void ucAniGIF::Impl::warten() {
+  if (!arbeit.valid()) return;
+  try {
+    arbeit.get();
+  } catch (...) {
+    // A frame that could not be composed shows what the canvas holds.
+  }
+}
+
 void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
+  // The frames keep their order: a frame still on the worker comes first.
+  warten();
+  if (neuesFrame && schwer && mitCanvas && geladen && frame >= 1) {
+    const int32_t k = frame;
+    try {
+      arbeit = std::async(std::launch::async, [this, k] {
+        if (canvas.isNull()) leinwandMachen();
+        komponieren(k);
+      });
+      return;  // takt() draws it when it is done
+    } catch (const std::system_error&) {
+      // No thread to be had: composed here, as a small canvas is.
+      if (canvas.isNull()) leinwandMachen();
+      komponieren(k);
+      neuesFrame = false;
+    }
+  }
   const int W = surface.widthPx(), H = surface.heightPx();
   if (anzeige.size() != QSize(W, H)) anzeige = QImage(W, H, QImage::Format_RGB32);
   anzeige.fill(platform::toQColor(surface.backColor()));
@@ -182,7 +200,7 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
   QImage deckung(W, H, QImage::Format_RGB32);
   deckung.fill(0xFF000000u);
   int64_t gezeichnet = 0;
-  if (geladen && frame >= 1 && gif.frameDecoded(frame)) {
+  if (geladen && frame >= 1) {
     const double fx = W / surface.scaleWidth(), fy = H / surface.scaleHeight();
     if (mitCanvas) {
       if (neuesFrame) komponieren(frame);
@@ -193,18 +211,16 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
           anzeige, deckung, zuPixel(offX, fx), zuPixel(offY, fy), zuPixel(dw, fx), zuPixel(dh, fy),
           srcW, srcH, mirror, [&](int v) {
             const QRgb* c = reinterpret_cast<const QRgb*>(canvas.constScanLine(v));
-            const uint8_t* m = maske.data() + size_t(v) * size_t(canvas.width());
-            return [c, m, maskiert](int u, QRgb& p) {
-              if (maskiert && m[u]) return false;
-              p = c[u];
+            return [c, maskiert](int u, QRgb& p) {
+              if (maskiert && qAlpha(c[u]) == 0) return false;
+              p = c[u] | 0xFF000000u;
               return true;
             };
           });
     } else {
       const gif::FrameInfo& f = gif.frames()[size_t(frame - 1)];
       const gif::ColourTable& t = gif.colourTable(f.colorTable);
-      const uint8_t* strip = gif.strip();
-      const size_t sw = size_t(gif.stripWidth());
+      const size_t sw = size_t(f.width);
       // The frame's colours once per drawing; ti -1: no transparent index.
       std::array<QRgb, 256> farben;
       for (size_t i = 0; i < 256; ++i) farben[i] = farbe(t[i]);
@@ -213,7 +229,7 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
           anzeige, deckung, zuPixel((f.left + offX) * sx, fx), zuPixel((f.top + offY) * sy, fy),
           zuPixel(f.width * sx, fx), zuPixel(f.height * sy, fy), f.width, f.height, mirror,
           [&](int v) {
-            const uint8_t* z = strip + size_t(v) * sw + size_t(f.offset);
+            const uint8_t* z = indizes.data() + size_t(v) * sw;
             return [z, ti, &farben](int u, QRgb& p) {
               const uint8_t i = z[u];
               if (i == ti) return false;

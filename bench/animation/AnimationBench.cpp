@@ -93,6 +93,55 @@ void BM_AnimationsTick(benchmark::State& state) {
 }
 BENCHMARK(BM_AnimationsTick)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
+// The largest GIFs a slot plays: /0 two frames of 4096 × 4096, /1 a hundred
+// frames of 1280 × 720, two passes shown on the 10 ms polling step. Reports
+// whether it loads, the frames shown, the longest single call (the load or
+// a tick: how long the board stands still; the goal is 20 ms) and the
+// decoded memory the slot counts (the goal is 64 MB).
+void BM_GrossesGif(benchmark::State& state) {
+  app();
+  const bool riesig = state.range(0) == 0;
+  const int w = riesig ? 4096 : 1280, h = riesig ? 4096 : 720, n = riesig ? 2 : 100;
+  static std::vector<uint8_t> bytes[2];
+  auto& b = bytes[riesig ? 0 : 1];
+  if (b.empty()) b = testGif(w, h, n, 5);
+  HandUhr uhr;
+  vrd4::platform::Surface brett(768, 480);
+  double laengster = 0, geladen = 0, speicher = 0;
+  int frames = 0;
+  for (auto _ : state) {
+    vrd4::render::ucAniGIF ctl(brett, uhr);
+    ctl.setDelayAnimation(0);
+    ctl.move(0, 0, 768, 480);
+    ctl.setVisible(true);
+    const auto zeit = [&](auto&& f) {
+      const auto t0 = std::chrono::steady_clock::now();
+      f();
+      laengster = std::max(laengster, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    };
+    zeit([&] { geladen = ctl.LoadAnimatedGIF_Array(b) ? 1 : 0; });
+    speicher = double(ctl.Speicherbedarf()) / (1 << 20);
+    // Two passes of frames, each shown (FrameChanged), with the board's
+    // 10 ms polling step: at most a minute.
+    int gezeigt = 0;
+    ctl.FrameChanged = [&](int32_t) { ++gezeigt; };
+    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (geladen && gezeigt < 2 * n && std::chrono::steady_clock::now() < ende) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      uhr.t += 0.01;
+      zeit([&] { ctl.takt(); });
+    }
+    frames = gezeigt;
+  }
+  state.counters["frames_gezeigt"] = frames;
+  state.counters["geladen"] = geladen;
+  state.counters["laengster_aufruf_ms"] = laengster;
+  state.counters["speicher_mb"] = speicher;
+  std::printf("%d x %d, %d frames: %s, %d frames shown, longest call %.1f ms, %.1f MB decoded memory\n", w, h,
+              n, geladen ? "plays" : "refused", frames, laengster, speicher);
+}
+BENCHMARK(BM_GrossesGif)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+
 using vrd4::bench::cpuSekunden;
 
 bool warteBis(const std::function<bool()>& bedingung, double sekunden) {

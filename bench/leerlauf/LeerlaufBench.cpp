@@ -1,6 +1,6 @@
 // Starts the idle receiver and the floor program (bench_leerlauf_boden: a
 // bare Qt Widgets window with a precise 10 ms timer) side by side, lets both
-// idle for 20 s and reports each one's CPU share of a core and the ratio.
+// idle for 60 s and reports each one's CPU share of a core and the ratio.
 // The receiver runs on a channel prefix of its own (--prefix), so a running
 // receiver is not touched. Offscreen unless $DISPLAY and QT_QPA_PLATFORM say
 // otherwise.
@@ -47,7 +47,7 @@ void BM_LeerlaufGegenBoden(benchmark::State& state) {
     std::this_thread::sleep_for(std::chrono::seconds(3));  // start-up done, both ticking
     const double e0 = cpuSekunden(empfaenger), b0 = cpuSekunden(boden);
     const auto t0 = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(20));
+    std::this_thread::sleep_for(std::chrono::seconds(60));
     const double e1 = cpuSekunden(empfaenger), b1 = cpuSekunden(boden);
     const double wand = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     for (pid_t p : {empfaenger, boden}) {

@@ -57,7 +57,7 @@ void BM_ClipSpielt10s(benchmark::State& state) {
   ziel.setParentSurface(&board);
   ziel.move(10, 10);
   bool geaendert = false;
-  board.setChangedCallback([&] { geaendert = true; });
+  board.setChangedCallback([&](const QRect&) { geaendert = true; });
   auto medium = render::aviOeffnen(1, ziel, clip640(), mci);
   if (!medium) {
     state.SkipWithError("the clip does not open");

@@ -87,10 +87,10 @@ TEST_F(Animation, OverTheDecodersLimitsOrTheSharedBudgetRefusedWithWhyAndSlotZer
     int vorher;  // loads of the same file that fit first
     const char* grund;
   } faelle[] = {
-      {"80x1280x720.gif", gross(1280, 720, 80), 400, 300, 0, "Bildstreifen über 64 Mpx"},
+      {"8192x8200.gif", gross(8192, 8200, 1), 400, 300, 0, "Frame über 64 Mpx"},
       {"breit.avi", avi, 400, 300, 0, "Videobild 10000 × 10 über 8192 Pixel je Seite oder 16 Mpx"},
-      // Each: a 64 MB strip and an 80 MB canvas with its mask, in a 10 × 10 control.
-      {"4x4096.gif", gross(4096, 4096, 4), 10, 10, 1, "braucht 145 MB Speicher, frei sind 112 MB"},
+      // Each: one 16 MB frame and a 64 MB canvas, in a 10 × 10 control.
+      {"4x4096.gif", gross(4096, 4096, 4), 10, 10, 3, "braucht 81 MB Speicher, frei sind 16 MB"},
   };
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.name);

@@ -10,28 +10,26 @@
 namespace vrd4::gif::test {
 namespace {
 
+// Only the looping extension sets the loop count, in any letter case; one
+// whose sub-block is not 3 bytes long is skipped whole.
 TEST(GifDatei, OnlyTheNetscapeExtensionSetsTheLoopCount) {
   const struct {
     const char* id;
+    std::vector<uint8_t> block;
     std::optional<int32_t> loops;
-  } faelle[] = {{"NETSCAPE2.0", 5}, {"netscape2.0", 5}, {"ANIMEXTS1.0", std::nullopt}, {"", std::nullopt}};
+  } faelle[] = {{"NETSCAPE2.0", {3, 1, 5, 0, 0}, 5}, {"netscape2.0", {3, 1, 5, 0, 0}, 5},
+                {"ANIMEXTS1.0", {3, 1, 5, 0, 0}, std::nullopt}, {"NETSCAPE2.0", {2, 1, 9, 0}, std::nullopt}};
   for (const auto& f : faelle) {
     SCOPED_TRACE(f.id);
     GifSchreiber s(4, 4, graurampe(16));
-    if (*f.id) s.schleife(5, f.id);
+    s.roh({0x21, 0xFF, 11});
+    for (const char* c = f.id; *c; ++c) s.bytes.push_back(uint8_t(*c));
+    s.bytes.insert(s.bytes.end(), f.block.begin(), f.block.end());
     s.bild(flach(0, 0, 4, 4, 3));
-    s.bild(flach(0, 0, 4, 4, 2));
     GifDatei g;
-    ASSERT_EQ(g.parse(s.fertig()), 2);
+    ASSERT_EQ(g.parse(s.fertig()), 1);
     EXPECT_EQ(g.loopCount(), f.loops);
   }
-  // A looping extension whose sub-block is not 3 bytes long is skipped whole.
-  GifSchreiber s(4, 4, graurampe(16));
-  s.roh({0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 2, 1, 9, 0});
-  s.bild(flach(0, 0, 4, 4, 3));
-  GifDatei g;
-  ASSERT_EQ(g.parse(s.fertig()), 1);
-  EXPECT_EQ(g.loopCount(), std::nullopt);
 }
 
 TEST(GifDatei, ControlExtensionsGiveDelayDisposalAndTransparency) {
@@ -51,12 +49,11 @@ TEST(GifDatei, ControlExtensionsGiveDelayDisposalAndTransparency) {
 
   GifDatei g;
   ASSERT_EQ(g.parse(s.fertig()), 4);
-  const std::vector<std::vector<int>> soll = {{0, 40, 0}, {3, 0, 1}, {0, 0, 0}, {2, 0, 0}};
+  const std::vector<std::vector<int>> soll = {{0, 40, 0, 0}, {3, 0, 1, 5}, {0, 0, 0, 0}, {2, 0, 0, 0}};
   for (std::size_t i = 0; i < 4; ++i) {
     const FrameInfo& f = g.frames()[i];
-    EXPECT_EQ((std::vector<int>{f.disposal, f.delay, f.transparencyFlag}), soll[i]) << "frame " << i + 1;
+    EXPECT_EQ((std::vector<int>{f.disposal, f.delay, f.transparencyFlag, f.transparentIndex}), soll[i]) << i;
   }
-  EXPECT_EQ(g.frames()[1].transparentIndex, 5);
   EXPECT_TRUE(g.anyTransparent());
   EXPECT_TRUE(g.anyDisposal2or3());
   EXPECT_FALSE(g.allDisposal2());
@@ -155,15 +152,7 @@ std::vector<Fall> faelle() {
       {"CodesAfterAFullFrameAreIgnored",
        [=] { return mitDaten(roheCodes({c, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 7, 7})); }, 1,
        {1, 1, 1, 1, 2, 2, 2, 2}},
-      {"CodeSizeOneLeavesIndexZero", [=] { return mitDaten(roheCodes({2, 1, 1, 3}, 1), 1); }, 1, null8},
       {"CodeSizeTwelveLeavesIndexZero", [=] { return mitDaten(roheCodes({c, 1, 1, e}), 12); }, 1, null8},
-      {"OnlyClearCodes",
-       [] {
-         std::vector<uint8_t> d;  // eight 3-bit clear codes in three bytes, again and again
-         for (int i = 0; i < 1000; ++i) d.insert(d.end(), {0x24, 0x49, 0x92});
-         return mitDaten(d);
-       },
-       1, null8},
       {"OnlyAFrameOfHeightZeroIsNoPicture",
        [] {
          GifSchreiber s(4, 4, graurampe(4));
@@ -174,11 +163,18 @@ std::vector<Fall> faelle() {
       {"FrameFarOutsideTheCanvasIsRefused", [] { return datei({flach(0, 0, 4, 4), flach(60000, 60000, 2, 2)}); }, 0},
       {"CanvasSideAtTheLimitLoads", [] { return datei({flach(kMaxSeite - 2, 0, 2, 1)}); }, 1, {1, 1}},
       {"CanvasSideOneBeyondTheLimitIsRefused", [] { return datei({flach(kMaxSeite - 1, 0, 2, 1)}); }, 0},
-      {"StripBeyondTheLimitIsRefused",
+      {"ManyLargeFramesLoadWithoutDecoding",
        [] {
-         // 17 frames of 4096 × 1024 (claimed; the data is tiny) = 68 Mpx.
+         // 17 frames of 4096 × 1024 (claimed; the data is tiny): 68 Mpx in all.
          GifSchreiber s(4096, 1024, graurampe(4));
          for (int i = 0; i < 17; ++i) s.roh({0x2C, 0, 0, 0, 0, 0, 0x10, 0, 0x04, 0, 2, 1, 0x04, 0});
+         return s.fertig();
+       },
+       17},
+      {"FrameBeyondTheLimitIsRefused",
+       [] {
+         GifSchreiber s(8192, 8200, graurampe(4));
+         s.roh({0x2C, 0, 0, 0, 0, 0, 0x20, 0x08, 0x20, 0, 2, 1, 0x04, 0});
          return s.fertig();
        },
        0},
@@ -197,14 +193,6 @@ std::vector<Fall> faelle() {
          return endlos(s.bytes, 0x49);
        },
        1},
-      {"EndlessSubBlockChainInAnExtension",
-       [=] {
-         GifSchreiber s(4, 4, graurampe(4));
-         s.bild(flach(0, 0, 4, 4));
-         s.roh({0x21, 0xFE});
-         return endlos(s.bytes, 0x21);
-       },
-       1, eins16},
       {"ControlExtensionWithWrongBlockSizeEndsTheFile", [] {
          // The terminator is looked for 7 bytes after the 0x21; what follows
          // it is not a block, so the file ends there.
@@ -222,16 +210,16 @@ TEST(GifFeindlich, EveryHostileFileGivesItsDefinedResult) {
     SCOPED_TRACE(f.name);
     GifDatei g;
     ASSERT_EQ(g.parse(f.datei()), f.frames);
-    if (f.frames == 0) {
-      EXPECT_FALSE(g.decode(true));
-      EXPECT_EQ(g.strip(), nullptr);
-      continue;
+    std::vector<uint8_t> indizes;
+    EXPECT_FALSE(g.frameDekodieren(f.frames + 1, indizes));
+    if (f.frames == 0) continue;
+    for (int k = 1; k <= std::min(g.frameCount(), 3); ++k) {
+      ASSERT_TRUE(g.frameDekodieren(k, indizes));
+      const FrameInfo& fi = g.frames()[std::size_t(k - 1)];
+      EXPECT_EQ(indizes.size(), std::size_t(fi.width) * std::size_t(fi.height));
     }
-    ASSERT_TRUE(g.decode(true));
-    ASSERT_TRUE(g.decode(false));
-    for (int k = 1; k <= g.frameCount(); ++k) EXPECT_TRUE(g.frameDecoded(k));
     if (!f.frame1.empty()) {
-      EXPECT_EQ(frameAusStreifen(g, 1), f.frame1);
+      EXPECT_EQ(frameIndizes(g, 1), f.frame1);
     }
     if (f.pruefen) f.pruefen(g);
   }
@@ -262,9 +250,8 @@ TEST(GifFeindlich, EveryPrefixOfAFileKeepsWhatCameBeforeTheCut) {
     ASSERT_LE(frames, 3);
     vorige = frames;
     if (frames == 0) continue;
-    ASSERT_TRUE(g.decode(true) && g.decode(false));
     for (int k = 1; k <= frames; ++k) {
-      const std::vector<uint8_t> ist = frameAusStreifen(g, k);
+      const std::vector<uint8_t> ist = frameIndizes(g, k);
       const std::vector<uint8_t>& soll = bilder[static_cast<std::size_t>(k - 1)].indizes;
       std::size_t gleich = 0;
       while (gleich < ist.size() && ist[gleich] == soll[gleich]) ++gleich;

@@ -32,23 +32,19 @@ void wieGiflib(const std::vector<uint8_t>& datei, bool mussLesbarSein = true) {
   if (!orakel.ok && !mussLesbarSein) return;  // a damaged file: only that nothing breaks
   ASSERT_TRUE(orakel.ok) << "giflib error " << orakel.fehler;
   ASSERT_EQ(n, static_cast<int>(orakel.frames.size()));
-  ASSERT_TRUE(g.decode(true) && g.decode(false));
   for (int k = 1; k <= n; ++k) {
     SCOPED_TRACE(k);
     const GiflibFrame& o = orakel.frames[static_cast<std::size_t>(k - 1)];
     const FrameInfo& f = g.frames()[static_cast<std::size_t>(k - 1)];
     EXPECT_EQ(std::tie(f.left, f.top, f.width, f.height), std::tie(o.left, o.top, o.width, o.height));
-    EXPECT_TRUE(frameAusStreifen(g, k) == o.indizes);
+    EXPECT_TRUE(frameIndizes(g, k) == o.indizes);
   }
 }
 
-// What the random files below seldom or never reach: a file without
-// extensions, a long row, and tables that run full with and without a clear.
+// What the random files below seldom or never reach: a long row, and tables
+// that run full with and without a clear.
 TEST(GifDekodieren, EveryFrameEqualsGiflib) {
-  GifSchreiber alt(16, 16, graurampe(2), "GIF87a");
-  alt.bild(Bild{.width = 16, .height = 16, .indizes = zufallsIndizes(16, 16, 1, 18), .codeGroesse = 2, .gce = false});
   const std::pair<const char*, std::vector<uint8_t>> f[] = {
-      {"GIF87aWithoutExtensions", alt.fertig()},
       {"FourThousandByOne", einzeln(zufall(0, 0, 4000, 1, 8, 9))},
       {"FullTableWithClear", einzeln(zufall(0, 0, 320, 200, 8, 13))},
       {"FullTableWithoutClear", einzeln([] {
@@ -106,16 +102,6 @@ TEST(GifDekodieren, CommittedFilesEqualGiflib) {
     wieGiflib(lies(e.path()), false);
   }
   EXPECT_GE(gesehen, 2);
-
-  GifDatei g;
-  ASSERT_EQ(g.parse(lies(ordner / "zwei_frames_giflib.gif")), 2);
-  EXPECT_EQ(g.loopCount(), 0);
-  EXPECT_EQ(g.canvasWidth(), 28);
-  EXPECT_EQ(g.canvasHeight(), 15);
-  const FrameInfo& f2 = g.frames()[1];
-  EXPECT_EQ(std::tie(f2.delay, f2.disposal, f2.transparencyFlag, f2.transparentIndex, f2.colorTable),
-            std::make_tuple(250, uint8_t{2}, uint8_t{1}, uint8_t{3}, 1));
-  EXPECT_EQ(g.colourTable(1)[256], 4u);
 }
 
 }  // namespace

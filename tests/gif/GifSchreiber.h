@@ -2,7 +2,7 @@
 // A small GIF writer for tests and benchmarks: every code size, interlacing,
 // global and local tables, control extensions, a clear code wherever wanted
 // and a table that runs full without a clear (the deferred clear); and
-// reading a frame back out of the decoded strip.
+// decoding a frame back into its indices.
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
@@ -218,15 +218,10 @@ inline std::vector<uint8_t> einfarbigeFrames(int width, int height, int n, int d
   return s.fertig();
 }
 
-// Frame k's (1-based) indices from the strip, rows top to bottom.
-inline std::vector<uint8_t> frameAusStreifen(const GifDatei& g, int k) {
-  const FrameInfo& f = g.frames()[static_cast<std::size_t>(k - 1)];
+// Frame k's (1-based) indices, rows top to bottom.
+inline std::vector<uint8_t> frameIndizes(GifDatei& g, int k) {
   std::vector<uint8_t> r;
-  for (int y = 0; y < f.height; ++y) {
-    const uint8_t* z = g.strip() + static_cast<std::size_t>(y) * static_cast<std::size_t>(g.stripWidth()) +
-                       static_cast<std::size_t>(f.offset);
-    r.insert(r.end(), z, z + f.width);
-  }
+  g.frameDekodieren(k, r);
   return r;
 }
 
