@@ -32,7 +32,7 @@ constexpr int kPanelBreite = 340;
 class SzenenBeobachter final : public engine::BefehlsBeobachter {
  public:
   explicit SzenenBeobachter(szene::Szene& szene) : szene_(szene) {}
-  void befehlGelaufen(const protocol::Befehl& befehl, std::u16string_view, std::span<const uint8_t> bildBytes,
+  void befehlGelaufen(const protocol::Befehl& befehl, std::span<const uint8_t> bildBytes,
                       std::optional<uint8_t> antwortNr) override {
     szene_.aufnehmen(befehl, bildBytes, antwortNr);
   }

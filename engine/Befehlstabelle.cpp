@@ -154,26 +154,20 @@ static_assert(std::ranges::none_of(kHandler, [](Handler h) { return h == nullptr
 }  // namespace
 
 void clsVRD4Empfaenger::BefehlDirektAusfuehren(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes) {
-  laufenLassen(befehl, bildbytes, nullptr);
+  laufenLassen(befehl, bildbytes);
 }
 
 void clsVRD4Empfaenger::beobachterHinzufuegen(BefehlsBeobachter& b) { d->beobachter.push_back(&b); }
 
-void clsVRD4Empfaenger::laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes,
-                                     const std::u16string* zeile) {
+void clsVRD4Empfaenger::laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes) {
   const LaufenderBefehl laeuft(d->befehlTiefe);
   d->antwortNr.reset();
   kHandler[static_cast<std::size_t>(befehl.spec - protocol::befehlstabelle().data())](*this, befehl, bildbytes);
   if (d->beobachter.empty()) return;
-  std::u16string gebaut;
-  if (!zeile) {
-    gebaut = protocol::weiterleitungstext(befehl, bildbytes);
-    zeile = &gebaut;
-  }
   // A copy: an observer may add another one.
   const std::vector<BefehlsBeobachter*> beobachter = d->beobachter;
   const std::optional<uint8_t> nr = d->antwortNr;
-  for (BefehlsBeobachter* b : beobachter) b->befehlGelaufen(befehl, *zeile, bildbytes, nr);
+  for (BefehlsBeobachter* b : beobachter) b->befehlGelaufen(befehl, bildbytes, nr);
 }
 
 bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> felder,
@@ -183,16 +177,7 @@ bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> f
   d->befehlsname = QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()));
   const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
   if (!spec) return false;
-  const protocol::Befehl befehl = protocol::konvertieren(*spec, felder);
-  if (d->beobachter.empty()) {
-    laufenLassen(befehl, bildbytes, nullptr);
-    return true;
-  }
-  // The fields as received (a picture's field may be left empty: its
-  // bytes come separately).
-  const std::u16string zeile = spec->istBildbefehl() ? protocol::weiterleitungsform(felder, bildbytes)
-                                                     : protocol::zusammenfuegen(felder);
-  laufenLassen(befehl, bildbytes, &zeile);
+  laufenLassen(protocol::konvertieren(*spec, felder), bildbytes);
   return true;
 }
 

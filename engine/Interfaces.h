@@ -34,10 +34,12 @@ class EventSink {
 class BefehlsBeobachter {
  public:
   virtual ~BefehlsBeobachter() = default;
-  // befehl: the converted command; zeile: its forwarded form (a picture command carries its bytes as hex), as a forwarding client sends it;
+  // befehl: the converted command (protocol::weiterleitungstext gives its
+  // forwarded form; never built here: for a picture it is a copy twice the
+  // file's size, which takes most of a second for the largest);
   // bildBytes: the picture drawn from (picture commands); antwortNr: the slot number replied by a command that takes a slot (or the scrolling slot a Textausgabe took), nullopt otherwise.
-  virtual void befehlGelaufen(const protocol::Befehl& befehl, std::u16string_view zeile,
-                              std::span<const uint8_t> bildBytes, std::optional<uint8_t> antwortNr) = 0;
+  virtual void befehlGelaufen(const protocol::Befehl& befehl, std::span<const uint8_t> bildBytes,
+                              std::optional<uint8_t> antwortNr) = 0;
 };
 
 // The forwarding client Client2: passes every command the ring runs on to a

@@ -136,7 +136,7 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
       return;
     }
     bild = std::move(*inhalt);
-    if (d->client2.isOpen() || !d->beobachter.empty()) zeile = protocol::weiterleitungsform(felder, bild);
+    if (d->client2.isOpen()) zeile = protocol::weiterleitungsform(felder, bild);
   } else {
     zeile = befehl;
   }
@@ -149,7 +149,7 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
                                  QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
     return;
   }
-  laufenLassen(protocol::konvertieren(*spec, felder), bild, &zeile);
+  laufenLassen(protocol::konvertieren(*spec, felder), bild);
 }
 
 void clsVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {

@@ -173,10 +173,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   void writeReply(render::Antwort which, const QString& value) override;
   double now() const override;
 
-  // Runs a converted command and tells the observers; zeile: its forwarded
-  // form when the caller has it (built from befehl otherwise).
-  void laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes,
-                    const std::u16string* zeile);
+  // Runs a converted command and tells the observers.
+  void laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes);
   struct Impl;
   std::unique_ptr<Impl> d;
 };

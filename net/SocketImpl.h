@@ -71,6 +71,7 @@ struct clsSocket::Impl : std::enable_shared_from_this<clsSocket::Impl> {
   bool aufgehalten = false;    // held by a full send queue
   bool gegenstelleZu = false;  // the peer closed; the rest is still due
   bool imEmpfang = false;      // a reception round is on the stack
+  bool zurueckgesetzt = false; // the peer reset the connection (seen while open)
 
   bool lebt(uint32_t gen) const;
   template <class F>

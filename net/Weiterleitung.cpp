@@ -138,7 +138,11 @@ void Weiterleitung::verloren(const QString& grund) {
   if (zustand_ != Zustand::Verbunden && zustand_ != Zustand::Verbindet) return;
   const bool warVerbunden = zustand_ == Zustand::Verbunden;
   pruefung_ = false;
-  sck_->Disconnect();
+  // A reset, not an orderly close: what this system still holds for the
+  // peer is dropped instead of reaching it late, and a peer that wakes up
+  // can tell the old connection's unread lines are void (clsTalkConnection
+  // drops them once our new connection is heard).
+  sck_->Abort();
   offen_.clear();
   naechsterVersuch_ = clock_.seconds() + wartezeit_;
   wartezeit_ = std::min(2 * wartezeit_, kLaengsteWartezeit);

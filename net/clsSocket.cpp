@@ -12,6 +12,7 @@
 
 #include "net/SocketImpl.h"
 #include "platform/Ansi.h"
+#include "platform/Netz.h"
 
 namespace vrd4::net {
 
@@ -75,6 +76,7 @@ void clsSocket::Impl::schliessen() {
   secure = false;
   zeilen.leeren();
   gegenstelleZu = false;
+  zurueckgesetzt = false;
   imEmpfang = false;
   pausiert = false;
   aufgehalten = false;
@@ -211,6 +213,10 @@ void clsSocket::Impl::empfangen() {
   // round goes on afterwards, in order.
   if (imEmpfang) return;
   imEmpfang = true;
+  // Qt reports a reset only as the end of the data, once all of it is
+  // read; the system shows it before, and the owner may care (ResetByPeer).
+  if (tcp && !zurueckgesetzt)
+    zurueckgesetzt = platform::verbindungZurueckgesetzt(static_cast<int>(tcp->socketDescriptor()));
   const uint32_t gen = generation;
   char puffer[kLeseblock];
   // A fast peer keeps the socket full: one round takes at most kLesepuffer

@@ -194,6 +194,16 @@ class clsSocket {
   // Closes everything (socket, waiting connections, timer, buffered rest)
   // and sets State 1 and LocalPort 0. Never raises an event.
   void Disconnect();
+  // Closes like Disconnect, but resets the connection: what waits to be
+  // sent is dropped, here and in the system, instead of reaching the peer
+  // after the close; the peer sees ResetByPeer at once, even before it has
+  // read the data it received earlier. For a peer that counts as lost.
+  void Abort();
+  // True when the peer has reset the connection (Abort), also while data
+  // it sent before is still unread, and still inside Closed when the reset
+  // was seen before the end of the data; false again after Disconnect.
+  // Never blocks.
+  bool ResetByPeer() const;
 
   // Sends one UDP datagram from a socket of its own. host: dotted address
   // or name (a name is looked up blocking). Returns false when it failed.

@@ -22,6 +22,7 @@
 #include "net/SocketImpl.h"
 #include "net/modSocket.h"
 #include "platform/Ansi.h"
+#include "platform/Netz.h"
 
 namespace vrd4::net {
 
@@ -418,6 +419,16 @@ void clsSocket::Disconnect() {
   d_->state = sckClosed;
   LocalPort = 0;
   d_->schliessen();
+}
+
+void clsSocket::Abort() {
+  if (d_->tcp) platform::zuruecksetzenBeimSchliessen(static_cast<int>(d_->tcp->socketDescriptor()));
+  Disconnect();
+}
+
+bool clsSocket::ResetByPeer() const {
+  return d_->zurueckgesetzt ||
+         (d_->tcp && platform::verbindungZurueckgesetzt(static_cast<int>(d_->tcp->socketDescriptor())));
 }
 
 }  // namespace vrd4::net

@@ -155,6 +155,7 @@ void clsTalkConnection::Sck_LineTooLong(std::size_t laenge) {
 void clsTalkConnection::Sck_Closed() {
   if (geschlossen_) return;
   geschlossen_ = true;
+  zurueckgesetzt_ = sck_->ResetByPeer();
   clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung getrennt)"));
   std::erase(clients_.budgetWarteschlange_, this);
   wartetAufBudget_ = false;
@@ -170,6 +171,7 @@ bool clsTalkConnection::bereit() const {
 
 bool clsTalkConnection::naechsteZeile() {
   if (!bereit()) return false;
+  clients_.abgeloesteVerwerfen(*this);
   std::string zeile = std::move(wartend_.front());
   wartend_.pop_front();
   VorbereiteteZeile v;
@@ -191,6 +193,20 @@ bool clsTalkConnection::naechsteZeile() {
   zeile = std::string();
   reservierungPruefen();
   return true;
+}
+
+void clsTalkConnection::verwerfen() {
+  clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung zurückgesetzt, ") +
+                               QString::number(wartend_.size()) + QStringLiteral(" Zeilen verworfen)"));
+  zurueckgesetzt_ = false;
+  wartend_.clear();
+  wartendeZeichen_ = 0;
+  vorbereitung_.reset();  // a worker still busy with it keeps its own reference
+  sck_->Disconnect();
+  geschlossen_ = true;
+  std::erase(clients_.budgetWarteschlange_, this);
+  wartetAufBudget_ = false;
+  if (reserviert_) clients_.freigeben(*this);
 }
 
 void clsTalkConnection::reservierungPruefen() {
@@ -293,6 +309,16 @@ clsTalkConnection* Clients::verdraengbar(const QString* adresse) const {
       still = c.get();
   }
   return still;
+}
+
+void Clients::abgeloesteVerwerfen(const clsTalkConnection& neu) {
+  // The list is in the order of acceptance.
+  for (const auto& c : liste_) {
+    if (c.get() == &neu) return;
+    if (c->adresse_ != neu.adresse_) continue;
+    if (c->geschlossen_ ? c->zurueckgesetzt_ && (!c->wartend_.empty() || c->vorbereitung_) : c->sck_->ResetByPeer())
+      c->verwerfen();
+  }
 }
 
 void Clients::Server_ConnectionRequest(clsSocket& server) {

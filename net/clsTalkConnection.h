@@ -37,6 +37,14 @@
 //    connection never holds up the polling tick or the other connections.
 //  - The "OK"s of one batch leave a connection together, in one write, at
 //    the end of the batch (each after its drawing; the bytes are the same).
+//  - A connection its peer has reset (clsSocket::Abort: a forwarding
+//    receiver that gave us up as lost) loses the lines it has not run yet
+//    as soon as a newer connection from the same address has a line to
+//    run: they are older than anything that one brings (a forwarding
+//    client's catch-up), and would otherwise paint over it. With a status-
+//    list entry "<host:port> (Verbindung zurückgesetzt, <n> Zeilen
+//    verworfen)". A program that closes with replies unread is reset by
+//    its system too: its unrun lines go the same way once it connects again.
 //  - No line runs while the host says it may not (a command of the engine
 //    is still running): the lines wait and run afterwards, in order.
 //
@@ -130,6 +138,8 @@ class clsTalkConnection {
   // Hands a long line at the front of the queue to the worker thread.
   void vorbereiten();
   void ausfuehren(const std::string& zeile, VorbereiteteZeile v);
+  // Drops every waiting line and closes (see the reset above).
+  void verwerfen();
   // Gives the reservation back once no long line is left.
   void reservierungPruefen();
   // Sends the replies of the lines run so far in one write.
@@ -145,6 +155,7 @@ class clsTalkConnection {
   std::vector<uint8_t> bildinhalt_;  // picture content of the last picture command
   int offeneAntworten_ = 0;          // "OK"s not yet handed to the socket
   bool geschlossen_ = false;
+  bool zurueckgesetzt_ = false;  // closed by a reset of the peer, lines still waiting
   bool reserviert_ = false;  // holds kReservierung of the budget
   bool wartetAufBudget_ = false;
   double letzteZeile_ = 0;  // clock time of the accept or the last complete line
@@ -198,6 +209,9 @@ class Clients {
   bool reservieren(clsTalkConnection& c);
   void freigeben(clsTalkConnection& c);
   clsTalkConnection* verdraengbar(const QString* adresse) const;
+  // Drops the waiting lines of the reset connections from neu's address
+  // that were accepted before it.
+  void abgeloesteVerwerfen(const clsTalkConnection& neu);
 
   TalkHost& host_;
   platform::Clock& clock_;

@@ -89,8 +89,7 @@ class SzeneTest : public engine::test::EngineTest {
   // Fed as the window's scene is: by the engine's observer, which knows the
   // slot a text took that did not fit.
   struct Beobachter final : engine::BefehlsBeobachter {
-    void befehlGelaufen(const protocol::Befehl& b, std::u16string_view, std::span<const uint8_t> bytes,
-                        std::optional<uint8_t> nr) override {
+    void befehlGelaufen(const protocol::Befehl& b, std::span<const uint8_t> bytes, std::optional<uint8_t> nr) override {
       if (szene) szene->aufnehmen(b, bytes, nr);
     }
     Szene* szene = nullptr;
