@@ -54,15 +54,17 @@ void Verleger::beenden() {
   klient_->beenden(std::pair{quelleTopic(mqtt_.adresse.halle), statusSchreiben(aus)}, std::chrono::seconds(1));
 }
 
-void Verleger::befehlGelaufen(const protocol::Befehl& befehl, std::u16string_view zeile,
-                              std::span<const uint8_t> bildBytes, std::optional<uint8_t>) {
+void Verleger::befehlGelaufen(const protocol::Befehl& befehl, std::span<const uint8_t> bildBytes,
+                              std::optional<uint8_t>) {
   if (beendet_ || !befehl.spec || befehl.spec->nurOertlich) return;
   ++seq_;
   if (!klient_->verbunden()) {
     ++ausgelassen_;
     return;
   }
-  const Eintrag e = eintragAusZeile(zeile, bildBytes);
+  // The picture travels as bytes beside the text, so the text is built with
+  // an empty content field instead of a hex copy twice the file's size.
+  const Eintrag e = eintragAusZeile(protocol::weiterleitungstext(befehl), bildBytes);
   const std::string payload = befehlSchreiben(lauf_, seq_, e.text, e.bild);
   if (!ausgang_.platz(payload.size())) {
     ++ausgelassen_;

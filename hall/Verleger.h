@@ -53,8 +53,8 @@ class Verleger final : public engine::BefehlsBeobachter {
   // Status online:false (waits up to a second for the broker), disconnects.
   void beenden();
 
-  void befehlGelaufen(const protocol::Befehl& befehl, std::u16string_view zeile,
-                      std::span<const uint8_t> bildBytes, std::optional<uint8_t> antwortNr) override;
+  void befehlGelaufen(const protocol::Befehl& befehl, std::span<const uint8_t> bildBytes,
+                      std::optional<uint8_t> antwortNr) override;
   void takt();
 
   uint64_t lauf() const { return lauf_; }
