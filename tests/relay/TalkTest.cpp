@@ -83,10 +83,11 @@ class Talk : public ::testing::Test {
     return int(std::count_if(host.liste.begin(), host.liste.end(),
                              [](const QString& l) { return l.endsWith(u" (Verbindung hergestellt)"); }));
   }
+  // The reply lines as they came, each with its end.
   static QList<QByteArray> antworten(QTcpSocket& s, int n, int ms = 5000) {
     QList<QByteArray> a;
     warteBis([&] {
-      while (s.canReadLine()) a.push_back(s.readLine().trimmed());
+      while (s.canReadLine()) a.push_back(s.readLine());
       return a.size() >= n;
     }, ms);
     return a;
@@ -140,7 +141,7 @@ TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
     EXPECT_EQ(hinten->readLine(), f.zeile);
     ASSERT_TRUE(warteBis([&] { return clients.liste().front()->wartendeZeilen() == 0 && !host.liste.empty(); }));
     const QList<QByteArray> a = antworten(*s, 1, f.antwort ? 5000 : 100);
-    EXPECT_EQ(a, f.antwort ? QList<QByteArray>{"OK"} : QList<QByteArray>{});
+    EXPECT_EQ(a, f.antwort ? QList<QByteArray>{"OK\r\n"} : QList<QByteArray>{});
     EXPECT_EQ(host.ausgefuehrt, *f.ausgefuehrt ? std::vector<QString>{QString::fromUtf8(f.ausgefuehrt)}
                                                : std::vector<QString>{});
     EXPECT_EQ(host.boxen, *f.box ? std::vector<QString>{QString::fromUtf8(f.box)} : std::vector<QString>{});
