@@ -14,6 +14,7 @@
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "platform/Clock.h"
+#include "platform/MessageBox.h"
 #include "platform/Surface.h"
 
 namespace vrd4::app::test {
@@ -65,6 +66,15 @@ class FakeDesktop final : public Desktop {
   std::vector<x11::WindowId> aktiviert, umgehaengt;
   bool player = false, lebt = true;
   std::optional<x11::FoundWindow> anzeige;
+};
+
+// Catches the message boxes while it lives.
+class MeldungsRecorder final : public platform::MessageBoxSink {
+ public:
+  MeldungsRecorder() { platform::setMessageBoxSink(this); }
+  ~MeldungsRecorder() override { platform::setMessageBoxSink(nullptr); }
+  void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { texte.push_back(text); }
+  std::vector<std::u16string> texte;
 };
 
 // "Befehl" ESC name ESC fields…

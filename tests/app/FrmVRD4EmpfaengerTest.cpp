@@ -10,7 +10,6 @@
 
 #include "AppTestUmgebung.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
-#include "platform/MessageBox.h"
 #include "platform/SurfaceWidget.h"
 
 namespace vrd4::app::test {
@@ -81,14 +80,6 @@ TEST_F(FensterTest, ActivationRunsOnceAndTicksUntilTheEndRequest) {
 }
 
 // --- placement ------------------------------------------------------------------------
-
-class MeldungsRecorder final : public platform::MessageBoxSink {
- public:
-  MeldungsRecorder() { platform::setMessageBoxSink(this); }
-  ~MeldungsRecorder() override { platform::setMessageBoxSink(nullptr); }
-  void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { texte.push_back(text); }
-  std::vector<std::u16string> texte;
-};
 
 TEST_F(FensterTest, SyncNeedsThePlayerAndEntersTheDisplayWindowFoundAndTheBoardComesBackWhenItEnds) {
   MeldungsRecorder meldungen;

@@ -17,7 +17,6 @@
 #include "AppTestUmgebung.h"
 #include "app/GuiMessageBox.h"
 #include "app/Startwerte.h"
-#include "platform/MessageBox.h"
 #include "tests/net/Loopback.h"
 
 namespace vrd4::app::test {
@@ -29,14 +28,6 @@ using net::test::freierPort;
 using net::test::warteBis;
 
 QByteArray ansiZeile(const std::u16string& text) { return QString::fromStdU16String(text).toLatin1() + "\r\n"; }
-
-class Meldungen final : public platform::MessageBoxSink {
- public:
-  Meldungen() { platform::setMessageBoxSink(this); }
-  ~Meldungen() override { platform::setMessageBoxSink(nullptr); }
-  void show(const std::u16string& text, const std::u16string& title, platform::MeldungsStil) override { boxen.emplace_back(text, title); }
-  std::vector<std::pair<std::u16string, std::u16string>> boxen;
-};
 
 class Netz : public FensterTest {
  protected:
@@ -85,7 +76,7 @@ class Netz : public FensterTest {
     return a;
   }
   net::Weiterleitung::Zustand client2() { return frm->Client2().zustand(); }
-  Meldungen meldungen;
+  MeldungsRecorder meldungen;
 };
 
 TEST_F(Netz, UnknownNameOpensAWarningThatWaitsForNobodyAndGetsNoReply) {

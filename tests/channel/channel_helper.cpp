@@ -3,7 +3,6 @@
 //   anlegen         create the set                       -> ok
 //   set NAME TEXT   write one variable (TEXT is UTF-8)   -> ok
 //   get NAME        read one variable                    -> =TEXT
-//   lock            take VRD4Mutex and keep it           -> ok | busy
 // Variables are opened one by one by name and kept until the end.
 #include <iostream>
 #include <map>
@@ -12,7 +11,6 @@
 
 #include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
-#include "channel/modVRD4Mutex.h"
 #include "platform/Ansi.h"
 
 using namespace vrd4::channel;
@@ -27,8 +25,6 @@ int main(int argc, char** argv) {
     std::getline(in >> std::ws, text);
     if (command == "anlegen") {
       modVRD4GlobaleVariablen::SpeichervariablenAnlegen();
-    } else if (command == "lock") {
-      answer = (modVRD4Mutex::MutexAnlegen(), modVRD4Mutex::MutexWarten(0)) ? "ok" : "busy";
     } else {
       ClsVRD4Memory& v = variables[name];
       if (!v.mapped()) v.Initialize(name);

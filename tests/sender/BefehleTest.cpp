@@ -1,5 +1,6 @@
 // Every operation puts exactly its command text into the ring (pictures: any
-// file that exists); the ring's wrap-around and its length limit.
+// file that exists; Textausgabe, Port and Hintergrundfarbe go through
+// vrd4send's rows in SkriptTest); the ring's wrap-around and its length limit.
 #include "SenderTestBasis.h"
 
 namespace vrd4::sender::test {
@@ -16,11 +17,8 @@ struct Zeile {
 
 const Zeile kZeilen[] = {
     {[](S& s) { s.Cls(); }, u"Cls"},
-    {[](S& s) { s.Hintergrundfarbe(255); }, u"Hintergrundfarbe|255"},
     {[](S& s) { s.Vordergrundfarbe(0xFFFFFF); }, u"Vordergrundfarbe|16777215"},
     {[](S& s) { s.Tafelgroesse(768, 480); }, u"Tafelgroesse|768|480"},
-    {[](S& s) { s.TextAusgabe(1, 2, 300, 40, u"Größe 1 €", 4, u"Arial", 24, 1, 0, 1, 0, 1, 255, 0, 1, 0.5, 2); },
-     u"Textausgabe|1|2|300|40|Größe 1 €|4|Arial|24|-1|0|-1|0|-1|255|0|-1|0.5|2"},
     {[](S& s) { s.Linie(-5, 10, 32767, -32768, 3, 65280); }, u"Linie|-5|10|32767|-32768|3|65280"},
     {[](S& s) { s.Rechteck(1, 1, 10, 10, 1, 0, true); }, u"Rechteck|1|1|10|10|1|0|-1"},
     {[](S& s) { s.BlinkText(10, 20, 200, 60, u"Achtung", 4, u"Arial", 30, 1, 0, 0, 0, 0, 255, 0, 0.5); },
@@ -30,7 +28,6 @@ const Zeile kZeilen[] = {
      u"Lauftext|1|440|768|480|Sponsor|Arial|28|0|-1|0|0|0|65535|128|1.5|0.25"},
     {[](S& s) { s.LauftextLoeschen(10); }, u"LauftextLoeschen|10"},
     {[](S& s) { s.IPAdresse(u"192.168.0.5"); }, u"IPAdresse|192.168.0.5"},
-    {[](S& s) { s.Port(u"4711"); }, u"Port|4711"},
     {[](S& s) { s.PauseAnzeigeZiel(u"500"); }, u"PauseAnzeigeZiel|500"},
     {[](S& s) { s.ServerStarten(); }, u"Server starten"},
     {[](S& s) { s.ClientVerbinden(); }, u"Client verbinden"},

@@ -137,19 +137,6 @@ TEST_F(EndeZuEnde, ThousandCommandsOfTheLibraryAllRunOnceInOrder) {
   fs::remove_all(dir);
 }
 
-// A stand-in receiver that never answers, then is killed.
-TEST_F(EndeZuEnde, ReplyWaitEndsAtItsTimeLimitAndAReceiverKilledMeanwhileIsReported) {
-  sender->setEmpfaengerPfad(VRD4_SENDER_FAKE_RECEIVER);
-  sender->setAntwortZeitlimit(0.5);
-  auto pid = starten();
-  ASSERT_TRUE(pid);
-  EXPECT_EQ(sender->BlinkText(1, 1, 50, 20, u"x", 0, u"Arial", 10, 0, 0, 0, 0, 0, 0, 0, 1), 0);
-  ::kill(*pid, SIGKILL);
-  ASSERT_TRUE(bisZu([&] { return !platform::processAlive(*pid); }));
-  sender->Cls();
-  EXPECT_EQ(ereignisse, (Ereignisse{kKeineAntwort, kNichtGeladen}));
-}
-
 // The README's line that shows the demo board: its options.
 std::string demoOptionen() {
   const std::string readme = lesen(VRD4_SOURCE_DIR "/README.md");

@@ -202,18 +202,6 @@ TEST_F(SzeneTest, WhatIsPaintedOverDeletedOrReplacedDropsOutAndTheBoardsStayIden
   }
 }
 
-TEST_F(SzeneTest, APictureIsKeptByContentInItsForwardedForm) {
-  const auto rot = png(40, 30, Qt::red);
-  Szene szene({});
-  laufen(bildAn(10, 10, 60, 60, rot), &szene);
-  const Zeilen zeilen = szene.befehle();
-  ASSERT_EQ(zeilen.size(), 2u);
-  const auto felder = protocol::zerlegen(zeilen[1]);
-  ASSERT_EQ(felder.size(), protocol::kWeiterleitungsfelder);
-  EXPECT_EQ(protocol::hexDekodieren(felder[std::size_t(protocol::findeBefehl(felder[1])->inhaltsfeld())]), rot);
-  EXPECT_EQ(szene.zeichen(), zeilen[1].size());
-}
-
 TEST_F(SzeneTest, PastTheBoundItCompactsToASnapshotAndTheLiveEffectsWithTheirNumbers) {
   int schnappschuesse = 0;
   Szene szene([&] {
