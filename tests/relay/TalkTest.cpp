@@ -220,6 +220,48 @@ TEST_F(Talk, BeyondTheLimitsPerAddressAndInAllOnlyAConnectionIdleForAMinuteGives
   EXPECT_TRUE(host.eingetragen(u" (Verbindung getrennt)"_s));
 }
 
+// --- hostile peers (each bounded in time; a well-behaved connection is served throughout)
+
+using Feindlich = Talk;
+
+TEST_F(Feindlich, ThreeHundredConnectionsAtOnceAreEachServedOrClosedNoneLeftHanging) {
+  std::vector<std::unique_ptr<QTcpSocket>> viele;
+  std::vector<QByteArray> antwort(300);
+  for (int i = 0; i < 300; ++i) {
+    viele.push_back(verbinden(i % 2 ? "127.0.0.1" : "127.0.0.2"));
+    viele.back()->write(zeile({u"Cls"}));
+  }
+  // Far less than a retransmitted SYN would take (1 s, then 3 s, ...).
+  EXPECT_TRUE(warteBis([&] {
+    for (int i = 0; i < 300; ++i) {
+      if (viele[i]->canReadLine()) antwort[i] = viele[i]->readLine();
+      if (antwort[i].isEmpty() && viele[i]->state() != QAbstractSocket::UnconnectedState) return false;
+    }
+    return true;
+  }, 3000));
+  EXPECT_EQ(std::count(antwort.begin(), antwort.end(), QByteArray("OK\r\n")), 2 * Clients::kMaxProAdresse);
+  EXPECT_LE(clients.anzahl(), Clients::kMaxVerbindungen);
+}
+
+TEST_F(Feindlich, SlowPeersFromOneAddressNeverCrowdOutAClientOfAnotherSendingEveryThreeSeconds) {
+  std::vector<std::unique_ptr<QTcpSocket>> langsam;
+  for (int i = 0; i < 64; ++i) langsam.push_back(verbinden("127.0.0.1"));
+  laufen(50);
+  auto gut = peer("127.0.0.2");
+  const QByteArray text = zeile({u"Cls"});
+  for (int runde = 0; runde < 40; ++runde) {  // two minutes of the clock
+    for (auto& s : langsam) {
+      if (s->state() == QAbstractSocket::UnconnectedState) s = verbinden("127.0.0.1");  // and again
+      s->write(text.mid(runde % 3, 1));
+    }
+    host.t += 3;
+    gut->write(text);
+    EXPECT_EQ(antworten(*gut, 1, 10000), QList<QByteArray>{"OK"});
+    ASSERT_EQ(gut->state(), QAbstractSocket::ConnectedState) << "round " << runde;
+  }
+  EXPECT_FALSE(host.eingetragen(u"127.0.0.2:"_s + QString::number(gut->localPort()) + u" (Verbindung getrennt"_s));
+}
+
 // Lines with pictures reserve their share of a common budget; beyond it
 // a connection waits, and every line runs in the end.
 TEST_F(Talk, PictureLinesBeyondTheBudgetWaitForTheirTurnAndAllRun) {
