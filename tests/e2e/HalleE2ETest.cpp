@@ -177,5 +177,47 @@ TEST_F(Halle, ALateBoardFollowsThroughKilledBrokerAndBoardAndHostileMessagesAndE
       << "vrd4send --tafeln: T1 drew all 410 commands, none behind\n" << tafeln();
 }
 
+// TLS with a CA, a broker certificate and a password file made here: a board
+// with its password connects and is listed by a reader with a password;
+// anyone without one is refused (vrd4send says so, exit status 3).
+TEST(HalleTls, ABoardWithItsPasswordConnectsAndAClientWithoutIsRefused) {
+  if (halle::test::mosquittoProgramm().empty()) GTEST_SKIP() << "mosquitto is not installed: no hall test";
+  QTemporaryDir d;
+  const std::string o = d.path().toStdString();
+  const std::string machen =
+      "cd " + o + " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 2 -subj /CN=ca"
+      " && openssl req -newkey rsa:2048 -nodes -keyout b.key -out b.csr -subj /CN=127.0.0.1"
+      " && printf 'subjectAltName=IP:127.0.0.1' > ext && openssl x509 -req -in b.csr -CA ca.crt -CAkey ca.key"
+      " -CAcreateserial -out b.crt -days 2 -extfile ext && mosquitto_passwd -c -b pw T1 geheim"
+      " && printf 'T1\\ngeheim\\n' > zugang && printf 'T1\\nfalsch\\n' > falsch";
+  ASSERT_EQ(std::system(("(" + machen + ") >/dev/null 2>&1").c_str()), 0) << machen;
+  // user root: a broker started as root keeps the rights to read the test's files.
+  halle::test::MosquittoBroker broker("cafile " + o + "/ca.crt\ncertfile " + o + "/b.crt\nkeyfile " + o +
+                                      "/b.key\nallow_anonymous false\npassword_file " + o + "/pw\nuser root\n");
+  ASSERT_TRUE(broker.starten());
+  const std::string url = "mqtts://127.0.0.1:" + std::to_string(broker.port()) + "/H";
+  Empfaenger tafel("t_halle_" + std::to_string(getpid()) + "_TLS_");
+  tafel.starten({"--tafel", url + "/T1", "--halle-ca", o + "/ca.crt", "--halle-zugang", o + "/zugang"});
+  const auto tafeln = [&](const std::string& zugang) {
+    const std::string aufruf = std::string(VRD4_BIN_DIR "/vrd4send --halle ") + url + " --halle-ca " + o +
+                               "/ca.crt" + (zugang.empty() ? "" : " --halle-zugang " + o + "/" + zugang) +
+                               " --tafeln 2>&1; echo status $?";
+    std::string text;
+    if (std::FILE* p = ::popen(aufruf.c_str(), "r")) {
+      char puffer[512];
+      while (std::fgets(puffer, sizeof puffer, p)) text += puffer;
+      ::pclose(p);
+    }
+    return text;
+  };
+  EXPECT_TRUE(warteBis([&] { return tafeln("zugang").find("\nT1 ") != std::string::npos; }, kStartSekunden))
+      << tafeln("zugang");
+  for (const char* zugang : {"", "falsch"}) {
+    const std::string t = tafeln(zugang);
+    EXPECT_NE(t.find("verweigert: nicht berechtigt"), std::string::npos) << t;
+    EXPECT_NE(t.find("status 3"), std::string::npos) << t;
+  }
+}
+
 }  // namespace
 }  // namespace vrd4::e2e
