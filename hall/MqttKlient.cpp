@@ -55,6 +55,9 @@ MqttKlient::MqttKlient(MqttEinstellungen e) : e_(std::move(e)) {
   mosquitto_message_callback_set(mosq_, &MqttKlient::beiNachricht);
   mosquitto_publish_callback_set(mosq_, &MqttKlient::beiBestaetigung);
   mosquitto_reconnect_delay_set(mosq_, 1, 4, true);
+  // Small messages at once: with Nagle a status behind an acknowledgement
+  // waited for the broker's delayed ACK (about 40 ms).
+  mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
 }
 
 MqttKlient::~MqttKlient() {

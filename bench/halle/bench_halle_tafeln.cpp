@@ -1,6 +1,7 @@
 // The hall with real boards: range(0) receivers (`--prefix`, offscreen) as
 // boards of a mosquitto on loopback; this process publishes in the
-// publisher's format. Measures `Linie`/s drawn on all boards, a late
+// publisher's format. Measures `Linie`/s drawn on all boards, publish →
+// drawn on every board (p50/p99), a late
 // joiner of a 1,000-command scene and the memory per board. "Drawn" is read from the boards' status, which a board sends
 // at most once a second: the rate is exact to about a second of its run.
 #include <benchmark/benchmark.h>
@@ -9,6 +10,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -100,6 +102,32 @@ void BM_EchteTafeln(benchmark::State& state) {
     if (!alle) state.SkipWithError("not every board drew every line");
     state.counters["linien_pro_s"] = kLinien / s;
   }
+  // Publish → drawn on every board: one command every 1.2 s, so each
+  // board's status (at most once a second) goes out right after drawing;
+  // the time includes that status's way back through the broker.
+  std::vector<double> ms;
+  for (uint64_t i = kLinien + 1; online && i <= kLinien + 20; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    const Eintrag b = eintragAusZeile(u"Befehl\x1bLinie\x1b" u"5\x1b" u"5\x1b" u"50\x1b" u"50\x1b" u"1\x1b" u"0");
+    const auto start = Uhr::now();
+    quelle.senden("vrd4/B/befehle", befehlSchreiben(kLauf, i, b.text, {}), false);
+    std::size_t da = 0;
+    while (da < static_cast<std::size_t>(anzahl) && Uhr::now() - start < std::chrono::seconds(5)) {
+      for (auto& ereignis : quelle.abholen())
+        if (auto st = statusLesen(ereignis.payload); st && st->seq == i) {
+          ms.push_back(std::chrono::duration<double, std::milli>(Uhr::now() - start).count());
+          ++da;
+        }
+      std::this_thread::sleep_for(std::chrono::microseconds(250));
+    }
+  }
+  std::sort(ms.begin(), ms.end());
+  if (!ms.empty()) {
+    state.counters["p50_ms"] = ms[ms.size() / 2];
+    state.counters["p99_ms"] = ms[ms.size() * 99 / 100];
+    state.counters["angekommen"] = static_cast<double>(ms.size()) / (20.0 * anzahl);
+  }
+
   // A late joiner of a retained 1,000-command scene: from its start until
   // its status says it drew the scene (about a second coarse).
   if (online) {
