@@ -92,7 +92,24 @@ void Abonnent::befehlsNachricht(const std::string& payload) {
     melden(QStringLiteral("Halle: unlesbarer Befehl verworfen (%1 Bytes)").arg(payload.size()));
     return;
   }
+  const uint64_t lauf = n->lauf, seq = n->seq;
+  const std::size_t doppelte = folge_.doppelte();
+  const uint64_t erwartet = folge_.letzte() + 1;
   for (const auto& b : folge_.befehl(std::move(*n))) ausfuehren(b.befehl);
+  // Numbers that do not fit are not silent, but said once per run or per
+  // gap, not once per message: a redelivery or a new publisher brings many.
+  if (folge_.doppelte() != doppelte && gemeldeterDoppelter_ != folge_.lauf()) {
+    gemeldeterDoppelter_ = folge_.lauf();
+    melden(QStringLiteral("Halle: Befehl %1 schon gezeichnet, verworfen (weitere still)").arg(seq));
+  } else if (folge_.zustand() != Folge::Zustand::OhneSzene && lauf != folge_.lauf() && gemeldeterFremder_ != lauf) {
+    gemeldeterFremder_ = lauf;
+    melden(QStringLiteral("Halle: Befehl %1 eines fremden Laufs %2 wartet auf dessen Szene")
+               .arg(seq)
+               .arg(lauf, 16, 16, QLatin1Char('0')));
+  } else if (lauf == folge_.lauf() && seq > erwartet && lueckeGemeldet_ != erwartet) {
+    lueckeGemeldet_ = erwartet;  // each gap once, not every command behind it
+    melden(QStringLiteral("Halle: Befehl %1 statt %2: Lücke, wartet auf die nächste Szene").arg(seq).arg(erwartet));
+  }
 }
 
 void Abonnent::szenenNachricht(const std::string& payload) {

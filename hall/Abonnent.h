@@ -73,6 +73,8 @@ class Abonnent {
   double letzterStatus_ = -1e9;
   bool statusFaellig_ = true;
   uint64_t statusSeq_ = 0;
+  uint64_t gemeldeterDoppelter_ = 0, gemeldeterFremder_ = 0;  // runs already reported
+  uint64_t lueckeGemeldet_ = 0;  // the number awaited when a gap was last reported
   bool beendet_ = false;
   bool imTakt_ = false;
 };

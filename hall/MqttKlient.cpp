@@ -2,6 +2,8 @@
 
 #include <mosquitto.h>
 
+#include "hall/Verbindungstext.h"
+
 #include <fstream>
 #include <thread>
 
@@ -53,6 +55,9 @@ MqttKlient::MqttKlient(MqttEinstellungen e) : e_(std::move(e)) {
   mosquitto_message_callback_set(mosq_, &MqttKlient::beiNachricht);
   mosquitto_publish_callback_set(mosq_, &MqttKlient::beiBestaetigung);
   mosquitto_reconnect_delay_set(mosq_, 1, 4, true);
+  // Small messages at once: with Nagle a status behind an acknowledgement
+  // waited for the broker's delayed ACK (about 40 ms).
+  mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
 }
 
 MqttKlient::~MqttKlient() {
@@ -69,7 +74,7 @@ bool MqttKlient::starten(std::string& fehler) {
     const char* ca = e_.caDatei.empty() ? nullptr : e_.caDatei.c_str();
     const char* capfad = e_.caDatei.empty() ? "/etc/ssl/certs" : nullptr;
     if (const int rc = mosquitto_tls_set(mosq_, ca, capfad, nullptr, nullptr, nullptr); rc != MOSQ_ERR_SUCCESS) {
-      fehler = "TLS: " + std::string(mosquitto_strerror(rc)) + " (" + e_.caDatei + ")";
+      fehler = "TLS: " + fehlerText(rc) + " (" + e_.caDatei + ")";
       return false;
     }
   }
@@ -81,7 +86,7 @@ bool MqttKlient::starten(std::string& fehler) {
   // The first connect may fail (no broker yet): the thread tries again.
   mosquitto_connect_async(mosq_, e_.adresse.host.c_str(), e_.adresse.port, e_.keepaliveSekunden);
   if (const int rc = mosquitto_loop_start(mosq_); rc != MOSQ_ERR_SUCCESS) {
-    fehler = "MQTT-Thread: " + std::string(mosquitto_strerror(rc));
+    fehler = "MQTT-Thread: " + fehlerText(rc);
     return false;
   }
   laeuft_ = true;

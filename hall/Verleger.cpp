@@ -8,6 +8,7 @@
 #include "hall/HallenAdresse.h"
 #include "hall/Nachricht.h"
 #include "hall/TafelStatus.h"
+#include "hall/Verbindungstext.h"
 #include "hall/Zeilen.h"
 
 namespace vrd4::halle {
@@ -21,8 +22,7 @@ uint64_t neuerLauf() {
 }
 
 QString verbindungsText(int rc, bool verbinden) {
-  if (verbinden) return QString::fromUtf8(mosquitto_connack_string(rc));
-  return rc == 0 ? QStringLiteral("getrennt") : QString::fromUtf8(mosquitto_strerror(rc));
+  return QString::fromStdString(verbinden ? verweigerungsText(rc) : fehlerText(rc));
 }
 
 Verleger::Verleger(MqttEinstellungen mqtt, const szene::Szene& szene, Anbindung anbindung, platform::Clock& uhr)

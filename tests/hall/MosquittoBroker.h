@@ -57,7 +57,7 @@ class MosquittoBroker {
     ordner_ = ::mkdtemp(muster) ? muster : "/tmp";
     std::ofstream(ordner_ + "/mosquitto.conf") << "listener " << port_ << " 127.0.0.1\n"
                                                << (extra.empty() ? "allow_anonymous true\n" : extra)
-                                               << "persistence false\nlog_dest none\n";
+                                               << "persistence false\nlog_dest none\nset_tcp_nodelay true\n";
   }
   ~MosquittoBroker() {
     stoppen();

@@ -7,6 +7,7 @@
 
 #include "hall/HallenAdresse.h"
 #include "hall/MqttKlient.h"
+#include "hall/Verbindungstext.h"
 
 namespace vrd4::vrd4send {
 
@@ -102,7 +103,7 @@ int tafelnAuflisten(const HallenZugang& z, std::FILE* aus) {
   klient.beenden(std::nullopt, std::chrono::milliseconds(0));
   if (!verbunden) {
     std::fprintf(stderr, "vrd4send: Broker %s:%u %s\n", e.adresse.host.c_str(), unsigned(e.adresse.port),
-                 verweigert ? "verweigert die Verbindung" : "nicht erreicht");
+                 verweigert ? ("verweigert: " + halle::verweigerungsText(verweigert)).c_str() : "nicht erreicht");
     return 3;
   }
   std::fputs(tafelnListe(quelle, tafeln).c_str(), aus);

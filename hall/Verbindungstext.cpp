@@ -1,0 +1,48 @@
+#include "hall/Verbindungstext.h"
+
+#include <mosquitto.h>
+
+namespace vrd4::halle {
+
+std::string verweigerungsText(int connack) {
+  switch (connack) {
+    case 0: return "angenommen";
+    case 1: return "Protokollversion nicht unterstützt";
+    case 2: return "Client-Kennung abgelehnt";
+    case 3: return "Broker nicht verfügbar";
+    case 4: return "Benutzername oder Passwort falsch";
+    case 5: return "nicht berechtigt";
+    default: return "Antwort " + std::to_string(connack);
+  }
+}
+
+std::string fehlerText(int mosqErr) {
+  switch (mosqErr) {
+    case MOSQ_ERR_SUCCESS: return "getrennt";
+    case MOSQ_ERR_NOMEM: return "kein Speicher";
+    case MOSQ_ERR_PROTOCOL: return "Protokollfehler";
+    case MOSQ_ERR_INVAL: return "ungültiger Wert";
+    case MOSQ_ERR_NO_CONN: return "keine Verbindung";
+    case MOSQ_ERR_CONN_REFUSED: return "Verbindung abgelehnt";
+    case MOSQ_ERR_NOT_FOUND: return "nicht gefunden";
+    case MOSQ_ERR_CONN_LOST: return "Verbindung verloren";
+    case MOSQ_ERR_TLS: return "TLS-Fehler (Zertifikat oder Datei)";
+    case MOSQ_ERR_PAYLOAD_SIZE: return "Nachricht zu groß";
+    case MOSQ_ERR_NOT_SUPPORTED: return "nicht unterstützt";
+    case MOSQ_ERR_AUTH: return "Anmeldung abgelehnt";
+    case MOSQ_ERR_ACL_DENIED: return "keine Berechtigung für das Topic";
+    case MOSQ_ERR_ERRNO: return "Netzwerkfehler";
+    case MOSQ_ERR_EAI: return "Rechnername nicht auflösbar";
+    case MOSQ_ERR_PROXY: return "Proxy-Fehler";
+    case MOSQ_ERR_KEEPALIVE: return "Broker antwortet nicht mehr";
+    case MOSQ_ERR_LOOKUP: return "Rechnername nicht auflösbar";
+    case MOSQ_ERR_MALFORMED_PACKET: return "fehlerhaftes Paket vom Broker";
+    case MOSQ_ERR_TLS_HANDSHAKE: return "TLS-Aushandlung gescheitert (Zertifikat?)";
+    case MOSQ_ERR_OVERSIZE_PACKET: return "Paket zu groß";
+    case MOSQ_ERR_TIMEOUT: return "Zeitüberschreitung";
+    case MOSQ_ERR_ADMINISTRATIVE_ACTION: return "vom Broker getrennt";
+    default: return "Fehler " + std::to_string(mosqErr);
+  }
+}
+
+}  // namespace vrd4::halle
