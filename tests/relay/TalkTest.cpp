@@ -256,7 +256,7 @@ TEST_F(Feindlich, SlowPeersFromOneAddressNeverCrowdOutAClientOfAnotherSendingEve
     }
     host.t += 3;
     gut->write(text);
-    EXPECT_EQ(antworten(*gut, 1, 10000), QList<QByteArray>{"OK"});
+    EXPECT_EQ(antworten(*gut, 1, 10000), QList<QByteArray>{"OK\r\n"});
     ASSERT_EQ(gut->state(), QAbstractSocket::ConnectedState) << "round " << runde;
   }
   EXPECT_FALSE(host.eingetragen(u"127.0.0.2:"_s + QString::number(gut->localPort()) + u" (Verbindung getrennt"_s));
