@@ -110,8 +110,8 @@ fehler render/ucAniGIFZeichnen.cpp animation_tests "Transparenz im GIF mit einem
   'const int ti = f.transparencyFlag == 1 ? f.transparentIndex : -1;' \
   'const int ti = -1;'
 fehler render/ucAniGIFZeichnen.cpp animation_tests "Entsorgung 2 gibt die letzte Spalte nicht frei" \
-  'if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width()));' \
-  'if (mitMaske) std::memset(&maske[size_t(y) * cw + r.left()], 1, size_t(r.width() - 1));'
+  'std::fill(z + r.left(), z + r.right() + 1, 0u);' \
+  'std::fill(z + r.left(), z + r.right(), 0u);'
 fehler render/Bilder.cpp render_tests "Bild: senkrecht nicht zentriert" \
   'dy = to16(roundToInt32((FeldHoehe - bh) / 2.0));' \
   'dy = 0;'
@@ -149,8 +149,8 @@ fehler app/Startwerte.cpp app_netz_tests "relatives XDG_CONFIG_HOME nicht verwor
   "if (!wert.empty() && wert.front() == '/') return wert;" \
   "if (!wert.empty()) return wert;"
 fehler app/FrmVRD4Empfaenger.cpp app_tests "Beenden-Wunsch -1 überhört" \
-  'if (leadingNumber(gv::clsVRD4ProgrammBeenden().GetMemory()) == -1.0) entladenAnstossen();' \
-  'if (leadingNumber(gv::clsVRD4ProgrammBeenden().GetMemory()) == 1.0) entladenAnstossen();'
+  'if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == -1.0) entladenAnstossen();' \
+  'if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == 1.0) entladenAnstossen();'
 
 # --- sender ------------------------------------------------------------------
 fehler sender/clsVRD4Sender.cpp sender_tests "Sender: Schreibzeiger springt erst nach Slot 100 auf 0" \
@@ -186,7 +186,7 @@ fehler sender/clsVRD4Sender.cpp sender_tests "Antwort gezählt, bevor der eigene
   'if (!genommen) genommen = gv::Sendetexte(eigenerSlot).GetMemory().empty();' \
   'if (!genommen) genommen = true;'
 fehler app/FrmVRD4Empfaenger.cpp app_tests "gleiches Ereignis zweimal weitergegeben" \
-  'if (s == letztesEvent_) return;' \
+  'if (s == letztesEvent_ && netzStand(art) == letzterNetzStand_) return;' \
   'if (s == letztesEvent_ && s.isEmpty()) return;'
 fehler support/clsWBTimer.cpp support_tests "Intervall 0 hält die Taktschleife nicht an" \
   'if (s_->interval == 0) {' \
