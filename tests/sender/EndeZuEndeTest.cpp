@@ -12,8 +12,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A receiver on the real channel names: boards of other channels (--prefix)
+// on this PC are none of the test's business and are never ended by it.
 std::optional<pid_t> laufenderEmpfaenger() {
-  auto e = platform::findProcess([](const auto& p) { return clsVRD4Sender::IstEmpfaengerName(p.exeName); });
+  auto e = platform::findProcess([](const auto& p) {
+    if (!clsVRD4Sender::IstEmpfaengerName(p.exeName)) return false;
+    for (const std::string& a : platform::processArguments(p.pid))
+      if (a.starts_with("--prefix")) return false;
+    return true;
+  });
   return e ? std::optional(e->pid) : std::nullopt;
 }
 
