@@ -166,8 +166,9 @@ void Netzpanel::statusEintrag(const QString& entry) {
   status_.statusEintrag(entry);
 }
 
-void Netzpanel::befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) {
-  if (engine::clsVRD4Empfaenger* e = schleife_.engine()) e->BefehlDirektAusfuehren(felder, bild);
+void Netzpanel::befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild,
+                                 const render::VorabBild* vorab) {
+  if (engine::clsVRD4Empfaenger* e = schleife_.engine()) e->BefehlDirektAusfuehren(felder, bild, vorab);
 }
 
 void Netzpanel::falscheAbfrage(const QString& text) {

@@ -79,7 +79,8 @@ class Netzpanel final : private net::TalkHost {
   // net::TalkHost
   void statusEintrag(const QString& entry) override;
   net::Weiterleitung* weiterleitungsClient() override { return &weiterleitung_->Client3(); }
-  void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) override;
+  void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild,
+                        const render::VorabBild* vorab) override;
   void falscheAbfrage(const QString& text) override;
   bool darfAusfuehren() const override;
 

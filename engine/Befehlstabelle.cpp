@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <utility>
 
 #include "engine/EmpfaengerImpl.h"
 #include "protocol/Befehl.h"
@@ -171,13 +172,21 @@ void clsVRD4Empfaenger::laufenLassen(const protocol::Befehl& befehl, std::span<c
 }
 
 bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> felder,
-                                               std::span<const uint8_t> bildbytes) {
+                                               std::span<const uint8_t> bildbytes,
+                                               const render::VorabBild* vorab) {
   const LaufenderBefehl laeuft(d->befehlTiefe);
   const std::u16string_view name = felder.size() > 1 ? std::u16string_view(felder[1]) : std::u16string_view();
   d->befehlsname = QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()));
   const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
   if (!spec) return false;
-  laufenLassen(protocol::konvertieren(*spec, felder), bildbytes);
+  const protocol::Befehl befehl = protocol::konvertieren(*spec, felder);
+  // Only for this command: whatever it may start runs from its own bytes.
+  struct Vorab {
+    const render::VorabBild*& ziel;
+    const render::VorabBild* alt;
+    ~Vorab() { ziel = alt; }
+  } gesetzt{d->vorabBild, std::exchange(d->vorabBild, vorab)};
+  laufenLassen(befehl, bildbytes);
   return true;
 }
 

@@ -72,6 +72,8 @@ struct clsVRD4Empfaenger::Impl {
   support::Tiefe befehlTiefe;  // commands on the stack (see befehlLaeuft)
   std::vector<BefehlsBeobachter*> beobachter;
   std::optional<uint8_t> antwortNr;  // the slot number the running command replied
+  // The picture of the running direct command, decoded by its caller ahead.
+  const render::VorabBild* vorabBild = nullptr;
 };
 
 // Counts one running command for as long as it lives.

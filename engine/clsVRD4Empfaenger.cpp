@@ -225,7 +225,8 @@ void clsVRD4Empfaenger::LTNeuLoeschen(uint8_t index) { d->lauf->LTNeuLoeschen(in
 
 void clsVRD4Empfaenger::BildAnzeigen(const QString& BildnamemitPfad, bool GroesseAnpassen,
                                      bool BeiKleinerZentrieren, std::span<const uint8_t> bytes) {
-  d->bilder->BildAnzeigen(d->pic, BildnamemitPfad, GroesseAnpassen, BeiKleinerZentrieren, bytes);
+  d->bilder->BildAnzeigen(d->pic, BildnamemitPfad, GroesseAnpassen, BeiKleinerZentrieren, bytes,
+                          d->vorabBild);
 }
 
 void clsVRD4Empfaenger::BildAnzeigenanPosition(const QString& BildnamemitPfad, int16_t Xstart,
@@ -233,7 +234,7 @@ void clsVRD4Empfaenger::BildAnzeigenanPosition(const QString& BildnamemitPfad, i
                                                bool GroesseAnpassen, bool BeiKleinerZentrieren,
                                                std::span<const uint8_t> bytes) {
   d->bilder->BildAnzeigenanPosition(d->pic, BildnamemitPfad, Xstart, Ystart, Xende, YEnde,
-                                   GroesseAnpassen, BeiKleinerZentrieren, bytes);
+                                   GroesseAnpassen, BeiKleinerZentrieren, bytes, d->vorabBild);
 }
 
 uint8_t clsVRD4Empfaenger::AniGifLadenanPosition(const QString& BildnamemitPfad, int16_t Xstart,

@@ -21,6 +21,7 @@ class Blinktexte;
 class Lauftexte;
 class Bilder;
 class Animationen;
+struct VorabBild;
 }  // namespace vrd4::render
 
 namespace vrd4::protocol {
@@ -83,9 +84,12 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // commands draw from bildbytes (their picture field may be empty). The
   // observers are told, as by the overload below. Returns false for a name that is no
   // command (nothing is raised then). Throws protocol::FeldFehler and
-  // OverflowError like Zeitschleife.
+  // OverflowError like Zeitschleife. vorab (when given) is bildbytes
+  // already decoded by BildAnzeigen or BildAnzeigenanPosition's caller
+  // (render::modPicturefromBytes), so that the board only fits and draws it.
   bool BefehlDirektAusfuehren(std::span<const std::u16string> felder,
-                              std::span<const uint8_t> bildbytes = {});
+                              std::span<const uint8_t> bildbytes = {},
+                              const render::VorabBild* vorab = nullptr);
   // The dispatch alone: runs an already converted command
   // (protocol::konvertieren) with the handler of its table row. Throws
   // OverflowError like Zeitschleife.

@@ -76,6 +76,22 @@ VorbereiteteZeile zeileVorbereiten(std::string_view zeile) {
   return v;
 }
 
+namespace {
+
+// Decodes the picture of a prepared long line, so that the GUI thread only
+// fits and draws it. Not for animations: they keep their bytes.
+void bildVorab(VorbereiteteZeile& v) {
+  if (!v.bildfeld || !v.fehler.empty() || v.felder.size() < 2) return;
+  if (v.felder[1] != u"BildAnzeigen" && v.felder[1] != u"BildAnzeigenanPosition") return;
+  render::VorabBild b;
+  b.bild = render::modPicturefromBytes(v.bild, &b.grund);
+  // Beyond its share of the reservation the picture is not kept.
+  if (b.bild && std::size_t(b.bild->sizeInBytes()) > Clients::kMaxVorabBild) return;
+  v.vorab = std::move(b);
+}
+
+}  // namespace
+
 // --- one connection --------------------------------------------------------------
 
 // A long line on its way through the worker thread: the line moved here
@@ -133,6 +149,7 @@ void clsTalkConnection::vorbereiten() {
   vorbereitung_->zeile = std::move(wartend_.front());
   QThreadPool::globalInstance()->start([v = vorbereitung_] {
     v->ergebnis = zeileVorbereiten(v->zeile);
+    bildVorab(v->ergebnis);
     v->fertig.store(true, std::memory_order_release);
   });
 }
@@ -237,7 +254,8 @@ void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile v
     const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
     if (spec && !spec->nurOertlich) {
       // The engine draws synchronously: "OK" follows the finished drawing.
-      host.befehlAusfuehren(v.felder, v.bildfeld ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>());
+      host.befehlAusfuehren(v.felder, v.bildfeld ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>(),
+                            v.vorab ? &*v.vorab : nullptr);
     } else if (!spec) {
       // No reply: a forwarding receiver runs into its time-out. The line
       // is logged above and skipped; the box does not wait, so the next

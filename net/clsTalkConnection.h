@@ -20,16 +20,18 @@
 //    lines together: each open connection takes kAnteil of it (a line
 //    buffer of kFreierPuffer bytes and a queue of complete lines, below);
 //    a line that grows beyond kFreierPuffer needs a reservation of
-//    kReservierung (the longest line plus its decoded picture) until it has
-//    run. While the budget has no room for one, that connection stops
+//    kReservierung (the longest line, its picture's bytes and the picture
+//    decoded, up to kMaxVorabBild) until it has run. While the budget has no room for one, that connection stops
 //    reading (its peer is held up by TCP) and waits its turn; the other
 //    connections, the ring and the board go on.
 //  - Complete lines wait in a queue per connection (Windows-1252 bytes, one
 //    copy); while a queue holds kMaxWartendeZeilen lines or
 //    kMaxWartendeZeichen bytes its socket stops reading until the queue is
 //    empty again.
-//  - A line longer than kFreierPuffer is split and its picture decoded on a
-//    worker thread; meanwhile the other connections' lines run, its own
+//  - A line longer than kFreierPuffer is split, its picture field decoded
+//    and the picture of BildAnzeigen / BildAnzeigenanPosition decoded into
+//    an image (one of at most kMaxVorabBild bytes is kept; a larger one is
+//    decoded again by the board) on a worker thread; meanwhile the other connections' lines run, its own
 //    later lines wait (their order is kept).
 //  - Lines are run in batches of at most kStapelSekunden of work, taking one
 //    line from each connection in turn (the order within a connection is
@@ -56,12 +58,14 @@
 #include <deque>
 #include <list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "net/clsSocket.h"
+#include "render/modPicturefromBytes.h"
 #include "platform/Clock.h"
 #include "support/Tiefe.h"
 
@@ -80,10 +84,12 @@ class TalkHost {
   // unchanged, before it runs here, while it is connected.
   virtual Weiterleitung* weiterleitungsClient() = 0;
   // Runs one split command on the engine (fields 0.. as protocol::zerlegen
-  // gives them), the picture commands with `bild` as the picture's bytes.
+  // gives them), the picture commands with `bild` as the picture's bytes
+  // and `vorab` (nullptr: none) as those bytes already decoded.
   // Throws for a field that does not convert or an error of the operation;
   // what() describes it.
-  virtual void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild) = 0;
+  virtual void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild,
+                                const render::VorabBild* vorab) = 0;
   // The message box for an unknown command name (title "VRD4-Empfangsmodul",
   // exclamation icon, OK); returns at once, the box stays open by itself.
   virtual void falscheAbfrage(const QString& text) = 0;
@@ -100,6 +106,7 @@ struct VorbereiteteZeile {
   std::vector<std::u16string> felder;  // all fields, the picture field left empty
   std::size_t bildfeld = 0;            // 0: no picture command
   std::vector<uint8_t> bild;           // the decoded picture field
+  std::optional<render::VorabBild> vorab;  // bild as a picture (long lines only)
   std::string fehler;                  // why it cannot run ("" = it can)
 };
 VorbereiteteZeile zeileVorbereiten(std::string_view zeile);
@@ -170,11 +177,14 @@ class Clients {
   static constexpr double kStapelSekunden = 0.005;
   static constexpr double kVerdraengenSekunden = 60.0;
   // The memory budget of all received lines (bytes).
-  static constexpr std::size_t kZeilenbudget = std::size_t{256} << 20;
+  // Two picture lines at a time even with every connection open.
+  static constexpr std::size_t kZeilenbudget = std::size_t{336} << 20;
   static constexpr std::size_t kFreierPuffer = std::size_t{256} << 10;
   // Line buffer, plus the queue up to its bound and the line that crossed it.
   static constexpr std::size_t kAnteil = std::size_t{1} << 20;
-  static constexpr std::size_t kReservierung = clsSocket::kMaxZeilenlaenge / 2 * 3;
+  // A picture decoded ahead: 32-bit pixels, as big as a 4096 x 2047 board.
+  static constexpr std::size_t kMaxVorabBild = std::size_t{32} << 20;
+  static constexpr std::size_t kReservierung = clsSocket::kMaxZeilenlaenge / 2 * 3 + kMaxVorabBild;
 
   // clock measures the batches; both must outlive the collection.
   Clients(TalkHost& host, platform::Clock& clock);

@@ -116,7 +116,7 @@ Bilder::~Bilder() = default;
 
 void Bilder::BildAnzeigen(platform::Surface& pic, const QString& BildnamemitPfad,
                           bool GroesseAnpassen, bool BeiKleinerZentrieren,
-                          std::span<const uint8_t> bytes) {
+                          std::span<const uint8_t> bytes, const VorabBild* vorab) {
   int16_t W = 0, H = 0;
   try {
     W = to16(roundToInt32(pic.scaleWidth()));
@@ -126,13 +126,18 @@ void Bilder::BildAnzeigen(platform::Surface& pic, const QString& BildnamemitPfad
     return;
   }
   BildAnzeigenanPosition(pic, BildnamemitPfad, 1, 1, W, H, GroesseAnpassen, BeiKleinerZentrieren,
-                         bytes);
+                         bytes, vorab);
 }
 
 void Bilder::BildAnzeigenanPosition(platform::Surface& pic, const QString& AnzuzeigendesBild,
                                     int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                                     bool GroesseAnpassen, bool BeiKleinerZentrieren,
-                                    std::span<const uint8_t> bytes) {
+                                    std::span<const uint8_t> bytes, const VorabBild* vorab) {
+  if (vorab) {
+    d->anzeigen(pic, AnzuzeigendesBild, Xstart, Ystart, Xende, YEnde, GroesseAnpassen,
+                BeiKleinerZentrieren, vorab->bild ? *vorab->bild : QImage(), vorab->grund);
+    return;
+  }
   QString grund;
   const std::optional<QImage> bild = modPicturefromBytes(bytes, &grund);
   d->anzeigen(pic, AnzuzeigendesBild, Xstart, Ystart, Xende, YEnde, GroesseAnpassen,

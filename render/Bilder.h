@@ -26,6 +26,7 @@
 
 #include "platform/Surface.h"
 #include "render/RenderHost.h"
+#include "render/modPicturefromBytes.h"
 
 namespace vrd4::render {
 
@@ -36,14 +37,16 @@ class Bilder {
   Bilder(const Bilder&) = delete;
   Bilder& operator=(const Bilder&) = delete;
 
-  // The whole surface as the field. Never throws.
+  // The whole surface as the field. Never throws. vorab (when given) is
+  // bytes already decoded: then they are not decoded again.
   void BildAnzeigen(platform::Surface& pic, const QString& BildnamemitPfad, bool GroesseAnpassen,
-                    bool BeiKleinerZentrieren, std::span<const uint8_t> bytes);
+                    bool BeiKleinerZentrieren, std::span<const uint8_t> bytes,
+                    const VorabBild* vorab = nullptr);
   // Field corners 1-based, inclusive. Never throws.
   void BildAnzeigenanPosition(platform::Surface& pic, const QString& AnzuzeigendesBild,
                               int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                               bool GroesseAnpassen, bool BeiKleinerZentrieren,
-                              std::span<const uint8_t> bytes);
+                              std::span<const uint8_t> bytes, const VorabBild* vorab = nullptr);
 
   // BildAnzeigenanPosition with the picture already decoded: a null picture
   // counts as bytes that do not decode. Never throws.

@@ -35,4 +35,11 @@ bool bildGroesseErlaubt(int64_t w, int64_t h);
 // what its reader decodes of it. Never throws.
 std::optional<QImage> modPicturefromBytes(std::span<const uint8_t> bytes, QString* grund = nullptr);
 
+// A picture decoded ahead (on any thread) from the bytes of its command:
+// what modPicturefromBytes gave, and its reason when that was nothing.
+struct VorabBild {
+  std::optional<QImage> bild;
+  QString grund;
+};
+
 }  // namespace vrd4::render

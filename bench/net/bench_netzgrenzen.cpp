@@ -59,14 +59,16 @@ double rssMiB() {
 struct Host final : net::TalkHost {
   void statusEintrag(const QString&) override {}
   Weiterleitung* weiterleitungsClient() override { return nullptr; }
-  void befehlAusfuehren(std::span<const std::u16string>, std::span<const uint8_t> bild) override {
+  void befehlAusfuehren(std::span<const std::u16string>, std::span<const uint8_t> bild,
+                        const render::VorabBild* vorab) override {
     ++anzahl;
     if (bild.empty()) return;
     ++bilder;
-    // The board's part of a picture command: decode, fit onto the board.
+    // The board's part of a picture command: decode (unless decoded ahead),
+    // fit onto the board.
     QElapsedTimer uhr;
     uhr.start();
-    if (const auto b = zeichnen ? render::modPicturefromBytes(bild) : std::nullopt) {
+    if (const auto b = !zeichnen ? std::nullopt : vorab ? vorab->bild : render::modPicturefromBytes(bild)) {
       QImage tafel(768, 480, QImage::Format_RGB32);
       QPainter(&tafel).drawImage(QRect(0, 0, 768, 480), *b);
     }
