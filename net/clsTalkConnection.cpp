@@ -8,6 +8,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string_view>
+#include <type_traits>
 
 #include "net/Weiterleitung.h"
 #include "platform/Ansi.h"
@@ -28,6 +29,13 @@ QString adresse(const clsSocket& s) { return s.RemoteHost + QLatin1Char(':') + Q
 // The status-list text of a received line: only its head is converted.
 QString listenTextAnsi(std::string_view zeile) {
   return listenText(platform::fromAnsi(zeile.substr(0, std::size_t(kMaxListenZeichen) + 1)));
+}
+
+// Giving back a picture's pages takes milliseconds: done beside the GUI
+// thread.
+template <class T>
+void nebenbeiFreigeben(T&& gross) {
+  QThreadPool::globalInstance()->start([weg = std::make_shared<std::decay_t<T>>(std::move(gross))]() mutable { weg.reset(); });
 }
 
 std::unique_ptr<clsSocket> angenommen(clsSocket& server) {
@@ -128,6 +136,7 @@ clsTalkConnection::~clsTalkConnection() {
   if (reserviert_) clients_.freigeben(*this);
   std::erase(clients_.budgetWarteschlange_, this);
   clients_.budgetFrei_ += std::int64_t(Clients::kAnteil);
+  if (bildinhalt_.capacity() > Clients::kFreierPuffer) nebenbeiFreigeben(std::move(bildinhalt_));
 }
 
 void clsTalkConnection::Sck_LineBytesArrival(std::string&& zeile) {
@@ -203,10 +212,8 @@ bool clsTalkConnection::naechsteZeile() {
   if (wartend_.empty() && sck_->readingPaused() && !wartetAufBudget_) sck_->setReadingPaused(false);
   vorbereiten();
   ausfuehren(zeile, std::move(v));
-  // Giving back a picture-sized line's pages takes milliseconds: beside the
-  // GUI thread too.
-  if (zeile.capacity() > Clients::kFreierPuffer)
-    QThreadPool::globalInstance()->start([weg = std::make_shared<std::string>(std::move(zeile))]() mutable { weg.reset(); });
+  if (zeile.capacity() > Clients::kFreierPuffer) nebenbeiFreigeben(std::move(zeile));
+  if (v.vorab) nebenbeiFreigeben(std::move(*v.vorab));
   zeile = std::string();
   reservierungPruefen();
   return true;
@@ -238,7 +245,7 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
   ausfuehren(zeile, zeileVorbereiten(zeile));
 }
 
-void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile v) {
+void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile&& v) {
   TalkHost& host = clients_.host();
   host.statusEintrag(QStringLiteral("TCP ") + gegenstelle_ + QStringLiteral("> ") + listenTextAnsi(zeile));
   try {
@@ -248,7 +255,10 @@ void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile v
     if (!v.fehler.empty()) throw std::runtime_error(v.fehler);
 
     const std::u16string name = v.felder.size() > 1 ? v.felder[1] : std::u16string();
-    if (v.bildfeld) bildinhalt_ = std::move(v.bild);
+    if (v.bildfeld) {
+      if (bildinhalt_.capacity() > Clients::kFreierPuffer) nebenbeiFreigeben(std::move(bildinhalt_));
+      bildinhalt_ = std::move(v.bild);
+    }
     // Commands that act on the receiving program itself (spec->nurOertlich)
     // are only acknowledged: they are meant for the sender's own receiver.
     const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);

@@ -144,7 +144,8 @@ class clsTalkConnection {
   bool bereit() const;  // its next line may run now
   // Hands a long line at the front of the queue to the worker thread.
   void vorbereiten();
-  void ausfuehren(const std::string& zeile, VorbereiteteZeile v);
+  // Takes v's picture bytes; leaves its decoded picture.
+  void ausfuehren(const std::string& zeile, VorbereiteteZeile&& v);
   // Drops every waiting line and closes (see the reset above).
   void verwerfen();
   // Gives the reservation back once no long line is left.
