@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Surface.h"
+#include "tests/TestHilfe.h"
 
 namespace vrd4::app::test {
 
@@ -77,12 +78,7 @@ class MeldungsRecorder final : public platform::MessageBoxSink {
   std::vector<std::u16string> texte;
 };
 
-// "Befehl" ESC name ESC fields…
-inline std::u16string befehl(std::initializer_list<std::u16string> teile) {
-  std::u16string s = u"Befehl";
-  for (const auto& t : teile) s += u'\x1b' + t;
-  return s;
-}
+using vrd4::test::befehl;
 
 // A loaded window in a fresh program folder, on the fake desktop.
 class FensterTest : public ::testing::Test {

@@ -24,6 +24,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SharedMemory.h"
 #include "support/Numbers.h"
+#include "tests/TestHilfe.h"
 
 namespace vrd4::channel::test {
 namespace {
@@ -79,9 +80,7 @@ class ChannelTest : public ::testing::Test, public platform::MessageBoxSink {
     set::SpeichervariablenFreigeben();
     mutex::MutexSchliessen();
     set::removeChannelObjects();
-    std::error_code ec;  // and single objects the test made under its prefix
-    for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
-      if (e.path().filename().string().starts_with(prefix)) std::filesystem::remove(e.path(), ec);
+    vrd4::test::kanalDateienEntfernen(prefix);  // and single objects the test made under its prefix
     platform::setMessageBoxSink(nullptr);
   }
   void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { boxes.push_back(text); }

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "channel/modVRD4GlobaleVariablen.h"
+#include "tests/TestHilfe.h"
 
 extern char** environ;
 
@@ -32,20 +34,8 @@ namespace gv = channel::modVRD4GlobaleVariablen;
 inline constexpr double kStartSekunden = 60.0;
 inline constexpr double kSekunden = 15.0;
 
-inline bool warteBis(const std::function<bool()>& bedingung, double sekunden) {
-  const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);
-  while (!bedingung()) {
-    if (std::chrono::steady_clock::now() > ende) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
-inline std::u16string befehl(std::initializer_list<std::u16string> teile) {
-  std::u16string s = u"Befehl";
-  for (const auto& t : teile) s += u'\x1b' + t;
-  return s;
-}
+using vrd4::test::befehl;
+using vrd4::test::warteBis;
 
 // As a sending program does before it starts the receiver: the set first. The
 // counters survive while any other process holds the set, so both sides start
@@ -55,6 +45,16 @@ inline void ringFrischAnlegen() {
   for (auto* v : {&gv::clsVRD4EmpfaengerGestartet(), &gv::clsVRD4EventFensterHandle(), &gv::clsVRD4Event(),
                   &gv::clsVRD4LetzteGesendete(), &gv::clsVRD4LetzteGelesene()})
     v->SetMemory(u"");
+}
+
+// What a shell command writes to its standard output.
+inline std::string ausgabe(const std::string& aufruf) {
+  std::string text;
+  if (std::FILE* p = ::popen(aufruf.c_str(), "r")) {
+    for (char puffer[512]; std::fgets(puffer, sizeof puffer, p);) text += puffer;
+    ::pclose(p);
+  }
+  return text;
 }
 
 inline bool gestartet() {
@@ -98,11 +98,7 @@ class Empfaenger {
         waitpid(pid_, nullptr, 0);
       }
     }
-    if (!praefix_.empty()) {
-      std::error_code ec;
-      for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
-        if (e.path().filename().string().starts_with(praefix_)) std::filesystem::remove(e.path(), ec);
-    }
+    if (!praefix_.empty()) vrd4::test::kanalDateienEntfernen(praefix_);
   }
 
   // Starts the program (again, once it has ended) with the prefix and extra.

@@ -18,25 +18,12 @@
 namespace vrd4::e2e {
 namespace {
 
-class XVerbindung {
- public:
-  XVerbindung() : d_(XOpenDisplay(nullptr)) {}
-  ~XVerbindung() {
-    if (d_) XCloseDisplay(d_);
-  }
-  XVerbindung(const XVerbindung&) = delete;
-  XVerbindung& operator=(const XVerbindung&) = delete;
-  Display* get() const { return d_; }
-  Atom atom(const char* n) const { return XInternAtom(d_, n, False); }
-
- private:
-  Display* d_;
-};
-
-XVerbindung& x() {
-  static XVerbindung v;
-  return v;
+// One connection for the whole run, closed when the program ends.
+Display* dpy() {
+  static const std::unique_ptr<Display, int (*)(Display*)> d(XOpenDisplay(nullptr), XCloseDisplay);
+  return d.get();
 }
+Atom atom(const char* n) { return XInternAtom(dpy(), n, False); }
 
 int ohneAbbruch(Display*, XErrorEvent*) { return 0; }
 
@@ -46,7 +33,7 @@ std::vector<unsigned long> eigenschaft(Window w, const char* name, Atom typ) {
   unsigned long n = 0, rest = 0;
   unsigned char* roh = nullptr;
   std::vector<unsigned long> out;
-  if (XGetWindowProperty(x().get(), w, x().atom(name), 0, 1024, False, typ, &t, &format, &n, &rest, &roh) ==
+  if (XGetWindowProperty(dpy(), w, atom(name), 0, 1024, False, typ, &t, &format, &n, &rest, &roh) ==
           Success &&
       roh && format == 32)
     out.assign(reinterpret_cast<unsigned long*>(roh), reinterpret_cast<unsigned long*>(roh) + n);
@@ -57,15 +44,15 @@ std::vector<unsigned long> eigenschaft(Window w, const char* name, Atom typ) {
 // The receiver's main window: the client window (WM_STATE) whose title
 // begins with "VRD4-LCD", however the manager frames it. 0 when none.
 Window empfaengerFenster(Window w = 0) {
-  if (!w) w = DefaultRootWindow(x().get());
+  if (!w) w = DefaultRootWindow(dpy());
   char* name = nullptr;
-  const bool treffer = XFetchName(x().get(), w, &name) && name && std::string(name).starts_with("VRD4-LCD");
+  const bool treffer = XFetchName(dpy(), w, &name) && name && std::string(name).starts_with("VRD4-LCD");
   if (name) XFree(name);
-  if (treffer && !eigenschaft(w, "WM_STATE", x().atom("WM_STATE")).empty()) return w;
+  if (treffer && !eigenschaft(w, "WM_STATE", atom("WM_STATE")).empty()) return w;
   Window wurzel = 0, eltern = 0, *kinder = nullptr;
   unsigned int n = 0;
   Window gefunden = 0;
-  if (XQueryTree(x().get(), w, &wurzel, &eltern, &kinder, &n)) {
+  if (XQueryTree(dpy(), w, &wurzel, &eltern, &kinder, &n)) {
     for (unsigned int i = 0; i < n && !gefunden; ++i) gefunden = empfaengerFenster(kinder[i]);
     if (kinder) XFree(kinder);
   }
@@ -77,21 +64,21 @@ std::optional<QRect> bereich(Window w) {
   XWindowAttributes a{};
   int px = 0, py = 0;
   Window kind = 0;
-  if (!w || !XGetWindowAttributes(x().get(), w, &a) || a.map_state != IsViewable ||
-      !XTranslateCoordinates(x().get(), w, a.root, 0, 0, &px, &py, &kind))
+  if (!w || !XGetWindowAttributes(dpy(), w, &a) || a.map_state != IsViewable ||
+      !XTranslateCoordinates(dpy(), w, a.root, 0, 0, &px, &py, &kind))
     return std::nullopt;
   return QRect(px, py, a.width, a.height);
 }
 
 bool imVollbild(Window w) {
   const auto zustand = eigenschaft(w, "_NET_WM_STATE", XA_ATOM);
-  return std::find(zustand.begin(), zustand.end(), x().atom("_NET_WM_STATE_FULLSCREEN")) != zustand.end();
+  return std::find(zustand.begin(), zustand.end(), atom("_NET_WM_STATE_FULLSCREEN")) != zustand.end();
 }
 
 // A window manager runs: its check window names itself (a stale property of
 // a manager that has ended names a window that is gone).
 bool managerLaeuft() {
-  const auto pruef = eigenschaft(DefaultRootWindow(x().get()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+  const auto pruef = eigenschaft(DefaultRootWindow(dpy()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
   if (pruef.empty()) return false;
   const auto selbst = eigenschaft(pruef[0], "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
   return !selbst.empty() && selbst[0] == pruef[0];
@@ -121,7 +108,7 @@ class FensterE2E : public ::testing::TestWithParam<Manager> {
  protected:
   void SetUp() override {
     XSetErrorHandler(ohneAbbruch);
-    ASSERT_NE(x().get(), nullptr) << "no X server (run under xvfb-run)";
+    ASSERT_NE(dpy(), nullptr) << "no X server (run under xvfb-run)";
     const std::string name = GetParam().name;
     if (std::system(("command -v " + name + " >/dev/null").c_str()) != 0) GTEST_SKIP() << name << " is not installed";
     std::vector<std::string> aufruf{"env", "HOME=" + heim_.path().toStdString()};
@@ -185,28 +172,28 @@ TEST_P(FensterE2E, WindowComesBackAtTheSameCornerOnEveryStart) {
 void escDruecken(Window fenster) {
   Window fokus = 0;
   int zurueck = 0;
-  XGetInputFocus(x().get(), &fokus, &zurueck);
+  XGetInputFocus(dpy(), &fokus, &zurueck);
   EXPECT_EQ(fokus, fenster) << "the full-screen window has no keyboard focus";
   XKeyEvent k{};
-  k.display = x().get();
+  k.display = dpy();
   k.window = fokus;
-  k.root = DefaultRootWindow(x().get());
+  k.root = DefaultRootWindow(dpy());
   k.same_screen = True;
-  k.keycode = XKeysymToKeycode(x().get(), XK_Escape);
+  k.keycode = XKeysymToKeycode(dpy(), XK_Escape);
   for (int typ : {KeyPress, KeyRelease}) {
     k.type = typ;
-    XSendEvent(x().get(), fokus, True, typ == KeyPress ? KeyPressMask : KeyReleaseMask,
+    XSendEvent(dpy(), fokus, True, typ == KeyPress ? KeyPressMask : KeyReleaseMask,
                reinterpret_cast<XEvent*>(&k));
   }
-  XFlush(x().get());
+  XFlush(dpy());
 }
 
 TEST_P(FensterE2E, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
   // The X server's screen saver after one idle second (Xvfb has no DPMS).
-  XSetScreenSaver(x().get(), 1, 0, PreferBlanking, AllowExposures);
+  XSetScreenSaver(dpy(), 1, 0, PreferBlanking, AllowExposures);
   const auto schonerAn = [] {
     XScreenSaverInfo info{};
-    XScreenSaverQueryInfo(x().get(), DefaultRootWindow(x().get()), &info);
+    XScreenSaverQueryInfo(dpy(), DefaultRootWindow(dpy()), &info);
     return info.state == ScreenSaverOn;
   };
 
@@ -214,12 +201,12 @@ TEST_P(FensterE2E, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
   ringFrischAnlegen();
   e.starten({"--vollbild"});
   ASSERT_TRUE(gestartet());
-  const QRect schirm(0, 0, DisplayWidth(x().get(), 0), DisplayHeight(x().get(), 0));
+  const QRect schirm(0, 0, DisplayWidth(dpy(), 0), DisplayHeight(dpy(), 0));
   Window w = 0;
   ASSERT_TRUE(warteBis([&] { return (w = empfaengerFenster()) && imVollbild(w) && bereich(w) == schirm; },
                        kSekunden))
       << "not in the manager's full-screen state over the whole screen";
-  XResetScreenSaver(x().get());
+  XResetScreenSaver(dpy());
   std::this_thread::sleep_for(std::chrono::seconds(2));
   EXPECT_FALSE(schonerAn()) << "the screen blanks while the board runs";
 
@@ -235,7 +222,7 @@ TEST_P(FensterE2E, VollbildIsTheManagersFullScreenAndEscLeavesIt) {
     EXPECT_EQ(gespeicherteEcke(e), std::pair(r->x() * 15, r->y() * 15)) << "twips at 96 DPI";
   }
   EXPECT_TRUE(warteBis(schonerAn, kSekunden)) << "the screen saver is still held off after the end";
-  XSetScreenSaver(x().get(), 0, 0, DefaultBlanking, DefaultExposures);
+  XSetScreenSaver(dpy(), 0, 0, DefaultBlanking, DefaultExposures);
 }
 
 }  // namespace

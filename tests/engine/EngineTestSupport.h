@@ -18,6 +18,7 @@
 #include "protocol/Befehl.h"
 #include "render/Animationen.h"
 #include "render/ucAniGIF.h"
+#include "tests/TestHilfe.h"
 
 // Readable failure messages for the Qt texts the engine reports.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -43,11 +44,7 @@ struct Umgebung final : ::testing::Environment {
 };
 inline ::testing::Environment* const umgebung = ::testing::AddGlobalTestEnvironment(new Umgebung);
 
-inline std::u16string befehl(std::initializer_list<std::u16string> felder) {
-  std::vector<std::u16string> v{u"Befehl"};
-  v.insert(v.end(), felder.begin(), felder.end());
-  return protocol::zusammenfuegen(v);
-}
+using vrd4::test::befehl;
 
 inline std::u16string datenDatei(const char* name) {
   return QString::fromStdString(std::string(VRD4_TEST_DATA_DIR) + "/engine/" + name).toStdU16String();

@@ -60,32 +60,10 @@ TEST(GifDatei, ControlExtensionsGiveDelayDisposalAndTransparency) {
 }
 
 // Image data given as codes, with the widths a decoder reads them at.
-std::vector<uint8_t> roheCodes(std::initializer_list<uint32_t> codes, int codeGroesse = 2) {
-  std::vector<uint8_t> d;
-  const uint32_t clear = 1u << codeGroesse;
-  uint32_t akku = 0, naechster = clear + 2;
-  int bits = 0, breite = codeGroesse + 1;
-  bool erster = true;
-  for (uint32_t c : codes) {
-    akku |= c << bits;
-    bits += breite;
-    while (bits >= 8) {
-      d.push_back(static_cast<uint8_t>(akku));
-      akku >>= 8;
-      bits -= 8;
-    }
-    if (c == clear) {
-      breite = codeGroesse + 1;
-      naechster = clear + 2;
-      erster = true;
-    } else if (!erster && ++naechster == (1u << breite) && breite < 12) {
-      ++breite;
-    } else {
-      erster = false;
-    }
-  }
-  if (bits) d.push_back(static_cast<uint8_t>(akku));
-  return d;
+std::vector<uint8_t> roheCodes(std::initializer_list<uint32_t> codes) {
+  Codes k(2);
+  for (uint32_t c : codes) k(c);
+  return k.fertig();
 }
 
 // A 4 × 2 frame with raw LZW data and the given code-size byte.
@@ -96,9 +74,9 @@ std::vector<uint8_t> mitDaten(const std::vector<uint8_t>& daten, uint8_t codeGro
   return s.fertig();
 }
 
-// Flat images on a 4 × 4 screen (or the size given) with four grey levels.
-std::vector<uint8_t> datei(std::initializer_list<Bild> bilder, int logB = 4, int logH = 4) {
-  GifSchreiber s(logB, logH, graurampe(4));
+// Flat images on a 4 × 4 screen (or the size and signature given) with four grey levels.
+std::vector<uint8_t> datei(std::initializer_list<Bild> bilder, int logB = 4, int logH = 4, const char* sig = "GIF89a") {
+  GifSchreiber s(logB, logH, graurampe(4), sig);
   for (const Bild& b : bilder) s.bild(b);
   return s.fertig();
 }
@@ -131,14 +109,9 @@ std::vector<Fall> faelle() {
     }
     return b;
   };
-  const auto mitSignatur = [](const char* sig) {
-    GifSchreiber s(4, 4, graurampe(4), sig);
-    s.bild(flach(0, 0, 4, 4));
-    return s.fertig();
-  };
   return {
-      {"SignatureInAnyLetterCase", [=] { return mitSignatur("gIf87A"); }, 1, eins16},
-      {"UnknownVersionIsRefused", [=] { return mitSignatur("GIF90a"); }, 0},
+      {"SignatureInAnyLetterCase", [] { return datei({flach(0, 0, 4, 4)}, 4, 4, "gIf87A"); }, 1, eins16},
+      {"UnknownVersionIsRefused", [] { return datei({flach(0, 0, 4, 4)}, 4, 4, "GIF90a"); }, 0},
       {"CodeBeyondTheTableStopsTheFrame", [=] { return mitDaten(roheCodes({c, 1, 2, 6, 9, 3, e})); }, 1,
        {1, 2, 1, 2, 0, 0, 0, 0}},
       {"StringBeingDefinedIsValid", [=] { return mitDaten(roheCodes({c, 1, 2, 7, 3, e})); }, 1,

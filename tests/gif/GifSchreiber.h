@@ -4,12 +4,14 @@
 // and a table that runs full without a clear (the deferred clear); and
 // decoding a frame back into its indices.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "gif/GifDatei.h"
@@ -21,72 +23,59 @@ struct LzwArt {
   bool ohneClearWennVoll = false;  // a full table stays as it is (deferred clear)
 };
 
-// LZW with GIF's code widths; indices must be below 2^minCodeSize.
-inline std::vector<uint8_t> lzwKodieren(const std::vector<uint8_t>& idx, int minCodeSize,
-                                        LzwArt art = {}) {
-  std::vector<uint8_t> out;
-  uint64_t akku = 0;
-  int bits = 0;
-  const uint32_t clear = 1u << minCodeSize, ende = clear + 1;
-  int breite = minCodeSize + 1;
-  uint32_t dekNaechster = clear + 2;  // the decoder's next code, which sets the width
-  bool ersterNachClear = true;
-  auto schreiben = [&](uint32_t code) {
-    akku |= uint64_t{code} << bits;
-    bits += breite;
-    while (bits >= 8) {
-      out.push_back(static_cast<uint8_t>(akku));
-      akku >>= 8;
-      bits -= 8;
+// Codes packed at the widths a decoder reads them at: a clear code resets the
+// width; every code but the first after a clear adds a table entry.
+struct Codes {
+  explicit Codes(int minCodeSize) : clear(1u << minCodeSize), breite(minCodeSize + 1) {}
+  void operator()(uint32_t c) {
+    akku |= uint64_t{c} << bits;
+    for (bits += breite; bits >= 8; bits -= 8, akku >>= 8) out.push_back(static_cast<uint8_t>(akku));
+    if (c == clear) {
+      breite = std::countr_zero(clear) + 1, naechster = clear + 2, erster = true;
+    } else if (!erster && naechster < 4096 && ++naechster == (1u << breite) && breite < 12) {
+      ++breite;
+    } else {
+      erster = false;
     }
-  };
-  auto code = [&](uint32_t c) {
-    schreiben(c);
-    if (!ersterNachClear && dekNaechster < 4096) {
-      ++dekNaechster;
-      if (dekNaechster == (1u << breite) && breite < 12) ++breite;
-    }
-    ersterNachClear = false;
-  };
-  std::vector<uint16_t> dict(4096 * 256, 0);  // [prefix * 256 + byte] -> code + 1
-  std::vector<uint32_t> belegt;                // keys to empty on a clear
+  }
+  std::vector<uint8_t> fertig() {
+    if (bits > 0) out.push_back(static_cast<uint8_t>(akku));
+    return out;
+  }
+  const uint32_t clear;
+  int breite, bits = 0;
   uint32_t naechster = clear + 2;
-  auto clearCode = [&]() {
-    schreiben(clear);
-    breite = minCodeSize + 1;
-    dekNaechster = clear + 2;
-    ersterNachClear = true;
-    for (uint32_t k : belegt) dict[k] = 0;
-    belegt.clear();
-    naechster = clear + 2;
-  };
-  clearCode();
+  uint64_t akku = 0;
+  bool erster = true;
+  std::vector<uint8_t> out;
+};
+
+// LZW with GIF's code widths; indices must be below 2^minCodeSize.
+inline std::vector<uint8_t> lzwKodieren(const std::vector<uint8_t>& idx, int minCodeSize, LzwArt art = {}) {
+  Codes codes(minCodeSize);
+  std::unordered_map<uint32_t, uint32_t> tabelle;  // prefix << 8 | index -> code
+  const auto leeren = [&] { codes(codes.clear), tabelle.clear(); };
+  leeren();
   if (!idx.empty()) {
     uint32_t cur = idx[0];
-    int codes = 0;
+    int n = 0;
     for (std::size_t i = 1; i < idx.size(); ++i) {
-      const uint8_t c = idx[i];
-      if (uint16_t e = dict[cur * 256 + c]) {
-        cur = e - 1u;
+      if (const auto e = tabelle.find(cur << 8 | idx[i]); e != tabelle.end()) {
+        cur = e->second;
         continue;
       }
-      code(cur);
-      ++codes;
-      if (naechster < 4096) {
-        dict[cur * 256 + c] = static_cast<uint16_t>(naechster + 1);
-        belegt.push_back(cur * 256 + c);
-        ++naechster;
-      } else if (!art.ohneClearWennVoll) {
-        clearCode();
-      }
-      if (art.clearNach && codes == art.clearNach) clearCode();
-      cur = c;
+      codes(cur);
+      if (codes.clear + 2 + tabelle.size() < 4096)
+        tabelle.emplace(cur << 8 | idx[i], codes.clear + 2 + tabelle.size());
+      else if (!art.ohneClearWennVoll)
+        leeren();
+      if (art.clearNach && ++n == art.clearNach) leeren();
+      cur = idx[i];
     }
-    code(cur);
+    codes(cur);
   }
-  schreiben(ende);
-  if (bits > 0) out.push_back(static_cast<uint8_t>(akku));
-  return out;
+  codes(codes.clear + 1);
+  return codes.fertig();
 }
 
 inline void unterbloecke(std::vector<uint8_t>& out, const std::vector<uint8_t>& daten, int groesse = 255) {

@@ -58,13 +58,6 @@ TEST(HallenAdresse, ReadsHostPortHallAndBoardAndRefusesWhatIsNoName) {
   EXPECT_EQ(tafelAusTopic("H", "vrd4/H/tafel/a/b/status"), "");
 }
 
-BefehlsNachricht nachricht(uint64_t lauf, uint64_t seq) {
-  BefehlsNachricht n;
-  n.lauf = lauf;
-  n.seq = seq;
-  return n;
-}
-
 // Events: "S<seq>" a scene, "B<seq>" a command, of run 1; a trailing "'"
 // means run 2. The trace: what was drawn, in order.
 TEST(Folge, DrawsTheSceneThenEachLaterCommandOnceInOrderAndAGapWaitsForTheNextScene) {
@@ -91,7 +84,7 @@ TEST(Folge, DrawsTheSceneThenEachLaterCommandOnceInOrderAndAGapWaitsForTheNextSc
       spur += (spur.empty() ? "" : " ") + std::string(art) + std::to_string(n.seq) + (n.lauf == 2 ? "'" : "");
     };
     for (const std::string& e : z.ereignisse) {
-      const BefehlsNachricht n = nachricht(e.back() == '\'' ? 2 : 1, std::stoull(e.substr(1)));
+      const BefehlsNachricht n{.lauf = e.back() == '\'' ? 2u : 1u, .seq = std::stoull(e.substr(1)), .befehl = {}};
       if (e[0] == 'B') {
         for (const auto& r : f.befehl(n)) zeichne("B", r);
       } else if (auto danach = f.szene(n.lauf, n.seq)) {
@@ -102,7 +95,7 @@ TEST(Folge, DrawsTheSceneThenEachLaterCommandOnceInOrderAndAGapWaitsForTheNextSc
     EXPECT_EQ(spur, z.spur);
   }
   Folge voll;
-  for (uint64_t s = 2; s <= Folge::kMaxWartend + 2; ++s) voll.befehl(nachricht(1, s));
+  for (uint64_t s = 2; s <= Folge::kMaxWartend + 2; ++s) voll.befehl({.lauf = 1, .seq = s, .befehl = {}});
   EXPECT_EQ(voll.wartend(), Folge::kMaxWartend);
   EXPECT_EQ(voll.verdraengte(), 1u) << "the oldest goes";
   EXPECT_EQ(voll.szene(1, 2)->size(), Folge::kMaxWartend);

@@ -41,7 +41,7 @@ class EndeZuEnde : public ::testing::Test {
   void TearDown() override {
     sender.reset();
     // The stop request ends a real receiver within a tick or two.
-    bisZu([] { return !laufenderEmpfaenger(); }, 10);
+    warteBis([] { return !laufenderEmpfaenger(); }, 10);
     aufraeumen();
   }
   // Initialisieren, and the receiver is still there afterwards.
@@ -58,7 +58,7 @@ class EndeZuEnde : public ::testing::Test {
 
 TEST_F(EndeZuEnde, StartBlinkTextEventsAsWindowTitleRestartAndEnd) {
   Display* d = nullptr;  // a busy server may refuse a connection for a moment
-  ASSERT_TRUE(bisZu([&] { return (d = XOpenDisplay(nullptr)) != nullptr; }, 1));
+  ASSERT_TRUE(warteBis([&] { return (d = XOpenDisplay(nullptr)) != nullptr; }, 1));
   const Window fenster = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 100, 30, 0, 0, 0);
   XSync(d, False);
 
@@ -90,7 +90,7 @@ TEST_F(EndeZuEnde, StartBlinkTextEventsAsWindowTitleRestartAndEnd) {
   EXPECT_FALSE(platform::processAlive(*erster));
   // The sender object ending ends the receiver.
   sender.reset();
-  EXPECT_TRUE(bisZu([&] { return !platform::processAlive(*zweiter); }));
+  EXPECT_TRUE(warteBis([&] { return !platform::processAlive(*zweiter); }));
 }
 
 // A pixel of the receiver's snapshot as the board's colours are written: 0x00BBGGRR.
@@ -123,17 +123,17 @@ TEST_F(EndeZuEnde, ThousandCommandsOfTheLibraryAllRunOnceInOrder) {
   ASSERT_TRUE(pid);
   for (int i = 0; i < kAnzahl; ++i) sender->Rechteck(x(i), y(i), x(ende(i)), y(ende(i)), 1, farbe(i), true);
   EXPECT_TRUE(ereignisse.empty()) << platform::toUtf8(ereignisse.front().second);
-  ASSERT_TRUE(bisZu([] { return gv::clsVRD4LetzteGelesene().GetMemory() == gv::clsVRD4LetzteGesendete().GetMemory() &&
+  ASSERT_TRUE(warteBis([] { return gv::clsVRD4LetzteGelesene().GetMemory() == gv::clsVRD4LetzteGesendete().GetMemory() &&
                                gv::Sendetexte(gv::kAnzahlSendetexte - 1).GetMemory().empty(); }, 60));
   // The snapshot reads the screen back, which the window repaints a moment
   // after it drew: the board counts once it shows, so look again until then.
   std::vector<int> falsch;
-  bisZu([&] {
+  warteBis([&] {
     falsch = {-1};
     fs::remove(dir / "Picture.bmp");
     ::kill(*pid, SIGUSR1);
     QImage bild;
-    if (!bisZu([&] { return bild.load(QString::fromStdString((dir / "Picture.bmp").string())); })) return false;
+    if (!warteBis([&] { return bild.load(QString::fromStdString((dir / "Picture.bmp").string())); })) return false;
     falsch.clear();
     // Coordinates count from 1 on the board, from 0 in the picture.
     for (int k = 0; k < kAnzahl; ++k)
@@ -188,9 +188,9 @@ TEST_F(EndeZuEnde, Vrd4sendReportsWrongLinesEndsWithItsPipeAndTheDemoLineKeepsTh
   EXPECT_EQ(fehler.find("bereits geladen"), std::string::npos) << fehler;
   EXPECT_TRUE(std::regex_match(aus, std::regex("([1-9]|10)\n([1-9]|10)\n"))) << aus;
   // A stop request would end it within a tick or two.
-  EXPECT_FALSE(bisZu([&] { return !platform::processAlive(*pid); }, 2)) << "the demo board must keep showing";
+  EXPECT_FALSE(warteBis([&] { return !platform::processAlive(*pid); }, 2)) << "the demo board must keep showing";
   EXPECT_EQ(lauf("--verbinden", "Cls\n"), 0) << fehler;
-  EXPECT_TRUE(bisZu([&] { return !platform::processAlive(*pid); }));
+  EXPECT_TRUE(warteBis([&] { return !platform::processAlive(*pid); }));
   fs::remove_all(dir);
 }
 

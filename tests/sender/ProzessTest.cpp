@@ -39,7 +39,7 @@ class Prozesse : public ::testing::Test {
     pid_t pid = 0;
     EXPECT_EQ(::posix_spawnp(&pid, programm, nullptr, nullptr, a.data(), environ), 0);
     kinder.push_back(pid);
-    EXPECT_TRUE(sender::test::bisZu([&] { return processEntry(pid).value_or(ProcessEntry{}).exeName == name; }));
+    EXPECT_TRUE(sender::test::warteBis([&] { return processEntry(pid).value_or(ProcessEntry{}).exeName == name; }));
     return pid;
   }
   std::vector<pid_t> kinder;

@@ -18,6 +18,7 @@
 #include "platform/Ansi.h"
 #include "platform/Process.h"
 #include "vrd4/clsVRD4Sender.h"
+#include "tests/TestHilfe.h"
 
 namespace vrd4::sender::test {
 
@@ -29,11 +30,7 @@ inline std::string testPrefix() { return "t_sender_" + std::to_string(::getpid()
 struct EigenerKanal : ::testing::Environment {
   void SetUp() override { clsVRD4Sender::setKanalPrefix(testPrefix()); }
   // The channel leaves its objects in /dev/shm for the next process; ours has none.
-  void TearDown() override {
-    std::error_code f;
-    for (const auto& e : std::filesystem::directory_iterator("/dev/shm", f))
-      if (e.path().filename().string().starts_with(testPrefix())) std::filesystem::remove(e.path(), f);
-  }
+  void TearDown() override { vrd4::test::kanalDateienEntfernen(testPrefix()); }
 };
 
 inline std::string lesen(const std::filesystem::path& datei) {
@@ -53,14 +50,7 @@ using Ereignisse = std::vector<Ereignis>;
 inline const Ereignis kNichtGeladen{u"BefehlFehler", u"VRD4Empfaenger_Steuerung nicht geladen!"};
 inline const Ereignis kKeineAntwort{u"BefehlFehler", u"VRD4Empfaenger_Steuerung: keine Antwort!"};
 
-// Waits for what another process does; the limit only guards against a hang.
-template <typename F>
-bool bisZu(F bedingung, double sekunden = 15) {
-  const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);
-  while (!bedingung() && std::chrono::steady_clock::now() < ende)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return bedingung();
-}
+using vrd4::test::warteBis;
 
 // Message boxes and events of s go into the lists.
 inline void mitschreiben(clsVRD4Sender& s, Ereignisse& meldungen, Ereignisse& ereignisse) {
