@@ -120,18 +120,6 @@ void BM_Nachholen(benchmark::State& state) {
 }
 BENCHMARK(BM_Nachholen)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// A BMP of about 1 MB, different in every pixel row.
-QByteArray bild1MB() {
-  QImage img(600, 580, QImage::Format_RGB888);
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, qRgb(x & 255, y & 255, (x * y) & 255));
-  QByteArray bytes;
-  QBuffer puffer(&bytes);
-  puffer.open(QIODevice::WriteOnly);
-  img.save(&puffer, "BMP");
-  return bytes;
-}
-
 void BM_SpeicherHinterHaengendemB(benchmark::State& state) {
   offscreen();
   const uint16_t port = freierPort();

@@ -93,18 +93,6 @@ void BM_HopLatenz(benchmark::State& state) {
 }
 BENCHMARK(BM_HopLatenz)->Iterations(2000)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
-// A BMP of about 1 MB.
-QByteArray bild1MB() {
-  QImage img(600, 580, QImage::Format_RGB888);
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, qRgb(x & 255, y & 255, (x * y) & 255));
-  QByteArray bytes;
-  QBuffer puffer(&bytes);
-  puffer.open(QIODevice::WriteOnly);
-  img.save(&puffer, "BMP");
-  return bytes;
-}
-
 void BM_Bild1MB_TCP(benchmark::State& state) {
   Tafel& t = tafel();
   if (t.fd < 0) return state.SkipWithError("no receiver");

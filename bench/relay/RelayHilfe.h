@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QImage>
 #include <QString>
 #include <chrono>
@@ -29,6 +30,18 @@ extern char** environ;
 namespace vrd4::bench {
 
 namespace gv = channel::modVRD4GlobaleVariablen;
+
+// A BMP of about 1 MB, different in every pixel row.
+inline QByteArray bild1MB() {
+  QImage img(600, 580, QImage::Format_RGB888);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, qRgb(x & 255, y & 255, (x * y) & 255));
+  QByteArray bytes;
+  QBuffer puffer(&bytes);
+  puffer.open(QIODevice::WriteOnly);
+  img.save(&puffer, "BMP");
+  return bytes;
+}
 
 inline sockaddr_in loopback(uint16_t port) {
   sockaddr_in a{};
