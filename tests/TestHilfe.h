@@ -1,10 +1,18 @@
 #pragma once
 // What tests of every folder need: a command as a sending program writes it,
-// a wait for what another process or thread does, and the removal of the
-// channel files a test made under its name prefix.
+// a wait for what another process or thread does, the removal of the
+// channel files a test made under its name prefix, and a free loopback port.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <fstream>
 #include <filesystem>
 #include <initializer_list>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -30,6 +38,33 @@ inline void kanalDateienEntfernen(const std::string& praefix) {
   std::error_code ec;
   for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
     if (e.path().filename().string().starts_with(praefix)) std::filesystem::remove(e.path(), ec);
+}
+
+inline sockaddr_in loopbackAdresse(uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return a;
+}
+
+// A loopback port nobody listens on, chosen below the kernel's range for
+// outgoing connections: a port the kernel picked itself could become the
+// local end of another test's connection before the server binds it.
+inline uint16_t freierPort() {
+  int untergrenze = 32768;
+  std::ifstream("/proc/sys/net/ipv4/ip_local_port_range") >> untergrenze;
+  static std::mt19937 zufall(std::random_device{}() ^ unsigned(::getpid()));
+  const int von = untergrenze > 12000 ? 10000 : 1024;
+  for (int versuch = 0; versuch < 1000; ++versuch) {
+    const auto port = uint16_t(von + int(zufall() % unsigned(std::max(1, untergrenze - von))));
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in a = loopbackAdresse(port);
+    const bool frei = ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    if (frei) return port;
+  }
+  return 0;
 }
 
 }  // namespace vrd4::test

@@ -21,24 +21,8 @@
 namespace vrd4::e2e {
 namespace {
 
-sockaddr_in loopback(quint16 port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
-}
-
-// A port nobody listens on right now (the kernel's choice).
-quint16 freierPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = loopback(0);
-  socklen_t n = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  close(fd);
-  return ntohs(a.sin_port);
-}
+using test::freierPort;
+const auto loopback = test::loopbackAdresse;
 
 // ESTABLISHED TCP connections on loopback with `port` at one end.
 int verbindungenAuf(quint16 port) {

@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/TestHilfe.h"
+
 extern char** environ;
 
 namespace vrd4::halle::test {
@@ -31,23 +33,8 @@ inline std::string mosquittoProgramm() {
   return {};
 }
 
-inline sockaddr_in loopbackAdresse(uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
-}
-
-inline uint16_t freierPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = loopbackAdresse(0);
-  socklen_t n = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+using vrd4::test::freierPort;
+using vrd4::test::loopbackAdresse;
 
 class MosquittoBroker {
  public:
