@@ -148,6 +148,14 @@ int main(int argc, char** argv) {
       cTot = -1;
       naechsterKill = sekunden() + neustart;
     }
+    for (auto* e : {&a, &b}) {
+      if (const std::string wie = e->ende(); !wie.empty()) {
+        std::printf("%s endete nach %.0f s: %s; Verlauf in %s\n", e == &a ? "A" : "B", sekunden(), wie.c_str(),
+                    e->ordner().c_str());
+        Empfaenger::behalten = true;
+        ringOk = false;
+      }
+    }
     if (sekunden() >= 60.0 * (minute + 1)) {
       ++minute;
       std::printf("%6d %6.1f %6.1f %6.1f %16d %12ld %9ld\n", minute, rssKiB(a.pid()) / 1024.0, rssKiB(b.pid()) / 1024.0,
@@ -155,6 +163,8 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
   }
+  if (!ringOk && a.pid() > 0)
+    std::printf("Der Ring nahm nach %.0f s nichts mehr an, A läuft noch; Verlauf in %s\n", sekunden(), a.ordner().c_str());
   halt = true;
   p1.join(), p2.join();
   if (cTot >= 0) c.starten(), ++neustarts;
@@ -173,5 +183,6 @@ int main(int argc, char** argv) {
   }
   std::printf("Ring lief durch: %s; %d Neustarts von C überstanden; B und C pixelgleich: %s\n", ringOk ? "ja" : "nein",
               neustarts, gleich ? "ja" : "nein");
+  if (!(ringOk && gleich)) Empfaenger::behalten = true;
   return ringOk && gleich ? 0 : 1;
 }

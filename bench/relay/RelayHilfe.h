@@ -148,7 +148,7 @@ class Empfaenger {
   ~Empfaenger() {
     beenden();
     std::error_code ec;
-    std::filesystem::remove_all(ordner_, ec);
+    if (!behalten) std::filesystem::remove_all(ordner_, ec);
     for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
       if (e.path().filename().string().starts_with(praefix_)) std::filesystem::remove(e.path(), ec);
   }
@@ -190,6 +190,17 @@ class Empfaenger {
   }
   pid_t pid() const { return pid_; }
   std::filesystem::path ordner() const { return ordner_; }
+  // How the process ended, once it has ("" while it runs): the exit status
+  // or the signal that ended it.
+  std::string ende() {
+    int status = 0;
+    if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) != pid_) return {};
+    pid_ = -1;
+    return WIFSIGNALED(status) ? "Signal " + std::to_string(WTERMSIG(status)) + (WCOREDUMP(status) ? " (core)" : "")
+                               : "Status " + std::to_string(WEXITSTATUS(status));
+  }
+  // Keep the folders (history, snapshot) for a run that went wrong.
+  static inline bool behalten = false;
 
  private:
   std::string praefix_, programm_;
