@@ -78,7 +78,9 @@ void Abonnent::takt() {
       case A::Bestaetigt: break;
     }
   }
-  if (klient_->verbunden() && (statusFaellig_ || statusSeq_ != folge_.letzte()) &&
+  // A new run counts too: the first scene of a run that has no commands yet
+  // leaves seq at 0, and the status must still name the run it drew.
+  if (klient_->verbunden() && (statusFaellig_ || gemeldet_ != std::pair{folge_.lauf(), folge_.letzte()}) &&
       uhr_.seconds() - letzterStatus_ >= Verleger::kStatusAbstand) {
     letzterStatus_ = uhr_.seconds();
     statusSenden(true);
@@ -147,7 +149,7 @@ void Abonnent::statusSenden(bool online) {
       statusJetzt(online, anbindung_.version, anbindung_.tafelGroesse(), folge_.lauf(), folge_.letzte());
   if (klient_->senden(tafelTopic(mqtt_.adresse.halle, mqtt_.adresse.tafel), statusSchreiben(s), true)) {
     statusFaellig_ = false;
-    statusSeq_ = folge_.letzte();
+    gemeldet_ = {folge_.lauf(), folge_.letzte()};
   }
 }
 

@@ -22,6 +22,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "hall/Folge.h"
 #include "hall/MqttKlient.h"
@@ -72,7 +73,7 @@ class Abonnent {
   std::string befehle_, szene_;  // topics
   double letzterStatus_ = -1e9;
   bool statusFaellig_ = true;
-  uint64_t statusSeq_ = 0;
+  std::pair<uint64_t, uint64_t> gemeldet_;  // run and seq of the last status sent
   uint64_t gemeldeterDoppelter_ = 0, gemeldeterFremder_ = 0;  // runs already reported
   uint64_t lueckeGemeldet_ = 0;  // the number awaited when a gap was last reported
   bool beendet_ = false;

@@ -27,11 +27,13 @@ std::string tafelnListe(const std::optional<halle::TafelStatus>& quelle,
                 "GROESSE", "ZEIT");
   z += puffer;
   for (const auto& [name, t] : tafeln) {
-    std::string rueckstand = "?";
-    if (quelle && !t.lauf.empty() && t.lauf == quelle->lauf)
-      rueckstand = std::to_string(quelle->seq > t.seq ? quelle->seq - t.seq : 0);
-    else if (quelle && !t.lauf.empty())
-      rueckstand = "anderer Lauf";
+    // A board that drew no scene yet cannot be counted against any run; one
+    // with a run but no publisher status to count against is "unbekannt".
+    std::string rueckstand = "keine Szene";
+    if (!t.lauf.empty())
+      rueckstand = !quelle                    ? "unbekannt"
+                   : t.lauf == quelle->lauf ? std::to_string(quelle->seq > t.seq ? quelle->seq - t.seq : 0)
+                                            : "anderer Lauf";
     const std::string groesse = std::to_string(t.breite) + "x" + std::to_string(t.hoehe);
     std::snprintf(puffer, sizeof puffer, "%-24s %-8s %10llu %12s %11s  %s\n", name.c_str(),
                   t.online ? "online" : "offline", static_cast<unsigned long long>(t.seq), rueckstand.c_str(),
