@@ -115,11 +115,13 @@ class Halle : public ::testing::Test, protected Ring {
         kSekunden);
   }
   // vrd4send --tafeln with `zugang`: its output, error output and "status N".
-  std::string tafeln(const std::string& zugang = "") {
-    return ausgabe(std::string(VRD4_BIN_DIR "/vrd4send --halle ") + halleUrl + zugang + " --tafeln 2>&1; echo status $?");
+  std::string tafeln(const std::vector<std::string>& zugang = {}) {
+    std::string aufruf = VRD4_BIN_DIR "/vrd4send --tafeln --halle " + halleUrl;
+    for (const auto& a : zugang) aufruf += " " + a;
+    return ausgabe(aufruf + " 2>&1; echo status $?");
   }
   // Board `name`'s line of the listing, blanks squeezed, shows `was` within the time.
-  bool tafelZeigt(const std::string& name, const char* was, double sekunden, const std::string& zugang = "") {
+  bool tafelZeigt(const std::string& name, const char* was, double sekunden, const std::vector<std::string>& zugang = {}) {
     return warteBis(
         [&] {
           const std::string t = tafeln(zugang);
@@ -276,11 +278,6 @@ class HalleTls : public Halle {
     if (!zugang.empty()) a.insert(a.end(), {"--halle-zugang", o + "/" + zugang});
     return a;
   }
-  std::string leser(const std::string& zugang) {
-    std::string z;
-    for (const auto& a : mit(zugang)) z += " " + a;
-    return z;
-  }
   QTemporaryDir d;
   const std::string o = d.path().toStdString();
 };
@@ -289,17 +286,17 @@ TEST_F(HalleTls, ABoardWithItsPasswordFollowsThePublisherAndOneWithoutIsRefusedA
   senden(tafelBauen(50, bild, gif));
   tafel = std::make_unique<Empfaenger>(praefixT);
   tafelStarten(*tafel, "T1", mit("zugang"));
-  EXPECT_TRUE(tafelZeigt("T1", " online 52 0 ", kStartSekunden, leser("zugang"))) << tafeln(leser("zugang"));
+  EXPECT_TRUE(tafelZeigt("T1", " online 52 0 ", kStartSekunden, mit("zugang"))) << tafeln(mit("zugang"));
   EXPECT_TRUE(gleich(*tafel)) << "the board follows over TLS";
   for (const char* zugang : {"", "falsch"}) {
     Empfaenger abgewiesen(praefixT + "2");
     tafelStarten(abgewiesen, "T2", mit(zugang));
     EXPECT_TRUE(protokolliert(abgewiesen, "Halle: Broker verweigert: nicht berechtigt", kStartSekunden)) << zugang;
-    const std::string t = tafeln(leser(zugang));
+    const std::string t = tafeln(mit(zugang));
     EXPECT_NE(t.find("verweigert: nicht berechtigt"), std::string::npos) << t;
     EXPECT_NE(t.find("status 3"), std::string::npos) << t;
   }
-  EXPECT_EQ(tafeln(leser("zugang")).find("\nT2 "), std::string::npos) << "a refused board is not listed";
+  EXPECT_EQ(tafeln(mit("zugang")).find("\nT2 "), std::string::npos) << "a refused board is not listed";
 }
 
 }  // namespace
