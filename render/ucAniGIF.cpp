@@ -74,6 +74,7 @@ void ucAniGIF::Impl::leeren() {
   offen = Entsorgung{};
   abtastung = {};
   umlauf = schwer = false;
+  zuletzt = 0;
   indizes = {};
   ablehnung.clear();
 }

@@ -85,7 +85,8 @@ struct ucAniGIF::Impl {
   // canvas); alpha 0 where nothing covered it yet.
   QImage canvas;
   Abtastung abtastung;  // of the canvas, or of the kept indices of a large one-frame GIF
-  bool umlauf = false;  // the canvas has composed the last frame: a pass went round
+  int32_t zuletzt = 0;  // the frame composed last
+  bool umlauf = false;  // a frame came after a later one: the animation went round
   // The disposal of the frame shown last, applied before the next frame is
   // composed (so that the canvas always holds what is shown).
   struct Entsorgung {
@@ -95,7 +96,7 @@ struct ucAniGIF::Impl {
   } offen;
 
   // A large canvas's next frame being composed on a worker (schwer): while
-  // `arbeit` runs, the canvas, `abtastung`, `umlauf`, `offen`, `indizes` and
+  // `arbeit` runs, the canvas, `abtastung`, `umlauf`, `zuletzt`, `offen`, `indizes` and
   // the GIF's decoding belong to it; takt() draws the frame when it is done,
   // every other caller waits for it first (warten), so the frames keep their
   // order. A large one-frame GIF is decoded there, too.

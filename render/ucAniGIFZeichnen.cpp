@@ -147,6 +147,7 @@ void ucAniGIF::Impl::canvasAnlegen() {
   canvas = QImage();
   abtastung = {};
   umlauf = false;
+  zuletzt = 0;
   offen = Entsorgung{};
   const gif::FrameInfo& erstes = f.front();
   if (!mitCanvas) {
@@ -188,7 +189,8 @@ void ucAniGIF::Impl::entsorgen() {
 
 void ucAniGIF::Impl::komponieren(int32_t k) {
   entsorgen();
-  if (k == gif.frameCount()) umlauf = true;
+  umlauf = umlauf || k <= zuletzt;
+  zuletzt = k;
   const gif::FrameInfo& f = gif.frames()[size_t(k - 1)];
   // The frame's rectangle in kept columns and rows of the canvas.
   const auto kept = [](const std::vector<int32_t>& v, int32_t a, int32_t b) {
@@ -272,6 +274,7 @@ void ucAniGIF::Impl::aufbauen(Abtastung neu, int32_t k, bool alles) {
     leinwandMachen();
     offen = Entsorgung{};
     umlauf = false;
+    zuletzt = 0;
     if (rund)
       for (int32_t j = 1; j <= gif.frameCount(); ++j) komponieren(j);
     for (int32_t j = 1; j < k; ++j) komponieren(j);
