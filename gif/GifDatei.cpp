@@ -57,11 +57,11 @@ class Leser {
 };
 
 // Where a frame's image data lies in the file: the code-size byte and the end
-// of its data sub-blocks (exclusive), both 0-based. After parsing, the
+// of its data sub-blocks (exclusive), both 0-based. Once verbunden, the
 // sub-blocks are joined in place: `laenge` data bytes from codeGroesse + 1.
 struct Daten {
   std::size_t codeGroesse = 0, ende = 0, laenge = 0;
-  bool interlaced = false;
+  bool interlaced = false, verbunden = false;
 };
 
 const ColourTable kLeereTabelle{};
@@ -84,7 +84,7 @@ struct GifDatei::Impl {
     *this = Impl{};
   }
   bool lesen();
-  void verbinden();
+  void verbinden(Daten& d);
   void dekodieren(std::size_t k, std::vector<uint8_t>& out);
 };
 
@@ -203,23 +203,23 @@ bool GifDatei::Impl::lesen() {
   return true;
 }
 
-// Joins each frame's data sub-blocks in place, so that decoding reads them
-// straight from the file's bytes (no copy of a frame's data). The data only
-// moves towards the file's start and never over a length byte still to be
-// read; a file that ends inside them keeps what is there.
-void GifDatei::Impl::verbinden() {
-  for (Daten& d : daten) {
-    std::size_t z = d.codeGroesse + 1;
-    for (std::size_t q = d.codeGroesse + 1; q < d.ende && bytes[q] != 0;) {
-      const std::size_t n = std::min<std::size_t>(bytes[q], d.ende - q - 1);
-      const std::size_t naechster = q + std::size_t{bytes[q]} + 1;
-      std::memmove(bytes.data() + z, bytes.data() + q + 1, n);
-      z += n;
-      q = naechster;
-    }
-    d.laenge = z - d.codeGroesse - 1;
+// Joins a frame's data sub-blocks in place (when it is first decoded), so
+// that decoding reads them straight from the file's bytes: no copy of a
+// frame's data. The data only moves towards the file's start and never over
+// a length byte still to be read; a file that ends inside them keeps what is
+// there. The bit reader may look past the last frame's data: parse() leaves
+// kLzwDatenReserve zero bytes behind the file.
+void GifDatei::Impl::verbinden(Daten& d) {
+  std::size_t z = d.codeGroesse + 1;
+  for (std::size_t q = d.codeGroesse + 1; q < d.ende && bytes[q] != 0;) {
+    const std::size_t n = std::min<std::size_t>(bytes[q], d.ende - q - 1);
+    const std::size_t naechster = q + std::size_t{bytes[q]} + 1;
+    std::memmove(bytes.data() + z, bytes.data() + q + 1, n);
+    z += n;
+    q = naechster;
   }
-  bytes.resize(bytes.size() + kLzwDatenReserve, 0);  // room for the bit reader
+  d.laenge = z - d.codeGroesse - 1;
+  d.verbunden = true;
 }
 
 // Decodes frame k (0-based) into out (sized to the frame by the caller,
@@ -228,7 +228,8 @@ void GifDatei::Impl::dekodieren(std::size_t k, std::vector<uint8_t>& out) {
   const FrameInfo& f = frames[k];
   const std::size_t pixels = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
   if (pixels == 0) return;
-  const Daten& d = daten[k];
+  Daten& d = daten[k];
+  if (!d.verbunden) verbinden(d);
   const std::size_t fertig = lzwDekodieren(bytes[d.codeGroesse], {bytes.data() + d.codeGroesse + 1, d.laenge},
                                            out.data(), pixels);
   // Damage leaves index 0; the string copier may have left garbage behind.
@@ -277,7 +278,7 @@ int GifDatei::parse(std::span<const uint8_t> bytes) {
     d_->grenze = g;
     return 0;
   }
-  d_->verbinden();
+  d_->bytes.resize(d_->bytes.size() + kLzwDatenReserve, 0);
   return static_cast<int>(d_->frames.size());
 }
 

@@ -23,7 +23,7 @@ inline constexpr int64_t kMaxCanvasPixel = 16ll << 20;
 // From this canvas (or, with one frame, frame) size on, decoding and
 // composing a frame takes longer than a tick may: it runs on a worker
 // thread, and only the pixels the control shows are kept (Abtastung).
-inline constexpr int64_t kSchwerPixel = 1ll << 20;
+inline constexpr int64_t kSchwerPixel = 1ll << 18;
 // Ten controls live at once, each with its pixels twice (surface and the
 // drawing buffer): a larger control is shrunk to this area, keeping its shape.
 inline constexpr int kMaxSeitePx = 8192;

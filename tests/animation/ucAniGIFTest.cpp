@@ -116,7 +116,7 @@ TEST_F(GifControl, FrameDelaysBelowTheMinimumPlayAsTheMinimum) {
 // Two frames over a 4 × 1 canvas: frame 1 red everywhere, frame 2 covers
 // pixels 1 and 2 with green, pixel 2 transparent. After frame 2 comes
 // frame 1 again (drawn over what the disposal of frame 2 left). The same
-// GIF magnified 512 times (a canvas of 2048 × 512, composed on the worker
+// GIF magnified 256 times (a canvas of 1024 × 256, composed on the worker
 // with the shown pixels only) gives the same pixels, also when the control
 // doubles its size or mirrors after frame 3 (the canvas composed anew).
 TEST_F(GifControl, ComposedPixelsFollowDisposalAndTransparency) {
@@ -137,7 +137,7 @@ TEST_F(GifControl, ComposedPixelsFollowDisposalAndTransparency) {
     return z;
   };
   for (const Fall& f : faelle) {
-    for (const int g : {1, 512}) {
+    for (const int g : {1, 256}) {
       SCOPED_TRACE(testing::Message() << f.name << ", magnified " << g);
       const auto bild = [g](int left, std::vector<uint8_t> idx, int disposal = 0, std::optional<uint8_t> tr = {}) {
         Bild b{.left = left * g, .width = int(idx.size()) * g, .height = g, .codeGroesse = 2, .delay = 10,
@@ -177,11 +177,11 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
   const gif::test::Farben farben{0xFF0000, 0x00FF00, 0x0000FF, 0};
   GifSchreiber einBild(2, 1, farben);
   einBild.bild(Bild{.width = 2, .indizes = {0, 3}, .codeGroesse = 2, .transparent = 3});
-  // The same magnified 1024 times: decoded on the worker, the shown pixels kept.
-  GifSchreiber gross(2048, 1024, farben);
-  Bild g{.width = 2048, .height = 1024, .codeGroesse = 2, .transparent = 3};
-  for (int y = 0; y < 1024; ++y)
-    for (uint8_t i : {0, 3}) g.indizes.insert(g.indizes.end(), 1024, i);
+  // The same magnified 512 times: decoded on the worker, the shown pixels kept.
+  GifSchreiber gross(1024, 512, farben);
+  Bild g{.width = 1024, .height = 512, .codeGroesse = 2, .transparent = 3};
+  for (int y = 0; y < 512; ++y)
+    for (uint8_t i : {0, 3}) g.indizes.insert(g.indizes.end(), 512, i);
   gross.bild(g);
   GifSchreiber zwei(2, 1, farben);
   zwei.bild(Bild{.width = 2, .indizes = {0, 3}, .codeGroesse = 2, .delay = 10, .disposal = 2, .transparent = 3});
@@ -213,7 +213,7 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
   }
 }
 
-// A canvas of a megapixel or more is composed on a worker thread; every
+// A canvas of a quarter megapixel or more is composed on a worker thread; every
 // caller but the tick waits for it, so the frames still come in order.
 TEST_F(GifControl, ALargeCanvasIsComposedOnTheWorkerInFrameOrder) {
   ctl.setDelayAnimation(2);
