@@ -279,8 +279,9 @@ void ucAniGIF::Impl::aufbauen(Abtastung neu, int32_t k, bool alles) {
       for (int32_t j = 1; j <= gif.frameCount(); ++j) komponieren(j);
     for (int32_t j = 1; j < k; ++j) komponieren(j);
   }
+  // The indices' buffer stays for the next frame: fresh memory costs a page
+  // fault per 4 kB, which for a 16 MB frame takes longer than decoding it.
   komponieren(k);
-  indizes = {};  // a large frame's indices are not kept between frames
 }
 
 void ucAniGIF::Impl::warten() {
