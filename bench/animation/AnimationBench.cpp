@@ -6,8 +6,11 @@
 // BM_ZehnGifsCpuAnteil starts the real receiver program (offscreen unless
 // $DISPLAY and QT_QPA_PLATFORM say otherwise), loads ten GIFs through the
 // shared-memory ring, starts them (20 frames per second each), and reports
-// the CPU time it used over ten seconds as a share of one core. It uses the
-// real channel names: run it while no other receiver runs.
+// the CPU time it used over ten seconds as a share of one core: /0 as it
+// runs, /1 with the damage tracking off (VRD4_GANZ_NEU_ZEICHNEN=1: each
+// frame recomposes and repaints the whole board), and then what the
+// tracking saves. It uses the real channel names: run it while no other
+// receiver runs.
 #include "bench/ProzessCpu.h"
 #include <benchmark/benchmark.h>
 #include <signal.h>
@@ -194,6 +197,8 @@ bool warteBis(const std::function<bool()>& bedingung, double sekunden) {
 }
 
 void BM_ZehnGifsCpuAnteil(benchmark::State& state) {
+  const bool ganzNeu = state.range(0) == 1;
+  static double verfolgt = 0, ganz = 0;  // the shares of /0 and /1
   const std::string pfad = VRD4_BIN_DIR "/VRD4Empfaenger";
   if (!getenv("DISPLAY") || !getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QTemporaryDir dir;
@@ -212,7 +217,10 @@ void BM_ZehnGifsCpuAnteil(benchmark::State& state) {
       v->SetMemory(u"");
     pid_t pid = -1;
     char* argv[] = {const_cast<char*>(pfad.c_str()), nullptr};
-    if (posix_spawn(&pid, pfad.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    if (ganzNeu) setenv("VRD4_GANZ_NEU_ZEICHNEN", "1", 1);
+    const int gestartet = posix_spawn(&pid, pfad.c_str(), nullptr, nullptr, argv, environ);
+    unsetenv("VRD4_GANZ_NEU_ZEICHNEN");
+    if (gestartet != 0) {
       state.SkipWithError("VRD4Empfaenger did not start");
       break;
     }
@@ -248,10 +256,15 @@ void BM_ZehnGifsCpuAnteil(benchmark::State& state) {
 
     const double anteil = 100.0 * (cpu1 - cpu0) / wand;
     state.counters["cpu_prozent_eines_kerns"] = anteil;
-    std::printf("ten GIFs at 20 fps: %.3f s CPU in %.2f s = %.2f %% of one core\n", cpu1 - cpu0, wand, anteil);
+    std::printf("ten GIFs at 20 fps%s: %.3f s CPU in %.2f s = %.2f %% of one core\n",
+                ganzNeu ? ", whole board recomposed" : "", cpu1 - cpu0, wand, anteil);
+    (ganzNeu ? ganz : verfolgt) = anteil;
+    if (ganzNeu && verfolgt > 0 && ganz > 0)
+      std::printf("damage tracking: %.2f %% instead of %.2f %% of one core (%.1f times less)\n", verfolgt, ganz,
+                  ganz / verfolgt);
   }
 }
-BENCHMARK(BM_ZehnGifsCpuAnteil)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ZehnGifsCpuAnteil)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
