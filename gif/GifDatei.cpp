@@ -57,10 +57,11 @@ class Leser {
 };
 
 // Where a frame's image data lies in the file: the code-size byte and the end
-// of its data sub-blocks (exclusive), both 0-based.
+// of its data sub-blocks (exclusive), both 0-based. Once verbunden, the
+// sub-blocks are joined in place: `laenge` data bytes from codeGroesse + 1.
 struct Daten {
-  std::size_t codeGroesse = 0, ende = 0;
-  bool interlaced = false;
+  std::size_t codeGroesse = 0, ende = 0, laenge = 0;
+  bool interlaced = false, verbunden = false;
 };
 
 const ColourTable kLeereTabelle{};
@@ -77,15 +78,13 @@ struct GifDatei::Impl {
   std::optional<int32_t> schleifen;
   bool transparent = false, dispo23 = false, alleDispo2 = false;
   int64_t groesster = 0;  // pixels of the largest frame
-  std::unique_ptr<uint8_t[]> puffer;  // an interlaced frame in file order, + kLzwReserve
-  std::size_t pufferGroesse = 0;
-  std::vector<uint8_t> lzw;  // a frame's data sub-blocks joined
   Grenze grenze = Grenze::keine;  // why lesen() refused
 
   void leeren() {
     *this = Impl{};
   }
   bool lesen();
+  void verbinden(Daten& d);
   void dekodieren(std::size_t k, std::vector<uint8_t>& out);
 };
 
@@ -204,52 +203,65 @@ bool GifDatei::Impl::lesen() {
   return true;
 }
 
+// Joins a frame's data sub-blocks in place (when it is first decoded), so
+// that decoding reads them straight from the file's bytes: no copy of a
+// frame's data. The data only moves towards the file's start and never over
+// a length byte still to be read; a file that ends inside them keeps what is
+// there. The bit reader may look past the last frame's data: parse() leaves
+// kLzwDatenReserve zero bytes behind the file.
+void GifDatei::Impl::verbinden(Daten& d) {
+  std::size_t z = d.codeGroesse + 1;
+  for (std::size_t q = d.codeGroesse + 1; q < d.ende && bytes[q] != 0;) {
+    const std::size_t n = std::min<std::size_t>(bytes[q], d.ende - q - 1);
+    const std::size_t naechster = q + std::size_t{bytes[q]} + 1;
+    std::memmove(bytes.data() + z, bytes.data() + q + 1, n);
+    z += n;
+    q = naechster;
+  }
+  d.laenge = z - d.codeGroesse - 1;
+  d.verbunden = true;
+}
+
 // Decodes frame k (0-based) into out (sized to the frame by the caller,
 // with kLzwReserve bytes behind it).
 void GifDatei::Impl::dekodieren(std::size_t k, std::vector<uint8_t>& out) {
   const FrameInfo& f = frames[k];
   const std::size_t pixels = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
   if (pixels == 0) return;
+  Daten& d = daten[k];
+  if (!d.verbunden) verbinden(d);
+  const std::size_t fertig = lzwDekodieren(bytes[d.codeGroesse], {bytes.data() + d.codeGroesse + 1, d.laenge},
+                                           out.data(), pixels);
+  // Damage leaves index 0; the string copier may have left garbage behind.
+  std::memset(out.data() + fertig, 0, pixels - fertig);
+  if (!d.interlaced) return;
 
-  // Join the data sub-blocks; a file that ends inside them gives what is there.
-  const Daten& d = daten[k];
-  const int codeGroesse = bytes[d.codeGroesse];
-  lzw.clear();
-  for (std::size_t q = d.codeGroesse + 1; q < d.ende && bytes[q] != 0;) {
-    const std::size_t n = std::min<std::size_t>(bytes[q], d.ende - q - 1);
-    lzw.insert(lzw.end(), bytes.begin() + static_cast<std::ptrdiff_t>(q + 1),
-               bytes.begin() + static_cast<std::ptrdiff_t>(q + 1 + n));
-    q += std::size_t{bytes[q]} + 1;
-  }
-  const std::size_t nutz = lzw.size();
-  lzw.resize(nutz + kLzwDatenReserve, 0);
-
-  if (!d.interlaced) {
-    const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, out.data(), pixels);
-    // Damage leaves index 0; the string copier may have left garbage behind.
-    std::memset(out.data() + fertig, 0, pixels - fertig);
-    return;
-  }
-  if (pufferGroesse < pixels + kLzwReserve) {
-    puffer = std::make_unique_for_overwrite<uint8_t[]>(pixels + kLzwReserve);
-    pufferGroesse = pixels + kLzwReserve;
-  }
-  const std::size_t fertig = lzwDekodieren(codeGroesse, {lzw.data(), nutz}, puffer.get(), pixels);
-  std::memset(out.data(), 0, pixels);
-
-  // Rows 0, 8, 16 … come first, then 4, 12 …, then 2, 6 …, then the odd ones.
+  // Rows 0, 8, 16 … come first, then 4, 12 …, then 2, 6 …, then the odd
+  // ones: put in place along the cycles of that order, one row aside.
   const std::size_t b = static_cast<std::size_t>(f.width);
   const std::size_t h = static_cast<std::size_t>(f.height);
   static constexpr std::size_t kStart[4] = {0, 4, 2, 1};
   static constexpr std::size_t kSchritt[4] = {8, 8, 4, 2};
-  std::size_t zeile = 0, durchgang = 0;
-  for (std::size_t i = 0; i * b < fertig; ++i) {
-    if (i > 0) {
-      zeile += kSchritt[durchgang];
-      while (zeile >= h && durchgang < 3) zeile = kStart[++durchgang];
-      if (zeile >= h) break;
+  std::vector<uint32_t> quelle(h);  // row -> the row of the file's order it shows
+  uint32_t i = 0;
+  for (int durchgang = 0; durchgang < 4; ++durchgang)
+    for (std::size_t zeile = kStart[durchgang]; zeile < h; zeile += kSchritt[durchgang]) quelle[zeile] = i++;
+  std::vector<uint8_t> beiseite(b);
+  std::vector<bool> gesetzt(h);
+  const auto zeile = [&](std::size_t z) { return out.data() + z * b; };
+  for (std::size_t s = 0; s < h; ++s) {
+    if (gesetzt[s] || quelle[s] == s) continue;
+    std::memcpy(beiseite.data(), zeile(s), b);
+    for (std::size_t z = s;;) {
+      gesetzt[z] = true;
+      const std::size_t von = quelle[z];
+      if (von == s) {
+        std::memcpy(zeile(z), beiseite.data(), b);
+        break;
+      }
+      std::memcpy(zeile(z), zeile(von), b);
+      z = von;
     }
-    std::memcpy(out.data() + zeile * b, puffer.get() + i * b, std::min(b, fertig - i * b));
   }
 }
 
@@ -258,6 +270,7 @@ GifDatei::~GifDatei() = default;
 
 int GifDatei::parse(std::span<const uint8_t> bytes) {
   d_->leeren();
+  d_->bytes.reserve(bytes.size() + kLzwDatenReserve);
   d_->bytes.assign(bytes.begin(), bytes.end());
   if (!d_->lesen()) {
     const Grenze g = d_->grenze;
@@ -265,6 +278,7 @@ int GifDatei::parse(std::span<const uint8_t> bytes) {
     d_->grenze = g;
     return 0;
   }
+  d_->bytes.resize(d_->bytes.size() + kLzwDatenReserve, 0);
   return static_cast<int>(d_->frames.size());
 }
 

@@ -5,9 +5,11 @@
 // parse() reads the block structure only: frames with position, size,
 // delay, disposal, transparency and colour table, the colour tables, the
 // canvas (the union of all frame rectangles from (0, 0)) and the loop count;
-// it keeps the file's bytes. frameDekodieren() runs LZW on one frame when it
-// is needed and gives its colour indices. Colours are applied by whoever
-// draws a frame, through the frame's colour table.
+// it keeps the file's bytes (a frame's data sub-blocks are joined in place
+// when it is first decoded, so no frame's data is ever copied).
+// frameDekodieren() runs LZW on one frame when it is needed and gives its
+// colour indices (interlaced rows are put in place within them). Colours
+// are applied by whoever draws a frame, through the frame's colour table.
 //
 // Damaged input never reads or writes outside a buffer: a file that ends
 // early keeps the frames found before the end; a frame whose LZW data is
@@ -16,7 +18,9 @@
 // Limits (a GIF beyond them is refused as a whole: parse() returns 0 and
 // grenzeUeberschritten() names the limit): canvas side at most kMaxSeite,
 // a frame at most kMaxFramePixel, at most kMaxFrames frames. The length of
-// an animation costs no decoded memory: the bytes plus one frame's indices.
+// an animation costs no decoded memory: the bytes plus one frame's indices
+// (the caller's buffer) and, for an interlaced frame, one row and a table of
+// its rows.
 // Decoding a frame reads its codes once and writes each pixel once.
 #include <array>
 #include <cstdint>

@@ -2,6 +2,7 @@
 #include "platform/SurfacePrivate.h"
 
 #include <QPainter>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <functional>
@@ -10,6 +11,16 @@ namespace vrd4::platform {
 
 void Surface::Impl::notifyChanged() { notifyChanged(QRect(0, 0, w, h)); }
 
+namespace {
+// VRD4_GANZ_NEU_ZEICHNEN=1 turns the damage tracking off: every change
+// recomposes and repaints whole surfaces, so that a benchmark can show what
+// the tracking saves.
+bool ganzNeu() {
+  static const bool an = qEnvironmentVariableIntValue("VRD4_GANZ_NEU_ZEICHNEN") == 1;
+  return an;
+}
+}  // namespace
+
 void Surface::Impl::notifyChanged(QRect r) {
   // Walk up by hand: a deep chain of children must not recurse deeply.
   const Impl* at = this;
@@ -17,6 +28,10 @@ void Surface::Impl::notifyChanged(QRect r) {
   while (at) {
     at->overlayValid = false;
     if (r.isEmpty()) break;
+    if (ganzNeu()) {
+      r = QRect(0, 0, at->w, at->h);
+      at->composedValid = false;
+    }
     at->addDamage(r);
     if (at->changed) at->changed(r);
     const Impl* up = at->parent ? at->parent->d : nullptr;

@@ -72,16 +72,30 @@ void ucAniGIF::Impl::leeren() {
   mitCanvas = mitMaske = false;
   canvas = QImage();
   offen = Entsorgung{};
+  abtastung = {};
+  umlauf = schwer = false;
+  zuletzt = 0;
   indizes = {};
   ablehnung.clear();
 }
 
 int64_t ucAniGIF::Impl::speicherbedarf() const {
-  // The file's bytes and one frame's indices, whatever the animation's length.
-  const int64_t gifSpeicher = gif.dateiBytes() + gif.groessterFrame();
-  const int64_t leinwand =
-      gif.frameCount() >= 2 ? int64_t(gif.canvasWidth()) * gif.canvasHeight() * 4 : 0;
-  return gifSpeicher + leinwand + int64_t(surface.widthPx()) * surface.heightPx() * 16;
+  const int64_t W = surface.widthPx(), H = surface.heightPx();
+  // The file's bytes and one frame's indices while it is decoded, whatever
+  // the animation's length.
+  int64_t bedarf = gif.dateiBytes() + gif.groessterFrame() + W * H * 16;
+  // A large source keeps only the pixels the control shows: at most its own
+  // pixels (unless it takes the GIF's size).
+  const auto gezeigt = [&](int64_t b, int64_t h) {
+    return b * h < kSchwerPixel || stretch == 4 ? b * h : std::min(b, W) * std::min(h, H);
+  };
+  const gif::FrameInfo& f = gif.frames().front();
+  if (gif.frameCount() >= 2) {
+    bedarf += gezeigt(gif.canvasWidth(), gif.canvasHeight()) * 4;
+  } else if (int64_t(f.width) * f.height >= kSchwerPixel) {
+    bedarf += gezeigt(f.width, f.height);  // the kept indices beside the decoded frame
+  }
+  return bedarf;
 }
 
 QString ucAniGIF::Impl::grenzePruefen(int frames) const {
@@ -109,8 +123,11 @@ bool ucAniGIF::Impl::laden(std::span<const uint8_t> bytes) {
   leeren();
   const int n = gif.parse(bytes);
   QString grund = grenzePruefen(n);
-  // One frame stays decoded for good; more frames are decoded as they play.
-  if (grund.isEmpty() && n == 1 && !gif.frameDekodieren(1, indizes))
+  // One frame stays decoded for good (a large one on the worker, see
+  // zeichnen()); more frames are decoded as they play.
+  if (grund.isEmpty() && n == 1 &&
+      int64_t(gif.frames().front().width) * gif.frames().front().height < kSchwerPixel &&
+      !gif.frameDekodieren(1, indizes))
     grund = QStringLiteral("kein Speicher für das Bild");
   if (n <= 0 || !grund.isEmpty()) {
     leeren();

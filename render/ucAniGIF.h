@@ -20,19 +20,25 @@
 // runs the deferred decoding and at most one animation tick when due. A
 // frame stays max(its delay, MinFrameDelay) milliseconds.
 //
-// Large canvases (a megapixel or more) are made and composed on a worker
-// thread, so that no tick stops the board: takt() draws such a frame once it
-// is done (raising FrameChanged then) and never waits for it; every other
-// call waits for it first, so frames keep their order. A frame replaced by
-// the next before it was drawn is not shown.
+// Large GIFs (a canvas, or a single frame, of 512 × 512 pixels or more) are
+// decoded and composed on a worker thread, so that no tick stops the board:
+// takt() draws such a frame once it is done (raising FrameChanged then) and
+// never waits for it; every other call waits for it first, so frames keep
+// their order. A frame replaced by the next before it was drawn is not
+// shown. Such a GIF keeps only the canvas pixels the control shows (nearest
+// neighbour reads at most one source column per control column): a changed
+// size or mirroring composes the canvas anew on the worker, from frame 1
+// (after a whole pass first once the animation has gone round).
 //
 // Never throws from loading, takt() or the properties; bad GIF bytes leave
 // the control empty. Not thread-safe (GUI thread).
 //
-// Memory: a load keeps the GIF's bytes and one frame's indices
-// (gif/GifDatei.h), a canvas whose alpha is its mask (4 bytes a canvas
-// pixel, with two or more frames) and keeps the control's pixels four times (image, drawing buffer, mask, the parent's
-// copy for composing): Speicherbedarf(). A GIF over the decoder's limits, a
+// Memory: a load keeps the GIF's bytes and one frame's indices while it
+// decodes (gif/GifDatei.h), a canvas whose alpha is its mask (4 bytes a kept
+// canvas pixel, with two or more frames; a large one-frame GIF keeps 1 byte
+// a shown pixel) and the control's pixels four times (image, drawing
+// buffer, mask, the parent's copy for composing): Speicherbedarf(), counted
+// with the control's size at the load. A GIF over the decoder's limits, a
 // canvas over 16 megapixels, or a need above setSpeicherGrenze() is refused
 // before anything is decoded, and Ablehnung() says why.
 #include <QString>

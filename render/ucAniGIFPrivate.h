@@ -18,18 +18,34 @@ class QNetworkReply;
 
 namespace vrd4::render {
 
-// A canvas above this many pixels is refused: ten controls of this size
-// still fit in memory (4 bytes a pixel, the mask in the alpha channel).
+// A GIF canvas above this many pixels is refused.
 inline constexpr int64_t kMaxCanvasPixel = 16ll << 20;
-// From this canvas size on, decoding and composing a frame takes longer than
-// a tick may: it runs on a worker thread.
-inline constexpr int64_t kSchwerPixel = 1ll << 20;
+// From this canvas (or, with one frame, frame) size on, decoding and
+// composing a frame takes longer than a tick may: it runs on a worker
+// thread, and only the pixels the control shows are kept (Abtastung).
+inline constexpr int64_t kSchwerPixel = 1ll << 18;
 // Ten controls live at once, each with its pixels twice (surface and the
 // drawing buffer): a larger control is shrunk to this area, keeping its shape.
 inline constexpr int kMaxSeitePx = 8192;
 inline constexpr double kMaxControlPixel = 4096.0 * 4096.0;
 // A control's pixel size within those limits.
 QSize controlGroesse(long wPx, long hPx);
+
+// The source pixels a drawing reads. Drawn nearest-neighbour into w × h
+// pixels, a source of srcW × srcH reads at most w of its columns and h of
+// its rows, whatever the offset clips. Composition works pixel by pixel, so
+// keeping only those columns and rows gives the shown pixels exactly: a
+// 4096 × 4096 canvas in a 480 × 480 control keeps 480 × 480.
+struct Abtastung {
+  std::vector<int32_t> spalten, zeilen;      // kept source columns and rows, ascending
+  std::vector<int32_t> spalteVon, zeileVon;  // source column / row -> kept index, -1 if not kept
+  bool operator==(const Abtastung&) const = default;
+};
+// All breite × hoehe source pixels.
+Abtastung alleAbtasten(int breite, int hoehe);
+// What drawing the top-left srcW × srcH of a breite × hoehe source into
+// w × h pixels reads (mirror bit 0 flips columns, bit 1 rows).
+Abtastung abtasten(int breite, int hoehe, int srcW, int srcH, int w, int h, int mirror);
 
 struct ucAniGIF::Impl {
   Impl(ucAniGIF& q, platform::Surface& parent, const platform::Clock& clock);
@@ -65,7 +81,12 @@ struct ucAniGIF::Impl {
   // Composition canvas (two or more frames): what the frames composed so
   // far show, and per pixel whether no opaque pixel has covered it yet.
   bool mitCanvas = false, mitMaske = false;
-  QImage canvas;  // ARGB32, canvas size; alpha 0 where nothing covered it yet
+  // ARGB32, the kept pixels of the canvas (`abtastung`: all of a small
+  // canvas); alpha 0 where nothing covered it yet.
+  QImage canvas;
+  Abtastung abtastung;  // of the canvas, or of the kept indices of a large one-frame GIF
+  int32_t zuletzt = 0;  // the frame composed last
+  bool umlauf = false;  // a frame came after a later one: the animation went round
   // The disposal of the frame shown last, applied before the next frame is
   // composed (so that the canvas always holds what is shown).
   struct Entsorgung {
@@ -75,16 +96,17 @@ struct ucAniGIF::Impl {
   } offen;
 
   // A large canvas's next frame being composed on a worker (schwer): while
-  // `arbeit` runs, the canvas, `offen`, `indizes` and the GIF's decoding
-  // belong to it; takt() draws the frame when it is done, every other
-  // caller waits for it first (warten), so the frames keep their order.
+  // `arbeit` runs, the canvas, `abtastung`, `umlauf`, `zuletzt`, `offen`, `indizes` and
+  // the GIF's decoding belong to it; takt() draws the frame when it is done,
+  // every other caller waits for it first (warten), so the frames keep their
+  // order. A large one-frame GIF is decoded there, too.
   bool schwer = false;
   std::future<void> arbeit;
   void warten();
 
   QImage anzeige;  // the control's pixels, rebuilt on every drawing
-  // The indices of the frame composed last (of the only frame, for good,
-  // in a one-frame GIF).
+  // The indices of the frame being composed; in a one-frame GIF those of the
+  // only frame, for good (of a large one only the kept pixels, `abtastung`).
   std::vector<uint8_t> indizes;
 
   // Remote reading.
@@ -106,6 +128,16 @@ struct ucAniGIF::Impl {
   void layoutBerechnen();
   void canvasAnlegen();
   void leinwandMachen();  // the canvas itself, uncovered
+  // Where the canvas, or the only frame, is drawn in the control's pixels
+  // and how much of it (srcW × srcH from its top-left).
+  struct Ziel {
+    int x0 = 0, y0 = 0, w = 0, h = 0, srcW = 0, srcH = 0;
+  };
+  Ziel ziel() const;
+  Abtastung noetigeAbtastung() const;  // what ziel() reads of a large source
+  // Runs on the worker for a large GIF: the canvas made anew for `neu` and
+  // frames composed up to frame k, or (alles false) just frame k.
+  void aufbauen(Abtastung neu, int32_t k, bool alles);
   void zeichnen(bool neuesFrame);
   void komponieren(int32_t k);
   void entsorgen();

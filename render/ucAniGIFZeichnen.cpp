@@ -24,11 +24,13 @@ int zuPixel(double einheiten, double faktor) {
 // Draws a srcW × srcH source into the rectangle (x0, y0, w, h) of ziel
 // (pixels, clipped), nearest neighbour like a colour-on-colour stretch;
 // quelle(v) gives the source row v as a function (u, out) that yields the
-// pixel, or false where it is transparent. Every pixel drawn turns white in
-// deckung (ziel's size); returns how many were drawn.
+// pixel, or false where it is transparent. With an Abtastung `a` (not null)
+// the source keeps only its pixels: u and v are then kept indices. Every
+// pixel drawn turns white in deckung (ziel's size); returns how many were
+// drawn.
 template <class Quelle>
 int64_t skaliertZeichnen(QImage& ziel, QImage& deckung, int x0, int y0, int w, int h, int srcW,
-                         int srcH, int mirror, Quelle&& quelle) {
+                         int srcH, int mirror, const Abtastung* a, Quelle&& quelle) {
   if (w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0) return 0;
   const int xa = std::max(0, x0), xb = std::min(ziel.width(), x0 + w);
   const int ya = std::max(0, y0), yb = std::min(ziel.height(), y0 + h);
@@ -38,14 +40,14 @@ int64_t skaliertZeichnen(QImage& ziel, QImage& deckung, int x0, int y0, int w, i
   for (int x = xa; x < xb; ++x) {
     int u = int(int64_t(x - x0) * srcW / w);
     if (mirror & 1) u = srcW - 1 - u;
-    spalte[size_t(x - xa)] = u;
+    spalte[size_t(x - xa)] = a ? a->spalteVon[size_t(u)] : u;
   }
   for (int y = ya; y < yb; ++y) {
     int v = int(int64_t(y - y0) * srcH / h);
     if (mirror & 2) v = srcH - 1 - v;
     QRgb* z = reinterpret_cast<QRgb*>(ziel.scanLine(y));
     QRgb* dz = reinterpret_cast<QRgb*>(deckung.scanLine(y));
-    const auto zeile = quelle(v);
+    const auto zeile = quelle(a ? a->zeileVon[size_t(v)] : v);
     const int* sp = spalte.data() - xa;
     for (int x = xa; x < xb; ++x) {
       QRgb p;
@@ -59,7 +61,39 @@ int64_t skaliertZeichnen(QImage& ziel, QImage& deckung, int x0, int y0, int w, i
   return gezeichnet;
 }
 
+// The kept positions of one axis: n source positions, of which the first
+// src are drawn into aus pixels.
+void achseAbtasten(int n, int src, int aus, bool gespiegelt, std::vector<int32_t>& liste,
+                   std::vector<int32_t>& von) {
+  von.assign(size_t(std::max(n, 0)), -1);
+  liste.clear();
+  if (src <= 0 || aus <= 0 || src > n) return;
+  for (int x = 0; x < aus; ++x) {
+    const int u = int(int64_t(x) * src / aus);
+    von[size_t(gespiegelt ? src - 1 - u : u)] = 0;
+  }
+  for (int u = 0; u < n; ++u) {
+    if (von[size_t(u)] < 0) continue;
+    von[size_t(u)] = int32_t(liste.size());
+    liste.push_back(u);
+  }
+}
+
 }  // namespace
+
+Abtastung alleAbtasten(int breite, int hoehe) {
+  Abtastung a;
+  achseAbtasten(breite, breite, breite, false, a.spalten, a.spalteVon);
+  achseAbtasten(hoehe, hoehe, hoehe, false, a.zeilen, a.zeileVon);
+  return a;
+}
+
+Abtastung abtasten(int breite, int hoehe, int srcW, int srcH, int w, int h, int mirror) {
+  Abtastung a;
+  achseAbtasten(breite, srcW, w, mirror & 1, a.spalten, a.spalteVon);
+  achseAbtasten(hoehe, srcH, h, mirror & 2, a.zeilen, a.zeileVon);
+  return a;
+}
 
 void ucAniGIF::Impl::layoutBerechnen() {
   if (!geladen) return;
@@ -110,22 +144,30 @@ void ucAniGIF::Impl::canvasAnlegen() {
   const auto& f = gif.frames();
   mitCanvas = f.size() >= 2;
   mitMaske = false;
-  schwer = false;
   canvas = QImage();
+  abtastung = {};
+  umlauf = false;
+  zuletzt = 0;
   offen = Entsorgung{};
-  if (!mitCanvas) return;
-  const int cw = gif.canvasWidth(), ch = gif.canvasHeight();
   const gif::FrameInfo& erstes = f.front();
+  if (!mitCanvas) {
+    schwer = int64_t(erstes.width) * erstes.height >= kSchwerPixel;
+    return;
+  }
+  const int cw = gif.canvasWidth(), ch = gif.canvasHeight();
   mitMaske = gif.anyDisposal2or3() || gif.allDisposal2() || erstes.transparencyFlag == 1 ||
              (gif.anyTransparent() && (erstes.width != cw || erstes.height != ch));
   // Alpha 0 marks what no opaque pixel has covered yet. A large canvas is
-  // made by the worker with its first frame.
+  // made by the worker with its first frame, with the pixels shown only.
   schwer = int64_t(cw) * ch >= kSchwerPixel;
-  if (!schwer) leinwandMachen();
+  if (schwer) return;
+  abtastung = alleAbtasten(cw, ch);
+  leinwandMachen();
 }
 
 void ucAniGIF::Impl::leinwandMachen() {
-  canvas = QImage(gif.canvasWidth(), gif.canvasHeight(), QImage::Format_ARGB32);
+  canvas = QImage(std::max<int>(1, int(abtastung.spalten.size())),
+                  std::max<int>(1, int(abtastung.zeilen.size())), QImage::Format_ARGB32);
   canvas.fill(0u);
 }
 
@@ -147,23 +189,99 @@ void ucAniGIF::Impl::entsorgen() {
 
 void ucAniGIF::Impl::komponieren(int32_t k) {
   entsorgen();
+  umlauf = umlauf || k <= zuletzt;
+  zuletzt = k;
   const gif::FrameInfo& f = gif.frames()[size_t(k - 1)];
-  const QRect r = QRect(f.left, f.top, f.width, f.height).intersected(canvas.rect());
+  // The frame's rectangle in kept columns and rows of the canvas.
+  const auto kept = [](const std::vector<int32_t>& v, int32_t a, int32_t b) {
+    return std::pair{int(std::lower_bound(v.begin(), v.end(), a) - v.begin()),
+                     int(std::lower_bound(v.begin(), v.end(), b) - v.begin())};
+  };
+  const auto [ia, ib] = kept(abtastung.spalten, f.left, f.left + f.width);
+  const auto [ja, jb] = kept(abtastung.zeilen, f.top, f.top + f.height);
+  const QRect r = QRect(ia, ja, ib - ia, jb - ja).intersected(canvas.rect());
   if (f.disposal == 3 && !r.isEmpty()) offen.bild = canvas.copy(r);
   offen.art = f.disposal;
   offen.r = r;
   if (r.isEmpty() || !gif.frameDekodieren(k, indizes)) return;
   const gif::ColourTable& t = gif.colourTable(f.colorTable);
   const bool transparent = f.transparencyFlag == 1;
+  // All columns kept (a small canvas): column x is kept index x.
+  const bool alle = abtastung.spalten.size() == size_t(gif.canvasWidth());
+  const int32_t* sp = abtastung.spalten.data();
   for (int y = r.top(); y <= r.bottom(); ++y) {
-    const uint8_t* s = indizes.data() + size_t(y - f.top) * size_t(f.width);
+    const uint8_t* s = indizes.data() + size_t(abtastung.zeilen[size_t(y)] - f.top) * size_t(f.width);
     QRgb* z = reinterpret_cast<QRgb*>(canvas.scanLine(y));
     for (int x = r.left(); x <= r.right(); ++x) {
-      const uint8_t i = s[x - f.left];
+      const uint8_t i = s[(alle ? x : sp[x]) - f.left];
       if (transparent && i == f.transparentIndex) continue;
       z[x] = farbe(t[i]);
     }
   }
+}
+
+ucAniGIF::Impl::Ziel ucAniGIF::Impl::ziel() const {
+  const double fx = surface.widthPx() / surface.scaleWidth();
+  const double fy = surface.heightPx() / surface.scaleHeight();
+  Ziel z;
+  if (mitCanvas) {
+    z.x0 = zuPixel(offX, fx);
+    z.y0 = zuPixel(offY, fy);
+    z.w = zuPixel(dw, fx);
+    z.h = zuPixel(dh, fy);
+    z.srcW = std::min(gif.canvasWidth(), int(std::lround(dw / sx)));
+    z.srcH = std::min(gif.canvasHeight(), int(std::lround(dh / sy)));
+  } else {
+    const gif::FrameInfo& f = gif.frames().front();
+    z.x0 = zuPixel((f.left + offX) * sx, fx);
+    z.y0 = zuPixel((f.top + offY) * sy, fy);
+    z.w = zuPixel(f.width * sx, fx);
+    z.h = zuPixel(f.height * sy, fy);
+    z.srcW = f.width;
+    z.srcH = f.height;
+  }
+  return z;
+}
+
+Abtastung ucAniGIF::Impl::noetigeAbtastung() const {
+  const Ziel z = ziel();
+  const gif::FrameInfo& f = gif.frames().front();
+  return mitCanvas ? abtasten(gif.canvasWidth(), gif.canvasHeight(), z.srcW, z.srcH, z.w, z.h, mirror)
+                   : abtasten(f.width, f.height, z.srcW, z.srcH, z.w, z.h, mirror);
+}
+
+void ucAniGIF::Impl::aufbauen(Abtastung neu, int32_t k, bool alles) {
+  if (!mitCanvas) {
+    // The only frame, decoded whole once, keeps the pixels shown.
+    abtastung = std::move(neu);
+    std::vector<uint8_t> ganz;
+    indizes = {};
+    const size_t b = abtastung.spalten.size(), h = abtastung.zeilen.size();
+    if (b == 0 || h == 0 || !gif.frameDekodieren(1, ganz)) return;
+    const size_t fw = size_t(gif.frames().front().width);
+    indizes.resize(b * h);
+    for (size_t j = 0; j < h; ++j) {
+      const uint8_t* s = ganz.data() + size_t(abtastung.zeilen[j]) * fw;
+      for (size_t i = 0; i < b; ++i) indizes[j * b + i] = s[abtastung.spalten[i]];
+    }
+    return;
+  }
+  if (alles) {
+    // The kept pixels changed: the canvas is composed anew up to frame k,
+    // after a whole pass first if the animation went round before.
+    const bool rund = umlauf;
+    abtastung = std::move(neu);
+    leinwandMachen();
+    offen = Entsorgung{};
+    umlauf = false;
+    zuletzt = 0;
+    if (rund)
+      for (int32_t j = 1; j <= gif.frameCount(); ++j) komponieren(j);
+    for (int32_t j = 1; j < k; ++j) komponieren(j);
+  }
+  // The indices' buffer stays for the next frame: fresh memory costs a page
+  // fault per 4 kB, which for a 16 MB frame takes longer than decoding it.
+  komponieren(k);
 }
 
 void ucAniGIF::Impl::warten() {
@@ -178,20 +296,22 @@ void ucAniGIF::Impl::warten() {
 void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
   // The frames keep their order: a frame still on the worker comes first.
   warten();
-  if (neuesFrame && schwer && mitCanvas && geladen && frame >= 1) {
-    const int32_t k = frame;
-    try {
-      arbeit = std::async(std::launch::async, [this, k] {
-        if (canvas.isNull()) leinwandMachen();
-        komponieren(k);
-      });
-      return;  // takt() draws it when it is done
-    } catch (const std::system_error&) {
-      // No thread to be had: composed here, as a small canvas is.
-      if (canvas.isNull()) leinwandMachen();
-      komponieren(k);
-      neuesFrame = false;
+  if (schwer && geladen && frame >= 1) {
+    // A large GIF is decoded and composed on the worker, with the pixels
+    // shown only: anew when those changed (a resized control).
+    Abtastung neu = noetigeAbtastung();
+    const bool alles = neu != abtastung || (mitCanvas && canvas.isNull());
+    if (alles || (neuesFrame && mitCanvas)) {
+      const int32_t k = frame;
+      const auto job = [this, k, alles, neu = std::move(neu)] { aufbauen(neu, k, alles); };
+      try {
+        arbeit = std::async(std::launch::async, job);
+        return;  // takt() draws it when it is done
+      } catch (const std::system_error&) {
+        job();  // no thread to be had: done here, as for a small GIF
+      }
     }
+    neuesFrame = false;
   }
   const int W = surface.widthPx(), H = surface.heightPx();
   if (anzeige.size() != QSize(W, H)) anzeige = QImage(W, H, QImage::Format_RGB32);
@@ -201,15 +321,12 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
   deckung.fill(0xFF000000u);
   int64_t gezeichnet = 0;
   if (geladen && frame >= 1) {
-    const double fx = W / surface.scaleWidth(), fy = H / surface.scaleHeight();
+    const Ziel z = ziel();
     if (mitCanvas) {
       if (neuesFrame) komponieren(frame);
-      const int srcW = std::min(canvas.width(), int(std::lround(dw / sx)));
-      const int srcH = std::min(canvas.height(), int(std::lround(dh / sy)));
       const bool maskiert = mitMaske;
       gezeichnet = skaliertZeichnen(
-          anzeige, deckung, zuPixel(offX, fx), zuPixel(offY, fy), zuPixel(dw, fx), zuPixel(dh, fy),
-          srcW, srcH, mirror, [&](int v) {
+          anzeige, deckung, z.x0, z.y0, z.w, z.h, z.srcW, z.srcH, mirror, &abtastung, [&](int v) {
             const QRgb* c = reinterpret_cast<const QRgb*>(canvas.constScanLine(v));
             return [c, maskiert](int u, QRgb& p) {
               if (maskiert && qAlpha(c[u]) == 0) return false;
@@ -218,25 +335,27 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
             };
           });
     } else {
-      const gif::FrameInfo& f = gif.frames()[size_t(frame - 1)];
+      const gif::FrameInfo& f = gif.frames().front();
       const gif::ColourTable& t = gif.colourTable(f.colorTable);
-      const size_t sw = size_t(f.width);
+      // A large frame keeps the pixels shown only.
+      const size_t sw = schwer ? abtastung.spalten.size() : size_t(f.width);
+      const size_t sh = schwer ? abtastung.zeilen.size() : size_t(f.height);
       // The frame's colours once per drawing; ti -1: no transparent index.
       std::array<QRgb, 256> farben;
       for (size_t i = 0; i < 256; ++i) farben[i] = farbe(t[i]);
       const int ti = f.transparencyFlag == 1 ? f.transparentIndex : -1;
-      gezeichnet = skaliertZeichnen(
-          anzeige, deckung, zuPixel((f.left + offX) * sx, fx), zuPixel((f.top + offY) * sy, fy),
-          zuPixel(f.width * sx, fx), zuPixel(f.height * sy, fy), f.width, f.height, mirror,
-          [&](int v) {
-            const uint8_t* z = indizes.data() + size_t(v) * sw;
-            return [z, ti, &farben](int u, QRgb& p) {
-              const uint8_t i = z[u];
-              if (i == ti) return false;
-              p = farben[i];
-              return true;
-            };
-          });
+      if (indizes.size() >= sw * sh)
+        gezeichnet = skaliertZeichnen(
+            anzeige, deckung, z.x0, z.y0, z.w, z.h, z.srcW, z.srcH, mirror,
+            schwer ? &abtastung : nullptr, [&](int v) {
+              const uint8_t* zeile = indizes.data() + size_t(v) * sw;
+              return [zeile, ti, &farben](int u, QRgb& p) {
+                const uint8_t i = zeile[u];
+                if (i == ti) return false;
+                p = farben[i];
+                return true;
+              };
+            });
     }
   }
   // What no GIF pixel covers shows the parent beneath; a wholly covered

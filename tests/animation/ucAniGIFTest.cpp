@@ -115,7 +115,10 @@ TEST_F(GifControl, FrameDelaysBelowTheMinimumPlayAsTheMinimum) {
 
 // Two frames over a 4 × 1 canvas: frame 1 red everywhere, frame 2 covers
 // pixels 1 and 2 with green, pixel 2 transparent. After frame 2 comes
-// frame 1 again (drawn over what the disposal of frame 2 left).
+// frame 1 again (drawn over what the disposal of frame 2 left). The same
+// GIF magnified 256 times (a canvas of 1024 × 256, composed on the worker
+// with the shown pixels only) gives the same pixels, also when the control
+// doubles its size or mirrors after frame 3 (the canvas composed anew).
 TEST_F(GifControl, ComposedPixelsFollowDisposalAndTransparency) {
   const QRgb grau = 0xFF808080;
   struct Fall {
@@ -127,23 +130,42 @@ TEST_F(GifControl, ComposedPixelsFollowDisposalAndTransparency) {
       {"disposal 2 clears its area to see-through", 2, {kRot, grau, grau, kBlau}},
       {"disposal 3 restores what was before", 3, {kRot, kRot, kRot, kBlau}},
   };
-  const auto zeile = [&] { return std::vector<QRgb>{pixel(0, 0), pixel(1, 0), pixel(2, 0), pixel(3, 0)}; };
+  const auto zeile = [&](int n = 4) {
+    ctl.Refresh();  // waits for the worker
+    std::vector<QRgb> z;
+    for (int x = 0; x < n; ++x) z.push_back(pixel(x, 0));
+    return z;
+  };
   for (const Fall& f : faelle) {
-    SCOPED_TRACE(f.name);
-    GifSchreiber g(4, 1, gif::test::Farben{0xFF0000, 0x00FF00, 0x0000FF, 0});
-    g.bild(Bild{.width = 4, .indizes = {0, 0, 0, 0}, .codeGroesse = 2, .delay = 10});
-    g.bild(Bild{.left = 1, .width = 2, .indizes = {1, 3}, .codeGroesse = 2, .delay = 10,
-                .disposal = f.disposal2, .transparent = 3});
-    g.bild(Bild{.left = 3, .indizes = {2}, .codeGroesse = 2, .delay = 10});
-    ctl.surface().setBackColor(0x808080);
-    ctl.setDelayAnimation(2);
-    ASSERT_TRUE(laden(g.fertig(), 4, 1));
-    ctl.setAction(3);
-    EXPECT_THAT(zeile(), ElementsAre(kRot, kGruen, kRot, kRot));
-    ctl.setAction(3);
-    EXPECT_THAT(zeile(), ElementsAreArray(f.nachFrame3));
-    ctl.setAction(3);  // frame 1 again covers everything
-    EXPECT_THAT(zeile(), ElementsAre(kRot, kRot, kRot, kRot));
+    for (const int g : {1, 256}) {
+      SCOPED_TRACE(testing::Message() << f.name << ", magnified " << g);
+      const auto bild = [g](int left, std::vector<uint8_t> idx, int disposal = 0, std::optional<uint8_t> tr = {}) {
+        Bild b{.left = left * g, .width = int(idx.size()) * g, .height = g, .codeGroesse = 2, .delay = 10,
+               .disposal = disposal, .transparent = tr};
+        for (int y = 0; y < g; ++y)
+          for (uint8_t i : idx) b.indizes.insert(b.indizes.end(), size_t(g), i);
+        return b;
+      };
+      GifSchreiber gs(4 * g, g, gif::test::Farben{0xFF0000, 0x00FF00, 0x0000FF, 0});
+      gs.bild(bild(0, {0, 0, 0, 0}));
+      gs.bild(bild(1, {1, 3}, f.disposal2, 3));
+      gs.bild(bild(3, {2}));
+      ctl.surface().setBackColor(0x808080);
+      ctl.setDelayAnimation(2);
+      ASSERT_TRUE(laden(gs.fertig(), 4, 1));
+      ctl.setMirrored(0);
+      ctl.setAction(3);
+      EXPECT_THAT(zeile(), ElementsAre(kRot, kGruen, kRot, kRot));
+      ctl.setAction(3);
+      EXPECT_THAT(zeile(), ElementsAreArray(f.nachFrame3));
+      ctl.move(0, 0, 8, 2);
+      const auto& n3 = f.nachFrame3;
+      EXPECT_THAT(zeile(8), ElementsAre(n3[0], n3[0], n3[1], n3[1], n3[2], n3[2], n3[3], n3[3]));
+      ctl.setMirrored(1);
+      EXPECT_THAT(zeile(8), ElementsAre(n3[3], n3[3], n3[2], n3[2], n3[1], n3[1], n3[0], n3[0]));
+      ctl.setAction(3);  // frame 1 again covers everything
+      EXPECT_THAT(zeile(), ElementsAre(kRot, kRot, kRot, kRot));
+    }
   }
 }
 
@@ -155,6 +177,12 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
   const gif::test::Farben farben{0xFF0000, 0x00FF00, 0x0000FF, 0};
   GifSchreiber einBild(2, 1, farben);
   einBild.bild(Bild{.width = 2, .indizes = {0, 3}, .codeGroesse = 2, .transparent = 3});
+  // The same magnified 512 times: decoded on the worker, the shown pixels kept.
+  GifSchreiber gross(1024, 512, farben);
+  Bild g{.width = 1024, .height = 512, .codeGroesse = 2, .transparent = 3};
+  for (int y = 0; y < 512; ++y)
+    for (uint8_t i : {0, 3}) g.indizes.insert(g.indizes.end(), 512, i);
+  gross.bild(g);
   GifSchreiber zwei(2, 1, farben);
   zwei.bild(Bild{.width = 2, .indizes = {0, 3}, .codeGroesse = 2, .delay = 10, .disposal = 2, .transparent = 3});
   zwei.bild(Bild{.left = 1, .indizes = {1}, .codeGroesse = 2, .delay = 10});
@@ -164,6 +192,7 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
     std::vector<QRgb> frame1, frame2;
   } faelle[] = {
       {"one frame: its transparent index", einBild.fertig(), {kRot, gelb}, {kRot, gelb}},
+      {"one large frame", gross.fertig(), {kRot, gelb}, {kRot, gelb}},
       {"two frames: transparency, then what disposal 2 cleared", zwei.fertig(), {kRot, gelb}, {gelb, kGruen}},
   };
   board.setBackColor(0x00FFFF);
@@ -171,6 +200,7 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
   ctl.setVisible(true);
   ctl.setDelayAnimation(2);
   const auto zeile = [&] {
+    ctl.Refresh();  // waits for the worker
     const QImage schirm = board.presented();
     return std::vector<QRgb>{schirm.pixel(0, 0), schirm.pixel(1, 0)};
   };
@@ -183,7 +213,7 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
   }
 }
 
-// A canvas of a megapixel or more is composed on a worker thread; every
+// A canvas of a quarter megapixel or more is composed on a worker thread; every
 // caller but the tick waits for it, so the frames still come in order.
 TEST_F(GifControl, ALargeCanvasIsComposedOnTheWorkerInFrameOrder) {
   ctl.setDelayAnimation(2);

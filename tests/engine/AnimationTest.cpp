@@ -89,8 +89,9 @@ TEST_F(Animation, OverTheDecodersLimitsOrTheSharedBudgetRefusedWithWhyAndSlotZer
   } faelle[] = {
       {"8192x8200.gif", gross(8192, 8200, 1), 400, 300, 0, "Frame über 64 Mpx"},
       {"breit.avi", avi, 400, 300, 0, "Videobild 10000 × 10 über 8192 Pixel je Seite oder 16 Mpx"},
-      // Each: one 16 MB frame and a 64 MB canvas, in a 10 × 10 control.
-      {"4x4096.gif", gross(4096, 4096, 4), 10, 10, 3, "braucht 81 MB Speicher, frei sind 16 MB"},
+      // Each: a 16 MB frame while it decodes, a 1024 × 1024 control (16 MB)
+      // and the canvas pixels it shows (4 MB).
+      {"4x4096.gif", gross(4096, 4096, 4), 1024, 1024, 7, "braucht 37 MB Speicher, frei sind 4 MB"},
   };
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.name);
