@@ -31,6 +31,17 @@ void ereignisseAbwarten(int ms) {
   QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+class Runde {
+ public:
+  explicit Runde(TaktHost& host) : host_(host) { host_.rundeBeginnen(); }
+  ~Runde() { host_.rundeBeenden(); }
+  Runde(const Runde&) = delete;
+  Runde& operator=(const Runde&) = delete;
+
+ private:
+  TaktHost& host_;
+};
+
 }  // namespace
 
 Taktschleife::Taktschleife(TaktHost& host, platform::Clock& uhr, support::clsWBTimer::Sleeper sleeper)
@@ -73,6 +84,7 @@ void Taktschleife::takt() {
   engine::clsVRD4Empfaenger* engine = engine_.get();
   if (!engine) return;
   platform::systemd::lebenszeichen(uhr_.seconds());  // readiness, then the watchdog
+  const Runde runde(host_);
   host_.taktBeginnen();
   {
     const support::Tiefe::Eintritt eintritt(imTakt_);
@@ -109,6 +121,7 @@ void Taktschleife::schlafen(int32_t ms) {
     return;
   }
   const double ende = steadyMs() + ms;
+  const Runde runde(host_);
   for (double rest = ms; rest > 0; rest = ende - steadyMs()) {
     net::Clients* clients = host_.verbindungen();
     if (clients && darfAusfuehren() && clients->arbeitWartet()) {

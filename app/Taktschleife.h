@@ -62,6 +62,10 @@ class TaktHost {
   // The TCP connections (nullptr: none) and whether any socket is open.
   virtual net::Clients* verbindungen() = 0;
   virtual bool netzAktiv() const = 0;
+  // Around the work of a tick and of a sleep step: what the window shows of
+  // it may be gathered and shown once at the end.
+  virtual void rundeBeginnen() = 0;
+  virtual void rundeBeenden() = 0;
 };
 
 class Taktschleife {
