@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
@@ -14,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/PngSchnell.h"
 #include "app/Startwerte.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
@@ -40,14 +40,6 @@ class SzenenBeobachter final : public engine::BefehlsBeobachter {
  private:
   szene::Szene& szene_;
 };
-
-std::vector<uint8_t> png(const QImage& bild) {
-  QByteArray daten;
-  QBuffer puffer(&daten);
-  puffer.open(QIODevice::WriteOnly);
-  bild.save(&puffer, "PNG");
-  return {daten.begin(), daten.end()};
-}
 
 }  // namespace
 
@@ -87,7 +79,8 @@ void FrmVRD4Empfaenger::entwurfAufbauen() {
   tafel_->meldung = [this](const QString& text) { status_->statusEintrag(text); };
   // Compaction pictures the board's own image (the effect controls over it
   // are kept as commands).
-  szene_ = std::make_unique<szene::Szene>([this] { return png(tafel_->surface().image()); });
+  // A flood of commands asks for one every few thousand commands: made fast.
+  szene_ = std::make_unique<szene::Szene>([this] { return pngSchnell(tafel_->surface().image()); });
   szenenBeobachter_ = std::make_unique<SzenenBeobachter>(*szene_);
 
   auto* panel = new QWidget(this);

@@ -17,20 +17,6 @@ namespace vrd4::app {
 
 namespace {
 
-double steadyMs() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Lets the event loop wait for events, but for no longer than ms.
-void ereignisseAbwarten(int ms) {
-  QTimer wecker;
-  wecker.setSingleShot(true);
-  wecker.setTimerType(Qt::PreciseTimer);
-  wecker.start(ms);
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
 class Runde {
  public:
   explicit Runde(TaktHost& host) : host_(host) { host_.rundeBeginnen(); }
@@ -46,8 +32,10 @@ class Runde {
 
 Taktschleife::Taktschleife(TaktHost& host, platform::Clock& uhr, support::clsWBTimer::Sleeper sleeper)
     : host_(host), uhr_(uhr) {
+  const bool eigenerSchlaf = !sleeper;
   timer_ = std::make_unique<support::clsWBTimer>(
-      sleeper ? std::move(sleeper) : support::clsWBTimer::Sleeper([this](int32_t ms) { schlafen(ms); }));
+      eigenerSchlaf ? support::clsWBTimer::Sleeper([this](int32_t ms) { schlafen(ms); }) : std::move(sleeper),
+      eigenerSchlaf);
   timer_->Timer = [this] { takt(); };
 }
 
@@ -76,6 +64,7 @@ void Taktschleife::laufen() {
 
 void Taktschleife::anhalten() {
   angehalten_ = true;
+  if (wecker_) wecker_->stop();
   if (timer_) timer_->Enabled(false);
   timer_.reset();  // a loop still on the stack ends after its round
 }
@@ -116,22 +105,31 @@ void Taktschleife::fehlerImTakt(const char* beschreibung) {
 }
 
 void Taktschleife::schlafen(int32_t ms) {
-  if (!host_.netzAktiv()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    return;
+  // A timer that keeps running, rather than one set each round: nothing is
+  // registered or allocated per tick.
+  if (!wecker_) {
+    wecker_ = std::make_unique<QTimer>();
+    wecker_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(wecker_.get(), &QTimer::timeout, [this] { geweckt_ = true; });
   }
-  const double ende = steadyMs() + ms;
+  if (weckerMs_ != ms || !wecker_->isActive()) {
+    weckerMs_ = ms;
+    geweckt_ = false;
+    wecker_->start(std::max(0, ms));
+  }
   const Runde runde(host_);
-  for (double rest = ms; rest > 0; rest = ende - steadyMs()) {
-    net::Clients* clients = host_.verbindungen();
+  while (!geweckt_) {
+    net::Clients* clients = host_.netzAktiv() ? host_.verbindungen() : nullptr;
     if (clients && darfAusfuehren() && clients->arbeitWartet()) {
-      clients->abarbeiten(std::min(net::Clients::kStapelSekunden, rest / 1000.0));
+      const double rest = std::max(0, wecker_->remainingTime()) / 1000.0;
+      clients->abarbeiten(std::min(net::Clients::kStapelSekunden, rest));
       QCoreApplication::processEvents(QEventLoop::AllEvents);
-      continue;
+    } else {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    ereignisseAbwarten(std::max(1, static_cast<int>(std::ceil(rest))));
     if (angehalten_) return;
   }
+  geweckt_ = false;
 }
 
 bool Taktschleife::darfAusfuehren() const {
