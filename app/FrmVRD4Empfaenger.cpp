@@ -50,9 +50,6 @@ FrmVRD4Empfaenger::FrmVRD4Empfaenger(Umgebung umgebung)
   TaktHost& host = *this;
   schleife_ = std::make_unique<Taktschleife>(host, uhr(), umgebung_.sleeper);
   entwurfAufbauen();
-  // Key preview: the window sees every key before its controls (full screen
-  // swallows them).
-  qApp->installEventFilter(this);
 }
 
 FrmVRD4Empfaenger::~FrmVRD4Empfaenger() {
@@ -202,6 +199,19 @@ void FrmVRD4Empfaenger::entladenAnstossen() {
   close();
   // A hidden window that was never shown still unloads.
   if (!entladen_) Form_Unload();
+}
+
+void FrmVRD4Empfaenger::cmdBitmapVollbild_Click() {
+  tafel_->vollbildAn(VRD4Empfaenger());
+  // Key preview while the board fills the screen: the window sees every key
+  // before its controls and swallows them. Only then: a filter on the whole
+  // application is asked about every event, a hundred timer events a second.
+  if (tafel_->vollbild()) qApp->installEventFilter(this);
+}
+
+void FrmVRD4Empfaenger::VollbildAus() {
+  tafel_->vollbildAus(VRD4Empfaenger());
+  if (!tafel_->vollbild()) qApp->removeEventFilter(this);
 }
 
 bool FrmVRD4Empfaenger::eventFilter(QObject* watched, QEvent* event) {
