@@ -72,8 +72,8 @@ class Statusanzeige final : public engine::StatusView {
   QLabel* LabelGAKomFehler = nullptr;
   QLabel* lblConnectFehler = nullptr;
   bool rollenAngestossen_ = false;
-  // Gathered in a Sammlung: List1 is emptied first (leeren_), then takes
-  // wartend_; letzterBefehl_ goes to Label99Wert.
+  // Gathered between sammelnBeginnen and sammelnBeenden: List1 is emptied
+  // first (leeren_), then takes wartend_; letzterBefehl_ goes to Label99Wert.
   int sammlungen_ = 0;
   std::optional<platform::systemd::ProtokollSammlung> protokoll_;
   bool leeren_ = false;

@@ -4,10 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <exception>
-#include <thread>
 
 #include "engine/clsVRD4Empfaenger.h"
 #include "net/clsTalkConnection.h"
@@ -118,6 +115,9 @@ void Taktschleife::schlafen(int32_t ms) {
     wecker_->start(std::max(0, ms));
   }
   const Runde runde(host_);
+  // Fired already (an event loop that a command ran inside the tick): the
+  // events the tick left still run before the next tick.
+  if (geweckt_) QCoreApplication::processEvents(QEventLoop::AllEvents);
   while (!geweckt_) {
     net::Clients* clients = host_.netzAktiv() ? host_.verbindungen() : nullptr;
     if (clients && darfAusfuehren() && clients->arbeitWartet()) {
