@@ -109,7 +109,7 @@ void Einstellungen::twipsAnzeigen() {
 void Einstellungen::taktZaehlen(double jetzt) {
   ++tickZaehler_;
   // Repainting the count a hundred times a second would cost more than all
-  // the rest of an idle tick; nobody reads it faster than twice a second.
+  // the rest of an idle tick; once a second is as often as anyone reads it.
   if (!letzteZaehlerAnzeige_ || jetzt - *letzteZaehlerAnzeige_ >= kZaehlerAnzeigeSekunden) {
     Label3->setText(QString::number(tickZaehler_));
     letzteZaehlerAnzeige_ = jetzt;

@@ -25,7 +25,7 @@ struct Startwerte;
 class Einstellungen {
  public:
   // The running tick count (Label3) is repainted at most this often.
-  static constexpr double kZaehlerAnzeigeSekunden = 0.5;
+  static constexpr double kZaehlerAnzeigeSekunden = 1.0;
 
   // The frame is built with parent `rahmenParent`; fenster is the window
   // whose position the file keeps. All must outlive this object.

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
@@ -14,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/PngSchnell.h"
 #include "app/Startwerte.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
@@ -41,14 +41,6 @@ class SzenenBeobachter final : public engine::BefehlsBeobachter {
   szene::Szene& szene_;
 };
 
-std::vector<uint8_t> png(const QImage& bild) {
-  QByteArray daten;
-  QBuffer puffer(&daten);
-  puffer.open(QIODevice::WriteOnly);
-  bild.save(&puffer, "PNG");
-  return {daten.begin(), daten.end()};
-}
-
 }  // namespace
 
 FrmVRD4Empfaenger::FrmVRD4Empfaenger(Umgebung umgebung)
@@ -58,9 +50,6 @@ FrmVRD4Empfaenger::FrmVRD4Empfaenger(Umgebung umgebung)
   TaktHost& host = *this;
   schleife_ = std::make_unique<Taktschleife>(host, uhr(), umgebung_.sleeper);
   entwurfAufbauen();
-  // Key preview: the window sees every key before its controls (full screen
-  // swallows them).
-  qApp->installEventFilter(this);
 }
 
 FrmVRD4Empfaenger::~FrmVRD4Empfaenger() {
@@ -87,7 +76,8 @@ void FrmVRD4Empfaenger::entwurfAufbauen() {
   tafel_->meldung = [this](const QString& text) { status_->statusEintrag(text); };
   // Compaction pictures the board's own image (the effect controls over it
   // are kept as commands).
-  szene_ = std::make_unique<szene::Szene>([this] { return png(tafel_->surface().image()); });
+  // A flood of commands asks for one every few thousand commands: made fast.
+  szene_ = std::make_unique<szene::Szene>([this] { return pngSchnell(tafel_->surface().image()); });
   szenenBeobachter_ = std::make_unique<SzenenBeobachter>(*szene_);
 
   auto* panel = new QWidget(this);
@@ -209,6 +199,19 @@ void FrmVRD4Empfaenger::entladenAnstossen() {
   close();
   // A hidden window that was never shown still unloads.
   if (!entladen_) Form_Unload();
+}
+
+void FrmVRD4Empfaenger::cmdBitmapVollbild_Click() {
+  tafel_->vollbildAn(VRD4Empfaenger());
+  // Key preview while the board fills the screen: the window sees every key
+  // before its controls and swallows them. Only then: a filter on the whole
+  // application is asked about every event, a hundred timer events a second.
+  if (tafel_->vollbild()) qApp->installEventFilter(this);
+}
+
+void FrmVRD4Empfaenger::VollbildAus() {
+  tafel_->vollbildAus(VRD4Empfaenger());
+  if (!tafel_->vollbild()) qApp->removeEventFilter(this);
 }
 
 bool FrmVRD4Empfaenger::eventFilter(QObject* watched, QEvent* event) {

@@ -71,8 +71,8 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
 
   // The controls' handlers, as the buttons run them.
   void TimerVRD4Empfang_Timer() { schleife_->takt(); }
-  void cmdBitmapVollbild_Click() { tafel_->vollbildAn(VRD4Empfaenger()); }
-  void VollbildAus() { tafel_->vollbildAus(VRD4Empfaenger()); }
+  void cmdBitmapVollbild_Click();
+  void VollbildAus();
   void cmdBoxSpeichern_Click();  // snapshot "Picture.bmp" (folder: schnappschussOrdner)
   void cmdFensterSyncronisieren_Click() { tafel_->synchronisieren(); }
   void cmdParameterSpeichern_Click() { einstellungen_->StartwerteSchreiben(); }
@@ -107,6 +107,8 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   void taktRuhig() override;
   net::Clients* verbindungen() override { return &netz_->Clients(); }
   bool netzAktiv() const override { return netz_->aktiv(); }
+  void rundeBeginnen() override { status_->sammelnBeginnen(); }
+  void rundeBeenden() override { status_->sammelnBeenden(); }
 
   void entwurfAufbauen();
   void rahmenZeigen(bool sichtbar);

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
+#include <utility>
 
 #include "engine/clsVRD4Empfaenger.h"
 #include "platform/Systemd.h"
@@ -70,12 +71,52 @@ Statusanzeige::Statusanzeige(QWidget& fenster, int links, int oben, int breite) 
   QObject::connect(ButtonListeClear, &QPushButton::clicked, f, [this] { leeren(); });
 }
 
-void Statusanzeige::setLetzterBefehl(const QString& caption) { Label99Wert->setText(caption); }
+void Statusanzeige::setLetzterBefehl(const QString& caption) {
+  if (sammlungen_ > 0) {
+    letzterBefehl_ = caption;
+    return;
+  }
+  Label99Wert->setText(caption);
+}
 
 void Statusanzeige::statusEintrag(const QString& entry) {
-  List1->addItem(entry);
   // The list is emptied every few entries; the journal or log file keeps the day's history.
   platform::systemd::protokollieren(std::u16string_view(QStringView(entry).utf16(), entry.size()));
+  wartend_.push_back(entry);
+  if (sammlungen_ == 0) anwenden();
+}
+
+int Statusanzeige::anzahl() const { return (leeren_ ? 0 : List1->count()) + int(wartend_.size()); }
+
+void Statusanzeige::kuerzen() {
+  if (anzahl() < kListeMaximal) return;
+  leeren_ = true;
+  wartend_.clear();
+  if (sammlungen_ == 0) anwenden();
+}
+
+void Statusanzeige::leeren() {
+  leeren_ = true;
+  wartend_.clear();
+  if (sammlungen_ == 0) anwenden();
+}
+
+void Statusanzeige::sammelnBeginnen() {
+  if (sammlungen_++ == 0) protokoll_.emplace();
+}
+
+void Statusanzeige::sammelnBeenden() {
+  if (--sammlungen_ > 0) return;
+  anwenden();
+  protokoll_.reset();
+}
+
+void Statusanzeige::anwenden() {
+  if (letzterBefehl_) Label99Wert->setText(*std::exchange(letzterBefehl_, std::nullopt));
+  if (std::exchange(leeren_, false)) List1->clear();
+  if (wartend_.isEmpty()) return;
+  List1->addItems(wartend_);
+  wartend_.clear();
   // Scrolling lays out the whole list: once per round of the event loop is
   // enough, however many entries came.
   if (!rollenAngestossen_) {
@@ -86,12 +127,6 @@ void Statusanzeige::statusEintrag(const QString& entry) {
     });
   }
 }
-
-void Statusanzeige::kuerzen() {
-  if (List1->count() >= kListeMaximal) List1->clear();
-}
-
-void Statusanzeige::leeren() { List1->clear(); }
 
 void Statusanzeige::zeigen(const QString& s) {
   LabelGAKomFehler->setText(s);

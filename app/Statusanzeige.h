@@ -5,9 +5,11 @@
 // and the connect failure lblConnectFehler. The engine writes to it as its
 // StatusView. Every control carries its name as Qt objectName.
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "engine/Interfaces.h"
+#include "platform/Systemd.h"
 
 class QLabel;
 class QLineEdit;
@@ -33,12 +35,23 @@ class Statusanzeige final : public engine::StatusView {
 
   // engine::StatusView
   void setLetzterBefehl(const QString& caption) override;
-  // Adds the entry and scrolls to it (once per round of the event loop).
+  // Adds the entry and scrolls to it (once per round of the event loop),
+  // and writes it to the history.
   void statusEintrag(const QString& entry) override;
 
   // The list rule: emptied when it holds kListeMaximal or more entries.
   void kuerzen();
   void leeren();  // ButtonListeClear
+
+  // Between sammelnBeginnen and sammelnBeenden (nested pairs count as one),
+  // entries and the list rule act on the list as it will be, and List1
+  // takes the result at the outermost end: what remains of a flood of
+  // entries goes in with one insert, their history with one write.
+  // Label99Wert likewise shows only the last caption. Outside, every change
+  // shows at once.
+  void sammelnBeginnen();
+  void sammelnBeenden();
+
   // LabelGAKomFehler shows s.
   void zeigen(const QString& s);
   // lblConnectFehler: shown while it has a text.
@@ -59,6 +72,15 @@ class Statusanzeige final : public engine::StatusView {
   QLabel* LabelGAKomFehler = nullptr;
   QLabel* lblConnectFehler = nullptr;
   bool rollenAngestossen_ = false;
+  // Gathered between sammelnBeginnen and sammelnBeenden: List1 is emptied
+  // first (leeren_), then takes wartend_; letzterBefehl_ goes to Label99Wert.
+  int sammlungen_ = 0;
+  std::optional<platform::systemd::ProtokollSammlung> protokoll_;
+  bool leeren_ = false;
+  QStringList wartend_;
+  std::optional<QString> letzterBefehl_;
+  int anzahl() const;  // entries List1 will hold
+  void anwenden();
 };
 
 // The font factor text as a number: "," or "." as decimal separator, blanks

@@ -4,10 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <exception>
-#include <thread>
 
 #include "engine/clsVRD4Empfaenger.h"
 #include "net/clsTalkConnection.h"
@@ -17,26 +14,25 @@ namespace vrd4::app {
 
 namespace {
 
-double steadyMs() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
+class Runde {
+ public:
+  explicit Runde(TaktHost& host) : host_(host) { host_.rundeBeginnen(); }
+  ~Runde() { host_.rundeBeenden(); }
+  Runde(const Runde&) = delete;
+  Runde& operator=(const Runde&) = delete;
 
-// Lets the event loop wait for events, but for no longer than ms.
-void ereignisseAbwarten(int ms) {
-  QTimer wecker;
-  wecker.setSingleShot(true);
-  wecker.setTimerType(Qt::PreciseTimer);
-  wecker.start(ms);
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
+ private:
+  TaktHost& host_;
+};
 
 }  // namespace
 
 Taktschleife::Taktschleife(TaktHost& host, platform::Clock& uhr, support::clsWBTimer::Sleeper sleeper)
     : host_(host), uhr_(uhr) {
+  const bool eigenerSchlaf = !sleeper;
   timer_ = std::make_unique<support::clsWBTimer>(
-      sleeper ? std::move(sleeper) : support::clsWBTimer::Sleeper([this](int32_t ms) { schlafen(ms); }));
+      eigenerSchlaf ? support::clsWBTimer::Sleeper([this](int32_t ms) { schlafen(ms); }) : std::move(sleeper),
+      eigenerSchlaf);
   timer_->Timer = [this] { takt(); };
 }
 
@@ -65,6 +61,7 @@ void Taktschleife::laufen() {
 
 void Taktschleife::anhalten() {
   angehalten_ = true;
+  if (wecker_) wecker_->stop();
   if (timer_) timer_->Enabled(false);
   timer_.reset();  // a loop still on the stack ends after its round
 }
@@ -73,6 +70,7 @@ void Taktschleife::takt() {
   engine::clsVRD4Empfaenger* engine = engine_.get();
   if (!engine) return;
   platform::systemd::lebenszeichen(uhr_.seconds());  // readiness, then the watchdog
+  const Runde runde(host_);
   host_.taktBeginnen();
   {
     const support::Tiefe::Eintritt eintritt(imTakt_);
@@ -104,21 +102,34 @@ void Taktschleife::fehlerImTakt(const char* beschreibung) {
 }
 
 void Taktschleife::schlafen(int32_t ms) {
-  if (!host_.netzAktiv()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    return;
+  // A timer that keeps running, rather than one set each round: nothing is
+  // registered or allocated per tick.
+  if (!wecker_) {
+    wecker_ = std::make_unique<QTimer>();
+    wecker_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(wecker_.get(), &QTimer::timeout, [this] { geweckt_ = true; });
   }
-  const double ende = steadyMs() + ms;
-  for (double rest = ms; rest > 0; rest = ende - steadyMs()) {
-    net::Clients* clients = host_.verbindungen();
+  if (weckerMs_ != ms || !wecker_->isActive()) {
+    weckerMs_ = ms;
+    geweckt_ = false;
+    wecker_->start(std::max(0, ms));
+  }
+  const Runde runde(host_);
+  // Fired already (an event loop that a command ran inside the tick): the
+  // events the tick left still run before the next tick.
+  if (geweckt_) QCoreApplication::processEvents(QEventLoop::AllEvents);
+  while (!geweckt_) {
+    net::Clients* clients = host_.netzAktiv() ? host_.verbindungen() : nullptr;
     if (clients && darfAusfuehren() && clients->arbeitWartet()) {
-      clients->abarbeiten(std::min(net::Clients::kStapelSekunden, rest / 1000.0));
+      const double rest = std::max(0, wecker_->remainingTime()) / 1000.0;
+      clients->abarbeiten(std::min(net::Clients::kStapelSekunden, rest));
       QCoreApplication::processEvents(QEventLoop::AllEvents);
-      continue;
+    } else {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    ereignisseAbwarten(std::max(1, static_cast<int>(std::ceil(rest))));
     if (angehalten_) return;
   }
+  geweckt_ = false;
 }
 
 bool Taktschleife::darfAusfuehren() const {

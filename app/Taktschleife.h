@@ -10,10 +10,11 @@
 //    waiting commands, as many as fit in the engine's budget (at least one, a
 //    lap of the ring at most). Then the TCP lines that wait are pushed, and
 //    the end request is looked at.
-//  - The sleep step (schlafen): with no socket open the thread just sleeps.
-//    Otherwise it waits for socket events and runs the TCP connections'
-//    lines in batches (net::Clients::kStapelSekunden each) until the
-//    interval has passed.
+//  - The sleep step (schlafen): the event loop waits for a precise timer
+//    that fires every kIntervallMs (one poll of the thread a quiet round),
+//    and runs what comes meanwhile: the events the tick left, socket events,
+//    and the TCP connections' lines in batches
+//    (net::Clients::kStapelSekunden each), until the timer has fired.
 //
 // Nothing waits inside other work: forwarding clients connect and collect
 // their peers' "OK"s on the event loop (net/Weiterleitung.h), message boxes
@@ -42,6 +43,8 @@
 #include "support/Tiefe.h"
 #include "support/clsWBTimer.h"
 
+class QTimer;
+
 namespace vrd4::engine {
 class clsVRD4Empfaenger;
 }
@@ -62,6 +65,10 @@ class TaktHost {
   // The TCP connections (nullptr: none) and whether any socket is open.
   virtual net::Clients* verbindungen() = 0;
   virtual bool netzAktiv() const = 0;
+  // Around the work of a tick and of a sleep step: what the window shows of
+  // it may be gathered and shown once at the end.
+  virtual void rundeBeginnen() = 0;
+  virtual void rundeBeenden() = 0;
 };
 
 class Taktschleife {
@@ -103,6 +110,10 @@ class Taktschleife {
   std::unique_ptr<engine::clsVRD4Empfaenger> entlassen_;  // rule 3
   support::Tiefe imTakt_;
   bool angehalten_ = false;
+  // schlafen's wake-up: runs while the loop does, every weckerMs_.
+  std::unique_ptr<QTimer> wecker_;
+  int weckerMs_ = -1;
+  bool geweckt_ = false;
 };
 
 }  // namespace vrd4::app

@@ -94,14 +94,33 @@ void thinLine(QImage& img, qint64 x0, qint64 y0, qint64 x1, qint64 y1, QRgb px,
   const qint64 minorLimit = xMajor ? h : w;
   const qint64 first = std::max<qint64>(0, -majorStart);
   const qint64 last = std::min<qint64>(n, majorLimit - 1 - majorStart);
+  if (first > last) return;
+  // Step i lies at minor offset round(i * minorAbs / n), halves rounded up:
+  // (2 i minorAbs + n) / 2n, kept as quotient and remainder from step to
+  // step (minorAbs <= n, so the remainder passes 2n at most once a step).
+  const qint64 zweiN = 2 * n;
+  qint64 q = 0, r = 0;
+  if (n > 0) {
+    const qint64 num = 2 * first * minorAbs + n;
+    q = num / zweiN;
+    r = num % zweiN;
+  }
+  uchar* const bits = img.bits();  // one detach for the whole line
+  const qsizetype bpl = img.bytesPerLine();
+  const bool solid = dashes.count == 0;
   for (qint64 i = first; i <= last; ++i) {
-    if (!dashes.on(reversed ? n - i : i)) continue;
-    const qint64 minor = n == 0 ? minorStart : minorStart + minorSign * ((2 * i * minorAbs + n) / (2 * n));
+    const qint64 minor = minorStart + minorSign * q;
+    r += 2 * minorAbs;
+    if (r >= zweiN && n > 0) {
+      r -= zweiN;
+      ++q;
+    }
+    if (!solid && !dashes.on(reversed ? n - i : i)) continue;
     if (minor < 0 || minor >= minorLimit) continue;
     const qint64 major = majorStart + i;
     const qint64 x = xMajor ? major : minor;
     const qint64 y = xMajor ? minor : major;
-    reinterpret_cast<QRgb*>(img.scanLine(int(y)))[x] = px;
+    reinterpret_cast<QRgb*>(bits + qsizetype(y) * bpl)[x] = px;
   }
 }
 

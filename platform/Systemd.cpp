@@ -69,6 +69,41 @@ bool stderrIstDatei() {
 
 }  // namespace
 
+namespace {
+
+struct Protokoll {
+  std::string puffer;  // whole lines not yet written
+  int sammlungen = 0;
+  std::size_t seitPruefung = 0;
+  bool datei = false;
+
+  void schreiben() {
+    // Whole lines in one write, so that lines of two writers never mix.
+    for (std::size_t i = 0; i < puffer.size();) {
+      const ssize_t n = ::write(STDERR_FILENO, puffer.data() + i, puffer.size() - i);
+      if (n <= 0) break;
+      i += std::size_t(n);
+    }
+    // A board that runs for weeks must not fill the disk (or, with /tmp in
+    // memory, the memory): past the limit the file starts again from empty.
+    // Its size is looked at after every 64 KiB written, not on every line.
+    seitPruefung += puffer.size();
+    puffer.clear();
+    if (datei && seitPruefung >= (std::size_t{64} << 10)) {
+      seitPruefung = 0;
+      if (::lseek(STDERR_FILENO, 0, SEEK_CUR) > off_t(kProtokollMaxBytes) && ::ftruncate(STDERR_FILENO, 0) == 0)
+        ::lseek(STDERR_FILENO, 0, SEEK_SET);
+    }
+  }
+};
+
+Protokoll& protokoll() {
+  static Protokoll p;
+  return p;
+}
+
+}  // namespace
+
 void protokollieren(std::u16string_view eintrag) {
   static const bool journal = stderrIstJournal();
   static const bool datei = !journal && stderrIstDatei();
@@ -88,19 +123,19 @@ void protokollieren(std::u16string_view eintrag) {
     zeit[0] = '\0';
     if (::localtime_r(&jetzt, &t)) std::strftime(zeit, sizeof zeit, "%Y-%m-%d %H:%M:%S ", &t);
   }
-  const std::string ganz = zeit + zeile + '\n';
-  // One write per line, so that lines of two writers never mix.
-  [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, ganz.data(), ganz.size());
-  // A board that runs for weeks must not fill the disk (or, with /tmp in
-  // memory, the memory): past the limit the file starts again from empty.
-  // Its size is looked at after every 64 KiB written, not on every line.
-  static std::size_t seitPruefung = 0;
-  seitPruefung += ganz.size();
-  if (datei && seitPruefung >= (std::size_t{64} << 10)) {
-    seitPruefung = 0;
-    if (::lseek(STDERR_FILENO, 0, SEEK_CUR) > off_t(kProtokollMaxBytes) && ::ftruncate(STDERR_FILENO, 0) == 0)
-      ::lseek(STDERR_FILENO, 0, SEEK_SET);
-  }
+  Protokoll& p = protokoll();
+  p.datei = datei;
+  p.puffer += zeit;
+  p.puffer += zeile;
+  p.puffer += '\n';
+  if (p.sammlungen == 0 || p.puffer.size() >= kProtokollSammelBytes) p.schreiben();
+}
+
+ProtokollSammlung::ProtokollSammlung() { ++protokoll().sammlungen; }
+
+ProtokollSammlung::~ProtokollSammlung() {
+  Protokoll& p = protokoll();
+  if (--p.sammlungen == 0 && !p.puffer.empty()) p.schreiben();
 }
 
 }  // namespace vrd4::platform::systemd

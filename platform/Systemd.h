@@ -41,7 +41,21 @@ inline constexpr std::size_t kProtokollMaxBytes = 64u << 20;
 
 // Writes the entry as one history line: into the journal (priority info)
 // when stderr is connected to it (JOURNAL_STREAM), else to stderr with the
-// local date and time in front. Never fails; a full disk loses the line.
+// local date and time (of this call) in front. Never fails; a full disk
+// loses the line.
 void protokollieren(std::u16string_view eintrag);
+
+// While a Sammlung lives (nested ones count as one), the lines for stderr
+// are kept and written together, whole lines in one write, when the
+// outermost ends, or sooner once kProtokollSammelBytes have gathered. The
+// journal takes each line at once. GUI thread only.
+inline constexpr std::size_t kProtokollSammelBytes = 64u << 10;
+class ProtokollSammlung {
+ public:
+  ProtokollSammlung();
+  ~ProtokollSammlung();
+  ProtokollSammlung(const ProtokollSammlung&) = delete;
+  ProtokollSammlung& operator=(const ProtokollSammlung&) = delete;
+};
 
 }  // namespace vrd4::platform::systemd

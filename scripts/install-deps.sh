@@ -11,6 +11,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgif-dev
+  zlib1g-dev
   libsystemd-dev
   libmosquitto-dev mosquitto
   fonts-liberation2 fontconfig

@@ -14,10 +14,12 @@ struct clsWBTimer::State {
   int32_t interval = 0;
   bool enabled = false;
   bool running = false;
+  bool sleeperRuntEreignisse = false;
   Sleeper sleeper;
 };
 
-clsWBTimer::clsWBTimer(Sleeper sleeper) : s_(std::make_shared<State>()) {
+clsWBTimer::clsWBTimer(Sleeper sleeper, bool sleeperRuntEreignisse) : s_(std::make_shared<State>()) {
+  s_->sleeperRuntEreignisse = sleeper && sleeperRuntEreignisse;
   if (sleeper) {
     s_->sleeper = std::move(sleeper);
   } else {
@@ -68,7 +70,8 @@ void clsWBTimer::tickLoop() {
       std::function<void()> handler = Timer;  // survives a reassignment inside
       handler();
     }
-    if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (!st->sleeperRuntEreignisse && QCoreApplication::instance())
+      QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
 }
 

@@ -20,8 +20,11 @@ class clsWBTimer {
   // destroys the timer, the loop ends without raising Timer.
   using Sleeper = std::function<void(int32_t ms)>;
 
-  // sleeper empty: the real sleep of the thread.
-  explicit clsWBTimer(Sleeper sleeper = {});
+  // sleeper empty: the real sleep of the thread. sleeperRuntEreignisse: the
+  // sleeper waits in the event loop and so runs the events a tick left as
+  // well; the loop then does not run them itself after Timer (one wait a
+  // round instead of a wait and a look).
+  explicit clsWBTimer(Sleeper sleeper = {}, bool sleeperRuntEreignisse = false);
   ~clsWBTimer();  // interval 0, not running
   clsWBTimer(const clsWBTimer&) = delete;
   clsWBTimer& operator=(const clsWBTimer&) = delete;

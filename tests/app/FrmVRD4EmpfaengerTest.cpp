@@ -52,6 +52,16 @@ TEST_F(FensterTest, ErrorInsideTheTickBecomesACommandErrorAndTheNextTickWorks) {
   EXPECT_TRUE(ctl<QLabel>("Label99Wert")->text().startsWith(u"Befehl"_s));
 }
 
+TEST_F(FensterTest, ListRuleHoldsInsideATickWhoseEntriesGoInTogether) {
+  // Each unknown command adds its entry, then its error event applies the
+  // rule: the seventh entry empties the list, the eighth stays alone.
+  for (int i = 0; i < 8; ++i) senden(befehl({u"Unbekannt" + QString::number(i).toStdU16String()}));
+  tick();
+  auto* liste = ctl<QListWidget>("List1");
+  ASSERT_EQ(liste->count(), 1);
+  EXPECT_EQ(liste->item(0)->text(), QString::fromStdU16String(befehl({u"Unbekannt7"})) + u" - 7"_s);
+}
+
 TEST_F(FensterTest, EndRequestMinusOneUnloadsTheWindow) {
   for (const char16_t* keinEnde : {u"", u"1", u"-2"}) {
     gv::clsVRD4ProgrammBeenden().SetMemory(keinEnde);
