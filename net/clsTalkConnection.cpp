@@ -32,10 +32,13 @@ QString listenTextAnsi(std::string_view zeile) {
 }
 
 // Giving back a picture's pages takes milliseconds: done beside the GUI
-// thread.
+// thread, on a thread of its own. Queued behind the decoding of the next
+// picture lines it would hold memory the budget has already given to them.
 template <class T>
 void nebenbeiFreigeben(T&& gross) {
-  QThreadPool::globalInstance()->start([weg = std::make_shared<std::decay_t<T>>(std::move(gross))]() mutable { weg.reset(); });
+  static QThreadPool freigabe;
+  freigabe.setMaxThreadCount(1);
+  freigabe.start([weg = std::make_shared<std::decay_t<T>>(std::move(gross))]() mutable { weg.reset(); });
 }
 
 std::unique_ptr<clsSocket> angenommen(clsSocket& server) {
