@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,7 +61,7 @@ double rssMiB() {
 
 struct Host final : net::TalkHost {
   void statusEintrag(const QString&) override {}
-  Weiterleitung* weiterleitungsClient() override { return nullptr; }
+  Weiterleitung* weiterleitungsClient() override { return client3; }
   void befehlAusfuehren(std::span<const std::u16string>, std::span<const uint8_t> bild,
                         const render::VorabBild* vorab) override {
     ++anzahl;
@@ -80,6 +81,7 @@ struct Host final : net::TalkHost {
   bool darfAusfuehren() const override { return true; }
   long anzahl = 0, bilder = 0;
   bool zeichnen = false;
+  Weiterleitung* client3 = nullptr;
   double zeichnenMs = 0;  // the longest picture command
 };
 
@@ -168,13 +170,16 @@ double threadCpuMs() {
 // receiver does, asleep while nothing is due (a loop that polls would
 // never sleep and queue behind every busy thread of the machine).
 // range(0) = 0: the same without them, for the machine's own jitter.
+// range(0) = -1: instead one peer sends 300 MB of 64 KB lines, which
+// Client3 forwards to a peer that answers its probe and then never reads.
 // Counters: the longest and the p99 gap between two timer turns and
 // between a request and its "OK" (of the worse iteration); ring_cpu_ms,
 // the GUI thread's CPU time within the longest gap (the rest of it the
 // thread waited for a CPU the machine gave to others); the longest picture
 // command (decode and fit, on the GUI thread); the growth of memory.
 void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
-  const int grosse = int(state.range(0));
+  const bool haengt = state.range(0) < 0;
+  const int grosse = int(std::max<std::int64_t>(state.range(0), 0)), peerzahl = haengt ? 1 : grosse;
   Host host;
   host.zeichnen = true;
   Clients clients{host, platform::steadyClock()};
@@ -184,6 +189,37 @@ void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
   QByteArray zeile = "Befehl\x1b" "BildAnzeigen\x1b" "a.bmp\x1b-1\x1b" "0\x1b";
   zeile += QString::fromStdU16String(protocol::hexKodieren(bmp(4096, 2047))).toLatin1();
   zeile += "\r\n";
+  const QByteArray weiter = "Weiter " + QByteArray(64000, 'x') + "\r\n";
+  // The hung peer: answers each connection's first line, then reads nothing.
+  std::atomic<bool> aus{false};
+  const int hoert = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in adresse{};
+  adresse.sin_family = AF_INET;
+  adresse.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t laenge = sizeof adresse;
+  ::bind(hoert, reinterpret_cast<const sockaddr*>(&adresse), sizeof adresse);
+  ::listen(hoert, 8);
+  ::getsockname(hoert, reinterpret_cast<sockaddr*>(&adresse), &laenge);
+  std::thread gegenstelle([&] {
+    std::vector<int> gehalten;
+    for (pollfd p{hoert, POLLIN, 0}; !aus;)
+      if (::poll(&p, 1, 100) > 0) {
+        const int fd = ::accept(hoert, nullptr, nullptr);
+        timeval zeit{2, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &zeit, sizeof zeit);
+        for (char c = 0; c != '\n' && ::recv(fd, &c, 1, 0) == 1;) {
+        }
+        ::send(fd, "OK\r\n", 4, MSG_NOSIGNAL);
+        gehalten.push_back(fd);
+      }
+    for (int fd : gehalten) ::close(fd);
+  });
+  Weiterleitung client3(QStringLiteral("Client3"), platform::steadyClock());
+  if (haengt) {
+    client3.verbinden(QStringLiteral("127.0.0.1"), ntohs(adresse.sin_port));
+    laufenBis([&] { return client3.isOpen(); });
+    host.client3 = &client3;
+  }
   auto p99 = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return std::pair(v.back(), v[v.size() * 99 / 100]);
@@ -215,13 +251,16 @@ void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
     laufenBis([&] { return clients.offen() == 1; });  // the good client first
     std::atomic<int> fertig{0};
     std::vector<std::thread> peers;
-    for (int p = 0; p < grosse; ++p)
+    for (int p = 0; p < peerzahl; ++p)
       peers.emplace_back([&, p] {
         const int fd = verbinden(server.LocalPort, 2 + p / net::Clients::kMaxProAdresse);
-        for (qsizetype n = 0; fd >= 0 && n < zeile.size();) {
-          const ssize_t r = ::send(fd, zeile.constData() + n, std::size_t(zeile.size() - n), 0);
-          if (r <= 0) break;
-          n += r;
+        for (int mal = 0; mal < (haengt ? 300'000'000 / int(weiter.size()) : 1); ++mal) {
+          const QByteArray& z = haengt ? weiter : zeile;
+          for (qsizetype n = 0; fd >= 0 && n < z.size();) {
+            const ssize_t r = ::send(fd, z.constData() + n, std::size_t(z.size() - n), 0);
+            if (r <= 0) break;
+            n += r;
+          }
         }
         ::shutdown(fd, SHUT_WR);
         char c;
@@ -246,13 +285,13 @@ void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
       if (ring.back() > hoechsteLuecke) hoechsteLuecke = ring.back(), ringCpu = jetzt - cpu;
       cpu = jetzt;
       if (ring.size() % 10 == 0) rssHoechste = std::max(rssHoechste, rssMiB() - rssVorher);
-      if (host.bilder >= vorher + grosse && antworten >= 3000) schleife.quit();
+      if ((haengt ? fertig == 1 : host.bilder >= vorher + grosse) && antworten >= 3000) schleife.quit();
     });
     takt.start(10);
     schleife.exec();
     takt.stop();
     aufhoeren = true;
-    laufenBis([&] { return fertig.load() == grosse && gutFertig; });
+    laufenBis([&] { return fertig.load() == peerzahl && gutFertig; });
     gut.join();
     for (auto& t : peers) t.join();
     for (auto [name, werte] : {std::pair("ring", &ring), std::pair("client", &zeiten)}) {
@@ -265,8 +304,13 @@ void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
   }
   state.counters["picture_max_ms"] = host.zeichnenMs;
   state.counters["rss_growth_max_MiB"] = rssHoechste;
+  if (haengt) state.counters["client3_losses"] = client3.verluste();
+  host.client3 = nullptr;
+  aus = true;
+  gegenstelle.join();
+  ::close(hoert);
 }
-BENCHMARK(BM_BildzeileHaeltAndereAuf)->Arg(0)->Arg(1)->Arg(8)->Arg(net::Clients::kMaxVerbindungen - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_BildzeileHaeltAndereAuf)->Arg(-1)->Arg(0)->Arg(1)->Arg(8)->Arg(net::Clients::kMaxVerbindungen - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 // The GUI thread's part of receiving a line at the limit: framing 64 MiB
 // arriving in read blocks, 64 KiB per turn of the event loop (no sockets,
