@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "net/Weiterleitung.h"
 #include "platform/Ansi.h"
@@ -215,6 +216,9 @@ bool clsTalkConnection::naechsteZeile() {
   if (wartend_.empty() && sck_->readingPaused() && !wartetAufBudget_) sck_->setReadingPaused(false);
   vorbereiten();
   ausfuehren(zeile, std::move(v));
+  // A picture's content is kept beyond its command only when small: 64
+  // connections idle after a picture line would hold 2 GiB beside the budget.
+  if (bildinhalt_.size() > Clients::kFreierPuffer) nebenbeiFreigeben(std::exchange(bildinhalt_, {}));
   if (zeile.capacity() > Clients::kFreierPuffer) nebenbeiFreigeben(std::move(zeile));
   if (v.vorab) nebenbeiFreigeben(std::move(*v.vorab));
   zeile = std::string();
