@@ -209,16 +209,15 @@ class Feindlich : public ::testing::TestWithParam<Angriff>, protected Ring {
     gv::SpeichervariablenFreigeben();
     channel::setChannelNamePrefix("");
   }
-  // Seconds the ring needs for n commands, one after the other.
-  double ringSekunden(int n) {
-    const auto start = std::chrono::steady_clock::now();
+  // The ring takes n commands, one after the other, each within kSekunden.
+  bool ringBedient(int n) {
     for (int i = 0; i < n; ++i)
-      if (!gelesen(senden(befehl({u"Linie", u"1", u"1", u"100", u"100", u"1", u"255"})))) return 1e9;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (!gelesen(senden(befehl({u"Linie", u"1", u"1", u"100", u"100", u"1", u"255"})))) return false;
+    return true;
   }
-  // A connection from another address (the attackers all come from
-  // 127.0.0.1) that sends one command and reads its "OK". Like any
-  // well-behaved client it connects again when it was turned away.
+  // A connection from an address no attacker uses (127.0.0.2) that sends
+  // one command and reads its "OK". Like any well-behaved client it
+  // connects again when it was turned away.
   bool gutBedient() {
     const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     do {
@@ -245,13 +244,12 @@ class Feindlich : public ::testing::TestWithParam<Angriff>, protected Ring {
 // The ring and a good peer are served while the attack goes on, and the
 // receiver's memory stays within the bound of the row.
 TEST_P(Feindlich, TheRingAndAGoodPeerAreServedAndMemoryStaysBounded) {
-  const double ohne = ringSekunden(30);
   const long rssVorher = rssKiB(e->pid());
   std::atomic<bool> halt{false}, fertig{false};
   bool wieGemeint = false;
   std::thread angreifer([&] { wieGemeint = GetParam().los(port, haengt, halt), fertig = true; });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_LT(ringSekunden(30), 5 * ohne + 2.0) << "without: " << ohne << " s";
+  EXPECT_TRUE(ringBedient(30));  // its pace: bench_netzgrenzen
   EXPECT_TRUE(gutBedient());
   long hoechste = 0;  // while the attack goes on, 90 s at most
   warteBis([&] { return hoechste = std::max(hoechste, rssKiB(e->pid()) - rssVorher), fertig.load(); }, 90);
