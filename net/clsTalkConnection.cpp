@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "net/Weiterleitung.h"
 #include "platform/Ansi.h"
@@ -32,10 +33,13 @@ QString listenTextAnsi(std::string_view zeile) {
 }
 
 // Giving back a picture's pages takes milliseconds: done beside the GUI
-// thread.
+// thread, on a thread of its own. Queued behind the decoding of the next
+// picture lines it would hold memory the budget has already given to them.
 template <class T>
 void nebenbeiFreigeben(T&& gross) {
-  QThreadPool::globalInstance()->start([weg = std::make_shared<std::decay_t<T>>(std::move(gross))]() mutable { weg.reset(); });
+  static QThreadPool freigabe;
+  freigabe.setMaxThreadCount(1);
+  freigabe.start([weg = std::make_shared<std::decay_t<T>>(std::move(gross))]() mutable { weg.reset(); });
 }
 
 std::unique_ptr<clsSocket> angenommen(clsSocket& server) {
@@ -212,6 +216,9 @@ bool clsTalkConnection::naechsteZeile() {
   if (wartend_.empty() && sck_->readingPaused() && !wartetAufBudget_) sck_->setReadingPaused(false);
   vorbereiten();
   ausfuehren(zeile, std::move(v));
+  // A picture's content is kept beyond its command only when small: 64
+  // connections idle after a picture line would hold 2 GiB beside the budget.
+  if (bildinhalt_.size() > Clients::kFreierPuffer) nebenbeiFreigeben(std::exchange(bildinhalt_, {}));
   if (zeile.capacity() > Clients::kFreierPuffer) nebenbeiFreigeben(std::move(zeile));
   if (v.vorab) nebenbeiFreigeben(std::move(*v.vorab));
   zeile = std::string();

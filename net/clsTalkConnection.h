@@ -129,6 +129,8 @@ class clsTalkConnection {
   const QString& gegenstelle() const { return gegenstelle_; }  // host:port
   bool geschlossen() const { return geschlossen_; }
   std::size_t wartendeZeilen() const { return wartend_.size(); }
+  // The content of the last picture command; one of more than
+  // Clients::kFreierPuffer bytes only until its command has run.
   const std::vector<uint8_t>& bildinhalt() const { return bildinhalt_; }
   bool reserviert() const { return reserviert_; }
 

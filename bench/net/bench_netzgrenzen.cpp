@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <fstream>
 #include <functional>
@@ -27,6 +29,7 @@
 #include <vector>
 
 #include "net/Weiterleitung.h"
+#include "net/Zeilenpuffer.h"
 #include "net/clsTalkConnection.h"
 #include "protocol/Hex.h"
 #include "render/modPicturefromBytes.h"
@@ -58,7 +61,7 @@ double rssMiB() {
 
 struct Host final : net::TalkHost {
   void statusEintrag(const QString&) override {}
-  Weiterleitung* weiterleitungsClient() override { return nullptr; }
+  Weiterleitung* weiterleitungsClient() override { return client3; }
   void befehlAusfuehren(std::span<const std::u16string>, std::span<const uint8_t> bild,
                         const render::VorabBild* vorab) override {
     ++anzahl;
@@ -78,6 +81,7 @@ struct Host final : net::TalkHost {
   bool darfAusfuehren() const override { return true; }
   long anzahl = 0, bilder = 0;
   bool zeichnen = false;
+  Weiterleitung* client3 = nullptr;
   double zeichnenMs = 0;  // the longest picture command
 };
 
@@ -133,16 +137,49 @@ std::vector<uint8_t> bmp(int w, int h) {
   return d;
 }
 
-// While range(0) peers (threads of their own) each deliver a picture line
+// A blocking loopback connection to port from 127.0.0.<von> (-1 when it
+// fails).
+int verbinden(int port, int von = 1) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in lokal{};
+  lokal.sin_family = AF_INET;
+  lokal.sin_addr.s_addr = htonl(INADDR_LOOPBACK + uint32_t(von - 1));
+  ::bind(fd, reinterpret_cast<const sockaddr*>(&lokal), sizeof lokal);
+  sockaddr_in ziel{};
+  ziel.sin_family = AF_INET;
+  ziel.sin_port = htons(quint16(port));
+  ziel.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&ziel), sizeof ziel) == 0) return fd;
+  ::close(fd);
+  return -1;
+}
+
+// This thread's CPU time in ms.
+double threadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// While range(0) peers (threads of their own, 16 from each loopback
+// address; 63 and the good client fill the server) each deliver a picture line
 // at the line limit (a 32 MiB BMP in hex; the host decodes and scales it as
 // the board would), the GUI thread serves a 10 ms timer (the ring's poll)
-// and a good client that sends "Cls" and waits for its "OK", again and
-// again. range(0) = 0: the same without them, for the machine's own jitter.
+// and a good client (a thread of its own) sends "Cls" and waits for its
+// "OK", again and again. The GUI thread runs its event loop as the
+// receiver does, asleep while nothing is due (a loop that polls would
+// never sleep and queue behind every busy thread of the machine).
+// range(0) = 0: the same without them, for the machine's own jitter.
+// range(0) = -1: instead one peer sends 300 MB of 64 KB lines, which
+// Client3 forwards to a peer that answers its probe and then never reads.
 // Counters: the longest and the p99 gap between two timer turns and
-// between a request and its "OK" (of the worse iteration), and the longest
-// picture command (decode and fit, on the GUI thread).
+// between a request and its "OK" (of the worse iteration); ring_cpu_ms,
+// the GUI thread's CPU time within the longest gap (the rest of it the
+// thread waited for a CPU the machine gave to others); the longest picture
+// command (decode and fit, on the GUI thread); the growth of memory.
 void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
-  const int grosse = int(state.range(0));
+  const bool haengt = state.range(0) < 0;
+  const int grosse = int(std::max<std::int64_t>(state.range(0), 0)), peerzahl = haengt ? 1 : grosse;
   Host host;
   host.zeichnen = true;
   Clients clients{host, platform::steadyClock()};
@@ -152,27 +189,75 @@ void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
   QByteArray zeile = "Befehl\x1b" "BildAnzeigen\x1b" "a.bmp\x1b-1\x1b" "0\x1b";
   zeile += QString::fromStdU16String(protocol::hexKodieren(bmp(4096, 2047))).toLatin1();
   zeile += "\r\n";
+  const QByteArray weiter = "Weiter " + QByteArray(64000, 'x') + "\r\n";
+  // The hung peer: answers each connection's first line, then reads nothing.
+  std::atomic<bool> aus{false};
+  const int hoert = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in adresse{};
+  adresse.sin_family = AF_INET;
+  adresse.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t laenge = sizeof adresse;
+  ::bind(hoert, reinterpret_cast<const sockaddr*>(&adresse), sizeof adresse);
+  ::listen(hoert, 8);
+  ::getsockname(hoert, reinterpret_cast<sockaddr*>(&adresse), &laenge);
+  std::thread gegenstelle([&] {
+    std::vector<int> gehalten;
+    for (pollfd p{hoert, POLLIN, 0}; !aus;)
+      if (::poll(&p, 1, 100) > 0) {
+        const int fd = ::accept(hoert, nullptr, nullptr);
+        timeval zeit{2, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &zeit, sizeof zeit);
+        for (char c = 0; c != '\n' && ::recv(fd, &c, 1, 0) == 1;) {
+        }
+        ::send(fd, "OK\r\n", 4, MSG_NOSIGNAL);
+        gehalten.push_back(fd);
+      }
+    for (int fd : gehalten) ::close(fd);
+  });
+  Weiterleitung client3(QStringLiteral("Client3"), platform::steadyClock());
+  if (haengt) {
+    client3.verbinden(QStringLiteral("127.0.0.1"), ntohs(adresse.sin_port));
+    laufenBis([&] { return client3.isOpen(); });
+    host.client3 = &client3;
+  }
   auto p99 = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return std::pair(v.back(), v[v.size() * 99 / 100]);
   };
+  const double rssVorher = rssMiB();
+  double rssHoechste = 0;
   for (auto _ : state) {
-    QTcpSocket gut;
-    gut.connectToHost(QStringLiteral("127.0.0.1"), quint16(server.LocalPort));
-    laufenBis([&] { return clients.offen() == 1; });
     const long vorher = host.bilder;
+    std::atomic<bool> aufhoeren{false}, gutFertig{false};
+    std::atomic<int> antworten{0};
+    std::vector<double> zeiten;
+    std::thread gut([&] {
+      const int fd = verbinden(server.LocalPort);
+      std::string rest;
+      char puffer[64];
+      ssize_t r = 1;
+      while (fd >= 0 && r > 0 && !aufhoeren) {
+        const auto start = std::chrono::steady_clock::now();
+        if (::send(fd, "Befehl\x1b" "Cls\r\n", 12, 0) != 12) break;
+        while (rest.find("\r\n") == std::string::npos && (r = ::recv(fd, puffer, sizeof puffer, 0)) > 0)
+          rest.append(puffer, std::size_t(r));
+        rest.erase(0, rest.find("\r\n") + 2);
+        zeiten.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        ++antworten;
+      }
+      if (fd >= 0) ::close(fd);
+      gutFertig = true;
+    });
+    laufenBis([&] { return clients.offen() == 1; });  // the good client first
     std::atomic<int> fertig{0};
     std::vector<std::thread> peers;
-    for (int p = 0; p < grosse; ++p)
-      peers.emplace_back([&] {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in ziel{};
-        ziel.sin_family = AF_INET;
-        ziel.sin_port = htons(quint16(server.LocalPort));
-        ziel.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&ziel), sizeof ziel) == 0) {
-          for (qsizetype n = 0; n < zeile.size();) {
-            const ssize_t r = ::send(fd, zeile.constData() + n, std::size_t(zeile.size() - n), 0);
+    for (int p = 0; p < peerzahl; ++p)
+      peers.emplace_back([&, p] {
+        const int fd = verbinden(server.LocalPort, 2 + p / net::Clients::kMaxProAdresse);
+        for (int mal = 0; mal < (haengt ? 300'000'000 / int(weiter.size()) : 1); ++mal) {
+          const QByteArray& z = haengt ? weiter : zeile;
+          for (qsizetype n = 0; fd >= 0 && n < z.size();) {
+            const ssize_t r = ::send(fd, z.constData() + n, std::size_t(z.size() - n), 0);
             if (r <= 0) break;
             n += r;
           }
@@ -184,33 +269,74 @@ void BM_BildzeileHaeltAndereAuf(benchmark::State& state) {
         ::close(fd);
         ++fertig;
       });
-    std::vector<double> ring, zeiten;
+    std::vector<double> ring;
+    double ringCpu = 0, hoechsteLuecke = 0;
     QElapsedTimer seit;
     seit.start();
+    double cpu = threadCpuMs();
+    const double cpuAnfang = cpu;
+    QEventLoop schleife;
     QTimer takt;
     takt.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&takt, &QTimer::timeout, [&] { ring.push_back(double(seit.nsecsElapsed()) / 1e6); seit.start(); });
+    QObject::connect(&takt, &QTimer::timeout, [&] {
+      ring.push_back(double(seit.nsecsElapsed()) / 1e6);
+      seit.start();
+      const double jetzt = threadCpuMs();
+      if (ring.back() > hoechsteLuecke) hoechsteLuecke = ring.back(), ringCpu = jetzt - cpu;
+      cpu = jetzt;
+      if (ring.size() % 10 == 0) rssHoechste = std::max(rssHoechste, rssMiB() - rssVorher);
+      if ((haengt ? fertig == 1 : host.bilder >= vorher + grosse) && antworten >= 3000) schleife.quit();
+    });
     takt.start(10);
-    QElapsedTimer uhr;
-    while (host.bilder < vorher + grosse || zeiten.size() < 3000) {
-      uhr.start();
-      gut.write("Befehl\x1b" "Cls\r\n");
-      laufenBis([&] { return gut.canReadLine(); });
-      gut.readLine();
-      zeiten.push_back(double(uhr.nsecsElapsed()) / 1e6);
-    }
+    schleife.exec();
     takt.stop();
-    laufenBis([&] { return fertig.load() == grosse; });
+    aufhoeren = true;
+    laufenBis([&] { return fertig.load() == peerzahl && gutFertig; });
+    gut.join();
     for (auto& t : peers) t.join();
     for (auto [name, werte] : {std::pair("ring", &ring), std::pair("client", &zeiten)}) {
       const auto [hoechste, p] = p99(*werte);  // the worst iteration counts
       state.counters[std::string(name) + "_max_ms"] = std::max(state.counters[std::string(name) + "_max_ms"].value, hoechste);
       state.counters[std::string(name) + "_p99_ms"] = std::max(state.counters[std::string(name) + "_p99_ms"].value, p);
     }
+    state.counters["ring_cpu_ms"] = std::max(state.counters["ring_cpu_ms"].value, ringCpu);
+    state.counters["gui_cpu_ms"] = std::max(state.counters["gui_cpu_ms"].value, cpu - cpuAnfang);
   }
   state.counters["picture_max_ms"] = host.zeichnenMs;
+  state.counters["rss_growth_max_MiB"] = rssHoechste;
+  if (haengt) state.counters["client3_losses"] = client3.verluste();
+  host.client3 = nullptr;
+  aus = true;
+  gegenstelle.join();
+  ::close(hoert);
 }
-BENCHMARK(BM_BildzeileHaeltAndereAuf)->Arg(0)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_BildzeileHaeltAndereAuf)->Arg(-1)->Arg(0)->Arg(1)->Arg(8)->Arg(net::Clients::kMaxVerbindungen - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+// The GUI thread's part of receiving a line at the limit: framing 64 MiB
+// arriving in read blocks, 64 KiB per turn of the event loop (no sockets,
+// so the machine's load does not enter). Counters: the thread's CPU time
+// for the whole line and for its longest turn.
+void BM_ZeileRahmen(benchmark::State& state) {
+  const std::string block(std::size_t(clsSocket::kLeseblock), 'A');
+  for (auto _ : state) {
+    net::Zeilenpuffer puffer(clsSocket::kMaxZeilenlaenge);
+    const double anfang = threadCpuMs();
+    double laengste = 0;
+    for (std::size_t n = 0; n < (std::size_t{64} << 20);) {
+      const double runde = threadCpuMs();
+      for (std::int64_t r = 0; r < clsSocket::kLesepuffer; r += clsSocket::kLeseblock, n += block.size())
+        puffer.anhaengen(block);
+      laengste = std::max(laengste, threadCpuMs() - runde);
+    }
+    puffer.anhaengen("\r\n");
+    std::string_view zeile;
+    puffer.naechsteZeile("\r\n", zeile);
+    const std::string weg = puffer.herausnehmen(zeile);
+    state.counters["line_cpu_ms"] = std::max(state.counters["line_cpu_ms"].value, threadCpuMs() - anfang);
+    state.counters["turn_max_cpu_ms"] = std::max(state.counters["turn_max_cpu_ms"].value, laengste);
+  }
+}
+BENCHMARK(BM_ZeileRahmen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
 
 // 300 connects at once, each sending one command: time until every one has
 // its "OK" or has been closed.

@@ -297,6 +297,7 @@ TEST_F(Talk, PictureLinesBeyondTheBudgetWaitForTheirTurnAndAllRun) {
   EXPECT_TRUE(warteBis([&] {
     return clients.budgetFrei() == std::int64_t(Clients::kZeilenbudget - 4 * Clients::kAnteil);
   })) << "every reservation is given back";
+  EXPECT_EQ(zaehlen([](const clsTalkConnection& c) { return !c.bildinhalt().empty(); }), 0) << "kept beside the budget";
 }
 
 }  // namespace
