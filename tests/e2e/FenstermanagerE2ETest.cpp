@@ -33,9 +33,8 @@ std::vector<unsigned long> eigenschaft(Window w, const char* name, Atom typ) {
   unsigned long n = 0, rest = 0;
   unsigned char* roh = nullptr;
   std::vector<unsigned long> out;
-  if (XGetWindowProperty(dpy(), w, atom(name), 0, 1024, False, typ, &t, &format, &n, &rest, &roh) ==
-          Success &&
-      roh && format == 32)
+  if (XGetWindowProperty(dpy(), w, atom(name), 0, 1024, False, typ, &t, &format, &n, &rest, &roh) == Success && roh &&
+      format == 32)
     out.assign(reinterpret_cast<unsigned long*>(roh), reinterpret_cast<unsigned long*>(roh) + n);
   if (roh) XFree(roh);
   return out;

@@ -11,7 +11,12 @@ namespace vrd4::engine::test {
 namespace {
 
 constexpr platform::Colour kRot = 0x0000FF, kGruen = 0x00FF00, kWeiss = 0xFFFFFF, kSchwarz = 0x000000;
-using Board = EngineTest;
+struct Board : EngineTest {
+  // Each pixel (x, y, colour) of the list has its colour.
+  void pixel(std::initializer_list<std::tuple<int, int, platform::Colour>> soll) {
+    for (const auto& [x, y, c] : soll) EXPECT_EQ(farbeBei(x, y), c) << x << "," << y;
+  }
+};
 
 TEST_F(Board, DrawingSurvivesTheBackgroundColourUntilClsWhichEndsBlackAndWhite) {
   ausfuehren({u"Cls"});
@@ -19,11 +24,8 @@ TEST_F(Board, DrawingSurvivesTheBackgroundColourUntilClsWhichEndsBlackAndWhite) 
   EXPECT_TRUE(ganzIn(kRot)) << "nothing drawn since Cls: the colour shows at once";
   pic.setDrawWidth(3);
   ausfuehren({u"Linie", u"1", u"1", u"10", u"1", u"1", u"65280"});
-  for (int x = 0; x < 10; ++x) EXPECT_EQ(farbeBei(x, 0), kGruen) << x;
-  EXPECT_EQ(farbeBei(10, 0), kRot);
-  EXPECT_EQ(farbeBei(0, 1), kRot);
-  EXPECT_EQ(pic.drawWidth(), 3);
-  EXPECT_EQ(pic.foreColor(), kWeiss);
+  pixel({{0, 0, kGruen}, {9, 0, kGruen}, {10, 0, kRot}, {0, 1, kRot}});
+  EXPECT_TRUE(pic.drawWidth() == 3 && pic.foreColor() == kWeiss);
   const QImage vorher = pic.image();
   ausfuehren({u"Hintergrundfarbe", u"0"});
   EXPECT_EQ(pic.image(), vorher);
@@ -37,23 +39,17 @@ TEST_F(Board, BoxesCoverBothCornersTakeTheFillPatternAndPutThePenBackMinus32768D
   pic.setDrawWidth(3);
   pic.setForeColor(0x123456);
   ausfuehren({u"Rechteck", u"11", u"11", u"30", u"30", u"0", u"255", u"0"});
-  EXPECT_EQ(farbeBei(10, 10), kRot);
-  EXPECT_EQ(farbeBei(29, 29), kRot);
-  EXPECT_EQ(farbeBei(11, 11), kSchwarz) << "width 0 draws one pixel wide; inside not filled";
-  EXPECT_EQ(pic.drawWidth(), 3);
-  EXPECT_EQ(pic.foreColor(), 0x123456u);
+  pixel({{10, 10, kRot}, {29, 29, kRot}, {11, 11, kSchwarz}});  // width 0 draws one pixel wide; inside not filled
+  EXPECT_TRUE(pic.drawWidth() == 3 && pic.foreColor() == 0x123456u);
   ausfuehren({u"Rechteck", u"41", u"41", u"45", u"45", u"1", u"65280", u"-1"});
-  EXPECT_EQ(farbeBei(40, 40), kGruen);
-  EXPECT_EQ(farbeBei(44, 44), kGruen);
-  EXPECT_EQ(farbeBei(45, 45), kSchwarz);
+  pixel({{40, 40, kGruen}, {44, 44, kGruen}, {45, 45, kSchwarz}});
   pic.setDrawStyle(2);
   engine->Linienstil(7);  // out of range: solid
   EXPECT_EQ(pic.drawStyle(), 0);
   engine->Fuellstyle(8);  // out of range: solid, so an outlined box is filled
   engine->Fuellfarbe(kRot);
   ausfuehren({u"Rechteck", u"51", u"51", u"59", u"59", u"1", u"65280", u"0"});
-  EXPECT_EQ(farbeBei(50, 50), kGruen);
-  EXPECT_EQ(farbeBei(54, 54), kRot);
+  pixel({{50, 50, kGruen}, {54, 54, kRot}});
   const QImage vorher = pic.image();
   EXPECT_THROW(ausfuehren({u"Linie", u"-32768", u"1", u"10", u"1", u"1", u"255"}), OverflowError);
   EXPECT_THROW(ausfuehren({u"Rechteck", u"1", u"1", u"10", u"-32768", u"1", u"255", u"-1"}), OverflowError);
