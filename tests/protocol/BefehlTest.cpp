@@ -28,7 +28,6 @@ Befehl parse(std::u16string_view t) {
 // limits has all its fields (an empty end field too) and converts back to the
 // same values.
 TEST(Befehlstabelle, EveryCommandBuildsAndConvertsBack) {
-  EXPECT_EQ(befehlstabelle().size(), 22u);
   for (const BefehlsSpec& spec : befehlstabelle()) {
     SCOPED_TRACE(platform::toUtf8(spec.name));
     std::vector<Wert> werte;

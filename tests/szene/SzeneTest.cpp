@@ -43,8 +43,9 @@ std::u16string linie(int x1, int y1, int x2, int y2) {
   Befehlsbauer b(u"Linie");
   return feld(b, x1, y1, x2, y2).ganz(3).ganz(0x00FFFF).text();
 }
-std::u16string nr(std::u16string_view name, int n) { return Befehlsbauer(name).ganz(n).text(); }
-std::u16string nr(std::u16string_view name, int n, double d) { return Befehlsbauer(name).ganz(n).zahl(d).text(); }
+std::u16string nr(std::u16string_view name, int n, double d = -1) {
+  return d < 0 ? Befehlsbauer(name).ganz(n).text() : Befehlsbauer(name).ganz(n).zahl(d).text();
+}
 
 std::vector<uint8_t> png(const QImage& bild) {
   QByteArray daten;
