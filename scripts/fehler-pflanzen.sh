@@ -63,7 +63,7 @@ fehler protocol/Felder.cpp protocol_tests "halbe Werte abgerundet statt zur gera
 fehler protocol/Felder.cpp protocol_tests "True als 1 statt -1 geschrieben" \
   'return v ? u"-1" : u"0";' \
   'return v ? u"1" : u"0";'
-fehler protocol/Befehlstabelle.h protocol_tests "Texte: Schriftart und Schriftgröße in der Tabelle vertauscht" \
+fehler protocol/Befehlstabelle.h sender_tests "Texte: Schriftart und Schriftgröße in der Tabelle vertauscht" \
   'liste(Parameter{u"Schriftart", Text}, Parameter{u"SchriftgroesseinPixel", Int16},' \
   'liste(Parameter{u"SchriftgroesseinPixel", Int16}, Parameter{u"Schriftart", Text},'
 fehler protocol/Befehl.cpp protocol_tests "leeres Endfeld von AniGifLadenanPosition fehlt" \

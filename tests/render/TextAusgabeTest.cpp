@@ -193,7 +193,7 @@ struct Texte : testing::Test {
   Lauftexte lauf{host, board, text};
 };
 
-TEST_F(Texte, SlotTables) {
+TEST_F(Texte, BothKindsTakeSlotsOneToTenRefuseAnEleventhTakeFreedSlotsAgainAndReplaceTheTextOnTheSameField) {
   slotTabelle([&](const TextParameter& p) { return blink.BKNeu(p, 1); },
               [&](uint8_t i) { blink.BKNeuLoeschen(i); }, Antwort::BlinktextNr, "Blinktext");
   slotTabelle([&](const TextParameter& p) { return lauf.LTNeu(p, 0.1, 0); },
