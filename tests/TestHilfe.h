@@ -1,7 +1,9 @@
 #pragma once
 // What tests of every folder need: a command as a sending program writes it,
 // a wait for what another process or thread does, the removal of the
-// channel files a test made under its name prefix, and a free loopback port.
+// channel files a test made under its name prefix, the one Qt application of
+// a test binary, and a free loopback port.
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,9 +14,12 @@
 #include <fstream>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
+
+#include "channel/modVRD4GlobaleVariablen.h"
 
 namespace vrd4::test {
 
@@ -39,6 +44,32 @@ inline void kanalDateienEntfernen(const std::string& praefix) {
   for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
     if (e.path().filename().string().starts_with(praefix)) std::filesystem::remove(e.path(), ec);
 }
+
+// The application object (App: QCoreApplication, QGuiApplication or
+// QApplication) of a test binary.
+template <class App>
+struct Anwendung : ::testing::Environment {
+  void SetUp() override { app = std::make_unique<App>(argc, argv); }
+  void TearDown() override { app.reset(); }
+  int argc = 1;
+  char name[8] = "tests", *argv[2] = {name, nullptr};
+  std::unique_ptr<App> app;
+};
+// And a channel of its own ("<praefix><pid>_"), so that parallel test binaries
+// and a running receiver never meet; its objects are removed at the end.
+template <class App>
+struct AnwendungMitKanal : Anwendung<App> {
+  explicit AnwendungMitKanal(std::string p) : praefix(std::move(p)) {}
+  void SetUp() override {
+    channel::setChannelNamePrefix(praefix + std::to_string(::getpid()) + "_");
+    Anwendung<App>::SetUp();
+  }
+  void TearDown() override {
+    Anwendung<App>::TearDown();
+    channel::modVRD4GlobaleVariablen::removeChannelObjects();
+  }
+  std::string praefix;
+};
 
 inline sockaddr_in loopbackAdresse(uint16_t port) {
   sockaddr_in a{};

@@ -2,11 +2,9 @@
 // Shared pieces of the window tests: a QApplication per binary, a desktop
 // fake, a clock moved by hand and a loaded window over a channel of its own.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <memory>
 #include <stdexcept>
 
 #include "app/Desktop.h"
@@ -23,26 +21,8 @@ namespace vrd4::app::test {
 namespace x11 = platform::x11;
 namespace gv = channel::modVRD4GlobaleVariablen;
 
-// For each test binary: a channel of its own ("t_app_<pid>_"), the
-// QApplication, and the channel objects removed at exit.
-class QtUmgebung : public ::testing::Environment {
- public:
-  void SetUp() override {
-    channel::setChannelNamePrefix("t_app_" + std::to_string(getpid()) + "_");
-    app_ = std::make_unique<QApplication>(argc_, argv_);
-    QApplication::setQuitOnLastWindowClosed(false);
-  }
-  void TearDown() override {
-    app_.reset();
-    gv::removeChannelObjects();
-  }
-
- private:
-  int argc_ = 1;
-  char* argv_[2] = {const_cast<char*>("app_tests"), nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-inline auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new QtUmgebung);
+// For each test binary: a channel of its own and the QApplication.
+inline auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new vrd4::test::AnwendungMitKanal<QApplication>("t_app_"));
 
 class HandUhr final : public platform::Clock {
  public:
@@ -83,7 +63,10 @@ using vrd4::test::befehl;
 // A loaded window in a fresh program folder, on the fake desktop.
 class FensterTest : public ::testing::Test {
  protected:
-  void SetUp() override { laden(ordner.path().toStdString()); }
+  void SetUp() override {
+    QApplication::setQuitOnLastWindowClosed(false);
+    laden(ordner.path().toStdString());
+  }
   // (Re)creates and loads the window.
   void laden(std::string programmOrdner) {
     frm.reset();

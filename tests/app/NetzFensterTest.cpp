@@ -27,39 +27,10 @@ using namespace Qt::StringLiterals;
 using net::test::freierPort;
 using net::test::warteBis;
 
-QByteArray ansiZeile(const std::u16string& text) { return QString::fromStdU16String(text).toLatin1() + "\r\n"; }
 
 class Netz : public FensterTest {
  protected:
-  // The server listening on a port of its own.
-  quint16 serverStarten() {
-    const quint16 port = freierPort();
-    ctl<QLineEdit>("txtT_Port1")->setText(QString::number(port));
-    frm->cmdServerStarten_Click();
-    EXPECT_EQ(frm->Server().State(), net::clsSocket::sckListening);
-    return port;
-  }
-  std::unique_ptr<QTcpSocket> peer(quint16 port) {
-    auto s = std::make_unique<QTcpSocket>();
-    const int vorher = frm->Clients().anzahl();
-    s->connectToHost(u"127.0.0.1"_s, port);
-    EXPECT_TRUE(warteBis([&] { return frm->Clients().anzahl() > vorher; }));
-    return s;
-  }
-  static QByteArray antwort(QTcpSocket& s, int ms = 5000) {
-    QByteArray a;
-    warteBis([&] { return s.canReadLine() && !(a = s.readLine().trimmed()).isNull(); }, ms);
-    return a;
-  }
-  // Client2 connected by the sender's event to a peer of the test, its
-  // probe answered.
-  std::unique_ptr<QTcpSocket> client2Verbinden(QTcpServer& gegenueber) {
-    EXPECT_TRUE(gegenueber.listen(QHostAddress::LocalHost));
-    frm->VRD4Event(u"IPAdresse"_s, u"127.0.0.1"_s);
-    frm->VRD4Event(u"Port"_s, QString::number(gegenueber.serverPort()));
-    frm->VRD4Event(u"Client verbinden"_s, {});
-    return angenommen(gegenueber);
-  }
+  // Client2's connection at the test's peer, its probe answered.
   static std::unique_ptr<QTcpSocket> angenommen(QTcpServer& gegenueber) {
     EXPECT_TRUE(warteBis([&] { return gegenueber.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> b(gegenueber.nextPendingConnection());
@@ -90,17 +61,21 @@ TEST_F(Netz, UnknownNameOpensAWarningThatWaitsForNobodyAndGetsNoReply) {
     if (auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) b->done(0);
   });
   notbremse.start(3000);
-  auto a = peer(serverStarten());
+  const quint16 port = freierPort();
+  ctl<QLineEdit>("txtT_Port1")->setText(QString::number(port));
+  frm->cmdServerStarten_Click();
+  QTcpSocket a;
+  a.connectToHost(u"127.0.0.1"_s, port);
   // Lower case is no command name; the line after it is answered at once.
-  a->write(ansiZeile(befehl({u"cls"})) + ansiZeile(befehl({u"Hintergrundfarbe", u"255"})));
-  EXPECT_EQ(antwort(*a), "OK");
+  a.write("Befehl\x1b" "cls\r\nBefehl\x1bHintergrundfarbe\x1b" "255\r\n");
+  EXPECT_EQ(zeilen(a, 1), QList<QByteArray>{"OK"});
   auto* box = frm->findChild<QMessageBox*>(u"Meldung"_s);
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(box->isVisible() && !box->isModal()) << "still open, and the next line was answered";
   EXPECT_EQ(box->text(), u"Falsche Abfragetext: cls\noder VRD4-Modul noch nicht geöffnet!"_s);
   EXPECT_EQ(box->windowTitle(), u"VRD4-Empfangsmodul"_s);
   EXPECT_EQ(box->icon(), QMessageBox::Warning);
-  EXPECT_EQ(antwort(*a, 200), QByteArray()) << "the unknown line gets no reply";
+  EXPECT_TRUE(zeilen(a, 1, 200).isEmpty()) << "the unknown line gets no reply";
   platform::setMessageBoxSink(&meldungen);
 }
 
@@ -116,7 +91,11 @@ TEST_F(Netz, IsValidIPWantsFourDottedNumbersTheFirstFromTen) {
 TEST_F(Netz, Client2PipelinesCatchesUpItsPeerAfterEachOutageAndRepeatedEventsActOnlyAfterAChange) {
   using Z = net::Weiterleitung::Zustand;
   QTcpServer gegenueber;
-  auto b = client2Verbinden(gegenueber);
+  ASSERT_TRUE(gegenueber.listen(QHostAddress::LocalHost));
+  frm->VRD4Event(u"IPAdresse"_s, u"127.0.0.1"_s);
+  frm->VRD4Event(u"Port"_s, QString::number(gegenueber.serverPort()));
+  frm->VRD4Event(u"Client verbinden"_s, {});
+  auto b = angenommen(gegenueber);
   const QByteArray cls = "Befehl\x1b" "Cls", blau = "Befehl\x1bHintergrundfarbe\x1b" "16711680";
   EXPECT_EQ(zeilen(*b, 1), QList<QByteArray>{cls}) << "a peer that joins is brought level too";
   auto* knopf = ctl<QPushButton>("cmdClient2Connect");
@@ -178,10 +157,6 @@ class Einstellungen : public Netz {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(inhalt);
   }
-  QByteArray gelesen() {
-    QFile f(QString::fromStdString(frm->startwertePfad()));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
 };
 
 TEST_F(Einstellungen, TheFlagLinesConnectTheClientOrStartTheServerAndBothStartOnlyTheServer) {
@@ -211,7 +186,8 @@ TEST_F(Einstellungen, WritingThenReadingGivesTheSameSixLinesByteForByte) {
   EXPECT_EQ(frm->pos(), QPoint(96, 192)) << "twips at 96 dpi";
   datei("");
   frm->cmdParameterSpeichern_Click();
-  EXPECT_EQ(gelesen(), inhalt);
+  QFile f(QString::fromStdString(frm->startwertePfad()));
+  EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == inhalt);
   // The number format: a space before a number that is not negative, one after.
   Startwerte w{u"ä€"_s, u"1"_s, u"0"_s, u"0"_s, -15, 0};
   EXPECT_EQ(startwerteText(w), QByteArray("\xE4\x80\r\n1\r\n0\r\n0\r\n-15 \r\n 0 \r\n"));

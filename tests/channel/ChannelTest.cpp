@@ -1,7 +1,6 @@
 // The channel: the byte layout other programs rely on, foreign lengths and
-// objects, VRD4Mutex and the set's lifetime, then two real processes
-// (channel_helper). Every test has a name prefix of its own, so tests never
-// meet each other or a running receiver, and leaves nothing behind.
+// objects, VRD4Mutex and the set's lifetime, then two real processes. Every
+// test has a name prefix of its own, so tests never meet each other or a running receiver, and leaves nothing behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -14,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 #include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
@@ -23,7 +24,6 @@
 #include "platform/Gruppe.h"
 #include "platform/MessageBox.h"
 #include "platform/SharedMemory.h"
-#include "support/Numbers.h"
 #include "tests/TestHilfe.h"
 
 namespace vrd4::channel::test {
@@ -33,19 +33,18 @@ namespace set = modVRD4GlobaleVariablen;
 namespace mutex = modVRD4Mutex;
 constexpr auto npos = std::string::npos;
 
-// channel_helper on a name prefix, with stdin and stdout on one socket,
-// driven line by line; killed (SIGKILL) and reaped when destroyed.
+// A second process on the channel (forked before the test maps anything),
+// driven line by line over a socket; one answer line per command:
+//   anlegen         create the set                       -> ok
+//   set NAME TEXT   write one variable (TEXT is UTF-8)   -> ok
+//   get NAME        read one variable                    -> =TEXT
+// Killed (SIGKILL) and reaped when destroyed.
 class Helper {
  public:
-  explicit Helper(const std::string& prefix) {
+  Helper() {
     int fds[2];
     EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-    if ((pid_ = ::fork()) == 0) {
-      ::dup2(fds[1], 0);
-      ::dup2(fds[1], 1);
-      ::execl(VRD4_BIN_DIR "/channel_helper", "channel_helper", "--prefix", prefix.c_str(), nullptr);
-      ::_exit(127);
-    }
+    if ((pid_ = ::fork()) == 0) dienen(fds[1]);
     ::close(fds[1]);
     fd_ = fds[0];
   }
@@ -58,12 +57,32 @@ class Helper {
   std::string ask(const std::string& line) {
     const std::string l = line + "\n";
     if (::write(fd_, l.data(), l.size()) != ssize_t(l.size())) return "<write failed>";
-    std::string answer;
-    for (char c; ::read(fd_, &c, 1) == 1 && c != '\n';) answer += c;
-    return answer;
+    return zeile(fd_);
   }
 
  private:
+  static std::string zeile(int fd) {
+    std::string z;
+    for (char c; ::read(fd, &c, 1) == 1 && c != '\n';) z += c;
+    return z;
+  }
+  [[noreturn]] static void dienen(int fd) {
+    std::map<std::string, ClsVRD4Memory> variables;  // opened one by one by name, kept until the end
+    for (std::string line; !(line = zeile(fd)).empty();) {
+      std::istringstream in(line);
+      std::string command, name, text, answer = "ok";
+      in >> command >> name;
+      std::getline(in >> std::ws, text);
+      if (command == "anlegen") set::SpeichervariablenAnlegen();
+      ClsVRD4Memory& v = variables[name];
+      if (command != "anlegen" && !v.mapped()) v.Initialize(name);
+      if (command == "set") v.SetMemory(platform::fromUtf8(text));
+      if (command == "get") answer = "=" + platform::toUtf8(v.GetMemory());
+      answer += "\n";
+      if (::write(fd, answer.data(), answer.size()) < 0) break;
+    }
+    ::_exit(0);
+  }
   pid_t pid_ = -1;
   int fd_ = -1;
 };
@@ -84,7 +103,6 @@ class ChannelTest : public ::testing::Test, public platform::MessageBoxSink {
     platform::setMessageBoxSink(nullptr);
   }
   void show(const std::u16string& text, const std::u16string&, platform::MeldungsStil) override { boxes.push_back(text); }
-  std::unique_ptr<Helper> helper() const { return std::make_unique<Helper>(prefix); }
 
   const std::string prefix = "t_channel_" + std::to_string(::getpid()) + "_" + std::to_string(++g_tests) + "_";
   std::vector<std::u16string> boxes;
@@ -227,7 +245,7 @@ TEST_F(ChannelTest, MutexIsExclusiveAndAccessesGiveItBack) {
 // the counters. The contents live while a holder lives, even when the first
 // was killed; after the last holder is killed a new creator finds them empty.
 TEST_F(ChannelTest, TwoProcessesShareTheContentsWhileOneHolderLives) {
-  auto first = helper(), second = helper();
+  auto first = std::make_unique<Helper>(), second = std::make_unique<Helper>();
   ASSERT_EQ(first->ask("anlegen"), "ok");
   ASSERT_EQ(first->ask("set clsVRD4LetzteGesendete 42"), "ok");
   ASSERT_EQ(first->ask("set VRD4Sendetexte5 Befehl\x1b" "Cls"), "ok");

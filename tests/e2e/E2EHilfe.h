@@ -12,13 +12,9 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <optional>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "channel/modVRD4GlobaleVariablen.h"
@@ -132,12 +128,10 @@ class Empfaenger {
   }
   // The board's middle shows `farbe` within the time.
   bool zeigt(const QColor& farbe) {
-    return warteBis(
-        [&] {
-          const QImage bild = schnappschuss();
-          return !bild.isNull() && bild.pixelColor(bild.width() / 2, bild.height() / 2) == farbe;
-        },
-        kSekunden);
+    return warteBis([&] {
+      const QImage bild = schnappschuss();
+      return !bild.isNull() && bild.pixelColor(bild.width() / 2, bild.height() / 2) == farbe;
+    }, kSekunden);
   }
   pid_t pid() const { return pid_; }
   std::string ordner() const { return ordner_.path().toStdString(); }

@@ -26,31 +26,21 @@ class EmpfaengerE2E : public ::testing::Test, protected Ring {
   Empfaenger e;
 };
 
-// (Drawn commands on the snapshot: the sender chain run in sender_e2e_tests.)
-TEST_F(EmpfaengerE2E, BadCommandsAreReportedAsEventsAndTheReceiverRunsOn) {
-  senden(befehl({u"GibtEsNicht"}));
-  EXPECT_TRUE(eventBeginntMit(u"BefehlFehler;Falsche Abfragetext: GibtEsNicht\r\n"));
-  senden(befehl({u"Linie", u"abc", u"1", u"2", u"2", u"1", u"255"}));
-  EXPECT_TRUE(eventBeginntMit(u"BefehlFehler;Fehler in Linie: "));
-  EXPECT_TRUE(e.laeuft());
-}
-
+// (Drawn commands on the snapshot: the sender chain run in sender_e2e_tests;
+// bad commands reported as events: engine_tests and app_tests.)
 TEST_F(EmpfaengerE2E, StartedGifIsVisibleAndChangesOnTheScreen) {
   // 8 × 4, frame 1 red, frame 2 green, 100 ms each; fitted into 80 × 40.
-  const std::u16string gif = QStringLiteral(VRD4_TEST_DATA_DIR "/engine/zwei_frames.gif").toStdU16String();
-  senden(befehl({u"AniGifLadenanPosition", gif, u"101", u"101", u"180", u"140", u"0", u"0", u""}));
+  senden(befehl({u"AniGifLadenanPosition", u"" VRD4_TEST_DATA_DIR "/engine/zwei_frames.gif", u"101", u"101", u"180",
+                 u"140", u"0", u"0", u""}));
   EXPECT_TRUE(eventBeginntMit(u"AniGifNr;1"));
   ASSERT_TRUE(gelesen(senden(befehl({u"AniGifStarten", u"1", u"0"}))));
   bool rot = false, gruen = false;
-  warteBis(
-      [&] {
-        const QImage bild = e.schnappschuss();
-        if (bild.isNull()) return false;
-        rot = rot || bild.pixelColor(140, 120) == QColor(255, 0, 0);
-        gruen = gruen || bild.pixelColor(140, 120) == QColor(0, 255, 0);
-        return rot && gruen;
-      },
-      kSekunden);
+  warteBis([&] {
+    const QImage bild = e.schnappschuss();
+    rot = rot || (!bild.isNull() && bild.pixelColor(140, 120) == QColor(255, 0, 0));
+    gruen = gruen || (!bild.isNull() && bild.pixelColor(140, 120) == QColor(0, 255, 0));
+    return rot && gruen;
+  }, kSekunden);
   EXPECT_TRUE(rot && gruen) << "red " << rot << ", green " << gruen;
   ASSERT_TRUE(gelesen(senden(befehl({u"AniGifLoeschen", u"1"}))));
   const QImage bild = e.schnappschuss();

@@ -33,30 +33,23 @@ std::vector<unsigned long> eigenschaft(Window w, const char* name, Atom typ) {
   unsigned long n = 0, rest = 0;
   unsigned char* roh = nullptr;
   std::vector<unsigned long> out;
-  if (XGetWindowProperty(dpy(), w, atom(name), 0, 1024, False, typ, &t, &format, &n, &rest, &roh) ==
-          Success &&
-      roh && format == 32)
+  if (XGetWindowProperty(dpy(), w, atom(name), 0, 1024, False, typ, &t, &format, &n, &rest, &roh) == Success && roh &&
+      format == 32)
     out.assign(reinterpret_cast<unsigned long*>(roh), reinterpret_cast<unsigned long*>(roh) + n);
   if (roh) XFree(roh);
   return out;
 }
 
-// The receiver's main window: the client window (WM_STATE) whose title
-// begins with "VRD4-LCD", however the manager frames it. 0 when none.
-Window empfaengerFenster(Window w = 0) {
-  if (!w) w = DefaultRootWindow(dpy());
-  char* name = nullptr;
-  const bool treffer = XFetchName(dpy(), w, &name) && name && std::string(name).starts_with("VRD4-LCD");
-  if (name) XFree(name);
-  if (treffer && !eigenschaft(w, "WM_STATE", atom("WM_STATE")).empty()) return w;
-  Window wurzel = 0, eltern = 0, *kinder = nullptr;
-  unsigned int n = 0;
-  Window gefunden = 0;
-  if (XQueryTree(dpy(), w, &wurzel, &eltern, &kinder, &n)) {
-    for (unsigned int i = 0; i < n && !gefunden; ++i) gefunden = empfaengerFenster(kinder[i]);
-    if (kinder) XFree(kinder);
+// The receiver's main window among the manager's clients: the title begins
+// with "VRD4-LCD". 0 when none.
+Window empfaengerFenster() {
+  for (unsigned long w : eigenschaft(DefaultRootWindow(dpy()), "_NET_CLIENT_LIST", XA_WINDOW)) {
+    char* name = nullptr;
+    const bool treffer = XFetchName(dpy(), w, &name) && name && std::string(name).starts_with("VRD4-LCD");
+    if (name) XFree(name);
+    if (treffer) return w;
   }
-  return gefunden;
+  return 0;
 }
 
 // The client area on the screen: left, top, width, height.

@@ -12,16 +12,14 @@ using vrd4::gif::test::einfarbigeFrames;
 class Animation : public EngineTest {
  protected:
   render::Animationen& ani() { return engine->animationen(); }
-  uint8_t laden(const char* name, const std::vector<uint8_t>& b, int16_t x1 = 1, int16_t y1 = 1,
-                int16_t x2 = 400, int16_t y2 = 300, bool anpassen = false) {
-    return engine->AniGifLadenanPosition(QString::fromUtf8(name), x1, y1, x2, y2, anpassen, false, b);
+  uint8_t laden(const char* name, const std::vector<uint8_t>& b, int16_t x1 = 1, int16_t y1 = 1, int16_t x2 = 400,
+                int16_t y2 = 300) {
+    return engine->AniGifLadenanPosition(QString::fromUtf8(name), x1, y1, x2, y2, false, false, b);
   }
   static Ereignis fehler(const char* m) { return {QStringLiteral("BefehlFehler"), QString::fromUtf8(m)}; }
   static Ereignis nr(int n) { return {QStringLiteral("AniGifNr"), QString::number(n)}; }
   // Polling steps until one has run at `sekunden`.
-  void bis(double sekunden) {
-    while (t < sekunden + 0.005) schritt();
-  }
+  void bis(double sekunden) { while (t < sekunden + 0.005) schritt(); }
   const std::vector<uint8_t> gif = einfarbigeFrames(100, 50, 2);
 };
 

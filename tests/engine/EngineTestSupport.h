@@ -4,15 +4,10 @@
 // running receiver never meet; a fixture that is the window side and records;
 // a sender side that writes into the real ring.
 #include <gmock/gmock.h>
-#include <unistd.h>
 
 #include <QGuiApplication>
-#include <memory>
 #include <ostream>
-#include <utility>
-#include <vector>
 
-#include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "protocol/Befehl.h"
@@ -29,20 +24,7 @@ namespace gv = channel::modVRD4GlobaleVariablen;
 using ::testing::ElementsAre;
 using Ereignis = std::pair<QString, QString>;  // kind and message of a raised event
 
-struct Umgebung final : ::testing::Environment {
-  void SetUp() override {
-    channel::setChannelNamePrefix("t_engine_" + std::to_string(::getpid()) + "_");
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  void TearDown() override {
-    gv::removeChannelObjects();
-    app.reset();
-  }
-  int argc = 1;
-  char name[16] = "engine_tests", *argv[2] = {name, nullptr};
-  std::unique_ptr<QGuiApplication> app;
-};
-inline ::testing::Environment* const umgebung = ::testing::AddGlobalTestEnvironment(new Umgebung);
+inline auto* const umgebung = ::testing::AddGlobalTestEnvironment(new vrd4::test::AnwendungMitKanal<QGuiApplication>("t_engine_"));
 
 using vrd4::test::befehl;
 

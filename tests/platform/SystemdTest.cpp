@@ -14,43 +14,24 @@
 namespace vrd4::platform::systemd {
 namespace {
 
-class Benachrichtigung : public ::testing::Test {
- protected:
-  void SetUp() override {
-    pfad_ = ::testing::TempDir() + "notify_" + std::to_string(::getpid());
-    ::unlink(pfad_.c_str());
-    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_un a{};
-    a.sun_family = AF_UNIX;
-    pfad_.copy(a.sun_path, sizeof a.sun_path - 1);
-    ASSERT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ::setenv("NOTIFY_SOCKET", pfad_.c_str(), 1);
-    ::setenv("WATCHDOG_PID", std::to_string(::getpid()).c_str(), 1);
-  }
-  void TearDown() override {
-    ::close(fd_);
-    ::unlink(pfad_.c_str());
-  }
-  // Everything systemd would have received so far.
-  std::vector<std::string> empfangen() {
-    std::vector<std::string> m;
-    char puffer[256];
-    for (ssize_t n; (n = ::recv(fd_, puffer, sizeof puffer, 0)) > 0;) m.emplace_back(puffer, size_t(n));
-    return m;
-  }
-  std::string pfad_;
-  int fd_ = -1;
-};
-
-TEST_F(Benachrichtigung, ReadyOnTheFirstTickThenAWatchdogPingAtMostEveryThirdOfItsInterval) {
+// On a notification socket of the test's own.
+TEST(Benachrichtigung, ReadyOnTheFirstTickThenAWatchdogPingAtMostEveryThirdOfItsInterval) {
+  const std::string pfad = ::testing::TempDir() + "notify_" + std::to_string(::getpid());
+  ::unlink(pfad.c_str());
+  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  pfad.copy(a.sun_path, sizeof a.sun_path - 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ::setenv("NOTIFY_SOCKET", pfad.c_str(), 1);
+  ::setenv("WATCHDOG_PID", std::to_string(::getpid()).c_str(), 1);
   const struct {
     const char* name;
     const char* usec;  // WATCHDOG_USEC; nullptr: no watchdog armed
     std::vector<double> takte;
     std::vector<std::string> erwartet;
   } zeilen[] = {
-      {"3 s watchdog", "3000000", {100, 100.5, 101.1, 101.2, 102.2},
-       {"READY=1", "WATCHDOG=1", "WATCHDOG=1"}},
+      {"3 s watchdog", "3000000", {100, 100.5, 101.1, 101.2, 102.2}, {"READY=1", "WATCHDOG=1", "WATCHDOG=1"}},
       {"no watchdog", nullptr, {100, 150, 200}, {"READY=1"}},
   };
   for (const auto& z : zeilen) {
@@ -58,12 +39,15 @@ TEST_F(Benachrichtigung, ReadyOnTheFirstTickThenAWatchdogPingAtMostEveryThirdOfI
     else ::unsetenv("WATCHDOG_USEC");
     Lebenszeichen l;
     std::vector<std::string> alle;
+    char puffer[256];
     for (double t : z.takte) {
       l.takt(t);
-      for (std::string& m : empfangen()) alle.push_back(std::move(m));
+      for (ssize_t n; (n = ::recv(fd, puffer, sizeof puffer, 0)) > 0;) alle.emplace_back(puffer, size_t(n));
     }
     EXPECT_EQ(alle, z.erwartet) << z.name;
   }
+  ::close(fd);
+  ::unlink(pfad.c_str());
 }
 
 TEST(Protokoll, ControlCharactersShowAsPicturesAndLongEntriesAreCutWholeCharacters) {

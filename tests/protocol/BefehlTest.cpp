@@ -1,12 +1,14 @@
 // Whole command texts: the command table (every command builds and converts
 // back), documented examples and edge cases, hostile fields, building errors,
 // and the form in which picture commands are passed on.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
+#include <limits>
+#include <optional>
 
 #include "platform/Ansi.h"
 #include "protocol/Befehl.h"
+#include "protocol/Hex.h"
 
 namespace vrd4::protocol {
 namespace {
@@ -22,42 +24,23 @@ Befehl parse(std::u16string_view t) {
   return konvertieren(*findeBefehl(f.at(1)), f);
 }
 
-// Each command in dispatch order with the fields after its name, one letter
-// each: s Int16, l Int32, y Byte, b Bool, d Double, x Text, _ an empty end field;
-// upper case where the field has a role (the Xstart of a rectangle, the
-// picture's path, an effect slot's number).
-const std::pair<std::u16string, std::string> kZeilen[] = {
-    {u"Textausgabe", "Ssssxsxsbbbbbllbdd"}, {u"Cls", ""}, {u"Linie", "Sssssl"}, {u"Rechteck", "Ssssslb"},
-    {u"Blinktext", "Ssssxsxsbbbbblld"}, {u"BlinktextLoeschen", "Y"}, {u"Lauftext", "Ssssxxsbbbbblldd"},
-    {u"LauftextLoeschen", "Y"}, {u"Tafelgroesse", "ss"}, {u"BildAnzeigen", "Xbb"},
-    {u"BildAnzeigenanPosition", "XSsssbb"}, {u"AniGifLadenanPosition", "XSsssbb_"}, {u"AniGifStarten", "Yd"},
-    {u"AniGifStoppen", "Y"}, {u"AniGifLoeschen", "Y"}, {u"Hintergrundfarbe", "l"}, {u"Vordergrundfarbe", "l"},
-    {u"IPAdresse", "x"}, {u"Port", "x"}, {u"PauseAnzeigeZiel", "x"}, {u"Server starten", ""},
-    {u"Client verbinden", ""}};
-
-// Every command has its fields, and a text built from values near each type's
-// limits has that many fields and converts back to the same values.
+// Every command of the table: a text built from values near each type's
+// limits has all its fields (an empty end field too) and converts back to the
+// same values.
 TEST(Befehlstabelle, EveryCommandBuildsAndConvertsBack) {
-  ASSERT_EQ(befehlstabelle().size(), std::size(kZeilen));
-  for (std::size_t z = 0; z < std::size(kZeilen); ++z) {
-    const auto& [name, erwartet] = kZeilen[z];
-    SCOPED_TRACE(platform::toUtf8(name));
-    const BefehlsSpec& spec = befehlstabelle()[z];
-    ASSERT_EQ(spec.name, name);
-    std::string typen;
+  for (const BefehlsSpec& spec : befehlstabelle()) {
+    SCOPED_TRACE(platform::toUtf8(spec.name));
     std::vector<Wert> werte;
     for (const auto& p : spec.parameter) {
       const int i = static_cast<int>(werte.size());
-      typen += (p.rolle == Rolle::Wert ? "slybdx" : "SLYBDX")[static_cast<int>(p.typ)];
       const Wert beispiele[] = {int16_t(i % 2 ? -32768 + i : 32767 - i), int32_t{16777215 - i}, uint8_t(250 + i % 6),
                                 i % 2 == 0, 0.04 * i - 1.5, u"Größe € " + std::u16string(1, u'A' + i)};
       werte.push_back(beispiele[static_cast<int>(p.typ)]);
     }
-    EXPECT_EQ(typen + (spec.leeresEndfeld ? "_" : ""), erwartet);
-    EXPECT_EQ(spec.feldanzahl(), static_cast<int>(2 + erwartet.size()));
-    const auto felder = zerlegen(bauen(name, werte));
-    ASSERT_EQ(felder.size(), 2 + erwartet.size());
-    EXPECT_EQ(findeBefehl(felder[1]), &spec);
+    const auto felder = zerlegen(bauen(spec.name, werte));
+    EXPECT_EQ(int(felder.size()), spec.feldanzahl());
+    EXPECT_EQ(felder.size(), 2 + werte.size() + spec.leeresEndfeld);
+    ASSERT_EQ(findeBefehl(felder.at(1)), &spec);
     EXPECT_EQ(konvertieren(spec, felder).werte, werte);
   }
 }
@@ -128,6 +111,120 @@ TEST(Bildweiterleitung, CarriesTheFileAsHexPaddedTo14Fields) {
   EXPECT_THROW(weiter(u"Befehl|Cls", {1}), std::invalid_argument);
   EXPECT_THROW(weiter(u"Befehl", {1}), std::invalid_argument);
 }
+
+// ----------------------------------------------------------------------------
+// Single values in a command text: what a receiver accepts in a number field
+// and what it refuses, how a sender writes doubles, and the hex text that
+// carries picture bytes (round trips, the odd-length rule, bad digits).
+
+using enum FeldTyp;
+
+struct Lesefall {
+  std::string name;
+  FeldTyp typ;
+  std::u16string feld;
+  std::optional<Wert> erwartet;  // none: the field must be refused
+};
+
+Wert lese(FeldTyp typ, std::u16string_view f) {
+  if (typ == Int16) return leseInt16(f, u"Linie", 3);
+  if (typ == Int32) return leseInt32(f, u"Linie", 3);
+  if (typ == Byte) return leseByte(f, u"Linie", 3);
+  if (typ == Bool) return leseBool(f, u"Linie", 3);
+  return leseDouble(f);
+}
+
+class Feld : public ::testing::TestWithParam<Lesefall> {};
+
+TEST_P(Feld, ConvertsToItsTypeOrIsRefusedWithCommandPositionAndText) {
+  std::optional<Wert> w;
+  try {
+    w = lese(GetParam().typ, GetParam().feld);
+  } catch (const FeldFehler& e) {
+    EXPECT_EQ(e.befehl(), u"Linie");
+    EXPECT_EQ(e.position(), 3);
+    EXPECT_EQ(e.text(), GetParam().feld);
+    EXPECT_LT(std::string(e.what()).size(), 200u);  // a long field shows only its start
+  }
+  EXPECT_EQ(w, GetParam().erwartet);
+}
+
+const Lesefall kFelder[] = {
+    {"Int16Lowest", Int16, u"-32768", int16_t{-32768}}, {"Int16BelowRange", Int16, u"-32769", {}},
+    {"Int16HalfRoundsDownToEven", Int16, u"2.5", int16_t{2}}, {"Int16HalfRoundsUpToEven", Int16, u"3.5", int16_t{4}},
+    {"Int16JustAboveHalfRoundsUp", Int16, u"2.5000000001", int16_t{3}},
+    {"Int16HalfAboveHighestRoundsOut", Int16, u"32767.5", {}},
+    {"Int16SurroundingBlanks", Int16, u" \t12 ", int16_t{12}}, {"Int16OnlyFraction", Int16, u".7", int16_t{1}},
+    {"Int16LeadingZeros", Int16, u"000000000000000000042", int16_t{42}},
+    {"Int16Empty", Int16, u"", {}}, {"Int16OnlySign", Int16, u"-", {}},
+    {"Int16DigitsThenLetters", Int16, u"12px", {}}, {"Int16ArabicDigit", Int16, u"\u0661", {}},
+    {"Int32Lowest", Int32, u"-2147483648", int32_t{-2147483647 - 1}}, {"Int32AboveRange", Int32, u"2147483648", {}},
+    {"Int32HundredThousandDigits", Int32, std::u16string(100000, u'9'), {}},
+    {"ByteMinusZero", Byte, u"-0.4", uint8_t{0}}, {"ByteNegative", Byte, u"-1", {}},
+    {"ByteAboveRange", Byte, u"256", {}},
+    {"BoolSmallFractionIsTrue", Bool, u"0.4", true}, {"BoolTrueWithTail", Bool, u"truex", {}},
+    {"BoolTrueAnyCase", Bool, u" tRUE ", true}, {"BoolFalseAnyCase", Bool, u"FALSE", false},
+    {"DoubleLeadingPartOnly", Double, u"-1.5 s", -1.5},
+};
+INSTANTIATE_TEST_SUITE_P(Felder, Feld, ::testing::ValuesIn(kFelder), [](const auto& i) { return i.param.name; });
+
+TEST(DoubleGeschrieben, ShortestWithPointWithoutExponentAndReadsBackExactly) {
+  using L = std::numeric_limits<double>;
+  const std::pair<double, std::u16string> faelle[] = {
+      {2.0, u"2"}, {-1.25, u"-1.25"}, {-0.0, u"0"}, {L::quiet_NaN(), u"0"}, {L::infinity(), u"0"},
+      {0.1 + 0.2, u"0.30000000000000004"}, {1e-7, u"0.0000001"}, {1.5e30, u"1500000000000000000000000000000"}};
+  for (const auto& [v, text] : faelle) EXPECT_EQ(schreibeDouble(v), text) << v;
+  for (double v : {L::max(), -L::max(), L::denorm_min(), 1e300, -1.0 / 3}) {
+    const std::u16string t = schreibeDouble(v);
+    EXPECT_EQ(t.find_first_of(u"eE"), std::u16string::npos) << ::testing::PrintToString(t);
+    EXPECT_EQ(leseDouble(t), v) << ::testing::PrintToString(t);
+  }
+}
+
+TEST(Hex, EveryByteRoundTripsAsTwoUpperCaseDigitsAndTextGoesThroughWindows1252) {
+  std::vector<uint8_t> alle;
+  std::u16string erwartet;
+  for (int i = 0; i < 256; ++i) {
+    alle.push_back(static_cast<uint8_t>(i));
+    erwartet += {u"0123456789ABCDEF"[i >> 4], u"0123456789ABCDEF"[i & 15]};
+  }
+  EXPECT_EQ(hexKodieren(alle), erwartet);
+  EXPECT_EQ(hexDekodieren(erwartet), alle);
+  EXPECT_EQ(hexKodierenText(u"A\nÿ€ä"), u"410AFF80E4");
+  EXPECT_EQ(hexDekodierenText(u"410aff80e4"), u"A\nÿ€ä");
+}
+
+struct Hexfall {
+  std::string name;
+  std::u16string hex;
+  std::vector<uint8_t> bytes;
+  std::string fehler;  // empty: must decode to bytes
+};
+
+class HexDekodiert : public ::testing::TestWithParam<Hexfall> {};
+
+TEST_P(HexDekodiert, GivesHalfTheLengthRoundedToEvenOrNamesTheFirstBadDigit) {
+  std::string fehler;
+  try {
+    EXPECT_EQ(hexDekodieren(GetParam().hex), GetParam().bytes);
+  } catch (const HexFehler& e) {
+    fehler = e.what();
+  }
+  EXPECT_EQ(fehler, GetParam().fehler);
+}
+
+const Hexfall kHex[] = {
+    {"Empty", u"", {}, ""}, {"Length1GivesNothing", u"7", {}, ""},
+    {"Length3LastFromSingleDigit", u"41A", {0x41, 0x0A}, ""}, {"Length5FinalDigitUnused", u"410AF", {0x41, 0x0A}, ""},
+    {"Length5UnusedFinalCharIsNotChecked", u"410AZ", {0x41, 0x0A}, ""},
+    {"Length7LastFromSingleDigit", u"410AFF7", {0x41, 0x0A, 0xFF, 0x07}, ""},
+    {"SignFirst", u"-1", {}, "Zeichen 1 ist keine Hexadezimalziffer: '-'"},
+    {"LetterBeyondF", u"4G", {}, "Zeichen 2 ist keine Hexadezimalziffer: 'G'"},
+    // U+0131 has the low byte of '1': a table indexed by the low byte would take it.
+    {"AboveU00FF", u"4\u0131", {}, "Zeichen 2 ist keine Hexadezimalziffer: 'ı'"},
+    {"UsedSingleFinalDigit", u"410AFFZ", {}, "Zeichen 7 ist keine Hexadezimalziffer: 'Z'"},
+};
+INSTANTIATE_TEST_SUITE_P(Hex, HexDekodiert, ::testing::ValuesIn(kHex), [](const auto& i) { return i.param.name; });
 
 }  // namespace
 }  // namespace vrd4::protocol

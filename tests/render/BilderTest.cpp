@@ -9,6 +9,7 @@
 #include "render/Bilder.h"
 #include "render/RenderHost.h"
 #include "render/modPicturefromBytes.h"
+#include "tests/gif/GifSchreiber.h"
 
 namespace vrd4::render {
 namespace {
@@ -58,17 +59,11 @@ Bytes bmpMitGroesse(int32_t w, int32_t h) {
   return b;
 }
 
-// A 4 x 2 GIF of two images, the first in kRot, the second in blue; cut to
-// its first `bytes`, claiming w x h pixels.
-Bytes gif(std::size_t bytes = 78, uint32_t w = 4, uint32_t h = 2) {
-  Bytes b = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x04, 0x00, 0x02, 0x00, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00,
-             0xDC, 0x14, 0x1E, 0x0A, 0x28, 0xE6, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04, 0x00, 0x0A, 0x00, 0x00,
-             0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00, 0x02, 0x05, 0x4C, 0x98, 0x30,
-             0x61, 0x52, 0x00, 0x21, 0xF9, 0x04, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00,
-             0x04, 0x00, 0x02, 0x00, 0x00, 0x02, 0x05, 0x94, 0x28, 0x51, 0xA2, 0x54, 0x00, 0x3B};
-  for (std::size_t at : {6, 38}) setzen(b, at, w | h << 16);  // screen and first image
-  b.resize(bytes);
-  return b;
+// A GIF claiming w x h pixels, its one frame a single index: parsed, never decoded.
+Bytes gif(int w, int h) {
+  gif::test::GifSchreiber g(w, h, gif::test::Farben{0xFF0000, 0x00FF00});
+  g.bild(gif::test::Bild{.width = w, .height = h, .indizes = {0}, .codeGroesse = 2});
+  return g.fertig();
 }
 
 bool nahe(QRgb a, QRgb b) {
@@ -133,9 +128,9 @@ INSTANTIATE_TEST_SUITE_P(Dateien, Schlecht, testing::ValuesIn(std::vector<Datei>
     {"PictureBombPng", [] {  // signature, header (with its checksum) and where the pixel data would start
        return Bytes{0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x75, 0x30, 0, 0, 0x75,
                     0x30, 8, 2, 0, 0, 0, 0xE9, 0x45, 0x6F, 0xED, 0, 0, 0, 0, 'I', 'D', 'A', 'T'}; }},
-    {"GifWiderThanTheSideLimit", [] { return gif(78, kMaxBildSeite + 1, 1); }},  // its reader would decode it
+    {"GifWiderThanTheSideLimit", [] { return gif(kMaxBildSeite + 1, 1); }},  // its reader would decode it
     {"PictureBombBmp", [] { return bmpMitGroesse(30000, 30000); }},
-    {"PictureBombGif", [] { return gif(78, 30000, 30000); }},
+    {"PictureBombGif", [] { return gif(30000, 30000); }},
 }), kName);
 
 // Where and how large a picture lands in the field xs..xe, ys..ye (1-based,
@@ -167,7 +162,6 @@ INSTANTIATE_TEST_SUITE_P(Tabelle, Lagen, testing::ValuesIn(std::vector<Lage>{
     {"SmallerCentredInAFieldAwayFromTheOrigin", 100, 50, 101, 51, 300, 150, false, true, {150, 75, 100, 50}},
     {"SmallerEnlargedAndCentred", 100, 50, 1, 1, 400, 300, true, true, {0, 50, 400, 200}},
     {"LargerShrunkToTheWidth", 1000, 500, 1, 1, 400, 300, false, false, {0, 0, 400, 200}},
-    {"TallerShrunkToTheHeight", 100, 400, 1, 1, 400, 300, false, false, {0, 0, 75, 300}},
     {"TallerEnlargedPastSixteenBitsStillFits", 10, 1000, 1, 1, 400, 300, true, false, {0, 0, 3, 300}},
     {"CentringByHalfAPixelRoundsDownToEven", 100, 400, 1, 1, 400, 300, false, true, {162, 0, 75, 300}},
     {"HeightHalfRoundsDownToEven", 4, 2, 1, 1, 5, 100, true, false, {0, 0, 5, 2}},

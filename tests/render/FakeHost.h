@@ -13,20 +13,14 @@
 
 #include "render/RenderHost.h"
 #include "render/TextParameter.h"
+#include "tests/TestHilfe.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace vrd4::render::test {
 
-struct Gui : testing::Environment {
-  int argc = 1;
-  char* argv[2] = {const_cast<char*>("render_tests"), nullptr};
-  std::optional<QGuiApplication> app;
-  void SetUp() override { app.emplace(argc, argv); }
-  void TearDown() override { app.reset(); }
-};
-inline const auto* const kGui = testing::AddGlobalTestEnvironment(new Gui);
+inline const auto* const kGui = testing::AddGlobalTestEnvironment(new vrd4::test::Anwendung<QGuiApplication>);
 
 using Ereignis = std::pair<QString, QString>;  // kind, message
 inline Ereignis befehlFehler(const QString& meldung) { return {"BefehlFehler", meldung}; }

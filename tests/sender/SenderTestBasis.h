@@ -7,12 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
-#include <thread>
 
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "platform/Ansi.h"

@@ -8,17 +8,15 @@
 #include <vector>
 
 #include "support/clsWBTimer.h"
+#include "tests/TestHilfe.h"
 
 namespace vrd4::support {
 namespace {
 
+const auto* const kApp = ::testing::AddGlobalTestEnvironment(new test::Anwendung<QCoreApplication>);
+
 class TimerTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "support_tests", *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-  }
   std::vector<std::string> ablauf;
   clsWBTimer timer{[this](int32_t ms) { ablauf.push_back("sleep " + std::to_string(ms)); }};
 };
