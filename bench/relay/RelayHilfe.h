@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "channel/modVRD4GlobaleVariablen.h"
+#include "tests/TestHilfe.h"
 
 extern char** environ;
 
@@ -43,23 +44,8 @@ inline QByteArray bild1MB() {
   return bytes;
 }
 
-inline sockaddr_in loopback(uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
-}
-
-inline uint16_t freierPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = loopback(0);
-  socklen_t n = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  close(fd);
-  return ntohs(a.sin_port);
-}
+using vrd4::test::freierPort;
+const auto loopback = vrd4::test::loopbackAdresse;
 
 // A connection to port on loopback; -1 when refused.
 inline int verbinden(uint16_t port) {
