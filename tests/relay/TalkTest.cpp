@@ -45,9 +45,7 @@ class Host : public TalkHost, public platform::Clock {
   void falscheAbfrage(const QString&) override {}  // the box: NetzFensterTest
   bool darfAusfuehren() const override { return darf; }
   double seconds() const override { return t; }
-  bool eingetragen(const QString& teil) const {
-    return std::any_of(liste.begin(), liste.end(), [&](const QString& e) { return e.contains(teil); });
-  }
+  bool eingetragen(const QString& teil) const { return std::ranges::any_of(liste, [&](const QString& e) { return e.contains(teil); }); }
 
   std::vector<QString> liste, ausgefuehrt;
   Weiterleitung* client3 = nullptr;
@@ -78,10 +76,7 @@ class Talk : public ::testing::Test {
     EXPECT_TRUE(warteBis([&] { return angenommen() > vorher; }));
     return s;
   }
-  int angenommen() const {
-    return int(std::count_if(host.liste.begin(), host.liste.end(),
-                             [](const QString& l) { return l.endsWith(u" (Verbindung hergestellt)"); }));
-  }
+  int angenommen() const { return int(std::ranges::count_if(host.liste, [](const QString& l) { return l.endsWith(u" (Verbindung hergestellt)"); })); }
   // The reply lines as they came, each with its end.
   static QList<QByteArray> antworten(QTcpSocket& s, int n, int ms = 5000) {
     QList<QByteArray> a;
