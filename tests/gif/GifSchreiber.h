@@ -81,8 +81,7 @@ inline void unterbloecke(std::vector<uint8_t>& out, const std::vector<uint8_t>& 
   for (std::size_t i = 0; i < daten.size(); i += static_cast<std::size_t>(groesse)) {
     const std::size_t n = std::min(daten.size() - i, static_cast<std::size_t>(groesse));
     out.push_back(static_cast<uint8_t>(n));
-    out.insert(out.end(), daten.begin() + static_cast<std::ptrdiff_t>(i),
-               daten.begin() + static_cast<std::ptrdiff_t>(i + n));
+    out.insert(out.end(), daten.begin() + static_cast<std::ptrdiff_t>(i), daten.begin() + static_cast<std::ptrdiff_t>(i + n));
   }
   out.push_back(0);
 }
