@@ -259,9 +259,7 @@ TEST_F(Talk, PictureLinesBeyondTheBudgetWaitForTheirTurnAndAllRun) {
     peers.back()->write("Befehl\x1b" "BildAnzeigen\x1b" "a.bmp\x1b-1\x1b" "0\x1b" + hex + "\r\n");
   }
   // Room for two reservations: two lines arrive, two connections wait.
-  const auto zaehlen = [&](auto bedingung) {
-    return std::count_if(clients.liste().begin(), clients.liste().end(), [&](const auto& c) { return bedingung(*c); });
-  };
+  const auto zaehlen = [&](auto bedingung) { return std::ranges::count_if(clients.liste(), [&](const auto& c) { return bedingung(*c); }); };
   EXPECT_TRUE(warteBis([&] {
     return zaehlen([](const clsTalkConnection& c) { return c.wartendeZeilen() == 1; }) == 2 &&
            zaehlen([](clsTalkConnection& c) { return c.Sck().readingPaused() && !c.reserviert(); }) == 2;
