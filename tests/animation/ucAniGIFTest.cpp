@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/SurfacePrivate.h"
 #include "render/ucAniGIF.h"
+#include "tests/TestHilfe.h"
 #include "tests/gif/GifSchreiber.h"
 
 namespace vrd4::render {
@@ -19,14 +20,7 @@ using gif::test::Bild;
 using gif::test::einfarbigeFrames;
 using gif::test::GifSchreiber;
 
-struct Umgebung final : ::testing::Environment {
-  void SetUp() override { app = std::make_unique<QGuiApplication>(argc, argv); }
-  void TearDown() override { app.reset(); }
-  int argc = 1;
-  char name[16] = "animation_tests", *argv[2] = {name, nullptr};
-  std::unique_ptr<QGuiApplication> app;
-};
-::testing::Environment* const umgebung = ::testing::AddGlobalTestEnvironment(new Umgebung);
+::testing::Environment* const umgebung = ::testing::AddGlobalTestEnvironment(new test::Anwendung<QGuiApplication>);
 
 constexpr QRgb kRot = 0xFFFF0000, kGruen = 0xFF00FF00, kBlau = 0xFF0000FF;
 
@@ -89,26 +83,19 @@ TEST_F(GifControl, TheFilesLoopCountPlaysThreePassesEndsOnFrameOneAndReportsOnce
 }
 
 TEST_F(GifControl, FrameDelaysBelowTheMinimumPlayAsTheMinimum) {
-  struct Fall {
-    const char* name;
-    int delayHundertstel, minFrameDelay;
-    double erstesFrame;  // seconds until frame 2
-  } faelle[] = {
-      {"10 ms plays as the default 50 ms", 1, 50, 0.05},
-      {"a longer own delay stays", 20, 50, 0.20},
-      {"a raised minimum", 1, 120, 0.12},
-  };
-  for (const Fall& f : faelle) {
-    SCOPED_TRACE(f.name);
+  // Own delay in hundredths, the minimum in ms, and the seconds until frame 2.
+  for (const auto& [name, hundertstel, minimum, erstesFrame] :
+       {std::tuple{"a longer own delay stays", 20, 50, 0.20}, std::tuple{"10 ms plays as the minimum", 1, 120, 0.12}}) {
+    SCOPED_TRACE(name);
     t = 0;
-    ctl.setMinFrameDelay(f.minFrameDelay);
+    ctl.setMinFrameDelay(minimum);
     ctl.setDelayAnimation(0);
-    ASSERT_TRUE(laden(einfarbigeFrames(2, 2, 2, f.delayHundertstel), 2, 2));
-    bis(f.erstesFrame - 0.01);
+    ASSERT_TRUE(laden(einfarbigeFrames(2, 2, 2, hundertstel), 2, 2));
+    bis(erstesFrame - 0.01);
     EXPECT_TRUE(frames.empty());
-    bis(f.erstesFrame);
+    bis(erstesFrame);
     EXPECT_THAT(frames, ElementsAre(2));
-    bis(2 * f.erstesFrame);
+    bis(2 * erstesFrame);
     EXPECT_THAT(frames, ElementsAre(2, 1)) << "each frame stays its own time";
   }
 }

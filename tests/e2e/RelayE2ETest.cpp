@@ -15,7 +15,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 
 #include "E2EHilfe.h"
 #include "channel/ClsVRD4Memory.h"
@@ -29,16 +28,10 @@ const auto loopback = test::loopbackAdresse;
 // ESTABLISHED TCP connections on loopback with `port` at one end.
 int verbindungenAuf(quint16 port) {
   std::ifstream f("/proc/net/tcp");
-  std::string zeile;
-  std::getline(f, zeile);
-  int n = 0;
-  while (std::getline(f, zeile)) {
-    std::istringstream z(zeile);
-    std::string nr, lokal, fern, zustand;
-    z >> nr >> lokal >> fern >> zustand;
-    auto portVon = [](const std::string& a) { return std::stoul(a.substr(a.find(':') + 1), nullptr, 16); };
-    if (zustand == "01" && (portVon(lokal) == port || portVon(fern) == port)) ++n;
-  }
+  const auto portVon = [](const std::string& a) { return std::stoul(a.substr(a.find(':') + 1), nullptr, 16); };
+  int n = 0;  // the title line's state column is no "01"
+  for (std::string nr, lokal, fern, zustand, rest; f >> nr >> lokal >> fern >> zustand && std::getline(f, rest);)
+    n += zustand == "01" && (portVon(lokal) == port || portVon(fern) == port);
   return n;
 }
 
@@ -84,8 +77,7 @@ class Kette : public ::testing::Test, protected Ring {
   }
   void TearDown() override {
     gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
-    a.reset();
-    b.reset();
+    a.reset(), b.reset();
     gv::SpeichervariablenFreigeben();
   }
   // B's history (its stderr) goes to a file: every line it ran, by connection.
@@ -171,9 +163,8 @@ TEST_F(Kette, BKilledRestartedStoppedAndResumedEndsPixelIdenticalToAWhoseRingNev
 
 long rssKiB(pid_t pid) {
   std::ifstream f("/proc/" + std::to_string(pid) + "/status");
-  std::string zeile;
-  while (std::getline(f, zeile))
-    if (zeile.rfind("VmRSS:", 0) == 0) return std::stol(zeile.substr(6));
+  for (std::string z; std::getline(f, z);)
+    if (z.starts_with("VmRSS:")) return std::stol(z.substr(6));
   return -1;
 }
 

@@ -83,10 +83,7 @@ std::vector<uint8_t> datei(std::initializer_list<Bild> bilder, int logB = 4, int
 
 std::vector<uint8_t> vieleFrames(int n) {
   GifSchreiber s(1, 1, graurampe(4));
-  const std::size_t kopf = s.bytes.size();
-  s.bild(flach(0, 0, 1, 1));
-  const std::vector<uint8_t> frame(s.bytes.begin() + static_cast<std::ptrdiff_t>(kopf), s.bytes.end());
-  for (int i = 1; i < n; ++i) s.bytes.insert(s.bytes.end(), frame.begin(), frame.end());
+  for (int i = 0; i < n; ++i) s.bild(flach(0, 0, 1, 1));
   return s.fertig();
 }
 
@@ -133,7 +130,6 @@ std::vector<Fall> faelle() {
          return s.fertig();
        },
        0},
-      {"FrameFarOutsideTheCanvasIsRefused", [] { return datei({flach(0, 0, 4, 4), flach(60000, 60000, 2, 2)}); }, 0},
       {"CanvasSideAtTheLimitLoads", [] { return datei({flach(kMaxSeite - 2, 0, 2, 1)}); }, 1, {1, 1}},
       {"CanvasSideOneBeyondTheLimitIsRefused", [] { return datei({flach(kMaxSeite - 1, 0, 2, 1)}); }, 0},
       {"ManyLargeFramesLoadWithoutDecoding",

@@ -9,7 +9,6 @@
 #include <initializer_list>
 #include <optional>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -82,8 +81,7 @@ inline void unterbloecke(std::vector<uint8_t>& out, const std::vector<uint8_t>& 
   for (std::size_t i = 0; i < daten.size(); i += static_cast<std::size_t>(groesse)) {
     const std::size_t n = std::min(daten.size() - i, static_cast<std::size_t>(groesse));
     out.push_back(static_cast<uint8_t>(n));
-    out.insert(out.end(), daten.begin() + static_cast<std::ptrdiff_t>(i),
-               daten.begin() + static_cast<std::ptrdiff_t>(i + n));
+    out.insert(out.end(), daten.begin() + static_cast<std::ptrdiff_t>(i), daten.begin() + static_cast<std::ptrdiff_t>(i + n));
   }
   out.push_back(0);
 }
@@ -91,11 +89,7 @@ inline void unterbloecke(std::vector<uint8_t>& out, const std::vector<uint8_t>& 
 // Colours 0xRRGGBB; the count must be a power of two from 2 to 256.
 using Farben = std::vector<uint32_t>;
 
-inline int groessenFeld(const Farben& f) {
-  for (int s = 0; s < 8; ++s)
-    if (f.size() == (std::size_t{2} << s)) return s;
-  throw std::invalid_argument("colour count not a power of two in 2..256");
-}
+inline int groessenFeld(const Farben& f) { return std::countr_zero(f.size()) - 1; }
 
 inline Farben graurampe(int n) {
   Farben f(static_cast<std::size_t>(n));

@@ -49,10 +49,7 @@ TEST(HallenAdresse, ReadsHostPortHallAndBoardAndRefusesWhatIsNoName) {
     }
     ASSERT_TRUE(std::holds_alternative<HallenAdresse>(r)) << std::get<std::string>(r);
     const auto& a = std::get<HallenAdresse>(r);
-    EXPECT_EQ(a.host, z.host);
-    EXPECT_EQ(a.port, z.port);
-    EXPECT_EQ(a.halle, z.halle);
-    EXPECT_EQ(a.tafel, z.tafel);
+    EXPECT_EQ(std::tie(a.host, a.port, a.halle, a.tafel), std::tuple(std::string(z.host), z.port, std::string(z.halle), std::string(z.tafel)));
   }
   EXPECT_EQ(tafelAusTopic("H", "vrd4/H/tafel/T-1/status"), "T-1");
   EXPECT_EQ(tafelAusTopic("H", "vrd4/H/tafel/a/b/status"), "");
@@ -105,10 +102,7 @@ TEST(Nachricht, RoundTripsCommandsAndScenesWithRawPicturesAndRefusesAnythingMalf
   const std::vector<uint8_t> bild{0x42, 0x4D, 0, '\n', 0xFF};
   const auto b = befehlLesen(befehlSchreiben(0xABCDEFu, 7, "Befehl\x1b" "Cls", bild));
   ASSERT_TRUE(b);
-  EXPECT_EQ(b->lauf, 0xABCDEFu);
-  EXPECT_EQ(b->seq, 7u);
-  EXPECT_EQ(b->befehl.text, "Befehl\x1b" "Cls");
-  EXPECT_EQ(b->befehl.bild, bild);
+  EXPECT_EQ(std::tie(b->lauf, b->seq, b->befehl.text, b->befehl.bild), std::tuple(0xABCDEFu, 7u, std::string("Befehl\x1b" "Cls"), bild));
 
   const std::vector<Eintrag> eintraege{{"a", {}}, {"", bild}, {"\xc3\xa4\n", {}}};
   const auto s = szeneLesen(szeneSchreiben(1, 99, eintraege));

@@ -69,16 +69,13 @@ class MosquittoBroker {
     const int rc = ::posix_spawn(&pid_, programm.c_str(), &aktionen, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&aktionen);
     if (rc != 0) return false;
-    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < ende) {
+    return vrd4::test::warteBis([this] {
       const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in a = loopbackAdresse(port_);
-      const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+      const sockaddr_in a = loopbackAdresse(port_);
+      const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
       ::close(fd);
-      if (ok) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+      return ok;
+    }, 10);
   }
   void stoppen(int signal = SIGTERM) {
     if (pid_ <= 0) return;

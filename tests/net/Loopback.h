@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <functional>
 
+#include "tests/TestHilfe.h"
+
 namespace vrd4::net::test {
 
 // Runs the event loop until bedingung holds or ms pass. (QTest::qWaitFor
@@ -28,11 +30,6 @@ inline bool warteBis(const std::function<bool()>& bedingung, int ms = 5000) {
 // Runs the event loop for a while (for "nothing more happens").
 inline void laufen(int ms) { warteBis([] { return false; }, ms); }
 
-// A port that was free a moment ago: connects to it are refused.
-inline quint16 freierPort() {
-  QTcpServer s;
-  s.listen(QHostAddress::LocalHost);
-  return s.serverPort();
-}
+using vrd4::test::freierPort;
 
 }  // namespace vrd4::net::test

@@ -1,33 +1,20 @@
 #pragma once
-// Shared pieces of the socket tests: a QCoreApplication per binary and a
+// Shared pieces of the socket tests: the QCoreApplication of the binary and a
 // recorder of a clsSocket's events.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QString>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "net/clsSocket.h"
+#include "tests/TestHilfe.h"
 #include "tests/net/Loopback.h"
 
 namespace vrd4::net::test {
 
-class QtUmgebung : public ::testing::Environment {
- public:
-  void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
-  void TearDown() override {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    app_.reset();
-  }
-
- private:
-  int argc_ = 1;
-  char* argv_[2] = {const_cast<char*>("net_tests"), nullptr};
-  std::unique_ptr<QCoreApplication> app_;
-};
-inline auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new QtUmgebung);
+inline auto* const g_umgebung = ::testing::AddGlobalTestEnvironment(new vrd4::test::Anwendung<QCoreApplication>);
 
 // The events of one socket that the tests look at, in order ("Line", "Closed", ...).
 struct Protokoll {
@@ -41,11 +28,7 @@ struct Protokoll {
       ereignisse.push_back("Line");
     };
   }
-  bool hat(const std::string& e) const {
-    for (const auto& x : ereignisse)
-      if (x == e) return true;
-    return false;
-  }
+  bool hat(const std::string& e) const { return std::ranges::find(ereignisse, e) != ereignisse.end(); }
 };
 
 }  // namespace vrd4::net::test

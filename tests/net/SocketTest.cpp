@@ -12,7 +12,6 @@ namespace vrd4::net::test {
 namespace {
 
 constexpr int sckClosed = clsSocket::sckClosed;
-constexpr int sckListening = clsSocket::sckListening;
 constexpr int sckConnected = clsSocket::sckConnected;
 
 // A clsSocket accepted by a listening clsSocket, and a plain Qt socket as
@@ -26,7 +25,7 @@ struct Verbindung {
 
   void oeffnen() {
     server.Listen();
-    ASSERT_EQ(server.State(), sckListening);
+    ASSERT_EQ(server.State(), clsSocket::sckListening);
     server.ConnectionRequest = [this] { ++anfragen; };
     peer.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(server.LocalPort));
     ASSERT_TRUE(warteBis([this] { return anfragen == 1; }));
@@ -35,15 +34,7 @@ struct Verbindung {
     ASSERT_EQ(sck->State(), sckConnected);
     ASSERT_TRUE(warteBis([this] { return peer.state() == QAbstractSocket::ConnectedState; }));
   }
-  void senden(const QByteArray& b) {
-    peer.write(b);
-    peer.flush();
-  }
-  QByteArray empfangen(qsizetype n) {
-    QByteArray b;
-    warteBis([&] { return (b += peer.readAll()).size() >= n; });
-    return b;
-  }
+  void senden(const QByteArray& b) { peer.write(b), peer.flush(); }
 };
 
 TEST(Socket, LinesArriveAsSentConvertedAndTheRestOnClose) {
@@ -86,7 +77,8 @@ TEST(Socket, HandlersMayReplyDisconnectOrDestroyTheirOwnInstance) {
       if (z == u"Ende") v.sck->Disconnect();
     };
     v.senden("Hallo\r\nEnde\r\nNachher\r\n");
-    EXPECT_EQ(v.empfangen(4), QByteArray("OK\r\n"));
+    QByteArray ok;
+    EXPECT_TRUE(warteBis([&] { return (ok += v.peer.readAll()) == "OK\r\n"; }));
     ASSERT_TRUE(warteBis([&] { return v.peer.state() == QAbstractSocket::UnconnectedState; }));
     laufen(30);
     EXPECT_EQ(v.p.zeilen, (std::vector<std::u16string>{u"Hallo", u"Ende"}));

@@ -51,22 +51,18 @@ class SocketTls : public ::testing::Test {
 };
 
 TEST_F(SocketTls, LinesTravelEncryptedAndTheCertificateIsReported) {
-  const struct {
-    const char* name;
-    bool mitCa;
-  } faelle[] = {{"TrustedThroughTheCaFile", true}, {"UntrustedWithoutIt", false}};
-  for (const auto& f : faelle) {
-    SCOPED_TRACE(f.name);
+  for (const bool mitCa : {true, false}) {  // trusted through the CA file, untrusted without it
+    SCOPED_TRACE(mitCa);
     serverZeilen_.clear();
     clsSocket c;
     Protokoll p;
     p.an(c);
     c.SSLEnable = true;
-    if (f.mitCa) c.SSLCAFile = zert_;
+    if (mitCa) c.SSLCAFile = zert_;
     c.Connect(QStringLiteral("127.0.0.1"), server_.LocalPort);
     ASSERT_TRUE(warteBis([&] { return c.State() != clsSocket::sckConnecting; }));
     ASSERT_EQ(c.State(), sckConnected);
-    EXPECT_EQ(c.SSLTrusted(), f.mitCa);
+    EXPECT_EQ(c.SSLTrusted(), mitCa);
     EXPECT_EQ(c.SSLSubject(), QStringLiteral("/O=VRD4 Test/CN=vrd4-test"));
     EXPECT_EQ(c.SSLHandle(), c.SocketHandle());
 

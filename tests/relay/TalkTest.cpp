@@ -10,7 +10,6 @@
 
 #include "net/Weiterleitung.h"
 #include "net/clsTalkConnection.h"
-#include "protocol/Befehl.h"
 #include "tests/net/NetTestUmgebung.h"
 
 namespace vrd4::net::test {
@@ -19,9 +18,7 @@ namespace {
 using namespace Qt::StringLiterals;
 
 QByteArray zeile(std::initializer_list<std::u16string> felder) {
-  std::vector<std::u16string> v{u"Befehl"};
-  v.insert(v.end(), felder.begin(), felder.end());
-  return QString::fromStdU16String(protocol::zusammenfuegen(v)).toLatin1() + "\r\n";
+  return QString::fromStdU16String(vrd4::test::befehl(felder)).toLatin1() + "\r\n";
 }
 
 // The window as the connections see it. Every command costs `kosten`
@@ -45,14 +42,12 @@ class Host : public TalkHost, public platform::Clock {
     for (const auto& f : felder)
       if (f == u"x") throw std::runtime_error("Feld 2 von Linie ist keine Zahl");
   }
-  void falscheAbfrage(const QString& text) override { boxen.push_back(text); }
+  void falscheAbfrage(const QString&) override {}  // the box: NetzFensterTest
   bool darfAusfuehren() const override { return darf; }
   double seconds() const override { return t; }
-  bool eingetragen(const QString& teil) const {
-    return std::any_of(liste.begin(), liste.end(), [&](const QString& e) { return e.contains(teil); });
-  }
+  bool eingetragen(const QString& teil) const { return std::ranges::any_of(liste, [&](const QString& e) { return e.contains(teil); }); }
 
-  std::vector<QString> liste, ausgefuehrt, boxen;
+  std::vector<QString> liste, ausgefuehrt;
   Weiterleitung* client3 = nullptr;
   bool darf = true, protokoll = true;
   double t = 100.0, kosten = 0.0;
@@ -81,10 +76,7 @@ class Talk : public ::testing::Test {
     EXPECT_TRUE(warteBis([&] { return angenommen() > vorher; }));
     return s;
   }
-  int angenommen() const {
-    return int(std::count_if(host.liste.begin(), host.liste.end(),
-                             [](const QString& l) { return l.endsWith(u" (Verbindung hergestellt)"); }));
-  }
+  int angenommen() const { return int(std::ranges::count_if(host.liste, [](const QString& l) { return l.endsWith(u" (Verbindung hergestellt)"); })); }
   // The reply lines as they came, each with its end.
   static QList<QByteArray> antworten(QTcpSocket& s, int n, int ms = 5000) {
     QList<QByteArray> a;
@@ -115,28 +107,25 @@ TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
     QByteArray zeile;
     const char* ausgefuehrt;  // "" none
     bool antwort;
-    const char* box;  // "" none
     int fehlereintraege;
   };
   const Fall faelle[] = {
-      {"Cls runs and is answered", zeile({u"Cls"}), "Cls", true, "", 0},
-      {"lower case: box, no reply", zeile({u"cls"}), "", false,
-       "Falsche Abfragetext: cls\r\noder VRD4-Modul noch nicht geöffnet!", 0},
-      {"plain text: logged and forwarded only", "Hallo Tafel\r\n", "", false, "", 0},
-      {"field that does not convert: logged, answered", zeile({u"Linie", u"x"}), "Linie", true, "", 2},
-      {"acting names are only answered", zeile({u"PauseAnzeigeZiel", u"500"}), "", true, "", 0},
+      {"Cls runs and is answered", zeile({u"Cls"}), "Cls", true, 0},
+      {"plain text: logged and forwarded only", "Hallo Tafel\r\n", "", false, 0},
+      {"field that does not convert: logged, answered", zeile({u"Linie", u"x"}), "Linie", true, 2},
+      {"acting names are only answered", zeile({u"PauseAnzeigeZiel", u"500"}), "", true, 0},
       {"picture content from field 5", zeile({u"BildAnzeigen", u"/nicht/hier.bmp", u"-1", u"0", u"414243"}),
-       "BildAnzeigen ABC", true, "", 0},
+       "BildAnzeigen ABC", true, 0},
       {"picture content from field 9",
        zeile({u"AniGifLadenanPosition", u"a.gif", u"1", u"1", u"9", u"9", u"0", u"0", u"44454647"}),
-       "AniGifLadenanPosition DEFG", true, "", 0},
-      {"missing content field fails before running", zeile({u"BildAnzeigen", u"a.bmp", u"-1"}), "", true, "", 2},
-      {"bad hex fails before running", zeile({u"BildAnzeigen", u"a.bmp", u"-1", u"0", u"4G"}), "", true, "", 2},
+       "AniGifLadenanPosition DEFG", true, 0},
+      {"missing content field fails before running", zeile({u"BildAnzeigen", u"a.bmp", u"-1"}), "", true, 2},
+      {"bad hex fails before running", zeile({u"BildAnzeigen", u"a.bmp", u"-1", u"0", u"4G"}), "", true, 2},
   };
   auto s = peer();
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.name);
-    host.liste.clear(), host.ausgefuehrt.clear(), host.boxen.clear();
+    host.liste.clear(), host.ausgefuehrt.clear();
     s->write(f.zeile);
     // Each line goes on to Client3 unchanged, run or not.
     ASSERT_TRUE(warteBis([&] { return hinten->canReadLine(); }));
@@ -146,7 +135,6 @@ TEST_F(Talk, InterpreterRunsAnswersLogsAndForwardsEachLineAsTheTableSays) {
     EXPECT_EQ(a, f.antwort ? QList<QByteArray>{"OK\r\n"} : QList<QByteArray>{});
     EXPECT_EQ(host.ausgefuehrt, *f.ausgefuehrt ? std::vector<QString>{QString::fromUtf8(f.ausgefuehrt)}
                                                : std::vector<QString>{});
-    EXPECT_EQ(host.boxen, *f.box ? std::vector<QString>{QString::fromUtf8(f.box)} : std::vector<QString>{});
     ASSERT_EQ(host.liste.size(), 1u + f.fehlereintraege);
     EXPECT_EQ(host.liste[0], u"TCP 127.0.0.1:"_s + QString::number(s->localPort()) + u"> "_s +
                                  QString::fromLatin1(f.zeile.chopped(2)));
@@ -182,17 +170,11 @@ TEST_F(Talk, BeyondTheLimitsPerAddressAndInAllOnlyAConnectionIdleForAMinuteGives
   for (const char* von : adressen)
     for (int i = 0; i < Clients::kMaxProAdresse; ++i) peers.push_back(peer(von));
   ASSERT_EQ(clients.offen(), Clients::kMaxVerbindungen);
-  struct Fall {
-    const char* von;
-    const char* eintrag;
-  } const abgewiesen[] = {
-      {"127.0.0.1", " (Verbindung abgewiesen: schon 16 Verbindungen von 127.0.0.1)"},
-      {"127.0.0.5", " (Verbindung abgewiesen: schon 64 Verbindungen)"},
-  };
-  for (const Fall& f : abgewiesen) {
-    auto zuviel = verbinden(f.von);
+  for (const auto& [von, eintrag] : {std::pair{"127.0.0.1", " (Verbindung abgewiesen: schon 16 Verbindungen von 127.0.0.1)"},
+                                     std::pair{"127.0.0.5", " (Verbindung abgewiesen: schon 64 Verbindungen)"}}) {
+    auto zuviel = verbinden(von);
     EXPECT_TRUE(warteBis([&] { return zuviel->state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_TRUE(host.liste.back().endsWith(QString::fromUtf8(f.eintrag))) << host.liste.back().toStdString();
+    EXPECT_TRUE(host.liste.back().endsWith(QString::fromUtf8(eintrag))) << host.liste.back().toStdString();
   }
   EXPECT_EQ(clients.anzahl(), Clients::kMaxVerbindungen);
 
@@ -277,9 +259,7 @@ TEST_F(Talk, PictureLinesBeyondTheBudgetWaitForTheirTurnAndAllRun) {
     peers.back()->write("Befehl\x1b" "BildAnzeigen\x1b" "a.bmp\x1b-1\x1b" "0\x1b" + hex + "\r\n");
   }
   // Room for two reservations: two lines arrive, two connections wait.
-  const auto zaehlen = [&](auto bedingung) {
-    return std::count_if(clients.liste().begin(), clients.liste().end(), [&](const auto& c) { return bedingung(*c); });
-  };
+  const auto zaehlen = [&](auto bedingung) { return std::ranges::count_if(clients.liste(), [&](const auto& c) { return bedingung(*c); }); };
   EXPECT_TRUE(warteBis([&] {
     return zaehlen([](const clsTalkConnection& c) { return c.wartendeZeilen() == 1; }) == 2 &&
            zaehlen([](clsTalkConnection& c) { return c.Sck().readingPaused() && !c.reserviert(); }) == 2;
