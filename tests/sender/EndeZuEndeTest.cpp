@@ -77,7 +77,10 @@ TEST_F(EndeZuEnde, StartBlinkTextEventsAsWindowTitleRestartAndEnd) {
   // BlinkText returns the slot the receiver wrote; its event becomes the title.
   const uint8_t nr = sender->BlinkText(10, 10, 300, 60, u"Hallo", 4, u"Arial", 30, 1, 0, 0, 0, 0, 255, 0, 0.5);
   EXPECT_TRUE(nr >= 1 && nr <= 10) << int(nr);
-  EXPECT_EQ(platform::x11::windowText(fenster), u"BlinktextNr;" + platform::fromUtf8(std::to_string(nr)));
+  // The title follows the reply a moment later (the receiver opens its own X connection for it).
+  const std::u16string titel = u"BlinktextNr;" + platform::fromUtf8(std::to_string(nr));
+  EXPECT_TRUE(warteBis([&] { return platform::x11::windowText(fenster) == titel; }, 5))
+      << platform::toUtf8(platform::x11::windowText(fenster).value_or(u"(kein Fenster)"));
   XCloseDisplay(d);
 
   // A second Initialisieren ends the receiver that runs, with its message.
