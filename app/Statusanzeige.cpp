@@ -89,10 +89,7 @@ void Statusanzeige::statusEintrag(const QString& entry) {
 int Statusanzeige::anzahl() const { return (leeren_ ? 0 : List1->count()) + int(wartend_.size()); }
 
 void Statusanzeige::kuerzen() {
-  if (anzahl() < kListeMaximal) return;
-  leeren_ = true;
-  wartend_.clear();
-  if (sammlungen_ == 0) anwenden();
+  if (anzahl() >= kListeMaximal) leeren();
 }
 
 void Statusanzeige::leeren() {
