@@ -450,7 +450,10 @@ void MciVideo::takt(double sekunden) {
     if (zeigen) d->cv.notify_all();
   }
   if (!zeigen) return;
-  d->ziel->paintPicture(*zeigen, 0, 0, d->ziel->scaleWidth(), d->ziel->scaleHeight());
+  // A frame of the surface's size takes the surface's place; the former
+  // image goes back to the decoder.
+  if (!d->ziel->swapImage(*zeigen))
+    d->ziel->paintPicture(*zeigen, 0, 0, d->ziel->scaleWidth(), d->ziel->scaleHeight());
   {
     std::lock_guard l(d->m);
     if (d->frei.size() < Impl::kMaxFrei) d->frei.push_back(std::move(*zeigen));
