@@ -225,6 +225,9 @@ struct MciVideo::Impl {
   int64_t basisTs = 0;  // time stamp of the clip's first frame
   double bildDauer = 0.04;
   int breite = 0, hoehe = 0;
+  // The decoder's, kept from one run to the next: its contexts and memory
+  // take milliseconds to make, and a restarted clip should show at once.
+  Skalierer skalierer;
 
   // GUI thread only
   Surface* ziel = nullptr;
@@ -296,7 +299,6 @@ void MciVideo::Impl::arbeiten() {
   Paket pkt(av_packet_alloc());
   Frame f(av_frame_alloc());
   if (!pkt || !f || !zurueckspulen()) return beenden();
-  Skalierer skalierer;
   double versatz = 0.0;  // clip time of the current pass's first frame
   bool ersterDurchgang = true;
   for (;;) {
