@@ -240,9 +240,9 @@ struct MciVideo::Impl {
   std::mutex m;
   std::condition_variable cv;
   std::deque<Bild> schlange;
-  // Frames shown or overtaken, for the decoder to fill again: an image of
-  // the target's size is megabytes that the system would otherwise map and
-  // clear afresh for every frame. At most kMaxFrei.
+  // Images done with on the GUI thread, for the decoder to fill again: an
+  // image of the target's size is megabytes that the system would otherwise
+  // map and clear afresh for every frame. At most kMaxFrei.
   std::vector<QImage> frei;
   static constexpr size_t kMaxFrei = 2;
   size_t kapazitaet = 1;
