@@ -9,6 +9,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "platform/Surface.h"
 
@@ -16,6 +17,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
@@ -131,6 +133,90 @@ struct Bild {
   QImage bild;
 };
 
+// Colour conversion and scaling of decoded frames into BGRA images. The
+// contexts are made once per source format and size (sws_getCachedContext
+// would make them anew for every frame of a full-range "yuvj" format).
+// Bilinear filter. An enlarged 4:2:0 frame is scaled while still in planes
+// and converted at the target size afterwards: a third less work than one
+// pass that scales and converts, with the same bilinear luma and chroma.
+class Skalierer {
+ public:
+  Skalierer() = default;
+  Skalierer(const Skalierer&) = delete;
+  Skalierer& operator=(const Skalierer&) = delete;
+  ~Skalierer() { av_freep(&mitte_[0]); }
+
+  // Fills ziel (Format_RGB32, target size) from f; false when FFmpeg cannot
+  // convert that format or lacks memory (ziel is then left as it was).
+  bool skalieren(const AVFrame& f, QImage& ziel) {
+    if (!vorbereiten(f, ziel.width(), ziel.height())) return false;
+    uint8_t* z[4] = {ziel.bits(), nullptr, nullptr, nullptr};
+    int zl[4] = {static_cast<int>(ziel.bytesPerLine()), 0, 0, 0};
+    if (direkt_) {
+      sws_scale(direkt_.get(), f.data, f.linesize, 0, f.height, z, zl);
+    } else {
+      sws_scale(groesser_.get(), f.data, f.linesize, 0, f.height, mitte_, mitteZeilen_);
+      sws_scale(farbe_.get(), mitte_, mitteZeilen_, 0, ziel.height(), z, zl);
+    }
+    return true;
+  }
+
+ private:
+  static std::unique_ptr<SwsContext, SwsZu> kontext(int sw, int sh, AVPixelFormat sf, int zw, int zh,
+                                                    AVPixelFormat zf, bool vollerBereich) {
+    std::unique_ptr<SwsContext, SwsZu> c(
+        sws_getContext(sw, sh, sf, zw, zh, zf, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    int *inv = nullptr, *tab = nullptr, quelleVoll = 0, zielVoll = 0, hell = 0, kontrast = 0, saett = 0;
+    if (c && vollerBereich &&
+        sws_getColorspaceDetails(c.get(), &inv, &quelleVoll, &tab, &zielVoll, &hell, &kontrast, &saett) >= 0)
+      sws_setColorspaceDetails(c.get(), inv, 1, tab, zielVoll, hell, kontrast, saett);
+    return c;
+  }
+
+  // The "yuvj" formats are their plain twins with the full value range.
+  static AVPixelFormat ohneJ(AVPixelFormat f, bool& voll) {
+    voll = true;
+    switch (f) {
+      case AV_PIX_FMT_YUVJ420P: return AV_PIX_FMT_YUV420P;
+      case AV_PIX_FMT_YUVJ422P: return AV_PIX_FMT_YUV422P;
+      case AV_PIX_FMT_YUVJ444P: return AV_PIX_FMT_YUV444P;
+      case AV_PIX_FMT_YUVJ440P: return AV_PIX_FMT_YUV440P;
+      case AV_PIX_FMT_YUVJ411P: return AV_PIX_FMT_YUV411P;
+      default: voll = false; return f;
+    }
+  }
+
+  bool vorbereiten(const AVFrame& f, int zw, int zh) {
+    const int schluessel[5] = {f.width, f.height, f.format, zw, zh};
+    if (bereit_ && std::equal(schluessel, schluessel + 5, schluessel_)) return true;
+    bereit_ = false;
+    direkt_.reset();
+    groesser_.reset();
+    farbe_.reset();
+    av_freep(&mitte_[0]);
+    std::copy(schluessel, schluessel + 5, schluessel_);
+    bool voll = false;
+    const AVPixelFormat format = ohneJ(static_cast<AVPixelFormat>(f.format), voll);
+    if (format == AV_PIX_FMT_YUV420P && zw > f.width && zh > f.height) {
+      groesser_ = kontext(f.width, f.height, format, zw, zh, format, false);
+      farbe_ = kontext(zw, zh, format, zw, zh, AV_PIX_FMT_BGRA, voll);
+      bereit_ = groesser_ && farbe_ && av_image_alloc(mitte_, mitteZeilen_, zw, zh, format, 64) >= 0;
+    } else {
+      direkt_ = kontext(f.width, f.height, format, zw, zh, AV_PIX_FMT_BGRA, voll);
+      bereit_ = direkt_ != nullptr;
+    }
+    return bereit_;
+  }
+
+  bool bereit_ = false;
+  int schluessel_[5] = {};  // source width, height, format; target width, height
+  std::unique_ptr<SwsContext, SwsZu> direkt_;    // scales and converts in one pass
+  std::unique_ptr<SwsContext, SwsZu> groesser_;  // enlarges the planes
+  std::unique_ptr<SwsContext, SwsZu> farbe_;     // converts the enlarged planes
+  uint8_t* mitte_[4] = {};
+  int mitteZeilen_[4] = {};
+};
+
 }  // namespace
 
 struct MciVideo::Impl {
@@ -139,6 +225,9 @@ struct MciVideo::Impl {
   int64_t basisTs = 0;  // time stamp of the clip's first frame
   double bildDauer = 0.04;
   int breite = 0, hoehe = 0;
+  // The decoder's, kept from one run to the next: its contexts and memory
+  // take milliseconds to make, and a restarted clip should show at once.
+  Skalierer skalierer;
 
   // GUI thread only
   Surface* ziel = nullptr;
@@ -151,6 +240,11 @@ struct MciVideo::Impl {
   std::mutex m;
   std::condition_variable cv;
   std::deque<Bild> schlange;
+  // Images done with on the GUI thread, for the decoder to fill again: an
+  // image of the target's size is megabytes that the system would otherwise
+  // map and clear afresh for every frame. At most kMaxFrei.
+  std::vector<QImage> frei;
+  static constexpr size_t kMaxFrei = 2;
   size_t kapazitaet = 1;
   int zielBreite = 0, zielHoehe = 0;
   bool halt = false;
@@ -205,7 +299,6 @@ void MciVideo::Impl::arbeiten() {
   Paket pkt(av_packet_alloc());
   Frame f(av_frame_alloc());
   if (!pkt || !f || !zurueckspulen()) return beenden();
-  std::unique_ptr<SwsContext, SwsZu> sws;
   double versatz = 0.0;  // clip time of the current pass's first frame
   bool ersterDurchgang = true;
   for (;;) {
@@ -225,19 +318,20 @@ void MciVideo::Impl::arbeiten() {
         continue;
       }
       int zw, zh;
+      QImage bild;
       {
         std::lock_guard l(m);
         zw = zielBreite;
         zh = zielHoehe;
+        if (!frei.empty() && frei.back().size() == QSize(zw, zh)) {
+          bild = std::move(frei.back());
+          frei.pop_back();
+        } else {
+          frei.clear();  // of a size the target no longer has
+        }
       }
-      QImage bild(zw, zh, QImage::Format_RGB32);
-      sws.reset(sws_getCachedContext(sws.release(), f->width, f->height,
-                                     static_cast<AVPixelFormat>(f->format), zw, zh, AV_PIX_FMT_BGRA,
-                                     SWS_BILINEAR, nullptr, nullptr, nullptr));
-      if (bild.isNull() || !sws) return beenden();
-      uint8_t* ziele[4] = {bild.bits(), nullptr, nullptr, nullptr};
-      int zeilen[4] = {static_cast<int>(bild.bytesPerLine()), 0, 0, 0};
-      sws_scale(sws.get(), f->data, f->linesize, 0, f->height, ziele, zeilen);
+      if (bild.isNull()) bild = QImage(zw, zh, QImage::Format_RGB32);
+      if (bild.isNull() || !skalierer.skalieren(*f, bild)) return beenden();
       av_frame_unref(f.get());
 
       std::unique_lock l(m);
@@ -331,6 +425,7 @@ void MciVideo::anhalten() {
   if (d->arbeiter.joinable()) d->arbeiter.join();
   std::lock_guard l(d->m);
   d->schlange.clear();
+  d->frei.clear();
   d->halt = false;
   d->beendet = false;
   d->spielt = false;
@@ -357,7 +452,14 @@ void MciVideo::takt(double sekunden) {
     if (zeigen) d->cv.notify_all();
   }
   if (!zeigen) return;
-  d->ziel->paintPicture(*zeigen, 0, 0, d->ziel->scaleWidth(), d->ziel->scaleHeight());
+  // A frame of the surface's size takes the surface's place; the former
+  // image goes back to the decoder.
+  if (!d->ziel->swapImage(*zeigen))
+    d->ziel->paintPicture(*zeigen, 0, 0, d->ziel->scaleWidth(), d->ziel->scaleHeight());
+  {
+    std::lock_guard l(d->m);
+    if (d->frei.size() < Impl::kMaxFrei) d->frei.push_back(std::move(*zeigen));
+  }
   ++d->statistik.gezeigt;
   d->statistik.verworfen += ueberholt;
 }

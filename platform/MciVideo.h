@@ -1,7 +1,9 @@
 #pragma once
 // One clip of the media layer, played with FFmpeg: an AVI file decoded on a
 // worker thread into a small queue of frames already scaled to the target
-// surface; the GUI thread shows the frame due now on every takt().
+// surface; the GUI thread shows the frame due now on every takt(). A frame of
+// the surface's size becomes the surface's image without a copy, and the
+// image it replaces is filled with a later frame.
 //
 // Only the local file is read, and only as AVI: the demuxer is AVI (no
 // probing of other formats), the only protocol is "file", and every attempt

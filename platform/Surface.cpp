@@ -489,4 +489,13 @@ void Surface::paintPicture(const QImage& picture, double x, double y, double w, 
   d->notifyChanged(target);
 }
 
+bool Surface::swapImage(QImage& picture) {
+  if (picture.size() != d->image.size() || picture.format() != QImage::Format_RGB32) return false;
+  const QRect alles = d->image.rect();
+  d->aboutToDraw(alles);
+  d->image.swap(picture);
+  d->notifyChanged(alles);
+  return true;
+}
+
 }  // namespace vrd4::platform

@@ -128,6 +128,11 @@ class Surface {
   void filledBox(double x1, double y1, double x2, double y2, Colour c);
   // Paints picture scaled into the rectangle (x, y, w, h) (scale units).
   void paintPicture(const QImage& picture, double x, double y, double w, double h);
+  // Shows picture as the whole image, as paintPicture over the whole surface
+  // would, by exchanging the pixels instead of copying them: picture then
+  // holds the former image. Only for a Format_RGB32 picture of the surface's
+  // pixel size; false and nothing changed otherwise.
+  bool swapImage(QImage& picture);
 
   // --- text -----------------------------------------------------------------
   QString fontName() const;

@@ -153,10 +153,12 @@ QImage maskedOverlay(const QImage& shown, const QImage& mask, Colour maskColor) 
   return out;
 }
 
-// Draws the visible children of `p`'s surface over its pixels inside r.
+// Draws the visible children of `p`'s surface from the ab-th on over its
+// pixels inside r.
 void drawChildren(QPainter& p, const std::vector<Surface*>& children, const QRect& r,
-                  const std::function<QImage(const Surface*)>& shown) {
-  for (const Surface* c : children) {
+                  const std::function<QImage(const Surface*)>& shown, std::size_t ab = 0) {
+  for (std::size_t i = ab; i < children.size(); ++i) {
+    const Surface* c = children[i];
     if (!c->visible()) continue;
     const QRect bereich = QRect(c->left(), c->top(), c->widthPx(), c->heightPx()).intersected(r);
     if (bereich.isEmpty()) continue;
@@ -200,11 +202,26 @@ QImage Surface::presented() const {
     QPainter p(&d->composed);
     drawChildren(p, d->children, d->composed.rect(), shown);
   } else {
+    // The topmost opaque child that covers a whole rectangle hides what
+    // lies under it there (a playing clip covers its rectangle every frame):
+    // 1 + its index, 0 when none.
+    const auto verdeckt = [&](const QRect& r) -> std::size_t {
+      for (std::size_t i = d->children.size(); i-- > 0;) {
+        const Impl& c = *d->children[i]->d;
+        if (c.visible && c.backStyle == 1 && c.rectInParent().contains(r)) return i + 1;
+      }
+      return 0;
+    };
     QPainter p(&d->composed);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect& r : d->damage) p.drawImage(r.topLeft(), d->image, r);
+    for (const QRect& r : d->damage) {
+      if (verdeckt(r) == 0) p.drawImage(r.topLeft(), d->image, r);
+    }
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    for (const QRect& r : d->damage) drawChildren(p, d->children, r, shown);
+    for (const QRect& r : d->damage) {
+      const std::size_t oben = verdeckt(r);
+      drawChildren(p, d->children, r, shown, oben == 0 ? 0 : oben - 1);
+    }
   }
   d->damage.clear();
   d->composedValid = true;

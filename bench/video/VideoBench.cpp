@@ -2,8 +2,10 @@
 // slot for 10 s of real time, the way the receiver plays it: decoded on the
 // media layer's thread, shown on a 10 ms polling step, the board composed
 // after every new frame.
-//   cpu_anteil  process CPU time / real time (1.0 = one core busy)
+//   cpu_anteil  process CPU time / real time (1.0 = one core busy), all
+//               threads; the label compares it with the goal of kZielAnteil
 //   gezeigt, verworfen, erwartet  frames shown, dropped, and due in the time
+//   anlauf_ms   from the play command to the decoder's queue being full
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -23,6 +25,8 @@ using namespace vrd4;
 namespace {
 
 constexpr int kBildrate = 25;
+// One clip may cost at most this share of a core, enlarged to 1280 x 720 too.
+constexpr double kZielAnteil = 0.08;
 
 // 2 s of moving colour bands with a box sliding across: every block changes
 // from frame to frame, as in a sponsor's clip.
@@ -65,11 +69,17 @@ void BM_ClipSpielt10s(benchmark::State& state) {
   }
   platform::MciVideo* clip = mci.geraet("1AviTmp");
   const auto dauer = std::chrono::seconds(10);
-  double cpu = 0, wand = 0;
+  double cpu = 0, wand = 0, anlauf = 0;
   for (auto _ : state) {
-    medium->starten();
     const double cpu0 = prozessSekunden();
+    const auto start = std::chrono::steady_clock::now();
+    medium->starten();
+    // The clip's time starts with the first frame shown: the 10 s, and the
+    // frames due in them, start once the decoder has frames ready. Its CPU
+    // time until then counts.
+    clip->warteBisDekodiert(std::chrono::seconds(5));
     const auto anfang = std::chrono::steady_clock::now();
+    anlauf = std::chrono::duration<double, std::milli>(anfang - start).count();
     auto naechster = anfang;
     while (std::chrono::steady_clock::now() - anfang < dauer) {
       naechster += std::chrono::milliseconds(10);
@@ -86,9 +96,11 @@ void BM_ClipSpielt10s(benchmark::State& state) {
   }
   const auto s = clip->statistik();
   state.counters["cpu_anteil"] = cpu / wand;
+  state.SetLabel(cpu / wand <= kZielAnteil ? "within the goal of 8 % of a core" : "OVER the goal of 8 % of a core");
   state.counters["gezeigt"] = static_cast<double>(s.gezeigt);
   state.counters["verworfen"] = static_cast<double>(s.verworfen);
   state.counters["erwartet"] = wand * kBildrate;
+  state.counters["anlauf_ms"] = anlauf;
   medium->loeschen();
 }
 BENCHMARK(BM_ClipSpielt10s)->Arg(640)->Arg(400)->Arg(1280)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
