@@ -56,7 +56,12 @@ Einstellungen::Einstellungen(QWidget& fenster, QWidget& rahmenParent, Netzpanel&
   g->addWidget(Label3, 5, 1);
   // Both change on every tick: a fixed size keeps that from re-running
   // the panel's layout a hundred times a second.
-  for (QLabel* l : {Label2, Label3}) l->setFixedSize(90, l->fontMetrics().height() + 4);
+  // Filling their own background makes them opaque: a new count repaints
+  // the label alone, not the group box's frame behind it.
+  for (QLabel* l : {Label2, Label3}) {
+    l->setFixedSize(90, l->fontMetrics().height() + 4);
+    l->setAutoFillBackground(true);
+  }
 
   QObject::connect(cmdParameterSpeichern, &QPushButton::clicked, &fenster, [this] { StartwerteSchreiben(); });
 }

@@ -2,31 +2,18 @@
 // CPU time of another process, for the benchmarks that start the real
 // receiver and report its share of a core.
 #include <sys/types.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
+#include <time.h>
 
 namespace vrd4::bench {
 
-// utime + stime of process pid in seconds, from /proc/<pid>/stat; -1 when
-// the process is gone.
+// CPU time of process pid in seconds, all its threads (ended ones too), to
+// the nanosecond from the kernel's clock for the process (utime + stime in
+// /proc/<pid>/stat count only 10 ms ticks); -1 when the process is gone.
 inline double cpuSekunden(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  // The name in parentheses may hold blanks; the fields count from after it.
-  const auto zu = s.rfind(')');
-  if (zu == std::string::npos) return -1;
-  std::istringstream rest(s.substr(zu + 2));
-  std::string feld;
-  unsigned long long utime = 0, stime = 0;
-  for (int nr = 3; nr <= 15 && rest >> feld; ++nr) {
-    if (nr == 14) utime = std::stoull(feld);
-    if (nr == 15) stime = std::stoull(feld);
-  }
-  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+  clockid_t uhr{};
+  timespec ts{};
+  if (clock_getcpuclockid(pid, &uhr) != 0 || clock_gettime(uhr, &ts) != 0) return -1;
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 }  // namespace vrd4::bench
