@@ -17,6 +17,7 @@
 #include "app/Startwerte.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
+#include "platform/SurfaceWidget.h"
 #include "support/Numbers.h"
 #include "szene/Szene.h"
 
@@ -252,6 +253,18 @@ void FrmVRD4Empfaenger::taktBeginnen() {
   }
   status_->kuerzen();
   tafel_->anzeigeFensterPruefen();
+}
+
+// A flood of commands draws thousands of times a round: the board is
+// repainted once at its end, with all that changed.
+void FrmVRD4Empfaenger::rundeBeginnen() {
+  status_->sammelnBeginnen();
+  tafel_->widget()->holdUpdates();
+}
+
+void FrmVRD4Empfaenger::rundeBeenden() {
+  tafel_->widget()->releaseUpdates();
+  status_->sammelnBeenden();
 }
 
 void FrmVRD4Empfaenger::taktRuhig() {
