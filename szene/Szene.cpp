@@ -117,21 +117,17 @@ bool uebermalt(const Eintrag& c, const Eintrag& a) {
   return spur && decke->enthaelt(*spur);
 }
 
-std::vector<std::u16string> felderVon(const Befehl& b) {
-  std::vector<std::u16string> f{std::u16string(protocol::kBefehl), std::u16string(b.spec->name)};
-  for (const auto& w : b.werte) f.push_back(protocol::schreibeWert(w));
-  return f;
-}
-
 std::u16string textVon(const Eintrag& e) {
   return protocol::weiterleitungstext(e.befehl, e.bild ? std::span<const uint8_t>(*e.bild) : std::span<const uint8_t>());
 }
 
+// The length of its catch-up line: "Befehl", the name and every value, one
+// separator between each two; a picture's line has all its fields.
 std::size_t zeichenVon(const Befehl& b, std::size_t bildBytes) {
-  const auto felder = felderVon(b);
-  std::size_t n = felder.size() - 1;
-  for (const auto& f : felder) n += f.size();
-  if (b.spec->istBildbefehl()) n += (protocol::kWeiterleitungsfelder - felder.size()) + 2 * bildBytes;
+  const std::size_t felder = 2 + b.werte.size();
+  std::size_t n = felder - 1 + protocol::kBefehl.size() + b.spec->name.size();
+  for (const auto& w : b.werte) n += protocol::schreibeWert(w).size();
+  if (b.spec->istBildbefehl()) n += (protocol::kWeiterleitungsfelder - felder) + 2 * bildBytes;
   else if (b.spec->leeresEndfeld) n += 1;
   return n;
 }
