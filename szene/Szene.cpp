@@ -7,9 +7,12 @@
 #include <QImageReader>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <future>
 #include <system_error>
+#include <type_traits>
+#include <variant>
 
 namespace vrd4::szene {
 
@@ -121,12 +124,26 @@ std::u16string textVon(const Eintrag& e) {
   return protocol::weiterleitungstext(e.befehl, e.bild ? std::span<const uint8_t>(*e.bild) : std::span<const uint8_t>());
 }
 
+// The length of a value as schreibeWert writes it, without writing it.
+std::size_t laengeVon(const protocol::Wert& w) {
+  if (const auto* s = std::get_if<std::u16string>(&w)) return s->size();
+  if (std::holds_alternative<double>(w) || std::holds_alternative<bool>(w)) return protocol::schreibeWert(w).size();
+  const auto ganz = std::visit(
+      [](const auto& x) -> int64_t {
+        if constexpr (std::is_integral_v<std::decay_t<decltype(x)>>) return int64_t(x);
+        return 0;
+      },
+      w);
+  std::array<char, 24> ziffern;
+  return std::size_t(std::to_chars(ziffern.data(), ziffern.data() + ziffern.size(), ganz).ptr - ziffern.data());
+}
+
 // The length of its catch-up line: "Befehl", the name and every value, one
 // separator between each two; a picture's line has all its fields.
 std::size_t zeichenVon(const Befehl& b, std::size_t bildBytes) {
   const std::size_t felder = 2 + b.werte.size();
   std::size_t n = felder - 1 + protocol::kBefehl.size() + b.spec->name.size();
-  for (const auto& w : b.werte) n += protocol::schreibeWert(w).size();
+  for (const auto& w : b.werte) n += laengeVon(w);
   if (b.spec->istBildbefehl()) n += (protocol::kWeiterleitungsfelder - felder) + 2 * bildBytes;
   else if (b.spec->leeresEndfeld) n += 1;
   return n;
