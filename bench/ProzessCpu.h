@@ -12,9 +12,10 @@
 namespace vrd4::bench {
 
 // utime + stime of process pid in seconds, from /proc/<pid>/stat; -1 when
-// the process is gone.
-inline double cpuSekunden(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+// the process is gone. nurHauptthread: only its main (the GUI) thread's.
+inline double cpuSekunden(pid_t pid, bool nurHauptthread = false) {
+  const std::string ordner = "/proc/" + std::to_string(pid);
+  std::ifstream in(nurHauptthread ? ordner + "/task/" + std::to_string(pid) + "/stat" : ordner + "/stat");
   std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   // The name in parentheses may hold blanks; the fields count from after it.
   const auto zu = s.rfind(')');
