@@ -70,6 +70,7 @@ VorbereiteteZeile zeileVorbereiten(std::string_view zeile) {
   v.befehl = zeile.substr(0, 6) == "Befehl";
   if (!v.befehl) return v;
   std::vector<std::string_view> teile;
+  teile.reserve(std::size_t(std::count(zeile.begin(), zeile.end(), '\x1b')) + 1);
   for (std::size_t anfang = 0;;) {
     const std::size_t ende = zeile.find('\x1b', anfang);
     teile.push_back(zeile.substr(anfang, ende == std::string_view::npos ? std::string_view::npos : ende - anfang));

@@ -384,6 +384,7 @@ void Szene::Impl::kompaktieren() {
   einholen(true);
   std::vector<Eintrag> alt = std::move(eintraege);
   eintraege.clear();
+  eintraege.reserve(alt.capacity());  // it fills up again as fast
   zeichen = 0;
   // The last of each setting, in the order they ran.
   for (std::size_t i = 0; i < alt.size(); ++i) {
