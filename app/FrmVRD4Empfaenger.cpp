@@ -17,6 +17,7 @@
 #include "app/Startwerte.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
+#include "platform/SurfaceWidget.h"
 #include "support/Numbers.h"
 #include "szene/Szene.h"
 
@@ -75,9 +76,12 @@ void FrmVRD4Empfaenger::entwurfAufbauen() {
   status_ = std::make_unique<Statusanzeige>(*this, kRand, unten, breite);
   tafel_->meldung = [this](const QString& text) { status_->statusEintrag(text); };
   // Compaction pictures the board's own image (the effect controls over it
-  // are kept as commands).
-  // A flood of commands asks for one every few thousand commands: made fast.
-  szene_ = std::make_unique<szene::Szene>([this] { return pngSchnell(tafel_->surface().image()); });
+  // are kept as commands). A flood of commands asks for one every few
+  // thousand commands: made fast, and encoded beside the GUI thread from a
+  // copy of its own, as the board draws on meanwhile.
+  szene_ = std::make_unique<szene::Szene>(szene::Szene::Aufnahme([this]() -> szene::Szene::Kodierung {
+    return [bild = tafel_->surface().image().copy()] { return pngSchnell(bild); };
+  }));
   szenenBeobachter_ = std::make_unique<SzenenBeobachter>(*szene_);
 
   auto* panel = new QWidget(this);
@@ -249,6 +253,18 @@ void FrmVRD4Empfaenger::taktBeginnen() {
   }
   status_->kuerzen();
   tafel_->anzeigeFensterPruefen();
+}
+
+// A flood of commands draws thousands of times a round: the board is
+// repainted once at its end, with all that changed.
+void FrmVRD4Empfaenger::rundeBeginnen() {
+  status_->sammelnBeginnen();
+  tafel_->widget()->holdUpdates();
+}
+
+void FrmVRD4Empfaenger::rundeBeenden() {
+  tafel_->widget()->releaseUpdates();
+  status_->sammelnBeenden();
 }
 
 void FrmVRD4Empfaenger::taktRuhig() {

@@ -107,8 +107,8 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   void taktRuhig() override;
   net::Clients* verbindungen() override { return &netz_->Clients(); }
   bool netzAktiv() const override { return netz_->aktiv(); }
-  void rundeBeginnen() override { status_->sammelnBeginnen(); }
-  void rundeBeenden() override { status_->sammelnBeenden(); }
+  void rundeBeginnen() override;
+  void rundeBeenden() override;
 
   void entwurfAufbauen();
   void rahmenZeigen(bool sichtbar);

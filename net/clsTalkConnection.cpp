@@ -27,9 +27,19 @@ std::size_t bildfeld(const protocol::BefehlsSpec* spec) {
 
 QString adresse(const clsSocket& s) { return s.RemoteHost + QLatin1Char(':') + QString::number(s.RemotePort); }
 
-// The status-list text of a received line: only its head is converted.
-QString listenTextAnsi(std::string_view zeile) {
-  return listenText(platform::fromAnsi(zeile.substr(0, std::size_t(kMaxListenZeichen) + 1)));
+// The status-list text of a received line after kopf, as listenText makes
+// it: only its head is converted, straight into the entry (one per command).
+QString listenTextAnsi(std::string_view zeile, QStringView kopf = {}) {
+  const std::string_view teil = zeile.substr(0, std::size_t(kMaxListenZeichen));
+  QString t;
+  t.reserve(kopf.size() + qsizetype(teil.size()) + 1);
+  t.append(kopf).append(QLatin1StringView(teil.data(), qsizetype(teil.size())));
+  // Windows-1252 is Latin-1 but for 0x80..0x9F.
+  for (qsizetype i = kopf.size(); i < t.size(); ++i)
+    if (const char16_t c = t[i].unicode(); c >= 0x80 && c < 0xA0)
+      t[i] = QChar(platform::fromAnsi(std::string(1, char(c))).front());
+  if (zeile.size() > teil.size()) t += QChar(0x2026);
+  return t;
 }
 
 // Giving back a picture's pages takes milliseconds: done beside the GUI
@@ -60,6 +70,7 @@ VorbereiteteZeile zeileVorbereiten(std::string_view zeile) {
   v.befehl = zeile.substr(0, 6) == "Befehl";
   if (!v.befehl) return v;
   std::vector<std::string_view> teile;
+  teile.reserve(std::size_t(std::count(zeile.begin(), zeile.end(), '\x1b')) + 1);
   for (std::size_t anfang = 0;;) {
     const std::size_t ende = zeile.find('\x1b', anfang);
     teile.push_back(zeile.substr(anfang, ende == std::string_view::npos ? std::string_view::npos : ende - anfang));
@@ -128,6 +139,7 @@ clsTalkConnection::clsTalkConnection(Clients& clients, std::unique_ptr<clsSocket
   sck_->LineBufferFull = [this](std::size_t) { return Sck_LineBufferFull(); };
   letzteZeile_ = clients_.clock_.seconds();
   gegenstelle_ = adresse(*sck_);
+  zeilenKopf_ = QStringLiteral("TCP ") + gegenstelle_ + QStringLiteral("> ");
   adresse_ = sck_->RemoteHost;
   if (sck_->State() == clsSocket::sckConnected)
     clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung hergestellt)"));
@@ -254,7 +266,7 @@ void clsTalkConnection::zeileAusfuehren(const std::u16string& L) {
 
 void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile&& v) {
   TalkHost& host = clients_.host();
-  host.statusEintrag(QStringLiteral("TCP ") + gegenstelle_ + QStringLiteral("> ") + listenTextAnsi(zeile));
+  host.statusEintrag(listenTextAnsi(zeile, zeilenKopf_));
   try {
     // Passed on before and independently of what happens here.
     if (Weiterleitung* client3 = host.weiterleitungsClient(); client3 && client3->isOpen()) client3->sendenAnsi(zeile);

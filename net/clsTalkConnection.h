@@ -158,6 +158,7 @@ class clsTalkConnection {
   Clients& clients_;
   std::unique_ptr<clsSocket> sck_;
   QString gegenstelle_;
+  QString zeilenKopf_;  // "TCP host:port> ", before every line in the status list
   QString adresse_;  // the peer's address alone
   std::deque<std::string> wartend_;
   std::size_t wartendeZeichen_ = 0;

@@ -5,6 +5,10 @@
 
 namespace vrd4::platform {
 
+namespace {
+constexpr int kMaxGathered = 16;
+}  // namespace
+
 SurfaceWidget::SurfaceWidget(Surface& surface, QWidget* parent)
     : QWidget(parent), surface_(surface) {
   // Every pixel is painted from the image; Qt need not clear first.
@@ -32,7 +36,18 @@ void SurfaceWidget::surfaceChanged(const QRect& r) {
   }
   // Coalesced by Qt: many drawings in one tick cost one paint of their union.
   const int f = frameWidthPx();
-  update(r.translated(f, f));
+  if (held_ == 0) return update(r.translated(f, f));
+  gathered_ += r.translated(f, f);
+  // Many scattered drawings: their bounding box paints faster than the pieces.
+  if (gathered_.rectCount() > kMaxGathered) gathered_ = gathered_.boundingRect();
+}
+
+void SurfaceWidget::holdUpdates() { ++held_; }
+
+void SurfaceWidget::releaseUpdates() {
+  if (held_ == 0 || --held_ > 0 || gathered_.isEmpty()) return;
+  update(gathered_);
+  gathered_ = QRegion();
 }
 
 void SurfaceWidget::paintEvent(QPaintEvent* event) {

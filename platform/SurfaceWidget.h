@@ -27,6 +27,12 @@ class SurfaceWidget : public QWidget {
   // The surface's pixel size plus the frame.
   QSize sizeHint() const override;
 
+  // Between holdUpdates and releaseUpdates (nested pairs count as one) the
+  // changed rectangles are gathered and asked to be repainted at the
+  // outermost release: a round of many drawings paints once.
+  void holdUpdates();
+  void releaseUpdates();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
@@ -35,6 +41,8 @@ class SurfaceWidget : public QWidget {
 
   Surface& surface_;
   QSize lastSize_;
+  int held_ = 0;
+  QRegion gathered_;
 };
 
 }  // namespace vrd4::platform

@@ -7,6 +7,12 @@
 #include <QImageReader>
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <chrono>
+#include <future>
+#include <system_error>
+#include <type_traits>
+#include <variant>
 
 namespace vrd4::szene {
 
@@ -84,6 +90,7 @@ struct Eintrag {
   uint8_t slot = 0;
   uint64_t id = 0;          // of an effect that took a slot
   uint64_t gehoertZu = 0;   // AniGifStarten/AniGifStoppen: the effect it controls
+  bool ausstehend = false;  // the snapshot whose bytes the worker still makes
 
   bool istZeichnung() const {
     if (art != Effekt::Keiner) return false;
@@ -113,21 +120,31 @@ bool uebermalt(const Eintrag& c, const Eintrag& a) {
   return spur && decke->enthaelt(*spur);
 }
 
-std::vector<std::u16string> felderVon(const Befehl& b) {
-  std::vector<std::u16string> f{std::u16string(protocol::kBefehl), std::u16string(b.spec->name)};
-  for (const auto& w : b.werte) f.push_back(protocol::schreibeWert(w));
-  return f;
-}
-
 std::u16string textVon(const Eintrag& e) {
   return protocol::weiterleitungstext(e.befehl, e.bild ? std::span<const uint8_t>(*e.bild) : std::span<const uint8_t>());
 }
 
+// The length of a value as schreibeWert writes it, without writing it.
+std::size_t laengeVon(const protocol::Wert& w) {
+  if (const auto* s = std::get_if<std::u16string>(&w)) return s->size();
+  if (std::holds_alternative<double>(w) || std::holds_alternative<bool>(w)) return protocol::schreibeWert(w).size();
+  const auto ganz = std::visit(
+      [](const auto& x) -> int64_t {
+        if constexpr (std::is_integral_v<std::decay_t<decltype(x)>>) return int64_t(x);
+        return 0;
+      },
+      w);
+  std::array<char, 24> ziffern;
+  return std::size_t(std::to_chars(ziffern.data(), ziffern.data() + ziffern.size(), ganz).ptr - ziffern.data());
+}
+
+// The length of its catch-up line: "Befehl", the name and every value, one
+// separator between each two; a picture's line has all its fields.
 std::size_t zeichenVon(const Befehl& b, std::size_t bildBytes) {
-  const auto felder = felderVon(b);
-  std::size_t n = felder.size() - 1;
-  for (const auto& f : felder) n += f.size();
-  if (b.spec->istBildbefehl()) n += (protocol::kWeiterleitungsfelder - felder.size()) + 2 * bildBytes;
+  const std::size_t felder = 2 + b.werte.size();
+  std::size_t n = felder - 1 + protocol::kBefehl.size() + b.spec->name.size();
+  for (const auto& w : b.werte) n += laengeVon(w);
+  if (b.spec->istBildbefehl()) n += (protocol::kWeiterleitungsfelder - felder) + 2 * bildBytes;
   else if (b.spec->leeresEndfeld) n += 1;
   return n;
 }
@@ -190,7 +207,10 @@ std::pair<int, int> bildgroesse(std::span<const uint8_t> bytes) {
 }  // namespace
 
 struct Szene::Impl {
-  Schnappschuss schnappschuss;
+  Aufnahme aufnahme;
+  // The snapshot's encoding while it runs (the entry marked ausstehend
+  // waits for its bytes). Destroying it waits for the worker.
+  std::future<std::vector<uint8_t>> kodierung;
   std::vector<Eintrag> eintraege;
   // Per kind of effect and slot (1..10): the id of the effect holding it.
   std::array<std::array<uint64_t, kSlots + 1>, 4> belegt{};
@@ -226,20 +246,35 @@ struct Szene::Impl {
     return 0;
   }
   void kompaktieren();
+  void einholen(bool warten);
 };
 
-Szene::Szene(Schnappschuss schnappschuss) : d(std::make_unique<Impl>()) { d->schnappschuss = std::move(schnappschuss); }
+Szene::Szene(Aufnahme aufnahme) : d(std::make_unique<Impl>()) { d->aufnahme = std::move(aufnahme); }
+
+Szene::Szene(Schnappschuss schnappschuss)
+    : Szene(schnappschuss ? Aufnahme([s = std::move(schnappschuss)]() -> Kodierung { return [b = s()] { return b; }; })
+                          : Aufnahme()) {}
+
 Szene::~Szene() = default;
 
 void Szene::leeren() {
-  auto s = std::move(d->schnappschuss);
+  auto a = std::move(d->aufnahme);
   d = std::make_unique<Impl>();
-  d->schnappschuss = std::move(s);
+  d->aufnahme = std::move(a);
 }
 
-std::size_t Szene::anzahl() const { return d->eintraege.size(); }
-std::size_t Szene::zeichen() const { return d->zeichen; }
-bool Szene::unvollstaendig() const { return d->unvollstaendig; }
+std::size_t Szene::anzahl() const {
+  d->einholen(true);
+  return d->eintraege.size();
+}
+std::size_t Szene::zeichen() const {
+  d->einholen(true);
+  return d->zeichen;
+}
+bool Szene::unvollstaendig() const {
+  d->einholen(true);
+  return d->unvollstaendig;
+}
 
 void Szene::aufnehmen(const protocol::Befehl& befehl, std::span<const uint8_t> bildBytes,
                       std::optional<uint8_t> antwortNr) {
@@ -316,12 +351,40 @@ void Szene::aufnehmen(const protocol::Befehl& befehl, std::span<const uint8_t> b
     d->anhaengen(std::move(e));
   }
 
-  if (d->eintraege.size() > kMaxBefehle || d->zeichen > d->schwelle) d->kompaktieren();
+  d->einholen(false);
+  const auto zuViel = [this] { return d->eintraege.size() > kMaxBefehle || d->zeichen > d->schwelle; };
+  if (zuViel()) {
+    d->einholen(true);  // the snapshot's size may lift the bound
+    if (zuViel()) d->kompaktieren();
+  }
+}
+
+// Takes the snapshot's bytes once the worker has made them (warten: waits).
+void Szene::Impl::einholen(bool warten) {
+  if (!kodierung.valid()) return;
+  if (!warten && kodierung.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+  std::vector<uint8_t> bild = kodierung.get();
+  // Only a compaction or Cls drops the snapshot, and both wait for it first.
+  const auto e = std::ranges::find_if(eintraege, &Eintrag::ausstehend);
+  if (e == eintraege.end()) return;
+  if (bild.empty()) {
+    unvollstaendig = true;
+    eintraege.erase(e);
+    return;
+  }
+  e->ausstehend = false;
+  e->zeichen = zeichenVon(e->befehl, bild.size());
+  std::tie(e->bildBreite, e->bildHoehe) = bildgroesse(bild);
+  e->bild = std::make_shared<const std::vector<uint8_t>>(std::move(bild));
+  zeichen += e->zeichen;
+  schwelle = std::max(kMaxZeichen, 2 * zeichen);
 }
 
 void Szene::Impl::kompaktieren() {
+  einholen(true);
   std::vector<Eintrag> alt = std::move(eintraege);
   eintraege.clear();
+  eintraege.reserve(alt.capacity());  // it fills up again as fast
   zeichen = 0;
   // The last of each setting, in the order they ran.
   for (std::size_t i = 0; i < alt.size(); ++i) {
@@ -332,9 +395,9 @@ void Szene::Impl::kompaktieren() {
                                             [&](const Eintrag& x) { return x.befehl.spec == spec; });
     if (!spaeterNochmal) anhaengen(alt[i]);
   }
-  std::vector<uint8_t> bild = schnappschuss ? schnappschuss() : std::vector<uint8_t>{};
-  unvollstaendig = bild.empty();
-  if (!bild.empty()) {
+  Kodierung arbeit = aufnahme ? aufnahme() : Kodierung();
+  unvollstaendig = !arbeit;
+  if (arbeit) {
     constexpr Felder f(u"BildAnzeigen");
     Befehl b;
     b.spec = &f.spec();
@@ -344,10 +407,20 @@ void Szene::Impl::kompaktieren() {
     b.werte[f[u"BeiKleinerZentrieren"]] = false;
     Eintrag e;
     e.befehl = std::move(b);
-    e.zeichen = zeichenVon(e.befehl, bild.size());
-    std::tie(e.bildBreite, e.bildHoehe) = bildgroesse(bild);
-    e.bild = std::make_shared<const std::vector<uint8_t>>(std::move(bild));
+    e.ausstehend = true;  // its size counts once einholen has its bytes
     anhaengen(std::move(e));
+    auto sicher = [a = std::move(arbeit)] {
+      try {
+        return a();
+      } catch (...) {
+        return std::vector<uint8_t>{};  // no picture: the scene says it is incomplete
+      }
+    };
+    try {
+      kodierung = std::async(std::launch::async, sicher);
+    } catch (const std::system_error&) {
+      kodierung = std::async(std::launch::deferred, sicher);  // no thread to be had: made when asked for
+    }
   }
   for (Eintrag& e : alt)
     if (e.id != 0 || e.gehoertZu != 0) anhaengen(std::move(e));
@@ -355,6 +428,7 @@ void Szene::Impl::kompaktieren() {
 }
 
 std::vector<std::u16string> Szene::befehle() const {
+  d->einholen(true);
   std::vector<std::u16string> zeilen{protocol::Befehlsbauer(u"Cls").text()};
   zeilen.reserve(d->eintraege.size() + 1);
   // What the replay's slots hold: 0 free, 1 a kept effect, 2 a filler.

@@ -38,7 +38,14 @@
 // waits until the scene has doubled. A snapshot function that returns
 // nothing drops the still drawing; unvollstaendig() says so until Cls.
 //
-// Not thread-safe; no outside input (the commands were parsed already).
+// The snapshot's encoding runs on a worker thread while commands go on;
+// its size counts from when it is done. Whatever reads the scene (befehle(),
+// anzahl(), zeichen(), unvollstaendig()), the next compaction, Cls and the
+// destructor wait for it: the catch-up always holds the picture as it was
+// at the compaction, followed by the commands since.
+//
+// Not thread-safe (the owner's thread only); no outside input (the commands
+// were parsed already).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -61,6 +68,12 @@ class Szene {
   // e.g. Surface::image()) as PNG or BMP bytes, at the board's size.
   using Schnappschuss = std::function<std::vector<uint8_t>()>;
   explicit Szene(Schnappschuss schnappschuss);
+  // The same in two steps: Aufnahme runs on the owner's thread and returns
+  // the encoding (empty: no picture), which runs on a worker thread and so
+  // must own what it reads (a copy of the image, not the live board).
+  using Kodierung = std::function<std::vector<uint8_t>()>;
+  using Aufnahme = std::function<Kodierung()>;
+  explicit Szene(Aufnahme aufnahme);
   ~Szene();
   Szene(const Szene&) = delete;
   Szene& operator=(const Szene&) = delete;

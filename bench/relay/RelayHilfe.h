@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QString>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -126,7 +127,9 @@ class Empfaenger {
     ordner_ = std::filesystem::temp_directory_path() / ("bench_relay_" + std::to_string(getpid()) + "_" + praefix);
     std::filesystem::create_directories(ordner_);
     programm_ = (ordner_ / "VRD4Empfaenger").string();
-    std::filesystem::copy_file(VRD4_BIN_DIR "/VRD4Empfaenger", programm_,
+    // $VRD4_EMPFAENGER: another build's receiver, to compare two builds.
+    const char* anderer = std::getenv("VRD4_EMPFAENGER");
+    std::filesystem::copy_file(anderer ? anderer : VRD4_BIN_DIR "/VRD4Empfaenger", programm_,
                                std::filesystem::copy_options::overwrite_existing);
     std::ofstream(ordner_ / (praefix + "VRD4Startwerte.TXT"), std::ios::binary) << startwerte;
     starten();

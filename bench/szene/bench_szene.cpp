@@ -48,7 +48,7 @@ std::vector<protocol::Befehl> tafel(int n) {
 void Aufnehmen(benchmark::State& state) {
   const auto befehle = tafel(4000);
   for (auto _ : state) {
-    szene::Szene s({});
+    szene::Szene s(szene::Szene::Schnappschuss{});
     for (const auto& b : befehle) s.aufnehmen(b);
     benchmark::DoNotOptimize(s.anzahl());
   }
@@ -57,7 +57,7 @@ void Aufnehmen(benchmark::State& state) {
 BENCHMARK(Aufnehmen)->Unit(benchmark::kMillisecond);
 
 void Nachholen1000(benchmark::State& state) {
-  szene::Szene s({});
+  szene::Szene s(szene::Szene::Schnappschuss{});
   for (const auto& b : tafel(1000)) s.aufnehmen(b);
   for (auto _ : state) {
     auto zeilen = s.befehle();

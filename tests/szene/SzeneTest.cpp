@@ -194,10 +194,11 @@ TEST_F(SzeneTest, WhatIsPaintedOverDeletedOrReplacedDropsOutAndTheBoardsStayIden
 
 TEST_F(SzeneTest, PastTheBoundItCompactsToASnapshotAndTheLiveEffectsWithTheirNumbers) {
   int schnappschuesse = 0;
-  Szene szene([&] {
+  // As the receiver takes it: a copy now, encoded on the worker while the board draws on.
+  Szene szene(Szene::Aufnahme([&]() -> Szene::Kodierung {
     ++schnappschuesse;
-    return png(pic.image());
-  });
+    return [bild = pic.image().copy()] { return png(bild); };
+  }));
   Zeilen befehle{blink(10, 10, 200, 40, u"eins"), blink(10, 50, 200, 80, u"zwei"), lauf(1, 100, 300, 130, u"lauf"),
                  ani(300, 1, 340, 40), nr(u"AniGifStarten", 1, 60), blink(10, 150, 200, 180, u"drei"),
                  nr(u"BlinktextLoeschen", 2), befehl({u"Hintergrundfarbe", u"255"})};
