@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <span>
 
 namespace vrd4::platform {
 
@@ -154,7 +155,7 @@ QImage maskedOverlay(const QImage& shown, const QImage& mask, Colour maskColor) 
 }
 
 // Draws the visible children of `p`'s surface over its pixels inside r.
-void drawChildren(QPainter& p, const std::vector<Surface*>& children, const QRect& r,
+void drawChildren(QPainter& p, std::span<Surface* const> children, const QRect& r,
                   const std::function<QImage(const Surface*)>& shown) {
   for (const Surface* c : children) {
     if (!c->visible()) continue;
@@ -200,11 +201,25 @@ QImage Surface::presented() const {
     QPainter p(&d->composed);
     drawChildren(p, d->children, d->composed.rect(), shown);
   } else {
+    // An opaque child over all of a rectangle hides the image and the
+    // children beneath it there (an animation's frame).
+    const auto verdeckt = [&](const QRect& r) {
+      std::size_t ab = 0;
+      for (std::size_t i = 0; i < d->children.size(); ++i) {
+        const Impl& k = *d->children[i]->d;
+        if (k.visible && k.backStyle == 1 && k.rectInParent().contains(r)) ab = i + 1;
+      }
+      return ab;
+    };
     QPainter p(&d->composed);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect& r : d->damage) p.drawImage(r.topLeft(), d->image, r);
+    for (const QRect& r : d->damage)
+      if (verdeckt(r) == 0) p.drawImage(r.topLeft(), d->image, r);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    for (const QRect& r : d->damage) drawChildren(p, d->children, r, shown);
+    for (const QRect& r : d->damage) {
+      const std::size_t ab = verdeckt(r);
+      drawChildren(p, std::span(d->children).subspan(ab == 0 ? 0 : ab - 1), r, shown);
+    }
   }
   d->damage.clear();
   d->composedValid = true;
