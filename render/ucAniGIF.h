@@ -41,10 +41,11 @@
 // with the control's size at the load. A GIF below the large ones whose
 // frames, drawn into the control, take at most 16 MB (8 bytes a control
 // pixel and frame: pixels and mask) keeps them if the memory limit allows,
-// so that playing it round again decodes nothing; they are counted, too, and
-// made anew after a change of size, placement, mirroring or back colour. A GIF over the decoder's limits, a
-// canvas over 16 megapixels, or a need above setSpeicherGrenze() is refused
-// before anything is decoded, and Ablehnung() says why.
+// so that playing it round again decodes nothing; they are counted, too,
+// and made anew after a change of size, placement, mirroring or back
+// colour. A GIF over the decoder's limits, a canvas over 16 megapixels, or a
+// need above setSpeicherGrenze() is refused before anything is decoded, and
+// Ablehnung() says why.
 #include <QString>
 #include <cstdint>
 #include <functional>
