@@ -477,7 +477,15 @@ void Surface::paintPicture(const QImage& picture, double x, double y, double w, 
   const QRect target = rectFrom(l, t, l + pw - 1, t + ph - 1);
   if (!target.intersects(d->image.rect())) return;
   d->aboutToDraw(target);
-  {
+  if (target.size() == picture.size() && picture.format() == QImage::Format_RGB32) {
+    // Opaque pixels of the image's own format are copied line by line (what
+    // a painter does, without its setting up: a GIF frame each tick).
+    const QRect r = target.intersected(d->image.rect());
+    for (int zeile = r.top(); zeile <= r.bottom(); ++zeile) {
+      const auto* von = reinterpret_cast<const QRgb*>(picture.constScanLine(zeile - target.top())) + (r.left() - target.left());
+      std::copy(von, von + r.width(), reinterpret_cast<QRgb*>(d->image.scanLine(zeile)) + r.left());
+    }
+  } else {
     QPainter p(&d->image);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
     if (target.size() == picture.size()) {

@@ -73,8 +73,10 @@ void ucAniGIF::Impl::leeren() {
   canvas = QImage();
   offen = Entsorgung{};
   abtastung = {};
-  umlauf = schwer = false;
-  zuletzt = 0;
+  umlauf = schwer = bestimmt = nachzuholen = false;
+  zuletzt = folge = 0;
+  bilder = {};
+  bildspeicher = 0;
   indizes = {};
   ablehnung.clear();
 }
@@ -95,7 +97,7 @@ int64_t ucAniGIF::Impl::speicherbedarf() const {
   } else if (int64_t(f.width) * f.height >= kSchwerPixel) {
     bedarf += gezeigt(f.width, f.height);  // the kept indices beside the decoded frame
   }
-  return bedarf;
+  return bedarf + bildspeicher;
 }
 
 QString ucAniGIF::Impl::grenzePruefen(int frames) const {
@@ -140,6 +142,7 @@ bool ucAniGIF::Impl::laden(std::span<const uint8_t> bytes) {
   frame = 1;
   canvasAnlegen();
   layoutBerechnen();
+  bildspeicher = bildspeicherWahl();
   zeichnen(true);
   if (n == 1) {
     alleDekodiert = true;

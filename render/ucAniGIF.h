@@ -2,7 +2,7 @@
 // The animated GIF control: a child surface of the board that plays one GIF.
 //
 // Loading reads the GIF's block structure and shows frame 1; every frame is
-// decoded when it is shown, so the animation's length costs no memory.
+// decoded when it is shown (a small GIF's shown frames are kept: Memory).
 // Playing starts at once or 20 ms later (DelayAnimation bit 0) unless
 // DelayAnimation bit 1 is set. Frames are composed onto a canvas of the GIF's size (with a
 // mask of what no opaque pixel has covered yet, disposals 2 and 3 undone
@@ -38,9 +38,14 @@
 // canvas pixel, with two or more frames; a large one-frame GIF keeps 1 byte
 // a shown pixel) and the control's pixels four times (image, drawing
 // buffer, mask, the parent's copy for composing): Speicherbedarf(), counted
-// with the control's size at the load. A GIF over the decoder's limits, a
-// canvas over 16 megapixels, or a need above setSpeicherGrenze() is refused
-// before anything is decoded, and Ablehnung() says why.
+// with the control's size at the load. A GIF below the large ones whose
+// frames, drawn into the control, take at most 16 MB (8 bytes a control
+// pixel and frame: pixels and mask) keeps them if the memory limit allows,
+// so that playing it round again decodes nothing; they are counted, too,
+// and made anew after a change of size, placement, mirroring or back
+// colour. A GIF over the decoder's limits, a canvas over 16 megapixels, or a
+// need above setSpeicherGrenze() is refused before anything is decoded, and
+// Ablehnung() says why.
 #include <QString>
 #include <cstdint>
 #include <functional>

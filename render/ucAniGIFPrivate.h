@@ -28,6 +28,9 @@ inline constexpr int64_t kSchwerPixel = 1ll << 18;
 // drawing buffer): a larger control is shrunk to this area, keeping its shape.
 inline constexpr int kMaxSeitePx = 8192;
 inline constexpr double kMaxControlPixel = 4096.0 * 4096.0;
+// A small GIF's shown frames are kept (see Impl::bilder) while the whole
+// loop takes at most this many bytes.
+inline constexpr int64_t kBildspeicherMax = 16ll << 20;
 // A control's pixel size within those limits.
 QSize controlGroesse(long wPx, long hPx);
 
@@ -87,6 +90,14 @@ struct ucAniGIF::Impl {
   Abtastung abtastung;  // of the canvas, or of the kept indices of a large one-frame GIF
   int32_t zuletzt = 0;  // the frame composed last
   bool umlauf = false;  // a frame came after a later one: the animation went round
+  // What the canvas went through. Per pixel a frame either sets it (an
+  // opaque pixel, disposal 2) or leaves it as it was (a transparent pixel,
+  // disposal 3 when it ends), so after the frames of one whole pass in order
+  // the canvas is the same whatever came before, and so is it after a frame
+  // that covers it all opaquely and is not restored.
+  int32_t folge = 0;      // frames composed in order up to `zuletzt`, at most the frame count
+  bool bestimmt = false;  // the canvas is what playing in order leaves after `zuletzt`
+  void fortschreiben(int32_t k, bool setztAlles);
   // The disposal of the frame shown last, applied before the next frame is
   // composed (so that the canvas always holds what is shown).
   struct Entsorgung {
@@ -134,12 +145,45 @@ struct ucAniGIF::Impl {
     int x0 = 0, y0 = 0, w = 0, h = 0, srcW = 0, srcH = 0;
   };
   Ziel ziel() const;
+
+  // The shown frames of a small GIF with two or more frames, kept so that a
+  // looping animation decodes and composes each frame once: a frame is kept
+  // when what it shows does not depend on where playing started (the canvas
+  // before it `bestimmt`, or the frame covers it opaquely), and shown again
+  // from here when it comes in order. Such steps do not compose the canvas
+  // (`nachzuholen`); it is made (nachholen: one pass composed onto a cleared
+  // canvas, which gives the same) before anything else draws from it. All
+  // kept frames go when what shapes the drawing changes (`bilderFuer`).
+  // Kept only while the frame count times 8 bytes a control pixel fits in
+  // `bildspeicher`, reserved at the load within kBildspeicherMax and the
+  // memory limit.
+  struct GezeigtesBild {
+    QImage bild, maske;  // the control's pixels, and the mask unless all are drawn
+    bool eigen = false;    // shows the same whatever came before
+    bool setztAlles = false;  // leaves the canvas the same whatever came before
+  };
+  struct BildSchluessel {
+    int breite = 0, hoehe = 0, x0 = 0, y0 = 0, w = 0, h = 0, srcW = 0, srcH = 0, mirror = 0;
+    uint32_t back = 0;
+    bool operator==(const BildSchluessel&) const = default;
+  };
+  std::vector<GezeigtesBild> bilder;  // by frame; a null bild: not kept
+  BildSchluessel bilderFuer;
+  int64_t bildspeicher = 0;
+  bool nachzuholen = false;
+  int64_t bildspeicherWahl() const;
+  const GezeigtesBild* gemerkt(int32_t k) const;
+  bool zeigtAllesDeckend(int32_t k) const;  // frame k covers the canvas opaquely
+  void nachholen();
+  // Shows bild with maske (null: all pixels drawn) and reports the frame.
+  void zeigen(const QImage& bild, const QImage& maske);
+
   Abtastung noetigeAbtastung() const;  // what ziel() reads of a large source
   // Runs on the worker for a large GIF: the canvas made anew for `neu` and
   // frames composed up to frame k, or (alles false) just frame k.
   void aufbauen(Abtastung neu, int32_t k, bool alles);
   void zeichnen(bool neuesFrame);
-  void komponieren(int32_t k);
+  bool komponieren(int32_t k);  // false when frame k drew no pixel (outside, undecodable)
   void entsorgen();
 };
 

@@ -146,9 +146,10 @@ void ucAniGIF::Impl::canvasAnlegen() {
   mitMaske = false;
   canvas = QImage();
   abtastung = {};
-  umlauf = false;
-  zuletzt = 0;
+  umlauf = bestimmt = nachzuholen = false;
+  zuletzt = folge = 0;
   offen = Entsorgung{};
+  bilder.clear();
   const gif::FrameInfo& erstes = f.front();
   if (!mitCanvas) {
     schwer = int64_t(erstes.width) * erstes.height >= kSchwerPixel;
@@ -187,10 +188,23 @@ void ucAniGIF::Impl::entsorgen() {
   offen = Entsorgung{};
 }
 
-void ucAniGIF::Impl::komponieren(int32_t k) {
-  entsorgen();
+void ucAniGIF::Impl::fortschreiben(int32_t k, bool setztAlles) {
+  const int32_t n = gif.frameCount();
+  const bool weiter = zuletzt != 0 && k == zuletzt % n + 1;
+  folge = weiter ? std::min(folge + 1, n) : 1;
+  bestimmt = (weiter && bestimmt) || folge >= n || setztAlles;
   umlauf = umlauf || k <= zuletzt;
   zuletzt = k;
+}
+
+bool ucAniGIF::Impl::zeigtAllesDeckend(int32_t k) const {
+  const gif::FrameInfo& f = gif.frames()[size_t(k - 1)];
+  return f.left == 0 && f.top == 0 && f.width >= gif.canvasWidth() && f.height >= gif.canvasHeight() &&
+         f.transparencyFlag != 1;
+}
+
+bool ucAniGIF::Impl::komponieren(int32_t k) {
+  entsorgen();
   const gif::FrameInfo& f = gif.frames()[size_t(k - 1)];
   // The frame's rectangle in kept columns and rows of the canvas.
   const auto kept = [](const std::vector<int32_t>& v, int32_t a, int32_t b) {
@@ -203,7 +217,9 @@ void ucAniGIF::Impl::komponieren(int32_t k) {
   if (f.disposal == 3 && !r.isEmpty()) offen.bild = canvas.copy(r);
   offen.art = f.disposal;
   offen.r = r;
-  if (r.isEmpty() || !gif.frameDekodieren(k, indizes)) return;
+  const bool gemalt = !r.isEmpty() && gif.frameDekodieren(k, indizes);
+  fortschreiben(k, gemalt && zeigtAllesDeckend(k) && f.disposal != 3);
+  if (!gemalt) return false;
   const gif::ColourTable& t = gif.colourTable(f.colorTable);
   const bool transparent = f.transparencyFlag == 1;
   // All columns kept (a small canvas): column x is kept index x.
@@ -218,6 +234,7 @@ void ucAniGIF::Impl::komponieren(int32_t k) {
       z[x] = farbe(t[i]);
     }
   }
+  return true;
 }
 
 ucAniGIF::Impl::Ziel ucAniGIF::Impl::ziel() const {
@@ -314,7 +331,45 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
     neuesFrame = false;
   }
   const int W = surface.widthPx(), H = surface.heightPx();
-  if (anzeige.size() != QSize(W, H)) anzeige = QImage(W, H, QImage::Format_RGB32);
+  // Whether the frame drawn here is kept, and how.
+  bool merken = false;
+  GezeigtesBild neu;
+  if (geladen && frame >= 1 && mitCanvas && !schwer) {
+    const Ziel z = ziel();
+    const BildSchluessel s{W, H, z.x0, z.y0, z.w, z.h, z.srcW, z.srcH, mirror, surface.backColor()};
+    if (s != bilderFuer) {
+      bilder.clear();
+      bilderFuer = s;
+    }
+    if (neuesFrame) {
+      const int32_t n = gif.frameCount();
+      const bool weiter = zuletzt != 0 && frame == zuletzt % n + 1;
+      const bool stetig = weiter && bestimmt;
+      const GezeigtesBild* b = gemerkt(frame);
+      // Shown from what was kept when it shows the same and the canvas
+      // after it can be made again.
+      if (b && (stetig || b->eigen) && (stetig || b->setztAlles || (weiter && folge + 1 >= n))) {
+        fortschreiben(frame, b->setztAlles);
+        nachzuholen = true;
+        zeigen(b->bild, b->maske);
+        return;
+      }
+      if (nachzuholen) nachholen();
+      const bool gemalt = komponieren(frame);
+      neu.eigen = gemalt && zeigtAllesDeckend(frame);
+      neu.setztAlles = neu.eigen && gif.frames()[size_t(frame - 1)].disposal != 3;
+      merken = (stetig || neu.eigen) && int64_t(n) * W * H * 8 <= bildspeicher;
+    } else if (nachzuholen) {
+      // Nothing but the kept frames changed since the canvas lagged behind.
+      if (const GezeigtesBild* b = gemerkt(zuletzt)) {
+        zeigen(b->bild, b->maske);
+        return;
+      }
+      nachholen();
+    }
+  }
+  // A kept drawing still holds the last pixels: draw into fresh ones.
+  if (anzeige.size() != QSize(W, H) || !anzeige.isDetached()) anzeige = QImage(W, H, QImage::Format_RGB32);
   anzeige.fill(platform::toQColor(surface.backColor()));
   // A fresh mask each time: the surface may still hold the last one.
   QImage deckung(W, H, QImage::Format_RGB32);
@@ -323,7 +378,6 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
   if (geladen && frame >= 1) {
     const Ziel z = ziel();
     if (mitCanvas) {
-      if (neuesFrame) komponieren(frame);
       const bool maskiert = mitMaske;
       gezeichnet = skaliertZeichnen(
           anzeige, deckung, z.x0, z.y0, z.w, z.h, z.srcW, z.srcH, mirror, &abtastung, [&](int v) {
@@ -358,16 +412,54 @@ void ucAniGIF::Impl::zeichnen(bool neuesFrame) {
             });
     }
   }
+  if (gezeichnet == int64_t(W) * H) deckung = QImage();
+  if (merken) {
+    bilder.resize(size_t(gif.frameCount()));
+    neu.bild = anzeige;
+    neu.maske = deckung;
+    bilder[size_t(frame - 1)] = std::move(neu);
+  }
+  zeigen(anzeige, deckung);
+}
+
+void ucAniGIF::Impl::zeigen(const QImage& bild, const QImage& maske) {
   // What no GIF pixel covers shows the parent beneath; a wholly covered
   // control is composed without the mask.
-  if (gezeichnet == int64_t(W) * H) {
+  if (maske.isNull()) {
     surface.setBackStyle(1);
   } else {
-    surface.setMaskPicture(deckung);
+    surface.setMaskPicture(maske);
     surface.setBackStyle(0);
   }
-  surface.paintPicture(anzeige, 0, 0, surface.scaleWidth(), surface.scaleHeight());
+  surface.paintPicture(bild, 0, 0, surface.scaleWidth(), surface.scaleHeight());
   if (geladen && q.FrameChanged) q.FrameChanged(frame);
+}
+
+int64_t ucAniGIF::Impl::bildspeicherWahl() const {
+  const int64_t n = gif.frameCount();
+  const int64_t bytes = n * surface.widthPx() * surface.heightPx() * 8;
+  if (n < 2 || schwer || bytes > kBildspeicherMax) return 0;
+  if (speicherGrenze > 0 && speicherbedarf() + bytes > speicherGrenze) return 0;
+  return bytes;
+}
+
+const ucAniGIF::Impl::GezeigtesBild* ucAniGIF::Impl::gemerkt(int32_t k) const {
+  if (k < 1 || size_t(k) > bilder.size() || bilder[size_t(k - 1)].bild.isNull()) return nullptr;
+  return &bilder[size_t(k - 1)];
+}
+
+void ucAniGIF::Impl::nachholen() {
+  // The canvas as playing in order leaves it after `zuletzt`: one pass in
+  // order ending there, onto a cleared canvas.
+  nachzuholen = false;
+  const int32_t n = gif.frameCount(), z = zuletzt;
+  const bool rund = umlauf;
+  canvas.fill(0u);
+  offen = Entsorgung{};
+  zuletzt = folge = 0;
+  bestimmt = false;
+  for (int32_t j = 1; j <= n; ++j) komponieren((z + j - 1) % n + 1);
+  umlauf = rund;
 }
 
 }  // namespace vrd4::render

@@ -200,6 +200,46 @@ TEST_F(GifControl, TransparentPixelsAndDisposal2ShowTheBoardBeneath) {
   }
 }
 
+// A small GIF keeps its shown frames and shows them again when they come in
+// order. Random GIFs (frames of any place, disposal and transparency),
+// played, stepped, stopped, restarted, mirrored and resized at random, show
+// after every step what a control without room for kept frames shows.
+TEST_F(GifControl, KeptFramesShowWhatComposingShows) {
+  std::mt19937 rng(7);
+  const auto z = [&](int n) { return int(rng() % uint32_t(n)); };
+  platform::Surface board2{200, 100};
+  ucAniGIF ref{board2, *this};
+  for (ucAniGIF* c : {&ctl, &ref}) c->setVisible(true);
+  for (int gifNr = 0; gifNr < 40; ++gifNr) {
+    GifSchreiber gs(6, 4, gif::test::Farben{0xFF0000, 0x00FF00, 0x0000FF, 0x000000});
+    for (int k = 0, n = 2 + z(4); k < n; ++k) {
+      const bool ganz = z(3) == 0;
+      Bild b{.left = ganz ? 0 : z(5), .top = ganz ? 0 : z(3), .width = ganz ? 6 : 1 + z(5), .height = ganz ? 4 : 1 + z(3),
+             .codeGroesse = 2, .delay = 10, .disposal = z(4), .transparent = z(2) ? std::optional<uint8_t>(3) : std::nullopt};
+      for (int i = 0; i < b.width * b.height; ++i) b.indizes.push_back(uint8_t(z(4)));
+      gs.bild(b);
+    }
+    const auto bytes = gs.fertig();
+    ASSERT_TRUE(laden(bytes, 12, 8));
+    ref.move(0, 0, 12, 8);
+    ref.setSpeicherGrenze(ctl.Speicherbedarf() - 1);
+    ASSERT_TRUE(ref.LoadAnimatedGIF_Array(bytes));
+    ASSERT_LT(ref.Speicherbedarf(), ctl.Speicherbedarf()) << "only ctl keeps frames";
+    for (int schritt = 0; schritt < 120; ++schritt) {
+      const int a = z(24), m = z(4), w = 6 + z(12);
+      const double t0 = t;
+      for (ucAniGIF* c : {&ctl, &ref}) {
+        t = t0;  // both see the same times
+        if (a < 5) c->setAction(a);
+        else if (a == 5) c->setMirrored(m);
+        else if (a == 6) c->move(0, 0, w, w);
+        else for (int i = 0; i < 30; ++i) t += 0.01, c->takt();
+      }
+      ASSERT_EQ(board.presented(), board2.presented()) << "GIF " << gifNr << ", step " << schritt;
+    }
+  }
+}
+
 // A canvas of a quarter megapixel or more is composed on a worker thread; every
 // caller but the tick waits for it, so the frames still come in order.
 TEST_F(GifControl, ALargeCanvasIsComposedOnTheWorkerInFrameOrder) {
