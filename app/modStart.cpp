@@ -98,11 +98,6 @@ int Main(int argc, char** argv) {
   // The board enters the player's window with X11 calls: in a Wayland
   // session it runs through XWayland unless the user chose a platform.
   setenv("QT_QPA_PLATFORM", "xcb", 0);
-  // The loop wakes 100 times a second even when nothing happens, and Qt's
-  // own event dispatcher costs about a third less per wake-up than the GLib
-  // one; nothing in the receiver needs GLib's main loop. QT_NO_GLIB set empty
-  // in the environment keeps GLib's.
-  setenv("QT_NO_GLIB", "1", 0);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VRD4Empfaenger"));
   // The window's own unload ends the run, not the last window closing.
