@@ -111,8 +111,8 @@ void Einstellungen::twipsAnzeigen() {
   txtTwipsPerPixelY->setText(kuerzesteZahl(1440.0 / dpiY));
 }
 
-void Einstellungen::taktZaehlen(double jetzt) {
-  ++tickZaehler_;
+void Einstellungen::taktZaehlen(double jetzt, int32_t takte) {
+  tickZaehler_ += takte;
   // Repainting the count a hundred times a second would cost more than all
   // the rest of an idle tick; once a second is as often as anyone reads it.
   if (!letzteZaehlerAnzeige_ || jetzt - *letzteZaehlerAnzeige_ >= kZaehlerAnzeigeSekunden) {

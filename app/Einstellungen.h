@@ -54,9 +54,9 @@ class Einstellungen {
 
   // txtTwipsperPixelX/Y from the window's logical DPI.
   void twipsAnzeigen();
-  // Counts one tick at clock time jetzt (seconds): Label3 the running count,
-  // Label2 the ticks of the last second.
-  void taktZaehlen(double jetzt);
+  // Counts takte ticks at clock time jetzt (seconds): Label3 the running
+  // count, Label2 the ticks of the last second.
+  void taktZaehlen(double jetzt, int32_t takte = 1);
 
  private:
   void eckeSetzen(const Startwerte& w);

@@ -242,8 +242,8 @@ void FrmVRD4Empfaenger::cmdBoxSpeichern_Click() {
 // ---------------------------------------------------------------------------
 // The window's part of every tick
 
-void FrmVRD4Empfaenger::taktBeginnen() {
-  einstellungen_->taktZaehlen(uhr().seconds());
+void FrmVRD4Empfaenger::taktBeginnen(int32_t takte) {
+  einstellungen_->taktZaehlen(uhr().seconds(), takte);
   if (!aufruferAktiviert_) {
     const double h = aufrufer_.lesen(gv::clsVRD4AufrufFensterhandle());
     if (h > 0) {
@@ -269,6 +269,16 @@ void FrmVRD4Empfaenger::rundeBeenden() {
 
 void FrmVRD4Empfaenger::taktRuhig() {
   if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == -1.0) entladenAnstossen();
+}
+
+// What every tick reads: the end request, and the caller's window until it
+// has been found.
+std::function<bool()> FrmVRD4Empfaenger::ruheBlick() {
+  std::function<bool()> beenden = beenden_.unveraendert(gv::clsVRD4ProgrammBeenden());
+  if (aufruferAktiviert_) return beenden;
+  return [beenden = std::move(beenden), aufrufer = aufrufer_.unveraendert(gv::clsVRD4AufrufFensterhandle())] {
+    return beenden() && aufrufer();
+  };
 }
 
 // ---------------------------------------------------------------------------

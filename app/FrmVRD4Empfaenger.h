@@ -103,7 +103,8 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
 
  private:
   // TaktHost
-  void taktBeginnen() override;
+  void taktBeginnen(int32_t takte) override;
+  std::function<bool()> ruheBlick() override;
   void taktRuhig() override;
   net::Clients* verbindungen() override { return &netz_->Clients(); }
   bool netzAktiv() const override { return netz_->aktiv(); }

@@ -2,6 +2,7 @@
 // The leading number of a channel variable that the tick looks at: read
 // under the lock only when a look without it shows another text than the
 // last read, so an idle tick takes no lock and allocates nothing.
+#include <functional>
 #include <string>
 
 #include "support/Numbers.h"
@@ -20,6 +21,13 @@ class KanalZahl {
       gelesen_ = true;
     }
     return wert_;
+  }
+
+  // A look without the lock, for another thread while v lives: true while v
+  // holds the text of the last read (never before the first).
+  template <class Variable>
+  std::function<bool()> unveraendert(const Variable& v) const {
+    return [&v, text = text_, gelesen = gelesen_] { return gelesen && v.peekEquals(text); };
   }
 
  private:

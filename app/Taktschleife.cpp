@@ -9,6 +9,7 @@
 #include "engine/clsVRD4Empfaenger.h"
 #include "net/clsTalkConnection.h"
 #include "platform/Systemd.h"
+#include "platform/Wache.h"
 
 namespace vrd4::app {
 
@@ -37,14 +38,19 @@ Taktschleife::Taktschleife(TaktHost& host, platform::Clock& uhr, support::clsWBT
 }
 
 Taktschleife::~Taktschleife() {
+  wache_.reset();  // its looks read the engine's variables
   timer_.reset();
   engine_.reset();
   entlassen_.reset();
 }
 
-void Taktschleife::engineSetzen(std::unique_ptr<engine::clsVRD4Empfaenger> engine) { engine_ = std::move(engine); }
+void Taktschleife::engineSetzen(std::unique_ptr<engine::clsVRD4Empfaenger> engine) {
+  aufwachen();
+  engine_ = std::move(engine);
+}
 
 void Taktschleife::engineFreigeben() {
+  aufwachen();  // the watch's looks read the engine's variables
   if (imTakt_.aktiv()) {
     entlassen_ = std::move(engine_);
   } else {
@@ -61,6 +67,7 @@ void Taktschleife::laufen() {
 
 void Taktschleife::anhalten() {
   angehalten_ = true;
+  aufwachen();
   if (wecker_) wecker_->stop();
   if (timer_) timer_->Enabled(false);
   timer_.reset();  // a loop still on the stack ends after its round
@@ -71,7 +78,7 @@ void Taktschleife::takt() {
   if (!engine) return;
   platform::systemd::lebenszeichen(uhr_.seconds());  // readiness, then the watchdog
   const Runde runde(host_);
-  host_.taktBeginnen();
+  host_.taktBeginnen(1 + (wache_ ? wache_->blickeNehmen() : 0));
   {
     const support::Tiefe::Eintritt eintritt(imTakt_);
     try {
@@ -109,11 +116,14 @@ void Taktschleife::schlafen(int32_t ms) {
     wecker_->setTimerType(Qt::PreciseTimer);
     QObject::connect(wecker_.get(), &QTimer::timeout, [this] { geweckt_ = true; });
   }
-  if (weckerMs_ != ms || !wecker_->isActive()) {
-    weckerMs_ = ms;
+  std::function<bool()> blick = ruheBlick();
+  const int warten = blick ? kRuheMs : ms;
+  if (weckerMs_ != warten || !wecker_->isActive()) {
+    weckerMs_ = warten;
     geweckt_ = false;
-    wecker_->start(std::max(0, ms));
+    wecker_->start(std::max(0, warten));
   }
+  if (blick) ruhen(std::move(blick));
   const Runde runde(host_);
   // Fired already (an event loop that a command ran inside the tick): the
   // events the tick left still run before the next tick.
@@ -128,8 +138,49 @@ void Taktschleife::schlafen(int32_t ms) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     if (angehalten_) return;
+    // An event gave the loop work of its own: back to the beat.
+    if (ruht() && !darfRuhen()) {
+      aufwachen();
+      weckerMs_ = ms;
+      wecker_->start(std::max(0, ms));
+    }
   }
+  aufwachen();
   geweckt_ = false;
+}
+
+bool Taktschleife::darfRuhen() const {
+  if (!engine_ || angehalten_ || imTakt_.aktiv() || !engine_->ruhig()) return false;
+  net::Clients* clients = host_.netzAktiv() ? host_.verbindungen() : nullptr;
+  return !(clients && clients->arbeitWartet());
+}
+
+std::function<bool()> Taktschleife::ruheBlick() {
+  if (!darfRuhen()) return {};
+  std::function<bool()> ring = engine_->ruheBlick();
+  if (!ring) return {};
+  std::function<bool()> fenster = host_.ruheBlick();
+  if (!fenster) return {};
+  return [ring = std::move(ring), fenster = std::move(fenster)] { return ring() && fenster(); };
+}
+
+void Taktschleife::ruhen(std::function<bool()> blick) {
+  if (!wache_) {
+    // Called on the watch's thread: the wake-up is handed to ours, and one
+    // that comes after its rest has ended is dropped.
+    wache_ = std::make_unique<platform::Wache>(kIntervallMs, [this, ziel = wecker_.get()](uint64_t nummer) {
+      QMetaObject::invokeMethod(ziel, [this, nummer] {
+        if (nummer == ruhe_) geweckt_ = true;
+      }, Qt::QueuedConnection);
+    });
+  }
+  ruhe_ = wache_->wachen(std::move(blick));
+}
+
+void Taktschleife::aufwachen() {
+  if (!ruhe_) return;
+  ruhe_ = 0;
+  wache_->ruhen();
 }
 
 bool Taktschleife::darfAusfuehren() const {

@@ -15,6 +15,14 @@
 //    and runs what comes meanwhile: the events the tick left, socket events,
 //    and the TCP connections' lines in batches
 //    (net::Clients::kStapelSekunden each), until the timer has fired.
+//  - Rest: when a tick leaves nothing to do (the engine is ruhig() and its
+//    ring waits, no TCP line waits), the next sleep step hands the looking
+//    to a watch thread (platform/Wache.h), which looks at the ring and the
+//    variables the window ticks on every kIntervallMs without the lock. The
+//    loop itself then ticks only every kRuheMs (watchdog, the counters, the
+//    player's window), or at once when the watch sees a change. An event
+//    that gives the loop work of its own (a TCP command that starts a
+//    blinking text) ends the rest. The watch's looks count as ticks.
 //
 // Nothing waits inside other work: forwarding clients connect and collect
 // their peers' "OK"s on the event loop (net/Weiterleitung.h), message boxes
@@ -45,6 +53,10 @@
 
 class QTimer;
 
+namespace vrd4::platform {
+class Wache;
+}
+
 namespace vrd4::engine {
 class clsVRD4Empfaenger;
 }
@@ -58,10 +70,15 @@ namespace vrd4::app {
 class TaktHost {
  public:
   virtual ~TaktHost() = default;
-  // The window's own part of every tick, before the engine's polling step.
-  virtual void taktBeginnen() = 0;
+  // The window's own part of every tick, before the engine's polling step;
+  // takte counts this tick and the watch's looks since the last one.
+  virtual void taktBeginnen(int32_t takte) = 0;
   // After a tick outside every command (rule 2).
   virtual void taktRuhig() = 0;
+  // While the loop rests: a look without the lock, callable from the watch
+  // thread, that stays true while nothing the window ticks on has changed;
+  // empty when the window cannot rest.
+  virtual std::function<bool()> ruheBlick() = 0;
   // The TCP connections (nullptr: none) and whether any socket is open.
   virtual net::Clients* verbindungen() = 0;
   virtual bool netzAktiv() const = 0;
@@ -74,6 +91,9 @@ class TaktHost {
 class Taktschleife {
  public:
   static constexpr int kIntervallMs = 10;
+  // The loop's own tick while it rests: a little over a second, so that
+  // each one finds a new second of the tick rate to show.
+  static constexpr int kRuheMs = 1010;
 
   // sleeper empty: schlafen. host and uhr must outlive the loop.
   Taktschleife(TaktHost& host, platform::Clock& uhr, support::clsWBTimer::Sleeper sleeper = {});
@@ -99,9 +119,15 @@ class Taktschleife {
   void schlafen(int32_t ms);
   // May a command start now (rule 1)?
   bool darfAusfuehren() const;
+  // Whether the watch looks in the loop's place now.
+  bool ruht() const { return ruhe_ != 0; }
 
  private:
   void fehlerImTakt(const char* beschreibung);
+  std::function<bool()> ruheBlick();
+  bool darfRuhen() const;
+  void ruhen(std::function<bool()> blick);
+  void aufwachen();
 
   TaktHost& host_;
   platform::Clock& uhr_;
@@ -114,6 +140,9 @@ class Taktschleife {
   std::unique_ptr<QTimer> wecker_;
   int weckerMs_ = -1;
   bool geweckt_ = false;
+  // The watch of the rest and its number while it looks (0: no rest).
+  std::unique_ptr<platform::Wache> wache_;
+  uint64_t ruhe_ = 0;
 };
 
 }  // namespace vrd4::app

@@ -21,9 +21,7 @@ RingLeser::Fund RingLeser::naechster(bool nurBefehl) {
   // An idle receiver looks a hundred times a second; raw looks without the
   // lock tell that neither our slot, nor the counter, nor the slot it names
   // has changed since we decided to wait.
-  if (wartet_ && gv::Sendetexte(j).peekLength() == 0 &&
-      gv::clsVRD4LetzteGesendete().peekEquals(gesendetText_) && gv::Sendetexte(gesendet_).peekLength() == 0)
-    return {Art::Warten, j, {}};
+  if (wartet_ && unveraendert(stand_)) return {Art::Warten, j, {}};
   wartet_ = false;
 
   std::u16string text = gv::Sendetexte(j).GetMemory();
@@ -40,7 +38,18 @@ RingLeser::Fund RingLeser::naechster(bool nurBefehl) {
   }
   if (!leer) return {Art::Fremdtext, j, std::move(text)};
   wartet_ = true;
+  stand_.slot = j;
   return {Art::Warten, j, {}};
+}
+
+std::optional<RingLeser::Stand> RingLeser::wartestand() const {
+  if (!wartet_) return std::nullopt;
+  return stand_;
+}
+
+bool RingLeser::unveraendert(const Stand& s) {
+  return gv::Sendetexte(s.slot).peekLength() == 0 && gv::clsVRD4LetzteGesendete().peekEquals(s.gesendetText) &&
+         gv::Sendetexte(s.gesendet).peekLength() == 0;
 }
 
 bool RingLeser::weitergehen(int32_t j, bool leer) {
@@ -49,9 +58,9 @@ bool RingLeser::weitergehen(int32_t j, bool leer) {
   // A value outside 0..99 (a foreign or damaged counter) names no slot: we
   // walk on, one lap per step, rather than wait for a counter the sender
   // may never correct.
-  gesendetText_ = gv::clsVRD4LetzteGesendete().GetMemory();
-  gesendet_ = leadingInt(gesendetText_);
-  const int32_t L = gesendet_;
+  stand_.gesendetText = gv::clsVRD4LetzteGesendete().GetMemory();
+  stand_.gesendet = leadingInt(stand_.gesendetText);
+  const int32_t L = stand_.gesendet;
   // Named last but not (or no longer) holding a command: the fresh ring, or
   // a foreign text the sender named.
   if (L == j) return false;

@@ -18,6 +18,7 @@
 // names behind it holds text again (the sender began again behind it: a lap
 // takes the receiver there, oldest first).
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vrd4::channel {
@@ -46,6 +47,19 @@ class RingLeser {
   // The slot read next, 0..99; 0 at the start.
   int32_t Lesezeiger() const { return lesezeiger_; }
 
+  // What a look without the lock compares against: the slot waited on, and
+  // the counter as read for that wait.
+  struct Stand {
+    int32_t slot = 0;
+    int32_t gesendet = -1;
+    std::u16string gesendetText;
+  };
+  // While the last answer was a wait decided by a guarded read: its stand.
+  std::optional<Stand> wartestand() const;
+  // A look without the lock, from any thread while the variables live: true
+  // while neither the slot, nor the counter, nor the slot it names changed.
+  static bool unveraendert(const Stand& s);
+
  private:
   // Whether to walk over slot `slot`, which holds no command (leer: nothing).
   bool weitergehen(int32_t slot, bool leer);
@@ -55,8 +69,7 @@ class RingLeser {
   // The last wait and the counter as read for it, so that an idle look can
   // tell without the lock that nothing has changed.
   bool wartet_ = false;
-  std::u16string gesendetText_;
-  int32_t gesendet_ = -1;
+  Stand stand_;
 };
 
 }  // namespace vrd4::channel

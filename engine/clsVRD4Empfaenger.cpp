@@ -55,6 +55,22 @@ void clsVRD4Empfaenger::AnzeigeTakten() {
 
 bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe.aktiv(); }
 
+bool clsVRD4Empfaenger::ruhig() const {
+  static_assert(render::Animationen::kAnzahl == render::Lauftexte::kAnzahl &&
+                render::Lauftexte::kAnzahl == render::Blinktexte::kAnzahl);
+  if (befehlLaeuft() || d->pauseBisZeit > std::llround(d->clock.seconds() * 100.0)) return false;
+  for (int n = 1; n <= render::Animationen::kAnzahl; ++n) {
+    if (d->lauf->belegt(n) || d->blink->belegt(n) || d->ani->belegt(n)) return false;
+  }
+  return true;
+}
+
+std::function<bool()> clsVRD4Empfaenger::ruheBlick() const {
+  std::optional<channel::RingLeser::Stand> stand = d->ring.wartestand();
+  if (!stand || !ruhig()) return {};
+  return [s = std::move(*stand)] { return channel::RingLeser::unveraendert(s); };
+}
+
 void clsVRD4Empfaenger::Zeitschleife() {
   AnzeigeTakten();
   // Entered from inside a command (an event handler that runs the event

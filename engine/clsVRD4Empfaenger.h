@@ -5,6 +5,7 @@
 // reports through VRD4Event.
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -64,6 +65,14 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   void AnzeigeTakten();
   // True from the start of a command (ring or network) until it has run.
   bool befehlLaeuft() const;
+  // Whether the polling step has nothing of its own to do: no command runs,
+  // no pause is pending, no blinking or scrolling text or animation holds a
+  // slot. The ring is not looked at.
+  bool ruhig() const;
+  // When ruhig() and the ring waits (as decided by the last polling step): a
+  // look without the lock, callable from any thread while this engine lives,
+  // that stays true while the ring is unchanged. Otherwise empty.
+  std::function<bool()> ruheBlick() const;
   // Time a polling step may spend on commands before it leaves the rest to
   // the next step; 0: one command per step.
   double BefehlsBudgetSekunden = 0.008;

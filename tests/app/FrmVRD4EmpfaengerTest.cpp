@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QTimer>
 
 #include "AppTestUmgebung.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
@@ -79,6 +80,32 @@ TEST_F(FensterTest, ActivationRunsOnceAndTicksUntilTheEndRequestMinusOne) {
   EXPECT_THAT(ctl<QListWidget>("List1")->findItems(u"EventFensterHwnd aus Sender: 123456"_s, Qt::MatchExactly),
               testing::SizeIs(1));
   tick();  // a late tick finds nothing to do
+}
+
+// The real loop: once a tick leaves nothing to do, the watch looks in its
+// place, and a command or the end request wakes the loop within a beat.
+TEST_F(FensterTest, IdleLoopRestsOnTheWatchAndACommandOrTheEndRequestWakesIt) {
+  frm.reset();
+  frm = std::make_unique<FrmVRD4Empfaenger>(Umgebung{&uhr, &desktop, ordner.path().toStdString(), {}});
+  frm->Form_Load();
+  std::vector<bool> ruhte;
+  std::u16string gelesen;
+  QTimer::singleShot(100, frm.get(), [&] {
+    ruhte.push_back(frm->schleife().ruht());
+    senden(befehl({u"Rechteck", u"1", u"1", u"10", u"10", u"1", u"65280", u"-1"}));
+  });
+  // Long before the loop's own tick of the rest would come.
+  QTimer::singleShot(600, frm.get(), [&] {
+    ruhte.push_back(frm->schleife().ruht());
+    gelesen = gv::clsVRD4LetzteGelesene().GetMemory();
+    gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
+  });
+  QTimer::singleShot(20000, frm.get(), [&] { frm->schleife().anhalten(); });  // fails rather than hangs
+  frm->Form_Activate();
+  EXPECT_THAT(ruhte, ElementsAre(true, true)) << "at rest before the command and again after it";
+  EXPECT_EQ(gelesen, u"0") << "the watch woke the loop for the command";
+  EXPECT_EQ(board().image().pixelColor(5, 5), QColor(0, 255, 0));
+  EXPECT_TRUE(frm->entladen());
 }
 
 // --- placement ------------------------------------------------------------------------

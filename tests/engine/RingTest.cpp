@@ -36,15 +36,19 @@ TEST_F(RingMitKosten, StepTakesFollowingCommandsWithinItsBudgetButStopsAtAPauseA
   EXPECT_EQ(engine->Lesezeiger(), 5) << "waits after the slot written last";
   schritt(2);
   EXPECT_EQ(events.size(), 5u);
+  const std::function<bool()> ruhe = engine->ruheBlick();
+  ASSERT_TRUE(ruhe && ruhe()) << "nothing to do: a look without the lock can wait in the step's place";
 
   events.clear();
   senden(ip(u"f"));
+  EXPECT_FALSE(ruhe()) << "a new command ends the rest";
   senden(befehl({u"PauseAnzeigeZiel", u"100"}));
   senden(ip(u"g"));
   senden(u"Hallo");
   senden(ip(u"h"));
   schritt();
   EXPECT_THAT(events, ElementsAre(ipE("f"))) << "the pause holds back g in the same step";
+  EXPECT_FALSE(engine->ruheBlick()) << "a pending pause needs the steps";
   t += 0.9;
   schritt();
   EXPECT_THAT(events, ElementsAre(ipE("f"))) << "still paused";
