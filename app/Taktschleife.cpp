@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "engine/clsVRD4Empfaenger.h"
 #include "net/clsTalkConnection.h"
@@ -124,7 +125,7 @@ void Taktschleife::schlafen(int32_t ms) {
     wecker_->start(std::max(0, warten));
   }
   if (blick) ruhen(std::move(blick));
-  const Runde runde(host_);
+  std::optional<Runde> runde(std::in_place, host_);
   // Fired already (an event loop that a command ran inside the tick): the
   // events the tick left still run before the next tick.
   if (geweckt_) QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -138,8 +139,13 @@ void Taktschleife::schlafen(int32_t ms) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     if (angehalten_) return;
-    // An event gave the loop work of its own: back to the beat.
-    if (ruht() && !darfRuhen()) {
+    if (!ruht()) continue;
+    if (darfRuhen()) {
+      // A step at rest may last a second: what an event did shows now.
+      runde.reset();
+      runde.emplace(host_);
+    } else {
+      // An event gave the loop work of its own: back to the beat.
       aufwachen();
       weckerMs_ = ms;
       wecker_->start(std::max(0, ms));

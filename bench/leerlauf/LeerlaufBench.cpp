@@ -54,6 +54,7 @@ void BM_LeerlaufGegenBoden(benchmark::State& state) {
       kill(p, SIGTERM);
       waitpid(p, nullptr, 0);
     }
+    std::remove((VRD4_BIN_DIR "/" + prefix + "VRD4Startwerte.TXT").c_str());  // the receiver's settings file
     const double e = 100.0 * (e1 - e0) / wand, b = 100.0 * (b1 - b0) / wand;
     state.counters["empfaenger_prozent"] = e;
     state.counters["boden_prozent"] = b;
