@@ -141,8 +141,8 @@ void Taktschleife::schlafen(int32_t ms) {
     if (angehalten_) return;
     if (!ruht()) continue;
     if (darfRuhen()) {
-      // A step at rest may last a second: what an event did shows now.
-      runde.reset();
+      // A step at rest may last a second: what an event did shows now (the
+      // round ends, a new one begins).
       runde.emplace(host_);
     } else {
       // An event gave the loop work of its own: back to the beat.

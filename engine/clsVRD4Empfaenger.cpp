@@ -56,11 +56,11 @@ void clsVRD4Empfaenger::AnzeigeTakten() {
 bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe.aktiv(); }
 
 bool clsVRD4Empfaenger::ruhig() const {
-  static_assert(render::Animationen::kAnzahl == render::Lauftexte::kAnzahl &&
-                render::Lauftexte::kAnzahl == render::Blinktexte::kAnzahl);
-  if (befehlLaeuft() || d->pauseBisZeit > std::llround(d->clock.seconds() * 100.0)) return false;
-  for (int n = 1; n <= render::Animationen::kAnzahl; ++n) {
-    if (d->lauf->belegt(n) || d->blink->belegt(n) || d->ani->belegt(n)) return false;
+  static_assert(render::Lauftexte::kAnzahl == render::Blinktexte::kAnzahl);
+  if (befehlLaeuft() || d->pauseBisZeit > std::llround(d->clock.seconds() * 100.0) || d->ani->brauchtTakt())
+    return false;
+  for (int n = 1; n <= render::Lauftexte::kAnzahl; ++n) {
+    if (d->lauf->belegt(n) || d->blink->belegt(n)) return false;
   }
   return true;
 }

@@ -66,8 +66,9 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // True from the start of a command (ring or network) until it has run.
   bool befehlLaeuft() const;
   // Whether the polling step has nothing of its own to do: no command runs,
-  // no pause is pending, no blinking or scrolling text or animation holds a
-  // slot. The ring is not looked at.
+  // no pause is pending, no blinking or scrolling text holds a slot, no
+  // animation plays or waits for its worker or its time limit. The ring is
+  // not looked at.
   bool ruhig() const;
   // When ruhig() and the ring waits (as decided by the last polling step): a
   // look without the lock, callable from any thread while this engine lives,

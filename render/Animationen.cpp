@@ -25,6 +25,7 @@ class GifMedium final : public AnimationsMedium {
   }
   void setVisible(bool) override {}  // the slot shows and hides the control itself
   void takt(double) override { ctl_.takt(); }
+  bool brauchtTakt() const override { return ctl_.brauchtTakt(); }
 
  private:
   ucAniGIF& ctl_;
@@ -60,6 +61,13 @@ ucAniGIF& Animationen::ucAniGIFFeld(int n) {
 }
 
 bool Animationen::belegt(int n) const { return n >= 1 && n <= kAnzahl && slots_[n - 1].belegt; }
+
+bool Animationen::brauchtTakt() const {
+  for (const Slot& s : slots_) {
+    if (s.belegt && ((s.startzeit && s.anzeigedauer > 0.0) || (s.medium && s.medium->brauchtTakt()))) return true;
+  }
+  return false;
+}
 
 bool Animationen::nummerGueltig(uint8_t n) {
   if (n >= 1 && n <= kAnzahl) return true;

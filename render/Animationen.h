@@ -54,6 +54,8 @@ class AnimationsMedium {
   // GUI thread: a medium that shows frames by the clock presents the frame
   // due now. Does nothing by default.
   virtual void takt(double sekunden) { (void)sekunden; }
+  // Whether takt() has anything to do, now or later, without another call.
+  virtual bool brauchtTakt() const { return true; }
 };
 
 class Animationen {
@@ -87,6 +89,9 @@ class Animationen {
   void AnimationenTakten();
 
   bool belegt(int n) const;
+  // Whether a slot needs the polling step: one playing on a time limit, or
+  // one whose medium brauchtTakt().
+  bool brauchtTakt() const;
   ucAniGIF& ucAniGIFFeld(int n);  // 1..10; std::out_of_range otherwise
 
  private:

@@ -442,4 +442,8 @@ void ucAniGIF::takt() {
   if (d->zustand == 1 && d->faellig && jetzt + kToleranz >= *d->faellig) d->tick();
 }
 
+bool ucAniGIF::brauchtTakt() const {
+  return d->arbeit.valid() || d->dekodierenUm.has_value() || (d->zustand == 1 && d->faellig.has_value());
+}
+
 }  // namespace vrd4::render

@@ -146,6 +146,10 @@ class ucAniGIF {
 
   // Runs what is due on the clock: the deferred start, one animation tick.
   void takt();
+  // Whether takt() has anything to do, now or later, unless a call changes
+  // the control first: a frame on the worker, a deferred start, a playing
+  // animation. A stopped or paused GIF shows what it shows without ticks.
+  bool brauchtTakt() const;
 
   // --- events (raised synchronously) ------------------------------------------
   std::function<void(int32_t Frame)> FrameChanged;  // after every drawing of a frame

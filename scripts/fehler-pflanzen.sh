@@ -191,6 +191,24 @@ fehler app/FrmVRD4Empfaenger.cpp app_tests "gleiches Ereignis zweimal weitergege
 fehler support/clsWBTimer.cpp support_tests "Intervall 0 hält die Taktschleife nicht an" \
   'if (s_->interval == 0) {' \
   'if (s_->interval < 0) {'
+fehler engine/clsVRD4Empfaenger.cpp engine_tests "Ruhe trotz laufendem Blinktext" \
+  'if (d->lauf->belegt(n) || d->blink->belegt(n)) return false;' \
+  'if (d->lauf->belegt(n)) return false;'
+fehler render/ucAniGIF.cpp animation_tests "Ruhe, während ein Bild auf dem Arbeitsthread entsteht" \
+  'return d->arbeit.valid() || d->dekodierenUm.has_value()' \
+  'return d->dekodierenUm.has_value()'
+fehler render/Animationen.cpp engine_tests "Ruhe trotz Anzeigedauer eines stillen Bildes" \
+  'if (s.belegt && ((s.startzeit && s.anzeigedauer > 0.0) || (s.medium && s.medium->brauchtTakt()))) return true;' \
+  'if (s.belegt && s.medium && s.medium->brauchtTakt()) return true;'
+fehler channel/RingLeser.cpp engine_tests "Ruhe übersieht einen neuen Befehl im gewarteten Slot" \
+  'return gv::Sendetexte(s.slot).peekLength() == 0 && gv::clsVRD4LetzteGesendete().peekEquals(s.gesendetText) &&' \
+  'return gv::clsVRD4LetzteGesendete().peekLength() >= 0 &&'
+fehler platform/Wache.cpp platform_tests "Wache weckt bei jedem Blick" \
+  '      if (blick_()) continue;' \
+  '      if (blick_() && false) continue;'
+fehler app/Taktschleife.cpp app_tests "in der Ruhe zeigt ein Ereignis erst nach einer Sekunde" \
+  '      runde.emplace(host_);' \
+  '      (void)runde;'
 
 # --- running -----------------------------------------------------------------
 ANZAHL=${#DATEI[@]}

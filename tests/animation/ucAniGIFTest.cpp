@@ -60,17 +60,20 @@ TEST_F(GifControl, OneFrameGifShowsButNeverPlays) {
   bis(1.0);
   EXPECT_TRUE(frames.empty());
   EXPECT_EQ(pixel(3, 3), kRot);
+  EXPECT_FALSE(ctl.brauchtTakt()) << "a still picture needs no ticks";
 }
 
 TEST_F(GifControl, TheFilesLoopCountPlaysThreePassesEndsOnFrameOneAndReportsOnce) {
   ctl.setDelayAnimation(0);  // decoded and playing at once
   ASSERT_TRUE(laden(einfarbigeFrames(2, 2, 3, 10, 3), 2, 2));
   EXPECT_EQ(ctl.Action(), 1);
+  EXPECT_TRUE(ctl.brauchtTakt());
   EXPECT_EQ(ctl.Loops(), 3) << "the file's own count";
   bis(0.95);
   EXPECT_THAT(frames, ElementsAre(2, 3, 1, 2, 3, 1, 2, 3, 1));
   EXPECT_EQ(loopsEnded, 1);
   EXPECT_EQ(ctl.Action(), 0);
+  EXPECT_FALSE(ctl.brauchtTakt()) << "ended: nothing more to tick";
   EXPECT_EQ(ctl.aktuellesFrame(), 1);
   EXPECT_EQ(ctl.LoopsRemaining(), 3) << "loops done start again from 0";
   bis(3.0);
@@ -247,7 +250,9 @@ TEST_F(GifControl, ALargeCanvasIsComposedOnTheWorkerInFrameOrder) {
   ASSERT_TRUE(laden(einfarbigeFrames(1024, 1024, 3), 4, 4));
   ctl.setAction(3);
   ctl.setAction(3);
+  EXPECT_TRUE(ctl.brauchtTakt()) << "a frame on the worker is drawn by a tick";
   ctl.Refresh();
+  EXPECT_FALSE(ctl.brauchtTakt());
   EXPECT_EQ(pixel(3, 3), kBlau);
   EXPECT_THAT(frames, ElementsAre(3)) << "frames replaced before they were done are not shown";
 }

@@ -128,6 +128,16 @@ TEST_F(Animation, DisplayTimeDeletesTheSlotUnlessStopped) {
   EXPECT_TRUE(ani().belegt(1));
   bis(neu + 1.02);
   EXPECT_FALSE(ani().belegt(1));
+
+  // A still picture lets the polling step rest, unless its time limit runs.
+  engine->AniGifStoppen(2);
+  EXPECT_TRUE(engine->ruhig()) << "a stopped GIF needs no steps";
+  ASSERT_EQ(laden("still.gif", einfarbigeFrames(10, 10, 1)), 1);
+  engine->AniGifStarten(1, 1.0);
+  bis(t + 0.5);
+  EXPECT_FALSE(engine->ruhig()) << "its time limit runs";
+  bis(t + 0.6);
+  EXPECT_TRUE(engine->ruhig());
 }
 
 }  // namespace

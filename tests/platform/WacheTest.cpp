@@ -14,6 +14,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Whether bedingung holds within 10 s (a watch that never gets there fails
+// the test instead of hanging it).
+template <class Bedingung>
+bool bald(Bedingung bedingung) {
+  const auto ende = std::chrono::steady_clock::now() + 10s;
+  while (!bedingung()) {
+    if (std::chrono::steady_clock::now() > ende) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
 TEST(Wache, LooksOnEachBeatWakesOnceAtTheFirstChangeAndRestsUntilArmedAgain) {
   std::promise<uint64_t> geweckt;
   std::atomic<int> schlaege{0}, wecken{0};
@@ -37,13 +49,13 @@ TEST(Wache, LooksOnEachBeatWakesOnceAtTheFirstChangeAndRestsUntilArmedAgain) {
   std::atomic<int> weitere{0};
   const uint64_t zweite = wache.wachen([&, gehalten] { return ++weitere, true; });
   EXPECT_GT(zweite, nummer);
-  while (weitere < 3) std::this_thread::yield();
+  ASSERT_TRUE(bald([&] { return weitere >= 3; }));
   wache.ruhen();
   EXPECT_EQ(gehalten.use_count(), 1);
   const int danach = weitere;
   std::atomic<bool> neu{false};
   wache.wachen([&] { return neu = true, false; });
-  while (!neu) std::this_thread::yield();
+  ASSERT_TRUE(bald([&] { return neu.load(); }));
   EXPECT_EQ(weitere, danach) << "no look of the old watch after ruhen()";
 }
 
