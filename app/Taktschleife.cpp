@@ -129,9 +129,18 @@ void Taktschleife::schlafen(int32_t ms) {
   // Fired already (an event loop that a command ran inside the tick): the
   // events the tick left still run before the next tick.
   if (geweckt_) QCoreApplication::processEvents(QEventLoop::AllEvents);
+  // Work of the loop's own ends the rest: back to the beat.
+  const auto zumTakt = [&] {
+    aufwachen();
+    weckerMs_ = ms;
+    wecker_->start(std::max(0, ms));
+  };
   while (!geweckt_) {
     net::Clients* clients = host_.netzAktiv() ? host_.verbindungen() : nullptr;
     if (clients && darfAusfuehren() && clients->arbeitWartet()) {
+      // TCP lines (maybe the start of a flood) are such work: they run in
+      // rounds of one beat, as when the loop does not rest.
+      if (ruht()) zumTakt();
       const double rest = std::max(0, wecker_->remainingTime()) / 1000.0;
       clients->abarbeiten(std::min(net::Clients::kStapelSekunden, rest));
       QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -145,10 +154,7 @@ void Taktschleife::schlafen(int32_t ms) {
       // round ends, a new one begins).
       runde.emplace(host_);
     } else {
-      // An event gave the loop work of its own: back to the beat.
-      aufwachen();
-      weckerMs_ = ms;
-      wecker_->start(std::max(0, ms));
+      zumTakt();  // an event gave the loop work (a GIF its worker finished)
     }
   }
   aufwachen();
