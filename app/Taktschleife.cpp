@@ -80,6 +80,7 @@ void Taktschleife::takt() {
   platform::systemd::lebenszeichen(uhr_.seconds());  // readiness, then the watchdog
   const Runde runde(host_);
   host_.taktBeginnen(1 + (wache_ ? wache_->blickeNehmen() : 0));
+  const int32_t gelesen = engine->Lesezeiger();
   {
     const support::Tiefe::Eintritt eintritt(imTakt_);
     try {
@@ -92,6 +93,7 @@ void Taktschleife::takt() {
   }
   if (!imTakt_.aktiv()) entlassen_.reset();
   if (!engine_) return;
+  if (engine->Lesezeiger() != gelesen) ruheAb_ = uhr_.seconds() + kNachlaufSekunden;
 
   net::Clients* clients = host_.verbindungen();
   if (clients && clients->arbeitWartet() && darfAusfuehren()) clients->anstossen();
@@ -141,6 +143,7 @@ void Taktschleife::schlafen(int32_t ms) {
       // TCP lines (maybe the start of a flood) are such work: they run in
       // rounds of one beat, as when the loop does not rest.
       if (ruht()) zumTakt();
+      ruheAb_ = uhr_.seconds() + kNachlaufSekunden;
       const double rest = std::max(0, wecker_->remainingTime()) / 1000.0;
       clients->abarbeiten(std::min(net::Clients::kStapelSekunden, rest));
       QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -168,7 +171,7 @@ bool Taktschleife::darfRuhen() const {
 }
 
 std::function<bool()> Taktschleife::ruheBlick() {
-  if (!darfRuhen()) return {};
+  if (uhr_.seconds() < ruheAb_ || !darfRuhen()) return {};
   std::function<bool()> ring = engine_->ruheBlick();
   if (!ring) return {};
   std::function<bool()> fenster = host_.ruheBlick();

@@ -16,7 +16,8 @@
 //    and the TCP connections' lines in batches
 //    (net::Clients::kStapelSekunden each), until the timer has fired.
 //  - Rest: when a tick leaves nothing to do (the engine is ruhig() and its
-//    ring waits, no TCP line waits), the next sleep step hands the looking
+//    ring waits, no TCP line waits) and no command has come for
+//    kNachlaufSekunden, the next sleep step hands the looking
 //    to a watch thread (platform/Wache.h), which looks at the ring and the
 //    variables the window ticks on every kIntervallMs without the lock. The
 //    loop itself then ticks only every kRuheMs (watchdog, the counters, the
@@ -94,6 +95,10 @@ class Taktschleife {
   // The loop's own tick while it rests: a little over a second, so that
   // each one finds a new second of the tick rate to show.
   static constexpr int kRuheMs = 1010;
+  // The loop rests only this long (clock seconds) after the last command
+  // from the ring or TCP line: a sender that sends again soon finds the
+  // beat it had.
+  static constexpr double kNachlaufSekunden = 1.0;
 
   // sleeper empty: schlafen. host and uhr must outlive the loop.
   Taktschleife(TaktHost& host, platform::Clock& uhr, support::clsWBTimer::Sleeper sleeper = {});
@@ -143,6 +148,7 @@ class Taktschleife {
   // The watch of the rest and its number while it looks (0: no rest).
   std::unique_ptr<platform::Wache> wache_;
   uint64_t ruhe_ = 0;
+  double ruheAb_ = 0;  // clock seconds from which the loop may rest
 };
 
 }  // namespace vrd4::app

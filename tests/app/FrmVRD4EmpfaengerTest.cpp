@@ -90,26 +90,19 @@ TEST_F(FensterTest, IdleLoopRestsOnTheWatchAndACommandOrTheEndRequestWakesIt) {
   frm->Form_Load();
   std::vector<bool> ruhte;
   std::u16string gelesen;
-  QTimer::singleShot(100, frm.get(), [&] {
-    ruhte.push_back(frm->schleife().ruht());
-    senden(befehl({u"Rechteck", u"1", u"1", u"10", u"10", u"1", u"65280", u"-1"}));
-  });
-  // Long before the loop's own tick of the rest would come.
-  const std::u16string tcp = befehl({u"Rechteck", u"20", u"1", u"30", u"10", u"1", u"255", u"-1"});
-  QTimer::singleShot(600, frm.get(), [&] {
-    ruhte.push_back(frm->schleife().ruht());
-    gelesen = gv::clsVRD4LetzteGelesene().GetMemory();
-    frm->VRD4Empfaenger()->BefehlAusfuehren(tcp);  // as a TCP line runs, from an event
-  });
   QString gezeigt;
-  QTimer::singleShot(700, frm.get(), [&] {
-    ruhte.push_back(frm->schleife().ruht());
-    gezeigt = ctl<QLabel>("Label99Wert")->text();
-    gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
-  });
+  const std::u16string tcp = befehl({u"Rechteck", u"20", u"1", u"30", u"10", u"1", u"255", u"-1"});
+  const auto um = [&](int ms, std::function<void()> was) {
+    QTimer::singleShot(ms, frm.get(), [&, was] { ruhte.push_back(frm->schleife().ruht()), was(); });
+  };
+  um(100, [&] { senden(befehl({u"Rechteck", u"1", u"1", u"10", u"10", u"1", u"65280", u"-1"})); });
+  // Long before the loop's own tick of the rest would come.
+  um(300, [&] { gelesen = gv::clsVRD4LetzteGelesene().GetMemory(), uhr.t += Taktschleife::kNachlaufSekunden; });
+  um(600, [&] { frm->VRD4Empfaenger()->BefehlAusfuehren(tcp); });  // as a TCP line runs, from an event
+  um(700, [&] { gezeigt = ctl<QLabel>("Label99Wert")->text(), gv::clsVRD4ProgrammBeenden().SetMemory(u"-1"); });
   QTimer::singleShot(20000, frm.get(), [&] { frm->schleife().anhalten(); });  // fails rather than hangs
   frm->Form_Activate();
-  EXPECT_THAT(ruhte, ElementsAre(true, true, true)) << "at rest before each command and after it";
+  EXPECT_THAT(ruhte, ElementsAre(true, false, true, true)) << "after a command the beat goes on for a while";
   EXPECT_EQ(gelesen, u"0") << "the watch woke the loop for the command";
   EXPECT_TRUE(gezeigt.startsWith(QString::fromStdU16String(tcp))) << "what an event does at rest shows at once";
   EXPECT_EQ(board().image().pixelColor(5, 5), QColor(0, 255, 0));
