@@ -21,9 +21,10 @@
 //    to a watch thread (platform/Wache.h), which looks at the ring and the
 //    variables the window ticks on every kIntervallMs without the lock. The
 //    loop itself then ticks only every kRuheMs (watchdog, the counters, the
-//    player's window), or at once when the watch sees a change. An event
-//    that gives the loop work of its own (a TCP command that starts a
-//    blinking text) ends the rest. The watch's looks count as ticks.
+//    player's window), or at once when the watch sees a change. A TCP line,
+//    or an event that gives the loop work of its own (a TCP command that
+//    starts a blinking text), ends the rest; what any other event did is
+//    shown at once. The watch's looks count as ticks.
 //
 // Nothing waits inside other work: forwarding clients connect and collect
 // their peers' "OK"s on the event loop (net/Weiterleitung.h), message boxes
