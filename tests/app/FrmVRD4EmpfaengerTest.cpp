@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include "AppTestUmgebung.h"
@@ -95,11 +96,20 @@ TEST_F(FensterTest, IdleLoopRestsOnTheWatchAndACommandOrTheEndRequestWakesIt) {
   const auto um = [&](int ms, std::function<void()> was) {
     QTimer::singleShot(ms, frm.get(), [&, was] { ruhte.push_back(frm->schleife().ruht()), was(); });
   };
-  um(100, [&] { senden(befehl({u"Rechteck", u"1", u"1", u"10", u"10", u"1", u"65280", u"-1"})); });
-  // Long before the loop's own tick of the rest would come.
-  um(300, [&] { gelesen = gv::clsVRD4LetzteGelesene().GetMemory(), uhr.t += Taktschleife::kNachlaufSekunden; });
-  um(600, [&] { frm->VRD4Empfaenger()->BefehlAusfuehren(tcp); });  // as a TCP line runs, from an event
-  um(700, [&] { gezeigt = ctl<QLabel>("Label99Wert")->text(), gv::clsVRD4ProgrammBeenden().SetMemory(u"-1"); });
+  // The steps begin once the loop rests (a slow start-up may take a while).
+  QTimer warten;
+  QElapsedTimer seit;
+  seit.start();
+  QObject::connect(&warten, &QTimer::timeout, frm.get(), [&] {
+    if (!frm->schleife().ruht() && seit.elapsed() < 10000) return;
+    warten.stop();
+    um(0, [&] { senden(befehl({u"Rechteck", u"1", u"1", u"10", u"10", u"1", u"65280", u"-1"})); });
+    // Long before the loop's own tick of the rest would come.
+    um(200, [&] { gelesen = gv::clsVRD4LetzteGelesene().GetMemory(), uhr.t += Taktschleife::kNachlaufSekunden; });
+    um(500, [&] { frm->VRD4Empfaenger()->BefehlAusfuehren(tcp); });  // as a TCP line runs, from an event
+    um(600, [&] { gezeigt = ctl<QLabel>("Label99Wert")->text(), gv::clsVRD4ProgrammBeenden().SetMemory(u"-1"); });
+  });
+  warten.start(5);
   QTimer::singleShot(20000, frm.get(), [&] { frm->schleife().anhalten(); });  // fails rather than hangs
   frm->Form_Activate();
   EXPECT_THAT(ruhte, ElementsAre(true, false, true, true)) << "after a command the beat goes on for a while";
