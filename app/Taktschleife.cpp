@@ -195,7 +195,7 @@ void Taktschleife::ruhen(std::function<bool()> blick) {
 void Taktschleife::aufwachen() {
   if (!ruhe_) return;
   ruhe_ = 0;
-  wache_->ruhen();
+  wache_->abziehen();
 }
 
 bool Taktschleife::darfAusfuehren() const {

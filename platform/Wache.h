@@ -4,12 +4,13 @@
 // beat, not interval after the last look) and, at the first look that finds
 // something changed, ends the watch and calls its wake-up once.
 //
-// An idle receiver that polls a hundred times a second costs the thread
-// that polls a wake-up of the kernel each time; through the GUI thread's
-// event loop each of those wake-ups costs several times more than here.
+// An idle receiver polls a hundred times a second. Most of what a poll
+// costs is the kernel waking the thread that makes it; a thread that only
+// looks adds next to nothing to that, the GUI thread's event loop adds its
+// dispatch and the tick.
 //
 // Looks run on the watch's thread: a look must only read what stays valid
-// while the watch is armed (ruhen() returns only when no look runs), and
+// while the watch is armed (abziehen() returns only when no look runs), and
 // must not block. The wake-up runs on the watch's thread too.
 #include <atomic>
 #include <condition_variable>
@@ -40,7 +41,7 @@ class Wache {
   // runs at the next beat. Returns the watch's number (1, 2, ...).
   uint64_t wachen(Blick blick);
   // Disarms; returns when no look runs any more, and the look is gone.
-  void ruhen();
+  void abziehen();
   bool wacht() const;
   // Looks run since the last call.
   int32_t blickeNehmen() { return blicke_.exchange(0, std::memory_order_relaxed); }

@@ -43,20 +43,20 @@ TEST(Wache, LooksOnEachBeatWakesOnceAtTheFirstChangeAndRestsUntilArmedAgain) {
   EXPECT_EQ(wache.blickeNehmen(), 0);
   EXPECT_FALSE(wache.wacht()) << "one wake-up, then the watch rests";
 
-  // Disarmed while it looks: ruhen() returns when no look runs, and the look
+  // Disarmed while it looks: abziehen() returns when no look runs, and the look
   // with what it holds is gone.
   auto gehalten = std::make_shared<int>(0);
   std::atomic<int> weitere{0};
   const uint64_t zweite = wache.wachen([&, gehalten] { return ++weitere, true; });
   EXPECT_GT(zweite, nummer);
   ASSERT_TRUE(bald([&] { return weitere >= 3; }));
-  wache.ruhen();
+  wache.abziehen();
   EXPECT_EQ(gehalten.use_count(), 1);
   const int danach = weitere;
   std::atomic<bool> neu{false};
   wache.wachen([&] { return neu = true, false; });
   ASSERT_TRUE(bald([&] { return neu.load(); }));
-  EXPECT_EQ(weitere, danach) << "no look of the old watch after ruhen()";
+  EXPECT_EQ(weitere, danach) << "no look of the old watch after abziehen()";
 }
 
 }  // namespace
