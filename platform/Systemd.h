@@ -41,14 +41,19 @@ inline constexpr std::size_t kProtokollMaxBytes = 64u << 20;
 
 // Writes the entry as one history line: into the journal (priority info)
 // when stderr is connected to it (JOURNAL_STREAM), else to stderr with the
-// local date and time (of this call) in front. Never fails; a full disk
-// loses the line.
+// local date and time (of this call) in front. Never waits: the line goes to
+// a writer thread (platform/Ausgabeschreiber.h) with at most
+// kProtokollWarteBytes queued; past that lines are dropped, and the next line
+// that gets through is preceded by
+//   "<date time> Protokoll: <n> Zeilen verworfen (Ausgabe wird nicht schnell genug gelesen)".
+// A full disk loses the line.
 void protokollieren(std::u16string_view eintrag);
+inline constexpr std::size_t kProtokollWarteBytes = 1u << 20;
 
 // While a Sammlung lives (nested ones count as one), the lines for stderr
-// are kept and written together, whole lines in one write, when the
-// outermost ends, or sooner once kProtokollSammelBytes have gathered. The
-// journal takes each line at once. GUI thread only.
+// are kept and handed to the writer together, whole lines in one write, when
+// the outermost ends, or sooner once kProtokollSammelBytes have gathered.
+// GUI thread only.
 inline constexpr std::size_t kProtokollSammelBytes = 64u << 10;
 class ProtokollSammlung {
  public:
@@ -57,5 +62,22 @@ class ProtokollSammlung {
   ProtokollSammlung(const ProtokollSammlung&) = delete;
   ProtokollSammlung& operator=(const ProtokollSammlung&) = delete;
 };
+
+// Lines of output that are no status-list entry (Qt's warnings, the usage
+// after a refused call), from any thread: as protokollieren, without
+// gathering; the time stamp only when zeitstempel.
+void ausgeben(std::string_view zeilen, bool zeitstempel = true);
+
+// Whether stderr is connected to the journal (JOURNAL_STREAM names it).
+bool stderrIstJournal();
+
+// A refusal at start-up or a fatal error, as one line (UTF-8, no line end):
+// to stderr as it stands, and to the journal with priority err and the exit
+// status in the field VRD4_RUECKGABE - once when stderr is the journal.
+// Through the writer; waits at most Ausgabeschreiber::kAbschiedMs for it.
+void fehlerMelden(std::string_view zeile, int rueckgabe);
+
+// Waits at most fristMs for every line given so far to be written.
+bool ausgabeLeeren(int fristMs);
 
 }  // namespace vrd4::platform::systemd
