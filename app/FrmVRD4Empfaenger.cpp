@@ -15,6 +15,7 @@
 
 #include "app/PngSchnell.h"
 #include "app/Startwerte.h"
+#include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "platform/SurfaceWidget.h"
@@ -234,7 +235,9 @@ void FrmVRD4Empfaenger::cmdBoxSpeichern_Click() {
   // The state folder of an installed receiver may not exist yet; the program
   // folder is never created.
   if (ablage != programmOrdner_) QDir().mkpath(ordner);
-  const QString datei = ordner + QStringLiteral("/Picture.bmp");
+  // Boards of several channels keep their snapshots apart, as their settings.
+  const QString datei =
+      ordner + QLatin1Char('/') + QString::fromStdString(channel::channelNamePrefix()) + QStringLiteral("Picture.bmp");
   if (const auto fehler = tafel_->bildSpeichern(datei))
     status_->statusEintrag(datei + QStringLiteral(" nicht gespeichert: ") + *fehler);
 }
@@ -292,7 +295,7 @@ void FrmVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
 
   // The same event twice in a row is handled once, unless what it acts on
   // has moved since (a sender repairing a second outage).
-  if (s == letztesEvent_ && netzStand(art) == letzterNetzStand_) return;
+  if (s == letztesEvent_ && netzStand(art, meldung) == letzterNetzStand_) return;
   letztesEvent_ = s;
   status_->zeigen(s);
 
@@ -308,12 +311,14 @@ void FrmVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
   } else {
     weitergeben(s, h);
   }
-  letzterNetzStand_ = netzStand(art);
+  letzterNetzStand_ = netzStand(art, meldung);
 }
 
-long FrmVRD4Empfaenger::netzStand(const QString& art) const {
+long FrmVRD4Empfaenger::netzStand(const QString& art, const QString& meldung) const {
   if (art == QLatin1String("Server starten")) return netz_->serverStand();
   if (art == QLatin1String("Client verbinden")) return netz_->client2Stand();
+  if (art == QLatin1String("BefehlFehler") && meldung.endsWith(QStringLiteral(" - Timeout überschritten!")))
+    return netz_->verlustStand();
   return -1;
 }
 

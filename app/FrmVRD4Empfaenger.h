@@ -54,8 +54,9 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
 
   // engine::EventSink: the engine's events (and the forwarding clients').
   // The same event twice in a row is handled once, except "Server starten"
-  // once the server has started or stopped since, and "Client verbinden"
-  // once Client2 has been lost or disconnected since; "IPAdresse", "Port",
+  // once the server has started or stopped since, "Client verbinden" once
+  // Client2 has been lost or disconnected since, and a forwarding time-out
+  // once a forwarding client has been lost since; "IPAdresse", "Port",
   // "Server starten" and "Client verbinden" act on the window, every other
   // one goes to the sender.
   void VRD4Event(const QString& art, const QString& meldung) override;
@@ -73,7 +74,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   void TimerVRD4Empfang_Timer() { schleife_->takt(); }
   void cmdBitmapVollbild_Click();
   void VollbildAus();
-  void cmdBoxSpeichern_Click();  // snapshot "Picture.bmp" (folder: schnappschussOrdner)
+  void cmdBoxSpeichern_Click();  // snapshot P + "Picture.bmp" (P: --prefix; folder: schnappschussOrdner)
   void cmdFensterSyncronisieren_Click() { tafel_->synchronisieren(); }
   void cmdParameterSpeichern_Click() { einstellungen_->StartwerteSchreiben(); }
   void cmdServerStarten_Click() { netz_->cmdServerStarten_Click(); }
@@ -118,7 +119,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   platform::Clock& uhr() const { return umgebung_.uhr(); }
   Desktop& desktop() const { return umgebung_.schreibtisch(); }
 
-  long netzStand(const QString& art) const;
+  long netzStand(const QString& art, const QString& meldung) const;
 
   Umgebung umgebung_;
   std::string programmOrdner_;

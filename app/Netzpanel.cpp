@@ -142,6 +142,7 @@ Weiterleitung::Anschluss Netzpanel::anschluss(engine::EventSink& ereignisse) {
       [this](net::Weiterleitung& c) {
         using Z = net::Weiterleitung::Zustand;
         if (&c == &weiterleitung_->Client2() && (c.zustand() == Z::Wartet || c.zustand() == Z::Aus)) ++client2Stand_;
+        if (c.zustand() == Z::Wartet) ++verlustStand_;
       },
   };
 }

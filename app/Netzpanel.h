@@ -70,6 +70,9 @@ class Netzpanel final : private net::TalkHost {
   // or disconnected: a repeated event acts again once they have moved.
   long serverStand() const { return serverStand_; }
   long client2Stand() const { return client2Stand_; }
+  // Grows with every loss of a forwarding client: the time-out of a new
+  // outage is reported again, even with the same command's name.
+  long verlustStand() const { return verlustStand_; }
 
   net::clsSocket& Server() { return *serverSocket_; }
   net::Clients& Clients() { return *verbindungen_; }
@@ -106,7 +109,7 @@ class Netzpanel final : private net::TalkHost {
   QLineEdit* txtT_Port2 = nullptr;
   QPushButton* cmdClient3Connect = nullptr;
 
-  long serverStand_ = 0, client2Stand_ = 0;
+  long serverStand_ = 0, client2Stand_ = 0, verlustStand_ = 0;
   QString gemerkteAdresse_;
   QString gemerkterPort_;
   std::unique_ptr<net::clsSocket> serverSocket_;

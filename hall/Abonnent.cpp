@@ -1,5 +1,6 @@
 #include "hall/Abonnent.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "hall/HallenAdresse.h"
@@ -21,8 +22,6 @@ Abonnent::Abonnent(MqttEinstellungen mqtt, Anbindung anbindung, Ausfuehren ausfu
   mqtt_.willePayload = statusSchreiben(statusJetzt(false, anbindung_.version, {0, 0}, 0, 0));
   mqtt_.maxNachricht = std::max(kMaxBefehlBytes, kMaxSzeneBytes);
   klient_ = std::make_unique<MqttKlient>(mqtt_);
-  timer_.setInterval(100);
-  QObject::connect(&timer_, &QTimer::timeout, &kontext_, [this] { takt(); });
 }
 
 Abonnent::~Abonnent() { beenden(); }
@@ -31,15 +30,13 @@ bool Abonnent::starten(std::string& fehler) {
   klient_->abonnieren(szene_);
   klient_->abonnieren(befehle_);
   klient_->wecken = [this] { QMetaObject::invokeMethod(&kontext_, [this] { takt(); }, Qt::QueuedConnection); };
-  if (!klient_->starten(fehler)) return false;
-  timer_.start();
-  return true;
+  return klient_->starten(fehler);
 }
 
 void Abonnent::beenden() {
   if (beendet_) return;
   beendet_ = true;
-  timer_.stop();
+  frist_.aus();
   const TafelStatus aus =
       statusJetzt(false, anbindung_.version, anbindung_.tafelGroesse(), folge_.lauf(), folge_.letzte());
   klient_->beenden(std::pair{tafelTopic(mqtt_.adresse.halle, mqtt_.adresse.tafel), statusSchreiben(aus)},
@@ -85,7 +82,20 @@ void Abonnent::takt() {
     letzterStatus_ = uhr_.seconds();
     statusSenden(true);
   }
+  fristSetzen();
   imTakt_ = false;
+}
+
+// Messages held back by a running command are looked at again soon; the
+// status when it is due. Nothing else wakes the board: a message's arrival
+// does (klient_->wecken).
+void Abonnent::fristSetzen() {
+  const double jetzt = uhr_.seconds();
+  double faellig = support::Frist::kNie;
+  if (!eingang_.empty()) faellig = jetzt + kNochmalSekunden;
+  if (klient_->verbunden() && (statusFaellig_ || gemeldet_ != std::pair{folge_.lauf(), folge_.letzte()}))
+    faellig = std::min(faellig, std::max(jetzt, letzterStatus_ + Verleger::kStatusAbstand));
+  frist_.setzen(faellig, jetzt);
 }
 
 void Abonnent::befehlsNachricht(const std::string& payload) {

@@ -13,10 +13,12 @@
 // line; the board goes on. Commands that act on the program only
 // (nurOertlich) are never run here.
 //
-// GUI thread; libmosquitto runs on its own thread (MqttKlient).
+// GUI thread; libmosquitto runs on its own thread (MqttKlient) and wakes
+// this one when a message arrives. Otherwise the board is woken only when
+// something is due (support/Frist.h): the status, or messages held back
+// while a command runs (looked at again every kNochmalSekunden).
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -28,6 +30,7 @@
 #include "hall/MqttKlient.h"
 #include "hall/Verleger.h"
 #include "platform/Clock.h"
+#include "support/Frist.h"
 
 namespace vrd4::halle {
 
@@ -46,7 +49,9 @@ class Abonnent {
 
   bool starten(std::string& fehler);
   void beenden();
-  // Runs what may run now; also from the built-in timer and on arrival.
+  static constexpr double kNochmalSekunden = 0.1;
+
+  // Runs what may run now; also on arrival and when something is due.
   void takt();
 
   const Folge& folge() const { return folge_; }
@@ -56,6 +61,7 @@ class Abonnent {
   void befehlsNachricht(const std::string& payload);
   void szenenNachricht(const std::string& payload);
   void statusSenden(bool online);
+  void fristSetzen();
   void melden(const QString& t) {
     if (anbindung_.meldung) anbindung_.meldung(t);
   }
@@ -66,7 +72,7 @@ class Abonnent {
   std::function<bool()> darf_;
   platform::Clock& uhr_;
   QObject kontext_;
-  QTimer timer_;
+  support::Frist frist_{[this] { takt(); }};
   std::unique_ptr<MqttKlient> klient_;
   std::deque<MqttKlient::Ereignis> eingang_;
   Folge folge_;

@@ -2,6 +2,7 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -31,8 +32,6 @@ Verleger::Verleger(MqttEinstellungen mqtt, const szene::Szene& szene, Anbindung 
   mqtt_.willeTopic = quelleTopic(mqtt_.adresse.halle);
   mqtt_.willePayload = statusSchreiben(statusJetzt(false, anbindung_.version, {0, 0}, lauf_, 0));
   klient_ = std::make_unique<MqttKlient>(mqtt_);
-  timer_.setInterval(100);
-  QObject::connect(&timer_, &QTimer::timeout, &kontext_, [this] { takt(); });
 }
 
 Verleger::~Verleger() { beenden(); }
@@ -41,15 +40,13 @@ bool Verleger::starten(std::string& fehler) {
   klient_->wecken = [this] {
     QMetaObject::invokeMethod(&kontext_, [this] { ereignisse(); }, Qt::QueuedConnection);
   };
-  if (!klient_->starten(fehler)) return false;
-  timer_.start();
-  return true;
+  return klient_->starten(fehler);
 }
 
 void Verleger::beenden() {
   if (beendet_) return;
   beendet_ = true;
-  timer_.stop();
+  frist_.aus();
   const TafelStatus aus = statusJetzt(false, anbindung_.version, anbindung_.tafelGroesse(), lauf_, seq_);
   klient_->beenden(std::pair{quelleTopic(mqtt_.adresse.halle), statusSchreiben(aus)}, std::chrono::seconds(1));
 }
@@ -58,6 +55,7 @@ void Verleger::befehlGelaufen(const protocol::Befehl& befehl, std::span<const ui
                               std::optional<uint8_t>) {
   if (beendet_ || !befehl.spec || befehl.spec->nurOertlich) return;
   ++seq_;
+  fristSetzen();
   if (!klient_->verbunden()) {
     ++ausgelassen_;
     return;
@@ -108,6 +106,7 @@ void Verleger::ereignisse() {
       case A::Verworfen: break;  // the publisher subscribes to nothing
     }
   }
+  fristSetzen();
 }
 
 void Verleger::takt() {
@@ -122,6 +121,22 @@ void Verleger::takt() {
     letzterStatus_ = jetzt;
     statusSenden(true);
   }
+  fristSetzen();
+}
+
+// The next moment the scene or the status is due; none while nothing
+// changed or the broker is away (its connect wakes us).
+void Verleger::fristSetzen() {
+  if (beendet_ || !klient_->verbunden()) {
+    frist_.aus();
+    return;
+  }
+  double faellig = support::Frist::kNie;
+  if (!szeneMid_ && szeneSeq_ != seq_) faellig = letzteSzene_ + kSzenenAbstand;
+  if (statusFaellig_ || statusSeq_ != seq_) faellig = std::min(faellig, letzterStatus_ + kStatusAbstand);
+  const double jetzt = uhr_.seconds();
+  if (faellig == support::Frist::kNie) frist_.aus();
+  else frist_.spaetestens(std::max(faellig, jetzt), jetzt);
 }
 
 void Verleger::szeneSenden() {

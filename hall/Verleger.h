@@ -12,11 +12,13 @@
 // published; the scene after it brings the boards level. Commands that act
 // on the program only (nurOertlich) are not published.
 //
-// GUI thread; libmosquitto runs on its own thread (MqttKlient). Drive
-// takt() from the loop or leave it to the built-in 100 ms timer.
+// GUI thread; libmosquitto runs on its own thread (MqttKlient) and wakes
+// this one only when it has something (a connect, an acknowledgement). The
+// scene and the status are sent from a deadline on the event loop
+// (support/Frist.h) set only while one of them is due, so an idle
+// publisher never wakes the board. takt() checks on demand as well.
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -26,6 +28,7 @@
 #include "hall/Ausgang.h"
 #include "hall/MqttKlient.h"
 #include "platform/Clock.h"
+#include "support/Frist.h"
 #include "szene/Szene.h"
 
 namespace vrd4::halle {
@@ -66,6 +69,7 @@ class Verleger final : public engine::BefehlsBeobachter {
   void ereignisse();
   void szeneSenden();
   void statusSenden(bool online);
+  void fristSetzen();
   void melden(const QString& t) {
     if (anbindung_.meldung) anbindung_.meldung(t);
   }
@@ -75,7 +79,7 @@ class Verleger final : public engine::BefehlsBeobachter {
   platform::Clock& uhr_;
   const szene::Szene& szene_;
   QObject kontext_;
-  QTimer timer_;
+  support::Frist frist_{[this] { takt(); }};
   std::unique_ptr<MqttKlient> klient_;
   Ausgang ausgang_;
   uint64_t lauf_ = 0, seq_ = 0;

@@ -1,6 +1,5 @@
 #include "net/Weiterleitung.h"
 
-#include <QTimer>
 #include <algorithm>
 
 #include "net/clsTalkConnection.h"
@@ -41,9 +40,6 @@ QString wiederVerbundenText(const QString& kennung, const QString& ziel) {
 Weiterleitung::Weiterleitung(QString kennung, platform::Clock& clock)
     : kennung_(std::move(kennung)), clock_(clock) {
   ErwartetOk = [](std::u16string_view z) { return protocol::istBefehl(z) && wirdQuittiert(befehlsname(z)); };
-  pruefen_ = new QTimer(&kontext_);
-  pruefen_->setInterval(kPruefMs);
-  QObject::connect(pruefen_, &QTimer::timeout, &kontext_, [this] { takten(); });
   socketAnlegen();
 }
 
@@ -70,8 +66,12 @@ void Weiterleitung::socketAnlegen() {
 std::int64_t Weiterleitung::warteschlange() const { return sck_->BytesToWrite(); }
 
 void Weiterleitung::setzen(Zustand z) {
-  if (zustand_ == z) return;
+  if (zustand_ == z) {
+    fristSetzen();
+    return;
+  }
   zustand_ = z;
+  fristSetzen();
   if (auto h = ZustandGeaendert) h(z);
 }
 
@@ -83,16 +83,15 @@ void Weiterleitung::verbinden(const QString& host, int32_t port) {
   wartezeit_ = kErsteWartezeit;
   nachVerlust_ = false;
   verluste_ = 0;
-  pruefen_->start();
   versuchen();
 }
 
 void Weiterleitung::trennen() {
-  pruefen_->stop();
   pruefung_ = false;
   sck_->Disconnect();
   offen_.clear();
   setzen(Zustand::Aus);
+  frist_.aus();
 }
 
 void Weiterleitung::versuchen() {
@@ -115,6 +114,7 @@ void Weiterleitung::verbunden() {
   // lines. So it first gets a line it answers without running; the
   // catch-up follows its "OK".
   pruefung_ = true;
+  fristSetzen();
   const std::string probe = platform::toAnsi(kProbe) + "\r\n";
   sck_->SendData(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(probe.data()), probe.size()));
 }
@@ -134,7 +134,7 @@ void Weiterleitung::aufholen() {
   setzen(Zustand::Verbunden);
 }
 
-void Weiterleitung::verloren(const QString& grund) {
+void Weiterleitung::verloren(const QString& grund, bool ereignis) {
   if (zustand_ != Zustand::Verbunden && zustand_ != Zustand::Verbindet) return;
   const bool warVerbunden = zustand_ == Zustand::Verbunden;
   pruefung_ = false;
@@ -151,7 +151,8 @@ void Weiterleitung::verloren(const QString& grund) {
     ++verluste_;
     const QString text = warVerbunden ? verlustText(kennung_, ziel_, grund) : nichtVerbundenText(kennung_, ziel_, grund);
     if (auto h = StatusEintrag) h(text);
-    if (auto h = Ereignis) h(kBefehlFehler, text);
+    if (ereignis)
+      if (auto h = Ereignis) h(kBefehlFehler, text);
   }
   nachVerlust_ = true;
   setzen(Zustand::Wartet);
@@ -176,6 +177,7 @@ void Weiterleitung::merken(std::u16string_view zeile) {
   if (!ErwartetOk || !ErwartetOk(zeile)) return;
   offen_.push_back({QString::fromUtf16(befehlsname(zeile).data(), qsizetype(befehlsname(zeile).size())),
                     clock_.seconds()});
+  if (offen_.size() == 1) fristSetzen();
 }
 
 void Weiterleitung::senden(std::u16string_view zeile) {
@@ -205,7 +207,7 @@ void Weiterleitung::takten() {
     case Zustand::Verbunden:
       if (!offen_.empty() && jetzt - std::max(offen_.front().gesendet, letzteAntwort_) > kQuittungsFrist) {
         if (auto h = Ereignis) h(kBefehlFehler, offen_.front().name + QStringLiteral(" - Timeout überschritten!"));
-        verloren(QStringLiteral("keine Antwort"));
+        verloren(QStringLiteral("keine Antwort"), false);
       }
       break;
     case Zustand::Verbindet:
@@ -217,6 +219,32 @@ void Weiterleitung::takten() {
       if (jetzt >= naechsterVersuch_) versuchen();
       break;
     case Zustand::Aus:
+      break;
+  }
+  fristSetzen();
+}
+
+// What is due next. A reply moves the deadline later: the timer then fires
+// early, finds nothing due and is set again, rather than being set anew on
+// every reply of a busy peer.
+void Weiterleitung::fristSetzen() {
+  const double jetzt = clock_.seconds();
+  // The checks compare with ">": due a moment after the deadline itself.
+  constexpr double kDanach = 0.001;
+  switch (zustand_) {
+    case Zustand::Verbunden:
+      if (offen_.empty()) frist_.aus();
+      else frist_.spaetestens(std::max(offen_.front().gesendet, letzteAntwort_) + kQuittungsFrist + kDanach, jetzt);
+      break;
+    case Zustand::Verbindet:
+      // A connect may end without an event (a name that was not found).
+      frist_.setzen(pruefung_ ? letzteAntwort_ + kQuittungsFrist + kDanach : jetzt + kPruefMs / 1000.0, jetzt);
+      break;
+    case Zustand::Wartet:
+      frist_.setzen(naechsterVersuch_, jetzt);
+      break;
+    case Zustand::Aus:
+      frist_.aus();
       break;
   }
 }

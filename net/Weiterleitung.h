@@ -14,9 +14,11 @@
 //   a socket error, when the oldest line waiting for its "OK" has waited
 //   kQuittungsFrist seconds since it was sent or since the previous reply
 //   (whichever is later), or when more than kMaxWarteschlange bytes wait to
-//   be sent to it. A missing "OK" also raises
+//   be sent to it. A missing "OK" raises
 //   Ereignis("BefehlFehler", "<Name> - Timeout überschritten!").
-//   Every loss gives a status entry and the event
+//   Every loss gives a status entry and, unless it is such a time-out (whose
+//   event a sender polling clsVRD4Event must find, not one that overwrites
+//   it at once), the event
 //   Ereignis("BefehlFehler", "<Kennung>: Verbindung zu <host:port> verloren (<Grund>)")
 //   ("... nicht möglich (<Grund>)" when the first attempt after verbinden()
 //   fails); a reconnect gives the status entry
@@ -34,8 +36,11 @@
 // it); the replies of the peer are lines of at most kMaxAntwortlaenge
 // characters (a longer one counts as a loss: the peer talks nonsense).
 //
-// Time comes from the injected clock; an internal timer checks the clock
-// every kPruefMs while active, and takten() does the same on demand.
+// Time comes from the injected clock. The client wakes the event loop only
+// when something is due (support/Frist.h): the reply deadline of the oldest
+// line, the probe's deadline, the next attempt after the back-off; while a
+// connect attempt runs (it may end without an event) it looks every
+// kPruefMs. takten() checks the clock on demand as well.
 // GUI thread only (the thread whose event loop runs the socket).
 #include <QObject>
 #include <QString>
@@ -50,8 +55,7 @@
 
 #include "net/clsSocket.h"
 #include "platform/Clock.h"
-
-class QTimer;
+#include "support/Frist.h"
 
 namespace vrd4::net {
 
@@ -104,6 +108,9 @@ class Weiterleitung {
 
   // Checks the reply deadline and the back-off against the clock.
   void takten();
+  // When the client next wakes the event loop to check (clock seconds;
+  // support::Frist::kNie: it does not).
+  double naechsteFrist() const { return frist_.zeitpunkt(); }
 
   // --- hooks (may be empty; they must not destroy the instance)
   // A status-list entry.
@@ -132,16 +139,19 @@ class Weiterleitung {
   void versuchen();
   void verbunden();
   void aufholen();
-  void verloren(const QString& grund);
+  // ereignis false: the loss goes to the status list only (a time-out
+  // raised its own event in the same instant).
+  void verloren(const QString& grund, bool ereignis = true);
   void antwortDa(const std::u16string& zeile);
   void merken(std::u16string_view zeile);
   void nachSenden();
   void socketAnlegen();
+  void fristSetzen();
 
   QString kennung_;
   platform::Clock& clock_;
   QObject kontext_;
-  QTimer* pruefen_ = nullptr;  // owned by kontext_
+  support::Frist frist_{[this] { takten(); }};
   std::unique_ptr<clsSocket> sck_;
   QString host_, ziel_;
   int32_t port_ = 0;

@@ -138,9 +138,39 @@ TEST_F(Weiter, AMissingOkAfterFourSecondsSinceTheLastReplyIsATimeOutAndALoss) {
   uhr.t += 0.01;
   w.takten();
   EXPECT_EQ(w.zustand(), Weiterleitung::Zustand::Wartet);
-  EXPECT_EQ(ereignisse, (std::vector<QString>{
-                            u"BefehlFehler: Rechteck - Timeout überschritten!"_s,
-                            u"BefehlFehler: Client2: Verbindung zu "_s + ziel() + u" verloren (keine Antwort)"_s}));
+  // The time-out is the event a sender reads; the loss is in the status list
+  // only, so that it does not overwrite the time-out in the same instant.
+  EXPECT_EQ(ereignisse, (std::vector<QString>{u"BefehlFehler: Rechteck - Timeout überschritten!"_s}));
+  EXPECT_EQ(status.back(), u"Client2: Verbindung zu "_s + ziel() + u" verloren (keine Antwort)"_s);
+}
+
+// A quiet client wakes the event loop only when something is due: never
+// while connected with nothing unanswered, once at the reply deadline, once
+// at the next attempt while the peer is away.
+TEST_F(Weiter, AQuietClientWakesTheLoopOnlyAtItsNextDeadline) {
+  constexpr double nie = support::Frist::kNie;
+  EXPECT_EQ(w.naechsteFrist(), nie) << "not started";
+  w.verbinden(u"127.0.0.1"_s, port);
+  auto peer = verbunden();
+  EXPECT_EQ(w.naechsteFrist(), nie) << "connected, nothing unanswered";
+  w.senden(befehl({u"Linie", u"1"}));
+  const double gesendet = uhr.t;
+  EXPECT_NEAR(w.naechsteFrist(), gesendet + Weiterleitung::kQuittungsFrist, 0.01) << "the reply deadline";
+  uhr.t += 1.0;
+  w.senden(befehl({u"Linie", u"2"}));
+  EXPECT_NEAR(w.naechsteFrist(), gesendet + Weiterleitung::kQuittungsFrist, 0.01) << "still the oldest line's";
+  ASSERT_EQ(zeilen(*peer, 2).size(), 2);
+  peer->write("OK\r\nOK\r\n");
+  ASSERT_TRUE(warteBis([&] { return w.offeneQuittungen() == 0; }));
+  w.takten();
+  EXPECT_EQ(w.naechsteFrist(), nie) << "everything answered";
+
+  server.close();
+  peer->abort();
+  ASSERT_TRUE(warteBis([&] { return w.zustand() == Weiterleitung::Zustand::Wartet; }));
+  EXPECT_NEAR(w.naechsteFrist(), uhr.t + Weiterleitung::kErsteWartezeit, 0.01) << "the next attempt";
+  w.trennen();
+  EXPECT_EQ(w.naechsteFrist(), nie) << "disconnected";
 }
 
 TEST_F(Weiter, AHungPeerCostsAtMostTheQueueBoundThenCountsAsLost) {
