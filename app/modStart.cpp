@@ -4,102 +4,126 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "app/Absage.h"
+#include "app/AnzeigePruefen.h"
+#include "app/Aufruf.h"
+#include "app/Fenstersymbol.h"
 #include "app/FrmVRD4Empfaenger.h"
 #include "app/GuiMessageBox.h"
+#include "app/Rueckgabe.h"
 #include "app/SignalPipe.h"
 #include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
+#include "platform/BildschirmX11.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
-#include "platform/BildschirmX11.h"
+#include "platform/ProzessZustand.h"
+#include "platform/Systemd.h"
 
 namespace vrd4::app::modStart {
 namespace {
 std::string g_globalPfad;
 
-// Whether another receiver runs on our channel (the same --prefix), whoever
-// started it.
-bool andererEmpfaengerLaeuft() {
+// Another receiver on our channel (the same --prefix), whoever started it,
+// that started before us: of two that start together the older runs.
+std::optional<pid_t> andererEmpfaenger() {
   const pid_t selbst = ::getpid();
-  return platform::findProcess([selbst](const platform::ProcessEntry& e) {
-           if (e.pid == selbst || !platform::exeNameMatches(e.exeName, "VRD4EMPFAENGER")) return false;
-           std::vector<std::string> args = platform::processArguments(e.pid);
-           std::vector<char*> argv{const_cast<char*>("")};
-           for (auto& a : args) argv.push_back(a.data());
-           const auto praefix = praefixAusArgumenten(static_cast<int>(argv.size()), argv.data());
-           return praefix.value_or("") == channel::channelNamePrefix();
-         })
-      .has_value();
+  const auto e = platform::findProcess([selbst](const platform::ProcessEntry& e) {
+    if (e.pid == selbst || !platform::exeNameMatches(e.exeName, "VRD4EMPFAENGER")) return false;
+    return praefixAus(platform::processArguments(e.pid)) == channel::channelNamePrefix() &&
+           platform::aelter(e.pid, selbst);
+  });
+  return e ? std::optional(e->pid) : std::nullopt;
 }
+
+// While Qt looks for its platform, a fatal message means it found none.
+std::atomic<bool> g_plattformStart{false};
+QString g_letzteWarnung;
+
+// Qt's messages go where the history goes, through the writer that never
+// waits: a warning repeated on every command must not hold up the board.
+void qtMeldung(QtMsgType art, const QMessageLogContext&, const QString& text) {
+  if (art == QtDebugMsg) return;
+  if (art == QtFatalMsg && g_plattformStart) {
+    const QString grund = g_letzteWarnung.isEmpty() ? text.section(QLatin1Char('\n'), 0, 0) : g_letzteWarnung;
+    const Absage a = anzeigeAbsage("Keine Anzeige: Qt-Plattform ließ sich nicht starten (" + grund.toStdString() +
+                                   "). Abhilfe: DISPLAY, WAYLAND_DISPLAY oder QT_QPA_PLATFORM prüfen");
+    platform::systemd::fehlerMelden(absageZeile(a), zahl(a.status));
+    std::_Exit(zahl(a.status));
+  }
+  if (g_plattformStart) g_letzteWarnung = text;
+  platform::systemd::ausgeben(platform::systemd::protokollZeile(u"Qt: " + text.toStdU16String()));
+  if (art == QtFatalMsg) platform::systemd::ausgabeLeeren(500);  // Qt aborts next
+}
+
+int aufrufVerweigern(const std::string& fehler, bool anzeige) {
+  const int status = absagen(aufrufAbsage(fehler), anzeige);
+  // The usage below the line, as a terminal user expects it.
+  platform::systemd::ausgeben(std::string(kurzAufruf()) + "Mehr mit --help.", false);
+  platform::systemd::ausgabeLeeren(500);
+  return status;
+}
+
 }  // namespace
 
 const std::string& GlobalPfad() { return g_globalPfad; }
 
-std::optional<std::string> praefixAusArgumenten(int argc, char** argv) {
-  std::string praefix;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--prefix") {
-      if (i + 1 >= argc) return std::nullopt;
-      praefix = argv[++i];
-    } else if (a.rfind("--prefix=", 0) == 0) {
-      praefix = a.substr(9);
-    }
-  }
-  if (!channel::isValidChannelNamePrefix(praefix)) return std::nullopt;
-  return praefix;
-}
-
-bool vollbildAusArgumenten(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--vollbild") == 0) return true;
-  return false;
-}
-
-std::string weiterleitenAusArgumenten(int argc, char** argv) {
-  std::string ziel;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--weiterleiten" && i + 1 < argc) ziel = argv[++i];
-    else if (a.rfind("--weiterleiten=", 0) == 0) ziel = a.substr(15);
-  }
-  return ziel;
-}
-
-const char* hilfeText() {
-  return "Aufruf: VRD4Empfaenger [--prefix P] [--vollbild] [--weiterleiten A:P]\n"
-         "                      [--halle mqtt[s]://RECHNER[:PORT]/HALLE | --tafel mqtt[s]://RECHNER[:PORT]/HALLE/NAME]\n"
-         "                      [--halle-ca DATEI] [--halle-zugang DATEI]\n"
-         "  --prefix P   eigener Kanal und eigene Startwerte (A-Z a-z 0-9 _ - ., höchstens 64 Zeichen)\n"
-         "  --vollbild   im Vollbild starten, Mauszeiger über der Tafel aus (ESC beendet das Vollbild)\n"
-         "  --weiterleiten A:P  die Zeilen des Servers von Anfang an an A:P weiterleiten (Client3)\n"
-         "  --halle URL  jeden Befehl und die Szene an die Halle am MQTT-Broker senden (Quelle)\n"
-         "  --tafel URL  als Tafel NAME der Halle zeichnen, was die Quelle ausführt\n"
-         "  --halle-ca DATEI      CA-Zertifikat für mqtts://\n"
-         "  --halle-zugang DATEI  Benutzername (1. Zeile) und Passwort (2. Zeile) für den Broker\n"
-         "  --version    Version ausgeben\n"
-         "  --help       diese Hilfe\n"
-         "Solange die Tafel läuft, bleibt der Bildschirm an (kein Bildschirmschoner, kein DPMS).\n";
-}
-
 int Main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(hilfeText(), stdout);
-      return 0;
-    }
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  Aufruf aufruf = aufrufLesen(args);
+  std::variant<HallenOptionen, std::string> halle = HallenOptionen{};
+  if (aufruf.fehler.empty()) halle = hallenOptionenAusArgumenten(argc, argv);
+  if (const auto* fehler = std::get_if<std::string>(&halle)) aufruf.fehler = *fehler;
+  // Answered before any display or channel is touched, so that they work on a
+  // console and from a package's test.
+  if (aufruf.fehler.empty() && aufruf.hilfe) {
+    std::fputs(hilfeText().c_str(), stdout);
+    return zahl(Rueckgabe::Normal);
   }
+  if (aufruf.fehler.empty() && aufruf.version) {
+    std::printf("VRD4Empfaenger %s\n", VRD4_VERSION);
+    return zahl(Rueckgabe::Normal);
+  }
+  qInstallMessageHandler(qtMeldung);
+  // Qt's two options become what every X11 call of ours reads as well.
+  for (std::size_t i = 0; i + 1 < aufruf.qt.size(); i += 2)
+    setenv(aufruf.qt[i] == "-display" ? "DISPLAY" : "QT_QPA_PLATFORM", aufruf.qt[i + 1].c_str(), 1);
   // The board enters the player's window with X11 calls: in a Wayland
   // session it runs through XWayland unless the user chose a platform.
   setenv("QT_QPA_PLATFORM", "xcb", 0);
-  QApplication app(argc, argv);
+  const std::string anzeigeFehlt = app::anzeigeFehlt({});
+  const bool anzeige = anzeigeFehlt.empty();
+  if (!aufruf.fehler.empty()) return aufrufVerweigern(aufruf.fehler, anzeige);
+
+  // --prefix P: a channel (and settings file) of its own, so that several
+  // receivers can drive several boards on one PC.
+  channel::setChannelNamePrefix(aufruf.praefix);
+  if (!platform::isUserAnAdmin()) return absagen(rechteAbsage(), anzeige);
+  // One receiver per channel: a second would take every other command.
+  if (const auto pid = andererEmpfaenger()) return absagen(bereitsGeladenAbsage(*pid, aufruf.praefix), anzeige);
+  // Files another user left on the channel that we may not open: replaced
+  // while no receiver uses them, else one message that says how to free them.
+  namespace gv = channel::modVRD4GlobaleVariablen;
+  std::string gesperrt = gv::gesperrtesObjekt();
+  if (!gesperrt.empty() && gv::gesperrteObjekteErsetzen()) gesperrt = gv::gesperrtesObjekt();
+  if (!gesperrt.empty()) return absagen(kanalAbsage(gv::gesperrtMeldung(gesperrt)), anzeige);
+  if (!anzeige) return absagen(anzeigeAbsage(anzeigeFehlt), false);
+
+  // Qt gets no argument of ours: an option it took would change the board.
+  int qtArgc = 1;
+  char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("VRD4Empfaenger"), nullptr};
+  g_plattformStart = true;
+  QApplication app(qtArgc, qtArgv);
+  g_plattformStart = false;
   QApplication::setApplicationName(QStringLiteral("VRD4Empfaenger"));
+  QApplication::setWindowIcon(fensterSymbol());
   // The window's own unload ends the run, not the last window closing.
   QApplication::setQuitOnLastWindowClosed(false);
   // Re-parenting the surface makes it a native window; its siblings need not be.
@@ -111,42 +135,6 @@ int Main(int argc, char** argv) {
     ~SinkZurueck() { platform::setMessageBoxSink(nullptr); }
   } sinkZurueck;
 
-  // --prefix P: a channel (and settings file) of its own, so that several
-  // receivers can drive several boards on one PC.
-  const auto praefix = praefixAusArgumenten(argc, argv);
-  if (!praefix) {
-    platform::showMessageBox(
-        u"--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!\r\n\r\nProgramm wird beendet!", {},
-        {.warnung = true, .wartet = true});
-    return 2;
-  }
-  channel::setChannelNamePrefix(*praefix);
-
-  const auto halle = hallenOptionenAusArgumenten(argc, argv);
-  if (const auto* fehler = std::get_if<std::string>(&halle)) {
-    platform::showMessageBox(QString::fromStdString(*fehler + "\r\n\r\nProgramm wird beendet!").toStdU16String(),
-                             {}, {.warnung = true, .wartet = true});
-    return 2;
-  }
-
-  if (!platform::isUserAnAdmin()) {
-    platform::showMessageBox(
-        u"Programm muss mit 'ADMINISTRATOR'-Rechten gestartet werden!\r\n\r\nProgramm wird beendet!", {},
-        {.wartet = true});
-    return 1;
-  }
-
-  // Files another user left on the channel that we may not open: replaced
-  // while no receiver uses them, else one message that says how to free them.
-  namespace gv = channel::modVRD4GlobaleVariablen;
-  std::string gesperrt = gv::gesperrtesObjekt();
-  if (!gesperrt.empty() && !andererEmpfaengerLaeuft() && gv::gesperrteObjekteErsetzen())
-    gesperrt = gv::gesperrtesObjekt();
-  if (!gesperrt.empty()) {
-    platform::showMessageBox(gv::gesperrtMeldung(gesperrt));
-    return 1;
-  }
-
   g_globalPfad = platform::programFolder();
   if (!g_globalPfad.empty() && chdir(g_globalPfad.c_str()) != 0) {
     // The window reports it again when it loads; nothing more to do here.
@@ -156,8 +144,8 @@ int Main(int argc, char** argv) {
     // A board runs all day: no screen saver, no power saving while it shows.
     platform::x11::BildschirmWachHalter wach;
     Umgebung umgebung;
-    umgebung.vollbild = vollbildAusArgumenten(argc, argv);
-    umgebung.weiterleiten = weiterleitenAusArgumenten(argc, argv);
+    umgebung.vollbild = aufruf.vollbild;
+    umgebung.weiterleiten = aufruf.weiterleiten;
     umgebung.halle = std::get<HallenOptionen>(halle);
     FrmVRD4Empfaenger frm(std::move(umgebung));
     // Boxes belong to the main window from here on (and go with it).
@@ -183,7 +171,7 @@ int Main(int argc, char** argv) {
     platform::showMessageBox((name + QStringLiteral(" noch verblieben!")).toStdU16String(), {}, {.wartet = true});
     w->close();
   }
-  return 0;
+  return zahl(Rueckgabe::Normal);
 }
 
 }  // namespace vrd4::app::modStart

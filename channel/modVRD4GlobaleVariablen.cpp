@@ -1,6 +1,7 @@
 #include "channel/modVRD4GlobaleVariablen.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <time.h>
 
 #include <array>
@@ -13,6 +14,7 @@
 #include "channel/modVRD4Mutex.h"
 #include "platform/Ansi.h"
 #include "platform/FileLock.h"
+#include "platform/Gruppe.h"
 #include "platform/MessageBox.h"
 
 namespace vrd4::channel::modVRD4GlobaleVariablen {
@@ -277,8 +279,15 @@ bool gesperrteObjekteErsetzen() {
 std::u16string gesperrtMeldung(const std::string& pfad) {
   const std::string p = "/dev/shm/" + channelNamePrefix();
   const int grund = sperrgrund(pfad);
-  return platform::fromUtf8(pfad + " lässt sich nicht öffnen: " + std::strerror(grund == 0 ? EACCES : grund)) +
-         u"\r\nDer Kanal gehört einem anderen Benutzer. Abhilfe: dessen Tafel beenden und als root" +
+  const std::u16string kopf =
+      platform::fromUtf8(pfad + " lässt sich nicht öffnen: " + std::strerror(grund == 0 ? EACCES : grund));
+  // A file shared with the group: what is missing is the membership.
+  struct stat st {};
+  const auto gruppe = platform::tafelGruppe();
+  if (grund == EACCES && ::geteuid() != 0 && gruppe && ::stat(pfad.c_str(), &st) == 0 && st.st_gid == *gruppe &&
+      (st.st_mode & 0060) == 0060 && !platform::inTafelGruppe())
+    return kopf + u"\r\nDer Kanal gehört der Gruppe vrd4: " + platform::fromUtf8(platform::gruppenAbhilfe());
+  return kopf + u"\r\nDer Kanal gehört einem anderen Benutzer. Abhilfe: dessen Tafel beenden und als root" +
          platform::fromUtf8(" 'rm " + p + "VRD4* " + p + "clsVRD4*'") +
          u" ausführen (oder den Rechner neu starten). Danach teilen sich alle Mitglieder der Gruppe vrd4 "
          u"den Kanal.";
