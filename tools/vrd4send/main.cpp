@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "Nachlauf.h"
 #include "Operationen.h"
 #include "Skript.h"
 #include "Tafeln.h"
@@ -275,8 +276,9 @@ int main(int argc, char** argv) {
         sender.WartenbisPufferleer(1.0);
         neueEreignisse();
       }
-      // The receiver reports what a command did right after taking it.
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      // The receiver reports what a command did only once it has run it:
+      // the event of the last one comes after its slot was taken.
+      Nachlauf{empfaengerAufUnseremKanal, o.antwortzeit}.abwarten(beenden);
       neueEreignisse();
       if (nichtGesendet > 0) {
         std::fprintf(stderr, "vrd4send: %d Befehle nicht gesendet\n", nichtGesendet);

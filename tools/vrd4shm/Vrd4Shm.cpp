@@ -16,6 +16,7 @@ constexpr const char* kUsageText =
     "Aufruf: vrd4shm [--prefix P] dump\n"
     "        vrd4shm [--prefix P] get NAME\n"
     "        vrd4shm [--prefix P] set NAME TEXT\n"
+    "        vrd4shm --version\n"
     "\n"
     "dump  zeigt jede Variable des Kanals mit ihrem Wert (vom Befehlsring nur\n"
     "      die nicht leeren Plätze, ESC als \xE2\x90\x9B).\n"
@@ -126,6 +127,9 @@ int runVrd4Shm(const std::vector<std::string>& args, std::ostream& out, std::ost
       channel::setChannelNamePrefix(a.substr(9));
     } else if (a == "-h" || a == "--help") {
       out << kUsageText;
+      return kOk;
+    } else if (a == "--version") {
+      out << "vrd4shm " << VRD4_VERSION << "\n";
       return kOk;
     } else {
       rest.push_back(a);
