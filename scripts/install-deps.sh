@@ -8,6 +8,7 @@ PACKAGES=(
   clang libclang-rt-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libx11-dev libxss-dev libxext-dev x11-utils xvfb xauth openbox xfwm4
+  python3-xdg systemd
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgif-dev

@@ -1,6 +1,6 @@
 // Shared by the end-to-end tests: one real receiver process, run as a copy of
 // the program in a folder of its own, where its settings file and its snapshot
-// "Picture.bmp" (saved on SIGUSR1) live; and the sending side of the ring on
+// "<prefix>Picture.bmp" (saved on SIGUSR1) live; and the sending side of the ring on
 // the channel names of this process.
 #pragma once
 
@@ -120,7 +120,7 @@ class Empfaenger {
   }
   // A fresh snapshot of the board; null when none came.
   QImage schnappschuss() {
-    const QString datei = QString::fromStdString(ordner() + "/Picture.bmp");
+    const QString datei = QString::fromStdString(ordner() + "/" + praefix_ + "Picture.bmp");
     QFile::remove(datei);
     kill(pid_, SIGUSR1);
     if (!warteBis([&] { return QFile::exists(datei) && QImage(datei).width() > 0; }, kSekunden)) return {};

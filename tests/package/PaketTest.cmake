@@ -4,7 +4,9 @@
 # binaries, and the unpacked packages in a scratch root: vrd4send runs and
 # tells the truth in its exit status, the manual pages render without
 # warnings and document every option and operation, the desktop entry and the
-# user unit name files that are there, the receiver runs and writes nothing
+# user units name files that are there (systemd-analyze finds nothing to say
+# of the units), the autostart entry does what it should under openbox's
+# session autostart, the receiver runs and writes nothing
 # under usr, a second member of the group vrd4 runs the board after a first
 # (as root only: it creates the users), and an outside C program builds
 # against the unpacked vrd4sender.pc and runs. Every fault is listed before
@@ -153,7 +155,7 @@ endforeach()
 set(muss_${empf}
   ${P}/bin/VRD4Empfaenger ${P}/bin/vrd4send ${P}/bin/vrd4shm
   ${P}/share/man/man1/VRD4Empfaenger.1.gz ${P}/share/man/man1/vrd4send.1.gz ${P}/share/man/man1/vrd4shm.1.gz
-  ${P}/share/applications/vrd4empfaenger.desktop
+  ${P}/share/applications/vrd4empfaenger.desktop ${P}/share/vrd4empfaenger/vrd4empfaenger-autostart.desktop
   ${P}/share/icons/hicolor/scalable/apps/vrd4empfaenger.svg
   ${P}/share/icons/hicolor/48x48/apps/vrd4empfaenger.png ${P}/share/icons/hicolor/128x128/apps/vrd4empfaenger.png
   ${P}/share/icons/hicolor/256x256/apps/vrd4empfaenger.png
@@ -225,7 +227,7 @@ if(NOT hilfe_vrd4send MATCHES "^Aufruf: vrd4send")
   melde("vrd4send --help from the scratch root printed: ${hilfe_vrd4send}")
 endif()
 run(hilfe_vrd4shm ${W}/bin/vrd4shm --help)
-foreach(programm VRD4Empfaenger vrd4send)
+foreach(programm VRD4Empfaenger vrd4send vrd4shm)
   execute_process(COMMAND ${W}/bin/${programm} --version RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
   if(NOT rc EQUAL 0 OR NOT text STREQUAL "${programm} ${VERSION}\n")
     melde("${programm} --version (${rc}): ${text}")
@@ -367,7 +369,13 @@ foreach(seite VRD4Empfaenger vrd4send vrd4shm)
   endif()
   run(roff_${seite} gzip -dc ${datei})
 endforeach()
-foreach(programm vrd4send vrd4shm)
+# The receiver's --help works without a display.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=QT_QPA_PLATFORM ${W}/bin/VRD4Empfaenger --help
+  RESULT_VARIABLE rc OUTPUT_VARIABLE hilfe_VRD4Empfaenger ERROR_VARIABLE text)
+if(NOT rc EQUAL 0 OR NOT hilfe_VRD4Empfaenger MATCHES "^Aufruf: VRD4Empfaenger")
+  melde("VRD4Empfaenger --help without a display (${rc}): ${hilfe_VRD4Empfaenger}${text}")
+endif()
+foreach(programm VRD4Empfaenger vrd4send vrd4shm)
   string(REGEX MATCHALL "--[a-z][a-z-]*" optionen "${hilfe_${programm}}")
   list(REMOVE_DUPLICATES optionen)
   foreach(o ${optionen})
@@ -416,14 +424,98 @@ if(NOT EXISTS ${W}/share/icons/hicolor/scalable/apps/${wert_Icon}.svg)
   melde("vrd4empfaenger.desktop: no icon ${wert_Icon}.svg in hicolor")
 endif()
 file(READ ${W}/lib/systemd/user/vrd4empfaenger.service unit)
-foreach(muster "\nExecStart=${PREFIX}/bin/VRD4Empfaenger\n" "\nRestart=on-failure\n"
-               "\nWantedBy=graphical-session.target\n" "\nPartOf=graphical-session.target\n")
-  string(FIND "${unit}" "${muster}" at)
-  if(at LESS 0)
-    string(STRIP "${muster}" muster)
-    melde("vrd4empfaenger.service lacks ${muster}")
+file(READ ${W}/lib/systemd/user/vrd4empfaenger@.service unit_vorlage)
+foreach(muster "\nExecStart=${PREFIX}/bin/VRD4Empfaenger\n" "\nRestart=always\n" "\nType=notify\n"
+               "\nWatchdogSec=10\n" "\nWantedBy=graphical-session.target\n" "\nPartOf=graphical-session.target\n")
+  foreach(u unit unit_vorlage)
+    string(REPLACE "VRD4Empfaenger\n" "VRD4Empfaenger --prefix %i\n" m "${muster}")
+    if(u STREQUAL "unit")
+      set(m "${muster}")
+    endif()
+    string(FIND "${${u}}" "${m}" at)
+    if(at LESS 0)
+      string(STRIP "${m}" m)
+      melde("${u} (vrd4empfaenger(@).service) lacks ${m}")
+    endif()
+  endforeach()
+endforeach()
+find_program(pfad_systemd_analyze systemd-analyze)
+if(pfad_systemd_analyze)
+  # A user manager's runtime folder of its own; both units, the template as
+  # an instance.
+  file(MAKE_DIRECTORY ${WORK_DIR}/laufzeit)
+  file(CHMOD ${WORK_DIR}/laufzeit DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  file(COPY_FILE ${W}/lib/systemd/user/vrd4empfaenger@.service ${WORK_DIR}/laufzeit/vrd4empfaenger@halle1.service)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${WORK_DIR}/laufzeit
+      ${pfad_systemd_analyze} verify --user --man=no
+      ${W}/lib/systemd/user/vrd4empfaenger.service ${WORK_DIR}/laufzeit/vrd4empfaenger@halle1.service
+    RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+  # Only what it says of our unit: the scratch root's program is not in PATH.
+  string(REGEX MATCHALL "vrd4empfaenger[@a-z0-9]*.service:[0-9]+:[^\n]*" meldungen "${text}")
+  if(meldungen)
+    melde("systemd-analyze verify: ${meldungen}")
+  endif()
+  file(REMOVE_RECURSE ${WORK_DIR}/laufzeit)
+endif()
+
+# The autostart entry, enabled as README.Debian says, run the way openbox's
+# session runs ~/.config/autostart (Xfce's and LXDE's sessions read the same
+# entries): it asks the user manager for the unit and starts the program
+# itself when there is no user manager.
+set(openbox_autostart)
+foreach(d /usr/lib/x86_64-linux-gnu /usr/lib/aarch64-linux-gnu /usr/lib/openbox /usr/libexec)
+  if(EXISTS ${d}/openbox-xdg-autostart)
+    set(openbox_autostart ${d}/openbox-xdg-autostart)
   endif()
 endforeach()
+set(eintrag_autostart ${W}/share/vrd4empfaenger/vrd4empfaenger-autostart.desktop)
+file(READ ${eintrag_autostart} autostart)
+if(NOT autostart MATCHES "\nExec=sh -c \"systemctl --user import-environment DISPLAY XAUTHORITY; systemctl --user reset-failed vrd4empfaenger.service; systemctl --user start vrd4empfaenger.service [|][|] exec VRD4Empfaenger\"\n")
+  melde("vrd4empfaenger-autostart.desktop: unexpected Exec")
+endif()
+if(openbox_autostart)
+  foreach(fall geht fehlt)
+    set(sitzung ${WORK_DIR}/sitzung_${fall})
+    file(REMOVE_RECURSE ${sitzung})
+    file(MAKE_DIRECTORY ${sitzung}/konfig/autostart ${sitzung}/leer ${sitzung}/bin)
+    file(CREATE_LINK ${eintrag_autostart} ${sitzung}/konfig/autostart/vrd4empfaenger.desktop SYMBOLIC)
+    set(rc_systemctl 0)
+    if(fall STREQUAL "fehlt")
+      set(rc_systemctl 1)
+    endif()
+    file(WRITE ${sitzung}/bin/systemctl "#!/bin/sh
+echo "systemctl $*" >> ${sitzung}/protokoll
+exit ${rc_systemctl}
+")
+    file(WRITE ${sitzung}/bin/VRD4Empfaenger "#!/bin/sh
+echo "VRD4Empfaenger $*" >> ${sitzung}/protokoll
+")
+    file(CHMOD ${sitzung}/bin/systemctl ${sitzung}/bin/VRD4Empfaenger PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${sitzung}/konfig XDG_CONFIG_DIRS=${sitzung}/leer
+        PATH=${sitzung}/bin:/usr/bin:/bin ${openbox_autostart} OPENBOX
+      RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
+    set(erwartet_protokoll "systemctl --user import-environment DISPLAY XAUTHORITY\nsystemctl --user reset-failed vrd4empfaenger.service\nsystemctl --user start vrd4empfaenger.service\n")
+    if(fall STREQUAL "fehlt")
+      string(APPEND erwartet_protokoll "VRD4Empfaenger \n")
+    endif()
+    set(protokoll "")
+    foreach(i RANGE 100)
+      if(EXISTS ${sitzung}/protokoll)
+        file(READ ${sitzung}/protokoll protokoll)
+      endif()
+      if(protokoll STREQUAL erwartet_protokoll)
+        break()
+      endif()
+      execute_process(COMMAND sleep 0.1)
+    endforeach()
+    if(NOT protokoll STREQUAL erwartet_protokoll)
+      melde("the autostart entry under openbox-xdg-autostart (user manager ${fall}): ran\n${protokoll}${text}")
+    endif()
+    file(REMOVE_RECURSE ${sitzung})
+  endforeach()
+else()
+  message(STATUS "skipped the autostart entry under openbox's session: openbox-xdg-autostart is not installed")
+endif()
 
 # An outside C program against the unpacked -dev package's pkg-config file.
 execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${W}/${LIBDIR}/pkgconfig

@@ -23,7 +23,7 @@ until ls -l /proc/$pid/fd 2>/dev/null | grep -q "/dev/shm/${prefix}VRD4Sendetext
 done
 kill -USR1 $pid
 i=0
-until [ -s "$heim/.local/state/vrd4/Picture.bmp" ]; do
+until [ -s "$heim/.local/state/vrd4/${prefix}Picture.bmp" ]; do
   i=$((i + 1)); [ $i -gt 300 ] && ende "no snapshot in $heim/.local/state/vrd4 within 30 s"
   sleep 0.1
 done
