@@ -164,10 +164,10 @@ class Empfaenger {
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }
-  // A fresh snapshot of the board (SIGUSR1 writes Picture.bmp); null when none came.
+  // A fresh snapshot of the board (SIGUSR1 writes <prefix>Picture.bmp); null when none came.
   QImage schnappschuss(double sekunden = 20) {
-    const QString datei = QString::fromStdString((ordner_ / "Picture.bmp").string());
-    std::filesystem::remove(ordner_ / "Picture.bmp");
+    const QString datei = QString::fromStdString((ordner_ / (praefix_ + "Picture.bmp")).string());
+    std::filesystem::remove(ordner_ / (praefix_ + "Picture.bmp"));
     kill(pid_, SIGUSR1);
     const auto ende = std::chrono::steady_clock::now() + std::chrono::duration<double>(sekunden);
     while (std::chrono::steady_clock::now() < ende) {
