@@ -24,7 +24,10 @@
 //    player's window), or at once when the watch sees a change. A TCP line,
 //    or an event that gives the loop work of its own (a TCP command that
 //    starts a blinking text), ends the rest; what any other event did is
-//    shown at once. The watch's looks count as ticks.
+//    shown at once. The watch's looks count as ticks. Nothing else keeps a
+//    timer running: the forwarding clients and the hall set a deadline on
+//    the event loop only while something of theirs is due
+//    (support/Frist.h), so a quiet board with them rests as one without.
 //
 // Nothing waits inside other work: forwarding clients connect and collect
 // their peers' "OK"s on the event loop (net/Weiterleitung.h), message boxes

@@ -11,6 +11,7 @@
 
 #include "AppTestUmgebung.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
+#include "channel/ClsVRD4Memory.h"
 #include "platform/SurfaceWidget.h"
 
 namespace vrd4::app::test {
@@ -154,7 +155,8 @@ TEST_F(FensterTest, SyncNeedsThePlayerAndEntersTheDisplayWindowFoundAndTheBoardC
 
 TEST_F(FensterTest, SnapshotIsA24BitBmpInTheProgramFolderOrAReportWhyNot) {
   frm->cmdBoxSpeichern_Click();
-  QFile f(ordner.path() + u"/Picture.bmp"_s);
+  // A board of a channel of its own (--prefix P) saves P + "Picture.bmp".
+  QFile f(ordner.path() + u"/"_s + QString::fromStdString(channel::channelNamePrefix()) + u"Picture.bmp"_s);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray kopf = f.read(34);
   EXPECT_TRUE(kopf.startsWith("BM"));

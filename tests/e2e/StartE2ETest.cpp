@@ -125,6 +125,26 @@ TEST(StartE2E, EveryRefusalSaysWhyOnOneLineAndEndsWithItsStatusWithinTwoSeconds)
   EXPECT_NE(l.fehler.find("\nAufruf: VRD4Empfaenger [--prefix P]"), std::string::npos) << l.fehler;
 }
 
+// vrd4send names the fix that helps: for the group's channel, the group.
+TEST(StartE2E, VrdSendNamesTheGroupWhenTheChannelIsTheGroupsAndItsUserIsNotInIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "running as another user needs root";
+  const TafelGruppe gruppe;
+  ASSERT_TRUE(gruppe.gid());
+  const std::string p = startPraefix(), datei = "/dev/shm/" + p + "VRD4Sendetexte0";
+  const int fd = ::open(datei.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::fchown(fd, 0, *gruppe.gid()), 0);
+  ::fchmod(fd, 0660);
+  ::close(fd);
+  const OffeneKopie kopie;
+  const Lauf l = ausfuehren({kopie.dazu("vrd4send"), "--prefix", p}, {}, 65534, {}, "Cls\n");
+  test::kanalDateienEntfernen(p);
+  EXPECT_EQ(l.status, 4) << l.fehler;
+  EXPECT_EQ(l.ersteZeile(), "vrd4send: " + datei + " lässt sich nicht öffnen: Permission denied Der Kanal gehört der "
+                            "Gruppe vrd4: nobody ist weder root noch Mitglied der Gruppe vrd4. Abhilfe (als root): "
+                            "adduser nobody vrd4, dann neu anmelden.");
+}
+
 // Linie i: a horizontal line in a colour of its own, 10 rows apart.
 int32_t linienFarbe(int i) { return int32_t(0x0000FF + i * 0x000C00 + (19 - i) * 0x0C0000); }
 std::u16string linie(int i) {

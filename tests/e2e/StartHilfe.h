@@ -137,6 +137,13 @@ class OffeneKopie {
     std::error_code ec;
     std::filesystem::remove_all(ordner_, ec);
   }
+  // Another program of the build beside it; its path.
+  std::string dazu(const std::string& name) const {
+    const std::string pfad = ordner_ + "/" + name;
+    std::filesystem::copy_file(VRD4_BIN_DIR "/" + name, pfad, std::filesystem::copy_options::overwrite_existing);
+    ::chmod(pfad.c_str(), 0755);
+    return pfad;
+  }
   const std::string& programm() const { return programm_; }
   const std::string& ordner() const { return ordner_; }
 
