@@ -56,12 +56,12 @@ pid_t starten(std::vector<std::string> argv) {
   return pid;
 }
 
-std::map<std::string, double>& ergebnisse() {
-  static std::map<std::string, double> e;
+enum class Art { Ohne, Client3, Halle, Tafel };
+
+std::map<Art, double>& ergebnisse() {
+  static std::map<Art, double> e;
   return e;
 }
-
-enum class Art { Ohne, Client3, Halle, Tafel };
 
 void BM_WeckungenIn10s(benchmark::State& state, Art art) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -102,9 +102,9 @@ void BM_WeckungenIn10s(benchmark::State& state, Art art) {
       break;
     }
     const double n = double(w1 - w0);
-    ergebnisse()[state.name()] = n;
+    ergebnisse()[art] = n;
     state.counters["weckungen_10s"] = n;
-    const auto ohne = ergebnisse().find("BM_WeckungenIn10s/ohne");
+    const auto ohne = ergebnisse().find(Art::Ohne);
     if (ohne != ergebnisse().end() && ohne->second > 0) state.counters["gegen_ohne"] = n / ohne->second;
   }
 }
