@@ -483,13 +483,8 @@ if(openbox_autostart)
     if(fall STREQUAL "fehlt")
       set(rc_systemctl 1)
     endif()
-    file(WRITE ${sitzung}/bin/systemctl "#!/bin/sh
-echo "systemctl $*" >> ${sitzung}/protokoll
-exit ${rc_systemctl}
-")
-    file(WRITE ${sitzung}/bin/VRD4Empfaenger "#!/bin/sh
-echo "VRD4Empfaenger $*" >> ${sitzung}/protokoll
-")
+    file(WRITE ${sitzung}/bin/systemctl "#!/bin/sh\necho \"systemctl $*\" >> ${sitzung}/protokoll\nexit ${rc_systemctl}\n")
+    file(WRITE ${sitzung}/bin/VRD4Empfaenger "#!/bin/sh\necho \"VRD4Empfaenger $*\" >> ${sitzung}/protokoll\n")
     file(CHMOD ${sitzung}/bin/systemctl ${sitzung}/bin/VRD4Empfaenger PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
     execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${sitzung}/konfig XDG_CONFIG_DIRS=${sitzung}/leer
         PATH=${sitzung}/bin:/usr/bin:/bin ${openbox_autostart} OPENBOX
