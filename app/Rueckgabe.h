@@ -28,7 +28,7 @@ inline constexpr std::array<RueckgabeZeile, 7> kRueckgaben{{
     {Rueckgabe::Aufruf, "falscher Aufruf (unbekannte Option, --prefix, --halle/--tafel, --weiterleiten)", false},
     {Rueckgabe::KeineRechte, "keine Rechte (weder root noch Mitglied der Gruppe vrd4)", false},
     {Rueckgabe::KanalGesperrt, "der Kanal gehört einem anderen Benutzer", false},
-    {Rueckgabe::BereitsGeladen, "auf diesem Kanal läuft schon ein Empfänger", false},
+    {Rueckgabe::BereitsGeladen, "auf diesem Kanal läuft schon ein Empfänger", true},
     {Rueckgabe::KeineAnzeige, "keine Anzeige (kein X-Server, keine Qt-Plattform)", true},
 }};
 

@@ -43,6 +43,10 @@ std::optional<pid_t> andererEmpfaenger() {
   return e ? std::optional(e->pid) : std::nullopt;
 }
 
+// How long a unit's board waits for another board on its channel to end
+// before it ends itself (the unit then starts it again).
+constexpr double kWartenAufAnderenSekunden = 600;
+
 // While Qt looks for its platform, a fatal message means it found none.
 std::atomic<bool> g_plattformStart{false};
 QString g_letzteWarnung;
@@ -107,7 +111,17 @@ int Main(int argc, char** argv) {
   channel::setChannelNamePrefix(aufruf.praefix);
   if (!platform::isUserAnAdmin()) return absagen(rechteAbsage(), anzeige);
   // One receiver per channel: a second would take every other command.
-  if (const auto pid = andererEmpfaenger()) return absagen(bereitsGeladenAbsage(*pid, aufruf.praefix), anzeige);
+  if (const auto pid = andererEmpfaenger()) {
+    const int status = absagen(bereitsGeladenAbsage(*pid, aufruf.praefix), anzeige);
+    // A unit's board (a script or a sending program started a board of its
+    // own meanwhile) ends only once that one has gone, so that the unit's
+    // restart brings it back then rather than refusing in a burst.
+    platform::systemd::startAufschieben([p = *pid] { return platform::processAlive(p); },
+                                        "VRD4Empfaenger.exe bereits geladen: wartet auf das Ende von Prozess " +
+                                            std::to_string(*pid),
+                                        kWartenAufAnderenSekunden);
+    return status;
+  }
   // Files another user left on the channel that we may not open: replaced
   // while no receiver uses them, else one message that says how to free them.
   namespace gv = channel::modVRD4GlobaleVariablen;

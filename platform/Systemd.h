@@ -4,6 +4,7 @@
 // the journal) the pings cost nothing and the history goes to stderr, which
 // is the log file when a sending program started the receiver.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -79,5 +80,13 @@ void fehlerMelden(std::string_view zeile, int rueckgabe);
 
 // Waits at most fristMs for every line given so far to be written.
 bool ausgabeLeeren(int fristMs);
+
+// Under a service manager that waits for our readiness (NOTIFY_SOCKET set):
+// waits while dauert() holds, looking every intervall seconds, at most
+// hoechstens seconds, and meanwhile extends the manager's start time-out
+// (EXTEND_TIMEOUT_USEC) and shows status. True when dauert() ended within the
+// time; false at once without a notify socket, or when the time ran out.
+bool startAufschieben(const std::function<bool()>& dauert, const std::string& status, double hoechstens,
+                      double intervall = 1.0);
 
 }  // namespace vrd4::platform::systemd
