@@ -1,6 +1,10 @@
 #include "hall/Nachricht.h"
 
+#include <bit>
 #include <charconv>
+#include <chrono>
+#include <fstream>
+#include <cstring>
 
 namespace vrd4::halle {
 namespace {
@@ -50,6 +54,16 @@ std::string laufText(uint64_t lauf) {
   return std::string(16 - t.size(), '0') + t;
 }
 
+uint64_t neuerLauf() {
+  uint64_t v = 0;
+  std::ifstream f("/dev/urandom", std::ios::binary);
+  if (!f.read(reinterpret_cast<char*>(&v), sizeof v) || v == 0)
+    v = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) | 1u;
+  return v;
+}
+
+std::string neueKennung() { return laufText(neuerLauf()); }
+
 std::optional<uint64_t> laufLesen(std::string_view text) {
   if (text.size() != 16) return std::nullopt;
   uint64_t v = 0;
@@ -75,6 +89,7 @@ std::string befehlSchreiben(uint64_t lauf, uint64_t seq, std::string_view text, 
 
 std::optional<BefehlsNachricht> befehlLesen(std::string_view s) {
   if (s.size() > kMaxBefehlBytes || !s.starts_with(kKennung)) return std::nullopt;
+  const std::string_view ganz = s;
   s.remove_prefix(kKennung.size());
   if (!s.starts_with("B ")) return std::nullopt;
   s.remove_prefix(2);
@@ -91,6 +106,7 @@ std::optional<BefehlsNachricht> befehlLesen(std::string_view s) {
   n.lauf = *lauf;
   n.seq = *seq;
   n.befehl = std::move(*e);
+  n.pruefsumme = inhaltsPruefsumme(ganz);
   return n;
 }
 
@@ -141,6 +157,55 @@ std::optional<SzenenNachricht> szeneLesen(std::string_view s) {
   }
   if (!s.empty()) return std::nullopt;
   return n;
+}
+
+std::optional<Kopf> kopfLesen(std::string_view s) {
+  const std::size_t laenge = s.size();
+  if (!s.starts_with(kKennung)) return std::nullopt;
+  s.remove_prefix(kKennung.size());
+  if (s.size() < 2 || (s[0] != 'B' && s[0] != 'S') || s[1] != ' ') return std::nullopt;
+  Kopf k;
+  k.art = s[0];
+  s.remove_prefix(2);
+  const std::size_t leer = s.find(' ');
+  if (leer == std::string_view::npos) return std::nullopt;
+  const auto lauf = laufLesen(s.substr(0, leer));
+  if (!lauf) return std::nullopt;
+  s.remove_prefix(leer + 1);
+  const auto seq = zahl(s, ' ');
+  if (!seq) return std::nullopt;
+  // A command's record head "<textlen> <bildlen>\n", a scene's "<anzahl>\n".
+  if (k.art == 'B' && !zahl(s, ' ')) return std::nullopt;
+  if (!zahl(s, '\n')) return std::nullopt;
+  k.lauf = *lauf;
+  k.seq = *seq;
+  k.inhalt = laenge - s.size();
+  return k;
+}
+
+uint64_t pruefsumme(std::string_view b, uint64_t h) {
+  // Eight bytes a step, each word multiplied in and rotated: every byte
+  // moves every later bit.
+  constexpr uint64_t k1 = 0x87C37B91114253D5u, k2 = 0x4CF5AD432745937Fu;
+  std::size_t i = 0;
+  for (; i + 8 <= b.size(); i += 8) {
+    uint64_t w = 0;
+    std::memcpy(&w, b.data() + i, 8);
+    h ^= std::rotl(w * k1, 31) * k2;
+    h = std::rotl(h, 27) * 5 + 0x52DCE729;
+  }
+  uint64_t rest = 0;
+  if (b.size() > i) std::memcpy(&rest, b.data() + i, b.size() - i);
+  h ^= std::rotl(rest * k1, 31) * k2 ^ b.size();
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDu;
+  h ^= h >> 33;
+  return h;
+}
+
+uint64_t inhaltsPruefsumme(std::string_view payload) {
+  const auto k = kopfLesen(payload);
+  return k ? pruefsumme(payload.substr(k->inhalt)) : 0;
 }
 
 }  // namespace vrd4::halle

@@ -26,6 +26,8 @@ namespace {
 using namespace vrd4::halle;
 using Uhr = std::chrono::steady_clock;
 
+double jetzt() { return std::chrono::duration<double>(Uhr::now().time_since_epoch()).count(); }
+
 test::MosquittoBroker* broker() {
   static std::unique_ptr<test::MosquittoBroker> b = [] {
     auto x = std::make_unique<test::MosquittoBroker>();
@@ -45,13 +47,13 @@ MqttEinstellungen einstellungen(const std::string& id) {
 // Waits for the connect (and the subscriptions behind it).
 bool verbinden(MqttKlient& k, std::deque<MqttKlient::Ereignis>* rest = nullptr) {
   std::string fehler;
-  if (!k.starten(fehler)) return false;
+  if (!k.starten(fehler, jetzt())) return false;
   const auto ende = Uhr::now() + std::chrono::seconds(5);
   while (Uhr::now() < ende) {
-    for (auto& e : k.abholen()) {
+    for (auto& e : k.abholen(jetzt())) {
       if (e.art == MqttKlient::Ereignis::Art::Verbunden) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // SUBACK
-        return e.rc == 0;
+        return true;
       }
       if (rest) rest->push_back(std::move(e));
     }
@@ -82,9 +84,9 @@ void BM_BefehleDurchDenBroker(benchmark::State& state) {
     while (folge.letzte() < seq) {
       std::unique_lock lock(m);
       cv.wait_for(lock, std::chrono::milliseconds(5));
-      for (auto& ereignis : tafel.abholen())
+      for (auto& ereignis : tafel.abholen(jetzt()))
         if (auto b = befehlLesen(ereignis.payload))
-          for (auto& r : folge.befehl(std::move(*b))) benchmark::DoNotOptimize(felderAusEintrag(r.befehl));
+          for (auto& r : folge.befehl(std::move(*b)).laufen) benchmark::DoNotOptimize(felderAusEintrag(r.befehl));
     }
   }
   state.SetItemsProcessed(state.iterations() * n);
@@ -115,23 +117,23 @@ void BM_LatenzAnAlleTafeln(benchmark::State& state) {
     for (auto& f : folgen) f.szene(1, 0);
     const Eintrag e = eintragAusZeile(kLinie);
     for (int i = 1; i <= kBefehle; ++i) {
-      const auto jetzt = std::chrono::duration<double, std::milli>(Uhr::now() - null).count();
+      const auto gesendet = std::chrono::duration<double, std::milli>(Uhr::now() - null).count();
       // The send time rides in the text.
-      quelle.senden("vrd4/B/latenz", befehlSchreiben(1, static_cast<uint64_t>(i), std::to_string(jetzt), {}), false);
+      quelle.senden("vrd4/B/latenz", befehlSchreiben(1, static_cast<uint64_t>(i), std::to_string(gesendet), {}), false);
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
       for (int t = 0; t < anzahl; ++t)
-        for (auto& ereignis : tafeln[static_cast<std::size_t>(t)]->abholen())
+        for (auto& ereignis : tafeln[static_cast<std::size_t>(t)]->abholen(jetzt()))
           if (auto b = befehlLesen(ereignis.payload))
-            for (const auto& r : folgen[static_cast<std::size_t>(t)].befehl(std::move(*b)))
+            for (const auto& r : folgen[static_cast<std::size_t>(t)].befehl(std::move(*b)).laufen)
               ms.push_back(std::chrono::duration<double, std::milli>(Uhr::now() - null).count() - std::stod(r.befehl.text));
     }
     const auto ende = Uhr::now() + std::chrono::seconds(5);
     while (ms.size() < static_cast<std::size_t>(kBefehle * anzahl) && Uhr::now() < ende) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       for (int t = 0; t < anzahl; ++t)
-        for (auto& ereignis : tafeln[static_cast<std::size_t>(t)]->abholen())
+        for (auto& ereignis : tafeln[static_cast<std::size_t>(t)]->abholen(jetzt()))
           if (auto b = befehlLesen(ereignis.payload))
-            for (const auto& r : folgen[static_cast<std::size_t>(t)].befehl(std::move(*b)))
+            for (const auto& r : folgen[static_cast<std::size_t>(t)].befehl(std::move(*b)).laufen)
               ms.push_back(std::chrono::duration<double, std::milli>(Uhr::now() - null).count() - std::stod(r.befehl.text));
     }
   }
@@ -165,15 +167,15 @@ void BM_SpaeterEinstieg(benchmark::State& state) {
     MqttKlient tafel(einstellungen("bench-spaet-" + std::to_string(++nr)));
     tafel.abonnieren("vrd4/B/szene");
     std::string fehler;
-    tafel.starten(fehler);
+    tafel.starten(fehler, jetzt());
     bool fertig = false;
     while (!fertig) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
-      for (auto& ereignis : tafel.abholen()) {
+      for (auto& ereignis : tafel.abholen(jetzt())) {
         if (ereignis.art != MqttKlient::Ereignis::Art::Nachricht) continue;
         const auto s = szeneLesen(ereignis.payload);
         Folge folge;
-        if (s && folge.szene(s->lauf, s->seq)) {
+        if (s && folge.szene(s->lauf, s->seq).urteil == Folge::Urteil::Gezeichnet) {
           for (const auto& b : s->befehle) benchmark::DoNotOptimize(felderAusEintrag(b));
           fertig = true;
         }

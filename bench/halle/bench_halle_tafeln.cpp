@@ -28,6 +28,8 @@ namespace {
 using namespace vrd4::halle;
 using Uhr = std::chrono::steady_clock;
 
+double jetzt() { return std::chrono::duration<double>(Uhr::now().time_since_epoch()).count(); }
+
 double rssMb(pid_t pid) {
   std::ifstream f("/proc/" + std::to_string(pid) + "/status");
   for (std::string z; std::getline(f, z);)
@@ -67,12 +69,12 @@ void BM_EchteTafeln(benchmark::State& state) {
   MqttKlient quelle(e);
   quelle.abonnieren("vrd4/B/tafel/+/status");
   std::string fehler;
-  quelle.starten(fehler);
+  quelle.starten(fehler, jetzt());
   std::map<std::string, TafelStatus> stand;
   const auto bisAlle = [&](auto&& bedingung, double sekunden) {
     const auto ende = Uhr::now() + std::chrono::duration<double>(sekunden);
     while (Uhr::now() < ende) {
-      for (auto& ereignis : quelle.abholen())
+      for (auto& ereignis : quelle.abholen(jetzt()))
         if (auto s = statusLesen(ereignis.payload)) stand[ereignis.topic] = *s;
       int ja = 0;
       for (const auto& [topic, s] : stand) ja += bedingung(s);
@@ -113,7 +115,7 @@ void BM_EchteTafeln(benchmark::State& state) {
     quelle.senden("vrd4/B/befehle", befehlSchreiben(kLauf, i, b.text, {}), false);
     std::size_t da = 0;
     while (da < static_cast<std::size_t>(anzahl) && Uhr::now() - start < std::chrono::seconds(5)) {
-      for (auto& ereignis : quelle.abholen())
+      for (auto& ereignis : quelle.abholen(jetzt()))
         if (auto st = statusLesen(ereignis.payload); st && st->seq == i) {
           ms.push_back(std::chrono::duration<double, std::milli>(Uhr::now() - start).count());
           ++da;
@@ -140,7 +142,7 @@ void BM_EchteTafeln(benchmark::State& state) {
     const std::string lauf = laufText(kLauf + 1), topic = "vrd4/B/tafel/T" + std::to_string(anzahl) + "/status";
     const auto ende = Uhr::now() + std::chrono::seconds(120);
     while (Uhr::now() < ende && !(stand[topic].lauf == lauf && stand[topic].seq == 1000)) {
-      for (auto& ereignis : quelle.abholen())
+      for (auto& ereignis : quelle.abholen(jetzt()))
         if (auto st = statusLesen(ereignis.payload)) stand[ereignis.topic] = *st;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
