@@ -150,10 +150,14 @@ void MqttKlient::faden() {
         tlsGrund_.clear();
         errno = 0;
         // The first attempt sets the address (and the library's wake-up
-        // pipe); later ones reuse them. Neither waits for the TCP connect.
-        const int rc = erstes ? mosquitto_connect_async(mosq_, e_.adresse.host.c_str(), e_.adresse.port,
-                                                        e_.keepaliveSekunden)
-                              : mosquitto_reconnect_async(mosq_);
+        // pipe); later ones reuse them. The name lookup and the TCP connect
+        // block this thread (libmosquitto's non-blocking connect would start
+        // the TLS handshake before the TCP connect is through, and the
+        // handshake then stalls); the handshake and the CONNACK come in the
+        // loop.
+        const int rc = erstes ? mosquitto_connect(mosq_, e_.adresse.host.c_str(), e_.adresse.port,
+                                                  e_.keepaliveSekunden)
+                              : mosquitto_reconnect(mosq_);
         const int nr = errno;
         if (rc != MOSQ_ERR_INVAL) erstes = false;
         if (rc != MOSQ_ERR_SUCCESS) {

@@ -64,9 +64,10 @@ std::optional<std::pair<std::string, std::string>> zugangLesen(const std::string
 
 class MqttKlient {
  public:
-  // A busy network thread that has not come round for this long (a name
-  // lookup takes at most about 30 s) is stuck.
-  static constexpr double kHaengtSekunden = 60;
+  // A busy network thread that has not come round for this long is stuck:
+  // an attempt may take a name lookup (about 30 s at most) and a TCP
+  // connect to a host that drops packets (the system's two minutes).
+  static constexpr double kHaengtSekunden = 300;
 
   struct Ereignis {
     // Verbunden: the broker accepted us. Getrennt: an attempt failed or the

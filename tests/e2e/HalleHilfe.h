@@ -7,6 +7,7 @@
 #include <fcntl.h>
 
 #include <fstream>
+#include <thread>
 #include <sstream>
 
 #include "E2EHilfe.h"
@@ -216,6 +217,44 @@ class Halle : public ::testing::Test, protected Ring {
   const std::string praefixT = "t_halle_" + std::to_string(getpid()) + "_T_";
   std::unique_ptr<Empfaenger> quelle, tafel;
   const std::u16string bild = u"nur_hier.bmp", gif = u"nur_hier.gif";
+};
+
+// A hall over TLS: a CA, a broker certificate for 127.0.0.1 and a password
+// file made here (users T1 "zugang", quelle "quelle"; "falsch" a wrong
+// password), and the same once more under another CA in "fremd/" (a
+// certificate the boards do not trust). The publisher runs.
+class HalleTls : public Halle {
+ protected:
+  void SetUp() override {
+    if (halle::test::mosquittoProgramm().empty()) GTEST_SKIP() << "mosquitto is not installed: no hall test";
+    const std::string machen =
+        "cd " + o + " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 2 -subj /CN=ca"
+        " && openssl req -newkey rsa:2048 -nodes -keyout b.key -out b.csr -subj /CN=127.0.0.1"
+        " && printf 'subjectAltName=IP:127.0.0.1' > ext && openssl x509 -req -in b.csr -CA ca.crt -CAkey ca.key"
+        " -CAcreateserial -out b.crt -days 2 -extfile ext && mosquitto_passwd -c -b pw T1 geheim"
+        " && mosquitto_passwd -b pw quelle geheim2 && printf 'quelle\\ngeheim2\\n' > quelle"
+        " && printf 'T1\\ngeheim\\n' > zugang && printf 'T1\\nfalsch\\n' > falsch"
+        " && mkdir fremd && cd fremd && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 2"
+        " -subj /CN=fremd && openssl req -newkey rsa:2048 -nodes -keyout b.key -out b.csr -subj /CN=127.0.0.1"
+        " && openssl x509 -req -in b.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out b.crt -days 2 -extfile ../ext";
+    ASSERT_EQ(std::system(("(" + machen + ") >/dev/null 2>&1").c_str()), 0) << machen;
+    ASSERT_NO_FATAL_FAILURE(brokerStarten(konfig(""), "mqtts"));
+    ASSERT_NO_FATAL_FAILURE(quelleStarten({"--halle-ca", o + "/ca.crt", "--halle-zugang", o + "/quelle"}));
+  }
+  // The broker's TLS config with the certificate of `unter` ("" or "fremd/").
+  // user root: a broker started as root keeps the rights to read the test's
+  // files.
+  std::string konfig(const std::string& unter) {
+    return "cafile " + o + "/" + unter + "ca.crt\ncertfile " + o + "/" + unter + "b.crt\nkeyfile " + o + "/" + unter +
+           "b.key\nallow_anonymous false\npassword_file " + o + "/pw\nuser root\n";
+  }
+  std::vector<std::string> mit(const std::string& zugang) {
+    std::vector<std::string> a{"--halle-ca", o + "/ca.crt"};
+    if (!zugang.empty()) a.insert(a.end(), {"--halle-zugang", o + "/" + zugang});
+    return a;
+  }
+  QTemporaryDir d;
+  const std::string o = d.path().toStdString();
 };
 
 }  // namespace vrd4::e2e
