@@ -132,8 +132,12 @@ void Verleger::gesehen(const MqttKlient::Ereignis& e, double jetzt) {
     const auto s = statusLesen(e.payload);
     if (s && s->kennung == anbindung_.kennung) return;
     // One kept from before we subscribed is a predecessor's: ours replaces
-    // it after every connect anyway.
-    if (!e.behalten)
+    // it after every connect anyway. A live one that says offline is a
+    // predecessor's will (a publisher started again within the broker's
+    // keep-alive): no stranger, but ours goes out again.
+    if (!e.behalten && s && !s->online) {
+      statusHeilen_ = true;
+    } else if (!e.behalten)
       fremd(e.topic, U::Fremd,
             s ? QStringLiteral("Status (Kennung %1)").arg(QString::fromStdString(s->kennung))
               : QStringLiteral("unlesbarer Status (%1 Bytes)").arg(e.payload.size()),
