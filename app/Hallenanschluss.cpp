@@ -82,12 +82,12 @@ void Hallenanschluss::starten() {
   // A hall client whose thread is stuck stops the watchdog's pings, as a
   // tick that stops does.
   platform::systemd::lebenszeichenBedingung([this] { return gesund(); });
-  host_.meldung(QStringLiteral("Halle: %1 %2:%3/%4")
+  host_.meldung(QStringLiteral("Halle: %1 %2:%3/%4 (Kennung %5)")
                     .arg(tafel ? QStringLiteral("Tafel %1 an").arg(QString::fromStdString(e.adresse.tafel))
                                : QStringLiteral("Quelle an"))
                     .arg(QString::fromStdString(e.adresse.host))
                     .arg(e.adresse.port)
-                    .arg(QString::fromStdString(e.adresse.halle)));
+                    .arg(QString::fromStdString(e.adresse.halle), QString::fromStdString(kennung)));
 }
 
 void Hallenanschluss::beenden() {
