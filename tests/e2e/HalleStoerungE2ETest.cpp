@@ -201,6 +201,13 @@ TEST_F(Halle, TwoBoardsOfOneNameBothSaySoAndNeitherLosesItsConnection) {
   ASSERT_TRUE(b.warteAufEnde(kSekunden));
   EXPECT_TRUE(protokolliert(a, "Halle: die zweite Tafel T1 ist fort"));
   EXPECT_TRUE(tafelZeigt("T1", " online 34 0 ", kSekunden)) << tafeln();
+
+  // It crashes: the broker publishes its will (at once, the socket closed
+  // without a goodbye; a PC switched off takes the keep-alive and a half),
+  // and its row still shows what it last drew, from "last seen".
+  kill(a.pid(), SIGKILL);
+  ASSERT_TRUE(a.warteAufEnde(kSekunden));
+  EXPECT_TRUE(tafelZeigt("T1", " offline 34 0 768x480 ", 40)) << tafeln();
 }
 
 }  // namespace

@@ -97,5 +97,19 @@ TEST(MqttKlient, TriesAgainOnlyWhenTheBackOffSaysAndComesBackAfterTheBrokerWasKi
   k.beenden(std::nullopt, std::chrono::milliseconds(0));
 }
 
+// A name that does not resolve is a cause like any other: said, tried again.
+TEST(MqttKlient, SaysWhenTheBrokersNameDoesNotResolve) {
+  MqttEinstellungen e;
+  e.adresse = std::get<HallenAdresse>(adresseLesen("mqtt://vrd4-test.invalid:1883/H", false));
+  e.clientId = "klient-test-dns";
+  MqttKlient k(e);
+  Sammler s{k, {}};
+  std::string fehler;
+  ASSERT_TRUE(k.starten(fehler, 0)) << fehler;
+  EXPECT_EQ(s.bis(0, A::Getrennt, 60), "Verbindung zum Broker: Rechnername nicht auflösbar");
+  EXPECT_EQ(k.frist(), 1);
+  k.beenden(std::nullopt, std::chrono::milliseconds(0));
+}
+
 }  // namespace
 }  // namespace vrd4::halle
