@@ -45,6 +45,28 @@ std::optional<Eintrag> eintragLesen(std::string_view& s) {
   return e;
 }
 
+// "VRD4H1 <art> <lauf> <seq> " at the front of s, of kind `art` ('B',
+// 'S', or 0 for either); s is left at what follows.
+struct Anfang {
+  char art;
+  uint64_t lauf, seq;
+};
+std::optional<Anfang> anfangLesen(std::string_view& s, char art) {
+  if (!s.starts_with(kKennung)) return std::nullopt;
+  s.remove_prefix(kKennung.size());
+  if (s.size() < 2 || s[1] != ' ' || (art ? s[0] != art : s[0] != 'B' && s[0] != 'S')) return std::nullopt;
+  const char gelesen = s[0];
+  s.remove_prefix(2);
+  const std::size_t leer = s.find(' ');
+  if (leer == std::string_view::npos) return std::nullopt;
+  const auto lauf = laufLesen(s.substr(0, leer));
+  if (!lauf) return std::nullopt;
+  s.remove_prefix(leer + 1);
+  const auto seq = zahl(s, ' ');
+  if (!seq) return std::nullopt;
+  return Anfang{gelesen, *lauf, *seq};
+}
+
 }  // namespace
 
 std::string laufText(uint64_t lauf) {
@@ -88,25 +110,17 @@ std::string befehlSchreiben(uint64_t lauf, uint64_t seq, std::string_view text, 
 }
 
 std::optional<BefehlsNachricht> befehlLesen(std::string_view s) {
-  if (s.size() > kMaxBefehlBytes || !s.starts_with(kKennung)) return std::nullopt;
+  if (s.size() > kMaxBefehlBytes) return std::nullopt;
   const std::string_view ganz = s;
-  s.remove_prefix(kKennung.size());
-  if (!s.starts_with("B ")) return std::nullopt;
-  s.remove_prefix(2);
-  BefehlsNachricht n;
-  const std::size_t leer = s.find(' ');
-  if (leer == std::string_view::npos) return std::nullopt;
-  const auto lauf = laufLesen(s.substr(0, leer));
-  if (!lauf) return std::nullopt;
-  s.remove_prefix(leer + 1);
-  const auto seq = zahl(s, ' ');
-  if (!seq) return std::nullopt;
+  const auto anfang = anfangLesen(s, 'B');
+  if (!anfang) return std::nullopt;
   auto e = eintragLesen(s);
   if (!e || !s.empty()) return std::nullopt;
-  n.lauf = *lauf;
-  n.seq = *seq;
+  BefehlsNachricht n;
+  n.lauf = anfang->lauf;
+  n.seq = anfang->seq;
+  n.pruefsumme = pruefsumme(ganz.substr(ganz.size() - e->text.size() - e->bild.size()));
   n.befehl = std::move(*e);
-  n.pruefsumme = inhaltsPruefsumme(ganz);
   return n;
 }
 
@@ -132,21 +146,13 @@ std::string szeneSchreiben(uint64_t lauf, uint64_t seq, const std::vector<Eintra
 }
 
 std::optional<SzenenNachricht> szeneLesen(std::string_view s) {
-  if (s.size() > kMaxSzeneBytes || !s.starts_with(kKennung)) return std::nullopt;
-  s.remove_prefix(kKennung.size());
-  if (!s.starts_with("S ")) return std::nullopt;
-  s.remove_prefix(2);
-  const std::size_t leer = s.find(' ');
-  if (leer == std::string_view::npos) return std::nullopt;
-  const auto lauf = laufLesen(s.substr(0, leer));
-  if (!lauf) return std::nullopt;
-  s.remove_prefix(leer + 1);
-  const auto seq = zahl(s, ' ');
-  const auto anzahl = seq ? zahl(s, '\n') : std::nullopt;
+  if (s.size() > kMaxSzeneBytes) return std::nullopt;
+  const auto anfang = anfangLesen(s, 'S');
+  const auto anzahl = anfang ? zahl(s, '\n') : std::nullopt;
   if (!anzahl || *anzahl > kMaxSzeneBefehle) return std::nullopt;
   SzenenNachricht n;
-  n.lauf = *lauf;
-  n.seq = *seq;
+  n.lauf = anfang->lauf;
+  n.seq = anfang->seq;
   // Every record takes at least four bytes: no reservation beyond what the
   // payload can hold.
   n.befehle.reserve(std::min<std::size_t>(*anzahl, s.size() / 4));
@@ -161,26 +167,12 @@ std::optional<SzenenNachricht> szeneLesen(std::string_view s) {
 
 std::optional<Kopf> kopfLesen(std::string_view s) {
   const std::size_t laenge = s.size();
-  if (!s.starts_with(kKennung)) return std::nullopt;
-  s.remove_prefix(kKennung.size());
-  if (s.size() < 2 || (s[0] != 'B' && s[0] != 'S') || s[1] != ' ') return std::nullopt;
-  Kopf k;
-  k.art = s[0];
-  s.remove_prefix(2);
-  const std::size_t leer = s.find(' ');
-  if (leer == std::string_view::npos) return std::nullopt;
-  const auto lauf = laufLesen(s.substr(0, leer));
-  if (!lauf) return std::nullopt;
-  s.remove_prefix(leer + 1);
-  const auto seq = zahl(s, ' ');
-  if (!seq) return std::nullopt;
+  const auto anfang = anfangLesen(s, 0);
+  if (!anfang) return std::nullopt;
   // A command's record head "<textlen> <bildlen>\n", a scene's "<anzahl>\n".
-  if (k.art == 'B' && !zahl(s, ' ')) return std::nullopt;
+  if (anfang->art == 'B' && !zahl(s, ' ')) return std::nullopt;
   if (!zahl(s, '\n')) return std::nullopt;
-  k.lauf = *lauf;
-  k.seq = *seq;
-  k.inhalt = laenge - s.size();
-  return k;
+  return Kopf{.art = anfang->art, .lauf = anfang->lauf, .seq = anfang->seq, .inhalt = laenge - s.size()};
 }
 
 uint64_t pruefsumme(std::string_view b, uint64_t h) {

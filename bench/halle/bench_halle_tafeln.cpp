@@ -37,6 +37,21 @@ double rssMb(pid_t pid) {
   return 0;
 }
 
+pid_t starten(const std::vector<std::string>& argumente) {
+  std::vector<std::string> args = argumente;
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  posix_spawn_file_actions_t aktionen;
+  posix_spawn_file_actions_init(&aktionen);
+  posix_spawn_file_actions_addopen(&aktionen, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&aktionen, 2, "/dev/null", O_WRONLY, 0);
+  if (::posix_spawn(&pid, args[0].c_str(), &aktionen, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&aktionen);
+  return pid;
+}
+
 void BM_EchteTafeln(benchmark::State& state) {
   test::MosquittoBroker broker;
   if (!broker.starten()) return state.SkipWithError("mosquitto not installed or did not start");
@@ -49,18 +64,10 @@ void BM_EchteTafeln(benchmark::State& state) {
   const std::string praefix = "b_halle_" + std::to_string(::getpid()) + "_";
   std::vector<pid_t> tafeln;
   const auto tafelStarten = [&](int i) {
-    std::vector<std::string> args{programm, "--prefix", praefix + std::to_string(i) + "_", "--tafel",
-                                  broker.url("B/T" + std::to_string(i))};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    posix_spawn_file_actions_t aktionen;
-    posix_spawn_file_actions_init(&aktionen);
-    posix_spawn_file_actions_addopen(&aktionen, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&aktionen, 2, "/dev/null", O_WRONLY, 0);
-    if (::posix_spawn(&pid, programm.c_str(), &aktionen, nullptr, argv.data(), environ) == 0) tafeln.push_back(pid);
-    posix_spawn_file_actions_destroy(&aktionen);
+    if (const pid_t pid = starten({programm, "--prefix", praefix + std::to_string(i) + "_", "--tafel",
+                                   broker.url("B/T" + std::to_string(i))});
+        pid > 0)
+      tafeln.push_back(pid);
   };
   for (int i = 0; i < anzahl; ++i) tafelStarten(i);
   MqttEinstellungen e;
@@ -159,21 +166,6 @@ void BM_EchteTafeln(benchmark::State& state) {
     if (d.path().filename().string().starts_with(praefix)) std::filesystem::remove(d.path(), ec);
 }
 BENCHMARK(BM_EchteTafeln)->Arg(10)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
-
-pid_t starten(const std::vector<std::string>& argumente) {
-  std::vector<std::string> args = argumente;
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  posix_spawn_file_actions_t aktionen;
-  posix_spawn_file_actions_init(&aktionen);
-  posix_spawn_file_actions_addopen(&aktionen, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&aktionen, 2, "/dev/null", O_WRONLY, 0);
-  if (::posix_spawn(&pid, args[0].c_str(), &aktionen, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&aktionen);
-  return pid;
-}
 
 // A quiet hall: a real publisher that drew the demo board and 200 lines,
 // and range(0) real boards level with it; then two minutes without a
