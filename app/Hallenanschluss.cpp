@@ -1,13 +1,12 @@
 #include "app/Hallenanschluss.h"
 
-#include <unistd.h>
-
 #include <cstring>
 
 #include "engine/clsVRD4Empfaenger.h"
 #include "hall/Abonnent.h"
 #include "hall/HallenAdresse.h"
 #include "hall/Verleger.h"
+#include "platform/Systemd.h"
 
 namespace vrd4::app {
 
@@ -45,7 +44,13 @@ void Hallenanschluss::starten() {
   halle::MqttEinstellungen e;
   e.adresse = std::get<halle::HallenAdresse>(halle::adresseLesen(tafel ? optionen_.tafel : optionen_.halle, tafel));
   e.caDatei = optionen_.caDatei;
-  e.clientId = "vrd4-" + e.adresse.halle + "-" + (tafel ? e.adresse.tafel : "quelle-" + std::to_string(::getpid()));
+  // One client id per process: two boards given one name (or a publisher
+  // started twice) stay connected side by side and see each other by the
+  // kennung in their statuses, instead of throwing each other off the
+  // broker every second. (A broker with use_username_as_clientid replaces
+  // it by the user name.)
+  const std::string kennung = halle::neueKennung();
+  e.clientId = "vrd4-" + e.adresse.halle + "-" + (tafel ? e.adresse.tafel : std::string("quelle")) + "-" + kennung;
   std::string fehler;
   if (!optionen_.zugangsDatei.empty()) {
     const auto zugang = halle::zugangLesen(optionen_.zugangsDatei, fehler);
@@ -55,7 +60,8 @@ void Hallenanschluss::starten() {
     }
     std::tie(e.benutzer, e.passwort) = *zugang;
   }
-  halle::Anbindung anbindung{.version = VRD4_VERSION, .groesse = host_.groesse, .meldung = host_.meldung};
+  halle::Anbindung anbindung{
+      .version = VRD4_VERSION, .groesse = host_.groesse, .meldung = host_.meldung, .kennung = kennung};
   bool gestartet = false;
   if (tafel) {
     auto ausfuehren = [this](std::span<const std::u16string> felder, std::span<const uint8_t> bild) {
@@ -69,19 +75,31 @@ void Hallenanschluss::starten() {
     if (gestartet)
       if (engine::clsVRD4Empfaenger* en = host_.engine()) en->beobachterHinzufuegen(*verleger_);
   }
-  if (!gestartet) host_.meldung(QStringLiteral("Halle: ") + QString::fromStdString(fehler));
-  else
-    host_.meldung(QStringLiteral("Halle: %1 %2:%3/%4")
-                      .arg(tafel ? QStringLiteral("Tafel %1 an").arg(QString::fromStdString(e.adresse.tafel))
-                                 : QStringLiteral("Quelle an"))
-                      .arg(QString::fromStdString(e.adresse.host))
-                      .arg(e.adresse.port)
-                      .arg(QString::fromStdString(e.adresse.halle)));
+  if (!gestartet) {
+    host_.meldung(QStringLiteral("Halle: ") + QString::fromStdString(fehler));
+    return;
+  }
+  // A hall client whose thread is stuck stops the watchdog's pings, as a
+  // tick that stops does.
+  platform::systemd::lebenszeichenBedingung([this] { return gesund(); });
+  host_.meldung(QStringLiteral("Halle: %1 %2:%3/%4 (Kennung %5)")
+                    .arg(tafel ? QStringLiteral("Tafel %1 an").arg(QString::fromStdString(e.adresse.tafel))
+                               : QStringLiteral("Quelle an"))
+                    .arg(QString::fromStdString(e.adresse.host))
+                    .arg(e.adresse.port)
+                    .arg(QString::fromStdString(e.adresse.halle), QString::fromStdString(kennung)));
 }
 
 void Hallenanschluss::beenden() {
+  platform::systemd::lebenszeichenBedingung(nullptr);
   if (verleger_) verleger_->beenden();
   if (abonnent_) abonnent_->beenden();
+}
+
+bool Hallenanschluss::gesund() const {
+  if (verleger_) return verleger_->gesund();
+  if (abonnent_) return abonnent_->gesund();
+  return true;
 }
 
 }  // namespace vrd4::app

@@ -55,6 +55,9 @@ class Hallenanschluss {
   void starten();
   // Status online:false, disconnect. Before the engine goes.
   void beenden();
+  // The hall's network thread runs and is not stuck (systemd's watchdog
+  // is fed only while it is).
+  bool gesund() const;
 
  private:
   HallenOptionen optionen_;

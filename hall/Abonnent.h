@@ -4,19 +4,30 @@
 // (halle::Folge says what runs, what is dropped and what waits for the next
 // scene). Publishes its status, retained, to vrd4/HALLE/tafel/NAME/status:
 // on connect, then at most once a second while it draws (the
-// acknowledgement of what it drew), online:false when it ends, and the
-// broker publishes the same as its last will when it dies.
+// acknowledgement of what it drew), again every kWiederholAbstand, and
+// online:false when it ends; the broker publishes the same as its last
+// will when it dies. Beside it, retained, vrd4/HALLE/tafel/NAME/zuletzt:
+// the same status as of the last thing drawn, which the will does not
+// overwrite.
+//
+// It reads its own status topic too: another board of its name (another
+// process's kennung, online) is said once and marked doppelt in the
+// status (halle::Namenswache); a message there that took its status away
+// brings its status back.
 //
 // Nothing runs while the host says no command may start (another command,
 // a wait); messages wait meanwhile, in order. A payload that does not read
-// (garbage, a foreign format, over its bound) is dropped with a status-list
-// line; the board goes on. Commands that act on the program only
-// (nurOertlich) are never run here.
+// (garbage, a foreign format, over its bound) or whose number does not fit
+// is dropped with a status-list line, each kind said once per run or gap;
+// the board goes on. Commands that act on the program only (nurOertlich)
+// are never run here.
 //
 // GUI thread; libmosquitto runs on its own thread (MqttKlient) and wakes
-// this one when a message arrives. Otherwise the board is woken only when
-// something is due (support/Frist.h): the status, or messages held back
-// while a command runs (looked at again every kNochmalSekunden).
+// this one when a message arrives. Time comes from the clock given; takt()
+// does what is due and frist() says when it is due next; a deadline on the
+// event loop (support/Frist.h) is armed for that moment only: the status,
+// the connection's next attempt, or messages held back while a command runs
+// (looked at again every kNochmalSekunden).
 #include <QObject>
 #include <QString>
 #include <deque>
@@ -28,6 +39,7 @@
 
 #include "hall/Folge.h"
 #include "hall/MqttKlient.h"
+#include "hall/Namenswache.h"
 #include "hall/Verleger.h"
 #include "platform/Clock.h"
 #include "support/Frist.h"
@@ -49,19 +61,29 @@ class Abonnent {
 
   bool starten(std::string& fehler);
   void beenden();
-  static constexpr double kNochmalSekunden = 0.1;
-
-  // Runs what may run now; also on arrival and when something is due.
+  // Runs what may run now; also from the built-in timer and on arrival.
   void takt();
+  static constexpr double kNochmalSekunden = 0.1;
+  // When takt() has something to do next by the clock (messages wake it
+  // besides).
+  double frist() const;
+  // The connection's thread is alive (for the watchdog).
+  bool gesund() const { return klient_->gesund(); }
 
   const Folge& folge() const { return folge_; }
+  bool doppelt() const { return wache_.doppelt(); }
 
  private:
-  void ausfuehren(const Eintrag& e);
+  void ereignis(MqttKlient::Ereignis& e);
   void befehlsNachricht(const std::string& payload);
-  void szenenNachricht(const std::string& payload);
+  void szenenNachricht(const std::string& payload, bool behalten);
+  void statusNachricht(const std::string& payload, bool behalten);
+  void ausfuehren(const Eintrag& e);
+  TafelStatus status(bool online) const;
   void statusSenden(bool online);
   void fristSetzen();
+  // Each kind of drop once per run (lauf): true the first time.
+  bool einmal(Folge::Urteil u);
   void melden(const QString& t) {
     if (anbindung_.meldung) anbindung_.meldung(t);
   }
@@ -76,11 +98,14 @@ class Abonnent {
   std::unique_ptr<MqttKlient> klient_;
   std::deque<MqttKlient::Ereignis> eingang_;
   Folge folge_;
-  std::string befehle_, szene_;  // topics
+  Namenswache wache_;
+  std::string befehle_, szene_, eigenerStatus_, zuletzt_;  // topics
   double letzterStatus_ = -1e9;
   bool statusFaellig_ = true;
   std::pair<uint64_t, uint64_t> gemeldet_;  // run and seq of the last status sent
-  uint64_t gemeldeterDoppelter_ = 0, gemeldeterFremder_ = 0;  // runs already reported
+  std::pair<uint64_t, uint64_t> zuletztGemeldet_{~uint64_t{0}, 0};  // and of the last zuletzt
+  std::vector<std::pair<Folge::Urteil, uint64_t>> gesagt_;  // drops said, with their run
+  uint64_t gemeldeterFremder_ = 0;  // foreign runs already reported
   uint64_t lueckeGemeldet_ = 0;  // the number awaited when a gap was last reported
   bool beendet_ = false;
   bool imTakt_ = false;

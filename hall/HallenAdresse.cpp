@@ -79,11 +79,25 @@ std::string tafelTopic(const std::string& halle, const std::string& tafel) {
 }
 std::string alleTafelnTopic(const std::string& halle) { return "vrd4/" + halle + "/tafel/+/status"; }
 
-std::string tafelAusTopic(const std::string& halle, std::string_view topic) {
+std::string quelleZuletztTopic(const std::string& halle) { return "vrd4/" + halle + "/zuletzt"; }
+std::string tafelZuletztTopic(const std::string& halle, const std::string& tafel) {
+  return "vrd4/" + halle + "/tafel/" + tafel + "/zuletzt";
+}
+std::string alleZuletztTopic(const std::string& halle) { return "vrd4/" + halle + "/tafel/+/zuletzt"; }
+std::vector<std::string> tafelTopics(const std::string& halle, const std::string& tafel) {
+  std::vector<std::string> t;
+  for (const char* blatt : {"status", "zuletzt", "bild", "meldungen"})
+    t.push_back("vrd4/" + halle + "/tafel/" + tafel + "/" + blatt);
+  return t;
+}
+
+std::string tafelAusTopic(const std::string& halle, std::string_view topic, std::string_view blatt) {
   const std::string anfang = "vrd4/" + halle + "/tafel/";
-  if (!topic.starts_with(anfang) || !topic.ends_with("/status")) return {};
+  if (!topic.starts_with(anfang) || topic.size() < anfang.size() + blatt.size() + 1 || !topic.ends_with(blatt) ||
+      topic[topic.size() - blatt.size() - 1] != '/')
+    return {};
   topic.remove_prefix(anfang.size());
-  topic.remove_suffix(7);
+  topic.remove_suffix(blatt.size() + 1);
   return gueltigerName(topic) ? std::string(topic) : std::string();
 }
 

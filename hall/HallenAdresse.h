@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace vrd4::halle {
 
@@ -31,7 +32,16 @@ std::string szeneTopic(const std::string& halle);     // vrd4/HALLE/szene
 std::string quelleTopic(const std::string& halle);    // vrd4/HALLE/status (the publisher)
 std::string tafelTopic(const std::string& halle, const std::string& tafel);  // vrd4/HALLE/tafel/NAME/status
 std::string alleTafelnTopic(const std::string& halle);  // vrd4/HALLE/tafel/+/status
-// The board's name in a status topic of the hall; empty when it is none.
-std::string tafelAusTopic(const std::string& halle, std::string_view topic);
+// "Last seen": the status as of the last thing drawn (published), kept
+// beside the status, which the broker's last will overwrites.
+std::string quelleZuletztTopic(const std::string& halle);                          // vrd4/HALLE/zuletzt
+std::string tafelZuletztTopic(const std::string& halle, const std::string& tafel);  // vrd4/HALLE/tafel/NAME/zuletzt
+std::string alleZuletztTopic(const std::string& halle);                            // vrd4/HALLE/tafel/+/zuletzt
+// Every retained topic of board NAME (status, zuletzt and the overview's
+// bild and meldungen): what retiring the board clears.
+std::vector<std::string> tafelTopics(const std::string& halle, const std::string& tafel);
+// The board's name in a topic vrd4/HALLE/tafel/NAME/<blatt>; empty when it
+// is none.
+std::string tafelAusTopic(const std::string& halle, std::string_view topic, std::string_view blatt = "status");
 
 }  // namespace vrd4::halle

@@ -1,6 +1,10 @@
 #include "hall/Nachricht.h"
 
+#include <bit>
 #include <charconv>
+#include <chrono>
+#include <fstream>
+#include <cstring>
 
 namespace vrd4::halle {
 namespace {
@@ -41,6 +45,28 @@ std::optional<Eintrag> eintragLesen(std::string_view& s) {
   return e;
 }
 
+// "VRD4H1 <art> <lauf> <seq> " at the front of s, of kind `art` ('B',
+// 'S', or 0 for either); s is left at what follows.
+struct Anfang {
+  char art;
+  uint64_t lauf, seq;
+};
+std::optional<Anfang> anfangLesen(std::string_view& s, char art) {
+  if (!s.starts_with(kKennung)) return std::nullopt;
+  s.remove_prefix(kKennung.size());
+  if (s.size() < 2 || s[1] != ' ' || (art ? s[0] != art : s[0] != 'B' && s[0] != 'S')) return std::nullopt;
+  const char gelesen = s[0];
+  s.remove_prefix(2);
+  const std::size_t leer = s.find(' ');
+  if (leer == std::string_view::npos) return std::nullopt;
+  const auto lauf = laufLesen(s.substr(0, leer));
+  if (!lauf) return std::nullopt;
+  s.remove_prefix(leer + 1);
+  const auto seq = zahl(s, ' ');
+  if (!seq) return std::nullopt;
+  return Anfang{gelesen, *lauf, *seq};
+}
+
 }  // namespace
 
 std::string laufText(uint64_t lauf) {
@@ -49,6 +75,16 @@ std::string laufText(uint64_t lauf) {
   std::string t(puffer, p);
   return std::string(16 - t.size(), '0') + t;
 }
+
+uint64_t neuerLauf() {
+  uint64_t v = 0;
+  std::ifstream f("/dev/urandom", std::ios::binary);
+  if (!f.read(reinterpret_cast<char*>(&v), sizeof v) || v == 0)
+    v = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) | 1u;
+  return v;
+}
+
+std::string neueKennung() { return laufText(neuerLauf()); }
 
 std::optional<uint64_t> laufLesen(std::string_view text) {
   if (text.size() != 16) return std::nullopt;
@@ -74,22 +110,16 @@ std::string befehlSchreiben(uint64_t lauf, uint64_t seq, std::string_view text, 
 }
 
 std::optional<BefehlsNachricht> befehlLesen(std::string_view s) {
-  if (s.size() > kMaxBefehlBytes || !s.starts_with(kKennung)) return std::nullopt;
-  s.remove_prefix(kKennung.size());
-  if (!s.starts_with("B ")) return std::nullopt;
-  s.remove_prefix(2);
-  BefehlsNachricht n;
-  const std::size_t leer = s.find(' ');
-  if (leer == std::string_view::npos) return std::nullopt;
-  const auto lauf = laufLesen(s.substr(0, leer));
-  if (!lauf) return std::nullopt;
-  s.remove_prefix(leer + 1);
-  const auto seq = zahl(s, ' ');
-  if (!seq) return std::nullopt;
+  if (s.size() > kMaxBefehlBytes) return std::nullopt;
+  const std::string_view ganz = s;
+  const auto anfang = anfangLesen(s, 'B');
+  if (!anfang) return std::nullopt;
   auto e = eintragLesen(s);
   if (!e || !s.empty()) return std::nullopt;
-  n.lauf = *lauf;
-  n.seq = *seq;
+  BefehlsNachricht n;
+  n.lauf = anfang->lauf;
+  n.seq = anfang->seq;
+  n.pruefsumme = pruefsumme(ganz.substr(ganz.size() - e->text.size() - e->bild.size()));
   n.befehl = std::move(*e);
   return n;
 }
@@ -116,21 +146,13 @@ std::string szeneSchreiben(uint64_t lauf, uint64_t seq, const std::vector<Eintra
 }
 
 std::optional<SzenenNachricht> szeneLesen(std::string_view s) {
-  if (s.size() > kMaxSzeneBytes || !s.starts_with(kKennung)) return std::nullopt;
-  s.remove_prefix(kKennung.size());
-  if (!s.starts_with("S ")) return std::nullopt;
-  s.remove_prefix(2);
-  const std::size_t leer = s.find(' ');
-  if (leer == std::string_view::npos) return std::nullopt;
-  const auto lauf = laufLesen(s.substr(0, leer));
-  if (!lauf) return std::nullopt;
-  s.remove_prefix(leer + 1);
-  const auto seq = zahl(s, ' ');
-  const auto anzahl = seq ? zahl(s, '\n') : std::nullopt;
+  if (s.size() > kMaxSzeneBytes) return std::nullopt;
+  const auto anfang = anfangLesen(s, 'S');
+  const auto anzahl = anfang ? zahl(s, '\n') : std::nullopt;
   if (!anzahl || *anzahl > kMaxSzeneBefehle) return std::nullopt;
   SzenenNachricht n;
-  n.lauf = *lauf;
-  n.seq = *seq;
+  n.lauf = anfang->lauf;
+  n.seq = anfang->seq;
   // Every record takes at least four bytes: no reservation beyond what the
   // payload can hold.
   n.befehle.reserve(std::min<std::size_t>(*anzahl, s.size() / 4));
@@ -141,6 +163,41 @@ std::optional<SzenenNachricht> szeneLesen(std::string_view s) {
   }
   if (!s.empty()) return std::nullopt;
   return n;
+}
+
+std::optional<Kopf> kopfLesen(std::string_view s) {
+  const std::size_t laenge = s.size();
+  const auto anfang = anfangLesen(s, 0);
+  if (!anfang) return std::nullopt;
+  // A command's record head "<textlen> <bildlen>\n", a scene's "<anzahl>\n".
+  if (anfang->art == 'B' && !zahl(s, ' ')) return std::nullopt;
+  if (!zahl(s, '\n')) return std::nullopt;
+  return Kopf{.art = anfang->art, .lauf = anfang->lauf, .seq = anfang->seq, .inhalt = laenge - s.size()};
+}
+
+uint64_t pruefsumme(std::string_view b, uint64_t h) {
+  // Eight bytes a step, each word multiplied in and rotated: every byte
+  // moves every later bit.
+  constexpr uint64_t k1 = 0x87C37B91114253D5u, k2 = 0x4CF5AD432745937Fu;
+  std::size_t i = 0;
+  for (; i + 8 <= b.size(); i += 8) {
+    uint64_t w = 0;
+    std::memcpy(&w, b.data() + i, 8);
+    h ^= std::rotl(w * k1, 31) * k2;
+    h = std::rotl(h, 27) * 5 + 0x52DCE729;
+  }
+  uint64_t rest = 0;
+  if (b.size() > i) std::memcpy(&rest, b.data() + i, b.size() - i);
+  h ^= std::rotl(rest * k1, 31) * k2 ^ b.size();
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDu;
+  h ^= h >> 33;
+  return h;
+}
+
+uint64_t inhaltsPruefsumme(std::string_view payload) {
+  const auto k = kopfLesen(payload);
+  return k ? pruefsumme(payload.substr(k->inhalt)) : 0;
 }
 
 }  // namespace vrd4::halle

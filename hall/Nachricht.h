@@ -39,6 +39,7 @@ struct BefehlsNachricht {
   uint64_t lauf = 0;
   uint64_t seq = 0;
   Eintrag befehl;
+  uint64_t pruefsumme = 0;  // inhaltsPruefsumme of the payload it was read from
 };
 
 struct SzenenNachricht {
@@ -53,7 +54,29 @@ std::optional<BefehlsNachricht> befehlLesen(std::string_view payload);
 std::string szeneSchreiben(uint64_t lauf, uint64_t seq, const std::vector<Eintrag>& befehle);
 std::optional<SzenenNachricht> szeneLesen(std::string_view payload);
 
+// The head of a command or scene payload, read without its records: the
+// kind ('B' or 'S'), run and number, and where the records begin. nullopt
+// for anything that does not start like one.
+struct Kopf {
+  char art = 0;
+  uint64_t lauf = 0, seq = 0;
+  std::size_t inhalt = 0;  // offset of the first record's bytes (a command: its text)
+};
+std::optional<Kopf> kopfLesen(std::string_view payload);
+
+// A 64-bit checksum of bytes, to tell two payloads apart (not against a
+// forger who aims at a collision: that is the broker's ACL's job).
+uint64_t pruefsumme(std::string_view bytes, uint64_t start = 0x9E3779B97F4A7C15u);
+// The checksum of what a command carries (text and picture), the same on
+// every side: of the payload's bytes after its head; 0 when there is none.
+uint64_t inhaltsPruefsumme(std::string_view payload);
+
 std::string laufText(uint64_t lauf);  // 16 lower-case hex digits
 std::optional<uint64_t> laufLesen(std::string_view text);
+
+// A random run id, never 0 (/dev/urandom, else the time).
+uint64_t neuerLauf();
+// A process's id for its status and client id: 16 hex digits, random.
+std::string neueKennung();
 
 }  // namespace vrd4::halle

@@ -109,6 +109,11 @@ std::string statusSchreiben(const TafelStatus& s) {
   textAnhaengen(z, s.lauf);
   z += ",\"seq\":" + std::to_string(s.seq) + ",\"zeit\":";
   textAnhaengen(z, s.zeit);
+  z += ",\"kennung\":";
+  textAnhaengen(z, s.kennung);
+  z += ",\"doppelt\":";
+  z += s.doppelt ? "true" : "false";
+  z += ",\"fremde\":" + std::to_string(s.fremde);
   z += '}';
   return z;
 }
@@ -126,28 +131,36 @@ std::optional<TafelStatus> statusLesen(std::string_view json) {
       l.leer();
       if (l.i >= json.size()) return std::nullopt;
       const char c = json[l.i];
+      // A known member of the wrong type makes the whole status unreadable.
+      const bool istText = *name == "version" || *name == "lauf" || *name == "zeit" || *name == "kennung";
+      const bool istWahr = *name == "online" || *name == "doppelt";
+      const bool istZahl = *name == "breite" || *name == "hoehe" || *name == "seq" || *name == "fremde";
       if (c == '"') {
         auto t = l.text();
-        if (!t) return std::nullopt;
+        if (!t || istWahr || istZahl) return std::nullopt;
         if (*name == "version") st.version = std::move(*t);
         else if (*name == "lauf") st.lauf = std::move(*t);
         else if (*name == "zeit") st.zeit = std::move(*t);
+        else if (*name == "kennung") st.kennung = std::move(*t);
       } else if (c == 't' || c == 'f') {
         const bool wert = c == 't';
-        if (!l.wort(wert ? "true" : "false")) return std::nullopt;
+        if (!l.wort(wert ? "true" : "false") || istText || istZahl) return std::nullopt;
         if (*name == "online") {
           st.online = wert;
           online = true;
+        } else if (*name == "doppelt") {
+          st.doppelt = wert;
         }
       } else if (c == 'n') {
-        if (!l.wort("null")) return std::nullopt;
+        if (!l.wort("null") || istText || istWahr || istZahl) return std::nullopt;
       } else {
         const auto z = l.zahl();
-        if (!z) return std::nullopt;
+        if (!z || istText || istWahr) return std::nullopt;
         bool ok = true;
-        if (*name == "breite") ok = ganz(*z, st.breite);
-        else if (*name == "hoehe") ok = ganz(*z, st.hoehe);
+        if (*name == "breite") ok = ganz(*z, st.breite) && st.breite >= 0;
+        else if (*name == "hoehe") ok = ganz(*z, st.hoehe) && st.hoehe >= 0;
         else if (*name == "seq") ok = ganz(*z, st.seq);
+        else if (*name == "fremde") ok = ganz(*z, st.fremde);
         if (!ok) return std::nullopt;
       }
     } while (l.zeichen(','));
@@ -155,6 +168,7 @@ std::optional<TafelStatus> statusLesen(std::string_view json) {
   }
   l.leer();
   if (l.i != json.size() || !online) return std::nullopt;
+  if (!st.lauf.empty() && !laufLesen(st.lauf)) return std::nullopt;
   return st;
 }
 

@@ -2,6 +2,8 @@
 
 #include <mosquitto.h>
 
+#include <cerrno>
+
 namespace vrd4::halle {
 
 std::string verweigerungsText(int connack) {
@@ -43,6 +45,44 @@ std::string fehlerText(int mosqErr) {
     case MOSQ_ERR_ADMINISTRATIVE_ACTION: return "vom Broker getrennt";
     default: return "Fehler " + std::to_string(mosqErr);
   }
+}
+
+std::string systemfehlerText(int n) {
+  switch (n) {
+    case ECONNREFUSED: return "Verbindung abgelehnt (kein Broker an der Adresse?)";
+    case ECONNRESET: return "Verbindung zurückgesetzt";
+    case ECONNABORTED: return "Verbindung abgebrochen";
+    case EPIPE: return "Verbindung abgebrochen";
+    case ETIMEDOUT: return "Zeitüberschreitung";
+    case EHOSTUNREACH: return "Rechner nicht erreichbar";
+    case ENETUNREACH: return "Netz nicht erreichbar";
+    case ENETDOWN: return "Netz nicht verfügbar";
+    case EADDRNOTAVAIL: return "Adresse nicht verfügbar";
+    case EMFILE:
+    case ENFILE: return "zu viele offene Dateien";
+    case ENOMEM:
+    case ENOBUFS: return "kein Speicher";
+    case EPROTO: return "TLS-Aushandlung gescheitert (Zertifikat?)";
+    default: return "Netzwerkfehler (Fehlernummer " + std::to_string(n) + ")";
+  }
+}
+
+std::string ursacheText(int connack, int mosqErr, int fehlerNr, const std::string& tls, bool warVerbunden) {
+  if (connack != 0) return "Broker verweigert: " + verweigerungsText(connack);
+  const bool tlsFehler = mosqErr == MOSQ_ERR_TLS || mosqErr == MOSQ_ERR_TLS_HANDSHAKE ||
+                         (mosqErr == MOSQ_ERR_ERRNO && fehlerNr == EPROTO);
+  std::string text;
+  if (tlsFehler && warVerbunden) {
+    text = fehlerText(MOSQ_ERR_CONN_LOST);
+  } else if (tlsFehler) {
+    text = fehlerText(MOSQ_ERR_TLS_HANDSHAKE);
+    if (!tls.empty()) text += ": " + tls;
+  } else if (mosqErr == MOSQ_ERR_ERRNO) {
+    text = systemfehlerText(fehlerNr);
+  } else {
+    text = fehlerText(mosqErr);
+  }
+  return "Verbindung zum Broker: " + text;
 }
 
 }  // namespace vrd4::halle

@@ -26,14 +26,21 @@ void Lebenszeichen::takt(double sekunden) {
     return;
   }
   if (intervall_ <= 0 || sekunden - letzter_ < intervall_) return;
+  if (gesund && !gesund()) return;
   letzter_ = sekunden;
   sd_notify(0, "WATCHDOG=1");
 }
 
-void lebenszeichen(double sekunden) {
-  static Lebenszeichen instanz;
-  instanz.takt(sekunden);
+namespace {
+Lebenszeichen& instanz() {
+  static Lebenszeichen l;
+  return l;
 }
+}  // namespace
+
+void lebenszeichen(double sekunden) { instanz().takt(sekunden); }
+
+void lebenszeichenBedingung(std::function<bool()> gesund) { instanz().gesund = std::move(gesund); }
 
 std::string protokollZeile(std::u16string_view eintrag) {
   const bool zuLang = eintrag.size() > kProtokollMaxZeichen;

@@ -16,9 +16,13 @@ namespace vrd4::platform::systemd {
 // when systemd armed a watchdog for this process (WATCHDOG_USEC), at most
 // once a third of its interval, so a tick that stops is a board that
 // systemd restarts. Errors of the notification socket are ignored.
+// While `gesund` (when set) says false, no "WATCHDOG=1" goes out either: a
+// part of the receiver that is stuck on a thread of its own (the hall's
+// network thread) gets the board restarted like a tick that stopped.
 class Lebenszeichen {
  public:
   void takt(double sekunden);
+  std::function<bool()> gesund;
 
  private:
   bool bereit_ = false;
@@ -28,6 +32,8 @@ class Lebenszeichen {
 
 // Lebenszeichen::takt of the process's one instance.
 void lebenszeichen(double sekunden);
+// Sets that instance's `gesund` (empty: none). GUI thread.
+void lebenszeichenBedingung(std::function<bool()> gesund);
 
 // Longest history line in characters; a longer entry is cut and ends in "…".
 inline constexpr std::size_t kProtokollMaxZeichen = 2000;

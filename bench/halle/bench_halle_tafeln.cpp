@@ -28,11 +28,28 @@ namespace {
 using namespace vrd4::halle;
 using Uhr = std::chrono::steady_clock;
 
+double jetzt() { return std::chrono::duration<double>(Uhr::now().time_since_epoch()).count(); }
+
 double rssMb(pid_t pid) {
   std::ifstream f("/proc/" + std::to_string(pid) + "/status");
   for (std::string z; std::getline(f, z);)
     if (z.starts_with("VmRSS:")) return std::stod(z.substr(6)) / 1024;
   return 0;
+}
+
+pid_t starten(const std::vector<std::string>& argumente) {
+  std::vector<std::string> args = argumente;
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  posix_spawn_file_actions_t aktionen;
+  posix_spawn_file_actions_init(&aktionen);
+  posix_spawn_file_actions_addopen(&aktionen, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&aktionen, 2, "/dev/null", O_WRONLY, 0);
+  if (::posix_spawn(&pid, args[0].c_str(), &aktionen, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&aktionen);
+  return pid;
 }
 
 void BM_EchteTafeln(benchmark::State& state) {
@@ -47,18 +64,10 @@ void BM_EchteTafeln(benchmark::State& state) {
   const std::string praefix = "b_halle_" + std::to_string(::getpid()) + "_";
   std::vector<pid_t> tafeln;
   const auto tafelStarten = [&](int i) {
-    std::vector<std::string> args{programm, "--prefix", praefix + std::to_string(i) + "_", "--tafel",
-                                  broker.url("B/T" + std::to_string(i))};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    posix_spawn_file_actions_t aktionen;
-    posix_spawn_file_actions_init(&aktionen);
-    posix_spawn_file_actions_addopen(&aktionen, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&aktionen, 2, "/dev/null", O_WRONLY, 0);
-    if (::posix_spawn(&pid, programm.c_str(), &aktionen, nullptr, argv.data(), environ) == 0) tafeln.push_back(pid);
-    posix_spawn_file_actions_destroy(&aktionen);
+    if (const pid_t pid = starten({programm, "--prefix", praefix + std::to_string(i) + "_", "--tafel",
+                                   broker.url("B/T" + std::to_string(i))});
+        pid > 0)
+      tafeln.push_back(pid);
   };
   for (int i = 0; i < anzahl; ++i) tafelStarten(i);
   MqttEinstellungen e;
@@ -67,12 +76,12 @@ void BM_EchteTafeln(benchmark::State& state) {
   MqttKlient quelle(e);
   quelle.abonnieren("vrd4/B/tafel/+/status");
   std::string fehler;
-  quelle.starten(fehler);
+  quelle.starten(fehler, jetzt());
   std::map<std::string, TafelStatus> stand;
   const auto bisAlle = [&](auto&& bedingung, double sekunden) {
     const auto ende = Uhr::now() + std::chrono::duration<double>(sekunden);
     while (Uhr::now() < ende) {
-      for (auto& ereignis : quelle.abholen())
+      for (auto& ereignis : quelle.abholen(jetzt()))
         if (auto s = statusLesen(ereignis.payload)) stand[ereignis.topic] = *s;
       int ja = 0;
       for (const auto& [topic, s] : stand) ja += bedingung(s);
@@ -113,7 +122,7 @@ void BM_EchteTafeln(benchmark::State& state) {
     quelle.senden("vrd4/B/befehle", befehlSchreiben(kLauf, i, b.text, {}), false);
     std::size_t da = 0;
     while (da < static_cast<std::size_t>(anzahl) && Uhr::now() - start < std::chrono::seconds(5)) {
-      for (auto& ereignis : quelle.abholen())
+      for (auto& ereignis : quelle.abholen(jetzt()))
         if (auto st = statusLesen(ereignis.payload); st && st->seq == i) {
           ms.push_back(std::chrono::duration<double, std::milli>(Uhr::now() - start).count());
           ++da;
@@ -140,7 +149,7 @@ void BM_EchteTafeln(benchmark::State& state) {
     const std::string lauf = laufText(kLauf + 1), topic = "vrd4/B/tafel/T" + std::to_string(anzahl) + "/status";
     const auto ende = Uhr::now() + std::chrono::seconds(120);
     while (Uhr::now() < ende && !(stand[topic].lauf == lauf && stand[topic].seq == 1000)) {
-      for (auto& ereignis : quelle.abholen())
+      for (auto& ereignis : quelle.abholen(jetzt()))
         if (auto st = statusLesen(ereignis.payload)) stand[ereignis.topic] = *st;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -157,6 +166,112 @@ void BM_EchteTafeln(benchmark::State& state) {
     if (d.path().filename().string().starts_with(praefix)) std::filesystem::remove(d.path(), ec);
 }
 BENCHMARK(BM_EchteTafeln)->Arg(10)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// A quiet hall: a real publisher that drew the demo board and 200 lines,
+// and range(0) real boards level with it; then two minutes without a
+// command. What it costs on the wire, read from the broker's own byte
+// counters ($SYS, MQTT bytes both ways, TCP/IP headers not counted), per
+// board and minute: the statuses sent again every 30 s, the keep-alive
+// pings — and not the scene, which goes out again only while the broker
+// has not handed it back (what it would cost otherwise: scene_bytes per
+// board twice a minute).
+void BM_RuhigeHalle(benchmark::State& state) {
+  test::MosquittoBroker broker("allow_anonymous true\nsys_interval 1\n");
+  if (!broker.starten()) return state.SkipWithError("mosquitto not installed or did not start");
+  const int anzahl = static_cast<int>(state.range(0));
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const std::string ordner = broker.ordner(), programm = ordner + "/VRD4Empfaenger";
+  std::filesystem::copy_file(VRD4_BIN_DIR "/VRD4Empfaenger", programm);
+  const std::string praefix = "r_halle_" + std::to_string(::getpid()) + "_";
+  std::vector<pid_t> pids{starten({programm, "--prefix", praefix + "q_", "--halle", broker.url("R")})};
+  // The demo board (without its wait) and 200 lines, through the ring.
+  {
+    std::ifstream demo(VRD4_SOURCE_DIR "/examples/anzeigetafel.txt");
+    std::ofstream befehle(ordner + "/befehle.txt");
+    for (std::string z; std::getline(demo, z);)
+      if (!z.starts_with("Warten")) befehle << z << "\n";
+    for (int i = 0; i < 200; ++i) befehle << "Linie " << 1 + i * 3 << " 20 300 " << 100 + i << " 2 &H00FF00\n";
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const std::string senden = std::string(VRD4_BIN_DIR "/vrd4send --prefix ") + praefix + "q_ --verbinden --weiterlaufen " +
+                             ordner + "/befehle.txt >/dev/null 2>&1";
+  if (std::system(senden.c_str()) != 0) state.SkipWithError("vrd4send did not reach the publisher");
+  for (int i = 0; i < anzahl; ++i)
+    pids.push_back(starten({programm, "--prefix", praefix + std::to_string(i) + "_", "--tafel",
+                            broker.url("R/T" + std::to_string(i))}));
+  MqttEinstellungen e;
+  e.adresse = std::get<HallenAdresse>(adresseLesen(broker.url("R"), false));
+  e.clientId = "bench-beobachter";
+  auto beobachter = std::make_unique<MqttKlient>(e);
+  for (const char* t : {"vrd4/R/status", "vrd4/R/szene", "vrd4/R/tafel/+/status"}) beobachter->abonnieren(t);
+  std::string fehler;
+  beobachter->starten(fehler, jetzt());
+  std::map<std::string, std::string> zuletzt;
+  double eigene = 0;  // bytes of the counter's own messages
+  const auto holen = [&](MqttKlient& k) {
+    for (auto& ereignis : k.abholen(jetzt()))
+      if (ereignis.art == MqttKlient::Ereignis::Art::Nachricht) {
+        zuletzt[ereignis.topic] = ereignis.payload;
+        eigene += 4.0 + static_cast<double>(ereignis.topic.size() + ereignis.payload.size());
+      }
+  };
+  // Every board level with the publisher.
+  const auto ende = Uhr::now() + std::chrono::seconds(180);
+  bool eben = false;
+  while (!eben && Uhr::now() < ende) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    holen(*beobachter);
+    const auto q = statusLesen(zuletzt["vrd4/R/status"]);
+    int gleich = 0;
+    for (int i = 0; i < anzahl; ++i) {
+      const auto t = statusLesen(zuletzt["vrd4/R/tafel/T" + std::to_string(i) + "/status"]);
+      gleich += q && t && t->lauf == q->lauf && t->seq == q->seq && q->seq > 200;
+    }
+    eben = gleich == anzahl;
+  }
+  const double szene = static_cast<double>(zuletzt["vrd4/R/szene"].size());
+  beobachter->beenden(std::nullopt, std::chrono::milliseconds(0));
+  // The counter reads only the broker's byte counts; what it receives
+  // itself is taken off.
+  e.clientId = "bench-zaehler";
+  MqttKlient zaehler(e);
+  for (const char* t : {"$SYS/broker/bytes/sent", "$SYS/broker/bytes/received"}) zaehler.abonnieren(t);
+  zaehler.starten(fehler, jetzt());
+  for (auto _ : state) {
+    if (!eben) {
+      state.SkipWithError("the boards did not get level");
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(5));  // the last acknowledgements pass
+    const auto lesen = [&] {
+      zuletzt.erase("$SYS/broker/bytes/sent");
+      while (!zuletzt.contains("$SYS/broker/bytes/sent")) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        holen(zaehler);
+      }
+      return std::stod(zuletzt["$SYS/broker/bytes/sent"]) + std::stod(zuletzt["$SYS/broker/bytes/received"]);
+    };
+    const double vorher = lesen();
+    eigene = 0;
+    const auto start = Uhr::now();
+    while (Uhr::now() - start < std::chrono::seconds(120)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      holen(zaehler);
+    }
+    const double nachher = lesen() - eigene;
+    const double minuten = std::chrono::duration<double>(Uhr::now() - start).count() / 60;
+    state.SetIterationTime(minuten * 60);
+    state.counters["bytes_je_tafel_und_minute"] = (nachher - vorher) / anzahl / minuten;
+    state.counters["szene_bytes"] = szene;
+  }
+  zaehler.beenden(std::nullopt, std::chrono::milliseconds(0));
+  for (pid_t p : pids) ::kill(p, SIGTERM);
+  for (pid_t p : pids) ::waitpid(p, nullptr, 0);
+  std::error_code ec;
+  for (const auto& d : std::filesystem::directory_iterator("/dev/shm", ec))
+    if (d.path().filename().string().starts_with(praefix)) std::filesystem::remove(d.path(), ec);
+}
+BENCHMARK(BM_RuhigeHalle)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 }  // namespace
 

@@ -20,9 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size > 2 * kMaxStatusBytes) return 0;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   if (const auto s = statusLesen(text)) {
-    pruefe(s->version.size() <= kMaxStatusText && s->lauf.size() <= kMaxStatusText && s->zeit.size() <= kMaxStatusText);
+    pruefe(s->version.size() <= kMaxStatusText && s->lauf.size() <= kMaxStatusText && s->zeit.size() <= kMaxStatusText &&
+           s->kennung.size() <= kMaxStatusText && s->breite >= 0 && s->hoehe >= 0);
     const auto zurueck = statusLesen(statusSchreiben(*s));
-    pruefe(zurueck && zurueck->seq == s->seq && zurueck->online == s->online && zurueck->breite == s->breite);
+    pruefe(zurueck && zurueck->seq == s->seq && zurueck->online == s->online && zurueck->breite == s->breite &&
+           zurueck->doppelt == s->doppelt && zurueck->fremde == s->fremde && zurueck->kennung == s->kennung);
   }
   for (bool mitTafel : {false, true}) {
     const auto a = adresseLesen(text, mitTafel);
@@ -30,5 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       pruefe(gueltigerName(h->halle) && (!mitTafel || gueltigerName(h->tafel)) && h->port > 0);
   }
   (void)tafelAusTopic("H", text);
+  (void)tafelAusTopic("H", text, "zuletzt");
   return 0;
 }

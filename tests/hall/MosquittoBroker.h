@@ -42,10 +42,17 @@ class MosquittoBroker {
   explicit MosquittoBroker(std::string extra = "") : port_(freierPort()) {
     char muster[] = "/tmp/vrd4_broker_XXXXXX";
     ordner_ = ::mkdtemp(muster) ? muster : "/tmp";
+    konfigurieren(extra);
+  }
+  // The config for the next start: a listener on its port, then `extra`.
+  void konfigurieren(const std::string& extra) {
     std::ofstream(ordner_ + "/mosquitto.conf") << "listener " << port_ << " 127.0.0.1\n"
                                                << (extra.empty() ? "allow_anonymous true\n" : extra)
-                                               << "persistence false\nlog_dest none\nset_tcp_nodelay true\n";
+                                               << "\npersistence false\nlog_dest none\nset_tcp_nodelay true\n";
   }
+  // A config file of the caller's own (its listener on port()); nothing
+  // added.
+  void konfigDatei(const std::string& inhalt) { std::ofstream(ordner_ + "/mosquitto.conf") << inhalt; }
   ~MosquittoBroker() {
     stoppen();
     std::error_code ec;
@@ -80,8 +87,13 @@ class MosquittoBroker {
   void stoppen(int signal = SIGTERM) {
     if (pid_ <= 0) return;
     ::kill(pid_, signal);
+    ::kill(pid_, SIGCONT);  // one held ends too
     ::waitpid(pid_, nullptr, 0);
     pid_ = -1;
+  }
+  // Held (SIGSTOP) or let go on (SIGCONT): a broker that does not answer.
+  void anhalten(bool an) {
+    if (pid_ > 0) ::kill(pid_, an ? SIGSTOP : SIGCONT);
   }
   uint16_t port() const { return port_; }
   const std::string& ordner() const { return ordner_; }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,14 +31,19 @@ TEST(Benachrichtigung, ReadyOnTheFirstTickThenAWatchdogPingAtMostEveryThirdOfIts
     const char* usec;  // WATCHDOG_USEC; nullptr: no watchdog armed
     std::vector<double> takte;
     std::vector<std::string> erwartet;
+    std::function<bool()> gesund;
   } zeilen[] = {
-      {"3 s watchdog", "3000000", {100, 100.5, 101.1, 101.2, 102.2}, {"READY=1", "WATCHDOG=1", "WATCHDOG=1"}},
-      {"no watchdog", nullptr, {100, 150, 200}, {"READY=1"}},
+      {"3 s watchdog", "3000000", {100, 100.5, 101.1, 101.2, 102.2}, {"READY=1", "WATCHDOG=1", "WATCHDOG=1"}, {}},
+      {"no watchdog", nullptr, {100, 150, 200}, {"READY=1"}, {}},
+      // A part on a thread of its own that is stuck (the hall's client):
+      // the ticks go on, the pings stop, systemd restarts the board.
+      {"a stuck part", "3000000", {100, 101.1, 102.2, 103.3}, {"READY=1"}, [] { return false; }},
   };
   for (const auto& z : zeilen) {
     if (z.usec) ::setenv("WATCHDOG_USEC", z.usec, 1);
     else ::unsetenv("WATCHDOG_USEC");
     Lebenszeichen l;
+    l.gesund = z.gesund;
     std::vector<std::string> alle;
     char puffer[256];
     for (double t : z.takte) {

@@ -167,7 +167,8 @@ std::variant<Aufruf, std::string> zeileLesen(std::string_view zeile) {
 std::string hilfe() {
   std::string h =
       "Aufruf: vrd4send [--weiterlaufen] [--verbinden] [--antwortzeit SEKUNDEN] [--prefix P] [DATEI | -]\n"
-      "       vrd4send --halle mqtt[s]://RECHNER[:PORT]/HALLE --tafeln [--halle-ca DATEI] [--halle-zugang DATEI]\n"
+      "       vrd4send --halle mqtt[s]://RECHNER[:PORT]/HALLE --tafeln | --tafel-entfernen NAME\n"
+      "                [--halle-ca DATEI] [--halle-zugang DATEI]\n"
       "       vrd4send --help | --version\n"
       "\n"
       "Sendet Befehle an den Anzeige-Empfänger VRD4Empfaenger auf diesem Rechner. Liest eine\n"
@@ -189,6 +190,8 @@ std::string hilfe() {
       "  --version           die Version ausgeben\n"
       "  --halle URL --tafeln  die Tafeln der Halle am MQTT-Broker auflisten: Zustand, zuletzt\n"
       "                      gezeichneter Befehl, Rückstand zur Quelle (docs/hall.md)\n"
+      "  --halle URL --tafel-entfernen NAME  eine ausgemusterte Tafel aus der Liste nehmen\n"
+      "                      (ihre gespeicherten Nachrichten am Broker leeren; sie muss aus sein)\n"
       "  --halle-ca DATEI    CA-Zertifikat für mqtts://\n"
       "  --halle-zugang DATEI  Benutzername (1. Zeile) und Passwort (2. Zeile) für den Broker\n"
       "\n"

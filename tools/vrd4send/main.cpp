@@ -77,6 +77,7 @@ struct Optionen {
   double antwortzeit = 0;  // none: as long as the receiver runs
   std::string datei;  // empty or "-": standard input
   bool tafeln = false;  // --tafeln: list the boards of --halle instead of sending
+  std::string entfernen;  // --tafel-entfernen NAME: retire board NAME of --halle
   HallenZugang halle;
 };
 
@@ -100,6 +101,8 @@ bool optionenLesen(int argc, char** argv, Optionen& o) {
       vrd4::sender::clsVRD4Sender::setKanalPrefix(p);
     } else if (a == "--tafeln") {
       o.tafeln = true;
+    } else if (a == "--tafel-entfernen" && i + 1 < argc) {
+      o.entfernen = argv[++i];
     } else if (a == "--halle" && i + 1 < argc) {
       o.halle.url = argv[++i];
     } else if (a == "--halle-ca" && i + 1 < argc) {
@@ -183,12 +186,13 @@ int main(int argc, char** argv) {
     std::printf("vrd4send %s\n", VRD4_VERSION);
     return 0;
   }
-  if (o.tafeln || !o.halle.url.empty()) {
-    if (!o.tafeln || o.halle.url.empty()) {
-      std::fprintf(stderr, "vrd4send: --tafeln und --halle URL gehören zusammen (siehe --help)\n");
+  if (o.tafeln || !o.entfernen.empty() || !o.halle.url.empty()) {
+    if (o.tafeln == !o.entfernen.empty() || o.halle.url.empty()) {
+      std::fprintf(stderr,
+                   "vrd4send: --halle URL gehört zu genau einem von --tafeln und --tafel-entfernen NAME (siehe --help)\n");
       return kAufruffehler;
     }
-    return tafelnAuflisten(o.halle, stdout);
+    return o.tafeln ? tafelnAuflisten(o.halle, stdout) : tafelEntfernen(o.halle, o.entfernen, stdout);
   }
   std::FILE* ein = stdin;
   if (!o.datei.empty() && o.datei != "-") {
