@@ -30,10 +30,16 @@ void Lebenszeichen::takt(double sekunden) {
   sd_notify(0, "WATCHDOG=1");
 }
 
-void lebenszeichen(double sekunden) {
-  static Lebenszeichen instanz;
-  instanz.takt(sekunden);
+namespace {
+Lebenszeichen& instanz() {
+  static Lebenszeichen l;
+  return l;
 }
+}  // namespace
+
+void lebenszeichen(double sekunden) { instanz().takt(sekunden); }
+
+double lebenszeichenAbstand() { return instanz().abstand(); }
 
 std::string protokollZeile(std::u16string_view eintrag) {
   const bool zuLang = eintrag.size() > kProtokollMaxZeichen;

@@ -18,6 +18,10 @@ namespace vrd4::platform::systemd {
 class Lebenszeichen {
  public:
   void takt(double sekunden);
+  // Seconds between two pings (a third of the watchdog's interval); 0
+  // without a watchdog or before the first takt(). A loop that sleeps must
+  // tick at least this often, better twice as often.
+  double abstand() const { return intervall_; }
 
  private:
   bool bereit_ = false;
@@ -27,6 +31,8 @@ class Lebenszeichen {
 
 // Lebenszeichen::takt of the process's one instance.
 void lebenszeichen(double sekunden);
+// Its abstand().
+double lebenszeichenAbstand();
 
 // Longest history line in characters; a longer entry is cut and ends in "…".
 inline constexpr std::size_t kProtokollMaxZeichen = 2000;
