@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Speicher.h"
+
 #include "app/modStart.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +15,8 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  // Big inputs (picture lines, decoded pictures) go back to the system
+  // when they are done, instead of staying with the allocator.
+  vrd4::platform::speicherRegeln();
   return vrd4::app::modStart::Main(argc, argv);
 }
