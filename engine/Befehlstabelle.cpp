@@ -195,15 +195,7 @@ bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> f
   protocol::befehlstextPruefen(felder);
   const protocol::Befehl befehl = protocol::konvertieren(*spec, felder);
   // Only for this command: whatever it may start runs from its own bytes.
-  struct Vorab {
-    Impl& d;
-    const render::VorabBild* bild;
-    gif::GifDatei* gif;
-    ~Vorab() {
-      d.vorabBild = bild;
-      d.vorabGif = gif;
-    }
-  } gesetzt{*d, std::exchange(d->vorabBild, vorab), std::exchange(d->vorabGif, vorab ? vorab->gif.get() : nullptr)};
+  const VorabGesetzt gesetzt(*d, vorab, vorab ? vorab->gif.get() : nullptr);
   const std::shared_ptr<const std::vector<uint8_t>> geteilt = vorab ? vorab->bytes : nullptr;
   laufenLassen(befehl, geteilt ? std::span<const uint8_t>(*geteilt) : bildbytes, geteilt);
   return true;

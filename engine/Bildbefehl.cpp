@@ -10,10 +10,8 @@
 #include "engine/EmpfaengerImpl.h"
 #include "platform/Speicher.h"
 #include "protocol/Befehl.h"
-#include "support/Numbers.h"
 
 namespace vrd4::engine {
-
 
 namespace {
 
@@ -104,17 +102,7 @@ void clsVRD4Empfaenger::bildbefehlVollenden(Bildbefehl& b) {
     d->client2.sendData(b.weiterleiten && !b.zeile.empty() ? b.zeile : protocol::weiterleitungsform(b.felder, *b.inhalt));
   b.zeile = std::u16string();
 
-  // What was made ready counts only for this command.
-  struct Vorab {
-    Impl& d;
-    const render::VorabBild* bild;
-    gif::GifDatei* gif;
-    ~Vorab() {
-      d.vorabBild = bild;
-      d.vorabGif = gif;
-    }
-  } gesetzt{*d, std::exchange(d->vorabBild, b.bild ? &*b.bild : nullptr),
-            std::exchange(d->vorabGif, b.geparst.get())};
+  const VorabGesetzt gesetzt(*d, b.bild ? &*b.bild : nullptr, b.geparst.get());
   // Shared with whoever keeps them (the scene), not copied.
   const auto geteilt = std::make_shared<const std::vector<uint8_t>>(std::move(*b.inhalt));
   antwortendLaufen(*b.spec, b.felder, *geteilt, geteilt);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "channel/RingLeser.h"
@@ -119,6 +120,25 @@ struct clsVRD4Empfaenger::Impl {
 
 // Counts one running command for as long as it lives.
 using LaufenderBefehl = support::Tiefe::Eintritt;
+
+// What was made ready ahead for one command (its picture, its GIF), set for
+// as long as it runs; what was set before comes back after it.
+class clsVRD4Empfaenger::VorabGesetzt {
+ public:
+  VorabGesetzt(Impl& d, const render::VorabBild* bild, gif::GifDatei* gif)
+      : d_(d), bild_(std::exchange(d.vorabBild, bild)), gif_(std::exchange(d.vorabGif, gif)) {}
+  ~VorabGesetzt() {
+    d_.vorabBild = bild_;
+    d_.vorabGif = gif_;
+  }
+  VorabGesetzt(const VorabGesetzt&) = delete;
+  VorabGesetzt& operator=(const VorabGesetzt&) = delete;
+
+ private:
+  Impl& d_;
+  const render::VorabBild* bild_;
+  gif::GifDatei* gif_;
+};
 
 // Executable names that count as the external player: "PELMOR PLAYER.EXE"
 // in any letter case (a longer name that starts with it counts too), or a

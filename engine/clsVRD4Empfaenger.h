@@ -235,6 +235,7 @@ class clsVRD4Empfaenger final : private render::RenderHost {
     ~AntwortNachholen() { e.antwortNachholen(); }
   };
   struct Impl;
+  class VorabGesetzt;
   std::unique_ptr<Impl> d;
 };
 

@@ -56,7 +56,10 @@ void nebenbeiFreigeben(T&& gross) {
 
 }  // namespace
 
-bool bildzeileErlaubt(std::string_view zeile) {
+bool langeZeileErlaubt(std::string_view zeile) {
+  // A line that is no command is only logged and passed on: the line limit
+  // alone bounds it.
+  if (!zeile.starts_with("Befehl")) return true;
   constexpr std::string_view kAnfang = "Befehl\x1b";
   if (!zeile.starts_with(kAnfang)) return false;
   const std::size_t nameEnde = zeile.find('\x1b', kAnfang.size());
@@ -200,9 +203,10 @@ clsTalkConnection::~clsTalkConnection() {
 }
 
 void clsTalkConnection::Sck_LineBytesArrival(std::string&& zeile) {
-  // Only a picture command carries more than a ring slot holds: a longer
-  // line of any other kind is refused as every over-long line is.
-  if (zeile.size() > protocol::kMaxBefehlstextZeichen && !bildzeileErlaubt(zeile)) {
+  // Of the commands only a picture command carries more than a ring slot
+  // holds: a longer command of any other kind is refused as every
+  // over-long line is.
+  if (zeile.size() > protocol::kMaxBefehlstextZeichen && !langeZeileErlaubt(zeile)) {
     zuLangeZeile(zeile.size());
     return;
   }
@@ -249,9 +253,10 @@ void clsTalkConnection::vorbereiten() {
 }
 
 bool clsTalkConnection::Sck_LineBufferFull() {
-  // A line that grows past the line buffer is a picture command or too long;
-  // which, its head tells: then it is refused before it takes more memory.
-  if (!bildzeileErlaubt(sck_->BufferedHead(Clients::kKopfBytes))) {
+  // A command that grows past the line buffer is a picture command or too
+  // long; which, its head tells: then it is refused before it takes more
+  // memory.
+  if (!langeZeileErlaubt(sck_->BufferedHead(Clients::kKopfBytes))) {
     sck_->MaxLineLength = protocol::kMaxBefehlstextZeichen;
     return true;
   }

@@ -193,7 +193,7 @@ class Clients {
   // seconds) before they run: long enough for a newer connection of the
   // same address, already waiting in the system, to bring its first line.
   static constexpr double kResetFrist = 0.25;
-  // What a line's head must show of it (see bildzeileErlaubt).
+  // What a line's head must show of it (see langeZeileErlaubt).
   static constexpr std::size_t kKopfBytes = std::size_t{32} << 10;
   // The memory budget of all received lines (bytes).
   // Two picture lines at a time even with every connection open.
@@ -264,10 +264,12 @@ QString listenText(const std::u16string& zeile);
 bool wirdQuittiert(std::u16string_view name);
 
 // Whether a line (Windows-1252 bytes) longer than a ring slot holds
-// (protocol::kMaxBefehlstextZeichen) may still be a command: a picture
-// command ("Befehl" ESC name ESC …) whose fields before the file content
-// fit a slot. zeile may be only the line's head (Clients::kKopfBytes of it
-// are enough to tell). Every other line that long is refused as too long.
-bool bildzeileErlaubt(std::string_view zeile);
+// (protocol::kMaxBefehlstextZeichen) may still be taken: a line that is no
+// command (it does not begin with "Befehl"; only logged and passed on), or
+// a picture command ("Befehl" ESC name ESC …) whose fields before the file
+// content fit a slot. zeile may be only the line's head (Clients::kKopfBytes
+// of it are enough to tell). Every other command that long is refused as
+// too long.
+bool langeZeileErlaubt(std::string_view zeile);
 
 }  // namespace vrd4::net

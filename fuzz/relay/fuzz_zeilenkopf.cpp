@@ -1,7 +1,7 @@
 // The head of a long TCP line decides whether it may grow past a ring
-// slot's length: only a picture command whose fields before the file's
-// content fit a slot. Any head gets an answer, never a crash, and a "yes"
-// only for such a head.
+// slot's length: a line that is no command, or a picture command whose
+// fields before the file's content fit a slot. Any head gets an answer,
+// never a crash, and a "yes" for a command only for such a head.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -12,7 +12,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view kopf(reinterpret_cast<const char*>(data), size);
-  if (!vrd4::net::bildzeileErlaubt(kopf)) return 0;
+  if (!vrd4::net::langeZeileErlaubt(kopf)) return 0;
+  if (!kopf.starts_with("Befehl")) return 0;
   vrd4::fuzz::pruefe(kopf.starts_with("Befehl\x1b" "BildAnzeigen\x1b") ||
                      kopf.starts_with("Befehl\x1b" "BildAnzeigenanPosition\x1b") ||
                      kopf.starts_with("Befehl\x1b" "AniGifLadenanPosition\x1b"));
