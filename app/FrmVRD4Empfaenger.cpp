@@ -38,6 +38,10 @@ class SzenenBeobachter final : public engine::BefehlsBeobachter {
                       std::optional<uint8_t> antwortNr) override {
     szene_.aufnehmen(befehl, bildBytes, antwortNr);
   }
+  void befehlGelaufenGeteilt(const protocol::Befehl& befehl, const std::shared_ptr<const std::vector<uint8_t>>& bild,
+                             std::optional<uint8_t> antwortNr) override {
+    szene_.aufnehmen(befehl, bild, antwortNr);
+  }
 
  private:
   szene::Szene& szene_;

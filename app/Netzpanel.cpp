@@ -181,6 +181,11 @@ void Netzpanel::falscheAbfrage(const QString& text) {
 
 bool Netzpanel::darfAusfuehren() const { return schleife_.darfAusfuehren(); }
 
+std::optional<QSize> Netzpanel::bildTafel() const {
+  if (engine::clsVRD4Empfaenger* e = schleife_.engine()) return e->tafelSkala();
+  return std::nullopt;
+}
+
 // ---------------------------------------------------------------------------
 // Buttons and remembered values
 

@@ -86,6 +86,7 @@ class Netzpanel final : private net::TalkHost {
                         const render::VorabBild* vorab) override;
   void falscheAbfrage(const QString& text) override;
   bool darfAusfuehren() const override;
+  std::optional<QSize> bildTafel() const override;
 
   void rahmenAufbauen(QWidget& parent);
   Weiterleitung::Steuerelemente steuerelemente() const;

@@ -107,8 +107,7 @@ void Taktschleife::takt() {
 void Taktschleife::fehlerImTakt(const char* beschreibung) {
   // An engine released meanwhile reports nothing: the window has unloaded.
   if (!engine_) return;
-  engine_->VRD4Event(QStringLiteral("BefehlFehler"), QStringLiteral("Fehler in ") + engine_->befehlsname() +
-                                                         QStringLiteral(": ") + QString::fromUtf8(beschreibung));
+  engine_->befehlsfehlerMelden(beschreibung);
 }
 
 void Taktschleife::schlafen(int32_t ms) {
@@ -120,7 +119,7 @@ void Taktschleife::schlafen(int32_t ms) {
     QObject::connect(wecker_.get(), &QTimer::timeout, [this] { geweckt_ = true; });
   }
   std::function<bool()> blick = ruheBlick();
-  const int warten = blick ? kRuheMs : ms;
+  const int warten = blick ? ruheMs(platform::systemd::lebenszeichenAbstand()) : ms;
   if (weckerMs_ != warten || !wecker_->isActive()) {
     weckerMs_ = warten;
     geweckt_ = false;
@@ -162,6 +161,14 @@ void Taktschleife::schlafen(int32_t ms) {
   }
   aufwachen();
   geweckt_ = false;
+}
+
+int Taktschleife::ruheMs(double pingAbstand) {
+  // A watchdog of a second or less must hear from us while we rest, too:
+  // three ticks between two pings, so that a tick a little early never
+  // makes a ping wait for a whole further tick.
+  if (pingAbstand <= 0) return kRuheMs;
+  return std::clamp(static_cast<int>(pingAbstand * 1000 / 3), kIntervallMs, kRuheMs);
 }
 
 bool Taktschleife::darfRuhen() const {

@@ -130,6 +130,9 @@ class Taktschleife {
   bool darfAusfuehren() const;
   // Whether the watch looks in the loop's place now.
   bool ruht() const { return ruhe_ != 0; }
+  // The loop's own tick while it rests: kRuheMs, or a third of the
+  // watchdog's ping spacing (seconds; 0: none) when that is shorter.
+  static int ruheMs(double pingAbstand);
 
  private:
   void fehlerImTakt(const char* beschreibung);

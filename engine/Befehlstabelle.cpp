@@ -155,12 +155,15 @@ static_assert(std::ranges::none_of(kHandler, [](Handler h) { return h == nullptr
 }  // namespace
 
 void clsVRD4Empfaenger::BefehlDirektAusfuehren(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes) {
+  antwortBeginnen(befehl.spec);
+  const AntwortNachholen nachholen{*this};
   laufenLassen(befehl, bildbytes);
 }
 
 void clsVRD4Empfaenger::beobachterHinzufuegen(BefehlsBeobachter& b) { d->beobachter.push_back(&b); }
 
-void clsVRD4Empfaenger::laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes) {
+void clsVRD4Empfaenger::laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes,
+                                     const std::shared_ptr<const std::vector<uint8_t>>& geteilt) {
   const LaufenderBefehl laeuft(d->befehlTiefe);
   d->antwortNr.reset();
   kHandler[static_cast<std::size_t>(befehl.spec - protocol::befehlstabelle().data())](*this, befehl, bildbytes);
@@ -168,7 +171,12 @@ void clsVRD4Empfaenger::laufenLassen(const protocol::Befehl& befehl, std::span<c
   // A copy: an observer may add another one.
   const std::vector<BefehlsBeobachter*> beobachter = d->beobachter;
   const std::optional<uint8_t> nr = d->antwortNr;
-  for (BefehlsBeobachter* b : beobachter) b->befehlGelaufen(befehl, bildbytes, nr);
+  for (BefehlsBeobachter* b : beobachter) {
+    if (geteilt)
+      b->befehlGelaufenGeteilt(befehl, geteilt, nr);
+    else
+      b->befehlGelaufen(befehl, bildbytes, nr);
+  }
 }
 
 bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> felder,
@@ -179,14 +187,17 @@ bool clsVRD4Empfaenger::BefehlDirektAusfuehren(std::span<const std::u16string> f
   d->befehlsname = QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()));
   const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
   if (!spec) return false;
+  // Answers like a command from the ring, also when a field does not convert.
+  antwortBeginnen(spec);
+  const AntwortNachholen nachholen{*this};
+  // No way in carries more than the ring does (a text of 60 million
+  // characters would hold the board for seconds).
+  protocol::befehlstextPruefen(felder);
   const protocol::Befehl befehl = protocol::konvertieren(*spec, felder);
   // Only for this command: whatever it may start runs from its own bytes.
-  struct Vorab {
-    const render::VorabBild*& ziel;
-    const render::VorabBild* alt;
-    ~Vorab() { ziel = alt; }
-  } gesetzt{d->vorabBild, std::exchange(d->vorabBild, vorab)};
-  laufenLassen(befehl, bildbytes);
+  const VorabGesetzt gesetzt(*d, vorab, vorab ? vorab->gif.get() : nullptr);
+  const std::shared_ptr<const std::vector<uint8_t>> geteilt = vorab ? vorab->bytes : nullptr;
+  laufenLassen(befehl, geteilt ? std::span<const uint8_t>(*geteilt) : bildbytes, geteilt);
   return true;
 }
 

@@ -3,10 +3,12 @@
 // receiver's main window implements them, tests fake them.
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vrd4::protocol {
 struct Befehl;
@@ -40,6 +42,15 @@ class BefehlsBeobachter {
   // bildBytes: the picture drawn from (picture commands); antwortNr: the slot number replied by a command that takes a slot (or the scrolling slot a Textausgabe took), nullopt otherwise.
   virtual void befehlGelaufen(const protocol::Befehl& befehl, std::span<const uint8_t> bildBytes,
                               std::optional<uint8_t> antwortNr) = 0;
+  // Called instead when the engine holds the picture's bytes shared (a large
+  // file): an observer that keeps them takes a reference rather than a copy
+  // (copying 32 MB costs the board's thread tens of milliseconds). By
+  // default the same as befehlGelaufen.
+  virtual void befehlGelaufenGeteilt(const protocol::Befehl& befehl,
+                                     const std::shared_ptr<const std::vector<uint8_t>>& bild,
+                                     std::optional<uint8_t> antwortNr) {
+    befehlGelaufen(befehl, bild ? std::span<const uint8_t>(*bild) : std::span<const uint8_t>(), antwortNr);
+  }
 };
 
 // The forwarding client Client2: passes every command the ring runs on to a

@@ -1,13 +1,15 @@
 #include "engine/clsVRD4Empfaenger.h"
 
-#include <QFile>
+#include <QThreadPool>
 #include <cmath>
+#include <string_view>
+#include <utility>
 #include <optional>
 #include <vector>
 
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/EmpfaengerImpl.h"
-#include "platform/Files.h"
+#include "platform/Speicher.h"
 #include "protocol/Befehl.h"
 #include "render/Board.h"
 #include "support/Numbers.h"
@@ -57,7 +59,8 @@ bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe.aktiv(); }
 
 bool clsVRD4Empfaenger::ruhig() const {
   static_assert(render::Lauftexte::kAnzahl == render::Blinktexte::kAnzahl);
-  if (befehlLaeuft() || d->pauseBisZeit > std::llround(d->clock.seconds() * 100.0) || d->ani->brauchtTakt())
+  if (befehlLaeuft() || d->wartend || d->pauseBisZeit > std::llround(d->clock.seconds() * 100.0) ||
+      d->ani->brauchtTakt())
     return false;
   for (int n = 1; n <= render::Lauftexte::kAnzahl; ++n) {
     if (d->lauf->belegt(n) || d->blink->belegt(n)) return false;
@@ -72,11 +75,35 @@ std::function<bool()> clsVRD4Empfaenger::ruheBlick() const {
 }
 
 void clsVRD4Empfaenger::Zeitschleife() {
+  // A sign of life for senders that wait for this receiver: the polling
+  // step runs (a stopped or hung receiver writes none).
+  if (const double t = d->clock.seconds(); t >= d->lebenszeichenUm) {
+    d->lebenszeichenUm = t + kLebenszeichenSekunden;
+    gv::clsVRD4LaufvariableNr().SetMemory(zahlText(++d->lebenszeichen));
+  }
   AnzeigeTakten();
   // Entered from inside a command (an event handler that runs the event
   // loop): the display goes on, the ring waits until that command has
   // finished.
   if (befehlLaeuft()) return;
+  // A picture command made ready beside this thread runs first, once it is
+  // ready; until then the ring waits behind it.
+  if (d->wartend) {
+    if (!d->wartend->fertig.load(std::memory_order_acquire)) return;
+    // Its memory (the file's bytes, the picture) goes back beside this
+    // thread once it has run, however it ends.
+    struct Abgeben {
+      std::shared_ptr<Bildbefehl> b;
+      ~Abgeben() {
+        QThreadPool::globalInstance()->start([b = std::move(b)]() mutable {
+          b.reset();
+          platform::speicherZurueckgeben();
+        });
+      }
+    } abgeben{std::move(d->wartend)};
+    const LaufenderBefehl laeuft(d->befehlTiefe);
+    bildbefehlVollenden(*abgeben.b);
+  }
 
   // A new board of a few hundred commands must not build up line by line:
   // while the ring holds the next command, take it in the same step, as long
@@ -95,8 +122,8 @@ void clsVRD4Empfaenger::Zeitschleife() {
     // Shows the text; runs a command and empties its slot. A command that
     // fails passes out of the step; the index is already past its slot.
     d->lesezeiger = fund.slot;
-    BefehlAusfuehren(fund.text);
-    if (fund.art == channel::RingLeser::Art::Fremdtext) return;
+    befehlNehmen(fund.text, true);
+    if (fund.art == channel::RingLeser::Art::Fremdtext || d->wartend) return;
     if (d->clock.seconds() - start >= BefehlsBudgetSekunden) return;
   }
 }
@@ -105,7 +132,17 @@ const QString& clsVRD4Empfaenger::befehlsname() const { return d->befehlsname; }
 
 int32_t clsVRD4Empfaenger::Lesezeiger() const { return d->ring.Lesezeiger(); }
 
-void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
+std::optional<QSize> clsVRD4Empfaenger::tafelSkala() const {
+  try {
+    return QSize(to16(roundToInt32(d->pic.scaleWidth())), to16(roundToInt32(d->pic.scaleHeight())));
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) { befehlNehmen(befehl, false); }
+
+void clsVRD4Empfaenger::befehlNehmen(const std::u16string& befehl, bool nebenbei) {
   const LaufenderBefehl laeuft(d->befehlTiefe);
   d->befehl = befehl;
   if (befehl.empty()) return;
@@ -118,7 +155,7 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   // and the slot keeps its text.
   if (!protocol::istBefehl(befehl)) return;
 
-  const std::vector<std::u16string> felder = protocol::zerlegen(befehl);
+  std::vector<std::u16string> felder = protocol::zerlegen(befehl);
   const std::u16string name = felder.size() > 1 ? felder[1] : std::u16string();
   d->befehlsname = QString::fromStdU16String(name);
   const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
@@ -130,42 +167,72 @@ void clsVRD4Empfaenger::BefehlAusfuehren(const std::u16string& befehl) {
   gv::Sendetexte(d->lesezeiger).SetMemory(u"");
   gv::clsVRD4LetzteGelesene().SetMemory(zahlText(d->lesezeiger));
 
-  std::vector<uint8_t> bild;
-  std::u16string zeile;  // the forwarded form, for Client2 and the observers
   if (spec && spec->istBildbefehl()) {
-    const auto pfadfeld = static_cast<std::size_t>(2 + spec->index(protocol::Rolle::Bild));
-    const std::u16string pfad = felder.size() > pfadfeld ? felder[pfadfeld] : std::u16string();
-    const QString qpfad = QString::fromStdU16String(pfad);
-    const std::string dateiname = QFile::encodeName(qpfad).toStdString();
-    std::optional<std::vector<uint8_t>> inhalt;
-    if (platform::fileExists(dateiname))
-      inhalt = platform::readWholeFile(dateiname, kMaxBilddateiBytes);
-    if (!inhalt) {
-      VRD4Event(kBefehlFehler, QStringLiteral("Bild: ") + qpfad +
-                                   QStringLiteral(" - nicht gefunden oder sonstiger Fehler!"));
-      return;
-    }
-    // An empty file has nothing to show or to pass on, forwarded or not.
-    if (inhalt->empty()) {
-      VRD4Event(kBefehlFehler, QStringLiteral("Bild: ") + qpfad +
-                                   QStringLiteral(" - Dateigröße wurde falsch eingelesen!"));
-      return;
-    }
-    bild = std::move(*inhalt);
-    if (d->client2.isOpen()) zeile = protocol::weiterleitungsform(felder, bild);
-  } else {
-    zeile = befehl;
+    bildbefehlNehmen(std::move(felder), *spec, nebenbei);
+    return;
   }
+  // And it answers, whatever ends it ("0" when nothing else did).
+  antwortBeginnen(spec);
+  const AntwortNachholen nachholen{*this};
   // Passed on before it runs here, without waiting: the peer's "OK"s are
   // the forwarding client's business.
-  if (d->client2.isOpen()) d->client2.sendData(zeile);
+  if (d->client2.isOpen()) d->client2.sendData(befehl);
 
   if (!spec) {
     VRD4Event(kBefehlFehler, QStringLiteral("Falsche Abfragetext: ") + d->befehlsname +
                                  QStringLiteral("\r\noder VRD4-Modul noch nicht geöffnet!"));
     return;
   }
-  laufenLassen(protocol::konvertieren(*spec, felder), bild);
+  antwortendLaufen(*spec, felder, {});
+}
+
+void clsVRD4Empfaenger::antwortendLaufen(const protocol::BefehlsSpec& spec, std::span<const std::u16string> felder,
+                                         std::span<const uint8_t> bild,
+                                         const std::shared_ptr<const std::vector<uint8_t>>& geteilt) {
+  try {
+    laufenLassen(protocol::konvertieren(spec, felder), bild, geteilt);
+  } catch (const std::exception& e) {
+    fehlerVorDerAntwort(e.what());
+    throw;
+  } catch (...) {
+    fehlerVorDerAntwort("unbekannter Fehler");
+    throw;
+  }
+}
+
+// --- replies ------------------------------------------------------------------
+
+void clsVRD4Empfaenger::antwortBeginnen(const protocol::BefehlsSpec* spec) {
+  d->antwortNr.reset();
+  d->fehlerGemeldet = false;
+  d->offeneAntwort = spec && spec->antwortetMitNummer() ? spec : nullptr;
+}
+
+void clsVRD4Empfaenger::antwortNachholen() noexcept {
+  const protocol::BefehlsSpec* spec = std::exchange(d->offeneAntwort, nullptr);
+  if (!spec || d->antwortNr) return;
+  try {
+    // Without a reply event: the event that said why (raised before) stays
+    // the last one, which a sender reads along with the "0".
+    gv::variable(spec->antwort).SetMemory(u"0");
+    d->antwortNr = 0;
+  } catch (...) {
+    // A sender that waits runs into its own limits then.
+  }
+}
+
+void clsVRD4Empfaenger::fehlerVorDerAntwort(const char* beschreibung) {
+  // The error goes out before the "0" that ends a sender's wait, so that the
+  // sender still sees it; the caller is not to report it again.
+  if (!d->offeneAntwort || d->antwortNr) return;
+  befehlsfehlerMelden(beschreibung);
+  d->fehlerGemeldet = true;
+}
+
+void clsVRD4Empfaenger::befehlsfehlerMelden(const char* beschreibung) {
+  if (std::exchange(d->fehlerGemeldet, false)) return;
+  VRD4Event(kBefehlFehler,
+            QStringLiteral("Fehler in ") + d->befehlsname + QStringLiteral(": ") + QString::fromUtf8(beschreibung));
 }
 
 void clsVRD4Empfaenger::VRD4Event(const QString& art, const QString& meldung) {
@@ -258,7 +325,7 @@ uint8_t clsVRD4Empfaenger::AniGifLadenanPosition(const QString& BildnamemitPfad,
                                                  bool GroesseAnpassen, bool BeiKleinerZentrieren,
                                                  std::span<const uint8_t> bytes) {
   return d->ani->AniGifLadenanPosition(BildnamemitPfad, Xstart, Ystart, Xende, YEnde,
-                                      GroesseAnpassen, BeiKleinerZentrieren, bytes);
+                                      GroesseAnpassen, BeiKleinerZentrieren, bytes, d->vorabGif);
 }
 void clsVRD4Empfaenger::AniGifStarten(uint8_t index, double AnzeigeDauer) {
   d->ani->AniGifStarten(index, AnzeigeDauer);

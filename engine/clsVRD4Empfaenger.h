@@ -3,12 +3,15 @@
 // in slot order (channel/RingLeser.h), shows each one, forwards it to a
 // further receiver when one is connected, runs it on the display surface and
 // reports through VRD4Event.
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "engine/Interfaces.h"
 #include "platform/Clock.h"
@@ -27,9 +30,12 @@ struct VorabBild;
 
 namespace vrd4::protocol {
 struct Befehl;
+struct BefehlsSpec;
 }
 
 namespace vrd4::engine {
+
+struct Bildbefehl;
 
 class clsVRD4Empfaenger final : private render::RenderHost {
  public:
@@ -79,6 +85,16 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   double BefehlsBudgetSekunden = 0.008;
   // Name (field 1) of the command being or last run; empty before any.
   const QString& befehlsname() const;
+  // For the caller of Zeitschleife that caught an error of a command:
+  // raises ("BefehlFehler", "Fehler in " + befehlsname() + ": " +
+  // beschreibung), unless the engine has reported that error already (a
+  // command that replies with a slot number reports its error itself,
+  // before its "0").
+  void befehlsfehlerMelden(const char* beschreibung);
+  // The polling step writes a sign of life, a number counting up, into
+  // clsVRD4LaufvariableNr at most this often (clock seconds): a waiting
+  // sender tells a working receiver from a stopped or hung one by it.
+  static constexpr double kLebenszeichenSekunden = 1.0;
 
   // Runs one command text as the dispatcher does: passes it to Client2
   // first (in its forwarded form, without waiting), runs it, tells the
@@ -171,6 +187,10 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   bool VRD4Close();
   static bool VRD4PelmorPlayerAktiv();
 
+  // The field "BildAnzeigen" fills: the board's scale width and height,
+  // rounded; nullopt when they leave 16 bits.
+  std::optional<QSize> tafelSkala() const;
+
   double FontGroessenFaktor = 0.75;
   // The ring slot read next (0..99).
   int32_t Lesezeiger() const;
@@ -188,8 +208,34 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   double now() const override;
 
   // Runs a converted command and tells the observers.
-  void laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes);
+  // geteilt: the same bytes held shared, for the observers (no copy).
+  void laufenLassen(const protocol::Befehl& befehl, std::span<const uint8_t> bildbytes,
+                    const std::shared_ptr<const std::vector<uint8_t>>& geteilt = {});
+  // Every command that replies with a slot number answers, whatever ends
+  // it: what has not answered when it ends (a refused file, an error, an
+  // early end) leaves "0" in its reply variable, after the "BefehlFehler"
+  // event that says why and without a reply event of its own, so that the
+  // reason is the last event a sender reads with the "0".
+  void antwortBeginnen(const protocol::BefehlsSpec* spec);
+  void antwortNachholen() noexcept;
+  void fehlerVorDerAntwort(const char* beschreibung);
+  // Converts and runs a command taken from the ring; an error of a reply
+  // command is reported before its "0" (then passes on).
+  void antwortendLaufen(const protocol::BefehlsSpec& spec, std::span<const std::u16string> felder,
+                        std::span<const uint8_t> bild,
+                        const std::shared_ptr<const std::vector<uint8_t>>& geteilt = {});
+  // Takes a command text: shows it, empties its slot, runs it. A large
+  // picture command from the ring (nebenbei) is made ready beside the GUI
+  // thread and runs on a later polling step (Bildbefehl.cpp).
+  void befehlNehmen(const std::u16string& befehl, bool nebenbei);
+  void bildbefehlNehmen(std::vector<std::u16string> felder, const protocol::BefehlsSpec& spec, bool nebenbei);
+  void bildbefehlVollenden(Bildbefehl& b);
+  struct AntwortNachholen {
+    clsVRD4Empfaenger& e;
+    ~AntwortNachholen() { e.antwortNachholen(); }
+  };
   struct Impl;
+  class VorabGesetzt;
   std::unique_ptr<Impl> d;
 };
 

@@ -1,5 +1,7 @@
 #include "gif/GifDatei.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -281,6 +283,8 @@ int GifDatei::parse(std::span<const uint8_t> bytes) {
   d_->bytes.resize(d_->bytes.size() + kLzwDatenReserve, 0);
   return static_cast<int>(d_->frames.size());
 }
+
+void GifDatei::tauschen(GifDatei& andere) noexcept { std::swap(d_, andere.d_); }
 
 bool GifDatei::frameDekodieren(int k, std::vector<uint8_t>& out) {
   if (k < 1 || k > frameCount()) {

@@ -64,6 +64,9 @@ class GifDatei {
   // exceeded), and the object is then empty. Replaces whatever was loaded
   // before. Frames of width or height 0 count and decode to nothing.
   int parse(std::span<const uint8_t> bytes);
+  // Exchanges what two objects hold (a GIF parsed on one thread handed to
+  // the object that plays it on another; neither may be in use meanwhile).
+  void tauschen(GifDatei& andere) noexcept;
 
   // Frame k's (1-based) indices into out: width × height bytes, rows top to
   // bottom (interlacing resolved). out's memory is reused from call to call.

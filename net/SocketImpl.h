@@ -7,7 +7,7 @@
 // or closed since the callback was wired (generation). Raising an event is
 // followed by lebt(gen): false means "touch nothing any more".
 #include <QObject>
-#include <QTcpServer>
+#include <QString>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -28,14 +28,37 @@ class QUdpSocket;
 
 namespace vrd4::net {
 
-// A listening socket that hands out the accepted descriptors, so that
-// Accept can wrap them in a plain or a TLS socket.
-class Horcher final : public QTcpServer {
+// A listening socket (TCP, every IPv4 address) that hands out the accepted
+// descriptors, so that Accept can wrap them in a plain or a TLS socket,
+// together with the peer's address as accept() gives it: a connection its
+// peer has reset before we took it no longer has one to ask for.
+class Horcher final : public QObject {
  public:
-  std::function<void(qintptr)> neu;
+  ~Horcher() override;
+  // Binds (SO_REUSEADDR) and listens; false when that fails.
+  bool listen(quint16 port, int backlog);
+  quint16 serverPort() const { return port_; }
+  void pauseAccepting();
+  void resumeAccepting();
 
- protected:
-  void incomingConnection(qintptr fd) override;
+  // An accepted connection (non-blocking, close-on-exec): fd, address, port.
+  std::function<void(qintptr, const QString&, quint16)> neu;
+  // Accepting failed for want of a descriptor or memory; accepting pauses.
+  std::function<void()> fehler;
+
+ private:
+  void annehmen();
+  int fd_ = -1;
+  quint16 port_ = 0;
+  bool pausiert_ = false;
+  QSocketNotifier* melder_ = nullptr;
+};
+
+// One accepted connection waiting for Accept.
+struct Wartende {
+  qintptr fd;
+  QString host;
+  quint16 port;
 };
 
 struct clsSocket::Impl : std::enable_shared_from_this<clsSocket::Impl> {
@@ -64,7 +87,7 @@ struct clsSocket::Impl : std::enable_shared_from_this<clsSocket::Impl> {
   QTcpSocket* tcp = nullptr;  // connected (QSslSocket with SSLEnable)
   QUdpSocket* udp = nullptr;  // listening for datagrams
   Horcher* server = nullptr;  // listening for connections
-  std::deque<qintptr> wartende;
+  std::deque<Wartende> wartende;
 
   Zeilenpuffer zeilen{kMaxZeilenlaenge};
   bool pausiert = false;       // setReadingPaused

@@ -40,6 +40,11 @@ class Zeilenpuffer {
   std::string restNehmen();
   void setMax(std::size_t maxZeile) { max_ = maxZeile; }
   std::size_t groesse() const { return puffer_.size() - anfang_; }
+  // The first n (at most groesse()) bytes not yet taken as a line: the head
+  // of the line that is still coming in. Valid until the next call.
+  std::string_view kopf(std::size_t n) const {
+    return std::string_view(puffer_).substr(anfang_, n);
+  }
   bool leer() const { return groesse() == 0; }
   void leeren();
 

@@ -8,7 +8,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUdpSocket>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "net/SocketImpl.h"
 #include "platform/Ansi.h"
@@ -18,11 +23,62 @@ namespace vrd4::net {
 
 // --- the listening server ---------------------------------------------------
 
-void Horcher::incomingConnection(qintptr fd) {
-  if (neu) {
-    neu(fd);
-  } else {
-    ::close(static_cast<int>(fd));
+Horcher::~Horcher() {
+  delete melder_;
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool Horcher::listen(quint16 port, int backlog) {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return false;
+  const int ja = 1;
+  ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &ja, sizeof ja);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_ANY);
+  socklen_t laenge = sizeof a;
+  if (::bind(fd_, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, backlog) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &laenge) != 0) {
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
+  port_ = ntohs(a.sin_port);
+  melder_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
+  QObject::connect(melder_, &QSocketNotifier::activated, this, [this] { annehmen(); });
+  return true;
+}
+
+void Horcher::pauseAccepting() {
+  pausiert_ = true;
+  if (melder_) melder_->setEnabled(false);
+}
+
+void Horcher::resumeAccepting() {
+  pausiert_ = false;
+  if (melder_) melder_->setEnabled(true);
+}
+
+void Horcher::annehmen() {
+  while (!pausiert_ && fd_ >= 0) {
+    sockaddr_in von{};
+    socklen_t laenge = sizeof von;
+    const int fd = ::accept4(fd_, reinterpret_cast<sockaddr*>(&von), &laenge, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+      // No descriptor or memory left: the notifier would fire at once again.
+      pauseAccepting();
+      if (fehler) fehler();
+      return;
+    }
+    if (!neu) {
+      ::close(fd);
+      continue;
+    }
+    const QString host = von.sin_family == AF_INET ? QHostAddress(ntohl(von.sin_addr.s_addr)).toString() : QString();
+    neu(fd, host, ntohs(von.sin_port));
   }
 }
 
@@ -38,8 +94,8 @@ void clsSocket::Impl::entsorgen(QObject* o) {
   if (!o) return;
   QObject::disconnect(o, nullptr, &ctx, nullptr);
   if (auto* s = qobject_cast<QAbstractSocket*>(o)) s->abort();
-  if (auto* s = dynamic_cast<QTcpServer*>(o)) s->close();
   if (auto* n = qobject_cast<QSocketNotifier*>(o)) n->setEnabled(false);
+  if (auto* h = dynamic_cast<Horcher*>(o)) h->pauseAccepting();
   // Deleting a Qt object inside one of its own signals is not allowed; our
   // handlers run from those signals.
   if (dispatch.aktiv()) {
@@ -70,7 +126,7 @@ void clsSocket::Impl::schliessen() {
   entsorgen(std::exchange(tcp, nullptr));
   entsorgen(std::exchange(udp, nullptr));
   entsorgen(std::exchange(server, nullptr));
-  for (qintptr fd : wartende) ::close(static_cast<int>(fd));
+  for (const Wartende& w : wartende) ::close(static_cast<int>(w.fd));
   wartende.clear();
   handle = 0;
   secure = false;
@@ -157,7 +213,9 @@ qint64 clsSocket::Impl::blockLesen(char* puffer) {
     }
     return n;
   }
-  if (tcp) return tcp->read(puffer, kLeseblock);
+  // A socket Qt has closed after an error (a connection reset before it
+  // was taken) has nothing to read; asking would only print a warning.
+  if (tcp && tcp->isOpen()) return tcp->read(puffer, kLeseblock);
   return 0;
 }
 

@@ -219,6 +219,10 @@ class clsSocket {
   std::int64_t BytesToWrite() const;
   // Received bytes in the line buffer, not yet delivered as lines.
   std::size_t BufferedBytes() const;
+  // The first n of them (fewer when fewer are buffered): the head of the
+  // line coming in, e.g. to tell inside LineBufferFull what it is. Valid
+  // until the socket reads or delivers again.
+  std::string_view BufferedHead(std::size_t n) const;
 
   // --- name helpers (static: they need no connection)
   // IPv4 address number `adapter` (0 = first) of a host name as dotted

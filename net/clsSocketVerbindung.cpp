@@ -84,6 +84,7 @@ bool clsSocket::readingPaused() const { return d_->pausiert; }
 
 std::int64_t clsSocket::BytesToWrite() const { return d_->tcp ? d_->tcp->bytesToWrite() : 0; }
 std::size_t clsSocket::BufferedBytes() const { return d_->zeilen.groesse(); }
+std::string_view clsSocket::BufferedHead(std::size_t n) const { return d_->zeilen.kopf(n); }
 
 void clsSocket::setReadingPaused(bool paused) {
   if (d_->pausiert == paused) return;
@@ -268,25 +269,22 @@ void clsSocket::Listen() {
   if (Protocol == 0) {
     auto* s = new Horcher;
     d_->server = s;
-    s->setListenBacklogSize(kListenBacklog);
-    if (!s->listen(QHostAddress::AnyIPv4, port)) {
+    if (!s->listen(port, kListenBacklog)) {
       Disconnect();
       return;
     }
-    s->neu = d_->bewacht([](Impl& d, qintptr fd) {
-      d.wartende.push_back(fd);
+    s->neu = d_->bewacht([](Impl& d, qintptr fd, const QString& host, quint16 von) {
+      d.wartende.push_back({fd, host, von});
       // Accepted connections nobody takes must not pile up.
       if (static_cast<int>(d.wartende.size()) >= kMaxWartende) d.server->pauseAccepting();
       d.spaeter([](Impl& d2) { d2.einfachMelden(&clsSocket::ConnectionRequest); });
     });
-    // Qt stops accepting for good on an error such as a full descriptor
-    // table; try again a little later instead.
-    QObject::connect(s, &QTcpServer::acceptError, &d_->ctx, d_->bewacht([](Impl& d) {
-                       QTimer::singleShot(kAcceptPauseMs, &d.ctx, d.bewacht([](Impl& d2) {
-                                            if (static_cast<int>(d2.wartende.size()) < kMaxWartende)
-                                              d2.server->resumeAccepting();
-                                          }));
-                     }));
+    // A full descriptor table: try again a little later.
+    s->fehler = d_->bewacht([](Impl& d) {
+      QTimer::singleShot(kAcceptPauseMs, &d.ctx, d.bewacht([](Impl& d2) {
+                           if (static_cast<int>(d2.wartende.size()) < kMaxWartende) d2.server->resumeAccepting();
+                         }));
+    });
     LocalPort = s->serverPort();
   } else {
     auto* s = new QUdpSocket;
@@ -314,7 +312,8 @@ void clsSocket::Accept(clsSocket& Server) {
     Disconnect();
     return;
   }
-  const qintptr fd = s.wartende.front();
+  const Wartende wartend = s.wartende.front();
+  const qintptr fd = wartend.fd;
   s.wartende.pop_front();
   if (s.server && static_cast<int>(s.wartende.size()) < kMaxWartende) s.server->resumeAccepting();
 
@@ -347,8 +346,10 @@ void clsSocket::Accept(clsSocket& Server) {
     d_->secure = true;
     static_cast<QSslSocket*>(sock)->startServerEncryption();
   }
-  RemoteHost = sock->peerAddress().toString();
-  RemotePort = sock->peerPort();
+  // As accept() gave it: a connection reset before it was taken has no
+  // peer to ask any more.
+  RemoteHost = wartend.host;
+  RemotePort = wartend.port;
   d_->state = sckConnected;
   // Data may already wait in the system (Qt reports only what arrives
   // from now on).

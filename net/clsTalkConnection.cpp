@@ -14,7 +14,9 @@
 #include "net/Weiterleitung.h"
 #include "platform/Ansi.h"
 #include "protocol/Befehl.h"
+#include "gif/GifDatei.h"
 #include "protocol/Hex.h"
+#include "render/Bildvorbereitung.h"
 
 namespace vrd4::net {
 
@@ -51,6 +53,27 @@ void nebenbeiFreigeben(T&& gross) {
   freigabe.setMaxThreadCount(1);
   freigabe.start([weg = std::make_shared<std::decay_t<T>>(std::move(gross))]() mutable { weg.reset(); });
 }
+
+}  // namespace
+
+bool langeZeileErlaubt(std::string_view zeile) {
+  // A line that is no command is only logged and passed on: the line limit
+  // alone bounds it.
+  if (!zeile.starts_with("Befehl")) return true;
+  constexpr std::string_view kAnfang = "Befehl\x1b";
+  if (!zeile.starts_with(kAnfang)) return false;
+  const std::size_t nameEnde = zeile.find('\x1b', kAnfang.size());
+  if (nameEnde == std::string_view::npos) return false;
+  const std::size_t inhalt = bildfeld(protocol::findeBefehl(
+      platform::fromAnsi(zeile.substr(kAnfang.size(), nameEnde - kAnfang.size()))));
+  if (!inhalt) return false;
+  // Where the content field begins: after its inhalt-th ESC.
+  std::size_t pos = nameEnde;
+  for (std::size_t feld = 2; feld < inhalt && pos != std::string_view::npos; ++feld) pos = zeile.find('\x1b', pos + 1);
+  return pos != std::string_view::npos && pos + 1 <= protocol::kMaxBefehlstextZeichen;
+}
+
+namespace {
 
 std::unique_ptr<clsSocket> angenommen(clsSocket& server) {
   auto s = std::make_unique<clsSocket>();
@@ -101,16 +124,40 @@ VorbereiteteZeile zeileVorbereiten(std::string_view zeile) {
 
 namespace {
 
-// Decodes the picture of a prepared long line, so that the GUI thread only
-// fits and draws it. Not for animations: they keep their bytes.
-void bildVorab(VorbereiteteZeile& v) {
-  if (!v.bildfeld || !v.fehler.empty() || v.felder.size() < 2) return;
-  if (v.felder[1] != u"BildAnzeigen" && v.felder[1] != u"BildAnzeigenanPosition") return;
+// Makes a prepared picture line ready beside the GUI thread: a picture is
+// decoded and fitted into its field, a GIF parsed; a long line's file bytes
+// are then held shared (whoever keeps them takes a reference, no copy), so
+// that the GUI thread only paints and hands on.
+void bildVorab(VorbereiteteZeile& v, std::optional<QSize> tafel) {
+  if (!v.bildfeld || !v.fehler.empty() || v.felder.size() < 3) return;
   render::VorabBild b;
-  b.bild = render::modPicturefromBytes(v.bild, &b.grund);
-  // Beyond its share of the reservation the picture is not kept.
-  if (b.bild && std::size_t(b.bild->sizeInBytes()) > Clients::kMaxVorabBild) return;
+  if (v.felder[1] == u"BildAnzeigen" || v.felder[1] == u"BildAnzeigenanPosition") {
+    if (const std::optional<render::BildFeld> feld = render::bildFeldAus(v.felder, tafel)) {
+      b = render::bildVorbereiten(v.bild, *feld);
+      // Beyond its share of the reservation the picture is not kept.
+      if (std::size_t(b.passend.sizeInBytes()) > Clients::kMaxVorabBild) return;
+    } else {
+      b.bild = render::modPicturefromBytes(v.bild, &b.grund, &b.ueberGrenze);
+      if (b.bild && std::size_t(b.bild->sizeInBytes()) > Clients::kMaxVorabBild) return;
+    }
+  } else if (v.felder[2].size() >= 3 &&
+             QString::fromStdU16String(v.felder[2].substr(v.felder[2].size() - 3)).toUpper() == u"GIF") {
+    try {
+      b.gif = std::make_shared<gif::GifDatei>();
+      b.gif->parse(v.bild);
+    } catch (const std::exception&) {
+      b.gif.reset();  // parsed on the board, or refused there
+    }
+  }
+  if (v.bild.size() > Clients::kFreierPuffer)
+    b.bytes = std::make_shared<const std::vector<uint8_t>>(std::exchange(v.bild, {}));
   v.vorab = std::move(b);
+}
+
+// A picture line: a short one may still claim many pixels.
+bool istBildzeile(std::string_view zeile) {
+  return zeile.starts_with("Befehl\x1b" "BildAnzeigen\x1b") ||
+         zeile.starts_with("Befehl\x1b" "BildAnzeigenanPosition\x1b");
 }
 
 }  // namespace
@@ -156,7 +203,16 @@ clsTalkConnection::~clsTalkConnection() {
 }
 
 void clsTalkConnection::Sck_LineBytesArrival(std::string&& zeile) {
-  letzteZeile_ = clients_.clock_.seconds();
+  // Of the commands only a picture command carries more than a ring slot
+  // holds: a longer command of any other kind is refused as every
+  // over-long line is.
+  if (zeile.size() > protocol::kMaxBefehlstextZeichen && !langeZeileErlaubt(zeile)) {
+    zuLangeZeile(zeile.size());
+    return;
+  }
+  // The lines a reset peer left wait a moment for a newer connection of
+  // its address (see bereit()).
+  if (resetSeit_ < 0 && sck_->ResetByPeer()) resetSeit_ = clients_.clock_.seconds();
   wartendeZeichen_ += zeile.size();
   wartend_.push_back(std::move(zeile));
   // A peer faster than we draw is held up by TCP instead of our memory.
@@ -167,19 +223,43 @@ void clsTalkConnection::Sck_LineBytesArrival(std::string&& zeile) {
 }
 
 void clsTalkConnection::vorbereiten() {
-  if (vorbereitung_ || wartend_.empty() || wartend_.front().size() <= Clients::kFreierPuffer) return;
+  if (vorbereitung_ || wartend_.empty()) return;
+  const std::optional<QSize> tafel = clients_.host().bildTafel();
+  if (wartend_.front().size() <= Clients::kFreierPuffer) {
+    // A short line runs as it is, unless it is a picture that claims many
+    // pixels (a small file can): that one is decoded and fitted beside.
+    if (!istBildzeile(wartend_.front())) return;
+    VorbereiteteZeile z = zeileVorbereiten(wartend_.front());
+    const std::optional<QSize> behauptet = z.fehler.empty() ? render::bildGroesseLesen(z.bild) : std::nullopt;
+    if (!behauptet || int64_t(behauptet->width()) * behauptet->height() <= render::kSofortPixel) return;
+    vorbereitung_ = std::make_shared<Vorbereitung>();
+    vorbereitung_->zeile = std::move(wartend_.front());
+    vorbereitung_->ergebnis = std::move(z);
+    QThreadPool::globalInstance()->start([v = vorbereitung_, tafel] {
+      bildVorab(v->ergebnis, tafel);
+      v->fertig.store(true, std::memory_order_release);
+    });
+    return;
+  }
   // Splitting and decoding a picture-sized line takes longer than a batch:
   // it runs beside the GUI thread, which polls for the result.
   vorbereitung_ = std::make_shared<Vorbereitung>();
   vorbereitung_->zeile = std::move(wartend_.front());
-  QThreadPool::globalInstance()->start([v = vorbereitung_] {
+  QThreadPool::globalInstance()->start([v = vorbereitung_, tafel] {
     v->ergebnis = zeileVorbereiten(v->zeile);
-    bildVorab(v->ergebnis);
+    bildVorab(v->ergebnis, tafel);
     v->fertig.store(true, std::memory_order_release);
   });
 }
 
 bool clsTalkConnection::Sck_LineBufferFull() {
+  // A command that grows past the line buffer is a picture command or too
+  // long; which, its head tells: then it is refused before it takes more
+  // memory.
+  if (!langeZeileErlaubt(sck_->BufferedHead(Clients::kKopfBytes))) {
+    sck_->MaxLineLength = protocol::kMaxBefehlstextZeichen;
+    return true;
+  }
   if (reserviert_) return true;
   if (clients_.reservieren(*this)) return true;
   if (!wartetAufBudget_) {
@@ -187,6 +267,12 @@ bool clsTalkConnection::Sck_LineBufferFull() {
     clients_.budgetWarteschlange_.push_back(this);
   }
   return false;
+}
+
+void clsTalkConnection::zuLangeZeile(std::size_t laenge) {
+  Sck_LineTooLong(laenge);
+  Sck_Closed();
+  sck_->Disconnect();
 }
 
 void clsTalkConnection::Sck_LineTooLong(std::size_t laenge) {
@@ -198,6 +284,7 @@ void clsTalkConnection::Sck_Closed() {
   if (geschlossen_) return;
   geschlossen_ = true;
   zurueckgesetzt_ = sck_->ResetByPeer();
+  if (zurueckgesetzt_ && resetSeit_ < 0) resetSeit_ = clients_.clock_.seconds();
   clients_.host().statusEintrag(gegenstelle_ + QStringLiteral(" (Verbindung getrennt)"));
   std::erase(clients_.budgetWarteschlange_, this);
   wartetAufBudget_ = false;
@@ -208,7 +295,15 @@ void clsTalkConnection::Sck_Closed() {
 
 bool clsTalkConnection::bereit() const {
   if (wartend_.empty()) return false;
+  // A peer that reset the connection may have given us up while we did not
+  // run (a forwarding receiver, while this one hung): its newer connection,
+  // if any, has its first line in by then, and that drops these.
+  if (resetSeit_ >= 0 && clients_.clock_.seconds() - resetSeit_ < Clients::kResetFrist) return false;
   return !vorbereitung_ || vorbereitung_->fertig.load(std::memory_order_acquire);
+}
+
+bool clsTalkConnection::haeltZurueck() const {
+  return !wartend_.empty() && resetSeit_ >= 0 && clients_.clock_.seconds() - resetSeit_ < Clients::kResetFrist;
 }
 
 bool clsTalkConnection::naechsteZeile() {
@@ -278,13 +373,17 @@ void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile&&
       if (bildinhalt_.capacity() > Clients::kFreierPuffer) nebenbeiFreigeben(std::move(bildinhalt_));
       bildinhalt_ = std::move(v.bild);
     }
+    // A long line's bytes went into the prepared picture, shared.
+    const std::span<const uint8_t> bild =
+        !v.bildfeld ? std::span<const uint8_t>()
+        : v.vorab && v.vorab->bytes ? std::span<const uint8_t>(*v.vorab->bytes)
+                                    : std::span<const uint8_t>(bildinhalt_);
     // Commands that act on the receiving program itself (spec->nurOertlich)
     // are only acknowledged: they are meant for the sender's own receiver.
     const protocol::BefehlsSpec* spec = protocol::findeBefehl(name);
     if (spec && !spec->nurOertlich) {
       // The engine draws synchronously: "OK" follows the finished drawing.
-      host.befehlAusfuehren(v.felder, v.bildfeld ? std::span<const uint8_t>(bildinhalt_) : std::span<const uint8_t>(),
-                            v.vorab ? &*v.vorab : nullptr);
+      host.befehlAusfuehren(v.felder, bild, v.vorab ? &*v.vorab : nullptr);
     } else if (!spec) {
       // No reply: a forwarding receiver runs into its time-out. The line
       // is logged above and skipped; the box does not wait, so the next
@@ -303,6 +402,9 @@ void clsTalkConnection::ausfuehren(const std::string& zeile, VorbereiteteZeile&&
     host.statusEintrag(listenTextAnsi(zeile));
   }
   ++offeneAntworten_;
+  // A command that ran (or is answered) is what keeps a connection from
+  // being evicted; a line that is no command does not.
+  letzteZeile_ = clients_.clock_.seconds();
 }
 
 void clsTalkConnection::antwortenSenden() {
@@ -363,7 +465,8 @@ void Clients::abgeloesteVerwerfen(const clsTalkConnection& neu) {
   for (const auto& c : liste_) {
     if (c.get() == &neu) return;
     if (c->adresse_ != neu.adresse_) continue;
-    if (c->geschlossen_ ? c->zurueckgesetzt_ && (!c->wartend_.empty() || c->vorbereitung_) : c->sck_->ResetByPeer())
+    const bool reset = c->zurueckgesetzt_ || c->resetSeit_ >= 0;
+    if (c->geschlossen_ ? reset && (!c->wartend_.empty() || c->vorbereitung_) : reset || c->sck_->ResetByPeer())
       c->verwerfen();
   }
 }
@@ -412,6 +515,12 @@ bool Clients::abarbeiten(double budget) {
   {
     const support::Tiefe::Eintritt imStapel(tiefe_);
     const double start = clock_.seconds();
+    // A peer that reset its connection while its lines waited here (this
+    // receiver was busy or hung) is noticed before they run: they wait for
+    // its newer connection (see bereit()). One look per connection and batch.
+    for (const auto& c : liste_)
+      if (c->resetSeit_ < 0 && !c->geschlossen_ && !c->wartend_.empty() && c->sck_->ResetByPeer())
+        c->resetSeit_ = start;
     while (host_.darfAusfuehren()) {
       // One line from each connection in turn, from where the last batch
       // stopped; a connection's own lines keep their order.
@@ -433,7 +542,7 @@ bool Clients::abarbeiten(double budget) {
   if (wartet && host_.darfAusfuehren()) anstossen();
   // A long line on the worker thread: look again shortly.
   if (!pruefenGeplant_ && std::any_of(liste_.begin(), liste_.end(), [](const auto& c) {
-        return c->vorbereitung_ && !c->vorbereitung_->fertig.load(std::memory_order_acquire);
+        return (c->vorbereitung_ && !c->vorbereitung_->fertig.load(std::memory_order_acquire)) || c->haeltZurueck();
       })) {
     pruefenGeplant_ = true;
     QTimer::singleShot(1, &kontext_, [this] {

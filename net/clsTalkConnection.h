@@ -52,6 +52,7 @@
 //
 // GUI thread only; everything runs from the event loop.
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -95,6 +96,9 @@ class TalkHost {
   virtual void falscheAbfrage(const QString& text) = 0;
   // False while no command may start (see above).
   virtual bool darfAusfuehren() const = 0;
+  // The board's size in its scale units, the field "BildAnzeigen" fills;
+  // nullopt when unknown (its picture is then fitted on the GUI thread).
+  virtual std::optional<QSize> bildTafel() const { return std::nullopt; }
 };
 
 class Clients;
@@ -141,6 +145,10 @@ class clsTalkConnection {
   void Sck_Closed();
   void Sck_LineTooLong(std::size_t laenge);
   bool Sck_LineBufferFull();
+  // A line refused as too long once complete: as the socket refuses one.
+  void zuLangeZeile(std::size_t laenge);
+  // Lines held back for Clients::kResetFrist after the peer's reset.
+  bool haeltZurueck() const;
   // Runs the next waiting line; false when none waits or it is not ready.
   bool naechsteZeile();
   bool bereit() const;  // its next line may run now
@@ -169,7 +177,8 @@ class clsTalkConnection {
   bool zurueckgesetzt_ = false;  // closed by a reset of the peer, lines still waiting
   bool reserviert_ = false;  // holds kReservierung of the budget
   bool wartetAufBudget_ = false;
-  double letzteZeile_ = 0;  // clock time of the accept or the last complete line
+  double letzteZeile_ = 0;  // clock time of the accept or the last command run
+  double resetSeit_ = -1;  // clock time its lines were first seen reset; -1: not reset
 };
 
 class Clients {
@@ -180,6 +189,12 @@ class Clients {
   static constexpr std::size_t kMaxWartendeZeichen = std::size_t{256} << 10;
   static constexpr double kStapelSekunden = 0.005;
   static constexpr double kVerdraengenSekunden = 60.0;
+  // Lines of a connection its peer has reset wait this long (clock
+  // seconds) before they run: long enough for a newer connection of the
+  // same address, already waiting in the system, to bring its first line.
+  static constexpr double kResetFrist = 0.25;
+  // What a line's head must show of it (see langeZeileErlaubt).
+  static constexpr std::size_t kKopfBytes = std::size_t{32} << 10;
   // The memory budget of all received lines (bytes).
   // Two picture lines at a time even with every connection open.
   static constexpr std::size_t kZeilenbudget = std::size_t{336} << 20;
@@ -247,5 +262,14 @@ QString listenText(const std::u16string& zeile);
 // True for a command name the server answers with "OK" (run or only
 // answered); a forwarding client expects a reply for exactly these.
 bool wirdQuittiert(std::u16string_view name);
+
+// Whether a line (Windows-1252 bytes) longer than a ring slot holds
+// (protocol::kMaxBefehlstextZeichen) may still be taken: a line that is no
+// command (it does not begin with "Befehl"; only logged and passed on), or
+// a picture command ("Befehl" ESC name ESC …) whose fields before the file
+// content fit a slot. zeile may be only the line's head (Clients::kKopfBytes
+// of it are enough to tell). Every other command that long is refused as
+// too long.
+bool langeZeileErlaubt(std::string_view zeile);
 
 }  // namespace vrd4::net

@@ -14,7 +14,17 @@ bool fileExists(const std::string& path) {
   return !S_ISDIR(st.st_mode);
 }
 
-std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::uint64_t maxBytes) {
+std::optional<std::uint64_t> regularFileSize(const std::string& path) {
+  struct stat st{};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::uint64_t maxBytes,
+                                                  Lesefehler* fehler) {
+  const auto zuGross = [fehler](std::uint64_t groesse) {
+    if (fehler) *fehler = {true, groesse};
+  };
   // Without O_NONBLOCK a FIFO would wait here for a writer, and the polling
   // loop with it.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -22,6 +32,7 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::
   struct stat st{};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
       static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > maxBytes) zuGross(std::uint64_t(st.st_size));
     ::close(fd);
     return std::nullopt;
   }
@@ -37,6 +48,7 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::
     }
     if (n == 0) break;
     if (out.size() + static_cast<std::size_t>(n) > maxBytes) {  // grew while we read
+      zuGross(out.size() + static_cast<std::size_t>(n));
       ::close(fd);
       return std::nullopt;
     }

@@ -41,6 +41,7 @@ Lebenszeichen& instanz() {
 void lebenszeichen(double sekunden) { instanz().takt(sekunden); }
 
 void lebenszeichenBedingung(std::function<bool()> gesund) { instanz().gesund = std::move(gesund); }
+double lebenszeichenAbstand() { return instanz().abstand(); }
 
 std::string protokollZeile(std::u16string_view eintrag) {
   const bool zuLang = eintrag.size() > kProtokollMaxZeichen;

@@ -23,6 +23,10 @@ class Lebenszeichen {
  public:
   void takt(double sekunden);
   std::function<bool()> gesund;
+  // Seconds between two pings (a third of the watchdog's interval); 0
+  // without a watchdog or before the first takt(). A loop that sleeps must
+  // tick at least this often, better twice as often.
+  double abstand() const { return intervall_; }
 
  private:
   bool bereit_ = false;
@@ -34,6 +38,8 @@ class Lebenszeichen {
 void lebenszeichen(double sekunden);
 // Sets that instance's `gesund` (empty: none). GUI thread.
 void lebenszeichenBedingung(std::function<bool()> gesund);
+// Its abstand().
+double lebenszeichenAbstand();
 
 // Longest history line in characters; a longer entry is cut and ends in "…".
 inline constexpr std::size_t kProtokollMaxZeichen = 2000;

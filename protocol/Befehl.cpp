@@ -2,6 +2,7 @@
 #include "protocol/Befehl.h"
 
 #include <algorithm>
+#include <string>
 
 #include "platform/Ansi.h"
 #include "protocol/FeldLesen.h"
@@ -15,6 +16,24 @@ std::string utf8(std::u16string_view s) { return platform::toUtf8(s); }
 }  // namespace
 
 bool istBefehl(std::u16string_view text) { return text.starts_with(kBefehl); }
+
+std::size_t befehlstextLaenge(std::span<const std::u16string> felder) {
+  const BefehlsSpec* spec = felder.size() > 1 ? findeBefehl(felder[1]) : nullptr;
+  const std::size_t inhalt =
+      spec && spec->istBildbefehl() ? static_cast<std::size_t>(spec->inhaltsfeld()) : felder.size();
+  std::size_t laenge = felder.empty() ? 0 : felder.size() - 1;  // the ESCs
+  for (std::size_t i = 0; i < felder.size(); ++i)
+    if (i != inhalt) laenge += felder[i].size();
+  return laenge;
+}
+
+BefehlZuLang::BefehlZuLang(std::size_t zeichen)
+    : std::runtime_error("Befehl zu lang: " + std::to_string(zeichen) + " Zeichen, höchstens " +
+                         std::to_string(kMaxBefehlstextZeichen)) {}
+
+void befehlstextPruefen(std::span<const std::u16string> felder) {
+  if (const std::size_t n = befehlstextLaenge(felder); n > kMaxBefehlstextZeichen) throw BefehlZuLang(n);
+}
 
 std::vector<std::u16string> zerlegen(std::u16string_view text) {
   std::vector<std::u16string> felder;

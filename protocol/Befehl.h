@@ -41,6 +41,22 @@ class FeldFehler : public std::runtime_error {
   std::u16string text_;
 };
 
+// The longest command text, in characters: what a ring slot holds. The same
+// bound holds for commands from every way in (the TCP server, the hall); the
+// file content a forwarded picture command carries does not count.
+inline constexpr std::size_t kMaxBefehlstextZeichen = 32100;
+// The characters of a split command (fields 0.. as from zerlegen) joined by
+// ESC, without the content field of a forwarded picture command.
+std::size_t befehlstextLaenge(std::span<const std::u16string> felder);
+// Thrown for a command longer than kMaxBefehlstextZeichen; what():
+// "Befehl zu lang: <n> Zeichen, höchstens 32100".
+class BefehlZuLang : public std::runtime_error {
+ public:
+  explicit BefehlZuLang(std::size_t zeichen);
+};
+// Throws BefehlZuLang when befehlstextLaenge(felder) is over the bound.
+void befehlstextPruefen(std::span<const std::u16string> felder);
+
 // True when the first six characters are "Befehl".
 bool istBefehl(std::u16string_view text);
 // Splits at every ESC; "" gives one empty field.

@@ -46,6 +46,9 @@ Animationen::Animationen(RenderHost& host, platform::Surface& board)
     c = std::make_unique<ucAniGIF>(board, uhr_);
     // A slot's GIF waits for AniGifStarten instead of playing unseen.
     c->setDelayAnimation(3);
+    // The board's scene keeps a copy of the file for boards that join
+    // later: the budget counts what the process holds.
+    c->setDateiKopien(2);
   }
 }
 
@@ -85,7 +88,7 @@ void Animationen::bildFestlegen() {
 
 uint8_t Animationen::AniGifLadenanPosition(const QString& BildnamemitPfad, int16_t Xstart,
                                            int16_t Ystart, int16_t Xende, int16_t YEnde, bool, bool,
-                                           std::span<const uint8_t> bytes) {
+                                           std::span<const uint8_t> bytes, gif::GifDatei* geparst) {
   AnimationsFeld feld{Xstart, Ystart, Xende, YEnde, add16(sub16(Xende, Xstart), 1),
                       add16(sub16(YEnde, Ystart), 1)};
 
@@ -113,7 +116,7 @@ uint8_t Animationen::AniGifLadenanPosition(const QString& BildnamemitPfad, int16
 
   uint8_t ergebnis = 0;
   QString ablehnung;
-  s.medium = laden(frei, BildnamemitPfad.right(3).toUpper(), feld, bytes, ablehnung);
+  s.medium = laden(frei, BildnamemitPfad.right(3).toUpper(), feld, bytes, geparst, ablehnung);
   if (s.medium) {
     s.belegt = true;
     ergebnis = static_cast<uint8_t>(frei);
@@ -126,14 +129,16 @@ uint8_t Animationen::AniGifLadenanPosition(const QString& BildnamemitPfad, int16
   }
   const QString nr = QString::number(ergebnis);
   host_.writeReply(Antwort::AniGifNr, nr);
-  host_.VRD4Event(QStringLiteral("AniGifNr"), nr);
+  // A refused load's reason stays the last event: a sender reads it along
+  // with the "0".
+  if (ablehnung.isEmpty()) host_.VRD4Event(QStringLiteral("AniGifNr"), nr);
   return ergebnis;
 }
 
 std::unique_ptr<AnimationsMedium> Animationen::laden(int n, const QString& art,
                                                      const AnimationsFeld& feld,
                                                      std::span<const uint8_t> bytes,
-                                                     QString& ablehnung) {
+                                                     gif::GifDatei* geparst, QString& ablehnung) {
   const bool istGif = art == QLatin1String("GIF");
   if (!istGif && art != QLatin1String("AVI")) return nullptr;
   // The natural size: the GIF's logical screen, or the AVI main header's
@@ -173,7 +178,8 @@ std::unique_ptr<AnimationsMedium> Animationen::laden(int n, const QString& art,
   }
   ctl.setSpeicherGrenze(std::max<int64_t>(frei, 1));
   // A GIF slot is taken whatever the load gave, unless a limit refused it.
-  if (!ctl.LoadAnimatedGIF_Array(bytes) && !ctl.Ablehnung().isEmpty()) {
+  const bool geladen = geparst ? ctl.LoadAnimatedGIF_Geparst(*geparst) : ctl.LoadAnimatedGIF_Array(bytes);
+  if (!geladen && !ctl.Ablehnung().isEmpty()) {
     ablehnung = ctl.Ablehnung();
     return nullptr;
   }

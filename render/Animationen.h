@@ -13,13 +13,15 @@
 // not open leaves the slot free.
 //
 // Memory: the ten slots share kSpeicherBudget bytes of decoded memory. A GIF
-// is counted as ucAniGIF::Speicherbedarf() gives it, a clip by its natural
+// is counted as ucAniGIF::Speicherbedarf() gives it, with its file's bytes
+// twice (the board's scene keeps a copy for boards that join later), a
+// clip by its natural
 // size (frames waiting in its decoder plus its control's pixels). A GIF or
 // clip that needs more than is left, or breaks a limit of its decoder
 // (gif/GifDatei.h, the control's 16 megapixels, a clip frame over 8192
 // pixels a side or 16 megapixels), takes no slot: ("BefehlFehler", "AniGif:
 // <name> nicht geladen - <why>"), the same line in the status list, and the
-// reply "0".
+// reply "0" without the "AniGifNr" event (the reason stays the last event).
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -74,9 +76,12 @@ class Animationen {
   // are in use. GroesseAnpassen and BeiKleinerZentrieren are accepted and
   // not used (animations are always fitted). Throws OverflowError when the
   // field size leaves 16 bits.
+  // geparst (when given) is a GIF parsed from bytes already (on another
+  // thread): a GIF slot takes it over instead of parsing bytes again.
   uint8_t AniGifLadenanPosition(const QString& BildnamemitPfad, int16_t Xstart, int16_t Ystart,
                                 int16_t Xende, int16_t YEnde, bool GroesseAnpassen,
-                                bool BeiKleinerZentrieren, std::span<const uint8_t> bytes);
+                                bool BeiKleinerZentrieren, std::span<const uint8_t> bytes,
+                                gif::GifDatei* geparst = nullptr);
   // AnzeigeDauer in seconds; 0 or less: no time limit.
   void AniGifStarten(uint8_t AniGifNr, double AnzeigeDauer);
   void AniGifStoppen(uint8_t AniGifNr);
@@ -114,7 +119,8 @@ class Animationen {
   // The medium for slot n, nullptr when nothing loads; ablehnung says why a
   // GIF or clip was refused (empty when the kind alone gave nothing).
   std::unique_ptr<AnimationsMedium> laden(int n, const QString& art, const AnimationsFeld& feld,
-                                          std::span<const uint8_t> bytes, QString& ablehnung);
+                                          std::span<const uint8_t> bytes, gif::GifDatei* geparst,
+                                          QString& ablehnung);
 
   RenderHost& host_;
   platform::Surface& board_;

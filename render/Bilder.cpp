@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "render/Bildvorbereitung.h"
 #include "render/modPicturefromBytes.h"
 #include "support/Numbers.h"
 
@@ -38,65 +39,65 @@ struct Bilder::Impl {
   // bad_alloc) at 16-bit overflow, returns quietly where nothing can be drawn.
   void einpassen(platform::Surface& pic, int16_t Xstart, int16_t Ystart, int16_t Xende,
                  int16_t YEnde, bool GroesseAnpassen, bool BeiKleinerZentrieren) {
-    const int16_t x0 = sub16(Xstart, 1), y0 = sub16(Ystart, 1);
-    const int16_t x1 = sub16(Xende, 1), y1 = sub16(YEnde, 1);
-    const int16_t FeldBreite = add16(sub16(x1, x0), 1);
-    const int16_t FeldHoehe = add16(sub16(y1, y0), 1);
-    if (FeldBreite < 1 || FeldHoehe < 1) return;
+    // The picture's own size: the source surface may be capped smaller.
+    const QImage bild = quelle.picture();
+    if (bild.isNull()) return;
+    const std::optional<Einpassung> e = einpassungBerechnen(Xstart, Ystart, Xende, YEnde, GroesseAnpassen,
+                                                            BeiKleinerZentrieren, bild.width(), bild.height());
+    if (!e) return;
+    zeichnen(pic, bild, *e);
+  }
 
-    // The intermediate gets its pixels once, at the fitted size below:
-    // sizing it to the field first would allocate (up to a whole surface)
-    // what is thrown away a moment later.
+  // Paints the picture, scaled to e's size, through the intermediate onto
+  // the board at e's place.
+  void zeichnen(platform::Surface& pic, const QImage& bild, const Einpassung& e) {
+    // The intermediate gets its pixels once, at the fitted size: sizing it
+    // to the field first would allocate (up to a whole surface) what is
+    // thrown away a moment later.
     zwischen.clearPicture();
     zwischen.setBackColor(pic.backColor());  // transparent parts show the board's colour
     zwischen.cls();
     zwischen.setBorderStyle(0);
-
-    // The picture's own size: the source surface may be capped smaller.
-    const QImage bild = quelle.picture();
-    if (bild.isNull()) return;
-    const double qw = roundHalfEven(bild.width());
-    const double qh = roundHalfEven(bild.height());
-    if (qw < 1 || qh < 1) return;
-    const double r = qw / qh;
-
-    // A picture wider than the field starts from the field's width whether
-    // or not it is to be fitted, so it never leaves the field.
-    double w = FeldBreite >= qw ? (GroesseAnpassen ? FeldBreite : qw) : FeldBreite;
-    // Compared before narrowing: a tall picture fitted to the width would
-    // overflow 16 bits although the height limit brings it back.
-    double h = roundHalfEven(w / r);
-    if (h >= FeldHoehe) {
-      h = FeldHoehe;
-      w = roundHalfEven(h * r);
-    }
-    const int16_t bw = to16(static_cast<int64_t>(w));
-    const int16_t bh = to16(static_cast<int64_t>(h));
-    if (!bildGroesseErlaubt(bw, bh)) return;  // nothing left, or more than any picture may be
-
-    zwischen.resize(bw, bh);
-    if (zwischen.widthPx() != bw || zwischen.heightPx() != bh) return;  // beyond a surface's size
+    zwischen.resize(e.breite, e.hoehe);
+    if (zwischen.widthPx() != e.breite || zwischen.heightPx() != e.hoehe) return;  // beyond a surface's size
     zwischen.resetScale();
-    zwischen.paintPicture(bild, 0, 0, bw, bh);
-
-    int16_t dx = 0, dy = 0;
-    if (BeiKleinerZentrieren) {
-      dx = to16(roundToInt32((FeldBreite - bw) / 2.0));
-      dy = to16(roundToInt32((FeldHoehe - bh) / 2.0));
-    }
-    pic.paintPicture(zwischen.image(), add16(x0, dx), add16(y0, dy), bw, bh);
+    zwischen.paintPicture(bild, 0, 0, e.breite, e.hoehe);
+    pic.paintPicture(zwischen.image(), e.x, e.y, e.breite, e.hoehe);
     pic.makeImagePicture();
+  }
+
+  // A picture fitted ahead (Bildvorbereitung.h) for this very field: only
+  // painted. False when it was made for another field.
+  bool vorbereitetZeichnen(platform::Surface& pic, const QString& name, const BildFeld& feld, const VorabBild& v) {
+    if (!v.eingepasst || !(v.fuer == feld)) return false;
+    if (!v.bild) {
+      melden(name, v.grund, v.ueberGrenze);
+      return true;
+    }
+    if (v.passend.isNull()) return true;  // nothing to draw in this field
+    try {
+      zeichnen(pic, v.passend, Einpassung{v.x, v.y, int16_t(v.passend.width()), int16_t(v.passend.height())});
+    } catch (const std::exception&) {
+    }
+    return true;
+  }
+
+  // Bytes that give no picture draw nothing and raise nothing; the status
+  // list tells the operator why the board stays as it is. A picture over a
+  // limit is the sender's to know, too.
+  void melden(const QString& name, const QString& grund, bool ueberGrenze) {
+    const QString text = QStringLiteral("Bild: ") + name + QStringLiteral(" nicht angezeigt - ") +
+                         (grund.isEmpty() ? QStringLiteral("kein Bild") : grund);
+    if (ueberGrenze) host.VRD4Event(QStringLiteral("BefehlFehler"), text);
+    host.statusEintrag(text);
   }
 
   void anzeigen(platform::Surface& pic, const QString& name, int16_t Xstart, int16_t Ystart,
                 int16_t Xende, int16_t YEnde, bool GroesseAnpassen, bool BeiKleinerZentrieren,
-                const QImage& bild, const QString& grund) {
+                const QImage& bild, const QString& grund, bool ueberGrenze) {
     try {
       if (!quelleSetzen(bild)) {
-        // Bytes that give no picture draw nothing and raise nothing; the
-        // status list tells the operator why the board stays as it is.
-        host.statusEintrag(QStringLiteral("Bild: ") + name + QStringLiteral(" nicht angezeigt - ") +
-                       (grund.isEmpty() ? QStringLiteral("kein Bild") : grund));
+        melden(name, grund, ueberGrenze);
         return;
       }
     } catch (const std::exception&) {
@@ -133,15 +134,20 @@ void Bilder::BildAnzeigenanPosition(platform::Surface& pic, const QString& Anzuz
                                     int16_t Xstart, int16_t Ystart, int16_t Xende, int16_t YEnde,
                                     bool GroesseAnpassen, bool BeiKleinerZentrieren,
                                     std::span<const uint8_t> bytes, const VorabBild* vorab) {
-  if (vorab) {
+  if (vorab && d->vorbereitetZeichnen(pic, AnzuzeigendesBild,
+                                      BildFeld{Xstart, Ystart, Xende, YEnde, GroesseAnpassen, BeiKleinerZentrieren},
+                                      *vorab))
+    return;
+  if (vorab && !vorab->eingepasst) {
     d->anzeigen(pic, AnzuzeigendesBild, Xstart, Ystart, Xende, YEnde, GroesseAnpassen,
-                BeiKleinerZentrieren, vorab->bild ? *vorab->bild : QImage(), vorab->grund);
+                BeiKleinerZentrieren, vorab->bild ? *vorab->bild : QImage(), vorab->grund, vorab->ueberGrenze);
     return;
   }
   QString grund;
-  const std::optional<QImage> bild = modPicturefromBytes(bytes, &grund);
+  bool ueberGrenze = false;
+  const std::optional<QImage> bild = modPicturefromBytes(bytes, &grund, &ueberGrenze);
   d->anzeigen(pic, AnzuzeigendesBild, Xstart, Ystart, Xende, YEnde, GroesseAnpassen,
-              BeiKleinerZentrieren, bild ? *bild : QImage(), grund);
+              BeiKleinerZentrieren, bild ? *bild : QImage(), grund, ueberGrenze);
 }
 
 void Bilder::BildAnzeigenanPositionVonBild(platform::Surface& pic,
@@ -150,7 +156,7 @@ void Bilder::BildAnzeigenanPositionVonBild(platform::Surface& pic,
                                            bool GroesseAnpassen, bool BeiKleinerZentrieren,
                                            const QImage& bild) {
   d->anzeigen(pic, AnzuzeigendesBild, Xstart, Ystart, Xende, YEnde, GroesseAnpassen,
-              BeiKleinerZentrieren, bild, QString());
+              BeiKleinerZentrieren, bild, QString(), false);
 }
 
 platform::Surface& Bilder::PicFuerGroessenanpassungQuelle() { return d->quelle; }

@@ -17,7 +17,11 @@ void setzen(QString* grund, const QString& text) {
 
 QString groesse(QSize s) { return QString::number(s.width()) + u" x "_s + QString::number(s.height()); }
 
-std::optional<QImage> decode(std::span<const uint8_t> bytes, QString* grund) {
+std::optional<QImage> decode(std::span<const uint8_t> bytes, QString* grund, bool* ueberGrenze) {
+  const auto grenze = [&](const QString& text) {
+    setzen(grund, text);
+    if (ueberGrenze) *ueberGrenze = true;
+  };
   if (bytes.empty()) {
     setzen(grund, u"leer"_s);
     return std::nullopt;
@@ -41,7 +45,7 @@ std::optional<QImage> decode(std::span<const uint8_t> bytes, QString* grund) {
   // decoded or allocated.
   const QSize claimed = reader.size();
   if (claimed.isValid() && !bildGroesseErlaubt(claimed.width(), claimed.height())) {
-    setzen(grund, u"zu groß ("_s + groesse(claimed) + u" Pixel)"_s);
+    grenze(u"zu groß ("_s + groesse(claimed) + u" Pixel)"_s);
     return std::nullopt;
   }
 
@@ -53,7 +57,7 @@ std::optional<QImage> decode(std::span<const uint8_t> bytes, QString* grund) {
     return std::nullopt;
   }
   if (!bildGroesseErlaubt(image.width(), image.height())) {
-    setzen(grund, u"zu groß ("_s + groesse(image.size()) + u" Pixel)"_s);
+    grenze(u"zu groß ("_s + groesse(image.size()) + u" Pixel)"_s);
     return std::nullopt;
   }
   return image;
@@ -65,11 +69,13 @@ bool bildGroesseErlaubt(int64_t w, int64_t h) {
   return w >= 1 && h >= 1 && w <= kMaxBildSeite && h <= kMaxBildSeite && w * h <= kMaxBildPixel;
 }
 
-std::optional<QImage> modPicturefromBytes(std::span<const uint8_t> bytes, QString* grund) {
+std::optional<QImage> modPicturefromBytes(std::span<const uint8_t> bytes, QString* grund, bool* ueberGrenze) {
+  if (ueberGrenze) *ueberGrenze = false;
   try {
-    return decode(bytes, grund);
+    return decode(bytes, grund, ueberGrenze);
   } catch (const std::exception&) {
     setzen(grund, u"nicht genügend Speicher"_s);
+    if (ueberGrenze) *ueberGrenze = true;
     return std::nullopt;  // out of memory inside a reader, or the like
   }
 }

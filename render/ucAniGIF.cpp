@@ -85,7 +85,7 @@ int64_t ucAniGIF::Impl::speicherbedarf() const {
   const int64_t W = surface.widthPx(), H = surface.heightPx();
   // The file's bytes and one frame's indices while it is decoded, whatever
   // the animation's length.
-  int64_t bedarf = gif.dateiBytes() + gif.groessterFrame() + W * H * 16;
+  int64_t bedarf = gif.dateiBytes() * dateiKopien + gif.groessterFrame() + W * H * 16;
   // A large source keeps only the pixels the control shows: at most its own
   // pixels (unless it takes the GIF's size).
   const auto gezeigt = [&](int64_t b, int64_t h) {
@@ -123,7 +123,16 @@ QString ucAniGIF::Impl::grenzePruefen(int frames) const {
 
 bool ucAniGIF::Impl::laden(std::span<const uint8_t> bytes) {
   leeren();
-  const int n = gif.parse(bytes);
+  return geparst(gif.parse(bytes));
+}
+
+bool ucAniGIF::Impl::laden(gif::GifDatei& geparst) {
+  leeren();
+  gif.tauschen(geparst);
+  return this->geparst(gif.frameCount());
+}
+
+bool ucAniGIF::Impl::geparst(int n) {
   QString grund = grenzePruefen(n);
   // One frame stays decoded for good (a large one on the worker, see
   // zeichnen()); more frames are decoded as they play.
@@ -375,8 +384,10 @@ bool ucAniGIF::LoadAnimatedGIF_File(const QString& FileName) {
 }
 
 bool ucAniGIF::LoadAnimatedGIF_Array(std::span<const uint8_t> bytes) { return d->laden(bytes); }
+bool ucAniGIF::LoadAnimatedGIF_Geparst(gif::GifDatei& geparst) { return d->laden(geparst); }
 
 void ucAniGIF::setSpeicherGrenze(int64_t bytes) { d->speicherGrenze = std::max<int64_t>(bytes, 0); }
+void ucAniGIF::setDateiKopien(int n) { d->dateiKopien = std::max(n, 1); }
 int64_t ucAniGIF::Speicherbedarf() const { return d->geladen ? d->speicherbedarf() : 0; }
 QString ucAniGIF::Ablehnung() const { return d->ablehnung; }
 

@@ -56,6 +56,10 @@
 #include "platform/Clock.h"
 #include "platform/Surface.h"
 
+namespace vrd4::gif {
+class GifDatei;
+}
+
 namespace vrd4::render {
 
 // Why a load that needs bedarf bytes of decoded memory, where frei are left,
@@ -128,9 +132,16 @@ class ucAniGIF {
   // no GIF; the control is then empty.
   bool LoadAnimatedGIF_File(const QString& FileName);
   bool LoadAnimatedGIF_Array(std::span<const uint8_t> bytes);
+  // The same with a GIF parsed already (on another thread, from the same
+  // bytes): takes over what geparst holds, which is left empty.
+  bool LoadAnimatedGIF_Geparst(gif::GifDatei& geparst);
   // Decoded memory a later load may take, in bytes (see above); 0, the
   // default, sets no bound.
   void setSpeicherGrenze(int64_t bytes);
+  // How many copies of the file's bytes a load counts (1 at first): a user
+  // that keeps one more (the board's scene, for boards that join later)
+  // says 2, so that Speicherbedarf() is what the process holds.
+  void setDateiKopien(int n);
   // What the loaded GIF takes by that count; 0 when the control is empty.
   int64_t Speicherbedarf() const;
   // Why the last load refused a GIF, in words ("Frame über 64 Mpx");

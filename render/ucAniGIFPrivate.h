@@ -74,6 +74,7 @@ struct ucAniGIF::Impl {
   bool enabled = true;
   bool skalaGesetzt = false;
   int64_t speicherGrenze = 0;  // 0: none
+  int dateiKopien = 1;  // copies of the file's bytes counted
   QString ablehnung;           // why the last load refused a GIF
   std::optional<double> faellig;       // clock seconds of the next tick while playing
   std::optional<double> dekodierenUm;  // clock seconds of the deferred decoding
@@ -128,6 +129,8 @@ struct ucAniGIF::Impl {
   // --- helpers (ucAniGIF.cpp) ---
   void leeren();
   bool laden(std::span<const uint8_t> bytes);
+  bool laden(gif::GifDatei& geparst);  // takes what geparst holds
+  bool geparst(int frames);  // the rest of a load, once gif holds the file
   int64_t speicherbedarf() const;  // of the parsed GIF in the control's size
   QString grenzePruefen(int frames) const;  // why a parse is refused; empty: it is not
   void restDekodieren();

@@ -121,6 +121,9 @@ int32_t clsVRD4Sender::Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFe
     return 0;
   }
   VRD4EmpfaengerAktivPruefen();
+  // Cancelled meanwhile: no new receiver is started for a program that is
+  // about to end.
+  if (abgebrochen()) return 0;
   fensterSchreiben(AufrufFensterHwnd, EventFensterHwnd);
 
   // The receiver's engine writes its start mark after it has created its
@@ -143,8 +146,8 @@ int32_t clsVRD4Sender::Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFe
   const double start = d_->jetzt();
   const double grenze = d_->antwortZeitlimit > 0 ? d_->antwortZeitlimit : kStartwarteGrenze;
   while (!istGestartetMarke(gv::clsVRD4EmpfaengerGestartet().GetMemory()) && platform::processAlive(*pid)) {
-    if (d_->jetzt() - start > grenze) break;
-    d_->schleifeEinmal();
+    if (d_->jetzt() - start > grenze || abgebrochen()) break;
+    d_->schleifeEinmal(start);
   }
   // The receiver brings its own window to the front when the window manager
   // maps it; we do not know its window id here.
@@ -159,6 +162,14 @@ int32_t clsVRD4Sender::Verbinden(int64_t AufrufFensterHwnd, int64_t EventFenster
   // has walked the rest of the ring, and later slots before it).
   const int32_t letzte = leadingInt(gv::clsVRD4LetzteGesendete().GetMemory());
   if (letzte >= 0 && letzte < gv::kAnzahlSendetexte) d_->Schreibzeiger = (letzte + 1) % gv::kAnzahlSendetexte;
+  // A sender that died after writing that slot but before the counter left
+  // a command the receiver takes (or has taken) all the same; the counter
+  // would then never name the slot the receiver took last, and our wait for
+  // it would never end. So when the slot still holds text, or is the one the
+  // receiver took last, we begin one further on: the receiver waits there.
+  const int32_t s = d_->Schreibzeiger;
+  if (!gv::Sendetexte(s).GetMemory().empty() || leadingInt(gv::clsVRD4LetzteGelesene().GetMemory()) == s)
+    d_->Schreibzeiger = (s + 1) % gv::kAnzahlSendetexte;
   return 1;
 }
 

@@ -22,7 +22,9 @@ namespace gv = channel::modVRD4GlobaleVariablen;
 namespace {
 
 // A ring slot holds this many UTF-16 code units; a longer command is refused.
-constexpr std::size_t kMaxBefehlLaenge = 32100;
+constexpr std::size_t kMaxBefehlLaenge = protocol::kMaxBefehlstextZeichen;
+// After this many seconds a wait looks less often (see schleifeEinmal).
+constexpr double kLangeWarteSekunden = 0.1;
 
 // How many sender objects of this process hold the channel's variables.
 int g_senderAnzahl = 0;
@@ -99,11 +101,32 @@ void clsVRD4Sender::Impl::meldung(const std::u16string& text, const std::u16stri
     platform::showMessageBox(text, titel);
 }
 
-void clsVRD4Sender::Impl::schleifeEinmal() const {
-  if (nachrichtenschleife)
+void clsVRD4Sender::Impl::schleifeEinmal(double start) const {
+  if (nachrichtenschleife) {
     nachrichtenschleife();
-  else
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return;
+  }
+  // A reply comes within a tick or two; a wait that lasts longer (a pause, a
+  // full ring, a receiver that does not answer) need not look every
+  // millisecond.
+  const bool lang = jetzt() - start > kLangeWarteSekunden;
+  std::this_thread::sleep_for(std::chrono::milliseconds(lang ? 10 : 1));
+}
+
+bool clsVRD4Sender::Impl::lebt() {
+  if (stillstandGrenze <= 0) return true;
+  const double t = jetzt();
+  if (leben.geschaut >= 0 && t - leben.geschaut < kLebenszeichenBlick) return true;
+  leben.geschaut = t;
+  std::u16string wert = gv::clsVRD4LaufvariableNr().GetMemory();
+  // A receiver that gives no sign of life at all is not judged by it.
+  if (wert.empty()) return true;
+  if (leben.seit < 0 || wert != leben.wert) {
+    leben.wert = std::move(wert);
+    leben.seit = t;
+    return true;
+  }
+  return t - leben.seit <= stillstandGrenze;
 }
 
 clsVRD4Sender::clsVRD4Sender() : d_(std::make_unique<Impl>()) {
@@ -130,6 +153,11 @@ void clsVRD4Sender::setNachrichtenschleife(std::function<void()> fn) { d_->nachr
 void clsVRD4Sender::setEreignis(EreignisFn fn) { d_->ereignis = std::move(fn); }
 void clsVRD4Sender::setAntwortZeitlimit(double sekunden) { d_->antwortZeitlimit = sekunden; }
 double clsVRD4Sender::antwortZeitlimit() const { return d_->antwortZeitlimit; }
+void clsVRD4Sender::setStillstandGrenze(double sekunden) { d_->stillstandGrenze = sekunden > 0 ? sekunden : 0; }
+double clsVRD4Sender::stillstandGrenze() const { return d_->stillstandGrenze; }
+void clsVRD4Sender::Abbrechen() noexcept { d_->abbruch.store(true, std::memory_order_relaxed); }
+void clsVRD4Sender::AbbruchAufheben() noexcept { d_->abbruch.store(false, std::memory_order_relaxed); }
+bool clsVRD4Sender::abgebrochen() const noexcept { return d_->abbruch.load(std::memory_order_relaxed); }
 void clsVRD4Sender::setEmpfaengerPfad(std::string pfad) { d_->empfaengerPfad = std::move(pfad); }
 void clsVRD4Sender::setEmpfaengerWeiterlaufen(bool w) { d_->weiterlaufen = w; }
 void clsVRD4Sender::setLaeuftPruefung(std::function<bool()> fn) { d_->laeuftPruefung = std::move(fn); }
@@ -169,6 +197,7 @@ bool clsVRD4Sender::slotFreiAbwarten() {
     return leadingNumber(gv::clsVRD4LetzteGesendete().GetMemory()) == s;
   };
   const double start = d_->jetzt();
+  d_->leben = {};
   while (!frei()) {
     if (!EmpfaengerLaeuft()) {
       Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung nicht geladen!");
@@ -179,7 +208,26 @@ bool clsVRD4Sender::slotFreiAbwarten() {
       Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: keine Antwort!");
       return false;
     }
-    d_->schleifeEinmal();
+    if (!weiterWarten(start)) return false;
+  }
+  return true;
+}
+
+bool clsVRD4Sender::weiterWarten(double start) {
+  if (abgebrochen()) {
+    Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: Warten abgebrochen!");
+    return false;
+  }
+  if (!d_->lebt()) {
+    Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: Empfänger reagiert nicht!");
+    return false;
+  }
+  d_->schleifeEinmal(start);
+  // Cancelled during the message loop: ends now, not after the next reads
+  // (each of which may wait 0.2 s for the lock of a stopped receiver).
+  if (abgebrochen()) {
+    Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: Warten abgebrochen!");
+    return false;
   }
   return true;
 }
@@ -188,7 +236,7 @@ void clsVRD4Sender::WartenbisPufferleer(double Wartezeit) {
   const double gesendet = leadingNumber(gv::clsVRD4LetzteGesendete().GetMemory());
   double gelesen = leadingNumber(gv::clsVRD4LetzteGelesene().GetMemory());
   const double start = d_->jetzt();
-  while (gelesen != gesendet && d_->jetzt() - start <= Wartezeit) {
+  while (gelesen != gesendet && d_->jetzt() - start <= Wartezeit && !abgebrochen()) {
     // No sleep: the receiver takes a command within a tick, and the caller
     // wants to go on at once. Yielding keeps a busy machine usable.
     std::this_thread::yield();
@@ -238,6 +286,7 @@ uint8_t clsVRD4Sender::mitAntwort(std::u16string_view text) {
   bool genommen = false;
   std::u16string antwort;
   const double start = d.jetzt();
+  d_->leben = {};
   while (antwort.empty() && s.EmpfaengerLaeuft() && !istKomFehler()) {
     if (d.antwortZeitlimit > 0 && d.jetzt() - start > d.antwortZeitlimit) {
       s.Event_Ausloesen(u"BefehlFehler", u"VRD4Empfaenger_Steuerung: keine Antwort!");
@@ -255,7 +304,12 @@ uint8_t clsVRD4Sender::mitAntwort(std::u16string_view text) {
       gv::clsVRD4Event().SetMemory(u"");
     }
     ergebnis = alsSlot(antwort);
-    d.schleifeEinmal();
+    if (!antwort.empty()) {
+      d.schleifeEinmal(start);
+      break;
+    }
+    // The message loop, unless the wait is to end (cancelled, no sign of life).
+    if (!s.weiterWarten(start)) return 0;
   }
   return ergebnis;
 }

@@ -75,6 +75,16 @@ void vrd4sender_set_event(vrd4sender* s, vrd4sender_event_fn fn, void* user) {
 void vrd4sender_set_reply_timeout(vrd4sender* s, double seconds) {
   call(s, [&](auto& t) { t.setAntwortZeitlimit(seconds); });
 }
+void vrd4sender_set_stall_limit(vrd4sender* s, double seconds) {
+  call(s, [&](auto& t) { t.setStillstandGrenze(seconds); });
+}
+// Only an atomic store: safe from a signal handler and from another thread.
+void vrd4sender_cancel(vrd4sender* s) {
+  if (s) s->impl.Abbrechen();
+}
+void vrd4sender_cancel_reset(vrd4sender* s) {
+  if (s) s->impl.AbbruchAufheben();
+}
 void vrd4sender_set_receiver_path(vrd4sender* s, const char* path) {
   call(s, [&](auto& t) { t.setEmpfaengerPfad(str(path)); });
 }

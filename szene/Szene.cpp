@@ -278,6 +278,13 @@ bool Szene::unvollstaendig() const {
 
 void Szene::aufnehmen(const protocol::Befehl& befehl, std::span<const uint8_t> bildBytes,
                       std::optional<uint8_t> antwortNr) {
+  if (!befehl.spec->istBildbefehl() || befehl.spec->nurOertlich || befehl.spec->leertTafel)
+    return aufnehmen(befehl, std::shared_ptr<const std::vector<uint8_t>>(), antwortNr);
+  aufnehmen(befehl, std::make_shared<const std::vector<uint8_t>>(bildBytes.begin(), bildBytes.end()), antwortNr);
+}
+
+void Szene::aufnehmen(const protocol::Befehl& befehl, std::shared_ptr<const std::vector<uint8_t>> bildGeteilt,
+                      std::optional<uint8_t> antwortNr) {
   const protocol::BefehlsSpec& spec = *befehl.spec;
   if (spec.nurOertlich) return;
   if (spec.leertTafel) return leeren();
@@ -285,10 +292,11 @@ void Szene::aufnehmen(const protocol::Befehl& befehl, std::span<const uint8_t> b
   Eintrag e;
   e.befehl = befehl;
   const bool bild = spec.istBildbefehl();
-  e.zeichen = zeichenVon(befehl, bild ? bildBytes.size() : 0);
+  if (bild && !bildGeteilt) bildGeteilt = std::make_shared<const std::vector<uint8_t>>();
+  e.zeichen = zeichenVon(befehl, bild ? bildGeteilt->size() : 0);
   if (bild) {
-    e.bild = std::make_shared<const std::vector<uint8_t>>(bildBytes.begin(), bildBytes.end());
-    std::tie(e.bildBreite, e.bildHoehe) = bildgroesse(bildBytes);
+    e.bild = std::move(bildGeteilt);
+    std::tie(e.bildBreite, e.bildHoehe) = bildgroesse(*e.bild);
   }
 
   const auto slot = protocol::effektSlot(befehl);

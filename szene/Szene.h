@@ -85,6 +85,10 @@ class Szene {
   // May call the snapshot function (compaction).
   void aufnehmen(const protocol::Befehl& befehl, std::span<const uint8_t> bildBytes = {},
                  std::optional<uint8_t> antwortNr = std::nullopt);
+  // The same with the picture's bytes shared, not copied (a large file: a
+  // copy would cost the board's thread its time).
+  void aufnehmen(const protocol::Befehl& befehl, std::shared_ptr<const std::vector<uint8_t>> bild,
+                 std::optional<uint8_t> antwortNr);
 
   // The catch-up, one command text each, Cls first, in the forwarded form
   // (pictures carry their bytes as hex): send as-is, one per line.

@@ -46,6 +46,20 @@ void vrd4sender_set_messagebox(vrd4sender* s, vrd4sender_messagebox_fn fn, void*
 void vrd4sender_set_message_loop(vrd4sender* s, vrd4sender_loop_fn fn, void* user);
 void vrd4sender_set_event(vrd4sender* s, vrd4sender_event_fn fn, void* user);
 void vrd4sender_set_reply_timeout(vrd4sender* s, double seconds); /* default: none (0); <= 0: none */
+/* A running receiver without a sign of life for this many seconds counts as
+ * not answering (stopped, hung): the wait ends with the event
+ * "VRD4Empfaenger_Steuerung: Empfänger reagiert nicht!". Default 0: off. */
+void vrd4sender_set_stall_limit(vrd4sender* s, double seconds);
+/* Cancelling a wait. vrd4sender_cancel ends the wait the handle is in (a
+ * reply, a free slot, the receiver's start, WartenbisPufferleer) within a
+ * few milliseconds plus one pass of the message loop, and every later wait
+ * until vrd4sender_cancel_reset: the command is not sent (a reply command
+ * returns 0), event "VRD4Empfaenger_Steuerung: Warten abgebrochen!". It only
+ * sets an atomic flag, so it may be called from a signal handler or another
+ * thread, unlike every other function here. A command that finds its slot
+ * free is still sent. */
+void vrd4sender_cancel(vrd4sender* s);
+void vrd4sender_cancel_reset(vrd4sender* s);
 void vrd4sender_set_receiver_path(vrd4sender* s, const char* path); /* NULL/"": usual search */
 void vrd4sender_set_keep_running(vrd4sender* s, int keep);
 /* For tests of programs that embed the sender: replaces the receiver

@@ -8,10 +8,19 @@
 #include <QListWidget>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "AppTestUmgebung.h"
+#include "app/Taktschleife.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
 #include "channel/ClsVRD4Memory.h"
+#include "platform/Systemd.h"
 #include "platform/SurfaceWidget.h"
 
 namespace vrd4::app::test {
@@ -174,6 +183,43 @@ TEST_F(FensterTest, SnapshotIsA24BitBmpInTheProgramFolderOrAReportWhyNot) {
   laden(ordner.path().toStdString() + "/gibt/es/nicht");
   frm->cmdBoxSpeichern_Click();
   EXPECT_EQ(ctl<QListWidget>("List1")->findItems(u"Picture.bmp nicht gespeichert"_s, Qt::MatchContains).size(), 1);
+}
+
+// A board at rest ticks once a second; a watchdog of a second or less must
+// hear from it twice per interval all the same. The pings a resting loop
+// sends, on a notification socket of the test's own.
+TEST(Wachhund, ARestingLoopPingsAtLeastTwicePerWatchdogIntervalWhateverItIs) {
+  const std::string pfad = ::testing::TempDir() + "wachhund_" + std::to_string(::getpid());
+  ::unlink(pfad.c_str());
+  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  pfad.copy(a.sun_path, sizeof a.sun_path - 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ::setenv("NOTIFY_SOCKET", pfad.c_str(), 1);
+  ::setenv("WATCHDOG_PID", std::to_string(::getpid()).c_str(), 1);
+  for (const double intervall : {0.3, 1.0, 10.0, 60.0}) {
+    SCOPED_TRACE(intervall);
+    ::setenv("WATCHDOG_USEC", std::to_string(int64_t(intervall * 1e6)).c_str(), 1);
+    platform::systemd::Lebenszeichen l;
+    std::vector<double> pings;
+    double t = 100.0;
+    l.takt(t);  // ready
+    const double schritt = Taktschleife::ruheMs(l.abstand()) / 1000.0;
+    EXPECT_LE(schritt, Taktschleife::kRuheMs / 1000.0);
+    char puffer[64];
+    for (; t < 100.0 + 5 * intervall + 5; t += schritt) {
+      l.takt(t);
+      for (ssize_t n; (n = ::recv(fd, puffer, sizeof puffer, 0)) > 0;)
+        if (std::string(puffer, size_t(n)) == "WATCHDOG=1") pings.push_back(t);
+    }
+    ASSERT_GE(pings.size(), 2u);
+    for (std::size_t i = 1; i < pings.size(); ++i) EXPECT_LE(pings[i] - pings[i - 1], intervall / 2 + 1e-9);
+  }
+  ::unsetenv("WATCHDOG_USEC");
+  ::unsetenv("NOTIFY_SOCKET");
+  ::close(fd);
+  ::unlink(pfad.c_str());
 }
 
 }  // namespace

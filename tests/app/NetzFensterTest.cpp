@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -76,6 +77,34 @@ TEST_F(Netz, UnknownNameOpensAWarningThatWaitsForNobodyAndGetsNoReply) {
   EXPECT_EQ(box->windowTitle(), u"VRD4-Empfangsmodul"_s);
   EXPECT_EQ(box->icon(), QMessageBox::Warning);
   EXPECT_TRUE(zeilen(a, 1, 200).isEmpty()) << "the unknown line gets no reply";
+  platform::setMessageBoxSink(&meldungen);
+}
+
+// A flood of unknown commands: one box that counts them, not one each (the
+// board under thousands of boxes, the X server's memory), and the next
+// command is answered at once.
+TEST_F(Netz, TwoThousandUnknownCommandsOpenOneBoxThatCountsThemAndTheNextIsAnswered) {
+  GuiMessageBox echt;
+  echt.besitzerSetzen(frm.get());
+  platform::setMessageBoxSink(&echt);
+  const quint16 port = freierPort();
+  ctl<QLineEdit>("txtT_Port1")->setText(QString::number(port));
+  frm->cmdServerStarten_Click();
+  QTcpSocket a;
+  a.connectToHost(u"127.0.0.1"_s, port);
+  QByteArray flut;
+  for (int i = 0; i < 2000; ++i) flut += "Befehl\x1b" "cls\r\n";
+  flut += "Befehl\x1bHintergrundfarbe\x1b" "255\r\n";
+  QElapsedTimer uhr;
+  uhr.start();
+  a.write(flut);
+  EXPECT_EQ(zeilen(a, 1, 30000), QList<QByteArray>{"OK"});
+  RecordProperty("msBisZumOK", std::to_string(uhr.elapsed()));
+  QCoreApplication::processEvents();
+  const QList<QMessageBox*> boxen = frm->findChildren<QMessageBox*>(u"Meldung"_s);
+  ASSERT_EQ(boxen.size(), 1);
+  EXPECT_EQ(boxen[0]->text(), u"Falsche Abfragetext: cls\noder VRD4-Modul noch nicht geöffnet! (2000-mal)"_s);
+  EXPECT_EQ(GuiMessageBox::gezaehlt(u"x"_s, 1), u"x"_s);
   platform::setMessageBoxSink(&meldungen);
 }
 

@@ -98,7 +98,9 @@ TEST_F(Animation, OverTheDecodersLimitsOrTheSharedBudgetRefusedWithWhyAndSlotZer
     list.clear();
     EXPECT_EQ(laden(f.name, f.bytes, 1, 1, f.x2, f.y2), 0);
     const QString text = QStringLiteral("AniGif: %1 nicht geladen - %2").arg(QString::fromUtf8(f.name), QString::fromUtf8(f.grund));
-    EXPECT_THAT(events, ElementsAre(Ereignis{QStringLiteral("BefehlFehler"), text}, nr(0)));
+    EXPECT_THAT(events, ElementsAre(Ereignis{QStringLiteral("BefehlFehler"), text}))
+        << "the reason stays the last event, with the reply 0";
+    EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"0");
     EXPECT_THAT(list, ElementsAre(text));
     engine->AniGifStarten(uint8_t(f.vorher + 1), 0);
     EXPECT_EQ(pic.presented(), pic.image()) << "nothing drawn";

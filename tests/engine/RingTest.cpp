@@ -90,8 +90,7 @@ TEST_F(RingVoll, EveryCommandRunsOnceInOrderInThreeBurstsOf150) {
 
 // A sender that waits for its slot number must never read the late number
 // of an earlier command: taking a command that answers with a number empties
-// its reply variable first (here the command then fails, so nothing else
-// writes it).
+// its reply variable first (here the command then fails, and answers "0").
 TEST_F(Ring, TakingAReplyCommandEmptiesItsReplyVariableBeforeItCountsAsTaken) {
   const struct {
     const char16_t* name;
@@ -104,7 +103,7 @@ TEST_F(Ring, TakingAReplyCommandEmptiesItsReplyVariableBeforeItCountsAsTaken) {
     senden(befehl({z.name, u"/nicht/da.gif", u"x"}));
     for (int i = 0; i < 2; ++i)  // a failed command costs its step the rest
       try { schritt(); } catch (const std::exception&) {}
-    EXPECT_EQ(z.antwort.GetMemory(), u"") << QString::fromStdU16String(z.name).toStdString();
+    EXPECT_EQ(z.antwort.GetMemory(), u"0") << QString::fromStdU16String(z.name).toStdString();
     for (const auto& andere : zeilen)
       EXPECT_TRUE(&andere.antwort == &z.antwort || andere.antwort.GetMemory() == u"7");
   }
@@ -178,7 +177,7 @@ TEST_F(Weiterleitung, PicturesGoOutWithTheirBytesInHexMissingOrEmptyOnesAreRepor
   EXPECT_THAT(events, ElementsAre(Ereignis{kFehler, "Bild: /nicht/da/bild.gif - nicht gefunden oder sonstiger Fehler!"},
                                   Ereignis{kFehler, "Bild: " + QString::fromStdU16String(leer) +
                                                         QString::fromUtf8(" - Dateigröße wurde falsch eingelesen!")}));
-  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"") << "a load that ran would have reported a slot";
+  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"0") << "a refused load answers, and no slot";
   events.clear();
   ausfuehren({u"BildAnzeigen", pfad, u"-1", u"0"});
   ASSERT_EQ(sent.size(), 1u);

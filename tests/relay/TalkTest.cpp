@@ -6,6 +6,9 @@
 
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
+#include "protocol/Befehl.h"
 #include "protocol/Hex.h"
 
 #include "net/Weiterleitung.h"
@@ -244,6 +247,103 @@ TEST_F(Feindlich, SlowPeersFromOneAddressNeverCrowdOutAClientOfAnotherSendingEve
     ASSERT_EQ(gut->state(), QAbstractSocket::ConnectedState) << "round " << runde;
   }
   EXPECT_FALSE(host.eingetragen(u"127.0.0.2:"_s + QString::number(gut->localPort()) + u" (Verbindung getrennt"_s));
+}
+
+// What a peer keeps its place with is a command that runs (or is answered):
+// lines that are no command, and unknown names, do not count.
+TEST_F(Feindlich, JunkLinePeersFromFourAddressesDoNotKeepOutAGoodClientOfAFifth) {
+  const char* adressen[] = {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"};
+  std::vector<std::unique_ptr<QTcpSocket>> peers;
+  for (const char* von : adressen)
+    for (int i = 0; i < Clients::kMaxProAdresse; ++i) peers.push_back(peer(von));
+  ASSERT_EQ(clients.offen(), Clients::kMaxVerbindungen);
+  const auto gelaufen = [&] { return std::ranges::count_if(host.liste, [](const QString& l) { return l.startsWith(u"TCP "_s); }); };
+  // A line every 10 s from each, for more than a minute: no command among them.
+  for (int runde = 0; runde < 7; ++runde) {
+    const auto vorher = gelaufen();
+    for (std::size_t i = 0; i < peers.size(); ++i) peers[i]->write(i % 2 ? "Hallo Tafel\r\n" : zeile({u"cls"}));
+    ASSERT_TRUE(warteBis([&] { return gelaufen() == vorher + std::ssize(peers); }));
+    host.t += 10;
+  }
+  auto gut = peer("127.0.0.5");
+  gut->write(zeile({u"Cls"}));
+  EXPECT_EQ(antworten(*gut, 1), QList<QByteArray>{"OK\r\n"});
+  EXPECT_EQ(gut->state(), QAbstractSocket::ConnectedState);
+  EXPECT_TRUE(host.eingetragen(u" s keine Zeile, Platz für eine neue)"_s));
+}
+
+// No command holds the board longer than a ring command could: a command
+// text longer than a ring slot holds (all but a picture's content) closes
+// its connection as an over-long line does, before it takes more memory.
+// (A line that is no command is only logged and passed on: the line limit
+// bounds it, see the interpreter's test.)
+TEST_F(Feindlich, ACommandTextLongerThanARingSlotIsRefusedAsAnOverlongLine) {
+  const std::u16string langerText(40000, u'x');
+  struct Fall {
+    const char* name;
+    QByteArray zeile;
+    bool laeuft;
+  } faelle[] = {
+      {"a text that fits a slot", zeile({u"Textausgabe", std::u16string(protocol::kMaxBefehlstextZeichen - 19, u'x')}), true},
+      {"a text of 40000 characters", zeile({u"Textausgabe", langerText}), false},
+      {"a text of 3 million characters", zeile({u"Lauftext", std::u16string(3'000'000, u'x')}), false},
+      {"a command name longer than a slot", "Befehl" + QByteArray(40000, 'y') + "\r\n", false},
+      {"a picture's path of 40000 characters", zeile({u"BildAnzeigen", langerText, u"0", u"0", u"41"}), false},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    host.liste.clear(), host.anzahl = 0;
+    auto s = peer();
+    s->write(f.zeile);
+    if (f.laeuft) {
+      EXPECT_TRUE(warteBis([&] { return host.anzahl == 1; }));
+      EXPECT_EQ(antworten(*s, 1), QList<QByteArray>{"OK\r\n"});
+      continue;
+    }
+    EXPECT_TRUE(warteBis([&] { return s->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(host.anzahl, 0);
+    EXPECT_TRUE(host.eingetragen(u" Zeichen, Verbindung wird getrennt)"_s));
+  }
+}
+
+// A peer that reset its connection (a forwarding receiver that gave this one
+// up while it hung) left lines here; they wait a moment for its newer
+// connection, whose first line drops them, and run only when none comes.
+// The history names the peer's address even when the reset came before the
+// connection was taken.
+TEST_F(Feindlich, AResetPeersLinesWaitForItsNewerConnectionAndTheHistoryKeepsItsAddress) {
+  host.darf = false;
+  auto alt = peer();
+  alt->write(zeile({u"Cls"}) + zeile({u"Cls"}) + zeile({u"Cls"}));
+  ASSERT_TRUE(warteBis([&] { return clients.liste().front()->wartendeZeilen() == 3; }));
+  alt->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  const qintptr fd = alt->socketDescriptor();
+  const linger sofort{1, 0};
+  ::setsockopt(int(fd), SOL_SOCKET, SO_LINGER, &sofort, sizeof sofort);
+  alt->abort();  // a reset
+  host.darf = true;
+  clients.anstossen();
+  laufen(100);
+  EXPECT_EQ(host.anzahl, 0) << "held back while the clock stands";
+  auto neu = peer();
+  neu->write(zeile({u"Hintergrundfarbe", u"255"}));
+  EXPECT_EQ(antworten(*neu, 1), QList<QByteArray>{"OK\r\n"});
+  EXPECT_EQ(host.ausgefuehrt, std::vector<QString>{u"Hintergrundfarbe"_s});
+  EXPECT_TRUE(host.eingetragen(u" (Verbindung zurückgesetzt, 3 Zeilen verworfen)"_s));
+
+  // Reset before it was taken: the address accept() gave.
+  server.ConnectionRequest = [] {};
+  QTcpSocket frueh;
+  frueh.bind(QHostAddress(u"127.0.0.3"_s));
+  frueh.connectToHost(u"127.0.0.1"_s, port);
+  ASSERT_TRUE(warteBis([&] { return frueh.state() == QAbstractSocket::ConnectedState; }));
+  ::setsockopt(int(frueh.socketDescriptor()), SOL_SOCKET, SO_LINGER, &sofort, sizeof sofort);
+  frueh.abort();
+  laufen(100);
+  host.liste.clear();
+  clients.Server_ConnectionRequest(server);
+  for (const QString& l : host.liste) EXPECT_FALSE(l.startsWith(u":0"_s)) << l.toStdString();
+  EXPECT_TRUE(host.eingetragen(u"127.0.0.3:"_s)) << "the peer's address in the history";
 }
 
 // Lines with pictures reserve their share of a common budget; beyond it

@@ -3,6 +3,9 @@
 #include "protocol/Befehl.h"
 #include "vrd4sender.h"
 
+#include <chrono>
+#include <thread>
+
 namespace vrd4::sender::test {
 namespace {
 
@@ -74,6 +77,35 @@ TEST_F(SenderTest, ReplyCountsOnlyOnceTheReceiverTookThisCommandSoALateNumberIsN
   EXPECT_EQ(durchlaeufe, 6);
 }
 
+// A sender died after writing slot 42 but before its counter (still 41).
+// Whether the receiver has taken that command yet or not, a sender that
+// joins writes from slot 43 on at once; in the usual case from 42.
+TEST_F(SenderTest, AJoiningSenderStepsOverTheSlotADeadSenderLeftWithoutItsCounter) {
+  struct Fall {
+    const char* fall;
+    const char16_t* slot42;
+    const char16_t* gelesen;
+    int erster;
+  } faelle[] = {
+      {"taken by the receiver", u"", u"42", 43},
+      {"not taken yet", u"Befehl\x1b" u"Cls", u"41", 43},
+      {"everything taken", u"", u"41", 42},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.fall);
+    for (int i = 0; i < 100; ++i) gv::Sendetexte(i).SetMemory(u"");
+    gv::clsVRD4LetzteGesendete().SetMemory(u"41");
+    gv::clsVRD4LetzteGelesene().SetMemory(f.gelesen);
+    gv::Sendetexte(42).SetMemory(f.slot42);
+    durchlaeufe = 0;
+    ASSERT_EQ(sender->Verbinden(0, 0), 1);
+    sender->Hintergrundfarbe(7);
+    EXPECT_EQ(durchlaeufe, 0) << "written without waiting";
+    EXPECT_EQ(slot(f.erster), befehl(u"Hintergrundfarbe|7"));
+    EXPECT_EQ(gv::clsVRD4LetzteGesendete().GetMemory(), protocol::schreibeGanzzahl(f.erster));
+  }
+}
+
 TEST_F(SenderTest, MissingPicturesAndReceiverAreReportedAndNothingIsSent) {
   sender->BildAnzeigen(u"/nirgends/b.png", true, true);
   EXPECT_EQ(sender->AniGifLadenanPosition(u"/nirgends/a.gif", 1, 1, 2, 2, true, true), 0);
@@ -88,6 +120,81 @@ TEST_F(SenderTest, MissingPicturesAndReceiverAreReportedAndNothingIsSent) {
   EXPECT_EQ(sender->Initialisieren(5, 6), 0);
   EXPECT_EQ(meldungen, (Ereignisse{{u"", u"VRD4Empfaenger.exe fehlt!"}}));
   EXPECT_EQ(gv::clsVRD4EventFensterHandle().GetMemory(), u"");  // no handles written
+}
+
+const Ereignis kAbgebrochen{u"BefehlFehler", u"VRD4Empfaenger_Steuerung: Warten abgebrochen!"};
+const Ereignis kReagiertNicht{u"BefehlFehler", u"VRD4Empfaenger_Steuerung: Empfänger reagiert nicht!"};
+
+TEST_F(SenderTest, CancelEndsEveryWaitAtItsNextPassUntilResetAndAFreeSlotIsStillWritten) {
+  antwortenBeiDurchlauf = 3;
+  antworten = [this] { sender->Abbrechen(); };
+  EXPECT_EQ(blinkText(*sender), 0);
+  EXPECT_EQ(durchlaeufe, 3) << "ends right after the pass it was cancelled in";
+  EXPECT_EQ(ereignisse, Ereignisse{kAbgebrochen});
+  EXPECT_TRUE(sender->abgebrochen());
+  // Still cancelled: a free slot needs no wait; a reply, a full ring and
+  // WartenbisPufferleer do not wait at all.
+  durchlaeufe = 0;
+  sender->Cls();
+  EXPECT_EQ(slot(1), befehl(u"Cls"));
+  EXPECT_EQ(blinkText(*sender), 0);
+  for (int i = 3; i < 100; ++i) sender->Cls();
+  EXPECT_FALSE(sender->BefehlSenden(befehl(u"Cls")));
+  const double vorher = uhr;
+  sender->WartenbisPufferleer(10);
+  EXPECT_EQ(uhr, vorher);
+  EXPECT_EQ(durchlaeufe, 0);
+  EXPECT_EQ(ereignisse, (Ereignisse{kAbgebrochen, kAbgebrochen, kAbgebrochen}));
+  // Reset: the next wait waits again (here until the receiver takes slot 0).
+  sender->AbbruchAufheben();
+  antwortenBeiDurchlauf = 2;
+  antworten = [] {
+    gv::Sendetexte(0).SetMemory(u"");
+    gv::clsVRD4LetzteGelesene().SetMemory(u"99");
+  };
+  EXPECT_TRUE(sender->BefehlSenden(befehl(u"Cls")));
+  EXPECT_EQ(durchlaeufe, 2);
+}
+
+TEST_F(SenderTest, CancelFromAnotherThreadEndsAWaitWithoutTimeLimitOnTheRealClock) {
+  sender->setUhr(nullptr);
+  sender->setNachrichtenschleife(nullptr);  // sleeps
+  std::thread anderer([s = sender.get()] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    s->Abbrechen();
+  });
+  EXPECT_EQ(blinkText(*sender), 0) << "no receiver answers: only the cancel ends this wait";
+  anderer.join();
+  EXPECT_EQ(ereignisse, Ereignisse{kAbgebrochen});
+}
+
+TEST_F(SenderTest, AReceiverWithoutSignOfLifeForTheStallLimitEndsTheWaitOneThatGivesNoneIsNotJudged) {
+  sender->setStillstandGrenze(2);
+  sender->setAntwortZeitlimit(5);
+  gv::clsVRD4LaufvariableNr().SetMemory(u"");
+  EXPECT_EQ(blinkText(*sender), 0);
+  EXPECT_EQ(ereignisse, Ereignisse{kKeineAntwort}) << "no sign of life at all: only the time limit";
+  // A sign of life that stops: the wait ends after 2 s of it, not 5.
+  ereignisse.clear();
+  gv::clsVRD4LaufvariableNr().SetMemory(u"41");
+  const double start = uhr;
+  EXPECT_EQ(blinkText(*sender), 0);
+  EXPECT_EQ(ereignisse, Ereignisse{kReagiertNicht});
+  EXPECT_GT(uhr - start, 2.0);
+  EXPECT_LT(uhr - start, 3.0);
+  // One that goes on keeps the wait going until the answer (a pause, a
+  // slow board), past the stall limit.
+  ereignisse.clear();
+  sender->setAntwortZeitlimit(0);
+  durchlaeufe = 0;
+  int leben = 41;
+  sender->setNachrichtenschleife([&] {
+    uhr += 0.25;
+    gv::clsVRD4LaufvariableNr().SetMemory(protocol::schreibeGanzzahl(++leben));
+    if (++durchlaeufe == 40) nehmen(2, u"5");
+  });
+  EXPECT_EQ(blinkText(*sender), 5);
+  EXPECT_TRUE(ereignisse.empty());
 }
 
 extern "C" void merkeEreignis(const char* art, const char* meldung, void* liste) {
@@ -113,8 +220,17 @@ TEST(CSchnittstelle, Utf8TextsTheProgramsLoopEventsCutAtACharacterAndNullArgumen
   char buf[5];
   EXPECT_EQ(vrd4sender_EreignisAbholen(s, buf, sizeof buf), 6u);
   EXPECT_STREQ(buf, "A;ä");
+  // Cancelled: the reply wait ends after its first look, until reset.
+  ereignisse.clear();
+  vrd4sender_set_message_loop(s, nullptr, nullptr);
+  vrd4sender_set_stall_limit(s, 0);
+  vrd4sender_cancel(s);
+  EXPECT_EQ(vrd4sender_BlinkText(s, 1, 1, 9, 9, "x", 0, "Arial", 9, 0, 0, 0, 0, 0, 0, 0, 1.0), 0);
+  EXPECT_EQ(ereignisse, std::vector<std::string>{"BefehlFehler|VRD4Empfaenger_Steuerung: Warten abgebrochen!"});
+  vrd4sender_cancel_reset(s);
   vrd4sender_free(s);
   EXPECT_EQ(vrd4sender_BlinkText(nullptr, 1, 1, 1, 1, nullptr, 0, nullptr, 9, 0, 0, 0, 0, 0, 0, 0, 1), 0);
+  vrd4sender_cancel(nullptr);
   vrd4sender_free(nullptr);
 }
 

@@ -166,7 +166,8 @@ std::variant<Aufruf, std::string> zeileLesen(std::string_view zeile) {
 
 std::string hilfe() {
   std::string h =
-      "Aufruf: vrd4send [--weiterlaufen] [--verbinden] [--antwortzeit SEKUNDEN] [--prefix P] [DATEI | -]\n"
+      "Aufruf: vrd4send [--weiterlaufen] [--verbinden] [--antwortzeit SEKUNDEN] [--stillstand SEKUNDEN]\n"
+      "                [--prefix P] [DATEI | -]\n"
       "       vrd4send --halle mqtt[s]://RECHNER[:PORT]/HALLE --tafeln | --tafel-entfernen NAME\n"
       "                [--halle-ca DATEI] [--halle-zugang DATEI]\n"
       "       vrd4send --help | --version\n"
@@ -181,10 +182,17 @@ std::string hilfe() {
       "Art;Meldung auf der Fehlerausgabe aus. Antwort-Operationen geben ihre Nummer auf der\n"
       "Standardausgabe aus. Eine fehlerhafte Zeile wird mit ihrer Nummer gemeldet und übersprungen.\n"
       "Am Ende wird der Empfänger beendet, auch einer, der sich nach dem Start nicht meldet.\n"
+      "Ohne --antwortzeit wartet vrd4send auf Antworten und freie Plätze, solange der Empfänger\n"
+      "läuft und arbeitet: gibt er 10 s (--stillstand) kein Lebenszeichen (angehalten, hängt), meldet\n"
+      "vrd4send das und sendet die übrigen Zeilen nicht. SIGTERM, SIGINT (Strg-C) und SIGHUP beenden\n"
+      "vrd4send binnen einer Sekunde, auch mitten im Warten, mit Rückgabe 3; einen Empfänger, der\n"
+      "schon vor vrd4send lief (--verbinden), lässt es dann laufen.\n"
       "\n"
       "  --weiterlaufen      den Empfänger am Ende laufen lassen\n"
       "  --verbinden         einen laufenden Empfänger benutzen statt ihn neu zu starten\n"
       "  --antwortzeit S     Zeitgrenze für Antworten und freie Plätze in Sekunden (Vorgabe: keine)\n"
+      "  --stillstand S      so lange ohne Lebenszeichen gilt der Empfänger als hängend (Vorgabe: 10;\n"
+      "                      0: warten, solange sein Prozess läuft)\n"
       "  --prefix P          den Empfänger mit --prefix P benutzen (eigener Kanal, eigene\n"
       "                      Startwerte; mehrere Tafeln an einem Rechner)\n"
       "  --version           die Version ausgeben\n"

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -37,7 +38,19 @@ enum Rueckgabe : int {
   kKanalGesperrt = 4,      // the channel's files may not be opened
 };
 
-void beiSignal(int) { abbruch() = true; }
+// The sender object while one lives, for the signal handler: a wait inside
+// the library ends when it is cancelled.
+std::atomic<vrd4::sender::clsVRD4Sender*> g_sender{nullptr};
+static_assert(std::atomic<vrd4::sender::clsVRD4Sender*>::is_always_lock_free);
+
+// A receiver that gives no sign of life this long counts as not answering
+// (see --stillstand).
+constexpr double kStillstandVorgabe = 10.0;
+
+void beiSignal(int) {
+  abbruch() = true;
+  if (vrd4::sender::clsVRD4Sender* s = g_sender.load()) s->Abbrechen();
+}
 
 // Without SA_RESTART, so that a read from a terminal returns and the sender
 // object can end the receiver the normal way.
@@ -75,6 +88,7 @@ Gelesen zeileHolen(std::FILE* f, std::string& zeile) {
 struct Optionen {
   bool hilfe = false, version = false, weiterlaufen = false, verbinden = false;
   double antwortzeit = 0;  // none: as long as the receiver runs
+  double stillstand = kStillstandVorgabe;  // 0: as long as the process runs
   std::string datei;  // empty or "-": standard input
   bool tafeln = false;  // --tafeln: list the boards of --halle instead of sending
   std::string entfernen;  // --tafel-entfernen NAME: retire board NAME of --halle
@@ -117,6 +131,14 @@ bool optionenLesen(int argc, char** argv, Optionen& o) {
         return false;
       }
       o.antwortzeit = std::get<double>(*v);
+    } else if (a == "--stillstand" && i + 1 < argc) {
+      std::string fehler;
+      auto v = wertLesen(argv[++i], Typ::Double, fehler);
+      if (!v || !(std::get<double>(*v) >= 0)) {
+        std::fprintf(stderr, "vrd4send: --stillstand: %s\n", v ? "keine Zahl ab 0" : fehler.c_str());
+        return false;
+      }
+      o.stillstand = std::get<double>(*v);
     } else if (a.size() > 1 && a[0] == '-') {
       std::fprintf(stderr, "vrd4send: unbekannte Option %s (siehe --help)\n", a.c_str());
       return false;
@@ -146,13 +168,20 @@ std::optional<pid_t> empfaengerAufUnseremKanal() {
 }
 
 // After the stop request: a receiver that does not end by itself (stuck in a
-// message box, never started properly) is ended.
-void empfaengerBeenden() {
-  for (int i = 0; i < 300; ++i) {
+// message box, never started properly) is ended. After a signal vrd4send
+// itself must end at once: the receiver gets a short while and then SIGTERM,
+// which it runs its normal teardown on (a stopped one when it is continued).
+void empfaengerBeenden(bool eilig) {
+  for (int i = 0; i < (eilig ? 30 : 300); ++i) {
     if (!empfaengerAufUnseremKanal()) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (auto pid = empfaengerAufUnseremKanal()) vrd4::platform::terminateProcess(*pid, 2000);
+  if (auto pid = empfaengerAufUnseremKanal()) {
+    if (eilig)
+      ::kill(*pid, SIGTERM);
+    else
+      vrd4::platform::terminateProcess(*pid, 2000);
+  }
 }
 
 bool gestartetMarke() {
@@ -217,9 +246,13 @@ int main(int argc, char** argv) {
   int rueckgabe = kAllesGesendet;
   auto mindestens = [&rueckgabe](int r) { rueckgabe = std::max(rueckgabe, r); };
   bool beenden = !o.weiterlaufen;
+  bool stillstand = false;  // the receiver gave no sign of life for --stillstand
   {
     vrd4::sender::clsVRD4Sender sender;
+    g_sender = &sender;
+    if (abbruch()) sender.Abbrechen();  // a signal before the object was there
     sender.setAntwortZeitlimit(o.antwortzeit);
+    sender.setStillstandGrenze(o.stillstand);
     std::u16string gemeldet;  // the event the callback printed last
     // The sender's own errors mean a command did not reach the receiver;
     // each cause is printed once, and the count at the end.
@@ -227,6 +260,7 @@ int main(int argc, char** argv) {
     int nichtGesendet = 0;
     sender.setEreignis([&](const std::u16string& art, const std::u16string& meldung) {
       gemeldet = art + u";" + meldung;
+      if (meldung == u"VRD4Empfaenger_Steuerung: Empfänger reagiert nicht!") stillstand = true;
       if (art == u"BefehlFehler") {
         ++nichtGesendet;
         if (!ursachen.insert(meldung).second) return;
@@ -240,15 +274,19 @@ int main(int argc, char** argv) {
       gemeldet.clear();
     };
 
-    const int32_t gestartet = o.verbinden ? sender.Verbinden(0, 0) : sender.Initialisieren(0, 0);
+    // A receiver that ran before us is not ours to end after a signal.
+    const bool fremderEmpfaenger = o.verbinden && sender.EmpfaengerLaeuft();
+    const int32_t gestartet =
+        abbruch() ? 0 : o.verbinden ? sender.Verbinden(0, 0) : sender.Initialisieren(0, 0);
     if (gestartet != 1) {
       // Nothing was started, so nothing is ours to stop.
       sender.setEmpfaengerWeiterlaufen(true);
       beenden = false;
       mindestens(kNichtGesendet);
     } else if (!startAbwarten(sender, o.antwortzeit)) {
-      std::fprintf(stderr, "vrd4send: der Empfänger hat sich nicht gemeldet (seine Ausgabe: %s)\n",
-                   vrd4::sender::clsVRD4Sender::EmpfaengerLogDatei().c_str());
+      if (!abbruch())
+        std::fprintf(stderr, "vrd4send: der Empfänger hat sich nicht gemeldet (seine Ausgabe: %s)\n",
+                     vrd4::sender::clsVRD4Sender::EmpfaengerLogDatei().c_str());
       // A receiver that started but does not answer is ended all the same.
       sender.setEmpfaengerWeiterlaufen(o.weiterlaufen);
       mindestens(kNichtGesendet);
@@ -256,7 +294,7 @@ int main(int argc, char** argv) {
       sender.setEmpfaengerWeiterlaufen(o.weiterlaufen);
       std::string zeile;
       int nummer = 0;
-      for (Gelesen g; !abbruch() && (g = zeileHolen(ein, zeile)) != Gelesen::Ende;) {
+      for (Gelesen g; !abbruch() && !stillstand && (g = zeileHolen(ein, zeile)) != Gelesen::Ende;) {
         ++nummer;
         if (g == Gelesen::ZuLang) {
           std::fprintf(stderr, "Zeile %d: länger als %zu Zeichen, übersprungen\n", nummer, kMaxZeilenlaenge);
@@ -282,15 +320,30 @@ int main(int argc, char** argv) {
       }
       // The receiver reports what a command did only once it has run it:
       // the event of the last one comes after its slot was taken.
-      Nachlauf{empfaengerAufUnseremKanal, o.antwortzeit}.abwarten(beenden);
+      if (!abbruch() && !stillstand) Nachlauf{empfaengerAufUnseremKanal, o.antwortzeit}.abwarten(beenden);
       neueEreignisse();
+      if (stillstand)
+        std::fprintf(stderr, "vrd4send: der Empfänger gibt seit %g s kein Lebenszeichen (angehalten oder "
+                             "hängt); die übrigen Zeilen werden nicht gesendet\n", o.stillstand);
       if (nichtGesendet > 0) {
         std::fprintf(stderr, "vrd4send: %d Befehle nicht gesendet\n", nichtGesendet);
         mindestens(kNichtGesendet);
       }
     }
+    if (abbruch()) {
+      std::fprintf(stderr, "vrd4send: abgebrochen\n");
+      mindestens(kNichtGesendet);
+    }
+    if (stillstand) mindestens(kNichtGesendet);
+    // A receiver that ran before us keeps running after a signal or when
+    // it hangs: another program may be its sender.
+    if ((abbruch() || stillstand) && fremderEmpfaenger) {
+      sender.setEmpfaengerWeiterlaufen(true);
+      beenden = false;
+    }
+    g_sender = nullptr;
   }  // the sender object ends here, and with it the receiver
-  if (beenden) empfaengerBeenden();
+  if (beenden) empfaengerBeenden(abbruch());
   if (ein != stdin) std::fclose(ein);
   return rueckgabe;
 }

@@ -49,11 +49,14 @@ class clsVRD4Sender {
   // (10 s when that is off). Both ring counters start again at slot 0 with
   // the new receiver. 1 on success; 0 after the message box
   // "VRD4Empfaenger.exe fehlt!" (no receiver executable, nothing written) or
-  // "VRD4-Farbe Empfangsprogramm konnte nicht gestartet werden!".
+  // "VRD4-Farbe Empfangsprogramm konnte nicht gestartet werden!"; 0
+  // without a message when a wait was cancelled (Abbrechen) before the start.
   int32_t Initialisieren(int64_t AufrufFensterHwnd, int64_t EventFensterHwnd);
   // As Initialisieren, but a receiver that already runs is kept: only the
   // two window handles are written, the ring goes on after the slot written
-  // last (where the receiver stands), and the result is 1.
+  // last (where the receiver stands), and the result is 1. A slot left by
+  // a sender that died between the slot and its counter (it still holds
+  // text, or the receiver took it last) is stepped over: see docs/channel.md.
   int32_t Verbinden(int64_t AufrufFensterHwnd, int64_t EventFensterHwnd);
   // Ends a running receiver process (after its message box). SIGTERM, and
   // SIGKILL when it has not ended after 2 s.
@@ -163,7 +166,8 @@ class clsVRD4Sender {
   using MessageBoxFn = std::function<void(const std::u16string& text, const std::u16string& title)>;
   void setMessageBox(MessageBoxFn fn);
   // Runs the program's message loop once; called on every pass of a reply
-  // wait or a wait for a free slot. Default: sleeps 1 ms.
+  // wait or a wait for a free slot. Default: sleeps 1 ms, and 10 ms once the
+  // wait has lasted 0.1 s (a receiver that takes long costs no CPU).
   void setNachrichtenschleife(std::function<void()> fn);
   // Called by Event_Ausloesen with every event it reports. Default: none.
   using EreignisFn = std::function<void(const std::u16string& art, const std::u16string& meldung)>;
@@ -173,6 +177,29 @@ class clsVRD4Sender {
   // pause or a slow forwarding peer can hold commands back for long).
   void setAntwortZeitlimit(double sekunden);
   double antwortZeitlimit() const;
+  // A receiver that runs but gives no sign of life (its polling loop
+  // writes one every second into clsVRD4LaufvariableNr) for this many
+  // seconds counts as not answering: stopped (SIGSTOP), hung, or stuck in
+  // one command. A wait for a reply, a free slot or the start then ends
+  // with the event "VRD4Empfaenger_Steuerung: Empfänger reagiert nicht!"
+  // (the command not sent, a reply command 0). Default 0: off (the wait
+  // lasts as long as the process runs). A receiver that writes no sign of
+  // life at all is never judged by it.
+  void setStillstandGrenze(double sekunden);
+  double stillstandGrenze() const;
+
+  // --- Cancelling a wait ---------------------------------------------------
+  // Ends the wait the object is in (a reply, a free slot, the receiver's
+  // start, WartenbisPufferleer) at its next pass, within a few milliseconds
+  // plus one pass of the program's message loop, and every later wait until
+  // AbbruchAufheben(). Safe from any thread and from a signal handler (it
+  // only stores an atomic flag). A command whose wait it ends is not sent
+  // (a reply command returns 0) and raises the event
+  // "VRD4Empfaenger_Steuerung: Warten abgebrochen!"; a command that finds
+  // its slot free needs no wait and is still sent.
+  void Abbrechen() noexcept;
+  void AbbruchAufheben() noexcept;
+  bool abgebrochen() const noexcept;
   // Receiver executable to use instead of the usual search (empty: search).
   void setEmpfaengerPfad(std::string pfad);
   // true: the object ending leaves the receiver running (no stop request).
@@ -197,6 +224,9 @@ class clsVRD4Sender {
   // Sends text, a command that takes a slot, and waits for that slot's number.
   uint8_t mitAntwort(std::u16string_view text);
   bool slotFreiAbwarten();
+  // One pass of a wait begun at start: false (after its event) when the wait
+  // must end because it was cancelled or the receiver gives no sign of life.
+  bool weiterWarten(double start);
   std::unique_ptr<Impl> d_;
 };
 
