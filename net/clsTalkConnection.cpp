@@ -105,7 +105,8 @@ namespace {
 // fits and draws it. Not for animations: they keep their bytes.
 void bildVorab(VorbereiteteZeile& v) {
   if (!v.bildfeld || !v.fehler.empty() || v.felder.size() < 2) return;
-  if (v.felder[1] != u"BildAnzeigen" && v.felder[1] != u"BildAnzeigenanPosition") return;
+  const protocol::BefehlsSpec* spec = protocol::findeBefehl(v.felder[1]);
+  if (!spec || spec->effekt == protocol::Effekt::AniGif) return;
   render::VorabBild b;
   b.bild = render::modPicturefromBytes(v.bild, &b.grund);
   // Beyond its share of the reservation the picture is not kept.
