@@ -1,152 +1,24 @@
-// The command tables in docs/protocol.md and docs/network.md are the command
-// table's own rows: each marked block is made from protocol/Befehlstabelle.h
-// here and must stand in the docs as made. VRD4_DOKU_SCHREIBEN=1 writes the
-// blocks into the docs instead.
+// The command tables in docs/protocol.md and docs/network.md are the ones
+// made from the command table (tools/befehlsdoku).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <sstream>
-#include <utility>
-#include <vector>
 
-#include "platform/Ansi.h"
-#include "protocol/Befehl.h"
+#include "Befehlsdoku.h"
 
-namespace vrd4::protocol {
+namespace vrd4::tools {
 namespace {
 
-std::string u8(std::u16string_view s) { return platform::toUtf8(s); }
-std::string code(std::u16string_view s) { return "`" + u8(s) + "`"; }
-
-using Spalten = std::vector<std::string>;
-
-// "| a | b |", an empty cell as "| |".
-std::string zeile(const Spalten& zellen) {
-  std::string z;
-  for (const std::string& c : zellen) z += c.empty() ? "| " : "| " + c + " ";
-  return z + "|\n";
-}
-
-// One line per row of the table in its order, rows without any columns left
-// out; with `zusammen`, rows with the same columns share the line of the first.
-std::string tafel(const Spalten& kopf, const std::function<Spalten(const BefehlsSpec&)>& spalten,
-                  bool zusammen = false) {
-  std::vector<std::pair<std::string, Spalten>> zeilen;  // names, columns
-  for (const BefehlsSpec& s : befehlstabelle()) {
-    const Spalten rest = spalten(s);
-    if (std::ranges::all_of(rest, &std::string::empty)) continue;
-    auto z = std::ranges::find(zeilen, rest, &std::pair<std::string, Spalten>::second);
-    if (zusammen && z != zeilen.end()) z->first += ", " + code(s.name);
-    else zeilen.emplace_back(code(s.name), rest);
-  }
-  std::string t = zeile(kopf) + "|";
-  for (std::size_t i = 0; i < kopf.size(); ++i) t += "---|";
-  t += "\n";
-  for (auto& [namen, rest] : zeilen) {
-    rest.insert(rest.begin(), namen);
-    t += zeile(rest);
-  }
-  return t;
-}
-
-std::string parameterListe(const BefehlsSpec& s) {
-  static const char* const kTyp[] = {"s", "l", "y", "b", "d", "x"};
-  std::string t;
-  for (const Parameter& p : s.parameter)
-    t += (t.empty() ? "" : ", ") + u8(p.name) + " " + kTyp[static_cast<int>(p.typ)];
-  if (s.leeresEndfeld) t += ", then one empty field (the text ends with ESC)";
-  return t.empty() ? "–" : t;
-}
-
-std::string effekt(const BefehlsSpec& s) {
-  if (s.effekt == Effekt::Keiner) return "";
-  static const char* const kArt[] = {"", "Blinktext", "Lauftext", "AniGif"};
-  static const char* const kWirkung[] = {"", "takes", "frees", "controls"};
-  std::string t = kArt[static_cast<int>(s.effekt)];
-  if (const int i = s.index(Rolle::Slot); i >= 0) t += " " + u8(s.parameter[std::size_t(i)].name);
-  t += std::string(", ") + kWirkung[static_cast<int>(s.wirkung)];
-  if (s.ersetztGleicheStelle) t += "; replaces the one on the same rectangle";
-  return t;
-}
-
-std::string sonst(const BefehlsSpec& s) {
-  if (s.leertTafel) return "clears the board, frees every slot";
-  if (s.antwortetMitNummer()) return "reply in `" + std::string(s.antwort) + "`";
-  return s.nurOertlich ? "local" : "";
-}
-
-Spalten weitergeleitet(const BefehlsSpec& s) {
-  if (!s.istBildbefehl()) return {};
-  std::string felder = "`Befehl`, " + code(s.name);
-  for (const Parameter& p : s.parameter) felder += ", " + u8(p.name);
-  felder += ", file content, " + std::to_string(kWeiterleitungsfelder - std::size_t(s.inhaltsfeld()) - 1) +
-            " empty fields";
-  return {felder, std::to_string(kWeiterleitungsfelder)};
-}
-
-std::string ueberTcp(const BefehlsSpec& s) {
-  if (s.nurOertlich) return "answered `OK`, not run";
-  if (s.istBildbefehl())
-    return "run with the picture's bytes from field " + std::to_string(s.inhaltsfeld()) + ", answered `OK`";
-  return "run, answered `OK`";
-}
-
-struct Block {
-  const char* datei;
-  const char* name;
-  std::string inhalt;
-};
-
-std::vector<Block> bloecke() {
-  return {
-      {"docs/protocol.md", "befehle",
-       tafel({"Name (field 1)", "Parameters (field 2 …)", "Fields"},
-             [](const BefehlsSpec& s) { return Spalten{parameterListe(s), std::to_string(s.feldanzahl())}; })},
-      {"docs/protocol.md", "merkmale",
-       tafel({"Name", "Rectangle", "Picture", "Effect slot", "Other"},
-             [](const BefehlsSpec& s) {
-               const int bild = s.index(Rolle::Bild);
-               return Spalten{s.index(Rolle::Rechteck) >= 0 ? "yes" : "",
-                              bild >= 0 ? u8(s.parameter[std::size_t(bild)].name) : "", effekt(s), sonst(s)};
-             },
-             true)},
-      {"docs/protocol.md", "weitergeleitet",
-       tafel({"Forwarded command", "Fields", "Total"}, weitergeleitet)},
-      {"docs/network.md", "tcp",
-       tafel({"Command", "Over TCP"}, [](const BefehlsSpec& s) { return Spalten{ueberTcp(s)}; }, true)},
-  };
-}
-
-std::string lesen(const std::string& pfad) {
-  std::stringstream s;
-  s << std::ifstream(pfad).rdbuf();
-  return s.str();
-}
-
 TEST(Doku, TheCommandTablesInTheDocsAreMadeFromTheCommandTable) {
-  const bool schreiben = std::getenv("VRD4_DOKU_SCHREIBEN") != nullptr;
-  for (const Block& b : bloecke()) {
-    SCOPED_TRACE(std::string(b.datei) + ", table " + b.name);
-    const std::string pfad = std::string(VRD4_SOURCE_DIR) + "/" + b.datei;
-    std::string text = lesen(pfad);
-    const std::string anfang = std::string("<!-- table ") + b.name + ": made from protocol/Befehlstabelle.h";
-    const std::string ende = std::string("<!-- end of table ") + b.name + " -->";
-    const std::size_t a = text.find(anfang);
-    ASSERT_NE(a, std::string::npos) << "the docs lack the marker " << anfang;
-    const std::size_t von = text.find('\n', a) + 1;
-    const std::size_t bis = text.find(ende, von);
-    ASSERT_NE(bis, std::string::npos) << "the docs lack the marker " << ende;
-    if (schreiben) {
-      text.replace(von, bis - von, b.inhalt);
-      std::ofstream(pfad) << text;
-      continue;
-    }
-    EXPECT_EQ(text.substr(von, bis - von), b.inhalt) << "VRD4_DOKU_SCHREIBEN=1 bin/protocol_tests writes it";
+  for (const Doktafel& t : doktafeln()) {
+    std::stringstream seite;
+    seite << std::ifstream(std::string(VRD4_SOURCE_DIR) + "/" + t.datei).rdbuf();
+    const auto soll = eingesetzt(seite.str(), t);
+    ASSERT_TRUE(soll) << t.datei << " lacks the markers of table " << t.name;
+    EXPECT_EQ(seite.str(), *soll) << t.datei << ", table " << t.name << ": build/bin/befehlsdoku --schreiben .";
   }
 }
 
 }  // namespace
-}  // namespace vrd4::protocol
+}  // namespace vrd4::tools
