@@ -49,52 +49,40 @@ struct Werte {
 
 // Each command by the engine operation it runs, its values by name.
 using E = clsVRD4Empfaenger;
+#define VRD4_OP(name, aufruf) {u"" name, [](E& e, [[maybe_unused]] const Werte& w) { e.aufruf; }}
 const std::map<std::u16string_view, std::function<void(E&, const Werte&)>> kOperationen = {
-    {u"Textausgabe",
-     [](E& e, const Werte& w) {
-       e.TextAusgabe(w.text(), w.b(u"LauftextbeiBedarf"), w.d(u"Geschwindigkeit"), w.d(u"Startverzoegerung"));
-     }},
-    {u"Cls", [](E& e, const Werte&) { e.Cls(); }},
-    {u"Linie",
-     [](E& e, const Werte& w) {
-       e.Linie(w.z(u"Xstart"), w.z(u"Ystart"), w.z(u"Xende"), w.z(u"YEnde"), w.z(u"Linienbreite"), w.f(u"Farbe"));
-     }},
-    {u"Rechteck",
-     [](E& e, const Werte& w) {
-       e.Rechteck(w.z(u"Xstart"), w.z(u"Ystart"), w.z(u"Xende"), w.z(u"YEnde"), w.z(u"Linienbreite"),
-                  w.f(u"Farbe"), w.b(u"Fuellen"));
-     }},
-    {u"Blinktext", [](E& e, const Werte& w) { e.BKNeu(w.text(), w.d(u"Intervall")); }},
-    {u"BlinktextLoeschen", [](E& e, const Werte& w) { e.BKNeuLoeschen(w.y(u"BlinkNr")); }},
-    {u"Lauftext",
-     [](E& e, const Werte& w) { e.LTNeu(w.text(), w.d(u"Geschwindigkeit"), w.d(u"Startverzoegerung")); }},
-    {u"LauftextLoeschen", [](E& e, const Werte& w) { e.LTNeuLoeschen(w.y(u"LauftextNr")); }},
-    {u"Tafelgroesse", [](E& e, const Werte& w) { e.Tafelgroesse(w.z(u"Breite"), w.z(u"Hoehe")); }},
-    {u"BildAnzeigen",
-     [](E& e, const Werte& w) {
-       e.BildAnzeigen(w.s(u"BildnamemitPfad"), w.b(u"GroesseAnpassen"), w.b(u"BeiKleinerZentrieren"), w.datei());
-     }},
-    {u"BildAnzeigenanPosition",
-     [](E& e, const Werte& w) {
-       e.BildAnzeigenanPosition(w.s(u"BildnamemitPfad"), w.z(u"Xstart"), w.z(u"Ystart"), w.z(u"Xende"),
-                                w.z(u"YEnde"), w.b(u"GroesseAnpassen"), w.b(u"BeiKleinerZentrieren"), w.datei());
-     }},
-    {u"AniGifLadenanPosition",
-     [](E& e, const Werte& w) {
-       e.AniGifLadenanPosition(w.s(u"BildnamemitPfad"), w.z(u"Xstart"), w.z(u"Ystart"), w.z(u"Xende"),
-                               w.z(u"YEnde"), w.b(u"GroesseAnpassen"), w.b(u"BeiKleinerZentrieren"), w.datei());
-     }},
-    {u"AniGifStarten", [](E& e, const Werte& w) { e.AniGifStarten(w.y(u"AniGifNr"), w.d(u"AnzeigeDauer")); }},
-    {u"AniGifStoppen", [](E& e, const Werte& w) { e.AniGifStoppen(w.y(u"AniGifNr")); }},
-    {u"AniGifLoeschen", [](E& e, const Werte& w) { e.AniGifLoeschen(w.y(u"AniGifNr")); }},
-    {u"Hintergrundfarbe", [](E& e, const Werte& w) { e.Hintergrundfarbe(w.f(u"Farbe")); }},
-    {u"Vordergrundfarbe", [](E& e, const Werte& w) { e.Vordergrundfarbe(w.f(u"Farbe")); }},
-    {u"IPAdresse", [](E& e, const Werte& w) { e.IPAdresse(w.s(u"Adresse")); }},
-    {u"Port", [](E& e, const Werte& w) { e.Port(w.s(u"Port")); }},
-    {u"PauseAnzeigeZiel", [](E& e, const Werte& w) { e.PauseAnzeigeZiel(w.s(u"strHundertstelSek")); }},
-    {u"Server starten", [](E& e, const Werte&) { e.ServerStarten(); }},
-    {u"Client verbinden", [](E& e, const Werte&) { e.ClientVerbinden(); }},
+    VRD4_OP("Textausgabe", TextAusgabe(w.text(), w.b(u"LauftextbeiBedarf"), w.d(u"Geschwindigkeit"),
+                                       w.d(u"Startverzoegerung"))),
+    VRD4_OP("Cls", Cls()),
+    VRD4_OP("Linie", Linie(w.z(u"Xstart"), w.z(u"Ystart"), w.z(u"Xende"), w.z(u"YEnde"), w.z(u"Linienbreite"),
+                           w.f(u"Farbe"))),
+    VRD4_OP("Rechteck", Rechteck(w.z(u"Xstart"), w.z(u"Ystart"), w.z(u"Xende"), w.z(u"YEnde"), w.z(u"Linienbreite"),
+                                 w.f(u"Farbe"), w.b(u"Fuellen"))),
+    VRD4_OP("Blinktext", BKNeu(w.text(), w.d(u"Intervall"))),
+    VRD4_OP("BlinktextLoeschen", BKNeuLoeschen(w.y(u"BlinkNr"))),
+    VRD4_OP("Lauftext", LTNeu(w.text(), w.d(u"Geschwindigkeit"), w.d(u"Startverzoegerung"))),
+    VRD4_OP("LauftextLoeschen", LTNeuLoeschen(w.y(u"LauftextNr"))),
+    VRD4_OP("Tafelgroesse", Tafelgroesse(w.z(u"Breite"), w.z(u"Hoehe"))),
+    VRD4_OP("BildAnzeigen", BildAnzeigen(w.s(u"BildnamemitPfad"), w.b(u"GroesseAnpassen"),
+                                         w.b(u"BeiKleinerZentrieren"), w.datei())),
+    VRD4_OP("BildAnzeigenanPosition",
+            BildAnzeigenanPosition(w.s(u"BildnamemitPfad"), w.z(u"Xstart"), w.z(u"Ystart"), w.z(u"Xende"),
+                                   w.z(u"YEnde"), w.b(u"GroesseAnpassen"), w.b(u"BeiKleinerZentrieren"), w.datei())),
+    VRD4_OP("AniGifLadenanPosition",
+            AniGifLadenanPosition(w.s(u"BildnamemitPfad"), w.z(u"Xstart"), w.z(u"Ystart"), w.z(u"Xende"),
+                                  w.z(u"YEnde"), w.b(u"GroesseAnpassen"), w.b(u"BeiKleinerZentrieren"), w.datei())),
+    VRD4_OP("AniGifStarten", AniGifStarten(w.y(u"AniGifNr"), w.d(u"AnzeigeDauer"))),
+    VRD4_OP("AniGifStoppen", AniGifStoppen(w.y(u"AniGifNr"))),
+    VRD4_OP("AniGifLoeschen", AniGifLoeschen(w.y(u"AniGifNr"))),
+    VRD4_OP("Hintergrundfarbe", Hintergrundfarbe(w.f(u"Farbe"))),
+    VRD4_OP("Vordergrundfarbe", Vordergrundfarbe(w.f(u"Farbe"))),
+    VRD4_OP("IPAdresse", IPAdresse(w.s(u"Adresse"))),
+    VRD4_OP("Port", Port(w.s(u"Port"))),
+    VRD4_OP("PauseAnzeigeZiel", PauseAnzeigeZiel(w.s(u"strHundertstelSek"))),
+    VRD4_OP("Server starten", ServerStarten()),
+    VRD4_OP("Client verbinden", ClientVerbinden()),
 };
+#undef VRD4_OP
 
 // What must run first, so that the command has something to act on.
 const std::map<std::u16string_view, std::vector<std::u16string_view>> kVorher = {
