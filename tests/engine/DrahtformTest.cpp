@@ -117,7 +117,9 @@ class Befehlswirkung : public ::testing::Test, public platform::Clock, public St
   double seconds() const override { return t; }
   void setLetzterBefehl(const QString&) override {}
   void statusEintrag(const QString&) override {}
-  void VRD4Event(const QString& art, const QString& meldung) override { ereignisse += art + QStringLiteral(";") + meldung + QStringLiteral("|"); }
+  void VRD4Event(const QString& art, const QString& meldung) override {
+    ereignisse += art + QStringLiteral(";") + meldung + QStringLiteral("|");
+  }
 
   void SetUp() override { engine = std::make_unique<E>(pic, *this, *this, *this); }
   void TearDown() override { engine.reset(); }

@@ -109,7 +109,8 @@ template <typename R, typename... P, std::size_t... I>
 void cRufen(R (*f)(vrd4sender*, P...), vrd4sender* s, const Werte& w, std::index_sequence<I...>) {
   ASSERT_EQ(sizeof...(P), w.size());
   std::vector<std::string> texte;
-  for (const auto& v : w) texte.push_back(std::holds_alternative<std::u16string>(v) ? platform::toUtf8(std::get<std::u16string>(v)) : "");
+  for (const auto& v : w)
+    texte.push_back(std::holds_alternative<std::u16string>(v) ? platform::toUtf8(std::get<std::u16string>(v)) : "");
   f(s, cWert<P>(w[I], texte[I])...);
 }
 template <typename R, typename... P>
