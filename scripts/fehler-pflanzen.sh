@@ -366,8 +366,7 @@ if [ ! -e "$BAUM/.git" ]; then
   rm -rf "$BAUM"
   git worktree add -q --detach "$BAUM" HEAD || exit 2
 fi
-git -C "$BAUM" checkout -q --detach "$(git rev-parse HEAD)" && git -C "$BAUM" reset -q --hard &&
-  git -C "$BAUM" clean -qfd -e build || exit 2
+git -C "$BAUM" checkout -q -f --detach "$(git rev-parse HEAD)" && git -C "$BAUM" clean -qfd -e build || exit 2
 git diff HEAD --binary > "$ARBEIT/offen.diff"
 if [ -s "$ARBEIT/offen.diff" ]; then git -C "$BAUM" apply --whitespace=nowarn "$ARBEIT/offen.diff" || exit 2; fi
 git ls-files --others --exclude-standard -z | xargs -0 -r cp --parents -t "$BAUM"
