@@ -15,15 +15,8 @@ namespace {
 using namespace vrd4::test;
 
 std::u16string typName(FeldTyp t) {
-  switch (t) {
-    case FeldTyp::Int16: return u"Int16";
-    case FeldTyp::Int32: return u"Int32";
-    case FeldTyp::Byte: return u"Byte";
-    case FeldTyp::Bool: return u"Bool";
-    case FeldTyp::Double: return u"Double";
-    case FeldTyp::Text: break;
-  }
-  return u"Text";
+  static const char16_t* const kNamen[] = {u"Int16", u"Int32", u"Byte", u"Bool", u"Double", u"Text"};
+  return kNamen[static_cast<int>(t)];
 }
 
 // "Name: Typ, Name: Typ, …": one text per row, so a failure shows the row.

@@ -38,19 +38,6 @@ void nehmen() {
   for (auto* r : {&gv::clsVRD4BlinktextNr(), &gv::clsVRD4LauftextNr(), &gv::clsVRD4AniGifNr()}) r->SetMemory(u"1");
 }
 
-// A field's text as vrd4send reads it from a script line.
-Werte werte(const Drahtform& d, const Drahtwerte& w) {
-  Werte v;
-  for (const Drahtfeld& f : vrd4::test::drahtfelder(d)) {
-    const std::u16string& s = w.at(f.name);
-    if (f.typ == u"Text") v.emplace_back(s);
-    else if (f.typ == u"Bool") v.emplace_back(s != u"0");
-    else if (f.typ == u"Double") v.emplace_back(std::stod(platform::toUtf8(s)));
-    else v.emplace_back(int64_t(std::stoll(platform::toUtf8(s))));
-  }
-  return v;
-}
-
 std::string liste(const std::vector<Drahtfeld>& felder) {
   std::string s;
   for (const Drahtfeld& f : felder) s += platform::toUtf8(f.name + u": " + f.typ + u", ");
@@ -62,15 +49,20 @@ std::string liste(const vrd4send::Operation& op) {
   return s;
 }
 
-// Sends every variant of every command with senden(d, values) and checks
-// what the receiver took.
+// Sends every variant of every command with senden(d, values), the values
+// read by vrd4send's script parser, and checks what the receiver took.
 template <typename F>
 void jedeVariante(F senden) {
   for (const Drahtform& d : kDrahtformen) {
     SCOPED_TRACE(platform::toUtf8(d.name));
     for (const Drahtwerte& w : vrd4::test::drahtvarianten(d)) {
+      // As a line of a vrd4send script: the operation, then every value in quotes.
+      std::string zeile(d.methode);
+      for (const Drahtfeld& f : vrd4::test::drahtfelder(d)) zeile += " \"" + platform::toUtf8(w.at(f.name)) + "\"";
+      const auto aufruf = vrd4send::zeileLesen(zeile);
+      ASSERT_TRUE(std::holds_alternative<vrd4send::Aufruf>(aufruf)) << std::get<std::string>(aufruf);
       genommen.clear();
-      senden(d, werte(d, w));
+      senden(d, std::get<vrd4send::Aufruf>(aufruf).werte);
       nehmen();
       EXPECT_EQ(genommen, std::vector{vrd4::test::drahttext(d, w)});
     }
