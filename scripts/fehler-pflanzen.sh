@@ -26,6 +26,7 @@
 #   --pruefen only tell which faults are still applicable; nothing is built
 #   --ohne-grundlauf  skip the run on the unchanged code (a fault only counts
 #             as caught if that run passes)
+#   --aufraeumen  remove the worktree and its build, and end
 #   NR        only these faults (numbers as printed)
 
 # One group, read whole before it runs: editing this file during a run does
@@ -48,7 +49,8 @@ while [ $# -gt 0 ]; do
     --pruefen) PRUEFEN=1; shift ;;
     --ohne-grundlauf) GRUNDLAUF=0; shift ;;
     --schnell) SCHNELL=1; shift ;;
-    -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
+    --aufraeumen) git worktree remove --force "$BAUM" 2> /dev/null; rm -rf "$ARBEIT"; git worktree prune; exit 0 ;;
+    -h|--help) sed -n '2,30p' "$0"; exit 0 ;;
     *) NUR+=("$1"); shift ;;
   esac
 done
