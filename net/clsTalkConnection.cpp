@@ -127,11 +127,14 @@ namespace {
 // Makes a prepared picture line ready beside the GUI thread: a picture is
 // decoded and fitted into its field, a GIF parsed; a long line's file bytes
 // are then held shared (whoever keeps them takes a reference, no copy), so
-// that the GUI thread only paints and hands on.
+// that the GUI thread only paints and hands on. The command's row tells a
+// picture from an animation.
 void bildVorab(VorbereiteteZeile& v, std::optional<QSize> tafel) {
   if (!v.bildfeld || !v.fehler.empty() || v.felder.size() < 3) return;
+  const protocol::BefehlsSpec* spec = protocol::findeBefehl(v.felder[1]);
+  if (!spec) return;
   render::VorabBild b;
-  if (v.felder[1] == u"BildAnzeigen" || v.felder[1] == u"BildAnzeigenanPosition") {
+  if (spec->effekt != protocol::Effekt::AniGif) {
     if (const std::optional<render::BildFeld> feld = render::bildFeldAus(v.felder, tafel)) {
       b = render::bildVorbereiten(v.bild, *feld);
       // Beyond its share of the reservation the picture is not kept.

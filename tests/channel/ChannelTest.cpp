@@ -25,6 +25,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SharedMemory.h"
 #include "tests/TestHilfe.h"
+#include "tools/vrd4shm/Vrd4Shm.h"
 
 namespace vrd4::channel::test {
 namespace {
@@ -150,7 +151,9 @@ TEST_F(ChannelTest, ForeignObjectsAndLengthsAreMadeSafe) {
       {INT32_MIN, 0}, {-5, 0}, {2, 2}, {32101, 32100}, {INT32_MAX, 32100}};
   for (const auto& [length, units] : rows) {
     std::memcpy(raw.data() + ClsVRD4Memory::kTextBytes, &length, 4);
-    EXPECT_EQ(m.GetMemory(), field.substr(0, units)) << length;
+    std::u16string gelesen;
+    EXPECT_NO_THROW(gelesen = m.GetMemory()) << length;
+    EXPECT_EQ(gelesen, field.substr(0, units)) << length;
   }
 }
 
@@ -214,6 +217,25 @@ TEST_F(ChannelTest, UnmappedVariablesReadEmptyAndIgnoreWrites) {
     m->SetMemory(u"verloren");
     EXPECT_EQ(m->GetMemory(), u"");
   }
+}
+
+// vrd4shm, the channel's diagnostic tool: exit code, output, error output.
+TEST_F(ChannelTest, Vrd4shmWritesReadsAndShowsVariablesAndRefusesUnknownNamesAndWrongCalls) {
+  set::SpeichervariablenAnlegen();
+  const auto shm = [](const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int code = tools::runVrd4Shm(args, out, err);
+    return std::to_string(code) + "|" + out.str() + "|" + err.str();
+  };
+  EXPECT_EQ(shm({"set", "VRD4Sendetexte7", "Befehl\x1b" "Größe"}), "0||");
+  EXPECT_EQ(set::Sendetexte(7).GetMemory(), u"Befehl\x1b" u"Größe");
+  EXPECT_EQ(shm({"get", "VRD4Sendetexte7"}), "0|Befehl\x1bGröße\n|");
+  EXPECT_EQ(shm({"get", "clsVRD4Nichts"}), "1||vrd4shm: unbekannte Variable: clsVRD4Nichts\n");
+  const std::string dump = shm({"dump"});
+  EXPECT_NE(dump.find("\n  VRD4Sendetexte7 = \"Befehl\u241BGröße\"\n"), npos) << dump;
+  EXPECT_EQ(dump.find("VRD4Sendetexte6"), npos) << "empty slots are left out";
+  EXPECT_EQ(shm({"set", "clsVRD4Event"}).substr(0, 7), "2||Aufr");
+  EXPECT_EQ(tools::visible(u"a\x1b\x7f" + std::u16string(5, u'x'), 4), u"a\u241B\u2421x… (8 Zeichen)");
 }
 
 // Exclusive against another description of the lock file; every access gives

@@ -428,7 +428,7 @@ file(READ ${W}/lib/systemd/user/vrd4empfaenger@.service unit_vorlage)
 foreach(muster "\nExecStart=${PREFIX}/bin/VRD4Empfaenger\n" "\nRestart=always\n" "\nType=notify\n"
                "\nWatchdogSec=10\n" "\nWantedBy=graphical-session.target\n" "\nPartOf=graphical-session.target\n")
   foreach(u unit unit_vorlage)
-    string(REPLACE "VRD4Empfaenger\n" "VRD4Empfaenger --prefix %i\n" m "${muster}")
+    string(REPLACE "VRD4Empfaenger\n" "VRD4Empfaenger --prefix %i $VRD4_HALLE\n" m "${muster}")
     if(u STREQUAL "unit")
       set(m "${muster}")
     endif()

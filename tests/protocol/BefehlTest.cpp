@@ -1,6 +1,6 @@
-// Whole command texts: the command table (every command builds and converts
-// back), documented examples and edge cases, hostile fields, building errors,
-// and the form in which picture commands are passed on.
+// Whole command texts: documented examples and edge cases, hostile fields,
+// building errors, and the form in which picture commands are passed on
+// (every command's own wire form: DrahtformTest.cpp).
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
@@ -22,27 +22,6 @@ std::u16string esc(std::u16string s) {
 Befehl parse(std::u16string_view t) {
   const auto f = zerlegen(t);
   return konvertieren(*findeBefehl(f.at(1)), f);
-}
-
-// Every command of the table: a text built from values near each type's
-// limits has all its fields (an empty end field too) and converts back to the
-// same values.
-TEST(Befehlstabelle, EveryCommandBuildsAndConvertsBack) {
-  for (const BefehlsSpec& spec : befehlstabelle()) {
-    SCOPED_TRACE(platform::toUtf8(spec.name));
-    std::vector<Wert> werte;
-    for (const auto& p : spec.parameter) {
-      const int i = static_cast<int>(werte.size());
-      const Wert beispiele[] = {int16_t(i % 2 ? -32768 + i : 32767 - i), int32_t{16777215 - i}, uint8_t(250 + i % 6),
-                                i % 2 == 0, 0.04 * i - 1.5, u"Größe € " + std::u16string(1, u'A' + i)};
-      werte.push_back(beispiele[static_cast<int>(p.typ)]);
-    }
-    const auto felder = zerlegen(bauen(spec.name, werte));
-    EXPECT_EQ(int(felder.size()), spec.feldanzahl());
-    EXPECT_EQ(felder.size(), 2 + werte.size() + spec.leeresEndfeld);
-    ASSERT_EQ(findeBefehl(felder.at(1)), &spec);
-    EXPECT_EQ(konvertieren(spec, felder).werte, werte);
-  }
 }
 
 // Only the first six characters must be "Befehl"; names are case-sensitive;

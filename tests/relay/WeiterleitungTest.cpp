@@ -84,6 +84,7 @@ TEST_F(Weiter, ALostPeerIsReportedOnceRetriedWithDoublingWaitsAndCaughtUpOnRetur
     EXPECT_EQ(w.zustand(), Weiterleitung::Zustand::Verbindet);
     ASSERT_TRUE(warteBis([&] { return w.zustand() == Weiterleitung::Zustand::Wartet; }));
   }
+  EXPECT_EQ(status, std::vector<QString>{verlust}) << "the failing attempts say nothing";
 
   // The peer is back but hangs (its kernel accepts, nobody answers the
   // probe): nothing of the catch-up goes to it, and it counts as lost.

@@ -1,62 +1,135 @@
-// Every operation of its own shape puts exactly its command text into the ring
-// (pictures: any file that exists; one row for operations that differ only in
-// the command name; Textausgabe, Port and Hintergrundfarbe go through vrd4send's
-// rows below); vrd4send's script lines; the ring's wrap-around and its length limit.
+// Every operation puts exactly the wire form of its command into the ring
+// (tests/Drahtformen.h, written apart from the command table), with the
+// plain values and with each field changed alone: through the C++ class, by
+// vrd4send's rows (which call it with a row's parameters in order and must
+// list every command with its fields), and through the C interface. Then
+// vrd4send's script lines; the ring's wrap-around and its length limit.
+#include <functional>
+#include <map>
+#include <type_traits>
+
 #include "SenderTestBasis.h"
 #include "Skript.h"
+#include "protocol/Befehl.h"
+#include "tests/Drahtformen.h"
+#include "vrd4sender.h"
 
 namespace vrd4::sender::test {
 namespace {
 
 const auto* const kKanal = ::testing::AddGlobalTestEnvironment(new EigenerKanal);
 
-using S = clsVRD4Sender;
-const std::u16string kBild = u"/bin/sh";
-struct Zeile {
-  void (*aufruf)(S&);
-  std::u16string_view felder;  // after "Befehl", "|" between them; the first names the row
-};
+using vrd4::test::Drahtfeld;
+using vrd4::test::Drahtform;
+using vrd4::test::Drahtwerte;
+using vrd4::test::kDrahtformen;
+using Werte = std::vector<vrd4send::Wert>;
 
-const Zeile kZeilen[] = {
-    {[](S& s) { s.Cls(); }, u"Cls"},
-    {[](S& s) { s.Tafelgroesse(768, 480); }, u"Tafelgroesse|768|480"},
-    {[](S& s) { s.Linie(-5, 10, 32767, -32768, 3, 65280); }, u"Linie|-5|10|32767|-32768|3|65280"},
-    {[](S& s) { s.Rechteck(1, 1, 10, 10, 1, 0, true); }, u"Rechteck|1|1|10|10|1|0|-1"},
-    {[](S& s) { s.BlinkText(10, 20, 200, 60, u"Achtung", 4, u"Arial", 30, 1, 0, 0, 0, 0, 255, 0, 0.5); },
-     u"Blinktext|10|20|200|60|Achtung|4|Arial|30|-1|0|0|0|0|255|0|0.5"},
-    {[](S& s) { s.BlinkTextLoeschen(3); }, u"BlinktextLoeschen|3"},
-    {[](S& s) { s.Lauftext(1, 440, 768, 480, u"Sponsor", u"Arial", 28, 0, 1, 0, 0, 0, 65535, 128, 1.5, .25); },
-     u"Lauftext|1|440|768|480|Sponsor|Arial|28|0|-1|0|0|0|65535|128|1.5|0.25"},
-    {[](S& s) { s.IPAdresse(u"192.168.0.5"); }, u"IPAdresse|192.168.0.5"},
-    {[](S& s) { s.ServerStarten(); }, u"Server starten"},
-    {[](S& s) { s.BildAnzeigen(kBild, 1, 0); }, u"BildAnzeigen|/bin/sh|-1|0"},
-    {[](S& s) { s.BildAnzeigenanPosition(kBild, 1, 2, 3, 4, 0, 1); }, u"BildAnzeigenanPosition|/bin/sh|1|2|3|4|0|-1"},
-    // The tenth field is empty.
-    {[](S& s) { s.AniGifLadenanPosition(kBild, 5, 6, 7, 8, 1, 1); }, u"AniGifLadenanPosition|/bin/sh|5|6|7|8|-1|-1|"},
-    {[](S& s) { s.AniGifStarten(2, 1.25); }, u"AniGifStarten|2|1.25"},
-    {[](S& s) { s.AniGifLoeschen(255); }, u"AniGifLoeschen|255"},
-};
+// The receiver's side: takes whatever waits in the ring and answers a
+// reply command with slot 1.
+std::vector<std::u16string> genommen;
+void nehmen() {
+  for (int i = 0; i < gv::kAnzahlSendetexte; ++i) {
+    if (gv::Sendetexte(i).GetMemory().empty()) continue;
+    genommen.push_back(gv::Sendetexte(i).GetMemory());
+    gv::Sendetexte(i).SetMemory(u"");
+    gv::clsVRD4LetzteGelesene().SetMemory(protocol::schreibeGanzzahl(i));
+  }
+  for (auto* r : {&gv::clsVRD4BlinktextNr(), &gv::clsVRD4LauftextNr(), &gv::clsVRD4AniGifNr()}) r->SetMemory(u"1");
+}
 
-class BefehlTextTest : public SenderTest, public ::testing::WithParamInterface<Zeile> {};
+std::string liste(const std::vector<Drahtfeld>& felder) {
+  std::string s;
+  for (const Drahtfeld& f : felder) s += platform::toUtf8(f.name + u": " + f.typ + u", ");
+  return s;
+}
+std::string liste(const vrd4send::Operation& op) {
+  std::string s;
+  for (const auto& p : op.parameter) s += p.name + ": " + std::string(vrd4send::typName(p.typ)) + ", ";
+  return s;
+}
 
-TEST_P(BefehlTextTest, PutsExactlyItsCommandTextIntoSlotZero) {
-  antwortenBeiDurchlauf = 1;  // reply commands are taken and answered at once
-  std::u16string genommen;
-  antworten = [&] {
-    genommen = slot(0);
-    gv::Sendetexte(0).SetMemory(u"");
-    for (auto* r : {&gv::clsVRD4BlinktextNr(), &gv::clsVRD4LauftextNr(), &gv::clsVRD4AniGifNr()}) r->SetMemory(u"1");
-  };
-  GetParam().aufruf(*sender);
-  EXPECT_EQ(genommen.empty() ? slot(0) : genommen, befehl(std::u16string(GetParam().felder)));
+// Sends every variant of every command with senden(d, values), the values
+// read by vrd4send's script parser, and checks what the receiver took.
+template <typename F>
+void jedeVariante(F senden) {
+  for (const Drahtform& d : kDrahtformen) {
+    SCOPED_TRACE(platform::toUtf8(d.name));
+    for (const Drahtwerte& w : vrd4::test::drahtvarianten(d)) {
+      // As a line of a vrd4send script: the operation, then every value in quotes.
+      std::string zeile(d.methode);
+      for (const Drahtfeld& f : vrd4::test::drahtfelder(d)) zeile += " \"" + platform::toUtf8(w.at(f.name)) + "\"";
+      const auto aufruf = vrd4send::zeileLesen(zeile);
+      ASSERT_TRUE(std::holds_alternative<vrd4send::Aufruf>(aufruf)) << std::get<std::string>(aufruf);
+      genommen.clear();
+      senden(d, std::get<vrd4send::Aufruf>(aufruf).werte);
+      nehmen();
+      EXPECT_EQ(genommen, std::vector{vrd4::test::drahttext(d, w)});
+    }
+  }
+}
+
+TEST_F(SenderTest, EveryOperationWritesItsCommandsWireFormAndVrd4sendListsItWithItsFields) {
+  sender->setNachrichtenschleife([this] {
+    uhr += 0.25;
+    nehmen();
+  });
+  sender->setAntwortZeitlimit(5);
+  EXPECT_EQ(vrd4send::operationen().size(), std::size(kDrahtformen) + 2) << "the commands and two waits";
+  for (const Drahtform& d : kDrahtformen) {
+    const vrd4send::Operation* op = vrd4send::findeOperation(d.methode);
+    ASSERT_NE(op, nullptr) << d.methode;
+    EXPECT_EQ(liste(*op), liste(vrd4::test::drahtfelder(d))) << d.methode;
+    EXPECT_EQ(op->liefertNummer, !d.antwort.empty()) << d.methode;
+  }
+  jedeVariante([this](const Drahtform& d, const Werte& w) {
+    EXPECT_EQ(vrd4send::findeOperation(d.methode)->ausfuehren(*sender, w), d.antwort.empty() ? -1 : 1);
+  });
   EXPECT_TRUE(ereignisse.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(AlleOperationen, BefehlTextTest, ::testing::ValuesIn(kZeilen), [](const auto& info) {
-  std::u16string name(info.param.felder.substr(0, info.param.felder.find(u'|')));
-  std::erase(name, u' ');
-  return std::string(name.begin(), name.end());
-});
+// The C interface: one function per operation, its parameters in the
+// operation's order (Booleans as int, texts as UTF-8).
+template <typename P>
+P cWert(const vrd4send::Wert& w, const std::string& utf8) {
+  if constexpr (std::is_pointer_v<P>) return utf8.c_str();
+  else if constexpr (std::is_floating_point_v<P>) return std::get<double>(w);
+  else if (const bool* b = std::get_if<bool>(&w)) return P(*b);
+  else return P(std::get<int64_t>(w));
+}
+template <typename R, typename... P, std::size_t... I>
+void cRufen(R (*f)(vrd4sender*, P...), vrd4sender* s, const Werte& w, std::index_sequence<I...>) {
+  ASSERT_EQ(sizeof...(P), w.size());
+  std::vector<std::string> texte;
+  for (const auto& v : w)
+    texte.push_back(std::holds_alternative<std::u16string>(v) ? platform::toUtf8(std::get<std::u16string>(v)) : "");
+  f(s, cWert<P>(w[I], texte[I])...);
+}
+template <typename R, typename... P>
+void cRufen(R (*f)(vrd4sender*, P...), vrd4sender* s, const Werte& w) {
+  cRufen(f, s, w, std::index_sequence_for<P...>());
+}
+const std::map<std::string_view, std::function<void(vrd4sender*, const Werte&)>> kCFunktionen = {
+#define VRD4_C(name) {#name, [](vrd4sender* s, const Werte& w) { cRufen(&vrd4sender_##name, s, w); }}
+    VRD4_C(TextAusgabe), VRD4_C(Cls), VRD4_C(Linie), VRD4_C(Rechteck), VRD4_C(BlinkText),
+    VRD4_C(BlinkTextLoeschen), VRD4_C(Lauftext), VRD4_C(LauftextLoeschen), VRD4_C(Tafelgroesse),
+    VRD4_C(BildAnzeigen), VRD4_C(BildAnzeigenanPosition), VRD4_C(AniGifLadenanPosition), VRD4_C(AniGifStarten),
+    VRD4_C(AniGifStoppen), VRD4_C(AniGifLoeschen), VRD4_C(Hintergrundfarbe), VRD4_C(Vordergrundfarbe),
+    VRD4_C(IPAdresse), VRD4_C(Port), VRD4_C(PauseAnzeigeZiel), VRD4_C(ServerStarten), VRD4_C(ClientVerbinden),
+#undef VRD4_C
+};
+
+TEST(CSchnittstelle, EveryFunctionWritesItsCommandsWireForm) {
+  vrd4sender* s = vrd4sender_new();
+  vrd4sender_set_keep_running(s, 1);
+  vrd4sender_set_running_check(s, [](void*) { return 1; }, nullptr);
+  vrd4sender_set_message_loop(s, [](void*) { nehmen(); }, nullptr);
+  jedeVariante([s](const Drahtform& d, const Werte& w) {
+    ASSERT_TRUE(kCFunktionen.contains(d.methode)) << "vrd4sender_" << d.methode;
+    kCFunktionen.at(d.methode)(s, w);
+  });
+  vrd4sender_free(s);
+}
 
 // vrd4send's script lines: words, quoting, comments and values, each line
 // run through to the command it sends or the message that refuses it.
