@@ -1,0 +1,176 @@
+// vrd4halle: the live overview of a hall of boards on a web page.
+//   vrd4halle --halle mqtt://broker/Halle1 --http 0.0.0.0:8480
+// Subscribes to the hall's retained status, thumbnail and status-line
+// topics (libmosquitto's own thread) and serves the page (cpp-httplib's
+// threads); this thread moves what the broker sent into the model and keeps
+// systemd's watchdog fed. Exit status: 0 after SIGTERM/SIGINT, 2 for a bad
+// option or file, 1 when the HTTP address cannot be bound.
+#include <signal.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+#include "Optionen.h"
+#include "Server.h"
+#include "hall/MqttKlient.h"
+#include "hall/Verbindungstext.h"
+#include "platform/Systemd.h"
+
+using namespace vrd4;
+
+namespace {
+
+std::mutex weckMutex;
+std::condition_variable weckRuf;
+bool geweckt = false;
+
+void wecken() {
+  {
+    std::lock_guard lock(weckMutex);
+    geweckt = true;
+  }
+  weckRuf.notify_one();
+}
+
+int64_t jetztSekunden() { return static_cast<int64_t>(std::time(nullptr)); }
+
+void protokoll(const std::string& zeile) {
+  std::fprintf(stderr, "vrd4halle: %s\n", zeile.c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto gelesen = vrd4halle::optionenLesen(std::vector<std::string>(argv + 1, argv + argc));
+  if (const auto* fehler = std::get_if<std::string>(&gelesen)) {
+    std::fprintf(stderr, "vrd4halle: %s\n\n%s", fehler->c_str(), vrd4halle::kHilfe);
+    return 2;
+  }
+  const auto& o = std::get<vrd4halle::Optionen>(gelesen);
+  if (o.hilfe) {
+    std::fputs(vrd4halle::kHilfe, stdout);
+    return 0;
+  }
+  if (o.version) {
+    std::printf("vrd4halle %s\n", VRD4_VERSION);
+    return 0;
+  }
+  const auto adresse = halle::adresseLesen(o.halle, false);
+  if (const auto* fehler = std::get_if<std::string>(&adresse)) {
+    std::fprintf(stderr, "vrd4halle: --halle: %s\n", fehler->c_str());
+    return 2;
+  }
+  halle::MqttEinstellungen e;
+  e.adresse = std::get<halle::HallenAdresse>(adresse);
+  e.clientId = "vrd4halle-" + e.adresse.halle + "-" + std::to_string(::getpid());
+  e.caDatei = o.halleCa;
+  // Nothing larger than a thumbnail is read; a larger payload is dropped
+  // unread and counted.
+  e.maxNachricht = uebersicht::kMaxBildBytes;
+  e.maxWartendBytes = std::size_t{16} << 20;
+  std::string fehler;
+  if (!o.halleZugang.empty()) {
+    const auto zugang = halle::zugangLesen(o.halleZugang, fehler);
+    if (!zugang) {
+      std::fprintf(stderr, "vrd4halle: --halle-zugang: %s\n", fehler.c_str());
+      return 2;
+    }
+    std::tie(e.benutzer, e.passwort) = *zugang;
+  }
+  vrd4halle::ServerEinstellungen se;
+  se.adresse = o.http;
+  if (!o.httpZugang.empty()) {
+    const auto zugang = halle::zugangLesen(o.httpZugang, fehler);
+    if (!zugang) {
+      std::fprintf(stderr, "vrd4halle: --http-zugang: %s\n", fehler.c_str());
+      return 2;
+    }
+    std::tie(se.benutzer, se.passwort) = *zugang;
+  }
+
+  // SIGTERM and SIGINT are taken by one thread of their own (sigwait): every
+  // other thread, the library's included, starts with them blocked.
+  sigset_t signale;
+  sigemptyset(&signale);
+  sigaddset(&signale, SIGTERM);
+  sigaddset(&signale, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &signale, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+
+  vrd4halle::Hallenstand stand(e.adresse.halle);
+  vrd4halle::Webserver web(stand, se);
+  if (!web.binden(fehler)) {
+    std::fprintf(stderr, "vrd4halle: %s\n", fehler.c_str());
+    return 1;
+  }
+  halle::MqttKlient klient(e);
+  for (const auto& t : uebersicht::abonnements(e.adresse.halle)) klient.abonnieren(t);
+  klient.wecken = wecken;
+  if (!klient.starten(fehler)) {
+    std::fprintf(stderr, "vrd4halle: %s\n", fehler.c_str());
+    return 2;
+  }
+  std::thread server([&] { web.laufen(); });
+  const std::string host = o.http.host.find(':') != std::string::npos ? "[" + o.http.host + "]" : o.http.host;
+  std::printf("vrd4halle: Halle %s auf http://%s:%u/\n", e.adresse.halle.c_str(), host.c_str(), unsigned(web.port()));
+  std::fflush(stdout);
+
+  bool ende = false;
+  std::thread waechter([&] {
+    int sig = 0;
+    sigwait(&signale, &sig);
+    {
+      std::lock_guard lock(weckMutex);
+      ende = true;
+    }
+    weckRuf.notify_one();
+  });
+
+  std::string zuletztGesagt;
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    {
+      std::unique_lock lock(weckMutex);
+      weckRuf.wait_for(lock, std::chrono::milliseconds(100), [] { return geweckt; });
+      geweckt = false;
+      if (ende) break;
+    }
+    auto ereignisse = klient.abholen();
+    std::string gesagt;
+    stand.aendern([&](uebersicht::Uebersicht& u) {
+      bool g = false;
+      for (auto& ev : ereignisse) {
+        using A = halle::MqttKlient::Ereignis::Art;
+        switch (ev.art) {
+          case A::Verbunden:
+            gesagt = ev.rc == 0 ? "verbunden" : "Broker verweigert: " + halle::verweigerungsText(ev.rc);
+            g |= u.verbindung(ev.rc == 0, gesagt);
+            break;
+          case A::Getrennt:
+            gesagt = "Verbindung zum Broker: " + halle::fehlerText(ev.rc);
+            g |= u.verbindung(false, gesagt);
+            break;
+          case A::Nachricht: g |= u.nachricht(ev.topic, ev.payload, ev.retained, jetztSekunden()); break;
+          case A::Verworfen: g |= u.verworfen(ev.topic); break;
+          case A::Bestaetigt: break;
+        }
+      }
+      return g;
+    });
+    if (!gesagt.empty() && gesagt != zuletztGesagt) {
+      protokoll("Halle " + e.adresse.halle + ": " + gesagt);
+      zuletztGesagt = gesagt;
+    }
+    platform::systemd::lebenszeichen(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  web.stoppen();
+  server.join();
+  waechter.join();
+  klient.beenden(std::nullopt, std::chrono::milliseconds(0));
+  return 0;
+}
