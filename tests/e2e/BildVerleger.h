@@ -50,6 +50,8 @@ class BildVerleger {
     faden_.join();
     klient_->beenden(std::nullopt, std::chrono::milliseconds(500));
   }
+  // Board `name`'s pictures from now on (empty name: the publisher's);
+  // nullptr: no more.
   void tafel(const std::string& name, Empfaenger* e) {
     std::lock_guard lock(mutex_);
     if (e) tafeln_[name].empfaenger = e;
@@ -84,7 +86,7 @@ class BildVerleger {
         if (bild.isNull() || bild == t.zuletzt) continue;
         t.zuletzt = bild;
         t.gesendet = jetzt;
-        senden("vrd4/" + halle_ + "/tafel/" + name + "/bild", pngBytes(vorschau(bild)));
+        senden("vrd4/" + halle_ + (name.empty() ? "" : "/tafel/" + name) + "/bild", pngBytes(vorschau(bild)));
       }
     }
   }

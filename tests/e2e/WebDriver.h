@@ -100,6 +100,9 @@ class Browser {
     return rufen("POST", pfad("/execute/sync"),
                  QJsonObject{{"script", QString::fromStdString(skript)}, {"args", argumente}});
   }
+  bool fenster(int breite, int hoehe) {
+    return !rufen("POST", pfad("/window/rect"), QJsonObject{{"width", breite}, {"height", hoehe}}).isUndefined();
+  }
   QImage bildschirm() {
     const QJsonValue v = rufen("GET", pfad("/screenshot"), {});
     return QImage::fromData(QByteArray::fromBase64(v.toString().toLatin1()), "PNG");
