@@ -26,6 +26,7 @@
 #include "hall/HallenAdresse.h"
 #include "hall/MqttKlient.h"
 #include "uebersicht/Json.h"
+#include "uebersicht/Nutzlast.h"
 
 namespace {
 
@@ -215,6 +216,85 @@ void BM_Halle50(benchmark::State& state) {
   tafeln.beenden(std::nullopt, std::chrono::milliseconds(0));
 }
 BENCHMARK(BM_Halle50)->Arg(50)->Iterations(1)->Unit(benchmark::kSecond)->UseManualTime();
+
+// Memory at the bounds: 1,000 boards with the largest thumbnail (64 KiB)
+// and status lines (16 KiB) each, then 3,000 more names that come and go
+// (online, picture, offline, retired); the model must not grow past its
+// bound. Also the time /tafeln.json takes at 1,000 boards.
+void BM_Speicher1000(benchmark::State& state) {
+  halle::test::MosquittoBroker broker;
+  if (!broker.starten()) {
+    state.SkipWithError("mosquitto did not start");
+    return;
+  }
+  e2e::Vrd4halle server({"--halle", broker.url("B")});
+  halle::MqttEinstellungen e;
+  e.adresse = std::get<halle::HallenAdresse>(halle::adresseLesen(broker.url("B"), false));
+  e.clientId = "bench-speicher";
+  e.maxNachricht = 1024;
+  halle::MqttKlient tafeln(e);
+  std::string fehler;
+  tafeln.starten(fehler);
+  test::warteBis([&] { return tafeln.verbunden(); }, 10);
+  const uint16_t port = static_cast<uint16_t>(std::stoi(server.url().substr(server.url().rfind(':') + 1)));
+  httplib::Client http("127.0.0.1", port);
+  http.set_read_timeout(60);
+  const auto anzahl = [&] {
+    auto r = http.Get("/tafeln.json");
+    const auto w = r ? uebersicht::jsonLesen(r->body) : std::nullopt;
+    return w ? w->feld("tafeln")->liste()->size() : 0;
+  };
+  std::string bild = uebersicht::test::pngKopf(320, 200);
+  bild.resize(uebersicht::kMaxBildBytes);
+  std::string lang = R"({"zeilen":[)";
+  for (int i = 0; i < 20; ++i)
+    lang += std::string(i ? "," : "") + R"({"zeit":"2026-12-07T10:15:02.125+01:00","text":")" + std::string(700, 'x') + "\"}";
+  lang += "]}";
+  // Sends and waits for the broker now and then, so its queue stays small.
+  std::size_t offen = 0;
+  const auto senden = [&](const std::string& t, const std::string& p) {
+    tafeln.senden(t, p, true);
+    if (++offen % 100 == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      tafeln.abholen();
+    }
+  };
+  double vorher = 0, mitte = 0, nachher = 0, jsonMs = 0;
+  for (auto _ : state) {
+    vorher = prozessMb(server.pid(), "VmRSS:");
+    for (int i = 0; i < 1000; ++i) {
+      const std::string t = "vrd4/B/tafel/T" + std::to_string(i) + "/";
+      senden(t + "status", status(1));
+      senden(t + "bild", bild);
+      senden(t + "meldungen", lang);
+    }
+    test::warteBis([&] { return anzahl() == 1000; }, 120);
+    const auto a = Uhr::now();
+    const std::size_t n = anzahl();
+    jsonMs = std::chrono::duration<double, std::milli>(Uhr::now() - a).count();
+    if (n != 1000) state.SkipWithError("not all 1,000 boards arrived");
+    mitte = prozessMb(server.pid(), "VmRSS:");
+    for (int i = 0; i < 1000; ++i) senden("vrd4/B/tafel/T" + std::to_string(i) + "/status", R"({"online":false})");
+    for (int i = 1000; i < 4000; ++i) {
+      const std::string t = "vrd4/B/tafel/T" + std::to_string(i) + "/";
+      senden(t + "status", status(1));
+      senden(t + "bild", bild);
+      senden(t + "meldungen", lang);
+      senden(t + "status", R"({"online":false})");
+      if (i % 2) senden(t + "status", "");
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    nachher = prozessMb(server.pid(), "VmRSS:");
+  }
+  state.counters["rss_leer_mb"] = vorher;
+  state.counters["rss_1000_mb"] = mitte;
+  state.counters["rss_nach_4000_namen_mb"] = nachher;
+  state.counters["hwm_mb"] = prozessMb(server.pid(), "VmHWM:");
+  state.counters["tafeln"] = static_cast<double>(anzahl());
+  state.counters["tafeln_json_ms"] = jsonMs;
+  tafeln.beenden(std::nullopt, std::chrono::milliseconds(0));
+}
+BENCHMARK(BM_Speicher1000)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

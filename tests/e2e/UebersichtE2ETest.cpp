@@ -3,8 +3,8 @@
 // vrd4halle, and headless Chromium through chromedriver. The page shows
 // the boards by name with their states, each board's thumbnail as the board
 // shows it, a command on every tile within 3 s without a reload, a killed
-// board offline, and a status line of markup as text. A screenshot of the
-// page goes to the test's output folder.
+// board offline, a status line of markup as text, a restarted broker, and
+// a phone's width. Screenshots of the page go to the test's output folder.
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -238,7 +238,23 @@ TEST_F(Uebersicht, ThePageFollowsThreeBoardsTheirPicturesACommandAKilledBoardAnd
     return kachel(browser, namen[1]).value("zustand").toString().startsWith("offline seit");
   }, 40)) << beschreibung(browser);
   EXPECT_EQ(kachel(browser, namen[0]).value("zustand").toString(), "online");
-  EXPECT_EQ(browser.skript("return window.ohneNeuladen;").toInt(), 42);
+
+  // The broker dies and comes back without its retained messages: the page
+  // says so, vrd4halle connects again by itself, and the page stays
+  // current, the dead board's tile included.
+  broker->stoppen(SIGKILL);
+  const auto verbunden = [&] { return browser.skript("return document.getElementById('broker').dataset.verbunden;").toString(); };
+  EXPECT_TRUE(warteBis([&] { return verbunden() == "nein"; }, kSekunden));
+  ASSERT_TRUE(broker->starten());
+  EXPECT_TRUE(warteBis([&] { return verbunden() == "ja"; }, 30));
+  ASSERT_TRUE(gelesen(Ring::senden(befehl({u"Linie", u"1", u"1", u"700", u"400", u"3", u"0"}))));
+  EXPECT_TRUE(warteBis([&] {
+    return kachel(browser, namen[0]).value("befehl").toString() == "8" &&
+           kachel(browser, namen[2]).value("befehl").toString() == "8";
+  }, 30)) << beschreibung(browser);
+  EXPECT_TRUE(kachel(browser, namen[1]).value("zustand").toString().startsWith("offline seit"));
+  EXPECT_EQ(kacheln(browser).size(), 3u);
+  EXPECT_EQ(browser.skript("return window.ohneNeuladen;").toInt(), 42) << "never reloaded";
 }
 
 }  // namespace

@@ -200,6 +200,34 @@ TEST(Webserver, StreamsEveryChangeAtOnceUncompressedAndBoundsTheStreams) {
   EXPECT_EQ(l.client().Get("/tafeln.json")->status, 200) << "the rest is still served";
 }
 
+// The first event of a stream that says how far it got (Last-Event-ID).
+std::string erstesEreignis(uint16_t port, const std::string& id) {
+  httplib::Client c("127.0.0.1", port);
+  c.set_read_timeout(5);
+  std::string text;
+  c.Get("/ereignisse", httplib::Headers{{"Last-Event-ID", id}}, [&](const char* d, std::size_t n) {
+    text.append(d, n);
+    return text.find("\n\n", text.find("data: ")) == std::string::npos;
+  });
+  return text;
+}
+
+TEST(Webserver, ABrowserThatComesBackGetsWhatItMissedOrEverythingFromAnotherRun) {
+  Laufend l;
+  l.melden("vrd4/H/tafel/Alt/status", kStatus);
+  const std::string erstes = erstesEreignis(l.web.port(), "");
+  const auto a = erstes.find("id: ") + 4;
+  const std::string id = erstes.substr(a, erstes.find('\n', a) - a);
+  EXPECT_NE(erstes.find("\"voll\":true"), std::string::npos);
+  l.melden("vrd4/H/tafel/Neu/status", kStatus);
+  const std::string wieder = erstesEreignis(l.web.port(), id);
+  EXPECT_NE(wieder.find("\"voll\":false"), std::string::npos) << wieder;
+  EXPECT_NE(wieder.find("\"name\":\"Neu\""), std::string::npos);
+  EXPECT_EQ(wieder.find("\"name\":\"Alt\""), std::string::npos) << "only what it missed";
+  const std::string fremd = erstesEreignis(l.web.port(), "0badc0de-" + id.substr(id.find('-') + 1));
+  EXPECT_NE(fremd.find("\"voll\":true"), std::string::npos) << "another server's numbering";
+}
+
 TEST(Optionen, ReadsEveryOptionAndRefusesWhatIsWrong) {
   struct Zeile {
     const char* name;

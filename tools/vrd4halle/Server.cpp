@@ -4,6 +4,7 @@
 #include <openssl/evp.h>
 
 #include <atomic>
+#include <random>
 #include <thread>
 
 #include "uebersicht/Seite.h"
@@ -90,6 +91,14 @@ struct Webserver::Innen {
   std::string regel;
   std::atomic<std::size_t> stroeme{0};
   int port = 0;
+  // Event ids are "<kennung>-<stand>": a browser that comes back from
+  // another run of the server (another numbering) gets everything.
+  const std::string kennung = [] {
+    std::random_device zufall;
+    char t[16];
+    std::snprintf(t, sizeof t, "%08x", static_cast<unsigned>(zufall()));
+    return std::string(t);
+  }();
 
   Innen(Hallenstand& s, ServerEinstellungen einst) : stand(s), e(std::move(einst)) {}
 
@@ -152,9 +161,9 @@ void Webserver::Innen::einrichten() {
     // A browser that comes back says how far it got; the first event
     // brings it up to date (everything when it is too far behind).
     uint64_t seit = 0;
-    if (const std::string id = req.get_header_value("Last-Event-ID"); !id.empty()) {
+    if (const std::string id = req.get_header_value("Last-Event-ID"); id.starts_with(kennung + "-")) {
       try {
-        seit = std::stoull(id);
+        seit = std::stoull(id.substr(kennung.size() + 1));
       } catch (...) {
         seit = 0;
       }
@@ -173,7 +182,7 @@ void Webserver::Innen::einrichten() {
               seit = u.stand();
               return z;
             });
-            const std::string t = "retry: 2000\nid: " + std::to_string(seit) + "\ndata: " + json + "\n\n";
+            const std::string t = "retry: 2000\nid: " + kennung + "-" + std::to_string(seit) + "\ndata: " + json + "\n\n";
             *zuletzt = std::chrono::steady_clock::now();
             return sink.write(t.data(), t.size());
           }
@@ -182,7 +191,8 @@ void Webserver::Innen::einrichten() {
           if (std::chrono::steady_clock::now() < frueh) std::this_thread::sleep_until(frueh);
           const auto json = stand.warten(seit, kStille);
           if (stand.beendet()) return false;
-          const std::string t = json ? "id: " + std::to_string(seit) + "\ndata: " + *json + "\n\n" : ": -\n\n";
+          const std::string t =
+              json ? "id: " + kennung + "-" + std::to_string(seit) + "\ndata: " + *json + "\n\n" : ": -\n\n";
           *zuletzt = std::chrono::steady_clock::now();
           return sink.write(t.data(), t.size());
         },

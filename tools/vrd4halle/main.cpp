@@ -5,6 +5,7 @@
 // threads); this thread moves what the broker sent into the model and keeps
 // systemd's watchdog fed. Exit status: 0 after SIGTERM/SIGINT, 2 for a bad
 // option or file, 1 when the HTTP address cannot be bound.
+#include <malloc.h>
 #include <signal.h>
 
 #include <chrono>
@@ -46,6 +47,11 @@ void protokoll(const std::string& zeile) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The large buffers (a /tafeln.json of a big hall, its compressed copy)
+  // go back to the system when freed: a fixed mmap threshold instead of
+  // glibc's rising one, and few heaps for the many server threads.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  mallopt(M_ARENA_MAX, 2);
   const auto gelesen = vrd4halle::optionenLesen(std::vector<std::string>(argv + 1, argv + argc));
   if (const auto* fehler = std::get_if<std::string>(&gelesen)) {
     std::fprintf(stderr, "vrd4halle: %s\n\n%s", fehler->c_str(), vrd4halle::kHilfe);
