@@ -184,16 +184,7 @@ bool Uebersicht::nachricht(std::string_view topic, std::string_view payload, boo
   }
   if (thema->art == Art::Bild) gelesen = (mass = pngPruefen(payload)).has_value();
   if (thema->art == Art::Meldungen) gelesen = (meldungen = meldungenLesen(payload)).has_value();
-  if (!gelesen) {
-    ++verworfen_;
-    Tafel* t = thema->tafel.empty() ? &quelle_ : nullptr;
-    if (auto it = tafeln_.find(thema->tafel); it != tafeln_.end()) t = &it->second;
-    if (t) {
-      ++t->verworfen;
-      geaendert(*t);
-    }
-    return true;
-  }
+  if (!gelesen) return verworfen(topic);
 
   Tafel* t = eintrag(thema->tafel);
   if (!t) return true;  // refused for want of room: counted

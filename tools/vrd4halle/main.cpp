@@ -80,24 +80,20 @@ int main(int argc, char** argv) {
   e.maxNachricht = uebersicht::kMaxBildBytes;
   e.maxWartendBytes = std::size_t{16} << 20;
   std::string fehler;
-  if (!o.halleZugang.empty()) {
-    const auto zugang = halle::zugangLesen(o.halleZugang, fehler);
-    if (!zugang) {
-      std::fprintf(stderr, "vrd4halle: --halle-zugang: %s\n", fehler.c_str());
-      return 2;
-    }
-    std::tie(e.benutzer, e.passwort) = *zugang;
-  }
+  // A credentials file into user and password; false after saying why not.
+  const auto zugang = [&](const std::string& datei, const char* option, std::string& benutzer,
+                          std::string& passwort) {
+    if (datei.empty()) return true;
+    const auto z = halle::zugangLesen(datei, fehler);
+    if (!z) std::fprintf(stderr, "vrd4halle: %s: %s\n", option, fehler.c_str());
+    else std::tie(benutzer, passwort) = *z;
+    return z.has_value();
+  };
   vrd4halle::ServerEinstellungen se;
   se.adresse = o.http;
-  if (!o.httpZugang.empty()) {
-    const auto zugang = halle::zugangLesen(o.httpZugang, fehler);
-    if (!zugang) {
-      std::fprintf(stderr, "vrd4halle: --http-zugang: %s\n", fehler.c_str());
-      return 2;
-    }
-    std::tie(se.benutzer, se.passwort) = *zugang;
-  }
+  if (!zugang(o.halleZugang, "--halle-zugang", e.benutzer, e.passwort) ||
+      !zugang(o.httpZugang, "--http-zugang", se.benutzer, se.passwort))
+    return 2;
 
   // SIGTERM and SIGINT are taken by one thread of their own (sigwait): every
   // other thread, the library's included, starts with them blocked.
