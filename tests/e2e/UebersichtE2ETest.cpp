@@ -6,6 +6,7 @@
 // board offline, a status line of markup as text, a restarted broker, and
 // a phone's width. Screenshots of the page go to the test's output folder.
 #include <QDir>
+#include <fstream>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <chrono>
@@ -31,6 +32,7 @@ const char* const kKacheln = R"(
     return { name: k.dataset.name, zustand: k.querySelector(".zustand").textContent,
              befehl: k.querySelector('[data-feld="befehl"]').textContent,
              rueckstand: k.querySelector('[data-feld="rueckstand"]').textContent,
+             verworfen: k.querySelector('[data-feld="verworfen"]').textContent,
              meldungen: [...k.querySelectorAll("li[data-meldung]")].map(li => li.lastChild.textContent),
              markup: k.querySelectorAll(".meldungen script, .meldungen img, .meldungen b").length,
              bild: !img.hidden && img.complete && img.naturalWidth > 0 ? img.getAttribute("src") : "",
@@ -194,6 +196,23 @@ TEST_F(Uebersicht, ThePageFollowsThreeBoardsTheirPicturesACommandAKilledBoardAnd
   EXPECT_FALSE(bildschirm.isNull());
   QDir().mkpath(VRD4_TEST_AUSGABE);
   EXPECT_TRUE(bildschirm.save(VRD4_TEST_AUSGABE "/halle-uebersicht.png"));
+
+  // A 64 MiB "PNG" and a picture that is HTML: refused, counted on the
+  // tile; its picture stays, and the server's memory stays bounded.
+  const QString bildVorher = kachel(browser, namen[0]).value("bild").toString();
+  ASSERT_TRUE(verleger->senden("vrd4/H/tafel/" + namen[0] + "/bild", "\x89PNG\r\n\x1a\n" + std::string(64 << 20, 'x')));
+  ASSERT_TRUE(verleger->senden("vrd4/H/tafel/" + namen[0] + "/bild", "<html><script>window.gehackt=3</script></html>"));
+  EXPECT_TRUE(warteBis([&] { return kachel(browser, namen[0]).value("verworfen").toString() == "2"; }, kSekunden))
+      << beschreibung(browser);
+  EXPECT_EQ(kachel(browser, namen[0]).value("bild").toString(), bildVorher);
+  const double spitzeMb = [&] {
+    std::ifstream f("/proc/" + std::to_string(server.pid()) + "/status");
+    for (std::string z; std::getline(f, z);)
+      if (z.starts_with("VmHWM:")) return std::stod(z.substr(6)) / 1024;
+    return 0.0;
+  }();
+  std::printf("vrd4halle's peak memory after a 64 MiB payload: %.0f MB\n", spitzeMb);
+  EXPECT_LT(spitzeMb, 200);
 
   // At a phone's width: one column, nothing wider than the screen.
   ASSERT_TRUE(browser.fenster(390, 844)) << browser.letzteAntwort();
