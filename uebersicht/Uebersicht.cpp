@@ -1,6 +1,7 @@
 #include "uebersicht/Uebersicht.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "hall/HallenAdresse.h"
 #include "uebersicht/Json.h"
@@ -8,7 +9,7 @@
 namespace vrd4::uebersicht {
 namespace {
 
-enum class Art { Status, Bild, Meldungen };
+enum class Art { Status, Zuletzt, Bild, Meldungen };
 
 struct Thema {
   Art art;
@@ -29,6 +30,7 @@ std::optional<Thema> themaLesen(const std::string& halle, std::string_view topic
     topic.remove_prefix(schraeg + 1);
   }
   if (topic == "status") return Thema{Art::Status, tafel};
+  if (topic == "zuletzt") return Thema{Art::Zuletzt, tafel};
   if (topic == "bild") return Thema{Art::Bild, tafel};
   if (topic == "meldungen") return Thema{Art::Meldungen, tafel};
   return std::nullopt;
@@ -65,25 +67,26 @@ void textAnhaengen(std::string& z, std::string_view name, std::string_view v) {
 
 std::vector<std::string> abonnements(const std::string& halle) {
   const std::string a = "vrd4/" + halle + "/";
-  return {a + "status", a + "bild", a + "meldungen", a + "tafel/+/status", a + "tafel/+/bild",
-          a + "tafel/+/meldungen"};
+  return {a + "status",         a + "zuletzt",         a + "bild",         a + "meldungen",
+          a + "tafel/+/status", a + "tafel/+/zuletzt", a + "tafel/+/bild", a + "tafel/+/meldungen"};
 }
 
 std::string zustandVon(const Tafel& t, const Tafel& quelle, std::optional<uint64_t>& rueckstand) {
   rueckstand.reset();
   const bool quelleBekannt = quelle.hatStatus && !quelle.status.lauf.empty();
-  if (t.hatStatus && !t.status.lauf.empty() && quelleBekannt && t.status.lauf == quelle.status.lauf &&
-      t.status.seq <= quelle.status.seq)
-    rueckstand = quelle.status.seq - t.status.seq;
-  if (t.doppelt) return "doppelt";
-  if (!t.gemeldet.empty()) return t.gemeldet;
+  // While the publisher is offline its last status may lag behind what it
+  // sent: no board counts as past it then.
+  const bool gleicherLauf = t.hatStatus && !t.status.lauf.empty() && quelleBekannt && t.status.lauf == quelle.status.lauf;
+  if (gleicherLauf && t.status.seq <= quelle.status.seq) rueckstand = quelle.status.seq - t.status.seq;
   if (!t.hatStatus) return "kein Status";
   if (!t.status.online) return "offline";
+  if (t.doppelt) return "doppelt";
+  if (!t.gemeldet.empty()) return t.gemeldet;
   if (t.status.lauf.empty()) return "keine Szene";
   if (!quelleBekannt) return "online";
   if (t.status.lauf != quelle.status.lauf) return "anderer Lauf";
-  // Beyond what the publisher numbered: not a number to trust.
-  if (t.status.seq > quelle.status.seq) return "ungültig";
+  // Beyond what the running publisher numbered: not a number to trust.
+  if (t.status.seq > quelle.status.seq && quelle.status.online) return "ungültig";
   return "online";
 }
 
@@ -158,6 +161,8 @@ bool Uebersicht::nachricht(std::string_view topic, std::string_view payload, boo
     if (thema->art == Art::Status) {
       t->hatStatus = false;
       t->status = {};
+    } else if (thema->art == Art::Zuletzt) {
+      return false;  // what it said stays until its status goes
     } else if (thema->art == Art::Bild) {
       if (!t->bild) return false;
       t->bild.reset();
@@ -177,7 +182,7 @@ bool Uebersicht::nachricht(std::string_view topic, std::string_view payload, boo
   std::optional<std::vector<Meldung>> meldungen;
   bool gelesen = false;
   std::optional<JsonWert> statusJson;
-  if (thema->art == Art::Status) {
+  if (thema->art == Art::Status || thema->art == Art::Zuletzt) {
     status = halle::statusLesen(payload);
     if (status) statusJson = jsonLesen(payload);
     gelesen = status && statusJson && typenPassen(*statusJson);
@@ -190,6 +195,32 @@ bool Uebersicht::nachricht(std::string_view topic, std::string_view payload, boo
   if (!t) return true;  // refused for want of room: counted
   if (!retained) t->gesehen = jetztText;
 
+  if (status && thema->art == Art::Zuletzt) {
+    // "Last seen": the status as of the last command drawn. It fills in
+    // what a last will lacks; alone (a status lost with a broker's restart)
+    // it stands for an offline board.
+    if (t->hatStatus && t->status.online) return true;
+    if (!t->hatStatus) {
+      t->status = std::move(*status);
+      t->status.online = false;
+      t->hatStatus = true;
+      t->offlineSeit = retained && !t->status.zeit.empty() ? t->status.zeit : jetztText;
+    } else if (t->status.lauf.empty() && t->status.seq == 0) {
+      t->status.lauf = status->lauf;
+      t->status.seq = status->seq;
+      if (t->status.breite == 0 && t->status.hoehe == 0) std::tie(t->status.breite, t->status.hoehe) = std::pair{status->breite, status->hoehe};
+      if (t->status.version.empty()) t->status.version = status->version;
+    } else {
+      return true;
+    }
+    if (retained && t->gesehen.empty()) t->gesehen = status->zeit;
+    geaendert(*t);
+    if (t == &quelle_)
+      for (auto& [_, b] : tafeln_) zustandAktualisieren(b);
+    else
+      zustandAktualisieren(*t);
+    return true;
+  }
   if (status) {
     const bool warOnline = t->hatStatus && t->status.online;
     // A last will carries no run, seq or size (it was fixed at connect):
@@ -214,7 +245,10 @@ bool Uebersicht::nachricht(std::string_view topic, std::string_view payload, boo
     t->hatStatus = true;
     // What a board may report beyond the status's own members.
     t->doppelt = false;
+    t->fremde = 0;
     t->gemeldet.clear();
+    if (const JsonWert* f = statusJson->feld("fremde"); f && f->zahl() && *f->zahl() > 0)
+      t->fremde = static_cast<uint64_t>(std::min(*f->zahl(), 1e15));
     if (const JsonWert* d = statusJson->feld("doppelt"); d && d->wahrheit()) t->doppelt = *d->wahrheit();
     if (const JsonWert* z = statusJson->feld("zustand"); z && z->text())
       if (std::find(std::begin(kZustaende), std::end(kZustaende), *z->text()) != std::end(kZustaende) &&
@@ -291,6 +325,7 @@ void Uebersicht::tafelJson(std::string& z, const std::string& name, const Tafel&
   if (t.offlineSeit.empty()) z += "null";
   else jsonText(z, t.offlineSeit);
   zahlAnhaengen(z, "verworfen", t.verworfen);
+  if (name.empty()) zahlAnhaengen(z, "fremde", t.fremde);
   z += ",\"bild\":";
   if (t.bild) {
     // The URL changes with every picture: the browser fetches each once.

@@ -1,7 +1,8 @@
 #pragma once
 // What the overview knows of one hall: the publisher and every board with
-// its last status, thumbnail and status lines, from the retained messages
-// of the broker (docs/hall.md). The state of a board ("online", "offline",
+// its last status ("last seen" filling in what a last will lacks),
+// thumbnail and status lines, from the retained messages of the broker
+// (docs/hall.md). The state of a board ("online", "offline",
 // "keine Szene", "anderer Lauf", "doppelt", "ungültig") and how many
 // commands it is behind are worked out here, once, for the page and for
 // /tafeln.json.
@@ -37,8 +38,9 @@ struct Bild {
 
 struct Tafel {
   bool hatStatus = false;
-  halle::TafelStatus status;  // seq, run, size and version kept from before when an offline one lacks them
+  halle::TafelStatus status;  // seq, run, size and version from before or from "last seen" when an offline one lacks them
   bool doppelt = false;       // the board says another of its name is there
+  uint64_t fremde = 0;        // the publisher: messages of strangers it saw on its topics
   std::string gemeldet;       // a state the board reports itself ("zustand"), if it is one we know
   std::string gesehen;        // UTC: the last message from it (or its status's time, for a retained one)
   std::string offlineSeit;    // UTC, while offline

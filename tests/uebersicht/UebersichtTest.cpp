@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "PngMacher.h"
 #include "hall/TafelStatus.h"
@@ -39,6 +41,7 @@ TEST(Uebersicht, WorksOutEachBoardsStateAgainstThePublisher) {
       {"beyond the publisher", status(true, kLauf, 101), "ungültig", -1},
       {"offline", status(false, kLauf, 90), "offline", 10},
       {"says it is doubled", status(true, kLauf, 100, R"(,"doppelt":true)"), "doppelt", 0},
+      {"offline and once doubled", status(false, kLauf, 100, R"(,"doppelt":true)"), "offline", 0},
       {"reports a state", status(true, kLauf, 100, R"(,"zustand":"ungültig")"), "ungültig", 0},
       {"reports an unknown state", status(true, kLauf, 100, R"(,"zustand":"<b>x</b>")"), "online", 0},
   };
@@ -56,6 +59,11 @@ TEST(Uebersicht, WorksOutEachBoardsStateAgainstThePublisher) {
   ASSERT_TRUE(u.nachricht("vrd4/H/status", status(true, kLauf, 150), false, kJetzt));
   EXPECT_EQ(*u.tafel("T0")->rueckstand, 50u);
   EXPECT_EQ(u.tafel("T4")->zustand, "online") << "no longer beyond it";
+  // A publisher that is offline may lag behind what it sent: nobody is past it.
+  ASSERT_TRUE(u.nachricht("vrd4/H/status", status(false, kLauf, 50, R"(,"fremde":3)"), false, kJetzt));
+  EXPECT_EQ(u.tafel("T0")->zustand, "online");
+  EXPECT_FALSE(u.tafel("T0")->rueckstand);
+  EXPECT_NE(u.json().find("\"fremde\":3"), std::string::npos) << "strangers the publisher saw";
   // Without a publisher status a board's number cannot be counted.
   Uebersicht ohne("H");
   ohne.nachricht(tafelTopic("A"), status(true, kLauf, 5), false, kJetzt);
@@ -85,6 +93,33 @@ TEST(Uebersicht, ALastWillKeepsWhatTheBoardSaidAndTheTimeItWentOffline) {
   EXPECT_EQ(u.tafel("Sued")->gesehen, "2026-12-07T09:40:00Z");
   u.nachricht(tafelTopic("Sued"), status(true, kLauf, 8), false, kJetzt);
   EXPECT_EQ(u.tafel("Sued")->offlineSeit, "");
+}
+
+TEST(Uebersicht, LastSeenFillsInWhatALastWillLacks) {
+  const std::string wille = R"({"online":false,"version":"1.0.0","breite":0,"hoehe":0,"lauf":"","seq":0,"zeit":""})";
+  struct Zeile {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> nachrichten;  // (topic's last part, payload)
+    const char* zustand;
+    uint64_t seq;
+  };
+  const Zeile zeilen[] = {
+      {"will, then last seen", {{"status", wille}, {"zuletzt", status(true, kLauf, 980)}}, "offline", 980},
+      {"last seen, then will", {{"zuletzt", status(true, kLauf, 980)}, {"status", wille}}, "offline", 980},
+      {"last seen alone", {{"zuletzt", status(true, kLauf, 980)}}, "offline", 980},
+      {"online: its status counts", {{"status", status(true, kLauf, 990)}, {"zuletzt", status(true, kLauf, 980)}}, "online", 990},
+  };
+  for (const auto& z : zeilen) {
+    Uebersicht u("H");
+    u.nachricht("vrd4/H/status", status(true, kLauf, 1000), true, kJetzt);
+    for (const auto& [blatt, payload] : z.nachrichten) u.nachricht(tafelTopic("Sued", blatt), payload, true, kJetzt);
+    const Tafel* t = u.tafel("Sued");
+    ASSERT_TRUE(t) << z.name;
+    EXPECT_EQ(t->zustand, z.zustand) << z.name;
+    EXPECT_EQ(t->status.seq, z.seq) << z.name;
+    EXPECT_EQ(t->status.breite, 768) << z.name;
+    EXPECT_EQ(t->rueckstand.value_or(0), 1000 - z.seq) << z.name;
+  }
 }
 
 TEST(Uebersicht, RefusesWhatDoesNotReadAndKeepsWhatItHad) {
