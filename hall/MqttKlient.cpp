@@ -192,8 +192,8 @@ void MqttKlient::beiNachricht(mosquitto*, void* obj, const mosquitto_message* m)
   auto* k = static_cast<MqttKlient*>(obj);
   Ereignis e;
   e.topic = m->topic ? m->topic : "";
+  e.behalten = m->retain;
   e.groesse = m->payloadlen > 0 ? static_cast<std::size_t>(m->payloadlen) : 0;
-  e.retained = m->retain;
   if (e.groesse > k->e_.maxNachricht) {
     e.art = Ereignis::Art::Verworfen;  // not even copied
   } else {

@@ -57,7 +57,7 @@ class MqttKlient {
     int rc = 0;        // Verbunden: the broker's answer (0: accepted); Getrennt: the reason
     int mid = 0;       // Bestaetigt
     std::size_t groesse = 0;  // Nachricht, Verworfen: payload bytes
-    bool retained = false;    // Nachricht: one the broker held, sent on subscribing
+    bool behalten = false;    // Nachricht: a retained message the broker sent for a new subscription, not live
     std::string topic, payload;
     static Ereignis von(Art art, int rc, int mid = 0) {
       Ereignis e;

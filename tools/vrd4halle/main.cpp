@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
             gesagt = "Verbindung zum Broker: " + halle::fehlerText(ev.rc);
             g |= u.verbindung(false, gesagt);
             break;
-          case A::Nachricht: g |= u.nachricht(ev.topic, ev.payload, ev.retained, jetztSekunden()); break;
+          case A::Nachricht: g |= u.nachricht(ev.topic, ev.payload, ev.behalten, jetztSekunden()); break;
           case A::Verworfen: g |= u.verworfen(ev.topic); break;
           case A::Bestaetigt: break;
         }
