@@ -4,7 +4,10 @@
 // drawn on every board (p50/p99), a late
 // joiner of a 1,000-command scene and the memory per board. "Drawn" is read from the boards' status, which a board sends
 // at most once a second: the rate is exact to about a second of its run.
+// With vrd4halle following the hall: publish → every tile of the overview
+// showing the command's number, and showing a new picture of the board.
 #include <benchmark/benchmark.h>
+#include <httplib.h>
 
 #include <signal.h>
 #include <spawn.h>
@@ -15,13 +18,16 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "MosquittoBroker.h"
+#include "Vrd4halle.h"
 #include "hall/MqttKlient.h"
 #include "hall/Nachricht.h"
 #include "hall/TafelStatus.h"
 #include "hall/Zeilen.h"
+#include "uebersicht/Json.h"
 
 namespace {
 
@@ -35,6 +41,19 @@ double rssMb(pid_t pid) {
   for (std::string z; std::getline(f, z);)
     if (z.starts_with("VmRSS:")) return std::stod(z.substr(6)) / 1024;
   return 0;
+}
+
+// CPU time of a process so far (user and system), in seconds.
+double cpuSekunden(pid_t pid) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+  std::string z;
+  std::getline(f, z);
+  std::istringstream felder(z.substr(z.rfind(')') + 2));
+  std::string feld;
+  double summe = 0;
+  for (int i = 3; felder >> feld && i <= 15; ++i)
+    if (i >= 14) summe += std::stod(feld);  // utime, stime
+  return summe / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 pid_t starten(const std::vector<std::string>& argumente) {
@@ -137,6 +156,62 @@ void BM_EchteTafeln(benchmark::State& state) {
     state.counters["angekommen"] = static_cast<double>(ms.size()) / (20.0 * anzahl);
   }
 
+  // Publish → every tile of the overview (vrd4halle, /tafeln.json read every
+  // 50 ms, what the page's events carry): one command every 3 s that
+  // changes every board (a line in a new colour). The number comes with the
+  // board's status (at most once a second), the picture with its thumbnail
+  // (at most every 2 s, 0.2 s after a change at the earliest).
+  {
+    vrd4::e2e::Vrd4halle halle({"--halle", broker.url("B")});
+    const std::string& url = halle.url();
+    httplib::Client http("127.0.0.1", url.empty() ? 0 : std::stoi(url.substr(url.rfind(':') + 1)));
+    // name → (seq, thumbnail URL) as the overview shows it
+    const auto kacheln = [&] {
+      std::map<std::string, std::pair<double, std::string>> k;
+      auto r = http.Get("/tafeln.json");
+      const auto w = r ? vrd4::uebersicht::jsonLesen(r->body) : std::nullopt;
+      if (!w || !w->feld("tafeln") || !w->feld("tafeln")->liste()) return k;
+      for (const auto& t : *w->feld("tafeln")->liste()) {
+        const auto* bild = t.feld("bild") ? t.feld("bild")->feld("url") : nullptr;
+        if (t.feld("name") && t.feld("name")->text() && t.feld("seq") && t.feld("seq")->zahl())
+          k[*t.feld("name")->text()] = {*t.feld("seq")->zahl(), bild && bild->text() ? *bild->text() : ""};
+      }
+      return k;
+    };
+    std::vector<double> nummer, bild;
+    for (uint64_t i = kLinien + 21; online && !url.empty() && i <= kLinien + 35; ++i) {
+      const auto vorher = kacheln();
+      const std::string zahl = std::to_string(i * 40503 % 0xFFFFFF);
+      const std::u16string farbe = u"\x1b" + std::u16string(zahl.begin(), zahl.end());
+      const Eintrag b = eintragAusZeile(u"Befehl\x1bLinie\x1b" u"0\x1b" u"0\x1b" u"767\x1b" u"479\x1b" u"9" + farbe);
+      const auto start = Uhr::now();
+      quelle.senden("vrd4/B/befehle", befehlSchreiben(kLauf, i, b.text, {}), false);
+      double n = -1, p = -1;
+      while ((n < 0 || p < 0) && Uhr::now() - start < std::chrono::seconds(8)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto k = kacheln();
+        int mitNummer = 0, mitBild = 0;
+        for (const auto& [name, stand] : k) {
+          mitNummer += stand.first >= static_cast<double>(i);
+          mitBild += vorher.contains(name) && !stand.second.empty() && stand.second != vorher.at(name).second;
+        }
+        const double ms = std::chrono::duration<double, std::milli>(Uhr::now() - start).count();
+        if (n < 0 && mitNummer == anzahl) n = ms;
+        if (p < 0 && mitBild == anzahl) p = ms;
+      }
+      if (n >= 0) nummer.push_back(n);
+      if (p >= 0) bild.push_back(p);
+      std::this_thread::sleep_until(start + std::chrono::seconds(3));
+    }
+    for (auto [werte, name] : {std::pair{&nummer, "kachel_nummer"}, std::pair{&bild, "kachel_bild"}}) {
+      std::sort(werte->begin(), werte->end());
+      if (werte->empty()) continue;
+      state.counters[std::string(name) + "_p50_ms"] = (*werte)[werte->size() / 2];
+      state.counters[std::string(name) + "_p99_ms"] = (*werte)[werte->size() * 99 / 100];
+      state.counters[std::string(name) + "_n"] = static_cast<double>(werte->size());
+    }
+  }
+
   // A late joiner of a retained 1,000-command scene: from its start until
   // its status says it drew the scene (about a second coarse).
   if (online) {
@@ -167,15 +242,17 @@ void BM_EchteTafeln(benchmark::State& state) {
 }
 BENCHMARK(BM_EchteTafeln)->Arg(10)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
-// A quiet hall: a real publisher that drew the demo board and 200 lines,
-// and range(0) real boards level with it; then two minutes without a
-// command. What it costs on the wire, read from the broker's own byte
-// counters ($SYS, MQTT bytes both ways, TCP/IP headers not counted), per
-// board and minute: the statuses sent again every 30 s, the keep-alive
-// pings — and not the scene, which goes out again only while the broker
+// A hall's traffic: a real publisher that drew the demo board and 200
+// lines, and range(0) real boards level with it; then two minutes either
+// without a command (range(1) == 0) or with one command a second that
+// changes every board (range(1) == 1). What it costs on the wire, read from
+// the broker's own byte counters ($SYS, MQTT bytes both ways, TCP/IP
+// headers not counted), per board and minute: the statuses sent again
+// every 30 s, the keep-alive pings, the thumbnails and status lines for the
+// overview — and not the scene, which goes out again only while the broker
 // has not handed it back (what it would cost otherwise: scene_bytes per
-// board twice a minute).
-void BM_RuhigeHalle(benchmark::State& state) {
+// board twice a minute). Also the boards' CPU (share of one core, mean).
+void BM_Verkehr(benchmark::State& state) {
   test::MosquittoBroker broker("allow_anonymous true\nsys_interval 1\n");
   if (!broker.starten()) return state.SkipWithError("mosquitto not installed or did not start");
   const int anzahl = static_cast<int>(state.range(0));
@@ -207,12 +284,15 @@ void BM_RuhigeHalle(benchmark::State& state) {
   std::string fehler;
   beobachter->starten(fehler, jetzt());
   std::map<std::string, std::string> zuletzt;
-  double eigene = 0;  // bytes of the counter's own messages
+  double eigene = 0;                 // bytes of the counter's own messages
+  std::map<std::string, double> art;  // what the hall carried, by the topic's last word
   const auto holen = [&](MqttKlient& k) {
     for (auto& ereignis : k.abholen(jetzt()))
       if (ereignis.art == MqttKlient::Ereignis::Art::Nachricht) {
         zuletzt[ereignis.topic] = ereignis.payload;
-        eigene += 4.0 + static_cast<double>(ereignis.topic.size() + ereignis.payload.size());
+        const double bytes = 4.0 + static_cast<double>(ereignis.topic.size() + ereignis.payload.size());
+        eigene += bytes;
+        if (ereignis.topic.starts_with("vrd4/")) art[ereignis.topic.substr(ereignis.topic.rfind('/') + 1)] += bytes;
       }
   };
   // Every board level with the publisher.
@@ -235,7 +315,7 @@ void BM_RuhigeHalle(benchmark::State& state) {
   // itself is taken off.
   e.clientId = "bench-zaehler";
   MqttKlient zaehler(e);
-  for (const char* t : {"$SYS/broker/bytes/sent", "$SYS/broker/bytes/received"}) zaehler.abonnieren(t);
+  for (const char* t : {"$SYS/broker/bytes/sent", "$SYS/broker/bytes/received", "vrd4/R/#"}) zaehler.abonnieren(t);
   zaehler.starten(fehler, jetzt());
   for (auto _ : state) {
     if (!eben) {
@@ -251,18 +331,38 @@ void BM_RuhigeHalle(benchmark::State& state) {
       }
       return std::stod(zuletzt["$SYS/broker/bytes/sent"]) + std::stod(zuletzt["$SYS/broker/bytes/received"]);
     };
+    pid_t sender = -1;
+    if (state.range(1) == 1) {
+      std::ofstream befehle(ordner + "/jede-sekunde.txt");
+      for (int i = 0; i < 125; ++i) befehle << "Linie 0 0 767 479 9 " << i * 40503 % 0xFFFFFF << "\nWarten 1\n";
+      befehle.close();
+      sender = starten({VRD4_BIN_DIR "/vrd4send", "--prefix", praefix + "q_", "--verbinden", "--weiterlaufen",
+                        ordner + "/jede-sekunde.txt"});
+    }
     const double vorher = lesen();
+    std::vector<double> cpuVorher;
+    for (std::size_t i = 1; i < pids.size(); ++i) cpuVorher.push_back(cpuSekunden(pids[i]));
     eigene = 0;
+    art.clear();
     const auto start = Uhr::now();
     while (Uhr::now() - start < std::chrono::seconds(120)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       holen(zaehler);
     }
     const double nachher = lesen() - eigene;
-    const double minuten = std::chrono::duration<double>(Uhr::now() - start).count() / 60;
-    state.SetIterationTime(minuten * 60);
-    state.counters["bytes_je_tafel_und_minute"] = (nachher - vorher) / anzahl / minuten;
+    const double sekunden = std::chrono::duration<double>(Uhr::now() - start).count();
+    double cpu = 0;
+    for (std::size_t i = 1; i < pids.size(); ++i) cpu += cpuSekunden(pids[i]) - cpuVorher[i - 1];
+    if (sender > 0) {
+      ::kill(sender, SIGTERM);
+      ::waitpid(sender, nullptr, 0);
+    }
+    state.SetIterationTime(sekunden);
+    state.counters["bytes_je_tafel_und_minute"] = (nachher - vorher) / anzahl / (sekunden / 60);
+    state.counters["cpu_prozent_je_tafel"] = 100 * cpu / anzahl / sekunden;
     state.counters["szene_bytes"] = szene;
+    // Each kind once as published (the counter's copy), per board and minute.
+    for (const auto& [wort, bytes] : art) state.counters["davon_" + wort] = bytes / anzahl / (sekunden / 60);
   }
   zaehler.beenden(std::nullopt, std::chrono::milliseconds(0));
   for (pid_t p : pids) ::kill(p, SIGTERM);
@@ -271,7 +371,7 @@ void BM_RuhigeHalle(benchmark::State& state) {
   for (const auto& d : std::filesystem::directory_iterator("/dev/shm", ec))
     if (d.path().filename().string().starts_with(praefix)) std::filesystem::remove(d.path(), ec);
 }
-BENCHMARK(BM_RuhigeHalle)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_Verkehr)->Args({10, 0})->Args({10, 1})->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 }  // namespace
 
