@@ -15,7 +15,7 @@ const char* const kHilfe =
     "  --halle-zugang DATEI Benutzer (1. Zeile) und Passwort (2. Zeile) am Broker\n"
     "  --http [ADRESSE:]PORT wo die Seite zu haben ist (Vorgabe 127.0.0.1:8480;\n"
     "                       nur ein Port: nur dieser Rechner; 0.0.0.0:8480 oder [::]:8480: alle)\n"
-    "  --http-zugang DATEI  Benutzer und Passwort fuer die Seite (HTTP Basic)\n"
+    "  --http-zugang DATEI  Benutzer und Passwort für die Seite (HTTP Basic)\n"
     "  -h, --help           diese Hilfe\n"
     "  --version            die Version\n";
 
