@@ -56,6 +56,24 @@ double cpuSekunden(pid_t pid) {
   return summe / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
+// Ends the boards and removes their channels.
+void aufraeumen(const std::vector<pid_t>& pids, const std::string& praefix) {
+  for (pid_t p : pids) ::kill(p, SIGTERM);
+  for (pid_t p : pids) ::waitpid(p, nullptr, 0);
+  std::error_code ec;
+  for (const auto& d : std::filesystem::directory_iterator("/dev/shm", ec))
+    if (d.path().filename().string().starts_with(praefix)) std::filesystem::remove(d.path(), ec);
+}
+
+// p50 and p99 of the times in ms (p99 is the slowest below 100 of them), and how many.
+void perzentile(benchmark::State& state, std::vector<double> ms, const std::string& name) {
+  std::sort(ms.begin(), ms.end());
+  if (ms.empty()) return;
+  state.counters[name + "p50_ms"] = ms[ms.size() / 2];
+  state.counters[name + "p99_ms"] = ms[ms.size() * 99 / 100];
+  state.counters[name + "n"] = static_cast<double>(ms.size());
+}
+
 pid_t starten(const std::vector<std::string>& argumente) {
   std::vector<std::string> args = argumente;
   std::vector<char*> argv;
@@ -149,12 +167,8 @@ void BM_EchteTafeln(benchmark::State& state) {
       std::this_thread::sleep_for(std::chrono::microseconds(250));
     }
   }
-  std::sort(ms.begin(), ms.end());
-  if (!ms.empty()) {
-    state.counters["p50_ms"] = ms[ms.size() / 2];
-    state.counters["p99_ms"] = ms[ms.size() * 99 / 100];
-    state.counters["angekommen"] = static_cast<double>(ms.size()) / (20.0 * anzahl);
-  }
+  perzentile(state, ms, "");
+  state.counters["angekommen"] = static_cast<double>(ms.size()) / (20.0 * anzahl);
 
   // Publish → every tile of the overview (vrd4halle, /tafeln.json read every
   // 50 ms, what the page's events carry): one command every 3 s that
@@ -203,13 +217,8 @@ void BM_EchteTafeln(benchmark::State& state) {
       if (p >= 0) bild.push_back(p);
       std::this_thread::sleep_until(start + std::chrono::seconds(3));
     }
-    for (auto [werte, name] : {std::pair{&nummer, "kachel_nummer"}, std::pair{&bild, "kachel_bild"}}) {
-      std::sort(werte->begin(), werte->end());
-      if (werte->empty()) continue;
-      state.counters[std::string(name) + "_p50_ms"] = (*werte)[werte->size() / 2];
-      state.counters[std::string(name) + "_p99_ms"] = (*werte)[werte->size() * 99 / 100];
-      state.counters[std::string(name) + "_n"] = static_cast<double>(werte->size());
-    }
+    perzentile(state, nummer, "kachel_nummer_");
+    perzentile(state, bild, "kachel_bild_");
   }
 
   // A late joiner of a retained 1,000-command scene: from its start until
@@ -234,11 +243,7 @@ void BM_EchteTafeln(benchmark::State& state) {
   for (pid_t p : tafeln) mb += rssMb(p);
   state.counters["mb_je_tafel"] = tafeln.empty() ? 0 : mb / static_cast<double>(tafeln.size());
   quelle.beenden(std::nullopt, std::chrono::milliseconds(0));
-  for (pid_t p : tafeln) ::kill(p, SIGTERM);
-  for (pid_t p : tafeln) ::waitpid(p, nullptr, 0);
-  std::error_code ec;
-  for (const auto& d : std::filesystem::directory_iterator("/dev/shm", ec))
-    if (d.path().filename().string().starts_with(praefix)) std::filesystem::remove(d.path(), ec);
+  aufraeumen(tafeln, praefix);
 }
 BENCHMARK(BM_EchteTafeln)->Arg(10)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
@@ -365,11 +370,7 @@ void BM_Verkehr(benchmark::State& state) {
     for (const auto& [wort, bytes] : art) state.counters["davon_" + wort] = bytes / anzahl / (sekunden / 60);
   }
   zaehler.beenden(std::nullopt, std::chrono::milliseconds(0));
-  for (pid_t p : pids) ::kill(p, SIGTERM);
-  for (pid_t p : pids) ::waitpid(p, nullptr, 0);
-  std::error_code ec;
-  for (const auto& d : std::filesystem::directory_iterator("/dev/shm", ec))
-    if (d.path().filename().string().starts_with(praefix)) std::filesystem::remove(d.path(), ec);
+  aufraeumen(pids, praefix);
 }
 BENCHMARK(BM_Verkehr)->Args({10, 0})->Args({10, 1})->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
