@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/PngSchnell.h"
+#include "szene/PngSchnell.h"
 #include "app/Startwerte.h"
 #include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
@@ -53,8 +53,8 @@ FrmVRD4Empfaenger::FrmVRD4Empfaenger(Umgebung umgebung)
     : QWidget(nullptr), umgebung_(std::move(umgebung)), programmOrdner_(umgebung_.programmOrdner()) {
   setObjectName(QStringLiteral("FrmVRD4Empfaenger"));
   setWindowTitle(QStringLiteral("VRD4-LCD - Anzeigeempfänger"));
-  TaktHost& host = *this;
-  schleife_ = std::make_unique<Taktschleife>(host, uhr(), umgebung_.sleeper);
+  core::TaktHost& host = *this;
+  schleife_ = std::make_unique<core::Taktschleife>(host, uhr(), umgebung_.sleeper);
   entwurfAufbauen();
 }
 
@@ -85,7 +85,7 @@ void FrmVRD4Empfaenger::entwurfAufbauen() {
   // thousand commands: made fast, and encoded beside the GUI thread from a
   // copy of its own, as the board draws on meanwhile.
   szene_ = std::make_unique<szene::Szene>(szene::Szene::Aufnahme([this]() -> szene::Szene::Kodierung {
-    return [bild = tafel_->surface().image().copy()] { return pngSchnell(bild); };
+    return [bild = tafel_->surface().image().copy()] { return szene::pngSchnell(bild); };
   }));
   szenenBeobachter_ = std::make_unique<SzenenBeobachter>(*szene_);
 
@@ -146,13 +146,13 @@ void FrmVRD4Empfaenger::Form_Load() {
                                                                       &netz_->weiterleitung()));
   VRD4Empfaenger()->beobachterHinzufuegen(*szenenBeobachter_);
   if (umgebung_.halle.aktiv()) {
-    Hallenanschluss::Host host{
+    core::Hallenanschluss::Host host{
         .engine = [this] { return VRD4Empfaenger(); },
         .darfAusfuehren = [this] { return schleife_->darfAusfuehren(); },
         .meldung = [this](const QString& t) { status_->kuerzen(); status_->statusEintrag(t); },
         .groesse = [this] { return std::pair{tafel_->breite(), tafel_->hoehe()}; },
         .szene = szene_.get()};
-    halle_ = std::make_unique<Hallenanschluss>(umgebung_.halle, std::move(host), uhr());
+    halle_ = std::make_unique<core::Hallenanschluss>(umgebung_.halle, std::move(host), uhr());
     halle_->starten();
   }
 }

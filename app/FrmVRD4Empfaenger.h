@@ -7,7 +7,7 @@
 //  - the network panel (app/Netzpanel.h, app/Weiterleitung.h): server,
 //    talk connections, forwarding clients;
 //  - the frame "Diverses" and the settings file (app/Einstellungen.h);
-//  - the polling loop (app/Taktschleife.h), which owns the engine;
+//  - the polling loop (core/Taktschleife.h), which owns the engine;
 // and handles the engine's events, passing them on to the sending program.
 //
 // Life: construct → Form_Load (engine) → show → Form_Activate (start-up, then
@@ -24,10 +24,10 @@
 
 #include "app/Anzeigetafel.h"
 #include "app/Einstellungen.h"
-#include "app/KanalZahl.h"
+#include "core/KanalZahl.h"
 #include "app/Netzpanel.h"
 #include "app/Statusanzeige.h"
-#include "app/Taktschleife.h"
+#include "core/Taktschleife.h"
 #include "app/Umgebung.h"
 #include "engine/Interfaces.h"
 
@@ -37,7 +37,7 @@ class Szene;
 
 namespace vrd4::app {
 
-class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, private TaktHost {
+class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, private core::TaktHost {
  public:
   explicit FrmVRD4Empfaenger(Umgebung umgebung = {});
   ~FrmVRD4Empfaenger() override;
@@ -66,7 +66,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   Statusanzeige& statusanzeige() { return *status_; }
   Netzpanel& netz() { return *netz_; }
   Einstellungen& einstellungen() { return *einstellungen_; }
-  Taktschleife& schleife() { return *schleife_; }
+  core::Taktschleife& schleife() { return *schleife_; }
   engine::clsVRD4Empfaenger* VRD4Empfaenger() { return schleife_->engine(); }
   const std::string& programmOrdner() const { return programmOrdner_; }
 
@@ -117,7 +117,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   void weitergeben(const QString& s, double fensterHandle);
   void entladenAnstossen();
   platform::Clock& uhr() const { return umgebung_.uhr(); }
-  Desktop& desktop() const { return umgebung_.schreibtisch(); }
+  core::Desktop& desktop() const { return umgebung_.schreibtisch(); }
 
   long netzStand(const QString& art, const QString& meldung) const;
 
@@ -128,15 +128,15 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   std::unique_ptr<szene::Szene> szene_;
   std::unique_ptr<engine::BefehlsBeobachter> szenenBeobachter_;
   // Publishes to or follows the hall; outlives the engine it observes.
-  std::unique_ptr<Hallenanschluss> halle_;
-  std::unique_ptr<Taktschleife> schleife_;
+  std::unique_ptr<core::Hallenanschluss> halle_;
+  std::unique_ptr<core::Taktschleife> schleife_;
   std::unique_ptr<Anzeigetafel> tafel_;
   std::unique_ptr<Statusanzeige> status_;
   std::unique_ptr<Netzpanel> netz_;
   std::unique_ptr<Einstellungen> einstellungen_;
 
   bool aufruferAktiviert_ = false;
-  KanalZahl aufrufer_, beenden_;  // what every tick looks at
+  core::KanalZahl aufrufer_, beenden_;  // what every tick looks at
   QString letztesEvent_;
   long letzterNetzStand_ = -1;
   bool geladen_ = false;

@@ -11,7 +11,7 @@
 
 #include "app/Startwerte.h"
 #include "app/Statusanzeige.h"
-#include "app/Taktschleife.h"
+#include "core/Taktschleife.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
 #include "platform/MessageBox.h"
@@ -40,7 +40,7 @@ void kastenSetzen(QCheckBox* box, const QString& wert) {
 
 }  // namespace
 
-Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, Taktschleife& schleife,
+Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, core::Taktschleife& schleife,
                      platform::Clock& uhr, engine::EventSink& ereignisse)
     : status_(status), schleife_(schleife), serverSocket_(std::make_unique<net::clsSocket>()) {
   rahmenAufbauen(rahmenParent);

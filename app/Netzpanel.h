@@ -21,10 +21,13 @@ class QProgressBar;
 class QPushButton;
 class QWidget;
 
+namespace vrd4::core {
+class Taktschleife;
+}
+
 namespace vrd4::app {
 
 class Statusanzeige;
-class Taktschleife;
 struct Startwerte;
 
 class Netzpanel final : private net::TalkHost {
@@ -32,7 +35,7 @@ class Netzpanel final : private net::TalkHost {
   // The frames are built with parent `rahmenParent`; fenster owns the
   // buttons' connections; the forwarding clients raise their events on
   // `ereignisse`. All references must outlive the panel.
-  Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, Taktschleife& schleife,
+  Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, core::Taktschleife& schleife,
             platform::Clock& uhr, engine::EventSink& ereignisse);
   ~Netzpanel() override;
 
@@ -94,7 +97,7 @@ class Netzpanel final : private net::TalkHost {
   void serverStoppen();
 
   Statusanzeige& status_;
-  Taktschleife& schleife_;
+  core::Taktschleife& schleife_;
 
   QGroupBox* CtlFraFuerServerdaten = nullptr;
   QGroupBox* CtlFraFuerClientdaten = nullptr;

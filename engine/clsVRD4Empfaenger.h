@@ -64,7 +64,7 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // loop while a command runs (befehlLaeuft()), the polling step only
   // advances the display and takes nothing from the ring; the callers keep
   // everything else from starting a second command.
-  // The rules for all waits are written down in app/Taktschleife.h.
+  // The rules for all waits are written down in core/Taktschleife.h.
   void Zeitschleife();
   // The display part of the polling step alone: scrolling texts, blinking
   // texts, animation expiries. Never takes a command.

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "AppTestUmgebung.h"
-#include "app/Taktschleife.h"
+#include "core/Taktschleife.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
 #include "channel/ClsVRD4Memory.h"
 #include "platform/Systemd.h"
@@ -115,7 +115,7 @@ TEST_F(FensterTest, IdleLoopRestsOnTheWatchAndACommandOrTheEndRequestWakesIt) {
     warten.stop();
     um(0, [&] { senden(befehl({u"Rechteck", u"1", u"1", u"10", u"10", u"1", u"65280", u"-1"})); });
     // Long before the loop's own tick of the rest would come.
-    um(200, [&] { gelesen = gv::clsVRD4LetzteGelesene().GetMemory(), uhr.t += Taktschleife::kNachlaufSekunden; });
+    um(200, [&] { gelesen = gv::clsVRD4LetzteGelesene().GetMemory(), uhr.t += core::Taktschleife::kNachlaufSekunden; });
     um(500, [&] { frm->VRD4Empfaenger()->BefehlAusfuehren(tcp); });  // as a TCP line runs, from an event
     um(600, [&] { gezeigt = ctl<QLabel>("Label99Wert")->text(), gv::clsVRD4ProgrammBeenden().SetMemory(u"-1"); });
   });
@@ -205,8 +205,8 @@ TEST(Wachhund, ARestingLoopPingsAtLeastTwicePerWatchdogIntervalWhateverItIs) {
     std::vector<double> pings;
     double t = 100.0;
     l.takt(t);  // ready
-    const double schritt = Taktschleife::ruheMs(l.abstand()) / 1000.0;
-    EXPECT_LE(schritt, Taktschleife::kRuheMs / 1000.0);
+    const double schritt = core::Taktschleife::ruheMs(l.abstand()) / 1000.0;
+    EXPECT_LE(schritt, core::Taktschleife::kRuheMs / 1000.0);
     char puffer[64];
     for (; t < 100.0 + 5 * intervall + 5; t += schritt) {
       l.takt(t);

@@ -23,7 +23,7 @@ class Verleger;
 class Abonnent;
 }  // namespace vrd4::halle
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 struct HallenOptionen {
   std::string halle;         // --halle mqtt[s]://host[:port]/HALLE: publish
@@ -67,4 +67,4 @@ class Hallenanschluss {
   std::unique_ptr<halle::Abonnent> abonnent_;
 };
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

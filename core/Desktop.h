@@ -8,7 +8,7 @@
 
 #include "platform/X11Window.h"
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 class Desktop {
  public:
@@ -37,4 +37,4 @@ class Desktop {
 // The real desktop: Xlib on $DISPLAY and the process list. Process-wide.
 Desktop& x11Desktop();
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

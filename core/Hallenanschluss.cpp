@@ -1,4 +1,4 @@
-#include "app/Hallenanschluss.h"
+#include "core/Hallenanschluss.h"
 
 #include <cstring>
 
@@ -8,7 +8,7 @@
 #include "hall/Verleger.h"
 #include "platform/Systemd.h"
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 std::variant<HallenOptionen, std::string> hallenOptionenAusArgumenten(int argc, char** argv) {
   HallenOptionen o;
@@ -102,4 +102,4 @@ bool Hallenanschluss::gesund() const {
   return true;
 }
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

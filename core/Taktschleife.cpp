@@ -1,4 +1,4 @@
-#include "app/Taktschleife.h"
+#include "core/Taktschleife.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -12,7 +12,7 @@
 #include "platform/Systemd.h"
 #include "platform/Wache.h"
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 namespace {
 
@@ -209,4 +209,4 @@ bool Taktschleife::darfAusfuehren() const {
   return engine_ && !engine_->befehlLaeuft();
 }
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

@@ -69,7 +69,7 @@ namespace vrd4::net {
 class Clients;
 }
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 // What the loop needs of the window.
 class TaktHost {
@@ -158,4 +158,4 @@ class Taktschleife {
   double ruheAb_ = 0;  // clock seconds from which the loop may rest
 };
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core
