@@ -3,7 +3,7 @@
 //  - the board (app/Anzeigetafel.h): the display surface picVRD4Empfang and
 //    its placement, full screen, snapshot;
 //  - the panel under it (app/Statusanzeige.h): last command, status list,
-//    status label, font factor — the engine's StatusView;
+//    status label, font factor — the engine's Statusausgabe;
 //  - the network panel (app/Netzpanel.h, app/Weiterleitung.h): server,
 //    talk connections, forwarding clients;
 //  - the frame "Diverses" and the settings file (app/Einstellungen.h);
@@ -37,7 +37,7 @@ class Szene;
 
 namespace vrd4::app {
 
-class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, private core::TaktHost {
+class FrmVRD4Empfaenger final : public QWidget, public engine::Ereignisziel, private core::TaktHost {
  public:
   explicit FrmVRD4Empfaenger(Umgebung umgebung = {});
   ~FrmVRD4Empfaenger() override;
@@ -52,7 +52,7 @@ class FrmVRD4Empfaenger final : public QWidget, public engine::EventSink, privat
   bool geladen() const { return geladen_; }
   bool entladen() const { return entladen_; }
 
-  // engine::EventSink: the engine's events (and the forwarding clients').
+  // engine::Ereignisziel: the engine's events (and the forwarding clients').
   // The same event twice in a row is handled once, except "Server starten"
   // once the server has started or stopped since, "Client verbinden" once
   // Client2 has been lost or disconnected since, and a forwarding time-out

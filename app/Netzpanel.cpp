@@ -41,7 +41,7 @@ void kastenSetzen(QCheckBox* box, const QString& wert) {
 }  // namespace
 
 Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, core::Taktschleife& schleife,
-                     platform::Clock& uhr, engine::EventSink& ereignisse)
+                     platform::Clock& uhr, engine::Ereignisziel& ereignisse)
     : status_(status), schleife_(schleife), serverSocket_(std::make_unique<net::clsSocket>()) {
   rahmenAufbauen(rahmenParent);
   weiterleitung_ = std::make_unique<Weiterleitung>(uhr, steuerelemente(), anschluss(ereignisse));
@@ -133,7 +133,7 @@ Weiterleitung::Steuerelemente Netzpanel::steuerelemente() const {
   return {cmdClient2Connect, txtIPAdresse1, cmdClient3Connect, txtIPAdresse2, txtT_Port2, ctlProgressbar1};
 }
 
-Weiterleitung::Anschluss Netzpanel::anschluss(engine::EventSink& ereignisse) {
+Weiterleitung::Anschluss Netzpanel::anschluss(engine::Ereignisziel& ereignisse) {
   return {
       [this](const QString& e) { statusEintrag(e); },
       [this](const QString& t) { status_.verbindungsfehler(t); },

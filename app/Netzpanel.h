@@ -36,7 +36,7 @@ class Netzpanel final : private net::TalkHost {
   // buttons' connections; the forwarding clients raise their events on
   // `ereignisse`. All references must outlive the panel.
   Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, core::Taktschleife& schleife,
-            platform::Clock& uhr, engine::EventSink& ereignisse);
+            platform::Clock& uhr, engine::Ereignisziel& ereignisse);
   ~Netzpanel() override;
 
   QGroupBox* serverRahmen() const { return CtlFraFuerServerdaten; }
@@ -93,7 +93,7 @@ class Netzpanel final : private net::TalkHost {
 
   void rahmenAufbauen(QWidget& parent);
   Weiterleitung::Steuerelemente steuerelemente() const;
-  Weiterleitung::Anschluss anschluss(engine::EventSink& ereignisse);
+  Weiterleitung::Anschluss anschluss(engine::Ereignisziel& ereignisse);
   void serverStoppen();
 
   Statusanzeige& status_;

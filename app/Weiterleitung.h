@@ -1,6 +1,6 @@
 #pragma once
 // The forwarding clients of the window: Client2 passes every ring command on
-// to a further receiver (the engine sees it as its engine::Forwarder),
+// to a further receiver (the engine sees it as its engine::Weitergabe),
 // Client3 passes on every line of the command server. Both are
 // net::Weiterleitung: they connect without holding anything up, pipeline
 // their lines, notice a lost peer and connect again by themselves until
@@ -31,7 +31,7 @@ class Szene;
 
 namespace vrd4::app {
 
-class Weiterleitung final : public engine::Forwarder {
+class Weiterleitung final : public engine::Weitergabe {
  public:
   // The controls of the network frames this class drives.
   struct Steuerelemente {
@@ -75,9 +75,9 @@ class Weiterleitung final : public engine::Forwarder {
   // The progress bar's caption as shown ("Verbinde mit A:P - 45%").
   QString fortschrittText() const;
 
-  // engine::Forwarder (Client2)
-  bool isOpen() const override { return client2_->isOpen(); }
-  void sendData(const std::u16string& line) override { client2_->senden(line); }
+  // engine::Weitergabe (Client2)
+  bool offen() const override { return client2_->isOpen(); }
+  void senden(const std::u16string& zeile) override { client2_->senden(zeile); }
 
  private:
   struct Knopf {

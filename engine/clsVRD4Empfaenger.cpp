@@ -26,9 +26,9 @@ std::u16string zahlText(int64_t v) { return protocol::schreibeGanzzahl(v); }
 
 }  // namespace
 
-clsVRD4Empfaenger::clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusView& status,
-                                     EventSink& events, platform::Clock& clock,
-                                     Forwarder* client2) {
+clsVRD4Empfaenger::clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, Statusausgabe& status,
+                                     Ereignisziel& events, platform::Clock& clock,
+                                     Weitergabe* client2) {
   gv::SpeichervariablenAnlegen();
   gv::clsVRD4EmpfaengerGestartet().SetMemory(u"-1");
   d = std::make_unique<Impl>(picVRD4Empfang, status, events, clock, client2);
@@ -149,7 +149,7 @@ void clsVRD4Empfaenger::befehlNehmen(const std::u16string& befehl, bool nebenbei
 
   const QString anzeige = QString::fromStdU16String(befehl);
   const QString nr = QString::number(d->lesezeiger);
-  d->status.setLetzterBefehl(anzeige + QStringLiteral(" * ") + nr);
+  d->status.letzterBefehl(anzeige + QStringLiteral(" * ") + nr);
   d->status.statusEintrag(anzeige + QStringLiteral(" - ") + nr);
   // Not a command: shown on every step while we stand on it, never run,
   // and the slot keeps its text.
@@ -176,7 +176,7 @@ void clsVRD4Empfaenger::befehlNehmen(const std::u16string& befehl, bool nebenbei
   const AntwortNachholen nachholen{*this};
   // Passed on before it runs here, without waiting: the peer's "OK"s are
   // the forwarding client's business.
-  if (d->client2.isOpen()) d->client2.sendData(befehl);
+  if (d->client2.offen()) d->client2.senden(befehl);
 
   if (!spec) {
     VRD4Event(kBefehlFehler, QStringLiteral("Falsche Abfragetext: ") + d->befehlsname +

@@ -41,9 +41,9 @@ class clsVRD4Empfaenger final : private render::RenderHost {
  public:
   // Opens the whole channel variable set (SpeichervariablenAnlegen, which
   // resets the ring) and writes the start mark "-1". All references must
-  // outlive the engine. forwarder may be nullptr (not connected).
-  clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusView& status, EventSink& events,
-                    platform::Clock& clock, Forwarder* client2 = nullptr);
+  // outlive the engine. client2 may be nullptr (not connected).
+  clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, Statusausgabe& status, Ereignisziel& events,
+                    platform::Clock& clock, Weitergabe* client2 = nullptr);
   // Writes the stop mark "0" and releases the variable set.
   ~clsVRD4Empfaenger();
   clsVRD4Empfaenger(const clsVRD4Empfaenger&) = delete;

@@ -112,10 +112,10 @@ const std::set<std::u16string> kOhneWirkung = {u"Tafelgroesse.Breite", u"Tafelgr
 // What the board shows and the engine tells, tick by tick over 1.2 s.
 using Film = std::vector<size_t>;
 
-class Befehlswirkung : public ::testing::Test, public platform::Clock, public StatusView, public EventSink {
+class Befehlswirkung : public ::testing::Test, public platform::Clock, public Statusausgabe, public Ereignisziel {
  protected:
   double seconds() const override { return t; }
-  void setLetzterBefehl(const QString&) override {}
+  void letzterBefehl(const QString&) override {}
   void statusEintrag(const QString&) override {}
   void VRD4Event(const QString& art, const QString& meldung) override {
     ereignisse += art + QStringLiteral(";") + meldung + QStringLiteral("|");
