@@ -151,7 +151,9 @@ void FrmVRD4Empfaenger::Form_Load() {
         .darfAusfuehren = [this] { return schleife_->darfAusfuehren(); },
         .meldung = [this](const QString& t) { status_->kuerzen(); status_->statusEintrag(t); },
         .groesse = [this] { return std::pair{tafel_->breite(), tafel_->hoehe()}; },
-        .szene = szene_.get()};
+        .szene = szene_.get(),
+        .bild = [this] { return tafel_->surface().presented(); },
+        .meldungen = &status_->verlauf()};
     halle_ = std::make_unique<core::Hallenanschluss>(umgebung_.halle, std::move(host), uhr());
     halle_->starten();
   }

@@ -1,6 +1,7 @@
 #include "app/Statusanzeige.h"
 #include "app/Benannt.h"
 
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -82,6 +83,7 @@ void Statusanzeige::letzterBefehl(const QString& caption) {
 void Statusanzeige::statusEintrag(const QString& entry) {
   // The list is emptied every few entries; the journal or log file keeps the day's history.
   platform::systemd::protokollieren(std::u16string_view(QStringView(entry).utf16(), entry.size()));
+  verlauf_.eintragen(entry, QDateTime::currentMSecsSinceEpoch());
   wartend_.push_back(entry);
   if (sammlungen_ == 0) anwenden();
 }

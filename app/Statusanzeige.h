@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "engine/Interfaces.h"
+#include "hall/Meldungen.h"
 #include "platform/Systemd.h"
 
 class QLabel;
@@ -36,8 +37,11 @@ class Statusanzeige final : public engine::Statusausgabe {
   // engine::Statusausgabe
   void letzterBefehl(const QString& caption) override;
   // Adds the entry and scrolls to it (once per round of the event loop),
-  // and writes it to the history.
+  // and writes it to the history and to verlauf().
   void statusEintrag(const QString& entry) override;
+  // The last entries with their times, whatever the list shows (the hall's
+  // overview publishes them).
+  halle::Meldungsverlauf& verlauf() { return verlauf_; }
 
   // The list rule: emptied when it holds kListeMaximal or more entries.
   void kuerzen();
@@ -72,6 +76,7 @@ class Statusanzeige final : public engine::Statusausgabe {
   QLabel* LabelGAKomFehler = nullptr;
   QLabel* lblConnectFehler = nullptr;
   bool rollenAngestossen_ = false;
+  halle::Meldungsverlauf verlauf_;
   // Gathered between sammelnBeginnen and sammelnBeenden: List1 is emptied
   // first (leeren_), then takes wartend_; letzterBefehl_ goes to Label99Wert.
   int sammlungen_ = 0;

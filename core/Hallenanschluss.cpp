@@ -5,6 +5,7 @@
 #include "engine/clsVRD4Empfaenger.h"
 #include "hall/Abonnent.h"
 #include "hall/HallenAdresse.h"
+#include "hall/Meldungen.h"
 #include "hall/Verleger.h"
 #include "platform/Systemd.h"
 
@@ -33,6 +34,18 @@ std::variant<HallenOptionen, std::string> hallenOptionenAusArgumenten(int argc, 
   return o;
 }
 
+class Hallenanschluss::Aenderungen final : public engine::BefehlsBeobachter {
+ public:
+  explicit Aenderungen(Hallenanschluss& h) : h_(h) {}
+  void befehlGelaufen(const protocol::Befehl&, std::span<const uint8_t>, std::optional<uint8_t>) override {
+    if (h_.verleger_) h_.verleger_->tafelGeaendert();
+    if (h_.abonnent_) h_.abonnent_->tafelGeaendert();
+  }
+
+ private:
+  Hallenanschluss& h_;
+};
+
 Hallenanschluss::Hallenanschluss(HallenOptionen optionen, Host host, platform::Clock& uhr)
     : optionen_(std::move(optionen)), host_(std::move(host)), uhr_(uhr) {}
 
@@ -60,8 +73,12 @@ void Hallenanschluss::starten() {
     }
     std::tie(e.benutzer, e.passwort) = *zugang;
   }
-  halle::Anbindung anbindung{
-      .version = VRD4_VERSION, .groesse = host_.groesse, .meldung = host_.meldung, .kennung = kennung};
+  halle::Anbindung anbindung{.version = VRD4_VERSION,
+                             .groesse = host_.groesse,
+                             .meldung = host_.meldung,
+                             .kennung = kennung,
+                             .bild = host_.bild,
+                             .meldungen = host_.meldungen};
   bool gestartet = false;
   if (tafel) {
     auto ausfuehren = [this](std::span<const std::u16string> felder, std::span<const uint8_t> bild) {
@@ -79,6 +96,13 @@ void Hallenanschluss::starten() {
     host_.meldung(QStringLiteral("Halle: ") + QString::fromStdString(fehler));
     return;
   }
+  aenderungen_ = std::make_unique<Aenderungen>(*this);
+  if (engine::clsVRD4Empfaenger* en = host_.engine()) en->beobachterHinzufuegen(*aenderungen_);
+  if (host_.meldungen)
+    host_.meldungen->geaendert = [this] {
+      if (verleger_) verleger_->meldungenGeaendert();
+      if (abonnent_) abonnent_->meldungenGeaendert();
+    };
   // A hall client whose thread is stuck stops the watchdog's pings, as a
   // tick that stops does.
   platform::systemd::lebenszeichenBedingung([this] { return gesund(); });
@@ -92,6 +116,7 @@ void Hallenanschluss::starten() {
 
 void Hallenanschluss::beenden() {
   platform::systemd::lebenszeichenBedingung(nullptr);
+  if (host_.meldungen) host_.meldungen->geaendert = nullptr;
   if (verleger_) verleger_->beenden();
   if (abonnent_) abonnent_->beenden();
 }

@@ -1,8 +1,11 @@
 #pragma once
 // The receiver in a hall of screens (hall/, docs/hall.md): with --halle it
 // publishes every command it runs and its scene, with --tafel it draws what
-// the hall's publisher runs. Built by the main window once the engine is
-// there; ended before the engine goes.
+// the hall's publisher runs. Either way it shows itself to the hall's
+// overview: its picture and its last status lines (halle::Ansicht), anew
+// after every command that ran on the board, whichever way it came. Built
+// by the main window once the engine is there; ended before the engine goes.
+#include <QImage>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -21,6 +24,7 @@ class Szene;
 namespace vrd4::halle {
 class Verleger;
 class Abonnent;
+class Meldungsverlauf;
 }  // namespace vrd4::halle
 
 namespace vrd4::core {
@@ -45,6 +49,10 @@ class Hallenanschluss {
     std::function<void(const QString&)> meldung;
     std::function<std::pair<int, int>()> groesse;
     const szene::Szene* szene = nullptr;  // fed by the engine before the publisher hears
+    // For the overview: the board as the screen shows it, and the status
+    // list's last entries (outlives this; its `geaendert` is ours while we run).
+    std::function<QImage()> bild;
+    halle::Meldungsverlauf* meldungen = nullptr;
   };
   Hallenanschluss(HallenOptionen optionen, Host host, platform::Clock& uhr);
   ~Hallenanschluss();
@@ -65,6 +73,8 @@ class Hallenanschluss {
   platform::Clock& uhr_;
   std::unique_ptr<halle::Verleger> verleger_;
   std::unique_ptr<halle::Abonnent> abonnent_;
+  class Aenderungen;  // tells them of every command that ran on the board
+  std::unique_ptr<Aenderungen> aenderungen_;
 };
 
 }  // namespace vrd4::core

@@ -30,6 +30,11 @@ Abonnent::Abonnent(MqttEinstellungen mqtt, Anbindung anbindung, Ausfuehren ausfu
   mqtt_.willePayload = statusSchreiben(wille);
   mqtt_.maxNachricht = std::max(kMaxBefehlBytes, kMaxSzeneBytes);
   klient_ = std::make_unique<MqttKlient>(mqtt_);
+  ansicht_ = std::make_unique<Ansicht>(
+      bildTopic(mqtt_.adresse.halle, mqtt_.adresse.tafel), meldungenTopic(mqtt_.adresse.halle, mqtt_.adresse.tafel),
+      Ansicht::Quellen{anbindung_.bild, anbindung_.meldungen},
+      [this](const std::string& t, std::string_view p) { return klient_->senden(t, p, true); },
+      [this] { QMetaObject::invokeMethod(&kontext_, [this] { takt(); }, Qt::QueuedConnection); });
 }
 
 Abonnent::~Abonnent() { beenden(); }
@@ -48,13 +53,14 @@ void Abonnent::beenden() {
   if (beendet_) return;
   beendet_ = true;
   frist_.aus();
+  ansicht_->beenden();
   if (klient_->verbunden() && zuletztGemeldet_ != std::pair{folge_.lauf(), folge_.letzte()})
     klient_->senden(zuletzt_, statusSchreiben(status(true)), true);
   klient_->beenden(std::pair{eigenerStatus_, statusSchreiben(status(false))}, std::chrono::seconds(1));
 }
 
 double Abonnent::frist() const {
-  double f = std::min(klient_->frist(), wache_.frist());
+  double f = std::min({klient_->frist(), wache_.frist(), ansicht_->frist()});
   if (klient_->verbunden()) {
     const bool neu = statusFaellig_ || gemeldet_ != std::pair{folge_.lauf(), folge_.letzte()};
     f = std::min(f, letzterStatus_ + (neu ? Verleger::kStatusAbstand : Verleger::kWiederholAbstand));
@@ -73,6 +79,7 @@ void Abonnent::takt() {
     eingang_.pop_front();
     ereignis(e);
   }
+  ansicht_->takt(jetzt);
   if (wache_.takt(jetzt) == Namenswache::Aenderung::WiederAllein) {
     melden(QStringLiteral("Halle: von der zweiten Tafel %1 kam nichts mehr").arg(QString::fromStdString(mqtt_.adresse.tafel)));
     statusFaellig_ = true;
@@ -107,8 +114,12 @@ void Abonnent::ereignis(MqttKlient::Ereignis& e) {
   switch (e.art) {
     case A::Verbunden:
       statusFaellig_ = true;
-      [[fallthrough]];
+      ansicht_->verbunden();
+      if (!e.meldung.empty()) melden(QStringLiteral("Halle: ") + QString::fromStdString(e.meldung));
+      break;
     case A::Getrennt:
+      ansicht_->getrennt();
+      [[fallthrough]];
     case A::Hinweis:
       if (!e.meldung.empty()) melden(QStringLiteral("Halle: ") + QString::fromStdString(e.meldung));
       break;
@@ -122,8 +133,20 @@ void Abonnent::ereignis(MqttKlient::Ereignis& e) {
       else if (e.topic == szene_) szenenNachricht(e.payload, e.behalten);
       else if (e.topic == eigenerStatus_) statusNachricht(e.payload, e.behalten);
       break;
-    case A::Bestaetigt: break;
+    case A::Bestaetigt: ansicht_->bestaetigt(e.mid); break;
   }
+}
+
+void Abonnent::tafelGeaendert() {
+  if (beendet_ || ansicht_->tafelGeaendertBekannt()) return;
+  ansicht_->tafelGeaendert(uhr_.seconds());
+  fristSetzen();
+}
+
+void Abonnent::meldungenGeaendert() {
+  if (beendet_ || ansicht_->meldungenGeaendertBekannt()) return;
+  ansicht_->meldungenGeaendert();
+  fristSetzen();
 }
 
 bool Abonnent::einmal(Folge::Urteil u) {

@@ -8,7 +8,8 @@
 // online:false when it ends; the broker publishes the same as its last
 // will when it dies. Beside it, retained, vrd4/HALLE/tafel/NAME/zuletzt:
 // the same status as of the last thing drawn, which the will does not
-// overwrite.
+// overwrite. For the overview, its board's thumbnail and status lines to
+// vrd4/HALLE/tafel/NAME/bild and …/meldungen (halle::Ansicht).
 //
 // It reads its own status topic too: another board of its name (another
 // process's kennung, online) is said once and marked doppelt in the
@@ -69,6 +70,10 @@ class Abonnent {
   double frist() const;
   // The connection's thread is alive (for the watchdog).
   bool gesund() const { return klient_->gesund(); }
+  // As the publisher's (Verleger::tafelGeaendert).
+  void tafelGeaendert();
+  void meldungenGeaendert();
+  const Ansicht& ansicht() const { return *ansicht_; }
 
   const Folge& folge() const { return folge_; }
   bool doppelt() const { return wache_.doppelt(); }
@@ -109,6 +114,7 @@ class Abonnent {
   uint64_t lueckeGemeldet_ = 0;  // the number awaited when a gap was last reported
   bool beendet_ = false;
   bool imTakt_ = false;
+  std::unique_ptr<Ansicht> ansicht_;  // last: its worker ends before the rest goes
 };
 
 }  // namespace vrd4::halle

@@ -84,11 +84,18 @@ std::string tafelZuletztTopic(const std::string& halle, const std::string& tafel
   return "vrd4/" + halle + "/tafel/" + tafel + "/zuletzt";
 }
 std::string alleZuletztTopic(const std::string& halle) { return "vrd4/" + halle + "/tafel/+/zuletzt"; }
+namespace {
+std::string blattTopic(const std::string& halle, const std::string& tafel, const char* blatt) {
+  return "vrd4/" + halle + (tafel.empty() ? "" : "/tafel/" + tafel) + "/" + blatt;
+}
+}  // namespace
+std::string bildTopic(const std::string& halle, const std::string& tafel) { return blattTopic(halle, tafel, "bild"); }
+std::string meldungenTopic(const std::string& halle, const std::string& tafel) {
+  return blattTopic(halle, tafel, "meldungen");
+}
 std::vector<std::string> tafelTopics(const std::string& halle, const std::string& tafel) {
-  std::vector<std::string> t;
-  for (const char* blatt : {"status", "zuletzt", "bild", "meldungen"})
-    t.push_back("vrd4/" + halle + "/tafel/" + tafel + "/" + blatt);
-  return t;
+  return {tafelTopic(halle, tafel), tafelZuletztTopic(halle, tafel), bildTopic(halle, tafel),
+          meldungenTopic(halle, tafel)};
 }
 
 std::string tafelAusTopic(const std::string& halle, std::string_view topic, std::string_view blatt) {

@@ -37,6 +37,10 @@ std::string alleTafelnTopic(const std::string& halle);  // vrd4/HALLE/tafel/+/st
 std::string quelleZuletztTopic(const std::string& halle);                          // vrd4/HALLE/zuletzt
 std::string tafelZuletztTopic(const std::string& halle, const std::string& tafel);  // vrd4/HALLE/tafel/NAME/zuletzt
 std::string alleZuletztTopic(const std::string& halle);                            // vrd4/HALLE/tafel/+/zuletzt
+// What the overview shows of a board: its thumbnail and its last status
+// lines; the publisher's own with an empty NAME.
+std::string bildTopic(const std::string& halle, const std::string& tafel);       // vrd4/HALLE[/tafel/NAME]/bild
+std::string meldungenTopic(const std::string& halle, const std::string& tafel);  // vrd4/HALLE[/tafel/NAME]/meldungen
 // Every retained topic of board NAME (status, zuletzt and the overview's
 // bild and meldungen): what retiring the board clears.
 std::vector<std::string> tafelTopics(const std::string& halle, const std::string& tafel);

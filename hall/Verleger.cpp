@@ -25,6 +25,11 @@ Verleger::Verleger(MqttEinstellungen mqtt, const szene::Szene& szene, Anbindung 
   wille.kennung = anbindung_.kennung;
   mqtt_.willePayload = statusSchreiben(wille);
   klient_ = std::make_unique<MqttKlient>(mqtt_);
+  ansicht_ = std::make_unique<Ansicht>(
+      bildTopic(mqtt_.adresse.halle, {}), meldungenTopic(mqtt_.adresse.halle, {}),
+      Ansicht::Quellen{anbindung_.bild, anbindung_.meldungen},
+      [this](const std::string& t, std::string_view p) { return klient_->senden(t, p, true); },
+      [this] { QMetaObject::invokeMethod(&kontext_, [this] { takt(); }, Qt::QueuedConnection); });
 }
 
 Verleger::~Verleger() { beenden(); }
@@ -41,6 +46,7 @@ void Verleger::beenden() {
   if (beendet_) return;
   beendet_ = true;
   frist_.aus();
+  ansicht_->beenden();
   if (klient_->verbunden() && zuletztGemeldet_ != std::pair{herkunft_.lauf(), herkunft_.seq()})
     klient_->senden(zuletztTopic_, statusSchreiben(status(true)), true);
   klient_->beenden(std::pair{statusTopic_, statusSchreiben(status(false))}, std::chrono::seconds(1));
@@ -90,6 +96,7 @@ void Verleger::ereignisse(double jetzt) {
       case A::Verbunden:
         szeneSeq_.reset();  // the broker may have lost the retained scene
         statusFaellig_ = true;
+        ansicht_->verbunden();
         [[fallthrough]];
       case A::Hinweis:
         if (!e.meldung.empty()) melden(QStringLiteral("Halle: ") + QString::fromStdString(e.meldung));
@@ -97,11 +104,13 @@ void Verleger::ereignisse(double jetzt) {
       case A::Getrennt:
         if (!e.meldung.empty()) melden(QStringLiteral("Halle: ") + QString::fromStdString(e.meldung));
         ausgang_.leeren();
+        ansicht_->getrennt();
         szeneMid_.reset();
         szeneSeq_.reset();
         break;
       case A::Bestaetigt:
         ausgang_.bestaetigt(e.mid);
+        ansicht_->bestaetigt(e.mid);
         if (szeneMid_ == e.mid) szeneMid_.reset();
         break;
       case A::Nachricht: gesehen(e, jetzt); break;
@@ -179,7 +188,7 @@ void Verleger::fremd(const std::string& topic, Herkunft::Urteil u, const QString
 }
 
 double Verleger::frist() const {
-  double f = klient_->frist();
+  double f = std::min(klient_->frist(), ansicht_->frist());
   if (beendet_ || !klient_->verbunden()) return f;
   if ((szeneHeilen_ || statusHeilen_ || laufWechseln_)) f = std::min(f, heilenAb_);
   if (!szeneMid_) {
@@ -209,6 +218,7 @@ void Verleger::takt() {
   const double jetzt = uhr_.seconds();
   klient_->takt(jetzt);
   ereignisse(jetzt);
+  ansicht_->takt(jetzt);
   if (!klient_->verbunden()) return;
   // The answer to a stranger, paced: a new run (its scene and status go out
   // at once), or our own scene or status again.
@@ -241,6 +251,18 @@ void Verleger::takt() {
     letzterStatus_ = jetzt;
     statusSenden(true);
   }
+}
+
+void Verleger::tafelGeaendert() {
+  if (beendet_ || ansicht_->tafelGeaendertBekannt()) return;
+  ansicht_->tafelGeaendert(uhr_.seconds());
+  fristSetzen();
+}
+
+void Verleger::meldungenGeaendert() {
+  if (beendet_ || ansicht_->meldungenGeaendertBekannt()) return;
+  ansicht_->meldungenGeaendert();
+  fristSetzen();
 }
 
 void Verleger::szeneSenden() {

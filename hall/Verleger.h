@@ -6,7 +6,9 @@
 // ends at, at most twice a second and again after every reconnect; this
 // receiver's own status (retained, last will online:false) to
 // vrd4/HALLE/status, at most once a second and again every
-// kWiederholAbstand, with "last seen" beside it on vrd4/HALLE/zuletzt.
+// kWiederholAbstand, with "last seen" beside it on vrd4/HALLE/zuletzt; for
+// the overview its board's thumbnail and status lines to vrd4/HALLE/bild and
+// vrd4/HALLE/meldungen (halle::Ansicht).
 //
 // It reads its own three topics back (halle::Herkunft tells its messages
 // from a stranger's): a stranger's scene or status is replaced by its own
@@ -36,6 +38,7 @@
 #include <string>
 
 #include "engine/Interfaces.h"
+#include "hall/Ansicht.h"
 #include "hall/Aufsicht.h"
 #include "hall/Ausgang.h"
 #include "hall/Herkunft.h"
@@ -52,6 +55,11 @@ struct Anbindung {
   std::function<std::pair<int, int>()> groesse;    // the board's size in pixels
   std::function<void(const QString&)> meldung;     // a status-list line
   std::string kennung;                             // this process's id in the status (neueKennung)
+  // For the overview (halle::Ansicht): the board as the screen shows it,
+  // and its status list's last entries (must outlive the user). Either may
+  // be empty: then that is not published.
+  std::function<QImage()> bild;
+  const Meldungsverlauf* meldungen = nullptr;
   std::pair<int, int> tafelGroesse() const { return groesse ? groesse() : std::pair{0, 0}; }
 };
 
@@ -78,6 +86,12 @@ class Verleger final : public engine::BefehlsBeobachter {
   void takt();
   double frist() const;
   bool gesund() const { return klient_->gesund(); }
+  // The board changed (a command ran on it, from whichever way) or its
+  // status list did: the overview's picture or lines are due (cheap when
+  // known already).
+  void tafelGeaendert();
+  void meldungenGeaendert();
+  const Ansicht& ansicht() const { return *ansicht_; }
 
   uint64_t lauf() const { return herkunft_.lauf(); }
   uint64_t seq() const { return herkunft_.seq(); }
@@ -122,6 +136,7 @@ class Verleger final : public engine::BefehlsBeobachter {
   Rueckzug heilAbstand_{1, 30};
   std::vector<std::string> fremdGesagt_;  // topics said since strangers were last quiet
   bool beendet_ = false;
+  std::unique_ptr<Ansicht> ansicht_;  // last: its worker ends before the rest goes
 };
 
 }  // namespace vrd4::halle

@@ -15,6 +15,7 @@ PACKAGES=(
   zlib1g-dev
   libsystemd-dev
   libmosquitto-dev mosquitto
+  libcpp-httplib-dev
   fonts-liberation2 fontconfig
   python3
   openssl
@@ -22,7 +23,9 @@ PACKAGES=(
 )
 # KWin for the window-manager test, without what it recommends (a whole
 # Plasma desktop): 29 MB to fetch, 180 MB installed.
-LEAN=(kwin-x11 kwin-style-breeze)
+# Headless Chromium and its WebDriver for the hall overview's browser test,
+# without the desktop bits they recommend.
+LEAN=(kwin-x11 kwin-style-breeze chromium chromium-driver)
 
 fehlt() { ! dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 missing=() lean=()

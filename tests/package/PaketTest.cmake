@@ -153,8 +153,9 @@ foreach(p ${erwartet})
 endforeach()
 
 set(muss_${empf}
-  ${P}/bin/VRD4Empfaenger ${P}/bin/vrd4send ${P}/bin/vrd4shm
+  ${P}/bin/VRD4Empfaenger ${P}/bin/vrd4send ${P}/bin/vrd4shm ${P}/bin/vrd4halle
   ${P}/share/man/man1/VRD4Empfaenger.1.gz ${P}/share/man/man1/vrd4send.1.gz ${P}/share/man/man1/vrd4shm.1.gz
+  ${P}/share/man/man1/vrd4halle.1.gz ${P}/lib/systemd/system/vrd4halle.service
   ${P}/share/applications/vrd4empfaenger.desktop ${P}/share/vrd4empfaenger/vrd4empfaenger-autostart.desktop
   ${P}/share/icons/hicolor/scalable/apps/vrd4empfaenger.svg
   ${P}/share/icons/hicolor/48x48/apps/vrd4empfaenger.png ${P}/share/icons/hicolor/128x128/apps/vrd4empfaenger.png
@@ -227,7 +228,20 @@ if(NOT hilfe_vrd4send MATCHES "^Aufruf: vrd4send")
   melde("vrd4send --help from the scratch root printed: ${hilfe_vrd4send}")
 endif()
 run(hilfe_vrd4shm ${W}/bin/vrd4shm --help)
-foreach(programm VRD4Empfaenger vrd4send vrd4shm)
+run(hilfe_vrd4halle ${W}/bin/vrd4halle --help)
+if(NOT hilfe_vrd4halle MATCHES "^Aufruf: vrd4halle")
+  melde("vrd4halle --help from the scratch root printed: ${hilfe_vrd4halle}")
+endif()
+# A bad option is exit status 2, which the service does not restart on.
+execute_process(COMMAND ${W}/bin/vrd4halle --http 1 RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE text)
+if(NOT rc EQUAL 2 OR NOT text MATCHES "^vrd4halle: --halle fehlt")
+  melde("vrd4halle without --halle (${rc}, expected 2): ${text}")
+endif()
+file(READ ${W}/lib/systemd/system/vrd4halle.service einheit)
+if(NOT einheit MATCHES "\nExecStart=${BINDIR}/vrd4halle " OR NOT einheit MATCHES "\nRestartPreventExitStatus=2\n")
+  melde("vrd4halle.service does not start ${BINDIR}/vrd4halle or restarts on bad options:\n${einheit}")
+endif()
+foreach(programm VRD4Empfaenger vrd4send vrd4shm vrd4halle)
   execute_process(COMMAND ${W}/bin/${programm} --version RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
   if(NOT rc EQUAL 0 OR NOT text STREQUAL "${programm} ${VERSION}\n")
     melde("${programm} --version (${rc}): ${text}")
@@ -236,7 +250,7 @@ endforeach()
 
 # Hardening as dpkg-buildflags asks for: PIE, stack protector, fortify,
 # RELRO with immediate binding.
-foreach(binaer ${W}/bin/VRD4Empfaenger ${W}/bin/vrd4send ${W}/bin/vrd4shm ${bibliothek})
+foreach(binaer ${W}/bin/VRD4Empfaenger ${W}/bin/vrd4send ${W}/bin/vrd4shm ${W}/bin/vrd4halle ${bibliothek})
   execute_process(COMMAND hardening-check --nocfprotection ${binaer} RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE text)
   if(NOT rc EQUAL 0)
     melde("hardening-check:\n${text}")
@@ -359,7 +373,7 @@ kanal_aufraeumen()
 
 # Manual pages: no warnings from man; every option and operation the program's
 # --help names is a bold term of its page, every parameter an italic one.
-foreach(seite VRD4Empfaenger vrd4send vrd4shm)
+foreach(seite VRD4Empfaenger vrd4send vrd4shm vrd4halle)
   set(datei ${W}/share/man/man1/${seite}.1.gz)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANWIDTH=80 MANPAGER=cat
       man --warnings -E UTF-8 -l ${datei}
@@ -375,7 +389,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=QT_QPA_P
 if(NOT rc EQUAL 0 OR NOT hilfe_VRD4Empfaenger MATCHES "^Aufruf: VRD4Empfaenger")
   melde("VRD4Empfaenger --help without a display (${rc}): ${hilfe_VRD4Empfaenger}${text}")
 endif()
-foreach(programm VRD4Empfaenger vrd4send vrd4shm)
+foreach(programm VRD4Empfaenger vrd4send vrd4shm vrd4halle)
   string(REGEX MATCHALL "--[a-z][a-z-]*" optionen "${hilfe_${programm}}")
   list(REMOVE_DUPLICATES optionen)
   foreach(o ${optionen})
