@@ -85,7 +85,7 @@ class FensterTest : public ::testing::Test {
     return w;
   }
   void tick() { frm->TimerVRD4Empfang_Timer(); }
-  platform::Surface& board() { return frm->picVRD4Empfang(); }
+  platform::Surface& board() { return frm->tafel().surface(); }
   static std::u16string event() { return gv::clsVRD4Event().GetMemory(); }
   // As a sending program writes: the slot, then the counter.
   void senden(const std::u16string& text) {
