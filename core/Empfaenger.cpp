@@ -149,7 +149,7 @@ void Empfaenger::taktBeginnen(int32_t takte) {
   fenster_.taktBeginnen(takte);
 }
 
-void Empfaenger::taktRuhig() {
+void Empfaenger::taktOhneBefehl() {
   if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == -1.0) fenster_.beenden();
 }
 

@@ -101,7 +101,7 @@ class Empfaenger final : public engine::Ereignisziel, private TaktHost {
   // TaktHost
   void taktBeginnen(int32_t takte) override;
   std::function<bool()> ruheBlick() override;
-  void taktRuhig() override;
+  void taktOhneBefehl() override;
   net::Clients* verbindungen() override;
   bool netzAktiv() const override;
   void rundeBeginnen() override { fenster_.rundeBeginnen(); }

@@ -57,7 +57,7 @@ void clsVRD4Empfaenger::AnzeigeTakten() {
 
 bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe.aktiv(); }
 
-bool clsVRD4Empfaenger::ruhig() const {
+bool clsVRD4Empfaenger::darfRuhen() const {
   static_assert(render::Lauftexte::kAnzahl == render::Blinktexte::kAnzahl);
   if (befehlLaeuft() || d->wartend || d->pauseBisZeit > std::llround(d->clock.seconds() * 100.0) ||
       d->ani->brauchtTakt())
@@ -70,7 +70,7 @@ bool clsVRD4Empfaenger::ruhig() const {
 
 std::function<bool()> clsVRD4Empfaenger::ruheBlick() const {
   std::optional<channel::RingLeser::Stand> stand = d->ring.wartestand();
-  if (!stand || !ruhig()) return {};
+  if (!stand || !darfRuhen()) return {};
   return [s = std::move(*stand)] { return channel::RingLeser::unveraendert(s); };
 }
 

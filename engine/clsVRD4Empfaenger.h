@@ -75,8 +75,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // no pause is pending, no blinking or scrolling text holds a slot, no
   // animation plays or waits for its worker or its time limit. The ring is
   // not looked at.
-  bool ruhig() const;
-  // When ruhig() and the ring waits (as decided by the last polling step): a
+  bool darfRuhen() const;
+  // When darfRuhen() and the ring waits (as decided by the last polling step): a
   // look without the lock, callable from any thread while this engine lives,
   // that stays true while the ring is unchanged. Otherwise empty.
   std::function<bool()> ruheBlick() const;

@@ -181,7 +181,7 @@ TEST_F(Antwort, ALargePictureFromTheRingIsMadeReadyBesideAndDrawsWhatTheDirectPa
   senden(danach);
   taktWieDieSchleife();
   EXPECT_FALSE(gv::Sendetexte(1).GetMemory().empty()) << "the ring waits behind the picture";
-  EXPECT_FALSE(engine->ruhig());
+  EXPECT_FALSE(engine->darfRuhen());
   ASSERT_TRUE(vrd4::test::warteBis([&] {
     taktWieDieSchleife();
     return gv::Sendetexte(1).GetMemory().empty();
