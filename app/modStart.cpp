@@ -81,10 +81,7 @@ const std::string& GlobalPfad() { return g_globalPfad; }
 
 int Main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  Aufruf aufruf = aufrufLesen(args);
-  std::variant<core::HallenOptionen, std::string> halle = core::HallenOptionen{};
-  if (aufruf.fehler.empty()) halle = core::hallenOptionenAusArgumenten(argc, argv);
-  if (const auto* fehler = std::get_if<std::string>(&halle)) aufruf.fehler = *fehler;
+  const Aufruf aufruf = aufrufLesen(args);
   // Answered before any display or channel is touched, so that they work on a
   // console and from a package's test.
   if (aufruf.fehler.empty() && aufruf.hilfe) {
@@ -160,7 +157,7 @@ int Main(int argc, char** argv) {
     Umgebung umgebung;
     umgebung.vollbild = aufruf.vollbild;
     umgebung.weiterleiten = aufruf.weiterleiten;
-    umgebung.halle = std::get<core::HallenOptionen>(halle);
+    umgebung.halle = aufruf.halle;
     FrmVRD4Empfaenger frm(std::move(umgebung));
     // Boxes belong to the main window from here on (and go with it).
     meldungen.besitzerSetzen(&frm);

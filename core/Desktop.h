@@ -1,7 +1,7 @@
 #pragma once
-// What the main window needs from the desktop outside its own widgets: the
-// sending program's windows, the external player and its display window, and
-// the screen rectangle of a native window. The receiver uses the X11
+// What the receiver (core and window) needs from the desktop outside its
+// own widgets: the sending program's windows, the external player and its
+// display window, and the screen rectangle of a native window. The receiver uses the X11
 // implementation; tests put in a fake that records.
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 // What the receiver core needs of the window that shows it: the one way from
-// core/ up to app/. The main window (app/FrmVRD4Empfaenger) implements it;
-// tests put in a fake that records. Everything is called on the GUI thread,
-// synchronously.
+// core/ up to app/ (the window calls down into core::Empfaenger). The main
+// window (app/FrmVRD4Empfaenger) implements it. Everything is called on the
+// GUI thread, synchronously.
 #include <QString>
 #include <cstdint>
 #include <utility>

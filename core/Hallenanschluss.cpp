@@ -11,27 +11,15 @@
 
 namespace vrd4::core {
 
-std::variant<HallenOptionen, std::string> hallenOptionenAusArgumenten(int argc, char** argv) {
-  HallenOptionen o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    std::string* ziel = a == "--halle" ? &o.halle
-                        : a == "--tafel" ? &o.tafel
-                        : a == "--halle-ca" ? &o.caDatei
-                        : a == "--halle-zugang" ? &o.zugangsDatei
-                                                : nullptr;
-    if (!ziel) continue;
-    if (i + 1 >= argc) return a + ": Wert fehlt";
-    *ziel = argv[++i];
-  }
-  if (!o.halle.empty() && !o.tafel.empty()) return std::string("--halle und --tafel schließen sich aus");
+std::string hallenOptionenPruefen(const HallenOptionen& o) {
+  if (!o.halle.empty() && !o.tafel.empty()) return "--halle und --tafel schließen sich aus";
   for (const auto& [url, mitTafel] : {std::pair{&o.halle, false}, std::pair{&o.tafel, true}}) {
     if (url->empty()) continue;
     const auto r = halle::adresseLesen(*url, mitTafel);
     if (const auto* fehler = std::get_if<std::string>(&r))
       return (mitTafel ? "--tafel: " : "--halle: ") + *fehler;
   }
-  return o;
+  return {};
 }
 
 class Hallenanschluss::Aenderungen final : public engine::BefehlsBeobachter {

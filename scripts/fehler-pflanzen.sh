@@ -101,7 +101,7 @@ fehler engine/clsVRD4Empfaenger.cpp engine_tests "Antwortvariable vor dem Befehl
 fehler engine/clsVRD4Empfaenger.cpp engine_tests "falsche Meldung für unbekannte Befehle" \
   'QStringLiteral("Falsche Abfragetext: ") + d->befehlsname' \
   'QStringLiteral("Falscher Abfragetext: ") + d->befehlsname'
-fehler engine/Befehlstabelle.cpp engine_tests "Lauftext: Geschwindigkeit und Startverzögerung vertauscht" \
+fehler engine/Befehlshandler.cpp engine_tests "Lauftext: Geschwindigkeit und Startverzögerung vertauscht" \
   'e.LTNeu(textParameter<f>(b), zahl(b, f[u"Geschwindigkeit"]), zahl(b, f[u"Startverzoegerung"]));' \
   'e.LTNeu(textParameter<f>(b), zahl(b, f[u"Startverzoegerung"]), zahl(b, f[u"Geschwindigkeit"]));'
 
@@ -241,7 +241,7 @@ fehler protocol/Befehlstabelle.h protocol_tests "Tabelle: GroesseAnpassen und Be
 fehler protocol/Befehlstabelle.h protocol_tests "Tabelle: Blinktext antwortet in der Lauftext-Variablen" \
   '.wirkung = W::Belegt, .antwort = "clsVRD4BlinktextNr"' \
   '.wirkung = W::Belegt, .antwort = "clsVRD4LauftextNr"'
-fehler engine/Befehlstabelle.cpp engine_tests "Engine: Kursiv als Fett übergeben" \
+fehler engine/Befehlshandler.cpp engine_tests "Engine: Kursiv als Fett übergeben" \
   'fett = f.index(u"Fett"),' \
   'fett = f.index(u"Kursiv"),'
 fehler sender/clsVRD4Sender.cpp sender_tests "Sender: Textausgabe schreibt Kursiv vor Fett" \

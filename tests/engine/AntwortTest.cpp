@@ -20,7 +20,7 @@ using ::testing::Not;
 
 class Antwort : public EngineTest {
  protected:
-  // A polling step as the window's loop runs it: an error that passes out
+  // A polling step as the receiver's loop runs it: an error that passes out
   // of the step is reported through the engine.
   void taktWieDieSchleife() {
     try {
