@@ -203,6 +203,12 @@ fehler sender/clsVRD4Sender.cpp sender_tests "Antwort gezählt, bevor der eigene
 fehler core/Empfaenger.cpp app_tests "gleiches Ereignis zweimal weitergegeben" \
   'if (s == letztesEvent_ && netzStand(art, meldung) == letzterNetzStand_) return;' \
   'if (s == letztesEvent_ && s.isEmpty()) return;'
+fehler core/Empfaenger.cpp app_netz_tests "Server starten nach dem Stoppen überhört" \
+  'if (art == QLatin1String("Server starten")) return server_->stand();' \
+  'if (art == QLatin1String("Server starten")) return -1;'
+fehler core/Relais.cpp app_netz_tests "Weiterleiten an: erste Zahl der Adresse ab 1 statt ab 10" \
+  'if (ganz < (i == 0 ? 10 : 0) || ganz > 255) return false;' \
+  'if (ganz < (i == 0 ? 1 : 0) || ganz > 255) return false;'
 fehler support/clsWBTimer.cpp support_tests "Intervall 0 hält die Taktschleife nicht an" \
   'if (s_->interval == 0) {' \
   'if (s_->interval < 0) {'
