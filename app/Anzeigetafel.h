@@ -77,7 +77,7 @@ class Anzeigetafel {
   int hoehe() const { return hoehe_; }
 
  private:
-  Desktop& desktop() const { return umgebung_.schreibtisch(); }
+  core::Desktop& desktop() const { return umgebung_.schreibtisch(); }
   void leeren(engine::clsVRD4Empfaenger* engine);
   // The client area's corner on the screen as it is now.
   QPoint eckeJetzt() const;

@@ -89,13 +89,21 @@ Aufruf aufrufLesen(const std::vector<std::string>& args) {
       a.praefix = wert;
     } else if (name == "--weiterleiten") {
       a.weiterleiten = wert;
+    } else if (name == "--halle") {
+      a.halle.halle = wert;
+    } else if (name == "--tafel") {
+      a.halle.tafel = wert;
+    } else if (name == "--halle-ca") {
+      a.halle.caDatei = wert;
+    } else if (name == "--halle-zugang") {
+      a.halle.zugangsDatei = wert;
     }
-    // The hall's options are read by hallenOptionenAusArgumenten.
   }
   if (a.fehler.empty() && praefixGesehen && !channel::isValidChannelNamePrefix(a.praefix))
     a.fehler = "--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!";
   if (a.fehler.empty() && !a.weiterleiten.empty() && !zielGueltig(a.weiterleiten))
     a.fehler = "--weiterleiten: Adresse:Port erwartet (z. B. 127.0.0.1:4020), nicht " + a.weiterleiten;
+  if (a.fehler.empty()) a.fehler = core::hallenOptionenPruefen(a.halle);
   return a;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Hallenanschluss.h"
+
 namespace vrd4::app {
 
 struct Aufruf {
@@ -13,6 +15,7 @@ struct Aufruf {
   bool vollbild = false;
   std::string praefix;       // --prefix P (valid; empty: the real channel names)
   std::string weiterleiten;  // --weiterleiten A:P
+  core::HallenOptionen halle;  // --halle, --tafel, --halle-ca, --halle-zugang
   // -display D, -platform P: handed to Qt (argv[0] first).
   std::vector<std::string> qt;
   // Why the call is refused (German, one line); empty when it is not.
@@ -21,9 +24,8 @@ struct Aufruf {
 
 // args: the arguments after argv[0]. Options with a value take it from the
 // next argument or after "=" (--prefix=P, --weiterleiten=A:P). The last of
-// an option counts. The hall's options (--halle, --tafel, --halle-ca,
-// --halle-zugang) are taken with their value here and checked by
-// hallenOptionenAusArgumenten.
+// an option counts. The hall's options are checked by
+// core::hallenOptionenPruefen.
 Aufruf aufrufLesen(const std::vector<std::string>& args);
 
 // Only the channel prefix, as a running receiver's command line gives it;

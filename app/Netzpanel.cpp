@@ -11,19 +11,19 @@
 
 #include "app/Startwerte.h"
 #include "app/Statusanzeige.h"
-#include "app/Taktschleife.h"
-#include "channel/modVRD4GlobaleVariablen.h"
-#include "engine/clsVRD4Empfaenger.h"
-#include "platform/MessageBox.h"
+#include "core/Befehlsserver.h"
+#include "core/Empfaenger.h"
+#include "core/Relais.h"
 #include "support/Numbers.h"
 
 namespace vrd4::app {
-namespace gv = channel::modVRD4GlobaleVariablen;
 
 namespace {
 
 const QString kServerStarten = QStringLiteral("Server starten");
 const QString kServerStoppen = QStringLiteral("Server stoppen");
+const QString kVerbinden = QStringLiteral("Verbinden");
+const QString kTrennen = QStringLiteral("Trennen");
 
 
 QLabel* beschriftung(const QString& text, QWidget* parent) {
@@ -40,17 +40,12 @@ void kastenSetzen(QCheckBox* box, const QString& wert) {
 
 }  // namespace
 
-Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, Taktschleife& schleife,
-                     platform::Clock& uhr, engine::EventSink& ereignisse)
-    : status_(status), schleife_(schleife), serverSocket_(std::make_unique<net::clsSocket>()) {
+Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& status, core::Empfaenger& kern)
+    : status_(status), kern_(kern) {
   rahmenAufbauen(rahmenParent);
-  weiterleitung_ = std::make_unique<Weiterleitung>(uhr, steuerelemente(), anschluss(ereignisse));
-  serverSocket_->ConnectionRequest = [this] { verbindungen_->Server_ConnectionRequest(*serverSocket_); };
-  verbindungen_ = std::make_unique<net::Clients>(static_cast<net::TalkHost&>(*this), uhr);
-
-  QObject::connect(cmdServerStarten, &QPushButton::clicked, &fenster, [this] { cmdServerStarten_Click(); });
-  QObject::connect(cmdClient2Connect, &QPushButton::clicked, &fenster, [this] { cmdClient2Connect_Click(); });
-  QObject::connect(cmdClient3Connect, &QPushButton::clicked, &fenster, [this] { cmdClient3Connect_Click(); });
+  QObject::connect(cmdServerStarten, &QPushButton::clicked, &fenster, [this] { kern_.serverUmschalten(); });
+  QObject::connect(cmdClient2Connect, &QPushButton::clicked, &fenster, [this] { kern_.client2Umschalten(); });
+  QObject::connect(cmdClient3Connect, &QPushButton::clicked, &fenster, [this] { kern_.client3Umschalten(); });
   // The two automatic boxes exclude each other.
   QObject::connect(chkClientAutomatischVerbinden, &QCheckBox::toggled, &fenster, [this] {
     if (chkClientAutomatischVerbinden->isChecked()) chkServerAutomatischStarten->setChecked(false);
@@ -58,14 +53,21 @@ Netzpanel::Netzpanel(QWidget& fenster, QWidget& rahmenParent, Statusanzeige& sta
   QObject::connect(chkServerAutomatischStarten, &QCheckBox::toggled, &fenster, [this] {
     if (chkServerAutomatischStarten->isChecked()) chkClientAutomatischVerbinden->setChecked(false);
   });
+  // The fields as typed are the core's; Client2's target is remembered once
+  // the editing is finished.
+  QObject::connect(txtT_Port1, &QLineEdit::textChanged, &fenster, [this](const QString& t) { kern_.server().port = t; });
+  QObject::connect(txtIPAdresse1, &QLineEdit::textChanged, &fenster,
+                   [this](const QString& t) { kern_.relais().client2Adresse = t; });
+  QObject::connect(txtIPAdresse2, &QLineEdit::textChanged, &fenster,
+                   [this](const QString& t) { kern_.relais().client3Adresse = t; });
+  QObject::connect(txtT_Port2, &QLineEdit::textChanged, &fenster,
+                   [this](const QString& t) { kern_.relais().client3Port = t; });
   QObject::connect(txtIPAdresse1, &QLineEdit::editingFinished, &fenster,
-                   [this] { gemerkteAdresse_ = txtIPAdresse1->text(); });
+                   [this] { kern_.relais().gemerkteAdresse = txtIPAdresse1->text(); });
   QObject::connect(txtT_Port1, &QLineEdit::editingFinished, &fenster,
-                   [this] { gemerkterPort_ = txtT_Port1->text(); });
+                   [this] { kern_.relais().gemerkterPort = txtT_Port1->text(); });
+  zeigen();
 }
-
-// The talk connections may still hold the engine's lines: they go first.
-Netzpanel::~Netzpanel() { verbindungen_.reset(); }
 
 void Netzpanel::rahmenAufbauen(QWidget& parent) {
   QWidget* panel = &parent;
@@ -129,121 +131,52 @@ void Netzpanel::rahmenAufbauen(QWidget& parent) {
   }
 }
 
-Weiterleitung::Steuerelemente Netzpanel::steuerelemente() const {
-  return {cmdClient2Connect, txtIPAdresse1, cmdClient3Connect, txtIPAdresse2, txtT_Port2, ctlProgressbar1};
-}
-
-Weiterleitung::Anschluss Netzpanel::anschluss(engine::EventSink& ereignisse) {
-  return {
-      [this](const QString& e) { statusEintrag(e); },
-      [this](const QString& t) { status_.verbindungsfehler(t); },
-      [this] { serverStoppen(); },
-      [&ereignisse](const QString& art, const QString& meldung) { ereignisse.VRD4Event(art, meldung); },
-      [this](net::Weiterleitung& c) {
-        using Z = net::Weiterleitung::Zustand;
-        if (&c == &weiterleitung_->Client2() && (c.zustand() == Z::Wartet || c.zustand() == Z::Aus)) ++client2Stand_;
-        if (c.zustand() == Z::Wartet) ++verlustStand_;
-      },
+void Netzpanel::zeigen() {
+  using Z = net::Weiterleitung::Zustand;
+  const auto feld = [](QLineEdit* f, const QString& text) {
+    if (f->text() != text) f->setText(text);
   };
-}
-
-void Netzpanel::schliessen() {
-  serverSocket_->Disconnect();
-  weiterleitung_->schliessen();
-  for (const auto& c : verbindungen_->liste()) c->Sck().Disconnect();
-}
-
-bool Netzpanel::aktiv() const {
-  return serverSocket_->State() != net::clsSocket::sckClosed || weiterleitung_->Client2().aktiv() ||
-         weiterleitung_->Client3().aktiv() || verbindungen_->anzahl() > 0;
-}
-
-// ---------------------------------------------------------------------------
-// The talk connections' host
-
-// The talk connections keep to the status-list rule on every entry.
-void Netzpanel::statusEintrag(const QString& entry) {
-  status_.kuerzen();
-  status_.statusEintrag(entry);
-}
-
-void Netzpanel::befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t> bild,
-                                 const render::VorabBild* vorab) {
-  if (engine::clsVRD4Empfaenger* e = schleife_.engine()) e->BefehlDirektAusfuehren(felder, bild, vorab);
-}
-
-void Netzpanel::falscheAbfrage(const QString& text) {
-  // The box belongs to the sending program's window when it named one.
-  const double h = leadingNumber(gv::clsVRD4AufrufFensterhandle().GetMemory());
-  const auto besitzer = h >= 1 && h <= 0xFFFFFFFF ? static_cast<std::uint32_t>(h) : 0u;
-  platform::showMessageBox(text.toStdU16String(), u"VRD4-Empfangsmodul", {.warnung = true, .besitzer = besitzer});
-}
-
-bool Netzpanel::darfAusfuehren() const { return schleife_.darfAusfuehren(); }
-
-std::optional<QSize> Netzpanel::bildTafel() const {
-  if (engine::clsVRD4Empfaenger* e = schleife_.engine()) return e->tafelSkala();
-  return std::nullopt;
-}
-
-// ---------------------------------------------------------------------------
-// Buttons and remembered values
-
-void Netzpanel::serverStoppen() {
-  if (cmdServerStarten->text() != kServerStoppen) return;
-  serverSocket_->Disconnect();
-  cmdServerStarten->setText(kServerStarten);
-  txtT_Port1->setEnabled(true);
-  ++serverStand_;
-}
-
-void Netzpanel::cmdServerStarten_Click() {
-  weiterleitung_->client2Trennen(true);
-  if (cmdServerStarten->text() != kServerStoppen) {
-    serverSocket_->LocalPort = leadingInt(txtT_Port1->text().toStdU16String());
-    serverSocket_->Protocol = 0;
-    serverSocket_->LineSeparator = u"\r\n";
-    serverSocket_->Listen();
-    if (serverSocket_->State() != net::clsSocket::sckListening)
-      statusEintrag(QStringLiteral("Server: Port ") + txtT_Port1->text() + QStringLiteral(" nicht verfügbar"));
-    cmdServerStarten->setText(kServerStoppen);
-    txtT_Port1->setEnabled(false);
-    ++serverStand_;
+  const core::Befehlsserver& server = kern_.server();
+  const core::Relais& relais = kern_.relais();
+  feld(txtT_Port1, server.port);
+  feld(txtIPAdresse1, relais.client2Adresse);
+  feld(txtIPAdresse2, relais.client3Adresse);
+  feld(txtT_Port2, relais.client3Port);
+  cmdServerStarten->setText(server.gestartet() ? kServerStoppen : kServerStarten);
+  txtT_Port1->setEnabled(!server.gestartet());
+  // A client that waits to connect again is active: "Trennen" stops it.
+  const Z z2 = relais.Client2().zustand(), z3 = relais.Client3().zustand();
+  cmdClient2Connect->setText(z2 == Z::Aus ? kVerbinden : kTrennen);
+  txtIPAdresse1->setEnabled(z2 == Z::Aus);
+  cmdClient3Connect->setText(z3 == Z::Aus ? kVerbinden : kTrennen);
+  txtIPAdresse2->setEnabled(z3 == Z::Aus);
+  if (const auto f = relais.fortschritt()) {
+    ctlProgressbar1->setRange(0, 100);
+    ctlProgressbar1->setTextVisible(true);
+    ctlProgressbar1->setMaximumHeight(QWIDGETSIZE_MAX);  // the caption needs its full height
+    ctlProgressbar1->setValue(f->prozent);
+    // Shown as it is: the bar replaces only %p, %v and %m.
+    ctlProgressbar1->setFormat(f->text);
+    ctlProgressbar1->show();
   } else {
-    serverStoppen();
+    ctlProgressbar1->hide();
   }
-}
-
-void Netzpanel::cmdClient2Connect_Click() {
-  weiterleitung_->cmdClient2Connect_Click(gemerkteAdresse_, gemerkterPort_);
-}
-
-void Netzpanel::client3Verbinden(const QString& adresse, const QString& port) {
-  txtIPAdresse2->setText(adresse);
-  txtT_Port2->setText(port);
-  if (!weiterleitung_->Client3().aktiv()) cmdClient3Connect_Click();
-}
-
-void Netzpanel::adresseSetzen(const QString& adresse) {
-  gemerkteAdresse_ = adresse;
-  txtIPAdresse1->setText(adresse);
-}
-
-void Netzpanel::portSetzen(const QString& port) {
-  gemerkterPort_ = port;
-  txtT_Port1->setText(port);
+  status_.verbindungsfehler(relais.verbindungsfehler());
 }
 
 void Netzpanel::startwerteUebernehmen(const Startwerte& w) {
-  adresseSetzen(w.adresse);
-  portSetzen(w.port);
+  kern_.adresseSetzen(w.adresse);
+  kern_.portSetzen(w.port);
   // Setting a box runs its click handler: with both flags set only the
   // server box stays checked.
   kastenSetzen(chkClientAutomatischVerbinden, w.clientFlag);
   kastenSetzen(chkServerAutomatischStarten, w.serverFlag);
-  if (chkClientAutomatischVerbinden->isChecked()) cmdClient2Connect_Click();
-  if (chkServerAutomatischStarten->isChecked()) cmdServerStarten_Click();
+  if (chkClientAutomatischVerbinden->isChecked()) kern_.client2Umschalten();
+  if (chkServerAutomatischStarten->isChecked()) kern_.serverUmschalten();
 }
+
+const QString& Netzpanel::gemerkteAdresse() const { return kern_.relais().gemerkteAdresse; }
+const QString& Netzpanel::gemerkterPort() const { return kern_.relais().gemerkterPort; }
 
 void Netzpanel::startwerteEintragen(Startwerte& w) const {
   w.adresse = txtIPAdresse1->text();

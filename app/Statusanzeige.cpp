@@ -72,7 +72,7 @@ Statusanzeige::Statusanzeige(QWidget& fenster, int links, int oben, int breite) 
   QObject::connect(ButtonListeClear, &QPushButton::clicked, f, [this] { leeren(); });
 }
 
-void Statusanzeige::setLetzterBefehl(const QString& caption) {
+void Statusanzeige::letzterBefehl(const QString& caption) {
   if (sammlungen_ > 0) {
     letzterBefehl_ = caption;
     return;

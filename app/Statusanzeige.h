@@ -3,7 +3,7 @@
 // list List1 with ButtonListeClear, the full-screen button cmdBitmapVollbild,
 // the font factor txtFontGroessenfaktor, the status label LabelGAKomFehler
 // and the connect failure lblConnectFehler. The engine writes to it as its
-// StatusView. Every control carries its name as Qt objectName.
+// Statusausgabe. Every control carries its name as Qt objectName.
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -24,7 +24,7 @@ class clsVRD4Empfaenger;
 
 namespace vrd4::app {
 
-class Statusanzeige final : public engine::StatusView {
+class Statusanzeige final : public engine::Statusausgabe {
  public:
   // The status list is emptied when it holds this many entries.
   static constexpr int kListeMaximal = 7;
@@ -34,8 +34,8 @@ class Statusanzeige final : public engine::StatusView {
   // Height the controls take below `oben`.
   static constexpr int kHoehe = 224;
 
-  // engine::StatusView
-  void setLetzterBefehl(const QString& caption) override;
+  // engine::Statusausgabe
+  void letzterBefehl(const QString& caption) override;
   // Adds the entry and scrolls to it (once per round of the event loop),
   // and writes it to the history and to verlauf().
   void statusEintrag(const QString& entry) override;

@@ -18,7 +18,7 @@
 #include "app/FrmVRD4Empfaenger.h"
 #include "app/GuiMessageBox.h"
 #include "app/Rueckgabe.h"
-#include "app/SignalPipe.h"
+#include "core/SignalPipe.h"
 #include "channel/ClsVRD4Memory.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "platform/BildschirmX11.h"
@@ -81,10 +81,7 @@ const std::string& GlobalPfad() { return g_globalPfad; }
 
 int Main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  Aufruf aufruf = aufrufLesen(args);
-  std::variant<HallenOptionen, std::string> halle = HallenOptionen{};
-  if (aufruf.fehler.empty()) halle = hallenOptionenAusArgumenten(argc, argv);
-  if (const auto* fehler = std::get_if<std::string>(&halle)) aufruf.fehler = *fehler;
+  const Aufruf aufruf = aufrufLesen(args);
   // Answered before any display or channel is touched, so that they work on a
   // console and from a package's test.
   if (aufruf.fehler.empty() && aufruf.hilfe) {
@@ -160,12 +157,12 @@ int Main(int argc, char** argv) {
     Umgebung umgebung;
     umgebung.vollbild = aufruf.vollbild;
     umgebung.weiterleiten = aufruf.weiterleiten;
-    umgebung.halle = std::get<HallenOptionen>(halle);
+    umgebung.halle = aufruf.halle;
     FrmVRD4Empfaenger frm(std::move(umgebung));
     // Boxes belong to the main window from here on (and go with it).
     meldungen.besitzerSetzen(&frm);
     QPointer<FrmVRD4Empfaenger> ziel(&frm);
-    SignalPipe signale({SIGTERM, SIGINT, SIGUSR1}, [ziel](int signo) {
+    core::SignalPipe signale({SIGTERM, SIGINT, SIGUSR1}, [ziel](int signo) {
       if (!ziel) return;
       if (signo == SIGUSR1) {
         if (ziel->geladen() && !ziel->entladen()) ziel->cmdBoxSpeichern_Click();

@@ -54,7 +54,7 @@ void clsVRD4Empfaenger::bildbefehlNehmen(std::vector<std::u16string> felder, con
   b->pfad = QString::fromStdU16String(felder.size() > pfadfeld ? felder[pfadfeld] : std::u16string());
   b->datei = QFile::encodeName(b->pfad).toStdString();
   b->gefunden = platform::fileExists(b->datei);
-  b->weiterleiten = d->client2.isOpen();
+  b->weiterleiten = d->client2.offen();
   b->gif = spec.name == u"AniGifLadenanPosition" && b->pfad.right(3).toUpper() == QLatin1String("GIF");
   b->felder = std::move(felder);
   if (nebenbei && b->gefunden) {
@@ -98,8 +98,8 @@ void clsVRD4Empfaenger::bildbefehlVollenden(Bildbefehl& b) {
   }
   // Passed on before it runs here, without waiting: the peer's "OK"s are
   // the forwarding client's business.
-  if (d->client2.isOpen())
-    d->client2.sendData(b.weiterleiten && !b.zeile.empty() ? b.zeile : protocol::weiterleitungsform(b.felder, *b.inhalt));
+  if (d->client2.offen())
+    d->client2.senden(b.weiterleiten && !b.zeile.empty() ? b.zeile : protocol::weiterleitungsform(b.felder, *b.inhalt));
   b.zeile = std::u16string();
 
   const VorabGesetzt gesetzt(*d, b.bild ? &*b.bild : nullptr, b.geparst.get());

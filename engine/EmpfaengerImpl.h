@@ -55,13 +55,13 @@ struct Bildbefehl {
 };
 
 struct clsVRD4Empfaenger::Impl {
-  Impl(platform::Surface& pic, StatusView& status, EventSink& events, platform::Clock& clock,
-       Forwarder* forwarder)
+  Impl(platform::Surface& pic, Statusausgabe& status, Ereignisziel& events, platform::Clock& clock,
+       Weitergabe* weitergabe)
       : pic(pic),
         status(status),
         events(events),
         clock(clock),
-        client2(forwarder ? *forwarder : nichtVerbunden) {}
+        client2(weitergabe ? *weitergabe : nichtVerbunden) {}
 
   // The render objects call back into the engine (its clock, its events)
   // while they are built, so they come only once the engine can answer.
@@ -84,11 +84,11 @@ struct clsVRD4Empfaenger::Impl {
   }
 
   platform::Surface& pic;
-  StatusView& status;
-  EventSink& events;
+  Statusausgabe& status;
+  Ereignisziel& events;
   platform::Clock& clock;
-  NullForwarder nichtVerbunden;
-  Forwarder& client2;
+  KeineWeitergabe nichtVerbunden;
+  Weitergabe& client2;
 
   std::optional<render::TextRenderer> text;
   std::optional<render::Blinktexte> blink;

@@ -1,6 +1,6 @@
 #pragma once
-// The engine reaches the window only through these small interfaces; the
-// receiver's main window implements them, tests fake them.
+// The engine reaches what is above it only through these small interfaces:
+// the receiver core and its window implement them, tests fake them.
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -16,19 +16,20 @@ struct Befehl;
 
 namespace vrd4::engine {
 
-// Label99Wert (the last command) and List1 (the status list).
-class StatusView {
+// What the window shows of the engine's work: the last command taken
+// (Label99Wert) and the status list (List1).
+class Statusausgabe {
  public:
-  virtual ~StatusView() = default;
-  virtual void setLetzterBefehl(const QString& caption) = 0;
-  virtual void statusEintrag(const QString& entry) = 0;
+  virtual ~Statusausgabe() = default;
+  virtual void letzterBefehl(const QString& text) = 0;
+  virtual void statusEintrag(const QString& eintrag) = 0;
 };
 
 // Receives VRD4Event(Art, Meldung), synchronously: the handler runs before
 // the raising operation continues.
-class EventSink {
+class Ereignisziel {
  public:
-  virtual ~EventSink() = default;
+  virtual ~Ereignisziel() = default;
   virtual void VRD4Event(const QString& art, const QString& meldung) = 0;
 };
 
@@ -53,22 +54,22 @@ class BefehlsBeobachter {
   }
 };
 
-// The forwarding client Client2: passes every command the ring runs on to a
-// further receiver, before it runs here. Never waits: the peer's "OK"s and a
-// lost peer are its own business. Not connected until the network relay
-// supplies one (NullForwarder).
-class Forwarder {
+// Where the engine hands every command the ring runs on to a further
+// receiver, before it runs here: the forwarding client Client2. Never waits:
+// the peer's "OK"s and a lost peer are the client's business. None until the
+// relay supplies one (KeineWeitergabe).
+class Weitergabe {
  public:
-  virtual ~Forwarder() = default;
-  virtual bool isOpen() const = 0;  // a line given now goes out
-  // line: the command text; a picture command in its forwarded form.
-  virtual void sendData(const std::u16string& line) = 0;
+  virtual ~Weitergabe() = default;
+  virtual bool offen() const = 0;  // a line given now goes out
+  // zeile: the command text; a picture command in its forwarded form.
+  virtual void senden(const std::u16string& zeile) = 0;
 };
 
-class NullForwarder final : public Forwarder {
+class KeineWeitergabe final : public Weitergabe {
  public:
-  bool isOpen() const override { return false; }
-  void sendData(const std::u16string&) override {}
+  bool offen() const override { return false; }
+  void senden(const std::u16string&) override {}
 };
 
 }  // namespace vrd4::engine

@@ -26,9 +26,9 @@ std::u16string zahlText(int64_t v) { return protocol::schreibeGanzzahl(v); }
 
 }  // namespace
 
-clsVRD4Empfaenger::clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusView& status,
-                                     EventSink& events, platform::Clock& clock,
-                                     Forwarder* client2) {
+clsVRD4Empfaenger::clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, Statusausgabe& status,
+                                     Ereignisziel& events, platform::Clock& clock,
+                                     Weitergabe* client2) {
   gv::SpeichervariablenAnlegen();
   gv::clsVRD4EmpfaengerGestartet().SetMemory(u"-1");
   d = std::make_unique<Impl>(picVRD4Empfang, status, events, clock, client2);
@@ -57,7 +57,7 @@ void clsVRD4Empfaenger::AnzeigeTakten() {
 
 bool clsVRD4Empfaenger::befehlLaeuft() const { return d->befehlTiefe.aktiv(); }
 
-bool clsVRD4Empfaenger::ruhig() const {
+bool clsVRD4Empfaenger::darfRuhen() const {
   static_assert(render::Lauftexte::kAnzahl == render::Blinktexte::kAnzahl);
   if (befehlLaeuft() || d->wartend || d->pauseBisZeit > std::llround(d->clock.seconds() * 100.0) ||
       d->ani->brauchtTakt())
@@ -70,7 +70,7 @@ bool clsVRD4Empfaenger::ruhig() const {
 
 std::function<bool()> clsVRD4Empfaenger::ruheBlick() const {
   std::optional<channel::RingLeser::Stand> stand = d->ring.wartestand();
-  if (!stand || !ruhig()) return {};
+  if (!stand || !darfRuhen()) return {};
   return [s = std::move(*stand)] { return channel::RingLeser::unveraendert(s); };
 }
 
@@ -149,7 +149,7 @@ void clsVRD4Empfaenger::befehlNehmen(const std::u16string& befehl, bool nebenbei
 
   const QString anzeige = QString::fromStdU16String(befehl);
   const QString nr = QString::number(d->lesezeiger);
-  d->status.setLetzterBefehl(anzeige + QStringLiteral(" * ") + nr);
+  d->status.letzterBefehl(anzeige + QStringLiteral(" * ") + nr);
   d->status.statusEintrag(anzeige + QStringLiteral(" - ") + nr);
   // Not a command: shown on every step while we stand on it, never run,
   // and the slot keeps its text.
@@ -176,7 +176,7 @@ void clsVRD4Empfaenger::befehlNehmen(const std::u16string& befehl, bool nebenbei
   const AntwortNachholen nachholen{*this};
   // Passed on before it runs here, without waiting: the peer's "OK"s are
   // the forwarding client's business.
-  if (d->client2.isOpen()) d->client2.sendData(befehl);
+  if (d->client2.offen()) d->client2.senden(befehl);
 
   if (!spec) {
     VRD4Event(kBefehlFehler, QStringLiteral("Falsche Abfragetext: ") + d->befehlsname +

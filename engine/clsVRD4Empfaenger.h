@@ -41,9 +41,9 @@ class clsVRD4Empfaenger final : private render::RenderHost {
  public:
   // Opens the whole channel variable set (SpeichervariablenAnlegen, which
   // resets the ring) and writes the start mark "-1". All references must
-  // outlive the engine. forwarder may be nullptr (not connected).
-  clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, StatusView& status, EventSink& events,
-                    platform::Clock& clock, Forwarder* client2 = nullptr);
+  // outlive the engine. client2 may be nullptr (not connected).
+  clsVRD4Empfaenger(platform::Surface& picVRD4Empfang, Statusausgabe& status, Ereignisziel& events,
+                    platform::Clock& clock, Weitergabe* client2 = nullptr);
   // Writes the stop mark "0" and releases the variable set.
   ~clsVRD4Empfaenger();
   clsVRD4Empfaenger(const clsVRD4Empfaenger&) = delete;
@@ -64,7 +64,7 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // loop while a command runs (befehlLaeuft()), the polling step only
   // advances the display and takes nothing from the ring; the callers keep
   // everything else from starting a second command.
-  // The rules for all waits are written down in app/Taktschleife.h.
+  // The rules for all waits are written down in core/Taktschleife.h.
   void Zeitschleife();
   // The display part of the polling step alone: scrolling texts, blinking
   // texts, animation expiries. Never takes a command.
@@ -75,8 +75,8 @@ class clsVRD4Empfaenger final : private render::RenderHost {
   // no pause is pending, no blinking or scrolling text holds a slot, no
   // animation plays or waits for its worker or its time limit. The ring is
   // not looked at.
-  bool ruhig() const;
-  // When ruhig() and the ring waits (as decided by the last polling step): a
+  bool darfRuhen() const;
+  // When darfRuhen() and the ring waits (as decided by the last polling step): a
   // look without the lock, callable from any thread while this engine lives,
   // that stays true while the ring is unchanged. Otherwise empty.
   std::function<bool()> ruheBlick() const;

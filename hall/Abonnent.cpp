@@ -69,8 +69,8 @@ double Abonnent::frist() const {
 }
 
 void Abonnent::takt() {
-  if (beendet_ || imTakt_) return;  // a command's wait may run the event loop
-  imTakt_ = true;
+  if (beendet_ || imTakt_.aktiv()) return;  // a command's wait may run the event loop
+  const support::Tiefe::Eintritt eintritt(imTakt_);
   const double jetzt = uhr_.seconds();
   klient_->takt(jetzt);
   for (auto& e : klient_->abholen(jetzt)) eingang_.push_back(std::move(e));
@@ -95,7 +95,6 @@ void Abonnent::takt() {
     statusSenden(true);
   }
   fristSetzen();
-  imTakt_ = false;
 }
 
 // Messages held back by a running command are looked at again soon; all

@@ -44,6 +44,7 @@
 #include "hall/Verleger.h"
 #include "platform/Clock.h"
 #include "support/Frist.h"
+#include "support/Tiefe.h"
 
 namespace vrd4::halle {
 
@@ -113,7 +114,7 @@ class Abonnent {
   uint64_t gemeldeterFremder_ = 0;  // foreign runs already reported
   uint64_t lueckeGemeldet_ = 0;  // the number awaited when a gap was last reported
   bool beendet_ = false;
-  bool imTakt_ = false;
+  support::Tiefe imTakt_;  // takt on the stack
   std::unique_ptr<Ansicht> ansicht_;  // last: its worker ends before the rest goes
 };
 

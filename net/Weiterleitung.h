@@ -163,7 +163,6 @@ class Weiterleitung {
   bool nachVerlust_ = false;  // the next connect is a reconnect: catch up first
   bool pruefung_ = false;     // kProbe sent, its "OK" not yet back
   int verluste_ = 0;
-  bool imVerlust_ = false;    // verloren() on the stack
 };
 
 // The status and event texts (also listed in docs/network.md).

@@ -541,7 +541,7 @@ bool Clients::abarbeiten(double budget) {
   if (!tiefe_.aktiv()) aufraeumen();
   const bool wartet = std::any_of(liste_.begin(), liste_.end(), [](const auto& c) { return c->bereit(); });
   // The rest goes on after the event loop has had its turn; while commands
-  // may not run the window's tick pushes again.
+  // may not run the loop's tick pushes again.
   if (wartet && host_.darfAusfuehren()) anstossen();
   // A long line on the worker thread: look again shortly.
   if (!pruefenGeplant_ && std::any_of(liste_.begin(), liste_.end(), [](const auto& c) {

@@ -36,7 +36,7 @@ Wache::~Wache() {
   if (thread_.joinable()) thread_.join();
 }
 
-uint64_t Wache::wachen(Blick blick) {
+uint64_t Wache::beginnen(Blick blick) {
   Blick alt;  // destroyed outside the lock
   uint64_t nummer = 0;
   {
@@ -50,7 +50,7 @@ uint64_t Wache::wachen(Blick blick) {
   return nummer;
 }
 
-void Wache::abziehen() {
+void Wache::beenden() {
   Blick weg;  // destroyed outside the lock
   const std::lock_guard lock(mutex_);
   weg = std::move(blick_);
@@ -82,7 +82,7 @@ void Wache::laufen() {
       lock.lock();
       if (!blick_ || ende_) break;
       blicke_.fetch_add(1, std::memory_order_relaxed);
-      // The look runs under the lock, so that abziehen() can wait for it.
+      // The look runs under the lock, so that beenden() can wait for it.
       if (blick_()) continue;
       Blick weg = std::move(blick_);
       blick_ = nullptr;

@@ -10,7 +10,7 @@
 // dispatch and the tick.
 //
 // Looks run on the watch's thread: a look must only read what stays valid
-// while the watch is armed (abziehen() returns only when no look runs), and
+// while the watch is armed (beenden() returns only when no look runs), and
 // must not block. The wake-up runs on the watch's thread too.
 #include <atomic>
 #include <condition_variable>
@@ -25,13 +25,13 @@ class Wache {
  public:
   // true: nothing has changed, look again next beat.
   using Blick = std::function<bool()>;
-  // Gets the number wachen() gave the watch that saw the change.
+  // Gets the number beginnen() gave the watch that saw the change.
   using Wecken = std::function<void(uint64_t wache)>;
   // Waits until the next beat; tests inject one that returns at once.
   using Schlaf = std::function<void()>;
 
   // wecken is called from the watch's thread. schlaf empty: the real beat of
-  // intervallMs milliseconds. The thread starts at the first wachen().
+  // intervallMs milliseconds. The thread starts at the first beginnen().
   Wache(int32_t intervallMs, Wecken wecken, Schlaf schlaf = {});
   ~Wache();  // ends the watch and joins its thread
   Wache(const Wache&) = delete;
@@ -39,9 +39,9 @@ class Wache {
 
   // Arms the watch with blick (replacing an earlier one); the first look
   // runs at the next beat. Returns the watch's number (1, 2, ...).
-  uint64_t wachen(Blick blick);
+  uint64_t beginnen(Blick blick);
   // Disarms; returns when no look runs any more, and the look is gone.
-  void abziehen();
+  void beenden();
   bool wacht() const;
   // Looks run since the last call.
   int32_t blickeNehmen() { return blicke_.exchange(0, std::memory_order_relaxed); }

@@ -101,7 +101,7 @@ fehler engine/clsVRD4Empfaenger.cpp engine_tests "Antwortvariable vor dem Befehl
 fehler engine/clsVRD4Empfaenger.cpp engine_tests "falsche Meldung für unbekannte Befehle" \
   'QStringLiteral("Falsche Abfragetext: ") + d->befehlsname' \
   'QStringLiteral("Falscher Abfragetext: ") + d->befehlsname'
-fehler engine/Befehlstabelle.cpp engine_tests "Lauftext: Geschwindigkeit und Startverzögerung vertauscht" \
+fehler engine/Befehlshandler.cpp engine_tests "Lauftext: Geschwindigkeit und Startverzögerung vertauscht" \
   'e.LTNeu(textParameter<f>(b), zahl(b, f[u"Geschwindigkeit"]), zahl(b, f[u"Startverzoegerung"]));' \
   'e.LTNeu(textParameter<f>(b), zahl(b, f[u"Startverzoegerung"]), zahl(b, f[u"Geschwindigkeit"]));'
 
@@ -163,9 +163,9 @@ fehler app/Startwerte.cpp app_netz_tests "Zahlen ohne führendes Leerzeichen bei
 fehler app/Startwerte.cpp app_netz_tests "relatives XDG_CONFIG_HOME nicht verworfen" \
   "if (!wert.empty() && wert.front() == '/') return wert;" \
   "if (!wert.empty()) return wert;"
-fehler app/FrmVRD4Empfaenger.cpp app_tests "Beenden-Wunsch -1 überhört" \
-  'if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == -1.0) entladenAnstossen();' \
-  'if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == 1.0) entladenAnstossen();'
+fehler core/Empfaenger.cpp app_tests "Beenden-Wunsch -1 überhört" \
+  'if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == -1.0) fenster_.beenden();' \
+  'if (beenden_.lesen(gv::clsVRD4ProgrammBeenden()) == 1.0) fenster_.beenden();'
 
 # --- sender ------------------------------------------------------------------
 fehler sender/clsVRD4Sender.cpp sender_tests "Sender: Schreibzeiger springt erst nach Slot 100 auf 0" \
@@ -200,9 +200,15 @@ fehler engine/clsVRD4Empfaenger.cpp engine_tests "Takt überzieht sein Befehlsbu
 fehler sender/clsVRD4Sender.cpp sender_tests "Antwort gezählt, bevor der eigene Befehl genommen ist" \
   'if (!genommen) genommen = gv::Sendetexte(eigenerSlot).GetMemory().empty();' \
   'if (!genommen) genommen = eigenerSlot >= 0;'  # counts at once (a bare true leaves eigenerSlot unused: no build)
-fehler app/FrmVRD4Empfaenger.cpp app_tests "gleiches Ereignis zweimal weitergegeben" \
-  'if (s == letztesEvent_ && netzStand(art) == letzterNetzStand_) return;' \
+fehler core/Empfaenger.cpp app_tests "gleiches Ereignis zweimal weitergegeben" \
+  'if (s == letztesEvent_ && netzStand(art, meldung) == letzterNetzStand_) return;' \
   'if (s == letztesEvent_ && s.isEmpty()) return;'
+fehler core/Empfaenger.cpp app_netz_tests "Server starten nach dem Stoppen überhört" \
+  'if (art == QLatin1String("Server starten")) return server_->stand();' \
+  'if (art == QLatin1String("Server starten")) return -1;'
+fehler core/Relais.cpp app_netz_tests "Weiterleiten an: erste Zahl der Adresse ab 1 statt ab 10" \
+  'if (ganz < (i == 0 ? 10 : 0) || ganz > 255) return false;' \
+  'if (ganz < (i == 0 ? 1 : 0) || ganz > 255) return false;'
 fehler support/clsWBTimer.cpp support_tests "Intervall 0 hält die Taktschleife nicht an" \
   'if (s_->interval == 0) {' \
   'if (s_->interval < 0) {'
@@ -221,7 +227,7 @@ fehler channel/RingLeser.cpp engine_tests "Ruhe übersieht einen neuen Befehl im
 fehler platform/Wache.cpp platform_tests "Wache weckt bei jedem Blick" \
   '      if (blick_()) continue;' \
   '      if (blick_() && false) continue;'
-fehler app/Taktschleife.cpp app_tests "in der Ruhe zeigt ein Ereignis erst nach einer Sekunde" \
+fehler core/Taktschleife.cpp app_tests "in der Ruhe zeigt ein Ereignis erst nach einer Sekunde" \
   '      runde.emplace(host_);' \
   '      (void)runde;'
 
@@ -241,7 +247,7 @@ fehler protocol/Befehlstabelle.h protocol_tests "Tabelle: GroesseAnpassen und Be
 fehler protocol/Befehlstabelle.h protocol_tests "Tabelle: Blinktext antwortet in der Lauftext-Variablen" \
   '.wirkung = W::Belegt, .antwort = "clsVRD4BlinktextNr"' \
   '.wirkung = W::Belegt, .antwort = "clsVRD4LauftextNr"'
-fehler engine/Befehlstabelle.cpp engine_tests "Engine: Kursiv als Fett übergeben" \
+fehler engine/Befehlshandler.cpp engine_tests "Engine: Kursiv als Fett übergeben" \
   'fett = f.index(u"Fett"),' \
   'fett = f.index(u"Kursiv"),'
 fehler sender/clsVRD4Sender.cpp sender_tests "Sender: Textausgabe schreibt Kursiv vor Fett" \

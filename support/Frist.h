@@ -2,7 +2,7 @@
 // A deadline on the event loop: one single-shot timer armed for the moment
 // something is next due, instead of a timer that looks every few
 // milliseconds. The loop sleeps until then and nothing wakes it before, so a
-// quiet board rests (see app/Taktschleife.h).
+// quiet board rests (see core/Taktschleife.h).
 //
 // Times are seconds of the owner's clock (platform::Clock); the timer runs
 // for the difference in real time, rounded up to whole milliseconds. An

@@ -8,7 +8,7 @@
 // Tiefe::Eintritt holds one entry for as long as it lives, also when an
 // exception leaves the scope. Code asks aktiv() to decide what it may do.
 // Which counters the receiver has and what each rule allows is written
-// down once, in app/Taktschleife.h.
+// down once, in core/Taktschleife.h.
 //
 // Not thread-safe: GUI thread only, like everything it guards.
 namespace vrd4::support {

@@ -9,7 +9,7 @@
 //   // drew from and, where known, the slot number the receiver replied:
 //   szene.aufnehmen(befehl, bildbytes, antwortNr);
 //   // a peer that (re)connects gets these lines, then the live commands:
-//   for (const auto& zeile : szene.befehle()) peer.sendData(zeile);
+//   for (const auto& zeile : szene.befehle()) peer.senden(zeile);
 //
 // What drops out (the full table is in docs/scene.md): commands that act on
 // the program only (nurOertlich); everything before a Cls; a drawing painted

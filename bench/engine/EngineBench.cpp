@@ -17,12 +17,12 @@ namespace {
 
 using namespace vrd4;
 
-class StillerStatus final : public engine::StatusView {
+class StillerStatus final : public engine::Statusausgabe {
  public:
-  void setLetzterBefehl(const QString&) override {}
+  void letzterBefehl(const QString&) override {}
   void statusEintrag(const QString&) override {}
 };
-class StilleEreignisse final : public engine::EventSink {
+class StilleEreignisse final : public engine::Ereignisziel {
  public:
   void VRD4Event(const QString&, const QString&) override {}
 };

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
-#include "app/Desktop.h"
+#include "core/Desktop.h"
 #include "app/FrmVRD4Empfaenger.h"
 #include "channel/modVRD4GlobaleVariablen.h"
 #include "engine/clsVRD4Empfaenger.h"
@@ -31,7 +31,7 @@ class HandUhr final : public platform::Clock {
 };
 
 // Records what the window asks of the desktop.
-class FakeDesktop final : public Desktop {
+class FakeDesktop final : public core::Desktop {
  public:
   bool setWindowText(x11::WindowId w, const std::u16string& t) override { titel.emplace_back(w, t); return true; }
   bool activateWindow(x11::WindowId w) override { aktiviert.push_back(w); return true; }
@@ -85,7 +85,7 @@ class FensterTest : public ::testing::Test {
     return w;
   }
   void tick() { frm->TimerVRD4Empfang_Timer(); }
-  platform::Surface& board() { return frm->picVRD4Empfang(); }
+  platform::Surface& board() { return frm->tafel().surface(); }
   static std::u16string event() { return gv::clsVRD4Event().GetMemory(); }
   // As a sending program writes: the slot, then the counter.
   void senden(const std::u16string& text) {

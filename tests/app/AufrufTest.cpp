@@ -69,6 +69,14 @@ TEST(Aufruf, EveryOptionIsReadAndAnythingElseIsRefusedWithItsReason) {
     EXPECT_EQ(a.version, z.version);
     EXPECT_EQ(a.qt, z.qt);
   }
+  // The hall's options, read like every other; refused when they cannot run.
+  const Aufruf halle = aufrufLesen({"--tafel=mqtt://h/x/t1", "--halle-zugang", "z.txt", "--halle-ca=ca.pem"});
+  EXPECT_EQ(halle.fehler, "");
+  EXPECT_EQ(halle.halle.tafel + "|" + halle.halle.zugangsDatei + "|" + halle.halle.caDatei, "mqtt://h/x/t1|z.txt|ca.pem");
+  EXPECT_EQ(aufrufLesen({"--halle", "mqtt://h/x", "--tafel", "mqtt://h/x/t"}).fehler,
+            "--halle und --tafel schließen sich aus");
+  EXPECT_EQ(aufrufLesen({"--halle="}).fehler, "");
+  EXPECT_FALSE(aufrufLesen({"--tafel", "mqtt://h/x"}).fehler.empty()) << "a board needs its name";
   // A running receiver's channel, from its command line.
   EXPECT_EQ(praefixAus({"--vollbild", "--prefix", "halle2"}), "halle2");
   EXPECT_EQ(praefixAus({"--prefix=x", "--unbekannt"}), "") << "a refused call runs on no channel";

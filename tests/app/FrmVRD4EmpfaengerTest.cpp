@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "AppTestUmgebung.h"
-#include "app/Taktschleife.h"
+#include "core/Taktschleife.h"
 #include "app/modBildschirmAusschnittSpeichern.h"
 #include "channel/ClsVRD4Memory.h"
 #include "platform/Systemd.h"
@@ -34,15 +34,15 @@ using namespace Qt::StringLiterals;
 TEST_F(FensterTest, PassedOnEventsAreWrittenAndSentToAValidWindowButIdenticalOnesOnlyOnce) {
   for (const char16_t* h : {u"", u"0", u"abc", u"4294967296"}) {  // no window to send to
     gv::clsVRD4EventFensterHandle().SetMemory(h);
-    frm->VRD4Event(u"Fehler"_s, QString::fromStdU16String(h));
+    frm->empfaenger().VRD4Event(u"Fehler"_s, QString::fromStdU16String(h));
     EXPECT_EQ(event(), u"Fehler;" + std::u16string(h));
   }
   gv::clsVRD4EventFensterHandle().SetMemory(u"4242");
-  frm->VRD4Event(u"BlinktextNr"_s, u"3"_s);
+  frm->empfaenger().VRD4Event(u"BlinktextNr"_s, u"3"_s);
   gv::clsVRD4Event().SetMemory(u"");
-  frm->VRD4Event(u"BlinktextNr"_s, u"3"_s);
+  frm->empfaenger().VRD4Event(u"BlinktextNr"_s, u"3"_s);
   EXPECT_EQ(event(), u"") << "the repeated event is not written again";
-  frm->VRD4Event(u"BlinktextNr"_s, u"4"_s);
+  frm->empfaenger().VRD4Event(u"BlinktextNr"_s, u"4"_s);
   EXPECT_EQ(event(), u"BlinktextNr;4") << "same kind, other message: handled";
   EXPECT_THAT(desktop.titel, ElementsAre(std::pair(4242ul, std::u16string(u"BlinktextNr;3")),
                                          std::pair(4242ul, std::u16string(u"BlinktextNr;4"))));
@@ -86,7 +86,7 @@ TEST_F(FensterTest, ActivationRunsOnceAndTicksUntilTheEndRequestMinusOne) {
   frm->Form_Activate();  // returns once the first tick has unloaded the window
   frm->Form_Activate();
   EXPECT_TRUE(frm->entladen());
-  EXPECT_EQ(frm->VRD4Empfaenger(), nullptr) << "the engine is released";
+  EXPECT_EQ(frm->empfaenger().engine(), nullptr) << "the engine is released";
   EXPECT_THAT(schlaefe, ElementsAre(10));
   EXPECT_THAT(ctl<QListWidget>("List1")->findItems(u"EventFensterHwnd aus Sender: 123456"_s, Qt::MatchExactly),
               testing::SizeIs(1));
@@ -104,23 +104,23 @@ TEST_F(FensterTest, IdleLoopRestsOnTheWatchAndACommandOrTheEndRequestWakesIt) {
   QString gezeigt;
   const std::u16string tcp = befehl({u"Rechteck", u"20", u"1", u"30", u"10", u"1", u"255", u"-1"});
   const auto um = [&](int ms, std::function<void()> was) {
-    QTimer::singleShot(ms, frm.get(), [&, was] { ruhte.push_back(frm->schleife().ruht()), was(); });
+    QTimer::singleShot(ms, frm.get(), [&, was] { ruhte.push_back(frm->empfaenger().schleife().ruht()), was(); });
   };
   // The steps begin once the loop rests (a slow start-up may take a while).
   QTimer warten;
   QElapsedTimer seit;
   seit.start();
   QObject::connect(&warten, &QTimer::timeout, frm.get(), [&] {
-    if (!frm->schleife().ruht() && seit.elapsed() < 10000) return;
+    if (!frm->empfaenger().schleife().ruht() && seit.elapsed() < 10000) return;
     warten.stop();
     um(0, [&] { senden(befehl({u"Rechteck", u"1", u"1", u"10", u"10", u"1", u"65280", u"-1"})); });
     // Long before the loop's own tick of the rest would come.
-    um(200, [&] { gelesen = gv::clsVRD4LetzteGelesene().GetMemory(), uhr.t += Taktschleife::kNachlaufSekunden; });
-    um(500, [&] { frm->VRD4Empfaenger()->BefehlAusfuehren(tcp); });  // as a TCP line runs, from an event
+    um(200, [&] { gelesen = gv::clsVRD4LetzteGelesene().GetMemory(), uhr.t += core::Taktschleife::kNachlaufSekunden; });
+    um(500, [&] { frm->empfaenger().engine()->BefehlAusfuehren(tcp); });  // as a TCP line runs, from an event
     um(600, [&] { gezeigt = ctl<QLabel>("Label99Wert")->text(), gv::clsVRD4ProgrammBeenden().SetMemory(u"-1"); });
   });
   warten.start(5);
-  QTimer::singleShot(20000, frm.get(), [&] { frm->schleife().anhalten(); });  // fails rather than hangs
+  QTimer::singleShot(20000, frm.get(), [&] { frm->empfaenger().schleife().anhalten(); });  // fails rather than hangs
   frm->Form_Activate();
   EXPECT_THAT(ruhte, ElementsAre(true, false, true, true)) << "after a command the beat goes on for a while";
   EXPECT_EQ(gelesen, u"0") << "the watch woke the loop for the command";
@@ -134,13 +134,13 @@ TEST_F(FensterTest, IdleLoopRestsOnTheWatchAndACommandOrTheEndRequestWakesIt) {
 TEST_F(FensterTest, SyncNeedsThePlayerAndEntersTheDisplayWindowFoundAndTheBoardComesBackWhenItEnds) {
   MeldungsRecorder meldungen;
   auto* liste = ctl<QListWidget>("List1");
-  const QPoint platz = frm->picVRD4EmpfangWidget()->pos();
+  const QPoint platz = frm->tafel().widget()->pos();
   frm->cmdFensterSyncronisieren_Click();
   EXPECT_THAT(meldungen.texte, ElementsAre(u"Pelmor Player läuft nicht!"));
   desktop.player = true;
   frm->cmdFensterSyncronisieren_Click();  // no display window: none to enter
   EXPECT_EQ(liste->findItems(u"Tafel bleibt im Empfängerfenster"_s, Qt::MatchContains).size(), 1);
-  EXPECT_FALSE(frm->tafelImPlayer());
+  EXPECT_FALSE(frm->tafel().tafelImPlayer());
   desktop.anzeige = x11::FoundWindow{77, {0, 0, 1024, 768}};
   frm->cmdFensterSyncronisieren_Click();
   EXPECT_EQ(meldungen.texte.size(), 1u);
@@ -152,12 +152,12 @@ TEST_F(FensterTest, SyncNeedsThePlayerAndEntersTheDisplayWindowFoundAndTheBoardC
   liste->clear();
   desktop.lebt = false;
   tick();
-  EXPECT_TRUE(frm->tafelImPlayer()) << "looked at only twice a second";
+  EXPECT_TRUE(frm->tafel().tafelImPlayer()) << "looked at only twice a second";
   uhr.t += Anzeigetafel::kPruefSekunden;
   tick();
-  EXPECT_FALSE(frm->tafelImPlayer());
-  EXPECT_EQ(frm->picVRD4EmpfangWidget()->parentWidget(), frm.get());
-  EXPECT_EQ(frm->picVRD4EmpfangWidget()->pos(), platz);
+  EXPECT_FALSE(frm->tafel().tafelImPlayer());
+  EXPECT_EQ(frm->tafel().widget()->parentWidget(), frm.get());
+  EXPECT_EQ(frm->tafel().widget()->pos(), platz);
   EXPECT_EQ(liste->findItems(u"Anzeigefenster des Players beendet: Tafel zurück im Empfängerfenster"_s,
                              Qt::MatchExactly).size(), 1);
 }
@@ -205,8 +205,8 @@ TEST(Wachhund, ARestingLoopPingsAtLeastTwicePerWatchdogIntervalWhateverItIs) {
     std::vector<double> pings;
     double t = 100.0;
     l.takt(t);  // ready
-    const double schritt = Taktschleife::ruheMs(l.abstand()) / 1000.0;
-    EXPECT_LE(schritt, Taktschleife::kRuheMs / 1000.0);
+    const double schritt = core::Taktschleife::ruheMs(l.abstand()) / 1000.0;
+    EXPECT_LE(schritt, core::Taktschleife::kRuheMs / 1000.0);
     char puffer[64];
     for (; t < 100.0 + 5 * intervall + 5; t += schritt) {
       l.takt(t);

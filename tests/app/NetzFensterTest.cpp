@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -18,6 +19,8 @@
 #include "AppTestUmgebung.h"
 #include "app/GuiMessageBox.h"
 #include "app/Startwerte.h"
+#include "core/Befehlsserver.h"
+#include "core/Relais.h"
 #include "tests/net/Loopback.h"
 
 namespace vrd4::app::test {
@@ -47,7 +50,7 @@ class Netz : public FensterTest {
     }, ms);
     return a;
   }
-  net::Weiterleitung::Zustand client2() { return frm->Client2().zustand(); }
+  net::Weiterleitung::Zustand client2() { return frm->empfaenger().relais().Client2().zustand(); }
   MeldungsRecorder meldungen;
 };
 
@@ -113,7 +116,7 @@ TEST_F(Netz, IsValidIPWantsFourDottedNumbersTheFirstFromTen) {
        {std::pair{u"127.0.0.1"_s, true}, {u"10.0.0.0"_s, true}, {u"255.255.255.255"_s, true},
         {u"9.0.0.1"_s, false}, {u"1.2.3"_s, false}, {u"1.2.3.4.5"_s, false}, {u"10.256.0.1"_s, false},
         {u"10.0.0.0001"_s, false}, {u""_s, false}, {u"10.a.0.1"_s, false}, {u"10..0.1"_s, false}}) {
-    EXPECT_EQ(Weiterleitung::IsValidIP(ip), gueltig) << ip.toStdString();
+    EXPECT_EQ(core::Relais::IsValidIP(ip), gueltig) << ip.toStdString();
   }
 }
 
@@ -121,9 +124,9 @@ TEST_F(Netz, Client2PipelinesCatchesUpItsPeerAfterEachOutageAndRepeatedEventsAct
   using Z = net::Weiterleitung::Zustand;
   QTcpServer gegenueber;
   ASSERT_TRUE(gegenueber.listen(QHostAddress::LocalHost));
-  frm->VRD4Event(u"IPAdresse"_s, u"127.0.0.1"_s);
-  frm->VRD4Event(u"Port"_s, QString::number(gegenueber.serverPort()));
-  frm->VRD4Event(u"Client verbinden"_s, {});
+  frm->empfaenger().VRD4Event(u"IPAdresse"_s, u"127.0.0.1"_s);
+  frm->empfaenger().VRD4Event(u"Port"_s, QString::number(gegenueber.serverPort()));
+  frm->empfaenger().VRD4Event(u"Client verbinden"_s, {});
   auto b = angenommen(gegenueber);
   const QByteArray cls = "Befehl\x1b" "Cls", blau = "Befehl\x1bHintergrundfarbe\x1b" "16711680";
   EXPECT_EQ(zeilen(*b, 1), QList<QByteArray>{cls}) << "a peer that joins is brought level too";
@@ -144,11 +147,11 @@ TEST_F(Netz, Client2PipelinesCatchesUpItsPeerAfterEachOutageAndRepeatedEventsAct
     ASSERT_TRUE(warteBis([&] { return client2() == Z::Wartet; }));
     EXPECT_EQ(knopf->text(), u"Trennen"_s) << "still active: it reconnects";
     EXPECT_EQ(QString::fromStdU16String(event()), verlust);
-    frm->VRD4Event(u"Client verbinden"_s, {});
+    frm->empfaenger().VRD4Event(u"Client verbinden"_s, {});
     b = angenommen(gegenueber);
     EXPECT_EQ(zeilen(*b, 2), (QList<QByteArray>{cls, blau})) << "the scene: only the last colour";
     ASSERT_TRUE(warteBis([&] { return client2() == Z::Verbunden; }));
-    frm->VRD4Event(u"Client verbinden"_s, {});
+    frm->empfaenger().VRD4Event(u"Client verbinden"_s, {});
     EXPECT_FALSE(warteBis([&] { return gegenueber.hasPendingConnections(); }, 200)) << "nothing changed since";
   }
   frm->cmdClient2Connect_Click();
@@ -157,9 +160,9 @@ TEST_F(Netz, Client2PipelinesCatchesUpItsPeerAfterEachOutageAndRepeatedEventsAct
   // A peer nobody listens at: the ring goes on, the button shows the
   // attempts, lblConnectFehler the failure.
   const quint16 tot = freierPort();
-  frm->VRD4Event(u"Port"_s, QString::number(tot));
-  frm->VRD4Event(u"Client verbinden"_s, {});
-  EXPECT_EQ(frm->fortschrittText().toStdString(), "Verbinde mit 127.0.0.1:" + std::to_string(tot) + " - 0%");
+  frm->empfaenger().VRD4Event(u"Port"_s, QString::number(tot));
+  frm->empfaenger().VRD4Event(u"Client verbinden"_s, {});
+  EXPECT_EQ(ctl<QProgressBar>("ctlProgressbar1")->text().toStdString(), "Verbinde mit 127.0.0.1:" + std::to_string(tot) + " - 0%");
   senden(befehl({u"Hintergrundfarbe", u"255"}));
   tick();
   EXPECT_EQ(board().image().pixelColor(400, 300), QColor(255, 0, 0));
@@ -172,8 +175,8 @@ TEST_F(Netz, Client2PipelinesCatchesUpItsPeerAfterEachOutageAndRepeatedEventsAct
   // "Server starten" twice in a row acts once; again once the operator has stopped the server.
   for (const bool gestoppt : {false, false, true}) {
     if (gestoppt) frm->cmdServerStarten_Click();
-    frm->VRD4Event(u"Server starten"_s, {});
-    EXPECT_EQ(frm->Server().State(), net::clsSocket::sckListening) << gestoppt;
+    frm->empfaenger().VRD4Event(u"Server starten"_s, {});
+    EXPECT_EQ(frm->empfaenger().server().Server().State(), net::clsSocket::sckListening) << gestoppt;
   }
 }
 
@@ -198,10 +201,10 @@ TEST_F(Einstellungen, TheFlagLinesConnectTheClientOrStartTheServerAndBothStartOn
     const quint16 port = lauscht ? freierPort() : gegenueber.serverPort();
     datei("127.0.0.1\r\n" + QByteArray::number(port) + "\r\n" + client + "\r\n" + server + "\r\n 0 \r\n 0 \r\n");
     frm->StartwerteLesen();
-    EXPECT_EQ(frm->Client2().aktiv(), verbunden);
-    EXPECT_EQ(frm->Server().State() == net::clsSocket::sckListening, lauscht);
+    EXPECT_EQ(frm->empfaenger().relais().Client2().aktiv(), verbunden);
+    EXPECT_EQ(frm->empfaenger().server().Server().State() == net::clsSocket::sckListening, lauscht);
     if (lauscht) {
-      EXPECT_EQ(frm->Server().LocalPort, port);
+      EXPECT_EQ(frm->empfaenger().server().Server().LocalPort, port);
     }
     EXPECT_EQ(ctl<QCheckBox>("chkClientAutomatischVerbinden")->isChecked(), verbunden);
   }
@@ -211,7 +214,7 @@ TEST_F(Einstellungen, WritingThenReadingGivesTheSameSixLinesByteForByte) {
   const QByteArray inhalt = "10.1.2.3\r\n4711\r\n0\r\n1\r\n 1440 \r\n 2880 \r\n";
   datei(inhalt);
   frm->StartwerteLesen();
-  frm->Server().Disconnect();
+  frm->empfaenger().server().Server().Disconnect();
   EXPECT_EQ(frm->pos(), QPoint(96, 192)) << "twips at 96 dpi";
   datei("");
   frm->cmdParameterSpeichern_Click();

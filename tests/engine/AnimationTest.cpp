@@ -133,13 +133,13 @@ TEST_F(Animation, DisplayTimeDeletesTheSlotUnlessStopped) {
 
   // A still picture lets the polling step rest, unless its time limit runs.
   engine->AniGifStoppen(2);
-  EXPECT_TRUE(engine->ruhig()) << "a stopped GIF needs no steps";
+  EXPECT_TRUE(engine->darfRuhen()) << "a stopped GIF needs no steps";
   ASSERT_EQ(laden("still.gif", einfarbigeFrames(10, 10, 1)), 1);
   engine->AniGifStarten(1, 1.0);
   bis(t + 0.5);
-  EXPECT_FALSE(engine->ruhig()) << "its time limit runs";
+  EXPECT_FALSE(engine->darfRuhen()) << "its time limit runs";
   bis(t + 0.6);
-  EXPECT_TRUE(engine->ruhig());
+  EXPECT_TRUE(engine->darfRuhen());
 }
 
 }  // namespace

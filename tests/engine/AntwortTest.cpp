@@ -20,7 +20,7 @@ using ::testing::Not;
 
 class Antwort : public EngineTest {
  protected:
-  // A polling step as the window's loop runs it: an error that passes out
+  // A polling step as the receiver's loop runs it: an error that passes out
   // of the step is reported through the engine.
   void taktWieDieSchleife() {
     try {
@@ -181,7 +181,7 @@ TEST_F(Antwort, ALargePictureFromTheRingIsMadeReadyBesideAndDrawsWhatTheDirectPa
   senden(danach);
   taktWieDieSchleife();
   EXPECT_FALSE(gv::Sendetexte(1).GetMemory().empty()) << "the ring waits behind the picture";
-  EXPECT_FALSE(engine->ruhig());
+  EXPECT_FALSE(engine->darfRuhen());
   ASSERT_TRUE(vrd4::test::warteBis([&] {
     taktWieDieSchleife();
     return gv::Sendetexte(1).GetMemory().empty();

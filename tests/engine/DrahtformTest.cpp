@@ -112,10 +112,10 @@ const std::set<std::u16string> kOhneWirkung = {u"Tafelgroesse.Breite", u"Tafelgr
 // What the board shows and the engine tells, tick by tick over 1.2 s.
 using Film = std::vector<size_t>;
 
-class Befehlswirkung : public ::testing::Test, public platform::Clock, public StatusView, public EventSink {
+class Befehlswirkung : public ::testing::Test, public platform::Clock, public Statusausgabe, public Ereignisziel {
  protected:
   double seconds() const override { return t; }
-  void setLetzterBefehl(const QString&) override {}
+  void letzterBefehl(const QString&) override {}
   void statusEintrag(const QString&) override {}
   void VRD4Event(const QString& art, const QString& meldung) override {
     ereignisse += art + QStringLiteral(";") + meldung + QStringLiteral("|");
@@ -147,7 +147,7 @@ class Befehlswirkung : public ::testing::Test, public platform::Clock, public St
       engine->Zeitschleife();
       const QImage bild = pic.presented();
       film.push_back(qHashBits(bild.constBits(), size_t(bild.sizeInBytes())));
-      film.push_back(engine->ruhig());
+      film.push_back(engine->darfRuhen());
     }
     for (auto* v : {&gv::clsVRD4BlinktextNr(), &gv::clsVRD4LauftextNr(), &gv::clsVRD4AniGifNr()})
       film.push_back(qHash(QString::fromStdU16String(v->GetMemory())));
@@ -179,7 +179,7 @@ TEST_F(Befehlswirkung, EveryFieldOfEveryCommandActsAsTheOperationsParameterOfIts
       EXPECT_EQ(gv::variable(d.antwort).GetMemory(), u"1") << "the slot's number in " << d.antwort;
       const QString ereignis = QString::fromLatin1(d.antwort.substr(7)) + QStringLiteral(";1|");
       EXPECT_TRUE(ereignisse.contains(ereignis)) << "and the event " << ereignis.toStdString();
-      EXPECT_FALSE(engine->ruhig()) << "the effect in its slot needs the polling steps";
+      EXPECT_FALSE(engine->darfRuhen()) << "the effect in its slot needs the polling steps";
     }
     for (const auto& f : vrd4::test::drahtfelder(d)) {
       const std::u16string schluessel = std::u16string(d.name) + u"." + f.name;

@@ -34,13 +34,13 @@ inline std::u16string datenDatei(const char* name) {
 
 // The window side of the engine: a clock moved by hand, and a status view
 // and event sink that record.
-class EngineTest : public ::testing::Test, public platform::Clock, public StatusView, public EventSink {
+class EngineTest : public ::testing::Test, public platform::Clock, public Statusausgabe, public Ereignisziel {
  protected:
-  void SetUp() override { engine = std::make_unique<clsVRD4Empfaenger>(pic, *this, *this, *this, forwarder()); }
+  void SetUp() override { engine = std::make_unique<clsVRD4Empfaenger>(pic, *this, *this, *this, weitergabe()); }
   void TearDown() override { engine.reset(); }
-  virtual Forwarder* forwarder() { return nullptr; }
+  virtual Weitergabe* weitergabe() { return nullptr; }
   double seconds() const override { return t; }
-  void setLetzterBefehl(const QString& caption) override { labels.push_back(caption); }
+  void letzterBefehl(const QString& caption) override { labels.push_back(caption); }
   void statusEintrag(const QString& entry) override { list.push_back(entry); }
   void VRD4Event(const QString& art, const QString& meldung) override { events.emplace_back(art, meldung); }
 

@@ -161,11 +161,11 @@ TEST(PelmorPlayer, WindowsOrNativeNameInAnyCaseCounts) {
 }
 
 // The fixture is Client2 as the network relay offers it: it records what it is given.
-class Weiterleitung : public EngineTest, public Forwarder {
+class Weiterleitung : public EngineTest, public Weitergabe {
  protected:
-  Forwarder* forwarder() override { return this; }
-  bool isOpen() const override { return true; }
-  void sendData(const std::u16string& line) override { sent.push_back(line); }
+  Weitergabe* weitergabe() override { return this; }
+  bool offen() const override { return true; }
+  void senden(const std::u16string& line) override { sent.push_back(line); }
   std::vector<std::u16string> sent;
 };
 

@@ -35,7 +35,7 @@ TEST(Wache, LooksOnEachBeatWakesOnceAtTheFirstChangeAndRestsUntilArmedAgain) {
   EXPECT_FALSE(wache.wacht());
 
   std::atomic<int> blicke{0};
-  const uint64_t nummer = wache.wachen([&] { return ++blicke < 4; });  // changed at the fourth look
+  const uint64_t nummer = wache.beginnen([&] { return ++blicke < 4; });  // changed at the fourth look
   ASSERT_EQ(geweckt.get_future().wait_for(10s), std::future_status::ready);
   EXPECT_EQ(blicke, 4);
   EXPECT_GE(schlaege, 4) << "every look comes after a beat";
@@ -43,20 +43,20 @@ TEST(Wache, LooksOnEachBeatWakesOnceAtTheFirstChangeAndRestsUntilArmedAgain) {
   EXPECT_EQ(wache.blickeNehmen(), 0);
   EXPECT_FALSE(wache.wacht()) << "one wake-up, then the watch rests";
 
-  // Disarmed while it looks: abziehen() returns when no look runs, and the look
+  // Disarmed while it looks: beenden() returns when no look runs, and the look
   // with what it holds is gone.
   auto gehalten = std::make_shared<int>(0);
   std::atomic<int> weitere{0};
-  const uint64_t zweite = wache.wachen([&, gehalten] { return ++weitere, true; });
+  const uint64_t zweite = wache.beginnen([&, gehalten] { return ++weitere, true; });
   EXPECT_GT(zweite, nummer);
   ASSERT_TRUE(bald([&] { return weitere >= 3; }));
-  wache.abziehen();
+  wache.beenden();
   EXPECT_EQ(gehalten.use_count(), 1);
   const int danach = weitere;
   std::atomic<bool> neu{false};
-  wache.wachen([&] { return neu = true, false; });
+  wache.beginnen([&] { return neu = true, false; });
   ASSERT_TRUE(bald([&] { return neu.load(); }));
-  EXPECT_EQ(weitere, danach) << "no look of the old watch after abziehen()";
+  EXPECT_EQ(weitere, danach) << "no look of the old watch after beenden()";
 }
 
 }  // namespace

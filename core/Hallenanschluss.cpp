@@ -1,4 +1,4 @@
-#include "app/Hallenanschluss.h"
+#include "core/Hallenanschluss.h"
 
 #include <cstring>
 
@@ -9,29 +9,17 @@
 #include "hall/Verleger.h"
 #include "platform/Systemd.h"
 
-namespace vrd4::app {
+namespace vrd4::core {
 
-std::variant<HallenOptionen, std::string> hallenOptionenAusArgumenten(int argc, char** argv) {
-  HallenOptionen o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    std::string* ziel = a == "--halle" ? &o.halle
-                        : a == "--tafel" ? &o.tafel
-                        : a == "--halle-ca" ? &o.caDatei
-                        : a == "--halle-zugang" ? &o.zugangsDatei
-                                                : nullptr;
-    if (!ziel) continue;
-    if (i + 1 >= argc) return a + ": Wert fehlt";
-    *ziel = argv[++i];
-  }
-  if (!o.halle.empty() && !o.tafel.empty()) return std::string("--halle und --tafel schließen sich aus");
+std::string hallenOptionenPruefen(const HallenOptionen& o) {
+  if (!o.halle.empty() && !o.tafel.empty()) return "--halle und --tafel schließen sich aus";
   for (const auto& [url, mitTafel] : {std::pair{&o.halle, false}, std::pair{&o.tafel, true}}) {
     if (url->empty()) continue;
     const auto r = halle::adresseLesen(*url, mitTafel);
     if (const auto* fehler = std::get_if<std::string>(&r))
       return (mitTafel ? "--tafel: " : "--halle: ") + *fehler;
   }
-  return o;
+  return {};
 }
 
 class Hallenanschluss::Aenderungen final : public engine::BefehlsBeobachter {
@@ -127,4 +115,4 @@ bool Hallenanschluss::gesund() const {
   return true;
 }
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

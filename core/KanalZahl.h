@@ -7,7 +7,7 @@
 
 #include "support/Numbers.h"
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 class KanalZahl {
  public:
@@ -36,4 +36,4 @@ class KanalZahl {
   double wert_ = 0;
 };
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

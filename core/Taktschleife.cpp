@@ -1,4 +1,4 @@
-#include "app/Taktschleife.h"
+#include "core/Taktschleife.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -12,7 +12,7 @@
 #include "platform/Systemd.h"
 #include "platform/Wache.h"
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 namespace {
 
@@ -46,12 +46,12 @@ Taktschleife::~Taktschleife() {
 }
 
 void Taktschleife::engineSetzen(std::unique_ptr<engine::clsVRD4Empfaenger> engine) {
-  aufwachen();
+  ruheBeenden();
   engine_ = std::move(engine);
 }
 
 void Taktschleife::engineFreigeben() {
-  aufwachen();  // the watch's looks read the engine's variables
+  ruheBeenden();  // the watch's looks read the engine's variables
   if (imTakt_.aktiv()) {
     entlassen_ = std::move(engine_);
   } else {
@@ -68,7 +68,7 @@ void Taktschleife::laufen() {
 
 void Taktschleife::anhalten() {
   angehalten_ = true;
-  aufwachen();
+  ruheBeenden();
   if (wecker_) wecker_->stop();
   if (timer_) timer_->Enabled(false);
   timer_.reset();  // a loop still on the stack ends after its round
@@ -98,7 +98,7 @@ void Taktschleife::takt() {
   net::Clients* clients = host_.verbindungen();
   if (clients && clients->arbeitWartet() && darfAusfuehren()) clients->anstossen();
   if (engine->befehlLaeuft()) return;
-  host_.taktRuhig();
+  host_.taktOhneBefehl();
 }
 
 // A command that fails inside the polling step must not end the receiver: it
@@ -125,14 +125,14 @@ void Taktschleife::schlafen(int32_t ms) {
     geweckt_ = false;
     wecker_->start(std::max(0, warten));
   }
-  if (blick) ruhen(std::move(blick));
+  if (blick) ruheBeginnen(std::move(blick));
   std::optional<Runde> runde(std::in_place, host_);
   // Fired already (an event loop that a command ran inside the tick): the
   // events the tick left still run before the next tick.
   if (geweckt_) QCoreApplication::processEvents(QEventLoop::AllEvents);
   // Work of the loop's own ends the rest: back to the beat.
   const auto zumTakt = [&] {
-    aufwachen();
+    ruheBeenden();
     weckerMs_ = ms;
     wecker_->start(std::max(0, ms));
   };
@@ -159,7 +159,7 @@ void Taktschleife::schlafen(int32_t ms) {
       zumTakt();  // an event gave the loop work (a GIF its worker finished)
     }
   }
-  aufwachen();
+  ruheBeenden();
   geweckt_ = false;
 }
 
@@ -172,7 +172,7 @@ int Taktschleife::ruheMs(double pingAbstand) {
 }
 
 bool Taktschleife::darfRuhen() const {
-  if (!engine_ || angehalten_ || imTakt_.aktiv() || !engine_->ruhig()) return false;
+  if (!engine_ || angehalten_ || imTakt_.aktiv() || !engine_->darfRuhen()) return false;
   net::Clients* clients = host_.netzAktiv() ? host_.verbindungen() : nullptr;
   return !(clients && clients->arbeitWartet());
 }
@@ -186,7 +186,7 @@ std::function<bool()> Taktschleife::ruheBlick() {
   return [ring = std::move(ring), fenster = std::move(fenster)] { return ring() && fenster(); };
 }
 
-void Taktschleife::ruhen(std::function<bool()> blick) {
+void Taktschleife::ruheBeginnen(std::function<bool()> blick) {
   if (!wache_) {
     // Called on the watch's thread: the wake-up is handed to ours, and one
     // that comes after its rest has ended is dropped.
@@ -196,17 +196,17 @@ void Taktschleife::ruhen(std::function<bool()> blick) {
       }, Qt::QueuedConnection);
     });
   }
-  ruhe_ = wache_->wachen(std::move(blick));
+  ruhe_ = wache_->beginnen(std::move(blick));
 }
 
-void Taktschleife::aufwachen() {
+void Taktschleife::ruheBeenden() {
   if (!ruhe_) return;
   ruhe_ = 0;
-  wache_->abziehen();
+  wache_->beenden();
 }
 
 bool Taktschleife::darfAusfuehren() const {
   return engine_ && !engine_->befehlLaeuft();
 }
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

@@ -1,14 +1,14 @@
 #pragma once
-// What the main window needs from the desktop outside its own widgets: the
-// sending program's windows, the external player and its display window, and
-// the screen rectangle of a native window. The receiver uses the X11
+// What the receiver (core and window) needs from the desktop outside its
+// own widgets: the sending program's windows, the external player and its
+// display window, and the screen rectangle of a native window. The receiver uses the X11
 // implementation; tests put in a fake that records.
 #include <optional>
 #include <string>
 
 #include "platform/X11Window.h"
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 class Desktop {
  public:
@@ -37,4 +37,4 @@ class Desktop {
 // The real desktop: Xlib on $DISPLAY and the process list. Process-wide.
 Desktop& x11Desktop();
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

@@ -13,7 +13,7 @@
 
 class QSocketNotifier;
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 class SignalPipe {
  public:
@@ -35,4 +35,4 @@ class SignalPipe {
   Handler handler_;
 };
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

@@ -4,14 +4,14 @@
 // the hall's publisher runs. Either way it shows itself to the hall's
 // overview: its picture and its last status lines (halle::Ansicht), anew
 // after every command that ran on the board, whichever way it came. Built
-// by the main window once the engine is there; ended before the engine goes.
+// by the receiver core (core/Empfaenger.h) once the engine is there; ended
+// before the engine goes.
 #include <QImage>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <string>
 #include <utility>
-#include <variant>
 
 #include "platform/Clock.h"
 
@@ -27,7 +27,7 @@ class Abonnent;
 class Meldungsverlauf;
 }  // namespace vrd4::halle
 
-namespace vrd4::app {
+namespace vrd4::core {
 
 struct HallenOptionen {
   std::string halle;         // --halle mqtt[s]://host[:port]/HALLE: publish
@@ -37,9 +37,10 @@ struct HallenOptionen {
   bool aktiv() const { return !halle.empty() || !tafel.empty(); }
 };
 
-// The options above among the arguments (the last of each counts); a German
-// message for a bad address or both --halle and --tafel.
-std::variant<HallenOptionen, std::string> hallenOptionenAusArgumenten(int argc, char** argv);
+// A German message for a bad address or both --halle and --tafel; empty
+// when the options may run. (The receiver's command line, app/Aufruf.h,
+// reads them.)
+std::string hallenOptionenPruefen(const HallenOptionen& o);
 
 class Hallenanschluss {
  public:
@@ -77,4 +78,4 @@ class Hallenanschluss {
   std::unique_ptr<Aenderungen> aenderungen_;
 };
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

@@ -1,4 +1,4 @@
-#include "app/Desktop.h"
+#include "core/Desktop.h"
 
 // Qt's headers must come before Xlib's macros (Bool, Status).
 #include "engine/clsVRD4Empfaenger.h"
@@ -6,7 +6,7 @@
 
 #include <X11/Xlib.h>
 
-namespace vrd4::app {
+namespace vrd4::core {
 namespace x11 = platform::x11;
 
 namespace {
@@ -69,4 +69,4 @@ Desktop& x11Desktop() {
   return desktop;
 }
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

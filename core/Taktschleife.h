@@ -1,11 +1,11 @@
 #pragma once
 // The receiver's one loop, and what may run inside it.
 //
-// The loop. While the window is loaded the timer clsWBTimer runs on the GUI
-// thread and is its event pump: sleep kIntervallMs, tick, process pending Qt
-// events, again.
-//  - The tick (takt): the window's own part (tick counters, the caller's
-//    window, the status-list rule), then the engine's polling step
+// The loop. While the receiver runs (core::Empfaenger::laufen) the timer
+// clsWBTimer runs on the GUI thread and is its event pump: sleep
+// kIntervallMs, tick, process pending Qt events, again.
+//  - The tick (takt): the receiver's own part (the caller's window; the
+//    window's tick counters and status-list rule), then the engine's polling step
 //    Zeitschleife: scrolling, blinking and animation steps, and the ring's
 //    waiting commands, as many as fit in the engine's budget (at least one, a
 //    lap of the ring at most). Then the TCP lines that wait are pushed, and
@@ -15,7 +15,7 @@
 //    and runs what comes meanwhile: the events the tick left, socket events,
 //    and the TCP connections' lines in batches
 //    (net::Clients::kStapelSekunden each), until the timer has fired.
-//  - Rest: when a tick leaves nothing to do (the engine is ruhig() and its
+//  - Rest: when a tick leaves nothing to do (the engine darfRuhen() and its
 //    ring waits, no TCP line waits) and no command has come for
 //    kNachlaufSekunden, the next sleep step hands the looking
 //    to a watch thread (platform/Wache.h), which looks at the ring and the
@@ -41,11 +41,13 @@
 //     honoured on the first tick outside it.
 //  3. An engine released while its polling step is on the stack (imTakt)
 //     is destroyed when that step has left.
-// Every guard is a support::Tiefe held by a scope: imTakt here,
-// the engine's running command (befehlLaeuft()), and two that protect
-// objects rather than order: net::Clients removes a closed connection only
-// when no batch is on the stack, net::clsSocket deletes its Qt objects later
-// while one of their callbacks runs.
+// Every re-entry guard is a support::Tiefe held by a scope (an exception
+// that leaves the scope leaves the guard, too): imTakt here, the engine's
+// running command (befehlLaeuft()), the hall's follower that does not tick
+// inside its own tick (halle::Abonnent), and two that protect objects
+// rather than order: net::Clients removes a closed connection only when no
+// batch is on the stack, net::clsSocket deletes its Qt objects later while
+// one of their callbacks runs.
 //
 // GUI thread only.
 #include <cstdint>
@@ -69,20 +71,21 @@ namespace vrd4::net {
 class Clients;
 }
 
-namespace vrd4::app {
+namespace vrd4::core {
 
-// What the loop needs of the window.
+// What the loop needs of the receiver around it (core::Empfaenger, which
+// passes the window's part on to core::Fenster).
 class TaktHost {
  public:
   virtual ~TaktHost() = default;
-  // The window's own part of every tick, before the engine's polling step;
+  // The receiver's own part of every tick, before the engine's polling step;
   // takte counts this tick and the watch's looks since the last one.
   virtual void taktBeginnen(int32_t takte) = 0;
   // After a tick outside every command (rule 2).
-  virtual void taktRuhig() = 0;
+  virtual void taktOhneBefehl() = 0;
   // While the loop rests: a look without the lock, callable from the watch
-  // thread, that stays true while nothing the window ticks on has changed;
-  // empty when the window cannot rest.
+  // thread, that stays true while nothing the receiver ticks on has changed;
+  // empty when it cannot rest.
   virtual std::function<bool()> ruheBlick() = 0;
   // The TCP connections (nullptr: none) and whether any socket is open.
   virtual net::Clients* verbindungen() = 0;
@@ -128,7 +131,7 @@ class Taktschleife {
   void schlafen(int32_t ms);
   // May a command start now (rule 1)?
   bool darfAusfuehren() const;
-  // Whether the watch looks in the loop's place now.
+  // Whether the loop rests now: the watch looks in its place.
   bool ruht() const { return ruhe_ != 0; }
   // The loop's own tick while it rests: kRuheMs, or a third of the
   // watchdog's ping spacing (seconds; 0: none) when that is shorter.
@@ -138,8 +141,8 @@ class Taktschleife {
   void fehlerImTakt(const char* beschreibung);
   std::function<bool()> ruheBlick();
   bool darfRuhen() const;
-  void ruhen(std::function<bool()> blick);
-  void aufwachen();
+  void ruheBeginnen(std::function<bool()> blick);
+  void ruheBeenden();
 
   TaktHost& host_;
   platform::Clock& uhr_;
@@ -158,4 +161,4 @@ class Taktschleife {
   double ruheAb_ = 0;  // clock seconds from which the loop may rest
 };
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

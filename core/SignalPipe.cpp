@@ -1,4 +1,4 @@
-#include "app/SignalPipe.h"
+#include "core/SignalPipe.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-namespace vrd4::app {
+namespace vrd4::core {
 namespace {
 
 volatile sig_atomic_t g_writeFd = -1;
@@ -67,4 +67,4 @@ void SignalPipe::drain() {
   }
 }
 
-}  // namespace vrd4::app
+}  // namespace vrd4::core

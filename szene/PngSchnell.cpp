@@ -1,4 +1,4 @@
-#include "app/PngSchnell.h"
+#include "szene/PngSchnell.h"
 
 #include <zlib.h>
 
@@ -7,7 +7,7 @@
 #include <array>
 #include <cstring>
 
-namespace vrd4::app {
+namespace vrd4::szene {
 
 namespace {
 
@@ -153,4 +153,4 @@ std::vector<uint8_t> pngSchnell(const QImage& bild) {
   return aus;
 }
 
-}  // namespace vrd4::app
+}  // namespace vrd4::szene

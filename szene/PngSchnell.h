@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <vector>
 
-namespace vrd4::app {
+namespace vrd4::szene {
 
 // 8-bit palette or RGB, 8 bits a channel. A picture with an alpha channel
 // goes through Qt's own PNG writer (RGBA). Empty for a null picture.
 std::vector<uint8_t> pngSchnell(const QImage& bild);
 
-}  // namespace vrd4::app
+}  // namespace vrd4::szene
