@@ -127,7 +127,7 @@ fehler render/ucAniGIFZeichnen.cpp animation_tests "Transparenz im GIF mit einem
 fehler render/ucAniGIFZeichnen.cpp animation_tests "Entsorgung 2 gibt die letzte Spalte nicht frei" \
   'std::fill(z + r.left(), z + r.right() + 1, 0u);' \
   'std::fill(z + r.left(), z + r.right(), 0u);'
-fehler render/Bilder.cpp render_tests "Bild: senkrecht nicht zentriert" \
+fehler render/Bildvorbereitung.cpp render_tests "Bild: senkrecht nicht zentriert" \
   'dy = to16(roundToInt32((FeldHoehe - bh) / 2.0));' \
   'dy = 0;'
 
@@ -188,7 +188,7 @@ fehler protocol/Hex.cpp protocol_tests "Hex: einzelne Endziffer bei jeder ungera
 fehler render/TextFeld.cpp render_tests "Text mittig: halber Rest aufgerundet" \
   'if (spalte == 1) v.x = int16_t(frei / 2);' \
   'if (spalte == 1) v.x = int16_t((frei + 1) / 2);'
-fehler render/Bilder.cpp render_tests "Bild: waagrecht nicht zentriert" \
+fehler render/Bildvorbereitung.cpp render_tests "Bild: waagrecht nicht zentriert" \
   'dx = to16(roundToInt32((FeldBreite - bw) / 2.0));' \
   'dx = 0;'
 fehler engine/clsVRD4Empfaenger.cpp engine_tests "PauseAnzeigeZiel endet eine halbe Sekunde zu früh" \
@@ -262,8 +262,8 @@ fehler docs/protocol.md protocol_tests "Doku: Textausgabe mit Kursiv vor Fett" \
 
 # --- hall --------------------------------------------------------------------
 fehler hall/Folge.cpp hall_tests "Halle: Szene nicht nach dem zuletzt Gezeichneten noch einmal gezeichnet" \
-  'const bool zeichnen = zustand_ == Zustand::OhneSzene || lauf != lauf_ || seq > letzte_;' \
-  'const bool zeichnen = zustand_ == Zustand::OhneSzene || lauf != lauf_ || seq >= letzte_;'
+  'if (zustand_ != Zustand::OhneSzene && lauf == lauf_ && seq <= letzte_) {' \
+  'if (zustand_ != Zustand::OhneSzene && lauf == lauf_ && seq < letzte_) {'
 fehler hall/HallenAdresse.cpp hall_tests "Halle: mqtts ohne Port nimmt den Port ohne TLS" \
   'a.port = a.tls ? 8883 : 1883;' \
   'a.port = 1883;'
@@ -271,8 +271,8 @@ fehler hall/Nachricht.cpp hall_tests "Halle: Bytes nach dem Befehl angenommen" \
   'if (!e || !s.empty()) return std::nullopt;' \
   'if (!e) return std::nullopt;'
 fehler hall/Verleger.cpp e2e_hall_tests "Halle: Szene nicht aufbewahrt, eine spät kommende Tafel bleibt leer" \
-  'szeneMid_ = klient_->senden(szeneTopic(mqtt_.adresse.halle), payload, true);' \
-  'szeneMid_ = klient_->senden(szeneTopic(mqtt_.adresse.halle), payload, false);'
+  'szeneMid_ = klient_->senden(szeneTopic_, payload, true);' \
+  'szeneMid_ = klient_->senden(szeneTopic_, payload, false);'
 
 # --- scene -------------------------------------------------------------------
 fehler szene/Szene.cpp szene_tests "Szene: durchsichtiger Text deckt, was unter ihm liegt" \
@@ -313,8 +313,8 @@ fehler tools/vrd4send/Operationen.cpp sender_tests "vrd4send: Antwortbefehle geb
   'Operation op{std::string(spec.methode), {}, spec.antwortetMitNummer(), hinweis(spec), nullptr};' \
   'Operation op{std::string(spec.methode), {}, false, hinweis(spec), nullptr};'
 fehler tools/vrd4send/Tafeln.cpp e2e_hall_tests "vrd4send --tafeln: Rückstand um eins zu hoch" \
-  'std::to_string(quelle->seq > t.seq ? quelle->seq - t.seq : 0)' \
-  'std::to_string(quelle->seq >= t.seq ? quelle->seq - t.seq + 1 : 0)'
+  ': std::to_string(q->seq - t.seq);' \
+  ': std::to_string(q->seq - t.seq + 1);'
 fehler tools/vrd4shm/Vrd4Shm.cpp channel_tests "vrd4shm get: kein Zeilenende" \
   'out << platform::toUtf8(value) << "\n";' \
   'out << platform::toUtf8(value);'
