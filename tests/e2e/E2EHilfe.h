@@ -92,8 +92,8 @@ inline long procKiB(pid_t pid, const std::string& feld) {
 }
 
 // A program the test starts (argv[0] a path), its stdout and stderr appended
-// to the files given and its stdin from one (empty: the test's own). Ended with the object: SIGTERM,
-// then SIGKILL when it does not end in time.
+// to the files given and its stdin from one (empty: the test's own). Ended
+// with the object: SIGTERM, then SIGKILL when it does not end in time.
 class Prozess {
  public:
   Prozess() = default;
