@@ -265,8 +265,8 @@ fehler hall/Nachricht.cpp hall_tests "Halle: Bytes nach dem Befehl angenommen" \
   'if (!e || !s.empty()) return std::nullopt;' \
   'if (!e) return std::nullopt;'
 fehler hall/Verleger.cpp e2e_hall_tests "Halle: Szene nicht aufbewahrt, eine spät kommende Tafel bleibt leer" \
-  'szeneMid_ = klient_->senden(szeneTopic(mqtt_.adresse.halle), payload, true);' \
-  'szeneMid_ = klient_->senden(szeneTopic(mqtt_.adresse.halle), payload, false);'
+  'szeneMid_ = klient_->senden(szeneTopic_, payload, true);' \
+  'szeneMid_ = klient_->senden(szeneTopic_, payload, false);'
 
 # --- scene -------------------------------------------------------------------
 fehler szene/Szene.cpp szene_tests "Szene: durchsichtiger Text deckt, was unter ihm liegt" \
@@ -307,8 +307,8 @@ fehler tools/vrd4send/Operationen.cpp sender_tests "vrd4send: Antwortbefehle geb
   'Operation op{std::string(spec.methode), {}, spec.antwortetMitNummer(), hinweis(spec), nullptr};' \
   'Operation op{std::string(spec.methode), {}, false, hinweis(spec), nullptr};'
 fehler tools/vrd4send/Tafeln.cpp e2e_hall_tests "vrd4send --tafeln: Rückstand um eins zu hoch" \
-  'std::to_string(quelle->seq > t.seq ? quelle->seq - t.seq : 0)' \
-  'std::to_string(quelle->seq >= t.seq ? quelle->seq - t.seq + 1 : 0)'
+  ': std::to_string(q->seq - t.seq);' \
+  ': std::to_string(q->seq - t.seq + 1);'
 fehler tools/vrd4shm/Vrd4Shm.cpp channel_tests "vrd4shm get: kein Zeilenende" \
   'out << platform::toUtf8(value) << "\n";' \
   'out << platform::toUtf8(value);'
