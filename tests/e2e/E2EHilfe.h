@@ -4,6 +4,7 @@
 // the channel names of this process.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -43,13 +45,16 @@ inline void ringFrischAnlegen() {
     v->SetMemory(u"");
 }
 
-// What a shell command writes to its standard output.
-inline std::string ausgabe(const std::string& aufruf) {
+// What a shell command writes to its standard output; its exit status into
+// `status` when given (-1: it did not run or end normally).
+inline std::string ausgabe(const std::string& aufruf, int* status = nullptr) {
   std::string text;
+  int st = -1;
   if (std::FILE* p = ::popen(aufruf.c_str(), "r")) {
     for (char puffer[512]; std::fgets(puffer, sizeof puffer, p);) text += puffer;
-    ::pclose(p);
+    st = ::pclose(p);
   }
+  if (status) *status = st != -1 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   return text;
 }
 
@@ -72,41 +77,56 @@ struct Ring {
   int gesendet = 0;
 };
 
-// One receiver process. An empty prefix means the real channel names; with a
-// prefix its leftover names under /dev/shm are removed at the end.
-class Empfaenger {
- public:
-  explicit Empfaenger(std::string praefix = "", const QByteArray& startwerte = {}) : praefix_(std::move(praefix)) {
-    programm_ = ordner() + "/VRD4Empfaenger";
-    EXPECT_TRUE(QFile::copy(QStringLiteral(VRD4_BIN_DIR "/VRD4Empfaenger"), QString::fromStdString(programm_)))
-        << "build the VRD4Empfaenger target first";
-    if (startwerte.isEmpty()) return;
-    QFile f(QString::fromStdString(ordner() + "/" + praefix_ + "VRD4Startwerte.TXT"));
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(startwerte);
-  }
-  ~Empfaenger() {
-    if (laeuft()) {
-      kill(pid_, SIGCONT);
-      kill(pid_, SIGTERM);
-      if (!warteAufEnde(kSekunden)) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-      }
-    }
-    if (!praefix_.empty()) vrd4::test::kanalDateienEntfernen(praefix_);
-  }
+// The contents of a file; empty when there is none.
+inline std::string dateiInhalt(const std::string& pfad) {
+  std::ifstream f(pfad);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
 
-  // Starts the program (again, once it has ended) with the prefix and extra.
-  void starten(const std::vector<std::string>& extra = {}) {
+// A field of /proc/PID/status in KiB ("VmRSS:", "VmHWM:"); -1 when unknown.
+inline long procKiB(pid_t pid, const std::string& feld) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+  for (std::string z; std::getline(f, z);)
+    if (z.starts_with(feld)) return std::stol(z.substr(feld.size()));
+  return -1;
+}
+
+// A program the test starts (argv[0] a path), its stdout and stderr appended
+// to the files given and its stdin from one (empty: the test's own). Ended
+// with the object: SIGTERM, then SIGKILL when it does not end in time.
+class Prozess {
+ public:
+  Prozess() = default;
+  explicit Prozess(std::vector<std::string> args, const std::string& aus = "", const std::string& fehler = "",
+                   const std::string& ein = "") {
+    starten(std::move(args), aus, fehler, ein);
+  }
+  Prozess(const Prozess&) = delete;
+  Prozess& operator=(const Prozess&) = delete;
+  ~Prozess() { beenden(); }
+  void beenden() {
+    if (!laeuft()) return;
+    kill(pid_, SIGCONT);
+    kill(pid_, SIGTERM);
+    if (!warteAufEnde(kSekunden)) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  void starten(std::vector<std::string> args, const std::string& aus = "", const std::string& fehler = "",
+               const std::string& ein = "") {
     status_.reset();
-    std::vector<std::string> args{programm_};
-    if (!praefix_.empty()) args.insert(args.end(), {"--prefix", praefix_});
-    args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&pid_, programm_.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_t aktionen;
+    posix_spawn_file_actions_init(&aktionen);
+    if (!aus.empty()) posix_spawn_file_actions_addopen(&aktionen, 1, aus.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (!fehler.empty())
+      posix_spawn_file_actions_addopen(&aktionen, 2, fehler.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (!ein.empty()) posix_spawn_file_actions_addopen(&aktionen, 0, ein.c_str(), O_RDONLY, 0);
+    EXPECT_EQ(posix_spawn(&pid_, argv[0], &aktionen, nullptr, argv.data(), environ), 0) << args[0];
+    posix_spawn_file_actions_destroy(&aktionen);
   }
   bool laeuft() {
     int st = 0;
@@ -118,11 +138,53 @@ class Empfaenger {
     warteBis([this] { return !laeuft(); }, sekunden);
     return status_;
   }
+  // The exit status (128 + signal when killed) once it has ended within the time.
+  std::optional<int> exitStatus(double sekunden) {
+    const auto st = warteAufEnde(sekunden);
+    if (!st) return st;
+    return WIFEXITED(*st) ? WEXITSTATUS(*st) : 128 + WTERMSIG(*st);
+  }
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// One receiver process. An empty prefix means the real channel names; with a
+// prefix its leftover names under /dev/shm are removed at the end.
+class Empfaenger : public Prozess {
+ public:
+  explicit Empfaenger(std::string praefix = "", const QByteArray& startwerte = {}) : praefix_(std::move(praefix)) {
+    programm_ = ordner() + "/VRD4Empfaenger";
+    EXPECT_TRUE(QFile::copy(QStringLiteral(VRD4_BIN_DIR "/VRD4Empfaenger"), QString::fromStdString(programm_)))
+        << "build the VRD4Empfaenger target first";
+    if (startwerte.isEmpty()) return;
+    QFile f(QString::fromStdString(ordner() + "/" + praefix_ + "VRD4Startwerte.TXT"));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(startwerte);
+  }
+  ~Empfaenger() {
+    beenden();
+    if (!praefix_.empty()) vrd4::test::kanalDateienEntfernen(praefix_);
+  }
+
+  // Starts the program (again, once it has ended) with the prefix and extra;
+  // its stderr (its history) appended to the file `protokoll` of its folder
+  // when one is named.
+  void starten(const std::vector<std::string>& extra = {}, const std::string& protokoll = "") {
+    std::vector<std::string> args{programm_};
+    if (!praefix_.empty()) args.insert(args.end(), {"--prefix", praefix_});
+    args.insert(args.end(), extra.begin(), extra.end());
+    Prozess::starten(args, "", protokoll.empty() ? "" : ordner() + "/" + protokoll);
+  }
+  // A file of its folder, e.g. the history named at the start.
+  std::string datei(const std::string& name) const { return dateiInhalt(ordner() + "/" + name); }
   // A fresh snapshot of the board; null when none came.
   QImage schnappschuss() {
     const QString datei = QString::fromStdString(ordner() + "/" + praefix_ + "Picture.bmp");
     QFile::remove(datei);
-    kill(pid_, SIGUSR1);
+    kill(pid(), SIGUSR1);
     if (!warteBis([&] { return QFile::exists(datei) && QImage(datei).width() > 0; }, kSekunden)) return {};
     return QImage(datei);
   }
@@ -133,14 +195,11 @@ class Empfaenger {
       return !bild.isNull() && bild.pixelColor(bild.width() / 2, bild.height() / 2) == farbe;
     }, kSekunden);
   }
-  pid_t pid() const { return pid_; }
   std::string ordner() const { return ordner_.path().toStdString(); }
 
  private:
   QTemporaryDir ordner_;
   std::string praefix_, programm_;
-  pid_t pid_ = -1;
-  std::optional<int> status_;
 };
 
 }  // namespace vrd4::e2e

@@ -4,8 +4,6 @@
 // own that writes what a stranger would.
 #pragma once
 
-#include <fcntl.h>
-
 #include <fstream>
 #include <thread>
 #include <sstream>
@@ -135,25 +133,13 @@ class Halle : public ::testing::Test, protected Ring {
   }
   // Starts `t` with `args`; its status-list history (stderr, as when a
   // sending program starts it) goes to "protokoll" in its folder.
-  static void mitProtokoll(Empfaenger& t, const std::vector<std::string>& args) {
-    const int datei = ::open((t.ordner() + "/protokoll").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    const int fehler = ::dup(2);
-    ::dup2(datei, 2);
-    t.starten(args);
-    ::dup2(fehler, 2);
-    ::close(fehler);
-    ::close(datei);
-  }
+  static void mitProtokoll(Empfaenger& t, const std::vector<std::string>& args) { t.starten(args, "protokoll"); }
   // Starts board `name` of the hall with `mehr`.
   void tafelStarten(Empfaenger& t, const std::string& name, std::vector<std::string> mehr = {}) {
     mehr.insert(mehr.begin(), {"--tafel", halleUrl + "/" + name});
     mitProtokoll(t, mehr);
   }
-  static std::string protokoll(const Empfaenger& t) {
-    std::stringstream s;
-    s << std::ifstream(t.ordner() + "/protokoll").rdbuf();
-    return s.str();
-  }
+  static std::string protokoll(const Empfaenger& t) { return t.datei("protokoll"); }
   // The history shows `zeile` within the time.
   static bool protokolliert(const Empfaenger& t, const std::string& zeile, double sekunden = kSekunden) {
     return warteBis([&] { return protokoll(t).find(zeile) != std::string::npos; }, sekunden);
@@ -203,13 +189,6 @@ class Halle : public ::testing::Test, protected Ring {
     const auto at = t.find("Lauf ");
     return at == std::string::npos ? 0 : std::stoull(t.substr(at + 5, 16), nullptr, 16);
   }
-  // The most memory the board's process has held, in MB.
-  double tafelSpitzeMb() {
-    std::ifstream f("/proc/" + std::to_string(tafel->pid()) + "/status");
-    for (std::string z; std::getline(f, z);)
-      if (z.starts_with("VmHWM:")) return std::stod(z.substr(6)) / 1024;
-    return 0;
-  }
 
   std::unique_ptr<halle::test::MosquittoBroker> broker;
   std::string halleUrl;
@@ -220,9 +199,9 @@ class Halle : public ::testing::Test, protected Ring {
 };
 
 // A hall over TLS: a CA, a broker certificate for 127.0.0.1 and a password
-// file made here (users T1 "zugang", quelle "quelle"; "falsch" a wrong
-// password), and the same once more under another CA in "fremd/" (a
-// certificate the boards do not trust). The publisher runs.
+// file made here (users T1 "zugang", quelle "quelle"), and the same once
+// more under another CA in "fremd/" (a certificate the boards do not
+// trust). The publisher runs.
 class HalleTls : public Halle {
  protected:
   void SetUp() override {
@@ -233,7 +212,7 @@ class HalleTls : public Halle {
         " && printf 'subjectAltName=IP:127.0.0.1' > ext && openssl x509 -req -in b.csr -CA ca.crt -CAkey ca.key"
         " -CAcreateserial -out b.crt -days 2 -extfile ext && mosquitto_passwd -c -b pw T1 geheim"
         " && mosquitto_passwd -b pw quelle geheim2 && printf 'quelle\\ngeheim2\\n' > quelle"
-        " && printf 'T1\\ngeheim\\n' > zugang && printf 'T1\\nfalsch\\n' > falsch"
+        " && printf 'T1\\ngeheim\\n' > zugang"
         " && mkdir fremd && cd fremd && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 2"
         " -subj /CN=fremd && openssl req -newkey rsa:2048 -nodes -keyout b.key -out b.csr -subj /CN=127.0.0.1"
         " && openssl x509 -req -in b.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out b.crt -days 2 -extfile ../ext";
@@ -249,9 +228,7 @@ class HalleTls : public Halle {
            "b.key\nallow_anonymous false\npassword_file " + o + "/pw\nuser root\n";
   }
   std::vector<std::string> mit(const std::string& zugang) {
-    std::vector<std::string> a{"--halle-ca", o + "/ca.crt"};
-    if (!zugang.empty()) a.insert(a.end(), {"--halle-zugang", o + "/" + zugang});
-    return a;
+    return {"--halle-ca", o + "/ca.crt", "--halle-zugang", o + "/" + zugang};
   }
   QTemporaryDir d;
   const std::string o = d.path().toStdString();

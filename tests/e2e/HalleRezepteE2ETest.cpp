@@ -79,11 +79,9 @@ class HalleRezepte : public Halle {
     ausfuehren(o, "broker-start", o.pfad("/home"));
     EXPECT_EQ(stub(o.pfad("/home")), "restart mosquitto\n");
     // Debian's mosquitto.conf reads conf.d and keeps persistence on.
-    std::stringstream debian;
-    debian << std::ifstream("/etc/mosquitto/mosquitto.conf").rdbuf();
-    const std::string haupt = debian.str().empty()
-                                  ? "persistence true\npersistence_location /var/lib/mosquitto/\ninclude_dir /etc/mosquitto/conf.d\n"
-                                  : debian.str();
+    std::string haupt = dateiInhalt("/etc/mosquitto/mosquitto.conf");
+    if (haupt.empty())
+      haupt = "persistence true\npersistence_location /var/lib/mosquitto/\ninclude_dir /etc/mosquitto/conf.d\n";
     o.broker->konfigDatei(ersetzen(haupt, o.ersetzungen));
     ASSERT_TRUE(o.broker->starten()) << "mosquitto did not start with the recipes' configuration";
   }
@@ -99,10 +97,9 @@ class HalleRezepte : public Halle {
     return l;
   }
   static std::string stub(const std::string& heim) {
-    std::stringstream s;
-    s << std::ifstream(heim + "/.systemctl").rdbuf();
+    const std::string s = dateiInhalt(heim + "/.systemctl");
     std::filesystem::remove(heim + "/.systemctl");
-    return s.str();
+    return s;
   }
   // A file with a user's credentials, as the recipes write them.
   std::string zugang(Ort& o, const std::string& benutzer) {

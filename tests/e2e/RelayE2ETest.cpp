@@ -66,7 +66,7 @@ class Kette : public ::testing::Test, protected Ring {
  protected:
   void SetUp() override {
     b = std::make_unique<Empfaenger>(praefixB, startwerte(portB, false, true));
-    bStarten();
+    b->starten({}, "historie.txt");
     ASSERT_TRUE(serverAntwortet(portB)) << "B's server does not listen";
     // A on the real names, as a sending program starts it.
     ringFrischAnlegen();
@@ -79,14 +79,6 @@ class Kette : public ::testing::Test, protected Ring {
     gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
     a.reset(), b.reset();
     gv::SpeichervariablenFreigeben();
-  }
-  // B's history (its stderr) goes to a file: every line it ran, by connection.
-  void bStarten() {
-    const int alt = dup(2), fd = open((b->ordner() + "/historie.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    dup2(fd, 2);
-    b->starten();
-    dup2(alt, 2);
-    close(fd), close(alt);
   }
   const std::string praefixB = "t_relay_" + std::to_string(getpid()) + "_B_";
   const quint16 portB = freierPort();
@@ -131,7 +123,7 @@ TEST_F(Kette, BKilledRestartedStoppedAndResumedEndsPixelIdenticalToAWhoseRingNev
       kill(b->pid(), SIGKILL);
       b->warteAufEnde(kSekunden);
     }
-    if (stoss == 2) bStarten();
+    if (stoss == 2) b->starten({}, "historie.txt");  // its history: every line it ran
     if (stoss == 7) {
       ASSERT_TRUE(warteBis([this] { return verbindungenAuf(portB) >= 2; }, kStartSekunden));
       kill(b->pid(), SIGSTOP);
@@ -161,12 +153,7 @@ TEST_F(Kette, BKilledRestartedStoppedAndResumedEndsPixelIdenticalToAWhoseRingNev
 
 // --- hostile peers against a real receiver --------------------------------------------
 
-long rssKiB(pid_t pid) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/status");
-  for (std::string z; std::getline(f, z);)
-    if (z.starts_with("VmRSS:")) return std::stol(z.substr(6));
-  return -1;
-}
+long rssKiB(pid_t pid) { return procKiB(pid, "VmRSS:"); }
 
 // An attack on the receiver's port from threads of the test; true when it
 // went as the row means (every byte taken, where it says so). Ends by

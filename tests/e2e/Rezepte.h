@@ -10,9 +10,7 @@
 // its arguments to a file, for the test to do what it would have done.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -22,6 +20,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "E2EHilfe.h"
 
 namespace vrd4::e2e {
 
@@ -83,17 +83,10 @@ inline Lauf rezeptAusfuehren(const std::string& text, const std::string& heim, c
   const std::string aufruf = "cd '" + heim + "' && HOME='" + heim + "' PASSWORT='" + passwort + "' PATH='" +
                              VRD4_BIN_DIR + ":" + std::getenv("PATH") + "' bash -eu '" + skript + "' 2>&1";
   Lauf l;
-  if (std::FILE* p = ::popen(aufruf.c_str(), "r")) {
-    for (char puffer[512]; std::fgets(puffer, sizeof puffer, p);) l.ausgabe += puffer;
-    const int st = ::pclose(p);
-    l.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  }
+  l.ausgabe = ausgabe(aufruf, &l.status);
   return l;
 }
 
-}  // namespace vrd4::e2e
-
-namespace vrd4::e2e {
 
 // What the user manager of `heim` would start for `einheit`
 // (vrd4empfaenger@INSTANZ.service) from the template unit as built: the
@@ -104,9 +97,7 @@ namespace vrd4::e2e {
 inline std::vector<std::string> einheitAufruf(const std::string& vorlage, const std::string& einheit,
                                               const std::string& heim, std::string& fehler) {
   const std::string instanz = einheit.substr(einheit.find('@') + 1, einheit.rfind(".service") - einheit.find('@') - 1);
-  std::stringstream s;
-  s << std::ifstream(vorlage).rdbuf();
-  std::string text = s.str();
+  const std::string text = dateiInhalt(vorlage);
   if (text.empty()) {
     fehler = "no unit at " + vorlage;
     return {};
@@ -124,21 +115,15 @@ inline std::vector<std::string> einheitAufruf(const std::string& vorlage, const 
   if (::access("/usr/bin/systemd-analyze", X_OK) == 0) {
     const std::string aufruf = "XDG_RUNTIME_DIR='" + ordner + "/rt' HOME='" + heim +
                                "' systemd-analyze --user verify --man=no '" + ordner + "/" + einheit + "' 2>&1";
-    std::string aus;
     int st = -1;
-    if (std::FILE* p = ::popen(aufruf.c_str(), "r")) {
-      for (char puffer[512]; std::fgets(puffer, sizeof puffer, p);) aus += puffer;
-      st = ::pclose(p);
-    }
+    const std::string aus = ausgabe(aufruf, &st);
     if (st != 0) {
       fehler = "systemd-analyze --user verify: " + aus;
       return {};
     }
   }
-  const auto spezifizieren = [&](std::string w) {
-    for (const auto& [alt, neu] : {std::pair<std::string, std::string>{"%i", instanz}, {"%E", heim + "/.config"}, {"%h", heim}})
-      for (std::size_t at = w.find(alt); at != std::string::npos; at = w.find(alt, at + neu.size())) w.replace(at, 2, neu);
-    return w;
+  const auto spezifizieren = [&](const std::string& w) {
+    return ersetzen(w, {{"%i", instanz}, {"%E", heim + "/.config"}, {"%h", heim}});
   };
   std::map<std::string, std::string> umgebung;
   std::vector<std::string> worte;

@@ -5,10 +5,7 @@
 #pragma once
 
 #include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -47,77 +44,39 @@ struct Lauf {
 };
 
 // Runs argv (argv[0] a path) with the environment changed as given (nullopt:
-// removed) and, when uid is set, as that user with exactly the groups given;
-// stdin from eingabe. Waits at most `grenze` seconds, then kills it.
+// removed, through env(1)) and, when uid is set, as that user with exactly
+// the groups given (through setpriv(1)); stdin from eingabe. Waits at most
+// `grenze` seconds, then kills it.
 inline Lauf ausfuehren(const std::vector<std::string>& argv, const std::map<std::string, std::optional<std::string>>& env = {},
                        std::optional<uid_t> uid = std::nullopt, std::vector<gid_t> gruppen = {},
                        const std::string& eingabe = "", double grenze = 20) {
-  std::map<std::string, std::string> umgebung;
-  for (char** e = environ; *e; ++e) {
-    const std::string s = *e;
-    const std::size_t g = s.find('=');
-    if (g != std::string::npos) umgebung[s.substr(0, g)] = s.substr(g + 1);
+  std::vector<std::string> aufruf;
+  if (uid) {
+    std::string liste;
+    for (const gid_t g : gruppen) liste += (liste.empty() ? "" : ",") + std::to_string(g);
+    aufruf = {"/usr/bin/setpriv", "--reuid", std::to_string(*uid), "--regid", "65534"};
+    if (liste.empty()) aufruf.push_back("--clear-groups");
+    else aufruf.insert(aufruf.end(), {"--groups", liste});
   }
-  for (const auto& [name, wert] : env) {
-    if (wert) umgebung[name] = *wert;
-    else umgebung.erase(name);
-  }
-  std::vector<std::string> envTexte;
-  for (const auto& [name, wert] : umgebung) envTexte.push_back(name + "=" + wert);
-  std::vector<char*> envp, args;
-  for (auto& s : envTexte) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argvKopie = argv;
-  for (auto& s : argvKopie) args.push_back(s.data());
-  args.push_back(nullptr);
-
-  int aus[2], err[2], ein[2];
-  if (::pipe2(aus, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 || ::pipe2(ein, O_CLOEXEC) != 0) return {};
+  aufruf.push_back("/usr/bin/env");
+  for (const auto& [name, wert] : env)
+    if (!wert) aufruf.insert(aufruf.end(), {"-u", name});
+  for (const auto& [name, wert] : env)
+    if (wert) aufruf.push_back(name + "=" + *wert);
+  aufruf.insert(aufruf.end(), argv.begin(), argv.end());
+  const QTemporaryDir d;
+  const std::string o = d.path().toStdString();
+  std::ofstream(o + "/ein") << eingabe;
   const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    // Only system calls from here on: the parent may have threads.
-    ::dup2(ein[0], 0), ::dup2(aus[1], 1), ::dup2(err[1], 2);
-    if (uid) {
-      if (::setgroups(gruppen.size(), gruppen.data()) != 0 || ::setgid(65534) != 0 || ::setuid(*uid) != 0)
-        ::_exit(125);
-    }
-    ::execve(args[0], args.data(), envp.data());
-    ::_exit(127);
-  }
-  ::close(ein[0]), ::close(aus[1]), ::close(err[1]);
-  if (!eingabe.empty() && ::write(ein[1], eingabe.data(), eingabe.size()) < 0) {
-  }
-  ::close(ein[1]);
   Lauf l;
-  pollfd fds[2] = {{aus[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int offen = 2;
-  const auto ende = start + std::chrono::duration<double>(grenze);
-  while (offen > 0 && std::chrono::steady_clock::now() < ende) {
-    if (::poll(fds, 2, 50) <= 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
-      char puffer[4096];
-      const ssize_t n = ::read(fds[i].fd, puffer, sizeof puffer);
-      if (n > 0) (i == 0 ? l.ausgabe : l.fehler).append(puffer, std::size_t(n));
-      else {
-        fds[i].fd = -1;
-        --offen;
-      }
-    }
-  }
-  int st = 0;
-  if (::waitpid(pid, &st, WNOHANG) == 0) {
-    warteBis([&] { return ::waitpid(pid, &st, WNOHANG) == pid; }, std::max(0.1, grenze / 10));
-    if (::kill(pid, 0) == 0) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &st, 0);
-      st = -1;
-    }
+  {
+    Prozess p(aufruf, o + "/aus", o + "/fehler", o + "/ein");
+    const std::optional<int> st = p.warteAufEnde(grenze);
+    l.status = st && WIFEXITED(*st) ? WEXITSTATUS(*st) : -1;
   }
   l.sekunden = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  l.status = st >= 0 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  ::close(aus[0]), ::close(err[0]);
+  l.ausgabe = dateiInhalt(o + "/aus");
+  l.fehler = dateiInhalt(o + "/fehler");
   return l;
 }
 

@@ -14,10 +14,7 @@
 #include <cmath>
 #include <thread>
 
-#include "E2EHilfe.h"
-#include "hall/HallenAdresse.h"
-#include "hall/MqttKlient.h"
-#include "MosquittoBroker.h"
+#include "HalleHilfe.h"
 #include "Vrd4halle.h"
 #include "WebDriver.h"
 
@@ -59,35 +56,6 @@ QImage vorschau(const QImage& tafel) {
   return tafel.convertToFormat(QImage::Format_RGB32).scaledToWidth(320, Qt::SmoothTransformation);
 }
 
-// A stranger on the hall's topics: publishes what the test gives it.
-class Fremder {
- public:
-  explicit Fremder(const std::string& halleUrl) {
-    halle::MqttEinstellungen e;
-    e.adresse = std::get<halle::HallenAdresse>(halle::adresseLesen(halleUrl, false));
-    e.clientId = "vrd4-test-fremder";
-    klient_ = std::make_unique<halle::MqttKlient>(e);
-    std::string fehler;
-    klient_->starten(fehler, 0);
-  }
-  ~Fremder() { klient_->beenden(std::nullopt, std::chrono::milliseconds(500)); }
-  // Retained; true once the broker has it.
-  bool senden(const std::string& topic, const std::string& payload) {
-    if (!warteBis([&] { return klient_->verbunden(); }, kSekunden)) return false;
-    const auto mid = klient_->senden(topic, payload, true);
-    bool bestaetigt = false;
-    warteBis([&] {
-      for (const auto& e : klient_->abholen(0))
-        bestaetigt |= e.art == halle::MqttKlient::Ereignis::Art::Bestaetigt && e.mid == mid;
-      return bestaetigt;
-    }, kSekunden);
-    return mid && bestaetigt;
-  }
-
- private:
-  std::unique_ptr<halle::MqttKlient> klient_;
-};
-
 // A thumbnail the browser shows, from kBildDaten's data URL.
 QImage ausDatenUrl(const std::string& url) {
   return QImage::fromData(QByteArray::fromBase64(QByteArray::fromStdString(url.substr(url.find(',') + 1))), "PNG");
@@ -109,20 +77,11 @@ std::pair<double, int> abstand(const QImage& a, const QImage& b) {
   return {summe / (3.0 * x.width() * x.height()), groesste};
 }
 
-class Uebersicht : public ::testing::Test, protected Ring {
+class Uebersicht : public Halle {
  protected:
-  void SetUp() override {
-    if (halle::test::mosquittoProgramm().empty()) GTEST_SKIP() << "mosquitto is not installed";
-    broker = std::make_unique<halle::test::MosquittoBroker>();
-    ASSERT_TRUE(broker->starten()) << "mosquitto did not start";
-    halleUrl = broker->url("H");
-  }
   void TearDown() override {
     for (auto& t : tafeln) t.reset();
-    if (quelle) gv::clsVRD4ProgrammBeenden().SetMemory(u"-1");
-    quelle.reset();
-    gv::SpeichervariablenFreigeben();
-    channel::setChannelNamePrefix("");
+    Halle::TearDown();
   }
   std::vector<QJsonObject> kacheln(test::Browser& b) {
     std::vector<QJsonObject> r;
@@ -152,10 +111,8 @@ class Uebersicht : public ::testing::Test, protected Ring {
     return z;
   }
 
-  std::unique_ptr<halle::test::MosquittoBroker> broker;
-  std::string halleUrl;
   const std::string praefix = "t_uebersicht_" + std::to_string(getpid()) + "_";
-  std::unique_ptr<Empfaenger> quelle, tafeln[3];
+  std::unique_ptr<Empfaenger> tafeln[3];
   const std::string namen[3] = {"Nord", "Sued", "Tribuene-2"};
 };
 
@@ -269,19 +226,15 @@ TEST_F(Uebersicht, ThePageFollowsThreeBoardsTheirPicturesACommandAKilledBoardAnd
   // tile; its picture stays, and the server's memory stays bounded.
   const QString bildVorher = kachel(browser, namen[0]).value("bild").toString();
   {
-    Fremder fremder(halleUrl);
-    ASSERT_TRUE(fremder.senden("vrd4/H/tafel/" + namen[0] + "/bild", "\x89PNG\r\n\x1a\n" + std::string(64 << 20, 'x')));
-    ASSERT_TRUE(fremder.senden("vrd4/H/tafel/" + namen[0] + "/bild", "<html><script>window.gehackt=3</script></html>"));
+    TestKlient fremder(halleUrl, "vrd4-test-fremder");
+    const std::string topic = "vrd4/H/tafel/" + namen[0] + "/bild";
+    ASSERT_TRUE(fremder.senden({{topic, "\x89PNG\r\n\x1a\n" + std::string(64 << 20, 'x')}}, true));
+    ASSERT_TRUE(fremder.senden({{topic, "<html><script>window.gehackt=3</script></html>"}}, true));
   }
   EXPECT_TRUE(warteBis([&] { return kachel(browser, namen[0]).value("verworfen").toString() == "2"; }, kSekunden))
       << beschreibung(browser);
   EXPECT_EQ(kachel(browser, namen[0]).value("bild").toString(), bildVorher);
-  const double spitzeMb = [&] {
-    std::ifstream f("/proc/" + std::to_string(server.pid()) + "/status");
-    for (std::string z; std::getline(f, z);)
-      if (z.starts_with("VmHWM:")) return std::stod(z.substr(6)) / 1024;
-    return 0.0;
-  }();
+  const double spitzeMb = procKiB(server.pid(), "VmHWM:") / 1024.0;
   std::printf("vrd4halle's peak memory after a 64 MiB payload: %.0f MB\n", spitzeMb);
   EXPECT_LT(spitzeMb, 200);
 

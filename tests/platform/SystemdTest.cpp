@@ -15,16 +15,34 @@
 namespace vrd4::platform::systemd {
 namespace {
 
-// On a notification socket of the test's own.
-TEST(Benachrichtigung, ReadyOnTheFirstTickThenAWatchdogPingAtMostEveryThirdOfItsInterval) {
+// A notification socket of the test's own, named in NOTIFY_SOCKET while it
+// lives; what came on it.
+struct Manager {
+  Manager() {
+    ::unlink(pfad.c_str());
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    pfad.copy(a.sun_path, sizeof a.sun_path - 1);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ::setenv("NOTIFY_SOCKET", pfad.c_str(), 1);
+  }
+  ~Manager() {
+    ::unsetenv("NOTIFY_SOCKET");
+    ::close(fd);
+    ::unlink(pfad.c_str());
+  }
+  std::vector<std::string> empfangen() const {
+    std::vector<std::string> alle;
+    char puffer[512];
+    for (ssize_t n; (n = ::recv(fd, puffer, sizeof puffer, 0)) > 0;) alle.emplace_back(puffer, size_t(n));
+    return alle;
+  }
   const std::string pfad = ::testing::TempDir() + "notify_" + std::to_string(::getpid());
-  ::unlink(pfad.c_str());
   const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  sockaddr_un a{};
-  a.sun_family = AF_UNIX;
-  pfad.copy(a.sun_path, sizeof a.sun_path - 1);
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ::setenv("NOTIFY_SOCKET", pfad.c_str(), 1);
+};
+
+TEST(Benachrichtigung, ReadyOnTheFirstTickThenAWatchdogPingAtMostEveryThirdOfItsInterval) {
+  const Manager manager;
   ::setenv("WATCHDOG_PID", std::to_string(::getpid()).c_str(), 1);
   const struct {
     const char* name;
@@ -45,48 +63,28 @@ TEST(Benachrichtigung, ReadyOnTheFirstTickThenAWatchdogPingAtMostEveryThirdOfIts
     Lebenszeichen l;
     l.gesund = z.gesund;
     std::vector<std::string> alle;
-    char puffer[256];
     for (double t : z.takte) {
       l.takt(t);
-      for (ssize_t n; (n = ::recv(fd, puffer, sizeof puffer, 0)) > 0;) alle.emplace_back(puffer, size_t(n));
+      for (auto& n : manager.empfangen()) alle.push_back(std::move(n));
     }
     EXPECT_EQ(alle, z.erwartet) << z.name;
   }
-  ::close(fd);
-  ::unlink(pfad.c_str());
 }
 
 // A start that waits for something outside tells the manager and moves its
 // start time-out on; without a manager it does not wait at all.
 TEST(Benachrichtigung, AStartThatWaitsExtendsTheStartTimeOutWithItsStatusAndWaitsOnlyUnderAManager) {
-  const std::string pfad = ::testing::TempDir() + "notify_warten_" + std::to_string(::getpid());
-  ::unlink(pfad.c_str());
-  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  sockaddr_un a{};
-  a.sun_family = AF_UNIX;
-  pfad.copy(a.sun_path, sizeof a.sun_path - 1);
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  const auto empfangen = [fd] {
-    std::vector<std::string> alle;
-    char puffer[512];
-    for (ssize_t n; (n = ::recv(fd, puffer, sizeof puffer, 0)) > 0;) alle.emplace_back(puffer, size_t(n));
-    return alle;
-  };
-
   ::unsetenv("NOTIFY_SOCKET");
   int blicke = 0;
   EXPECT_FALSE(startAufschieben([&] { return ++blicke > 0; }, "x", 10, 0.01));
   EXPECT_EQ(blicke, 0) << "no manager: no wait";
 
-  ::setenv("NOTIFY_SOCKET", pfad.c_str(), 1);
+  const Manager manager;
   blicke = 0;
   EXPECT_TRUE(startAufschieben([&] { return ++blicke <= 2; }, "wartet auf 42", 10, 0.01));
-  EXPECT_EQ(empfangen(), std::vector<std::string>(2, "EXTEND_TIMEOUT_USEC=30000\nSTATUS=wartet auf 42"));
+  EXPECT_EQ(manager.empfangen(), std::vector<std::string>(2, "EXTEND_TIMEOUT_USEC=30000\nSTATUS=wartet auf 42"));
   EXPECT_FALSE(startAufschieben([] { return true; }, "immer", 0.05, 0.01)) << "bounded";
-  EXPECT_FALSE(empfangen().empty());
-  ::unsetenv("NOTIFY_SOCKET");
-  ::close(fd);
-  ::unlink(pfad.c_str());
+  EXPECT_FALSE(manager.empfangen().empty());
 }
 
 TEST(Protokoll, ControlCharactersShowAsPicturesAndLongEntriesAreCutWholeCharacters) {
