@@ -99,17 +99,6 @@ TEST_F(Antwort, EveryRefusedReplyCommandAnswersZeroAfterItsEventNamingFileAndRea
     }
     engine->Cls();
   }
-}
-
-// (A command that answers its number: DrahtformTest.cpp.)
-TEST_F(Antwort, AFailingCommandWithoutReplyAnswersNothingAndADirectFailingReplyCommandAnswersZero) {
-  gv::clsVRD4BlinktextNr().SetMemory(u"1");
-  // A command without a reply that fails is reported once, by the loop.
-  senden(befehl({u"Linie", u"x", u"1", u"2", u"2", u"1", u"255"}));
-  taktWieDieSchleife();
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_TRUE(events[0].second.startsWith(QStringLiteral("Fehler in Linie: ")));
-  EXPECT_EQ(gv::clsVRD4BlinktextNr().GetMemory(), u"1") << "no reply variable touched";
   // Run directly (the TCP server, the hall), a failing reply command answers too.
   gv::clsVRD4LauftextNr().SetMemory(u"");
   const std::vector<std::u16string> felder = protocol::zerlegen(lauftext(u"x"));
