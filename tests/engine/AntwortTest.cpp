@@ -146,10 +146,14 @@ TEST_F(Antwort, ALargePictureFromTheRingIsMadeReadyBesideAndDrawsWhatTheDirectPa
   engine->BefehlAusfuehren(danach);
   EXPECT_EQ(pic.image(), nebenbei) << "the same pixels as fitted on the GUI thread";
 
-  // A large GIF is parsed beside, and loads as it would have.
+  // A large GIF is parsed beside, and loads as it would have. A sender that
+  // waits for its number never reads the late number of an earlier command:
+  // taking the command empties its reply variable.
   events.clear();
-  gv::clsVRD4AniGifNr().SetMemory(u"");
+  gv::clsVRD4AniGifNr().SetMemory(u"7");  // the late number of an earlier load
   senden(aniGif(pfad16("rauschen.gif")));
+  taktWieDieSchleife();
+  EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"") << "taken and not yet answered: no earlier number to read";
   ASSERT_TRUE(taktenBis([&] { return !gv::clsVRD4AniGifNr().GetMemory().empty(); }));
   EXPECT_EQ(gv::clsVRD4AniGifNr().GetMemory(), u"1");
   EXPECT_EQ(engine->animationen().ucAniGIFFeld(1).FrameCount(), 2);
