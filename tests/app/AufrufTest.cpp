@@ -37,21 +37,14 @@ TEST(Aufruf, EveryOptionIsReadAndAnythingElseIsRefusedWithItsReason) {
       {"allTogether",
        {"--vollbild", "--weiterleiten", "10.0.0.5:4020", "--halle", "mqtt://h/x", "--halle-ca", "ca.pem", "-display", ":1"},
        "", "", "10.0.0.5:4020", true, false, false, {"-display", ":1"}},
-      {"help", {"-h"}, "", "", "", false, true},
       {"longHelp", {"--help"}, "", "", "", false, true},
       {"version", {"--version"}, "", "", "", false, false, true},
       {"qtPlatform", {"-platform", "offscreen"}, "", "", "", false, false, false, {"-platform", "offscreen"}},
-      {"unknown", {"--voll"}, "unbekannte Option --voll", "", ""},
       {"unknownWithValue", {"--zoom=2"}, "unbekannte Option --zoom=2", "", ""},
-      {"otherQtOption", {"-style", "fusion"}, "unbekannte Option -style", "", ""},
-      {"stray", {"halle1"}, "unerwartetes Argument halle1", "", ""},
       {"switchWithValue", {"--vollbild=1"}, "--vollbild nimmt keinen Wert", "", ""},
       {"valueMissing", {"--weiterleiten"}, "--weiterleiten: Wert fehlt", "", ""},
-      {"badPrefix", {"--prefix", "a b"}, "--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!", "", ""},
       {"prefixTooLong", {"--prefix", std::string(65, 'p')},
        "--prefix: nur A-Z a-z 0-9 _ - . erlaubt, höchstens 64 Zeichen!", "", ""},
-      {"forwardingWithoutPort", {"--weiterleiten", "10.0.0.5"},
-       "--weiterleiten: Adresse:Port erwartet (z. B. 127.0.0.1:4020), nicht 10.0.0.5", "", ""},
       {"forwardingPortZero", {"--weiterleiten=h:0"},
        "--weiterleiten: Adresse:Port erwartet (z. B. 127.0.0.1:4020), nicht h:0", "", ""},
       {"forwardingPortTooHigh", {"--weiterleiten=h:65536"},
@@ -73,8 +66,6 @@ TEST(Aufruf, EveryOptionIsReadAndAnythingElseIsRefusedWithItsReason) {
   const Aufruf halle = aufrufLesen({"--tafel=mqtt://h/x/t1", "--halle-zugang", "z.txt", "--halle-ca=ca.pem"});
   EXPECT_EQ(halle.fehler, "");
   EXPECT_EQ(halle.halle.tafel + "|" + halle.halle.zugangsDatei + "|" + halle.halle.caDatei, "mqtt://h/x/t1|z.txt|ca.pem");
-  EXPECT_EQ(aufrufLesen({"--halle", "mqtt://h/x", "--tafel", "mqtt://h/x/t"}).fehler,
-            "--halle und --tafel schließen sich aus");
   EXPECT_EQ(aufrufLesen({"--halle="}).fehler, "");
   EXPECT_FALSE(aufrufLesen({"--tafel", "mqtt://h/x"}).fehler.empty()) << "a board needs its name";
   // A running receiver's channel, from its command line.
@@ -132,21 +123,12 @@ struct Umgebungswert {
   std::optional<std::string> alt_;
 };
 
-TEST(Absage, OneLineForStderrAndABoxOnlyWhereSomeoneCanCloseIt) {
-  EXPECT_EQ(absageZeile(rechteAbsage()).rfind("VRD4Empfaenger: Programm muss mit 'ADMINISTRATOR'-Rechten gestartet "
-                                              "werden! ", 0),
-            0u);
-  const std::string geladen = absageZeile(bereitsGeladenAbsage(4711, "halle1"));
-  EXPECT_EQ(geladen, "VRD4Empfaenger: VRD4Empfaenger.exe bereits geladen! Auf dem Kanal --prefix halle1 läuft schon "
-                     "der Empfänger mit der Prozessnummer 4711; er läuft weiter. Eine weitere Tafel braucht einen "
-                     "eigenen Kanal (--prefix P). Programm wird beendet!");
+TEST(Absage, TheBoxSaysTheProgramEndsAndOpensOnlyWhereSomeoneCanCloseIt) {
+  // The line on stderr and the status: StartE2ETest.cpp. The box:
   EXPECT_EQ(bereitsGeladenAbsage(1, "").titel, u"VRD4 Fehler");
-  EXPECT_EQ(absageZeile(anzeigeAbsage("Keine Anzeige: x")), "VRD4Empfaenger: Keine Anzeige: x Programm wird beendet!");
   for (const Absage& a : {aufrufAbsage("f"), rechteAbsage(), bereitsGeladenAbsage(1, ""), kanalAbsage(u"k"),
                           anzeigeAbsage("a")})
     EXPECT_TRUE(a.text.ends_with(u"\r\n\r\nProgramm wird beendet!"));
-  EXPECT_EQ(aufrufAbsage("f").status, Rueckgabe::Aufruf);
-  EXPECT_EQ(kanalAbsage(u"k").status, Rueckgabe::KanalGesperrt);
 
   // stderr no terminal here, as for a program started from the menu.
   const int alt = ::dup(2), leer = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -183,11 +165,6 @@ TEST(AnzeigePruefen, ThePlatformsQtWillTryAndWhyNoneCanShowTheBoard) {
   {
     const Umgebungswert p("QT_QPA_PLATFORM", "offscreen");
     EXPECT_EQ(anzeigeFehlt({}), "") << "Qt decides for a platform without a server";
-  }
-  {
-    const Umgebungswert p("QT_QPA_PLATFORM", "xcb"), d("DISPLAY", nullptr);
-    EXPECT_EQ(anzeigeFehlt({}).rfind("Keine Anzeige: DISPLAY ist nicht gesetzt.", 0), 0u);
-    EXPECT_EQ(anzeigeFehlt({"-display", ":64998"}).rfind("Keine Anzeige: X-Server :64998 nicht erreichbar.", 0), 0u);
   }
   {
     // The first that can work counts; otherwise the first one's reason.

@@ -2,7 +2,6 @@
 // control's place and size, playing on the polling step, time limits, Cls.
 #include "EngineTestSupport.h"
 #include "support/Numbers.h"
-#include "tests/gif/GifSchreiber.h"
 
 namespace vrd4::engine::test {
 namespace {
@@ -70,12 +69,6 @@ TEST_F(Animation, SlotsOneToTenLowestFreeFirstEleventhRefusedOthersAreErrorsClsF
 }
 
 TEST_F(Animation, OverTheDecodersLimitsOrTheSharedBudgetRefusedWithWhyAndSlotZero) {
-  // Parsed, never decoded: one index of frame data is enough.
-  const auto gross = [](int w, int h, int frames) {
-    gif::test::GifSchreiber g(w, h, gif::test::Farben{0xFF0000, 0x00FF00});
-    for (int k = 0; k < frames; ++k) g.bild(gif::test::Bild{.width = w, .height = h, .indizes = {0}, .codeGroesse = 2});
-    return g.fertig();
-  };
   std::vector<uint8_t> avi(120, 0);
   avi[64] = 0x10, avi[65] = 0x27, avi[68] = 10;  // 10000 × 10
   struct Fall {
@@ -85,11 +78,11 @@ TEST_F(Animation, OverTheDecodersLimitsOrTheSharedBudgetRefusedWithWhyAndSlotZer
     int vorher;  // loads of the same file that fit first
     const char* grund;
   } faelle[] = {
-      {"8192x8200.gif", gross(8192, 8200, 1), 400, 300, 0, "Frame über 64 Mpx"},
+      {"8192x8200.gif", grossesGif(8192, 8200, 1), 400, 300, 0, "Frame über 64 Mpx"},
       {"breit.avi", avi, 400, 300, 0, "Videobild 10000 × 10 über 8192 Pixel je Seite oder 16 Mpx"},
       // Each: a 16 MB frame while it decodes, a 1024 × 1024 control (16 MB)
       // and the canvas pixels it shows (4 MB).
-      {"4x4096.gif", gross(4096, 4096, 4), 1024, 1024, 7, "braucht 37 MB Speicher, frei sind 4 MB"},
+      {"4x4096.gif", grossesGif(4096, 4096, 4), 1024, 1024, 7, "braucht 37 MB Speicher, frei sind 4 MB"},
   };
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.name);

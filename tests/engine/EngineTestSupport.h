@@ -14,6 +14,7 @@
 #include "render/Animationen.h"
 #include "render/ucAniGIF.h"
 #include "tests/TestHilfe.h"
+#include "tests/gif/GifSchreiber.h"
 
 // Readable failure messages for the Qt texts the engine reports.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -30,6 +31,14 @@ using vrd4::test::befehl;
 
 inline std::u16string datenDatei(const char* name) {
   return QString::fromStdString(std::string(VRD4_TEST_DATA_DIR) + "/engine/" + name).toStdU16String();
+}
+
+// A GIF of `frames` frames of w × h, parsed but never decoded: one index of
+// frame data is enough.
+inline std::vector<uint8_t> grossesGif(int w, int h, int frames) {
+  gif::test::GifSchreiber g(w, h, gif::test::Farben{0xFF0000, 0x00FF00});
+  for (int k = 0; k < frames; ++k) g.bild(gif::test::Bild{.width = w, .height = h, .indizes = {0}, .codeGroesse = 2});
+  return g.fertig();
 }
 
 // The window side of the engine: a clock moved by hand, and a status view

@@ -57,13 +57,10 @@ TEST(Befehlstext, HostileFieldsGiveFeldFehlerWithCommandPositionAndText) {
             "BildAnzeigen 3 Befehl \"BildAnzeigen\": Feld 3 (GroesseAnpassen) ist kein Wahrheitswert "
             "(Zahl, True oder False): 'ja'");
   EXPECT_EQ(fehler(u"Befehl|Linie|1|1|10|1|1"), "Linie 7 Befehl \"Linie\": Feld 7 (Farbe) fehlt");
-  EXPECT_EQ(fehler(u"Befehl|AniGifStarten|1"), "AniGifStarten 3 Befehl \"AniGifStarten\": Feld 3 (AnzeigeDauer) fehlt");
-  EXPECT_EQ(fehler(u"Befehl|IPAdresse"), "IPAdresse 2 Befehl \"IPAdresse\": Feld 2 (Adresse) fehlt");
 }
 
-TEST(Bauen, WritesTrueAsMinusOneAndRefusesWhatTheRowDoesNotDescribe) {
-  const std::vector<Wert> gefuellt = {int16_t{1}, int16_t{2}, int16_t{30}, int16_t{40}, int16_t{1}, int32_t{0}, true};
-  EXPECT_EQ(bauen(u"Rechteck", gefuellt), esc(u"Befehl|Rechteck|1|2|30|40|1|0|-1"));
+// What it builds: DrahtformTest.cpp.
+TEST(Bauen, RefusesWhatTheRowDoesNotDescribe) {
   EXPECT_THROW(bauen(u"Gibtsnicht", {}), std::invalid_argument);
   EXPECT_THROW(bauen(u"Cls", std::vector<Wert>{int32_t{1}}), std::invalid_argument);
   EXPECT_THROW(bauen(u"Hintergrundfarbe", {}), std::invalid_argument);
@@ -79,8 +76,6 @@ std::u16string weiter(const std::u16string& empfangen, const std::vector<uint8_t
 TEST(Bildweiterleitung, CarriesTheFileAsHexPaddedTo14Fields) {
   EXPECT_EQ(weiter(u"Befehl|BildAnzeigen|C:\\b.bmp|-1|0", {0x00, 0x1F, 0xFF}),
             esc(u"Befehl|BildAnzeigen|C:\\b.bmp|-1|0|001FFF||||||||"));
-  EXPECT_EQ(weiter(u"Befehl|BildAnzeigenanPosition|/b|1|2|3|4|0|-1", {0xAB}),
-            esc(u"Befehl|BildAnzeigenanPosition|/b|1|2|3|4|0|-1|AB||||"));
   // The empty end field of AniGifLadenanPosition is where the hex goes.
   EXPECT_EQ(weiter(u"Befehl|AniGifLadenanPosition|/a|1|2|3|4|0|0|", {0x47}),
             esc(u"Befehl|AniGifLadenanPosition|/a|1|2|3|4|0|0|47||||"));
