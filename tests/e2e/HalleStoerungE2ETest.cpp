@@ -3,7 +3,7 @@
 // after it served a certificate of another CA for a while and after a
 // client took the board's id, each saying exactly what happened; strangers
 // on the topics (no ACL) neither freeze nor deface the boards for longer
-// than a moment. (Two boards of one name: the name watch in hall_tests.)
+// than a moment; two boards given one name both say so and stay connected.
 #include "HalleHilfe.h"
 
 namespace vrd4::e2e {
@@ -180,6 +180,39 @@ TEST_F(Halle, StrangersOnTheTopicsNeitherFreezeNorKeepTheBoardsWrong) {
   EXPECT_EQ(liste.find("\nGeist "), std::string::npos) << liste;
   for (const char* name : {"T1", "T2", "T3"}) EXPECT_NE(zeileVon(liste, name).find(" online "), std::string::npos) << liste;
   EXPECT_NE(liste.find(", fremde Nachrichten "), std::string::npos) << liste;
+}
+
+TEST_F(Halle, TwoBoardsOfOneNameBothSaySoAndNeitherLosesItsConnection) {
+  ASSERT_NO_FATAL_FAILURE(quelleStarten());
+  senden(tafelBauen(10, bild, gif));
+  Empfaenger a(praefixT + "a"), b(praefixT + "b");
+  tafelStarten(a, "T1");
+  ASSERT_TRUE(tafelZeigt("T1", " online 12 0 ", kStartSekunden)) << tafeln();
+  tafelStarten(b, "T1");
+  const std::string doppelt = "Halle: eine zweite Tafel T1 ist am Broker (Kennung ";
+  EXPECT_TRUE(protokolliert(a, doppelt, kStartSekunden));
+  EXPECT_TRUE(protokolliert(b, doppelt, kStartSekunden));
+  EXPECT_TRUE(tafelZeigt("T1", " doppelt 12 0 ", kSekunden)) << tafeln();
+  senden(tafelBauen(20, bild, gif));
+  EXPECT_TRUE(gleich(a));
+  EXPECT_TRUE(gleich(b));
+  for (const Empfaenger* t : {&a, &b}) {
+    EXPECT_EQ(mal(*t, doppelt), 1) << protokoll(*t);
+    EXPECT_EQ(mal(*t, "Halle: mit dem Broker verbunden"), 1) << protokoll(*t);
+    EXPECT_EQ(mal(*t, "Halle: Verbindung zum Broker"), 0) << "never thrown off\n" << protokoll(*t);
+  }
+  // The second one ends: the first is single again, and listed online.
+  kill(b.pid(), SIGTERM);
+  ASSERT_TRUE(b.warteAufEnde(kSekunden));
+  EXPECT_TRUE(protokolliert(a, "Halle: die zweite Tafel T1 ist fort"));
+  EXPECT_TRUE(tafelZeigt("T1", " online 34 0 ", kSekunden)) << tafeln();
+
+  // It crashes: the broker publishes its will (at once, the socket closed
+  // without a goodbye; a PC switched off takes the keep-alive and a half),
+  // and its row still shows what it last drew, from "last seen".
+  kill(a.pid(), SIGKILL);
+  ASSERT_TRUE(a.warteAufEnde(kSekunden));
+  EXPECT_TRUE(tafelZeigt("T1", " offline 34 0 768x480 ", 40)) << tafeln();
 }
 
 }  // namespace
