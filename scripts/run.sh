@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the receiver and its tools, and starts the
-# receiver. Without a display ($DISPLAY unset) it runs under a private Xvfb.
+# receiver with the options given (e.g. --prefix P). Without a display ($DISPLAY
+# unset) it runs under a private Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,6 @@ cmake --build build -j "$(nproc)" --target VRD4Empfaenger vrd4shm vrd4send
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "run: no \$DISPLAY, starting the receiver under Xvfb" >&2
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/VRD4Empfaenger
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/VRD4Empfaenger "$@"
 fi
-exec build/bin/VRD4Empfaenger
+exec build/bin/VRD4Empfaenger "$@"
