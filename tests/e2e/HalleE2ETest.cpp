@@ -67,5 +67,31 @@ TEST_F(Halle, ThreeBoardsFollowFromAnyMomentThroughHostileMessagesAndEndLevel) {
   EXPECT_NE(tafeln().find(", fremde Nachrichten 3\n"), std::string::npos) << tafeln();
 }
 
+// TLS with a CA, a broker certificate and a password file made here: the
+// publisher and a board with their passwords connect, the board follows and
+// is listed; a board or a reader without a password or with a wrong one is
+// refused, says so once in its history however often it tries (vrd4send:
+// exit status 3) and is not listed.
+TEST_F(HalleTls, ABoardWithItsPasswordFollowsThePublisherAndOneWithoutIsRefusedAndSaysSo) {
+  senden(tafelBauen(50, bild, gif));
+  tafel = std::make_unique<Empfaenger>(praefixT);
+  tafelStarten(*tafel, "T1", mit("zugang"));
+  EXPECT_TRUE(tafelZeigt("T1", " online 52 0 ", kStartSekunden, mit("zugang"))) << tafeln(mit("zugang"));
+  EXPECT_TRUE(gleich(*tafel)) << "the board follows over TLS";
+  for (const char* zugang : {"", "falsch"}) {
+    Empfaenger abgewiesen(praefixT + "2");
+    tafelStarten(abgewiesen, "T2", mit(zugang));
+    EXPECT_TRUE(protokolliert(abgewiesen, "Halle: Broker verweigert: nicht berechtigt", kStartSekunden)) << zugang;
+    // Attempts after 1 and 3 s: said once, nothing else.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    EXPECT_EQ(mal(abgewiesen, "Halle: Broker verweigert: nicht berechtigt"), 1) << protokoll(abgewiesen);
+    EXPECT_EQ(mal(abgewiesen, "Halle: Verbindung zum Broker"), 0) << protokoll(abgewiesen);
+    const std::string t = tafeln(mit(zugang));
+    EXPECT_NE(t.find("verweigert: nicht berechtigt"), std::string::npos) << t;
+    EXPECT_NE(t.find("status 3"), std::string::npos) << t;
+  }
+  EXPECT_EQ(tafeln(mit("zugang")).find("\nT2 "), std::string::npos) << "a refused board is not listed";
+}
+
 }  // namespace
 }  // namespace vrd4::e2e

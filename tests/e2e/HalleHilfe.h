@@ -199,9 +199,9 @@ class Halle : public ::testing::Test, protected Ring {
 };
 
 // A hall over TLS: a CA, a broker certificate for 127.0.0.1 and a password
-// file made here (users T1 "zugang", quelle "quelle"), and the same once
-// more under another CA in "fremd/" (a certificate the boards do not
-// trust). The publisher runs.
+// file made here (users T1 "zugang", quelle "quelle"; "falsch" a wrong
+// password), and the same once more under another CA in "fremd/" (a
+// certificate the boards do not trust). The publisher runs.
 class HalleTls : public Halle {
  protected:
   void SetUp() override {
@@ -212,7 +212,7 @@ class HalleTls : public Halle {
         " && printf 'subjectAltName=IP:127.0.0.1' > ext && openssl x509 -req -in b.csr -CA ca.crt -CAkey ca.key"
         " -CAcreateserial -out b.crt -days 2 -extfile ext && mosquitto_passwd -c -b pw T1 geheim"
         " && mosquitto_passwd -b pw quelle geheim2 && printf 'quelle\\ngeheim2\\n' > quelle"
-        " && printf 'T1\\ngeheim\\n' > zugang"
+        " && printf 'T1\\ngeheim\\n' > zugang && printf 'T1\\nfalsch\\n' > falsch"
         " && mkdir fremd && cd fremd && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 2"
         " -subj /CN=fremd && openssl req -newkey rsa:2048 -nodes -keyout b.key -out b.csr -subj /CN=127.0.0.1"
         " && openssl x509 -req -in b.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out b.crt -days 2 -extfile ../ext";
@@ -227,8 +227,11 @@ class HalleTls : public Halle {
     return "cafile " + o + "/" + unter + "ca.crt\ncertfile " + o + "/" + unter + "b.crt\nkeyfile " + o + "/" + unter +
            "b.key\nallow_anonymous false\npassword_file " + o + "/pw\nuser root\n";
   }
+  // --halle-ca and, unless `zugang` is empty, --halle-zugang with that file.
   std::vector<std::string> mit(const std::string& zugang) {
-    return {"--halle-ca", o + "/ca.crt", "--halle-zugang", o + "/" + zugang};
+    std::vector<std::string> a{"--halle-ca", o + "/ca.crt"};
+    if (!zugang.empty()) a.insert(a.end(), {"--halle-zugang", o + "/" + zugang});
+    return a;
   }
   QTemporaryDir d;
   const std::string o = d.path().toStdString();
