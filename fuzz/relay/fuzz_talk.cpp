@@ -15,7 +15,7 @@ struct Host final : vrd4::net::TalkHost, vrd4::platform::Clock {
   void statusEintrag(const QString&) override {}
   vrd4::net::Weiterleitung* weiterleitungsClient() override { return nullptr; }
   void befehlAusfuehren(std::span<const std::u16string> felder, std::span<const uint8_t>,
-                        const render::VorabBild*) override {
+                        const vrd4::render::VorabBild*) override {
     if (felder.size() > 2 && felder[2].empty()) throw std::runtime_error("Feld 2 fehlt");
   }
   void falscheAbfrage(const QString&) override {}
